@@ -1,0 +1,433 @@
+#include "flash/fileio.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zantrel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+FaultInjector* g_injector = nullptr;
+
+// stdio's own buffer, so that 4-byte reads and 64-byte writes stay cheap.
+constexpr std::size_t StdioBufferSize = 64 * 1024;
+
+} // namespace
+
+IoError::IoError(int code, std::string path)
+    : std::runtime_error(IoErrorText(code) + (path.empty() ? "" : ": " + path)), code_(code),
+      path_(std::move(path)) {}
+
+int IoCodeFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return IoFileNotFound;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ:
+        return IoInvalidFilename;
+    case EMFILE:
+    case ENFILE:
+        return IoTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return IoAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return IoDiskFull;
+    default:
+        return err;
+    }
+}
+
+std::string IoErrorText(int code) {
+    switch (code) {
+    case IoFileNotFound:
+        return "File not found";
+    case IoInvalidFilename:
+        return "Invalid filename";
+    case IoTooManyOpenFiles:
+        return "Too many open files";
+    case IoAccessDenied:
+        return "File access denied";
+    case IoReadPastEnd:
+        return "Read beyond end of file";
+    case IoDiskFull:
+        return "Disk full";
+    case IoInvalidNumber:
+        return "Invalid numeric input";
+    default:
+        return "I/O error " + std::to_string(code);
+    }
+}
+
+std::string IoErrorMessage(int code) {
+    std::string text = IoErrorText(code);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        text += '.';
+    return text;
+}
+
+void InstallFaultInjector(FaultInjector* injector) { g_injector = injector; }
+
+int CheckFault(FaultInjector::Op op, const std::string& path) {
+    return g_injector ? g_injector->Check(op, path) : 0;
+}
+
+// ---- BinaryFile ----
+
+BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable)
+    : file_(file), buffer_(new char[StdioBufferSize]), path_(std::move(path)),
+      recordSize_(recordSize), writable_(writable) {
+    std::setvbuf(file_, buffer_.get(), _IOFBF, StdioBufferSize);
+}
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept
+    : file_(other.file_), buffer_(std::move(other.buffer_)), path_(std::move(other.path_)),
+      recordSize_(other.recordSize_), writable_(other.writable_) {
+    other.file_ = nullptr;
+}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+    if (this != &other) {
+        if (file_)
+            std::fclose(file_);
+        file_ = other.file_;
+        buffer_ = std::move(other.buffer_);
+        path_ = std::move(other.path_);
+        recordSize_ = other.recordSize_;
+        writable_ = other.writable_;
+        other.file_ = nullptr;
+    }
+    return *this;
+}
+
+BinaryFile::~BinaryFile() {
+    if (file_)
+        std::fclose(file_);
+}
+
+namespace {
+
+std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector::Op op) {
+    if (int err = CheckFault(op, path))
+        throw IoError(IoCodeFromErrno(err), path);
+    if (path.empty())
+        throw IoError(IoFileNotFound, path);
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (!f)
+        throw IoError(IoCodeFromErrno(errno), path);
+    // fopen succeeds on a folder for reading; the program wants files only.
+    struct stat st {};
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        throw IoError(IoAccessDenied, path);
+    }
+    return f;
+}
+
+} // namespace
+
+BinaryFile BinaryFile::OpenRead(const std::string& path, int recordSize) {
+    return BinaryFile(OpenChecked(path, "rb", FaultInjector::Op::OpenRead), path, recordSize,
+                      false);
+}
+
+BinaryFile BinaryFile::OpenUpdate(const std::string& path, int recordSize) {
+    return BinaryFile(OpenChecked(path, "r+b", FaultInjector::Op::OpenWrite), path, recordSize,
+                      true);
+}
+
+BinaryFile BinaryFile::Create(const std::string& path, int recordSize) {
+    return BinaryFile(OpenChecked(path, "w+b", FaultInjector::Op::OpenWrite), path, recordSize,
+                      true);
+}
+
+std::optional<BinaryFile> BinaryFile::TryOpenRead(const std::string& path, int recordSize) {
+    try {
+        return OpenRead(path, recordSize);
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+}
+
+void BinaryFile::Fail(int err) { throw IoError(IoCodeFromErrno(err ? err : EIO), path_); }
+
+std::size_t BinaryFile::Read(std::span<std::uint8_t> into) {
+    std::size_t want = into.size() - into.size() % static_cast<std::size_t>(recordSize_);
+    if (want == 0)
+        return 0;
+    std::size_t got = std::fread(into.data(), 1, want, file_);
+    if (got < want && std::ferror(file_))
+        Fail(errno);
+    std::size_t whole = got - got % static_cast<std::size_t>(recordSize_);
+    if (whole != got) // a partial record is not taken
+        std::fseek(file_, -static_cast<long>(got - whole), SEEK_CUR);
+    return whole;
+}
+
+void BinaryFile::ReadExact(std::span<std::uint8_t> into) {
+    if (Read(into) != into.size())
+        throw IoError(IoReadPastEnd, path_);
+}
+
+void BinaryFile::Write(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty())
+        return;
+    if (!writable_)
+        throw IoError(IoAccessDenied, path_);
+    if (int err = CheckFault(FaultInjector::Op::Write, path_))
+        Fail(err);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        Fail(errno);
+}
+
+void BinaryFile::Write(std::string_view text) {
+    Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                        text.size()));
+}
+
+void BinaryFile::Seek(std::int64_t record) {
+    if (record < 0)
+        throw IoError(IoReadPastEnd, path_);
+    if (fseeko(file_, static_cast<off_t>(record * recordSize_), SEEK_SET) != 0)
+        Fail(errno);
+}
+
+std::int64_t BinaryFile::Position() {
+    off_t pos = ftello(file_);
+    if (pos < 0)
+        Fail(errno);
+    return static_cast<std::int64_t>(pos) / recordSize_;
+}
+
+std::int64_t BinaryFile::Size() {
+    // Buffered writes count too, so flush before asking the system.
+    if (writable_ && std::fflush(file_) != 0)
+        Fail(errno);
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0)
+        Fail(errno);
+    return static_cast<std::int64_t>(st.st_size) / recordSize_;
+}
+
+bool BinaryFile::Eof() { return Position() >= Size(); }
+
+void BinaryFile::Flush() {
+    if (writable_ && std::fflush(file_) != 0)
+        Fail(errno);
+}
+
+void BinaryFile::Close() {
+    if (!file_)
+        return;
+    std::FILE* f = file_;
+    file_ = nullptr;
+    int flushErr = 0;
+    if (writable_) {
+        if (int err = CheckFault(FaultInjector::Op::Write, path_))
+            flushErr = err;
+        else if (std::fflush(f) != 0)
+            flushErr = errno;
+    }
+    int closeRc = std::fclose(f);
+    int closeErr = closeRc != 0 ? errno : 0;
+    if (flushErr)
+        Fail(flushErr);
+    if (closeRc != 0)
+        Fail(closeErr);
+}
+
+// ---- Text files ----
+
+TextReader::TextReader(BinaryFile file) : file_(std::move(file)), buf_(4096) {}
+
+int TextReader::Peek() {
+    if (pos_ == len_) {
+        len_ = file_.Read(buf_);
+        pos_ = 0;
+        if (len_ == 0)
+            return -1;
+    }
+    return buf_[pos_];
+}
+
+int TextReader::Get() {
+    int c = Peek();
+    if (c >= 0)
+        ++pos_;
+    return c;
+}
+
+bool TextReader::AtEnd() { return Peek() < 0; }
+
+void TextReader::SkipLine() {
+    for (;;) {
+        int c = Get();
+        if (c < 0 || c == '\n')
+            return;
+        if (c == '\r') {
+            if (Peek() == '\n')
+                Get();
+            return;
+        }
+    }
+}
+
+std::optional<std::int64_t> ParseIntegerToken(std::string_view token) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < token.size() && token[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i < token.size() && (token[i] == 'x' || token[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < token.size() && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == token.size())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (; i < token.size(); ++i) {
+        char c = token[i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        // A 32-bit reader would refuse larger values; keep the same bound.
+        if (value > (base == 16 ? 0xFFFFFFFFull : 0x80000000ull))
+            return std::nullopt;
+    }
+    if (base == 10 && !negative && value > 0x7FFFFFFFull)
+        return std::nullopt;
+    std::int64_t v = static_cast<std::int64_t>(value);
+    if (base == 16 && value > 0x7FFFFFFFull)
+        v = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    return negative ? -v : v;
+}
+
+std::int64_t TextReader::ReadInteger() {
+    int c = Peek();
+    while (c >= 0 && c <= ' ') {
+        Get();
+        c = Peek();
+    }
+    if (c < 0)
+        return 0;
+    std::string token;
+    while (c > ' ' && token.size() < 32) {
+        token.push_back(static_cast<char>(Get()));
+        c = Peek();
+    }
+    // A token longer than 32 characters leaves its tail unread; it is no number.
+    bool overlong = c > ' ';
+    SkipLine();
+    auto value = overlong ? std::nullopt : ParseIntegerToken(token);
+    if (!value)
+        throw IoError(IoInvalidNumber, file_.Path());
+    return *value;
+}
+
+std::string TextReader::ReadLine() {
+    std::string line;
+    for (;;) {
+        int c = Get();
+        if (c < 0 || c == '\n')
+            break;
+        if (c == '\r') {
+            if (Peek() == '\n')
+                Get();
+            break;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    return line;
+}
+
+void TextWriter::WriteLine(std::string_view text) {
+    file_.Write(text);
+    file_.Write("\r\n");
+}
+
+// ---- Whole files ----
+
+AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {
+    temp_ = target_ + ".tmp~";
+}
+
+AtomicOutput::~AtomicOutput() {
+    if (!done_)
+        DeleteFileQuietly(temp_);
+}
+
+void AtomicOutput::Commit() {
+    RenameFile(temp_, target_);
+    done_ = true;
+}
+
+void AtomicOutput::Discard() {
+    DeleteFileQuietly(temp_);
+    done_ = true;
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+    if (int err = CheckFault(FaultInjector::Op::Rename, to))
+        throw IoError(IoCodeFromErrno(err), to);
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        throw IoError(IoCodeFromErrno(errno), to);
+}
+
+bool TryRenameFile(const std::string& from, const std::string& to) {
+    try {
+        RenameFile(from, to);
+        return true;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+void DeleteFileQuietly(const std::string& path) {
+    std::error_code ignored; // callers treat a leftover as harmless
+    fs::remove(path, ignored);
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool FolderExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+std::int64_t FileSizeOf(const std::string& path) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
+} // namespace zantrel

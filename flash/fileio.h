@@ -1,0 +1,178 @@
+// Files for the whole program: the one I/O error type, buffered binary files
+// counted in records, the text-file rules of the settings and session files,
+// and outputs that appear at their target only once complete.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zantrel {
+
+// A failed file operation. Code() is the number the user sees: 2 not found,
+// 3 bad name, 4 too many open files, 5 access denied, 100 read past end,
+// 101 disk full, 106 bad number; any other value is the system's own.
+class IoError : public std::runtime_error {
+public:
+    IoError(int code, std::string path);
+    int Code() const noexcept { return code_; }
+    const std::string& Path() const noexcept { return path_; }
+
+private:
+    int code_;
+    std::string path_;
+};
+
+inline constexpr int IoFileNotFound = 2;
+inline constexpr int IoInvalidFilename = 3;
+inline constexpr int IoTooManyOpenFiles = 4;
+inline constexpr int IoAccessDenied = 5;
+inline constexpr int IoReadPastEnd = 100;
+inline constexpr int IoDiskFull = 101;
+inline constexpr int IoInvalidNumber = 106;
+
+int IoCodeFromErrno(int err);
+// "File not found", ..., "I/O error 32": the bare text for a code.
+std::string IoErrorText(int code);
+// The text as the error box shows it: "." is added when the last character
+// sorts after ".".
+std::string IoErrorMessage(int code);
+
+// Bytes moved through one buffer by copies and checksums.
+inline constexpr std::size_t CopyBufferSize = 8192;
+
+// Test seam for failing disks: every open, write, flush and rename of the
+// file layer asks it first. Null in normal runs.
+struct FaultInjector {
+    virtual ~FaultInjector() = default;
+    enum class Op { OpenRead, OpenWrite, Write, Rename };
+    // Returns an errno value to fail the operation with, or 0 to let it run.
+    virtual int Check(Op op, const std::string& path) = 0;
+};
+void InstallFaultInjector(FaultInjector* injector);
+int CheckFault(FaultInjector::Op op, const std::string& path);
+
+// A binary file opened with a record size of 1, 2 or 4 bytes. Positions and
+// sizes count in records (a size drops any remainder); reads and writes move
+// whole records. A short read is not an error. Buffered: many small reads or
+// writes cost no system call each.
+class BinaryFile {
+public:
+    static BinaryFile OpenRead(const std::string& path, int recordSize = 1);
+    static BinaryFile OpenUpdate(const std::string& path, int recordSize = 1);
+    static BinaryFile Create(const std::string& path, int recordSize = 1);
+    // Tested open: no error, just nothing when the file cannot be opened.
+    static std::optional<BinaryFile> TryOpenRead(const std::string& path, int recordSize = 1);
+
+    BinaryFile(BinaryFile&&) noexcept;
+    BinaryFile& operator=(BinaryFile&&) noexcept;
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+    ~BinaryFile(); // closes quietly; never throws
+
+    // Reads up to into.size() bytes, whole records only; returns the bytes read.
+    std::size_t Read(std::span<std::uint8_t> into);
+    // Reads exactly into.size() bytes or throws IoError 100.
+    void ReadExact(std::span<std::uint8_t> into);
+    void Write(std::span<const std::uint8_t> bytes);
+    void Write(std::string_view text);
+    void Seek(std::int64_t record);
+    std::int64_t Position();
+    std::int64_t Size();
+    bool Eof();
+    void Flush();
+    void Close(); // reports a failed flush
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& Path() const { return path_; }
+    int RecordSize() const { return recordSize_; }
+
+private:
+    BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable);
+    void Fail(int err);
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::string path_;
+    int recordSize_ = 1;
+    bool writable_ = false;
+};
+
+// Reads a text file by the Conventions: integers as whitespace-delimited
+// tokens (then the rest of the line is skipped), strings as whole lines.
+// Lines end in CR LF; a lone CR or LF is taken as a line end too.
+class TextReader {
+public:
+    explicit TextReader(BinaryFile file);
+    // Skips characters at or below space, takes up to 32 characters as a
+    // signed number (decimal, or hex after "$", "x" or "0x") and skips the
+    // rest of the line. End of file before a token gives 0; a bad token
+    // throws IoError 106 (the rest of its line is skipped first).
+    std::int64_t ReadInteger();
+    // Everything up to the line end, which is consumed.
+    std::string ReadLine();
+    bool AtEnd();
+    void Close() { file_.Close(); }
+
+private:
+    int Peek();
+    int Get();
+    void SkipLine();
+    BinaryFile file_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+};
+
+// Parses a number token as the text reader does; nullopt when it is not one.
+std::optional<std::int64_t> ParseIntegerToken(std::string_view token);
+
+class TextWriter {
+public:
+    explicit TextWriter(BinaryFile file) : file_(std::move(file)) {}
+    void Write(std::string_view text) { file_.Write(text); }
+    void WriteInteger(std::int64_t value) { file_.Write(std::to_string(value)); }
+    void WriteLine(std::string_view text);
+    void EndLine() { file_.Write("\r\n"); }
+    void Close() { file_.Close(); }
+
+private:
+    BinaryFile file_;
+};
+
+// An output written to a temporary file beside its target and renamed into
+// place by Commit(); destroyed uncommitted, the temporary is removed, so a
+// failure never leaves a half-written file at the target.
+class AtomicOutput {
+public:
+    explicit AtomicOutput(std::string target);
+    AtomicOutput(const AtomicOutput&) = delete;
+    AtomicOutput& operator=(const AtomicOutput&) = delete;
+    ~AtomicOutput();
+    const std::string& TempPath() const { return temp_; }
+    const std::string& Target() const { return target_; }
+    void Commit();
+    void Discard();
+
+private:
+    std::string target_;
+    std::string temp_;
+    bool done_ = false;
+};
+
+// Checked rename over an existing target.
+void RenameFile(const std::string& from, const std::string& to);
+// Tested rename: false when it failed.
+bool TryRenameFile(const std::string& from, const std::string& to);
+// Ignored deletion.
+void DeleteFileQuietly(const std::string& path);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Size in bytes, or -1 when the file cannot be examined.
+std::int64_t FileSizeOf(const std::string& path);
+
+} // namespace zantrel

@@ -1,0 +1,92 @@
+#include "flash/flashformat.h"
+
+#include <cstring>
+
+#include "flash/primitives.h"
+#include "shell/state.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+std::array<strrec, CodeGroupSlots> codeGroupTable;
+int codeGroupCount = 0;
+
+namespace {
+
+// Slots that fit inside the header: the scan never reads past it.
+constexpr int HeaderSlots = static_cast<int>((FlashHeaderSize - FirstSlotOffset) / SlotSize);
+
+void FillEntry(strrec& entry, std::string fileName, std::int32_t start, std::int32_t end) {
+    entry.fileName = std::move(fileName);
+    entry.startAddress = start;
+    entry.endAddress = end;
+    entry.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(end) -
+                                           static_cast<std::uint32_t>(start) + 1u);
+}
+
+} // namespace
+
+bool ParseFlashHeader(BinaryFile& header, int image) {
+    const std::string folder = image == 1 ? State().binary1Dir : State().binary2Dir;
+    // A header cut short is no flash header: no DRM, and nothing read past it.
+    if (header.Size() < FlashHeaderSize) {
+        codeGroupCount = 0;
+        return false;
+    }
+    FillEntry(codeGroupTable[0], JoinPath(folder, RamdldFileName),
+              ReadLE32At(header, RamdldEntryOffset), ReadLE32At(header, RamdldEntryOffset + 4));
+    codeGroupCount = 1;
+
+    const std::int32_t count = ReadLE32At(header, PieceCountOffset);
+    // More pieces than the table holds: refuse rather than run past it.
+    if (count > CodeGroupSlots)
+        return false;
+
+    bool found = false;
+    int slot = 0;
+    for (int k = 1; k < count; ++k) {
+        std::int32_t start = 0;
+        while (slot < HeaderSlots &&
+               (start = ReadLE32At(header, FirstSlotOffset + SlotSize * slot)) == 0)
+            ++slot;
+        if (slot >= HeaderSlots)
+            return false; // fewer non-empty slots than the count asks for
+        std::int32_t end = ReadLE32At(header, FirstSlotOffset + SlotSize * slot + 4);
+        FillEntry(codeGroupTable[k], JoinPath(folder, CodeGroupFileName(slot)), start, end);
+        if (slot == DrmCodeGroup)
+            found = true;
+        ++slot;
+        codeGroupCount = k + 1;
+    }
+
+    // A file beginning with CG0 carries CG0 and the next code group as one piece.
+    if (codeGroupCount >= 3 && codeGroupTable[1].fileName == JoinPath(folder, CodeGroupFileName(0))) {
+        strrec& first = codeGroupTable[1];
+        first.fileName = JoinPath(folder, CodeGroupFileName(1));
+        first.endAddress = codeGroupTable[2].endAddress;
+        first.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(first.size) +
+                                               static_cast<std::uint32_t>(codeGroupTable[2].size));
+        for (int j = 3; j < codeGroupCount; ++j)
+            codeGroupTable[j - 1] = codeGroupTable[j];
+        --codeGroupCount;
+    }
+    return found;
+}
+
+DrmTag FindDrmTag(BinaryFile& image) {
+    static constexpr std::uint8_t Tag[4] = {'_', 'd', 'r', 'm'};
+    auto tagAt = [&](std::int64_t offset) {
+        std::uint8_t b[4] = {0, 0, 0, 0};
+        image.Seek(offset);
+        return image.Read(b) == 4 && std::memcmp(b, Tag, 4) == 0;
+    };
+    if (tagAt(468) || tagAt(456))
+        return {true, false};
+    if (tagAt(464))
+        return {true, true};
+    if (image.Size() >= 12 && ReadBE32At(image, 8) == DrmSignatureWord)
+        return {true, true};
+    return {false, false};
+}
+
+} // namespace zantrel

@@ -1,0 +1,46 @@
+// The flash header of superfiles and SBF files, the code-group table it
+// yields, and the DRM tag test of raw code-group images.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "flash/fileio.h"
+
+namespace zantrel {
+
+inline constexpr std::int32_t FlashHeaderSize = 8172;    // bytes copied to header.bin
+inline constexpr int CodeGroupSlots = 21;                // entries of codeGroupTable
+inline constexpr std::int64_t PieceCountOffset = 944;    // little-endian piece count
+inline constexpr std::int64_t RamdldEntryOffset = 948;   // RAMDLD piece entry
+inline constexpr std::int64_t FirstSlotOffset = 1004;    // code-group slot 0
+inline constexpr std::int64_t SlotSize = 28;             // bytes per piece entry
+inline constexpr int DrmCodeGroup = 15;                  // the code group holding the DRM
+inline constexpr std::int32_t DrmSignatureWord = 0x10D0001C;
+
+struct strrec {
+    std::string fileName;
+    std::int32_t startAddress = 0;
+    std::int32_t endAddress = 0;
+    std::int32_t size = 0;
+};
+
+// Filled by ParseFlashHeader; entry 0 is the RAMDLD, then the code groups in
+// the order the file carries them.
+extern std::array<strrec, CodeGroupSlots> codeGroupTable;
+// How many entries the last parse filled (RAMDLD included).
+extern int codeGroupCount;
+
+// Fills codeGroupTable from an open header.bin for image 1 or 2; true when
+// the header lists the DRM code group. A header whose piece count exceeds the
+// table, or whose non-empty slots run out before the count, lists no DRM.
+bool ParseFlashHeader(BinaryFile& header, int image);
+
+struct DrmTag {
+    bool found = false;
+    bool extended = false;
+};
+DrmTag FindDrmTag(BinaryFile& image);
+
+} // namespace zantrel

@@ -1,0 +1,42 @@
+// Byte, integer and hex primitives shared by the flash containers and the DRM.
+// Flash code groups keep their integers big-endian; the flash header keeps
+// them little-endian and is read through SwapBytes32.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "flash/fileio.h"
+
+namespace zantrel {
+
+// Reads 4 bytes at offset as a big-endian word; fewer than 4 bytes left in
+// the file read as zero bytes.
+std::int32_t ReadBE32At(BinaryFile& file, std::int64_t offset);
+std::int32_t ReadBE32(BinaryFile& file);
+void WriteBE32At(BinaryFile& file, std::int64_t offset, std::int32_t value);
+void WriteBE32(BinaryFile& file, std::int32_t value);
+std::int32_t SwapBytes32(std::int32_t value);
+// Little-endian word at offset of the flash header.
+inline std::int32_t ReadLE32At(BinaryFile& file, std::int64_t offset) {
+    return SwapBytes32(ReadBE32At(file, offset));
+}
+
+// Copies from source at offset to the target's current position: at most
+// length bytes when limited, else to the source's end. Stops at the end of
+// the source; never closes either file.
+void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
+                   BinaryFile& target, bool limited);
+// Sum of the bytes from the current position to the end, modulo 65536.
+int Checksum16(BinaryFile& file);
+
+int HexDigitValue(char c);
+int HexPairToByte(char hi, char lo);
+std::array<char, 2> ByteToHexPair(std::uint8_t b);
+
+// Table-driven forms for bulk text: value of an upper-case hex digit, or -1.
+extern const std::array<std::int8_t, 256> HexDigitTable;
+// The two upper-case digits of every byte, "000102...FF".
+extern const std::array<char, 512> HexPairTable;
+
+} // namespace zantrel

@@ -1,0 +1,33 @@
+// Writing the superfile: patched header, RAMDLD and the compiled DRM code
+// group as S3 records, verified before it is put in place.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zantrel {
+
+inline constexpr std::string_view SectionStartLine = "S00600004844521B";
+inline constexpr std::string_view SectionEndLine = "S70500000000FA";
+inline constexpr std::string_view BannerText = "Zantrel Utility Generated Superfile";
+inline constexpr int S3DataBytes = 64;
+
+// Returns false, after showing the message, when the work folder is refused.
+bool WriteSuperfile();
+void PrepareRamdld();
+void PrepareHeader();
+std::string FormatBuildDate(const std::tm& local);
+// One S3 line of n = data.size() (1..64) bytes with CR LF; advances address.
+std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address);
+
+// Reads a written superfile back and compares it with its sources; returns
+// what differs, nullopt when it is sound.
+std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
+                                           const std::string& headerPath,
+                                           const std::string& ramdldPath,
+                                           const std::string& compiledPath);
+
+} // namespace zantrel

@@ -1,0 +1,30 @@
+// The main window's commands, written against the user-interface operations
+// so that the window program, the console front end and the tests share them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "shell/uiops.h"
+
+namespace zantrel {
+
+inline constexpr std::string_view OpenFilter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+
+void InitApp();
+void FileOpen1Execute();
+void FileSave1Execute();
+void Port1Click();
+void FileExit1Execute();
+
+// Whether a menu item is enabled in this run, as start-up left it.
+bool MenuItemEnabled(MenuItem item);
+
+// How a command ended, for front ends that report it (the console's exit status).
+enum class CommandResult { Completed, Failed };
+// Runs a command; an I/O failure is caught here and shown through ShowError.
+CommandResult RunCommand(const std::function<void()>& command);
+// Set by the front end: shows an I/O failure's message (the error box).
+void SetErrorReporter(std::function<void(const std::string& message)> reporter);
+
+} // namespace zantrel

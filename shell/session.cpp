@@ -1,0 +1,40 @@
+#include "shell/session.h"
+
+#include "flash/fileio.h"
+#include "shell/state.h"
+
+namespace zantrel {
+
+namespace {
+std::string SessionPath() { return JoinPath(State().startFolder, SessionFileName); }
+} // namespace
+
+bool ReadSessionFile() {
+    SharedState& s = State();
+    auto file = BinaryFile::TryOpenRead(SessionPath());
+    if (!file) {
+        s.freshSession = true;
+        return false;
+    }
+    s.freshSession = false;
+    std::int64_t mode = 0;
+    try {
+        TextReader in(std::move(*file));
+        mode = in.ReadInteger();
+    } catch (const IoError&) {
+        mode = 0; // not a number: a second run with mode 0, as nothing is reported
+    }
+    s.sessionMode = static_cast<std::uint8_t>(mode & 0xFF);
+    DeleteFileQuietly(SessionPath());
+    return true;
+}
+
+void WriteSessionFile() {
+    BinaryFile out = BinaryFile::Create(SessionPath());
+    out.Write(std::to_string(State().sessionMode));
+    out.Close();
+}
+
+void DeleteSessionFile() { DeleteFileQuietly(SessionPath()); }
+
+} // namespace zantrel

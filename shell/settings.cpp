@@ -1,0 +1,76 @@
+#include "shell/settings.h"
+
+#include "flash/fileio.h"
+#include "shell/state.h"
+
+namespace zantrel {
+
+namespace {
+
+std::string SettingsPath() { return JoinPath(State().startFolder, SettingsFileName); }
+
+// A number of the settings file; an unreadable one counts as 0 and the
+// reading goes on, as nothing is reported at start-up.
+std::int64_t ReadSettingNumber(TextReader& in) {
+    try {
+        return in.ReadInteger();
+    } catch (const IoError&) {
+        return 0;
+    }
+}
+
+bool FlagOf(std::int64_t value) { return (value & 0xFF) == 1; }
+
+void WriteLines(TextWriter& out, const SharedState& s) {
+    out.WriteLine(s.cleanupEnabled ? "1" : "0");
+    out.WriteLine(s.askSecondFile ? "1" : "0");
+    out.WriteLine(s.rawConversionEnabled ? "1" : "0");
+    out.WriteLine(std::to_string(s.replacerBlue));
+    out.WriteLine(std::to_string(s.replacerGreen));
+    out.WriteLine(std::to_string(s.replacerRed));
+    out.WriteLine(s.workFolder);
+}
+
+} // namespace
+
+void LoadSettings() {
+    SharedState& s = State();
+    auto file = BinaryFile::TryOpenRead(SettingsPath());
+    if (!file) {
+        s.cleanupEnabled = true;
+        s.askSecondFile = true;
+        s.rawConversionEnabled = true;
+        s.replacerBlue = 255;
+        s.replacerGreen = 0;
+        s.replacerRed = 255;
+        s.workFolder = s.startFolder;
+        try {
+            TextWriter out(BinaryFile::Create(SettingsPath()));
+            WriteLines(out, s);
+            out.Close();
+        } catch (const IoError&) {
+            // The defaults hold for this run; a read-only start folder is no error.
+        }
+        return;
+    }
+    try {
+        TextReader in(std::move(*file));
+        s.cleanupEnabled = FlagOf(ReadSettingNumber(in));
+        s.askSecondFile = FlagOf(ReadSettingNumber(in));
+        s.rawConversionEnabled = FlagOf(ReadSettingNumber(in));
+        s.replacerBlue = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.replacerGreen = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.replacerRed = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.workFolder = in.ReadLine();
+    } catch (const IoError&) {
+        // Read errors are not reported; what was read holds.
+    }
+}
+
+void SaveSettings() {
+    TextWriter out(BinaryFile::Create(SettingsPath()));
+    WriteLines(out, State());
+    out.Close();
+}
+
+} // namespace zantrel

@@ -1,0 +1,75 @@
+#include "shell/uiops.h"
+
+#include <cmath>
+
+namespace zantrel {
+
+namespace {
+
+struct SilentUi final : UiSink {
+    void SetStatusText(const std::string&) override {}
+    void ShowProgress(bool) override {}
+    void SetProgress(int) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
+    std::optional<std::string> AskOpenFile(const std::string&, const std::string&,
+                                           bool) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskSaveFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    void CloseMainWindow() override {}
+    void SetMenuItemEnabled(MenuItem, bool) override {}
+};
+
+SilentUi g_silent;
+UiSink* g_sink = &g_silent;
+int g_lastProgress = -1;
+
+} // namespace
+
+void InstallUi(UiSink* sink) {
+    g_sink = sink ? sink : &g_silent;
+    g_lastProgress = -1;
+}
+
+UiSink& Ui() { return *g_sink; }
+
+void SetStatusText(const std::string& text) { g_sink->SetStatusText(text); }
+
+void ShowProgress(bool on) {
+    g_lastProgress = -1;
+    g_sink->ShowProgress(on);
+}
+
+void SetProgress(int percent) {
+    if (percent == g_lastProgress)
+        return;
+    g_lastProgress = percent;
+    g_sink->SetProgress(percent);
+}
+
+void ShowMessage(const std::string& text, const std::string& caption) {
+    g_sink->ShowMessage(text, caption);
+}
+
+std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                       bool clearName) {
+    return g_sink->AskOpenFile(title, filter, clearName);
+}
+
+std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter) {
+    return g_sink->AskSaveFile(title, filter);
+}
+
+void CloseMainWindow() { g_sink->CloseMainWindow(); }
+
+void SetMenuItemEnabled(MenuItem item, bool on) { g_sink->SetMenuItemEnabled(item, on); }
+
+int ProgressPercent(double part, double whole) {
+    if (whole == 0)
+        return 0;
+    return static_cast<int>(std::nearbyint(part / whole * 100.0));
+}
+
+} // namespace zantrel

@@ -1,0 +1,45 @@
+// The only way the logic reaches a window, a console or a test: eight
+// user-interface operations, carried out by whichever sink is installed.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace zantrel {
+
+enum class MenuItem { FileOpenItem, Port1, FileSaveAsItem, FileExitItem, Settings1, HelpAboutItem };
+
+struct UiSink {
+    virtual ~UiSink() = default;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void ShowProgress(bool on) = 0;
+    virtual void SetProgress(int percent) = 0;
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    virtual std::optional<std::string> AskOpenFile(const std::string& title,
+                                                   const std::string& filter, bool clearName) = 0;
+    virtual std::optional<std::string> AskSaveFile(const std::string& title,
+                                                   const std::string& filter) = 0;
+    virtual void CloseMainWindow() = 0;
+    virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
+};
+
+// Installs the sink the operations below go to; null restores a silent one.
+void InstallUi(UiSink* sink);
+UiSink& Ui();
+
+void SetStatusText(const std::string& text);
+void ShowProgress(bool on);
+// Forwards only when the value differs from the last one since ShowProgress,
+// so a loop may call it per item without flooding the window.
+void SetProgress(int percent);
+void ShowMessage(const std::string& text, const std::string& caption);
+std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                       bool clearName);
+std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter);
+void CloseMainWindow();
+void SetMenuItemEnabled(MenuItem item, bool on);
+
+// part / whole as a percentage, rounded to the nearest integer, halves to even.
+int ProgressPercent(double part, double whole);
+
+} // namespace zantrel

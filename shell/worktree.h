@@ -1,0 +1,39 @@
+// The work-folder tree and the names of the files in it. Each name is
+// spelled one way throughout, so a case-sensitive disk finds what was written.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zantrel {
+
+inline constexpr std::string_view Binary1FolderName = "binary1";
+inline constexpr std::string_view Binary2FolderName = "binary2";
+inline constexpr std::string_view DrmpackFolderName = "drmpack";
+inline constexpr std::string_view IconsFolderName = "icons";
+inline constexpr std::string_view RawsFolderName = "raws";
+
+inline constexpr std::string_view HeaderFileName = "header.bin";
+inline constexpr std::string_view RamdldFileName = "RAMDLD.bin";
+inline constexpr std::string_view ScratchFileName = "temp.bin";
+inline constexpr std::string_view StartFileName = "start.bin";
+inline constexpr std::string_view OffFileName = "off.bin";
+inline constexpr std::string_view TrailFileName = "trail.bin";
+inline constexpr std::string_view DescrFileName = "descr.dat";
+inline constexpr std::string_view NewOffFileName = "newoff.bin";
+inline constexpr std::string_view RawOffFileName = "rawoff.bin";
+inline constexpr std::string_view TempRawFileName = "temp.raw";
+inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
+
+// "CG15.bin" and the like.
+std::string CodeGroupFileName(int number);
+// "n.gif", "n.bmp", "n.raw".
+std::string NumberedFileName(long number, std::string_view extension);
+
+// Sets the six tree paths from workFolder and creates the folders, ignoring
+// every failure.
+void BuildWorkTree();
+// compiledImagePath = savePath less its last four characters, plus ".bin".
+void DeriveCompiledImagePath();
+
+} // namespace zantrel

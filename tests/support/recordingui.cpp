@@ -1,0 +1,61 @@
+#include "support/recordingui.h"
+
+namespace zantrel::test {
+
+RecordingUi::RecordingUi() { InstallUi(this); }
+
+RecordingUi::~RecordingUi() { InstallUi(nullptr); }
+
+void RecordingUi::SetStatusText(const std::string& text) {
+    statusTexts.push_back(text);
+    log.push_back("status: " + text);
+}
+
+void RecordingUi::ShowProgress(bool on) {
+    progressShown.push_back(on);
+    log.push_back(on ? "progress: on" : "progress: off");
+}
+
+void RecordingUi::SetProgress(int percent) {
+    progress.push_back(percent);
+    log.push_back("progress: " + std::to_string(percent));
+}
+
+void RecordingUi::ShowMessage(const std::string& text, const std::string& caption) {
+    messages.push_back({text, caption});
+    log.push_back("message: " + caption + ": " + text);
+}
+
+std::optional<std::string> RecordingUi::AskOpenFile(const std::string& title,
+                                                    const std::string& filter, bool clearName) {
+    openDialogs.push_back({title, filter, clearName});
+    log.push_back("open: " + title);
+    if (openAnswers.empty())
+        return std::nullopt;
+    auto answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> RecordingUi::AskSaveFile(const std::string& title,
+                                                    const std::string& filter) {
+    saveDialogs.push_back({title, filter, false});
+    log.push_back("save: " + title);
+    if (saveAnswers.empty())
+        return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+void RecordingUi::CloseMainWindow() {
+    ++closeCalls;
+    log.push_back("close");
+}
+
+void RecordingUi::SetMenuItemEnabled(MenuItem item, bool on) {
+    menu[item] = on;
+    log.push_back("menu: " + std::to_string(static_cast<int>(item)) + (on ? " on" : " off"));
+}
+
+} // namespace zantrel::test

@@ -1,0 +1,57 @@
+// A user-interface sink that records every call and answers the file
+// dialogs from queues set up by the test.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/uiops.h"
+
+namespace zantrel::test {
+
+class RecordingUi final : public UiSink {
+public:
+    RecordingUi();
+    ~RecordingUi() override;
+
+    // Answers for the next dialogs; nullopt is a cancel. An empty queue cancels.
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+
+    struct Message {
+        std::string text;
+        std::string caption;
+        bool operator==(const Message&) const = default;
+    };
+    struct Dialog {
+        std::string title;
+        std::string filter;
+        bool clearName = false;
+    };
+    std::vector<std::string> statusTexts;
+    std::vector<int> progress;
+    std::vector<bool> progressShown;
+    std::vector<Message> messages;
+    std::vector<Dialog> openDialogs;
+    std::vector<Dialog> saveDialogs;
+    std::map<MenuItem, bool> menu;
+    int closeCalls = 0;
+    // Every call in order, as one line each ("status: Extracting gifs").
+    std::vector<std::string> log;
+
+    void SetStatusText(const std::string& text) override;
+    void ShowProgress(bool on) override;
+    void SetProgress(int percent) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                           bool clearName) override;
+    std::optional<std::string> AskSaveFile(const std::string& title,
+                                           const std::string& filter) override;
+    void CloseMainWindow() override;
+    void SetMenuItemEnabled(MenuItem item, bool on) override;
+};
+
+} // namespace zantrel::test

@@ -1,0 +1,33 @@
+// A fresh folder that is the current folder for the life of a test: the
+// program takes its start folder from there.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zantrel::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+std::vector<std::uint8_t> ReadAll(const std::string& path);
+std::string ReadText(const std::string& path);
+void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void WriteText(const std::string& path, const std::string& text);
+bool Exists(const std::string& path);
+// Every file below a folder, as paths relative to it, sorted.
+std::vector<std::string> ListFiles(const std::string& folder);
+
+} // namespace zantrel::test
