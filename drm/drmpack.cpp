@@ -1,0 +1,1 @@
+#include "drm/drmpack.h"

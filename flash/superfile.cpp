@@ -1,0 +1,1 @@
+#include "flash/superfile.h"

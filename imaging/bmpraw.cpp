@@ -1,0 +1,1 @@
+#include "imaging/bmpraw.h"

@@ -1,0 +1,1 @@
+#include "shell/about1.h"

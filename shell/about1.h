@@ -1,0 +1,41 @@
+// The settings dialog's logic: its boxes, their immediate effects on the
+// shared state, and what OK writes. The window (ui/) and the console only
+// carry the clicks here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zantrel {
+
+struct SettingsDialogState {
+    bool checkBox1 = false; // "Do not perform clean-up on completion"
+    bool checkBox2 = false; // "Edit only mode (Export from dialog is not invoked)"
+    bool checkBox3 = false; // "Select folder to save icons and CG's "
+    bool checkBox4 = false; // "Disable RAW 2 BMP conversion"
+    bool checkBox5 = false; // "Select transparency replacer color"
+    bool checkBox5Enabled = false;
+    bool shape1Enabled = false;
+    // The swatch's colour, red in the low byte (0x00BBGGRR).
+    std::uint32_t shape1Colour = 0;
+    // The folder picker's last accepted folder (its Directory).
+    std::string directory;
+};
+
+// Sets the boxes from the shared state, once, when the dialog is created.
+void FormCreate(SettingsDialogState& dialog);
+// The user ticked or cleared "Disable RAW 2 BMP conversion" (checkBox4 holds
+// the new tick); takes effect in the shared state at once.
+void CheckBox4Click(SettingsDialogState& dialog);
+// The user ticked "Select transparency replacer color" and the colour picker
+// gave this colour (0x00BBGGRR), or nullopt when it was cancelled.
+void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> picked);
+// The user ticked or cleared the folder box; picked is the folder the picker
+// accepted, or nullopt when it was cancelled (the box is then cleared).
+void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked);
+// The dialog was closed with OK: flags into the shared state, the settings
+// file rewritten, the new work tree built. Throws IoError.
+void ApplySettings(const SettingsDialogState& dialog);
+
+} // namespace zantrel

@@ -1,0 +1,1 @@
+#include "shell/sdimain.h"
