@@ -1,5 +1,6 @@
 #include "flash/fileio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -171,8 +172,11 @@ std::size_t BinaryFile::Read(std::span<std::uint8_t> into) {
     if (got < want && std::ferror(file_))
         Fail(errno);
     std::size_t whole = got - got % static_cast<std::size_t>(recordSize_);
-    if (whole != got) // a partial record is not taken
+    if (whole != got) { // a partial record is not taken, nor left in the caller's buffer
         std::fseek(file_, -static_cast<long>(got - whole), SEEK_CUR);
+        std::fill(into.begin() + static_cast<std::ptrdiff_t>(whole),
+                  into.begin() + static_cast<std::ptrdiff_t>(got), std::uint8_t{0});
+    }
     return whole;
 }
 

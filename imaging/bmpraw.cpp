@@ -1,1 +1,220 @@
+// Conversion between the phone's raw pictures and 24-bit BMP files. A raw
+// picture is W x H big-endian RGB565 pixels, top row first, then a mask of
+// one bit per pixel (1 = transparent) packed most significant bit first.
 #include "imaging/bmpraw.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <vector>
+
+#include "flash/fileio.h"
+
+namespace zantrel {
+
+namespace {
+
+// Bytes of zero padding that bring a BMP row of width pixels to a multiple of 4.
+int RowPadding(int width) { return (4 - (3 * width) % 4) % 4; }
+
+std::int64_t BmpRowSize(int width) { return 3 * width + RowPadding(width); }
+
+// Mask bytes: whole 16-bit words, one bit per pixel.
+std::int64_t MaskSize(int width, int height) {
+    return 2 * ((static_cast<std::int64_t>(width) * height + 15) / 16);
+}
+
+void CheckSide(int side) {
+    if (side < 0 || side > MaxPictureSide)
+        throw std::invalid_argument("picture side out of range: " + std::to_string(side));
+}
+
+// Fills into from the file; whatever lies past the end reads as zero bytes.
+void ReadOrZero(BinaryFile& file, std::span<std::uint8_t> into) {
+    std::size_t got = file.Read(into);
+    std::fill(into.begin() + static_cast<std::ptrdiff_t>(got), into.end(), std::uint8_t{0});
+}
+
+void PutLE16(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutLE32(std::uint8_t* at, std::uint32_t value) {
+    PutLE16(at, value);
+    PutLE16(at + 2, value >> 16);
+}
+
+std::uint32_t GetLE16(const std::uint8_t* at) { return at[0] | (std::uint32_t{at[1]} << 8); }
+
+std::uint32_t GetLE32(const std::uint8_t* at) { return GetLE16(at) | (GetLE16(at + 2) << 16); }
+
+// Scaling by rounding, not by bit replication: reduction undoes expansion.
+std::uint8_t Expand5(unsigned v) { return static_cast<std::uint8_t>((255 * v + 15) / 31); }
+std::uint8_t Expand6(unsigned v) { return static_cast<std::uint8_t>((255 * v + 31) / 63); }
+unsigned Reduce5(unsigned v) { return (31 * v + 127) / 255; }
+unsigned Reduce6(unsigned v) { return (63 * v + 127) / 255; }
+
+std::string FileNameOf(const std::string& path) {
+    auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+std::int64_t RawPictureSize(int width, int height) {
+    return 2 * static_cast<std::int64_t>(width) * height + MaskSize(width, height);
+}
+
+void RawToBmp(const std::string& rawPath, int width, int height, const std::string& bmpPath,
+              std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    CheckSide(width);
+    CheckSide(height);
+    BinaryFile raw = BinaryFile::OpenRead(rawPath);
+    AtomicOutput output(bmpPath);
+    BinaryFile bmp = BinaryFile::Create(output.TempPath());
+
+    const std::int64_t rowSize = BmpRowSize(width);
+    const std::int64_t imageSize = height * rowSize;
+
+    std::array<std::uint8_t, BmpHeaderSize> header{};
+    header[0] = 'B';
+    header[1] = 'M';
+    PutLE32(&header[2], static_cast<std::uint32_t>(BmpHeaderSize + imageSize));
+    PutLE32(&header[10], BmpHeaderSize);
+    PutLE32(&header[14], 40);
+    PutLE32(&header[18], static_cast<std::uint32_t>(width));
+    PutLE32(&header[22], static_cast<std::uint32_t>(height));
+    PutLE16(&header[26], 1);
+    PutLE16(&header[28], 24);
+    PutLE32(&header[34], static_cast<std::uint32_t>(imageSize));
+    bmp.Write(header);
+
+    if (width > 0 && height > 0) {
+        // The whole picture, laid out as the BMP stores it (bottom row first,
+        // padding included): raw rows run top-down and the mask comes last.
+        std::vector<std::uint8_t> picture(static_cast<std::size_t>(imageSize), 0);
+        std::vector<std::uint8_t> rawRow(static_cast<std::size_t>(2 * width));
+        for (int r = 0; r < height; ++r) {
+            ReadOrZero(raw, rawRow);
+            std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
+            for (int c = 0; c < width; ++c) {
+                unsigned pixel = (unsigned{rawRow[2 * c]} << 8) | rawRow[2 * c + 1];
+                out[3 * c] = Expand5(pixel & 0x1F);
+                out[3 * c + 1] = Expand6((pixel >> 5) & 0x3F);
+                out[3 * c + 2] = Expand5(pixel >> 11);
+            }
+        }
+        // Big-endian words read most significant bit first are a plain
+        // most-significant-first bit stream: pixel p is bit 7 - p % 8 of byte p / 8.
+        std::vector<std::uint8_t> mask(static_cast<std::size_t>(MaskSize(width, height)));
+        ReadOrZero(raw, mask);
+        for (int r = 0; r < height; ++r) {
+            std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
+            for (int c = 0; c < width; ++c) {
+                std::size_t p = static_cast<std::size_t>(r) * width + c;
+                if (mask[p >> 3] & (0x80u >> (p & 7))) {
+                    out[3 * c] = blue;
+                    out[3 * c + 1] = green;
+                    out[3 * c + 2] = red;
+                }
+            }
+        }
+        bmp.Write(picture);
+    }
+    raw.Close();
+    bmp.Close();
+    output.Commit();
+}
+
+void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8_t blue,
+              std::uint8_t green, std::uint8_t red) {
+    BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
+    AtomicOutput output(rawPath);
+    BinaryFile raw = BinaryFile::Create(output.TempPath());
+
+    std::array<std::uint8_t, BmpHeaderSize> header{};
+    ReadOrZero(bmp, header);
+    // Only the low bytes of the width and height fields count: sides are bytes.
+    const int width = header[18];
+    const int height = header[22];
+
+    if (width > 0 && height > 0) {
+        const std::int64_t rowSize = BmpRowSize(width);
+        std::vector<std::uint8_t> bmpRow(static_cast<std::size_t>(rowSize));
+        std::vector<std::uint8_t> rawRow(static_cast<std::size_t>(2 * width));
+        std::vector<std::uint8_t> mask(static_cast<std::size_t>(MaskSize(width, height)), 0);
+        // The BMP is read front to back (bottom row first, padding included)
+        // and each raw row is placed at its own offset, so the input is never
+        // read backwards.
+        bmp.Seek(BmpHeaderSize);
+        for (int i = 0; i < height; ++i) {
+            const int r = height - 1 - i; // raw row, counted from the top
+            ReadOrZero(bmp, bmpRow);
+            for (int c = 0; c < width; ++c) {
+                const std::uint8_t b = bmpRow[3 * c];
+                const std::uint8_t g = bmpRow[3 * c + 1];
+                const std::uint8_t rd = bmpRow[3 * c + 2];
+                // Transparency is decided on the 8-bit colour, before reduction.
+                if (b == blue && g == green && rd == red) {
+                    std::size_t p = static_cast<std::size_t>(r) * width + c;
+                    mask[p >> 3] |= static_cast<std::uint8_t>(0x80u >> (p & 7));
+                }
+                unsigned pixel = (Reduce5(rd) << 11) | (Reduce6(g) << 5) | Reduce5(b);
+                rawRow[2 * c] = static_cast<std::uint8_t>(pixel >> 8);
+                rawRow[2 * c + 1] = static_cast<std::uint8_t>(pixel);
+            }
+            raw.Seek(static_cast<std::int64_t>(r) * 2 * width);
+            raw.Write(rawRow);
+        }
+        raw.Seek(2 * static_cast<std::int64_t>(width) * height);
+        raw.Write(mask);
+    }
+    bmp.Close();
+    raw.Close();
+    output.Commit();
+}
+
+std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width, int height) {
+    BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
+    const std::int64_t fileSize = bmp.Size();
+    std::array<std::uint8_t, BmpHeaderSize> header{};
+    ReadOrZero(bmp, header);
+    bmp.Close();
+
+    const std::string picture = "Picture " + FileNameOf(bmpPath);
+    const std::string mustBe = "; it must be a 24-bit uncompressed BMP of " +
+                               std::to_string(width) + " x " + std::to_string(height) +
+                               " pixels, bottom-up, with its pixels at offset 54.";
+
+    if (fileSize < BmpHeaderSize || header[0] != 'B' || header[1] != 'M')
+        return picture + " is not a BMP file" + mustBe;
+    const std::uint32_t infoSize = GetLE32(&header[14]);
+    if (infoSize != 40)
+        return picture + " has a " + std::to_string(infoSize) + "-byte information header" +
+               mustBe;
+    const std::uint32_t bits = GetLE16(&header[28]);
+    if (bits != 24)
+        return picture + " is " + std::to_string(bits) + "-bit" + mustBe;
+    if (GetLE32(&header[30]) != 0)
+        return picture + " is compressed" + mustBe;
+    const auto bmpWidth = static_cast<std::int32_t>(GetLE32(&header[18]));
+    const auto bmpHeight = static_cast<std::int32_t>(GetLE32(&header[22]));
+    if (bmpHeight < 0)
+        return picture + " is stored top-down" + mustBe;
+    const std::uint32_t pixelOffset = GetLE32(&header[10]);
+    if (pixelOffset != BmpHeaderSize)
+        return picture + " has its pixels at offset " + std::to_string(pixelOffset) + mustBe;
+    if (bmpWidth != width || bmpHeight != height)
+        return picture + " is " + std::to_string(bmpWidth) + " x " + std::to_string(bmpHeight) +
+               " pixels; it must be " + std::to_string(width) + " x " + std::to_string(height) +
+               " (the size of its slot).";
+    const std::int64_t needed = BmpHeaderSize + height * BmpRowSize(width);
+    if (fileSize < needed)
+        return picture + " is cut short at " + std::to_string(fileSize) +
+               " bytes; it must be at least " + std::to_string(needed) + " bytes long to hold " +
+               std::to_string(width) + " x " + std::to_string(height) + " pixels.";
+    return std::nullopt;
+}
+
+} // namespace zantrel
