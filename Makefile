@@ -33,5 +33,8 @@ test: build
 run: build
 	@bash tools/demo.sh $(BUILD)
 
+screenshots: build
+	@bash tools/screenshots.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) build-* demo

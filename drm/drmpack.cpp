@@ -1,1 +1,324 @@
+// The DRM's layout inside code group 15: the header, the directory, the icon
+// and picture tables, the checks that keep a damaged code group from being
+// taken apart, and the record file "descr.dat".
 #include "drm/drmpack.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "flash/flashformat.h"
+#include "flash/primitives.h"
+
+namespace zantrel {
+
+namespace {
+
+// A flash address seen from the code group's base. Addresses are 32-bit
+// words and wrap, so one below the base comes out huge and fails every
+// bounds check.
+std::int64_t OffsetOf(std::int32_t address, std::int32_t baseAddress) {
+    return static_cast<std::int64_t>(static_cast<std::uint32_t>(address) -
+                                     static_cast<std::uint32_t>(baseAddress));
+}
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+std::string Hex(std::int32_t v) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    auto u = static_cast<std::uint32_t>(v);
+    std::string s = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        s += Digits[(u >> shift) & 0xF];
+    return s;
+}
+
+// Distances of the directory words from its anchor word.
+constexpr std::int64_t DirectoryBefore = 16;
+constexpr std::int64_t BasicDirectoryAfter = 8;     // iconAreaStart, iconTableStart
+constexpr std::int64_t ExtendedDirectoryAfter = 40; // up to pictureAreaStart
+constexpr std::int64_t DescriptorSize = 16;
+constexpr int BasicRecords = 12;
+constexpr int ExtendedRecords = 15;
+
+} // namespace
+
+DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
+    DrmHeader h;
+    std::int64_t pointerAt = 44;
+    if (ReadBE32At(codeGroup, 0) != 0) {
+        h.prefixLength = 0;
+        h.nameEntryOffset = 24;
+    } else if (!extendedLayout) {
+        h.prefixLength = 8;
+        h.nameEntryOffset = 36;
+        pointerAt = 56;
+    } else {
+        h.prefixLength = 8;
+        h.nameEntryOffset = 32;
+        pointerAt = 52;
+    }
+    h.baseAddress = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(ReadBE32At(codeGroup, h.prefixLength)) & 0xFFFFFF00u);
+    if (extendedLayout) {
+        std::int64_t name = OffsetOf(ReadBE32At(codeGroup, h.nameEntryOffset + 4), h.baseAddress);
+        std::array<std::uint8_t, 4> bytes{};
+        codeGroup.Seek(name);
+        // A name outside the file reads short and so is not "_drm".
+        if (codeGroup.Read(bytes) != 4 || std::memcmp(bytes.data(), "_drm", 4) != 0)
+            pointerAt = 44;
+    }
+    h.directoryOffset = ReadBE32At(codeGroup, pointerAt) - h.baseAddress;
+    std::int64_t dir = OffsetOf(h.directoryOffset, 0);
+    // Words before the start of the file stay 0; InspectDrm refuses such a directory.
+    auto word = [&](std::int64_t at) { return at >= 0 ? ReadBE32At(codeGroup, at) : 0; };
+    h.trailPointer1 = word(dir - 16);
+    h.trailStart = word(dir - 12);
+    h.trailPointer2 = word(dir - 8);
+    h.trailPointer3 = word(dir - 4);
+    h.iconAreaStart = word(dir);
+    h.iconTableStart = word(dir + 4);
+    return h;
+}
+
+std::optional<std::string>
+CheckPictureSlots(const std::vector<std::uint32_t> &starts, std::int64_t pictureAreaOffset,
+                  std::int64_t startRegionSize, std::int64_t directoryOffset,
+                  std::int64_t pictureTableOffset, std::int64_t pictureTableSize) {
+    std::int64_t dirFrom = directoryOffset - DirectoryBefore;
+    std::int64_t dirTo = directoryOffset + ExtendedDirectoryAfter;
+    std::int64_t tableTo = pictureTableOffset + pictureTableSize;
+    for (std::size_t k = 1; k < starts.size(); ++k) {
+        std::string name = "Picture " + Num(static_cast<std::int64_t>(k));
+        std::int64_t from = pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k - 1]);
+        std::int64_t to = pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k]);
+        if (to < from)
+            return name + " ends before it starts (its slot runs from offset " + Num(from) +
+                   " to offset " + Num(to) + ").";
+        if (to > startRegionSize)
+            return name + " lies outside the start region (it ends at offset " + Num(to) +
+                   "; the icon area starts at offset " + Num(startRegionSize) + ").";
+        if (from < dirTo && to > dirFrom)
+            return name + " (offsets " + Num(from) + " to " + Num(to) +
+                   ") overlaps the DRM directory (offsets " + Num(dirFrom) + " to " + Num(dirTo) +
+                   ").";
+        if (from < tableTo && to > pictureTableOffset)
+            return name + " (offsets " + Num(from) + " to " + Num(to) +
+                   ") overlaps the picture table (offsets " + Num(pictureTableOffset) + " to " +
+                   Num(tableTo) + ").";
+    }
+    return std::nullopt;
+}
+
+std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) {
+    auto refuse = [&](std::string message) {
+        error = std::move(message);
+        return std::optional<DrmSummary>();
+    };
+    const std::int64_t size = codeGroup.Size();
+    const std::string ofFile = " the code group (" + Num(size) + " bytes)";
+    if (size > std::numeric_limits<std::int32_t>::max())
+        return refuse("The code group is " + Num(size) +
+                      " bytes long; a DRM code group must be smaller than 2 GiB.");
+    if (size < 64)
+        return refuse("The code group is only " + Num(size) +
+                      " bytes long, too short to hold a DRM header.");
+
+    DrmSummary s;
+    s.extended = FindDrmTag(codeGroup).extended;
+    s.header = ParseDrmHeader(codeGroup, s.extended);
+    const DrmHeader &h = s.header;
+    const std::int32_t base = h.baseAddress;
+
+    const std::int64_t dir = OffsetOf(h.directoryOffset, 0);
+    const std::int64_t dirAfter = s.extended ? ExtendedDirectoryAfter : BasicDirectoryAfter;
+    if (dir < DirectoryBefore || dir + dirAfter > size)
+        return refuse("The DRM directory (offset " + Num(dir) + ") lies outside" + ofFile + ".");
+
+    const std::int64_t iconArea = OffsetOf(h.iconAreaStart, base);
+    const std::int64_t iconTable = OffsetOf(h.iconTableStart, base);
+    const std::int64_t trail = OffsetOf(h.trailStart, base);
+    if (iconArea > size)
+        return refuse("The DRM's icon area (offset " + Num(iconArea) + ") lies outside" + ofFile +
+                      ".");
+    if (iconTable > size)
+        return refuse("The DRM's icon table (offset " + Num(iconTable) + ") lies outside" + ofFile +
+                      ".");
+    if (trail > size)
+        return refuse("The DRM's trail (offset " + Num(trail) + ") lies outside" + ofFile + ".");
+    if (iconTable < iconArea)
+        return refuse("The DRM's icon table (offset " + Num(iconTable) +
+                      ") starts before its icon area (offset " + Num(iconArea) + ").");
+    if (trail < iconTable)
+        return refuse("The DRM's trail (offset " + Num(trail) +
+                      ") starts before its icon table (offset " + Num(iconTable) + ").");
+    if (dir + dirAfter > iconArea)
+        return refuse("The DRM directory (offsets " + Num(dir - DirectoryBefore) + " to " +
+                      Num(dir + dirAfter) + ") does not lie before the icon area (offset " +
+                      Num(iconArea) + ").");
+    const std::int32_t pointers[3] = {h.trailPointer1, h.trailPointer2, h.trailPointer3};
+    for (int i = 0; i < 3; ++i) {
+        std::int64_t at = OffsetOf(pointers[i], base);
+        // Compilation moves these words with the trail, so they must lie past the icon table.
+        if (at < iconTable || at > std::numeric_limits<std::int32_t>::max())
+            return refuse("The DRM's trail pointer " + Num(i + 1) + " (address " +
+                          Hex(pointers[i]) + ") points before its icon table (address " +
+                          Hex(h.iconTableStart) + ").");
+    }
+
+    const std::int64_t tableLength = trail - iconTable;
+    if (tableLength < 8)
+        return refuse("The DRM's icon table is " + Num(tableLength) +
+                      " bytes long; it needs at least 8.");
+    const std::int64_t n = tableLength / 4 - 2;
+    if (n > MaxDrmItems)
+        return refuse("The DRM's icon table lists " + Num(n) + " icons; at most " +
+                      Num(MaxDrmItems) + " are supported.");
+    codeGroup.Seek(iconTable + 4);
+    std::int64_t start = static_cast<std::uint32_t>(ReadBE32(codeGroup));
+    for (std::int64_t k = 1; k <= n; ++k) {
+        std::int64_t end = static_cast<std::uint32_t>(ReadBE32(codeGroup));
+        if (end < start)
+            return refuse("Icon " + Num(k) + " ends before it starts (offsets " + Num(start) +
+                          " and " + Num(end) + " in the icon table).");
+        if (iconArea + end > iconTable)
+            return refuse("Icon " + Num(k) + " runs past the icon area (it ends at offset " +
+                          Num(iconArea + end) + "; the icon table starts at offset " +
+                          Num(iconTable) + ").");
+        s.icons.push_back({iconArea + start, end - start, false});
+        start = end;
+    }
+    for (DrmIcon &icon : s.icons) {
+        if (icon.size < 2)
+            continue;
+        std::array<std::uint8_t, 2> magic{};
+        codeGroup.Seek(icon.offset);
+        codeGroup.ReadExact(magic);
+        icon.bmp = magic[0] == 'B' && magic[1] == 'M';
+    }
+
+    if (s.extended) {
+        const std::int64_t table = OffsetOf(ReadBE32At(codeGroup, dir + 32), base);
+        const std::int64_t area = OffsetOf(ReadBE32At(codeGroup, dir + 36), base);
+        if (table > size)
+            return refuse("The DRM's picture table (offset " + Num(table) + ") lies outside" +
+                          ofFile + ".");
+        struct Descriptor {
+            int width, height;
+            std::uint32_t start;
+        };
+        std::vector<Descriptor> descriptors;
+        codeGroup.Seek(table);
+        std::array<std::uint8_t, DescriptorSize> record{};
+        // The table ends before the first record whose byte 0 is not 0, or at the end of the file.
+        while (codeGroup.Read(record) == record.size() && record[0] == 0) {
+            if (descriptors.size() > static_cast<std::size_t>(MaxDrmItems) + 3)
+                return refuse("The DRM's picture table lists more than " + Num(MaxDrmItems) +
+                              " pictures.");
+            descriptors.push_back({record[1], record[3],
+                                   static_cast<std::uint32_t>(record[12]) << 24 |
+                                       static_cast<std::uint32_t>(record[13]) << 16 |
+                                       static_cast<std::uint32_t>(record[14]) << 8 | record[15]});
+        }
+        const auto t = static_cast<std::int64_t>(descriptors.size());
+        if (table + DescriptorSize * t > iconArea)
+            return refuse("The DRM's picture table (offsets " + Num(table) + " to " +
+                          Num(table + DescriptorSize * t) +
+                          ") runs past the start region (the icon area starts at offset " +
+                          Num(iconArea) + ").");
+        if (t < 3)
+            return refuse("The DRM's picture table has " + Num(t) +
+                          " descriptors; it needs at least 3.");
+        if (area > iconArea)
+            return refuse("The DRM's picture area (offset " + Num(area) +
+                          ") lies outside the start region (the icon area starts at offset " +
+                          Num(iconArea) + ").");
+        const std::int64_t r = t - 3;
+        std::vector<std::uint32_t> starts;
+        for (std::int64_t k = 1; k <= r + 1; ++k)
+            starts.push_back(descriptors[static_cast<std::size_t>(k)].start);
+        if (auto bad = CheckPictureSlots(starts, area, iconArea, dir, table, DescriptorSize * t))
+            return refuse(*bad);
+        for (std::int64_t k = 1; k <= r; ++k) {
+            const Descriptor &d = descriptors[static_cast<std::size_t>(k)];
+            std::int64_t from = area + 2 * static_cast<std::int64_t>(d.start);
+            std::int64_t to =
+                area + 2 * static_cast<std::int64_t>(starts[static_cast<std::size_t>(k)]);
+            s.pictures.push_back({d.width, d.height, from, to - from});
+        }
+        s.pictureAreaOffset = static_cast<std::int32_t>(area);
+        s.pictureTableOffset = static_cast<std::int32_t>(table);
+        s.pictureDescriptorCount = static_cast<std::int32_t>(t);
+    }
+    return s;
+}
+
+DrmRecords ReadDescr(const std::string &path) {
+    BinaryFile file = BinaryFile::OpenRead(path, 4);
+    const std::int64_t count = file.Size();
+    if (count < BasicRecords || (count > BasicRecords && count < ExtendedRecords))
+        throw IoError(IoReadPastEnd, path);
+    std::array<std::uint8_t, 4 * ExtendedRecords> bytes{};
+    const int wanted = count == BasicRecords ? BasicRecords : ExtendedRecords;
+    file.ReadExact(std::span(bytes.data(), static_cast<std::size_t>(4 * wanted)));
+    file.Close();
+    std::array<std::int32_t, ExtendedRecords> v{};
+    for (int i = 0; i < wanted; ++i) {
+        const std::uint8_t *b = bytes.data() + 4 * i;
+        v[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+    }
+    DrmRecords r;
+    r.directoryOffset = v[0];
+    r.baseAddress = v[1];
+    r.trailPointer1 = v[2];
+    r.trailStart = v[3];
+    r.trailPointer2 = v[4];
+    r.trailPointer3 = v[5];
+    r.iconAreaStart = v[6];
+    r.iconTableStart = v[7];
+    r.iconCount = v[8];
+    r.reserved = v[9];
+    r.prefixLength = v[10];
+    r.nameEntryOffset = v[11];
+    r.extended = count > BasicRecords;
+    r.pictureCount = v[12];
+    r.pictureAreaOffset = v[13];
+    r.pictureTableOffset = v[14];
+    r.recordCount = count;
+    return r;
+}
+
+std::optional<std::string> CheckDescr(const DrmRecords &records) {
+    if (records.recordCount != BasicRecords && records.recordCount != ExtendedRecords)
+        return "The DRM record file descr.dat holds " + Num(records.recordCount) +
+               " records; it must hold 12 or 15.";
+    if (records.iconCount < 0 || records.iconCount > MaxDrmItems)
+        return "The DRM record file descr.dat gives " + Num(records.iconCount) +
+               " icons; the count must lie between 0 and " + Num(MaxDrmItems) + ".";
+    if (records.extended && (records.pictureCount < 0 || records.pictureCount > MaxDrmItems))
+        return "The DRM record file descr.dat gives " + Num(records.pictureCount) +
+               " pictures; the count must lie between 0 and " + Num(MaxDrmItems) + ".";
+    return std::nullopt;
+}
+
+void WriteDescr(const std::string &path, const DrmRecords &r) {
+    const std::int32_t v[ExtendedRecords] = {
+        r.directoryOffset, r.baseAddress,       r.trailPointer1,     r.trailStart,
+        r.trailPointer2,   r.trailPointer3,     r.iconAreaStart,     r.iconTableStart,
+        r.iconCount,       r.reserved,          r.prefixLength,      r.nameEntryOffset,
+        r.pictureCount,    r.pictureAreaOffset, r.pictureTableOffset};
+    const int count = r.extended ? ExtendedRecords : BasicRecords;
+    std::array<std::uint8_t, 4 * ExtendedRecords> bytes{};
+    for (int i = 0; i < count; ++i) {
+        auto u = static_cast<std::uint32_t>(v[i]);
+        for (int b = 0; b < 4; ++b)
+            bytes[static_cast<std::size_t>(4 * i + b)] = static_cast<std::uint8_t>(u >> (8 * b));
+    }
+    BinaryFile file = BinaryFile::Create(path, 4);
+    file.Write(std::span(bytes.data(), static_cast<std::size_t>(4 * count)));
+    file.Close();
+}
+
+} // namespace zantrel

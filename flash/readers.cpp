@@ -1,1 +1,371 @@
+// Reading superfiles, SBF files and raw code-group images into an image's
+// work folder: header.bin, RAMDLD.bin and one CG<s>.bin per piece, then the
+// DRM decompiled from CG15.bin.
 #include "flash/readers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "drm/drmpack.h"
+#include "flash/fileio.h"
+#include "flash/flashformat.h"
+#include "flash/primitives.h"
+#include "shell/state.h"
+#include "shell/uiops.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+constexpr std::size_t BodyBlockSize = 64 * 1024;
+// "S", type, count, 2 * 255 characters after the count: the longest line.
+constexpr std::size_t MaxRecordChars = 4 + 2 * 255;
+
+std::string DisplayName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// The scratch file of one piece, in the work folder. Removed however the
+// reading ends.
+class Scratch {
+public:
+    explicit Scratch(std::string path) : path_(std::move(path)) { Open(); }
+    ~Scratch() {
+        file_ = std::nullopt;
+        DeleteFileQuietly(path_);
+    }
+    BinaryFile& File() { return *file_; }
+    // Closes the piece and moves it onto target, then starts an empty one.
+    void EndPiece(const std::string& target) {
+        file_->Close();
+        file_ = std::nullopt;
+        // rename() replaces an existing target; the delete-and-retry covers
+        // systems where it does not.
+        if (!TryRenameFile(path_, target)) {
+            DeleteFileQuietly(target);
+            RenameFile(path_, target);
+        }
+        Open();
+    }
+    void Finish() {
+        file_->Close();
+        file_ = std::nullopt;
+    }
+
+private:
+    void Open() { file_ = BinaryFile::Create(path_); }
+    std::string path_;
+    std::optional<BinaryFile> file_;
+};
+
+// The flash file's body in large blocks, so that a line costs no read call.
+class BodyReader {
+public:
+    explicit BodyReader(BinaryFile& file) : file_(file), buf_(BodyBlockSize + MaxRecordChars + 2) {}
+    // Makes at least n bytes available from Data() unless the file ends first;
+    // returns how many are available.
+    std::size_t Ensure(std::size_t n) {
+        if (len_ - pos_ >= n || eof_)
+            return len_ - pos_;
+        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+        len_ -= pos_;
+        pos_ = 0;
+        while (len_ < n && !eof_) {
+            std::size_t got = file_.Read(std::span(buf_.data() + len_, buf_.size() - len_));
+            if (got == 0)
+                eof_ = true;
+            len_ += got;
+        }
+        return len_ - pos_;
+    }
+    const std::uint8_t* Data() const { return buf_.data() + pos_; }
+    void Skip(std::size_t n) { pos_ += n; }
+    bool AtEnd() { return Ensure(1) == 0; }
+
+private:
+    BinaryFile& file_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool eof_ = false;
+};
+
+enum class BodyKind { Superfile, Sbf };
+
+struct BodyResult {
+    bool refused = false;
+    int pieces = 0;
+    long badChecksums = 0;
+    std::vector<std::string> written; // pieces moved into the work folder
+};
+
+void Refuse(const std::string& text, BodyResult& result) {
+    ShowMessage(text, "Error");
+    result.refused = true;
+}
+
+std::string TooManyPiecesText(const std::string& name) {
+    return name + ": its body holds more pieces than its header lists (" +
+           std::to_string(codeGroupCount) + "). Nothing was decompiled.";
+}
+
+// Why a superfile line is not a record this reader can take, for a line
+// the fast check turned down. avail counts the bytes from its start to the
+// end of what was read ahead.
+std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
+    if (line[0] != 'S')
+        return "it does not start with \"S\"";
+    if (avail < 2 || line[1] < '0' || line[1] > '9')
+        return "its record type is not a digit";
+    std::size_t end = 0;
+    const std::size_t limit = std::min(avail, MaxRecordChars + 1);
+    while (end < limit && line[end] != '\r' && line[end] != '\n')
+        ++end;
+    // The reader looked MaxRecordChars + 2 ahead: fewer means the file ends.
+    if (end == limit && end != avail)
+        return "it is longer than an S-record can be";
+    if (end % 2 != 0)
+        return "it has an odd number of characters";
+    if (end < 4)
+        return "it is too short to hold a count";
+    for (std::size_t i = 2; i < end; ++i)
+        if (HexDigitTable[line[i]] < 0)
+            return "it holds a character that is not an upper-case hex digit";
+    const int count = HexDigitTable[line[2]] * 16 + HexDigitTable[line[3]];
+    const int minCount = line[1] == '0' ? 3 : 5;
+    if (count < minCount)
+        return "its count " + std::to_string(count) + " is below " + std::to_string(minCount);
+    if (end != 4 + 2 * static_cast<std::size_t>(count))
+        return "its count does not match its length";
+    return "it does not end in CR LF";
+}
+
+BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const std::string& tempPath) {
+    BodyResult result;
+    Scratch scratch(tempPath);
+    BodyReader body(flash);
+    const double total = static_cast<double>(flash.Size());
+    double counter = FlashHeaderSize;
+    long lineNumber = 0;
+    bool inPiece = false;
+    std::uint8_t bytes[256];
+
+    auto refuseLine = [&](const std::string& why) {
+        Refuse(name + ", line " + std::to_string(lineNumber) + ": " + why +
+                   ". The file was not decompiled.",
+               result);
+    };
+
+    while (!body.AtEnd()) {
+        const std::size_t avail = body.Ensure(MaxRecordChars + 2);
+        const std::uint8_t* line = body.Data();
+        const bool endInView = avail < MaxRecordChars + 2;
+        ++lineNumber;
+        // Line ends after the last section are tolerated; nothing follows them.
+        if (!inPiece && endInView &&
+            std::all_of(line, line + avail, [](std::uint8_t c) { return c == '\r' || c == '\n'; }))
+            break;
+        if (result.pieces >= codeGroupCount) {
+            Refuse(TooManyPiecesText(name), result);
+            return result;
+        }
+
+        // A sound line is upper-case hex with its count, and CR LF right
+        // where the count says (only the file's last line may lack it).
+        bool sound = avail >= 4 && line[0] == 'S' && line[1] >= '0' && line[1] <= '9' &&
+                     HexDigitTable[line[2]] >= 0 && HexDigitTable[line[3]] >= 0;
+        int count = 0;
+        std::size_t chars = 0;
+        bool lineEnd = false;
+        if (sound) {
+            count = HexDigitTable[line[2]] * 16 + HexDigitTable[line[3]];
+            chars = 4 + 2 * static_cast<std::size_t>(count);
+            const int minCount = line[1] == '0' ? 3 : 5;
+            if (count < minCount || chars > avail)
+                sound = false;
+            else if (chars + 2 <= avail && line[chars] == '\r' && line[chars + 1] == '\n')
+                lineEnd = true;
+            else if (!(endInView && chars == avail))
+                sound = false;
+        }
+        // bytes: count, address, data, checksum; they sum to FF when sound.
+        int sum = 0;
+        if (sound) {
+            for (std::size_t i = 2, k = 0; i < chars; i += 2, ++k) {
+                const int hi = HexDigitTable[line[i]];
+                const int lo = HexDigitTable[line[i + 1]];
+                if ((hi | lo) < 0) {
+                    sound = false;
+                    break;
+                }
+                bytes[k] = static_cast<std::uint8_t>(hi * 16 + lo);
+                sum += bytes[k];
+            }
+        }
+        if (!sound) {
+            refuseLine(DiagnoseLine(line, avail));
+            return result;
+        }
+        if ((sum & 0xFF) != 0xFF)
+            ++result.badChecksums;
+
+        const char type = static_cast<char>(line[1]);
+        if (type == '0') {
+            inPiece = true;
+        } else if (type == '7') {
+            body.Skip(chars + (lineEnd ? 2 : 0));
+            result.written.push_back(codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+            scratch.EndPiece(result.written.back());
+            ++result.pieces;
+            inPiece = false;
+            continue;
+        } else {
+            // Every other type is a data line with a 4-byte address; the data
+            // start after the address, the last pair is the checksum.
+            inPiece = true;
+            scratch.File().Write(
+                std::span<const std::uint8_t>(bytes + 5, static_cast<std::size_t>(count - 5)));
+            counter += 2.0 * count + 4;
+            SetProgress(ProgressPercent(counter, total));
+        }
+        body.Skip(chars + (lineEnd ? 2 : 0));
+    }
+    scratch.Finish();
+    if (inPiece) {
+        Refuse(name + ": the body ends inside a piece (its last section has no end line). "
+                      "The file was not decompiled.",
+               result);
+    }
+    return result;
+}
+
+BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::string& tempPath) {
+    BodyResult result;
+    Scratch scratch(tempPath);
+    const std::int64_t size = flash.Size();
+    std::int64_t pos = FlashHeaderSize;
+    double counter = FlashHeaderSize;
+    do {
+        if (result.pieces >= codeGroupCount) {
+            Refuse(TooManyPiecesText(name), result);
+            return result;
+        }
+        // 9 bytes, the length L (big-endian), 4 bytes, L data bytes, 12 bytes.
+        std::uint8_t head[17];
+        flash.Seek(pos);
+        const std::size_t got = flash.Read(head);
+        const std::uint32_t length = got == sizeof head
+                                         ? (std::uint32_t{head[9]} << 24) | (std::uint32_t{head[10]} << 16) |
+                                               (std::uint32_t{head[11]} << 8) | head[12]
+                                         : 0;
+        // A length is checked against the file before anything is copied.
+        if (got < sizeof head || static_cast<std::int64_t>(length) > size - pos - 17) {
+            Refuse(name + ": piece record " + std::to_string(result.pieces + 1) +
+                       " is cut short by the end of the file. The file was not decompiled.",
+                   result);
+            return result;
+        }
+        CopyFileRange(flash, pos + 17, length, scratch.File(), true);
+        counter += length;
+        SetProgress(ProgressPercent(counter, static_cast<double>(size)));
+        // The 12 closing bytes are not interpreted; a file may end inside them.
+        pos = std::min<std::int64_t>(size, pos + 17 + length + 12);
+        result.written.push_back(codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+        scratch.EndPiece(result.written.back());
+        ++result.pieces;
+    } while (pos < size);
+    scratch.Finish();
+    return result;
+}
+
+ReadOutcome ReadFlashFile(int image, BodyKind kind) {
+    const ImageFolders folders = FoldersOf(image);
+    const std::string name = DisplayName(folders.flashPath);
+    // Only read: opened read-only, so a write-protected flash file is fine.
+    BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
+
+    const std::string headerPath = JoinPath(folders.binaryDir, HeaderFileName);
+    {
+        BinaryFile header = BinaryFile::Create(headerPath);
+        CopyFileRange(flash, 0, FlashHeaderSize, header, true);
+        header.Close();
+    }
+    bool found = false;
+    {
+        BinaryFile header = BinaryFile::OpenRead(headerPath);
+        found = ParseFlashHeader(header, image);
+        header.Close();
+    }
+
+    ReadOutcome outcome = ReadOutcome::NoDrm;
+    if (found) {
+        ShowProgress(true);
+        if (kind == BodyKind::Superfile)
+            SetProgress(0);
+        SetStatusText("Extracting codegroups");
+        const std::string tempPath = JoinPath(folders.binaryDir, ScratchFileName);
+        BodyResult result = kind == BodyKind::Superfile ? ReadSuperfileBody(flash, name, tempPath)
+                                                        : ReadSbfBody(flash, name, tempPath);
+        if (!result.refused && result.pieces < codeGroupCount) {
+            Refuse(name + ": its body holds " + std::to_string(result.pieces) +
+                       " pieces but its header lists " + std::to_string(codeGroupCount) +
+                       ". The file was not decompiled.",
+                   result);
+        }
+        if (result.refused) {
+            // A refused file leaves no piece behind that could pass for its own.
+            for (const std::string& piece : result.written)
+                DeleteFileQuietly(piece);
+            outcome = ReadOutcome::Refused;
+        } else {
+            outcome = ReadOutcome::Decompiled;
+            // A damaged superfile is decompiled, but never silently.
+            if (result.badChecksums > 0) {
+                ShowMessage(name + ": " + std::to_string(result.badChecksums) +
+                                (result.badChecksums == 1 ? " S-record line has"
+                                                          : " S-record lines have") +
+                                " a wrong checksum.",
+                            "Warning");
+            }
+        }
+    }
+    flash.Close();
+    ShowProgress(false);
+    SetStatusText("");
+    return outcome;
+}
+
+ReadOutcome Decompile(ReadOutcome read, int image) {
+    if (read != ReadOutcome::Decompiled)
+        return read;
+    return DrmDecompile(image) ? ReadOutcome::Decompiled : ReadOutcome::Refused;
+}
+
+} // namespace
+
+ReadOutcome ReadSuperfile(int image) { return ReadFlashFile(image, BodyKind::Superfile); }
+
+ReadOutcome ReadSbf(int image) { return ReadFlashFile(image, BodyKind::Sbf); }
+
+ReadOutcome OpenSuperfile(int image) { return Decompile(ReadSuperfile(image), image); }
+
+ReadOutcome OpenSbf(int image) { return Decompile(ReadSbf(image), image); }
+
+ReadOutcome OpenRawImage(int image) {
+    const ImageFolders folders = FoldersOf(image);
+    BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
+    if (!FindDrmTag(flash).found)
+        return ReadOutcome::NoDrm;
+    AtomicOutput output(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
+    BinaryFile copy = BinaryFile::Create(output.TempPath());
+    CopyFileRange(flash, 0, 0, copy, false);
+    copy.Close();
+    flash.Close();
+    output.Commit();
+    return DrmDecompile(image) ? ReadOutcome::Decompiled : ReadOutcome::Refused;
+}
+
+} // namespace zantrel

@@ -1,1 +1,419 @@
+// Writing the superfile of Save As: image 1's header patched to list the
+// RAMDLD and the compiled DRM code group, then both as S3 records. The output
+// is read back and checked against its sources before it replaces anything.
 #include "flash/superfile.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "drm/drmpack.h"
+#include "flash/fileio.h"
+#include "flash/flashformat.h"
+#include "flash/primitives.h"
+#include "shell/state.h"
+#include "shell/uiops.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+constexpr std::int64_t DateFieldOffset = 320;
+constexpr std::int64_t BannerFieldOffset = 448;
+constexpr std::size_t TextFieldSize = 128;
+constexpr std::int64_t RamdldChecksumOffset = 972;
+constexpr std::int64_t ClearedFrom = 992;   // tail of the entry at 976, then slots 0..22
+constexpr std::int64_t ClearedTo = 1648;    // one past slot 22
+constexpr std::int64_t DrmSlotOffset = FirstSlotOffset + SlotSize * DrmCodeGroup; // 1424
+constexpr std::size_t RamdldFillOffset = 256;
+constexpr std::size_t RamdldFillLength = 159;
+// Bytes per input block and the room their S3 text needs.
+constexpr std::size_t InputBlockSize = 64 * 1024;
+constexpr std::size_t MaxS3LineChars = 2 * S3DataBytes + 16;
+constexpr std::size_t OutputBlockSize = InputBlockSize / S3DataBytes * MaxS3LineChars;
+
+std::string DisplayName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+void PutLE32(std::uint8_t* out, std::uint32_t v) {
+    out[0] = static_cast<std::uint8_t>(v);
+    out[1] = static_cast<std::uint8_t>(v >> 8);
+    out[2] = static_cast<std::uint8_t>(v >> 16);
+    out[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+std::uint32_t GetLE32(const std::uint8_t* in) {
+    return std::uint32_t{in[0]} | (std::uint32_t{in[1]} << 8) | (std::uint32_t{in[2]} << 16) |
+           (std::uint32_t{in[3]} << 24);
+}
+
+std::array<std::uint8_t, TextFieldSize> TextField(std::string_view text) {
+    std::array<std::uint8_t, TextFieldSize> field{};
+    std::memcpy(field.data(), text.data(), std::min(text.size(), field.size()));
+    return field;
+}
+
+// Writes one S3 line at out; returns its length. address advances by n.
+std::size_t PutS3Line(char* out, const std::uint8_t* data, int n, std::uint32_t& address) {
+    auto put = [&](std::size_t at, std::uint8_t b) {
+        out[at] = HexPairTable[2 * b];
+        out[at + 1] = HexPairTable[2 * b + 1];
+    };
+    out[0] = 'S';
+    out[1] = '3';
+    unsigned sum = static_cast<unsigned>(n + 5);
+    put(2, static_cast<std::uint8_t>(n + 5));
+    for (int i = 0; i < 4; ++i) {
+        const auto b = static_cast<std::uint8_t>(address >> (24 - 8 * i));
+        put(4 + 2 * static_cast<std::size_t>(i), b);
+        sum += b;
+    }
+    for (int i = 0; i < n; ++i) {
+        put(12 + 2 * static_cast<std::size_t>(i), data[i]);
+        sum += data[i];
+    }
+    const std::size_t end = 12 + 2 * static_cast<std::size_t>(n);
+    put(end, static_cast<std::uint8_t>(255 - (sum & 0xFF)));
+    out[end + 2] = '\r';
+    out[end + 3] = '\n';
+    address += static_cast<std::uint32_t>(n);
+    return end + 4;
+}
+
+// Writes the S3 lines of a whole piece, counting its bytes for the progress.
+void WriteSection(BinaryFile& piece, std::uint32_t address, BinaryFile& out, double& counter,
+                  double total) {
+    std::vector<std::uint8_t> input(InputBlockSize);
+    std::vector<char> text(OutputBlockSize);
+    for (;;) {
+        const std::size_t got = piece.Read(input);
+        if (got == 0)
+            return;
+        std::size_t used = 0;
+        for (std::size_t at = 0; at < got; at += S3DataBytes) {
+            const int n = static_cast<int>(std::min<std::size_t>(S3DataBytes, got - at));
+            used += PutS3Line(text.data() + used, input.data() + at, n, address);
+            counter += n;
+            SetProgress(ProgressPercent(counter, total));
+        }
+        out.Write(std::string_view(text.data(), used));
+    }
+}
+
+// The superfile read back in large blocks, one line at a time.
+class LineReader {
+public:
+    explicit LineReader(BinaryFile& file) : file_(file), buf_(InputBlockSize + MaxS3LineChars) {}
+    // The next line without its CR LF, and whether CR LF followed it; false at
+    // the end of the file. A line runs at most MaxS3LineChars characters.
+    bool Next(std::string_view& line, bool& crlf) {
+        Fill();
+        if (pos_ == len_)
+            return false;
+        const std::size_t limit = std::min(len_, pos_ + MaxS3LineChars + 1);
+        std::size_t end = pos_;
+        while (end < limit && buf_[end] != '\r' && buf_[end] != '\n')
+            ++end;
+        line = std::string_view(reinterpret_cast<const char*>(buf_.data() + pos_), end - pos_);
+        crlf = end + 1 < len_ && buf_[end] == '\r' && buf_[end + 1] == '\n';
+        // Past a lone CR or LF too; a line that fails is not read further.
+        pos_ = crlf ? end + 2 : std::min(end + 1, len_);
+        ++number_;
+        return true;
+    }
+    long Number() const { return number_; }
+
+private:
+    void Fill() {
+        if (len_ - pos_ > MaxS3LineChars + 2 || eof_)
+            return;
+        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+        len_ -= pos_;
+        pos_ = 0;
+        while (len_ < buf_.size() && !eof_) {
+            const std::size_t got = file_.Read(std::span(buf_.data() + len_, buf_.size() - len_));
+            if (got == 0)
+                eof_ = true;
+            len_ += got;
+        }
+    }
+    BinaryFile& file_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool eof_ = false;
+    long number_ = 0;
+};
+
+std::string Hex32(std::uint32_t v) {
+    std::string s(8, '0');
+    for (int i = 7; i >= 0; --i, v >>= 4)
+        s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[v & 15];
+    return s;
+}
+
+// Checks one section: its start line, S3 lines whose data are the source's
+// bytes at contiguous addresses from start, and its end line.
+std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
+                                         std::uint32_t start, bool last,
+                                         const std::string& sourceName) {
+    std::string_view line;
+    bool crlf = false;
+    auto at = [&] { return "line " + std::to_string(lines.Number()) + ": "; };
+    if (!lines.Next(line, crlf) || line != SectionStartLine || !crlf)
+        return at() + "the section of " + sourceName + " does not open with its start line";
+    std::uint32_t address = start;
+    std::uint8_t expected[S3DataBytes];
+    std::uint8_t bytes[S3DataBytes + 6];
+    for (;;) {
+        if (!lines.Next(line, crlf))
+            return "the file ends inside the section of " + sourceName;
+        if (line.size() >= 2 && line[0] == 'S' && line[1] == '7')
+            break;
+        if (line.size() < 14 || line.size() % 2 != 0 || line[0] != 'S' || line[1] != '3' || !crlf)
+            return at() + "not an S3 line of the written form";
+        std::size_t k = 0;
+        unsigned sum = 0;
+        for (std::size_t i = 2; i < line.size(); i += 2, ++k) {
+            const int hi = HexDigitTable[static_cast<std::uint8_t>(line[i])];
+            const int lo = HexDigitTable[static_cast<std::uint8_t>(line[i + 1])];
+            if ((hi | lo) < 0 || k >= sizeof bytes)
+                return at() + "not an S3 line of the written form";
+            bytes[k] = static_cast<std::uint8_t>(hi * 16 + lo);
+            sum += bytes[k];
+        }
+        const int n = static_cast<int>(bytes[0]) - 5;
+        if (n < 1 || n > S3DataBytes || k != static_cast<std::size_t>(n) + 6)
+            return at() + "its count does not match its length";
+        if ((sum & 0xFF) != 0xFF)
+            return at() + "wrong checksum";
+        const std::uint32_t lineAddress = (std::uint32_t{bytes[1]} << 24) |
+                                          (std::uint32_t{bytes[2]} << 16) |
+                                          (std::uint32_t{bytes[3]} << 8) | bytes[4];
+        if (lineAddress != address)
+            return at() + "address " + Hex32(lineAddress) + ", expected " + Hex32(address);
+        const std::size_t got = source.Read(std::span(expected, static_cast<std::size_t>(n)));
+        if (got != static_cast<std::size_t>(n) || std::memcmp(expected, bytes + 5, got) != 0)
+            return at() + "its data differ from " + sourceName;
+        address += static_cast<std::uint32_t>(n);
+    }
+    if (!source.Eof())
+        return at() + "the section of " + sourceName + " ends before all its bytes";
+    if (line != SectionEndLine || crlf == last)
+        return at() + "the section of " + sourceName + " does not close with its end line";
+    if (last && lines.Next(line, crlf))
+        return "line " + std::to_string(lines.Number()) + ": text after the last section";
+    return std::nullopt;
+}
+
+std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile& header,
+                                        const std::string& ramdldPath,
+                                        const std::string& compiledPath) {
+    std::vector<std::uint8_t> source(FlashHeaderSize);
+    if (header.Read(source) != source.size() ||
+        std::memcmp(source.data(), written, source.size()) != 0)
+        return std::string("its flash header differs from header.bin");
+    if (written[PieceCountOffset] != 2)
+        return std::string("the piece count is not 2");
+
+    BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
+    if (GetLE32(written + RamdldChecksumOffset) != static_cast<std::uint32_t>(Checksum16(ramdld)))
+        return std::string("the RAMDLD checksum in the header is wrong");
+    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
+    const auto drmSum = static_cast<std::uint32_t>(Checksum16(compiled));
+    std::uint8_t first[16] = {};
+    compiled.Seek(0);
+    compiled.Read(first);
+    const std::uint8_t* slot = written + DrmSlotOffset;
+    const std::uint32_t start = GetLE32(slot);
+    if (start == 0)
+        return std::string("the DRM slot is empty");
+    if (GetLE32(slot + 4) != start + static_cast<std::uint32_t>(compiled.Size()) - 1u)
+        return std::string("the DRM end address does not match the code group's size");
+    if (std::memcmp(slot + 8, first, 16) != 0)
+        return std::string("the DRM slot's first 16 bytes differ from the code group's");
+    if (GetLE32(slot + 24) != drmSum)
+        return std::string("the DRM checksum in the header is wrong");
+    for (std::int64_t i = ClearedFrom; i < ClearedTo; ++i)
+        if ((i < DrmSlotOffset || i >= DrmSlotOffset + SlotSize) && written[i] != 0)
+            return std::string("a code-group slot other than the DRM's is not empty");
+    if (std::memcmp(written + BannerFieldOffset, TextField(BannerText).data(), TextFieldSize) != 0)
+        return std::string("the banner field is wrong");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string FormatBuildDate(const std::tm& local) {
+    static constexpr const char* Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* Months[] = {"January", "February", "March",     "April",
+                                             "May",     "June",     "July",      "August",
+                                             "September", "October", "November", "December"};
+    auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return std::string(Days[((local.tm_wday % 7) + 7) % 7]) + " " +
+           Months[((local.tm_mon % 12) + 12) % 12] + " " + two(local.tm_mday) + " " +
+           two(local.tm_hour) + ":" + two(local.tm_min) + ":" + two(local.tm_sec) + " " +
+           std::to_string(local.tm_year + 1900);
+}
+
+std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address) {
+    char text[MaxS3LineChars];
+    n = std::clamp(n, 0, S3DataBytes);
+    return std::string(text, PutS3Line(text, data, n, address));
+}
+
+void PrepareRamdld() {
+    BinaryFile ramdld = BinaryFile::OpenUpdate(JoinPath(State().binary1Dir, RamdldFileName));
+    const std::int32_t kept1 = ReadBE32At(ramdld, 368);
+    const std::int32_t kept2 = ReadBE32At(ramdld, 372);
+    const std::vector<std::uint8_t> fill(RamdldFillLength, 0xFF);
+    ramdld.Seek(RamdldFillOffset);
+    ramdld.Write(fill);
+    WriteBE32At(ramdld, 368, kept1);
+    WriteBE32At(ramdld, 372, kept2);
+    ramdld.Close();
+}
+
+void PrepareHeader() { PrepareHeader(State().compiledImagePath); }
+
+void PrepareHeader(const std::string& compiledPath) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const auto dateField = TextField(FormatBuildDate(local));
+    const auto bannerField = TextField(BannerText);
+
+    const std::string folder = State().binary1Dir;
+    BinaryFile header = BinaryFile::OpenUpdate(JoinPath(folder, HeaderFileName));
+
+    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
+    const auto drmSum = static_cast<std::uint32_t>(Checksum16(compiled));
+    std::uint8_t first[16] = {};
+    compiled.Seek(0);
+    compiled.Read(first);
+    const auto drmSize = static_cast<std::uint32_t>(compiled.Size());
+    compiled.Close();
+
+    const std::uint8_t count = 2;
+    header.Seek(PieceCountOffset);
+    header.Write(std::span(&count, 1));
+    const auto start = static_cast<std::uint32_t>(ReadLE32At(header, DrmSlotOffset));
+    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(ClearedTo - ClearedFrom), 0);
+    header.Seek(ClearedFrom);
+    header.Write(zeros);
+
+    std::uint8_t slot[SlotSize] = {};
+    PutLE32(slot, start);
+    PutLE32(slot + 4, start + drmSize - 1u);
+    std::memcpy(slot + 8, first, 16);
+    PutLE32(slot + 24, drmSum);
+    header.Seek(DrmSlotOffset);
+    header.Write(slot);
+
+    BinaryFile ramdld = BinaryFile::OpenRead(JoinPath(folder, RamdldFileName));
+    std::uint8_t ramdldSum[4];
+    PutLE32(ramdldSum, static_cast<std::uint32_t>(Checksum16(ramdld)));
+    ramdld.Close();
+    header.Seek(RamdldChecksumOffset);
+    header.Write(ramdldSum);
+
+    header.Seek(DateFieldOffset);
+    header.Write(dateField);
+    header.Seek(BannerFieldOffset);
+    header.Write(bannerField);
+    header.Close();
+}
+
+std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
+                                           const std::string& headerPath,
+                                           const std::string& ramdldPath,
+                                           const std::string& compiledPath) {
+    BinaryFile file = BinaryFile::OpenRead(superfilePath);
+    std::vector<std::uint8_t> written(FlashHeaderSize);
+    if (file.Read(written) != written.size())
+        return std::string("the file is shorter than a flash header");
+    BinaryFile header = BinaryFile::OpenRead(headerPath);
+    if (auto wrong = VerifyHeader(written.data(), header, ramdldPath, compiledPath))
+        return wrong;
+    const auto ramdldStart = GetLE32(written.data() + RamdldEntryOffset);
+    const auto drmStart = GetLE32(written.data() + DrmSlotOffset);
+
+    LineReader lines(file);
+    BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
+    if (auto wrong = VerifySection(lines, ramdld, ramdldStart, false, "the RAMDLD"))
+        return wrong;
+    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
+    if (auto wrong = VerifySection(lines, compiled, drmStart, true, "the DRM code group"))
+        return wrong;
+    return std::nullopt;
+}
+
+bool WriteSuperfile() {
+    const SharedState& s = State();
+    const std::string savePath = s.savePath;
+    // Saved under a ".bin" name the superfile takes the compiled image's own
+    // name, so the code group is compiled beside it and not kept.
+    const bool sameTarget = savePath == s.compiledImagePath;
+    AtomicOutput compiled(sameTarget ? savePath + ".cg" : s.compiledImagePath);
+    if (!DrmCompileTo(compiled.TempPath()))
+        return false;
+
+    ShowProgress(true);
+    SetProgress(0);
+    SetStatusText("Compiling shx");
+    PrepareRamdld();
+    PrepareHeader(compiled.TempPath());
+
+    const std::string headerPath = JoinPath(s.binary1Dir, HeaderFileName);
+    const std::string ramdldPath = JoinPath(s.binary1Dir, RamdldFileName);
+    AtomicOutput output(savePath);
+    {
+        BinaryFile out = BinaryFile::Create(output.TempPath());
+        BinaryFile header = BinaryFile::OpenRead(headerPath);
+        CopyFileRange(header, 0, 0, out, false);
+        const auto ramdldAddress = static_cast<std::uint32_t>(ReadLE32At(header, RamdldEntryOffset));
+        const auto drmAddress = static_cast<std::uint32_t>(ReadLE32At(header, DrmSlotOffset));
+        header.Close();
+
+        BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
+        BinaryFile image = BinaryFile::OpenRead(compiled.TempPath());
+        const double total = static_cast<double>(image.Size() + ramdld.Size());
+        double counter = FlashHeaderSize;
+        out.Write(SectionStartLine);
+        out.Write("\r\n");
+        WriteSection(ramdld, ramdldAddress, out, counter, total);
+        ramdld.Close();
+        out.Write(SectionEndLine);
+        out.Write("\r\n");
+        out.Write(SectionStartLine);
+        out.Write("\r\n");
+        WriteSection(image, drmAddress, out, counter, total);
+        image.Close();
+        out.Write(SectionEndLine); // the file ends without a line end
+        out.Close();
+    }
+
+    if (auto wrong = VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath())) {
+        ShowProgress(false);
+        SetStatusText("");
+        ShowMessage("The superfile written for " + DisplayName(savePath) +
+                        " does not read back as it was built (" + *wrong +
+                        "). Nothing was saved.",
+                    "Error");
+        return false;
+    }
+    output.Commit();
+    if (sameTarget)
+        compiled.Discard();
+    else
+        compiled.Commit();
+    ShowProgress(false);
+    SetStatusText("");
+    return true;
+}
+
+} // namespace zantrel

@@ -18,7 +18,10 @@ inline constexpr int S3DataBytes = 64;
 // Returns false, after showing the message, when the work folder is refused.
 bool WriteSuperfile();
 void PrepareRamdld();
+// Patches header.bin for the compiled code group at compiledImagePath, or at
+// compiledPath (the writer compiles to a temporary first).
 void PrepareHeader();
+void PrepareHeader(const std::string& compiledPath);
 std::string FormatBuildDate(const std::tm& local);
 // One S3 line of n = data.size() (1..64) bytes with CR LF; advances address.
 std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address);

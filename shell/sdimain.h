@@ -20,9 +20,18 @@ void FileExit1Execute();
 // Whether a menu item is enabled in this run, as start-up left it.
 bool MenuItemEnabled(MenuItem item);
 
+// The extension of a path's file-name part, dot included, upper-cased
+// (".SHX"); empty when the file name has no dot.
+std::string UpperExtension(const std::string& path);
+
 // How a command ended, for front ends that report it (the console's exit status).
-enum class CommandResult { Completed, Failed };
-// Runs a command; an I/O failure is caught here and shown through ShowError.
+enum class CommandResult {
+    Completed, // ran to its end (a warning or a cancel included)
+    Failed,    // stopped by an I/O failure, reported through the error reporter
+    Refused,   // stopped because an input was refused; its message was shown
+};
+// Runs a command; an I/O failure (or any other exception, as a last resort)
+// is caught here and shown through the error reporter.
 CommandResult RunCommand(const std::function<void()>& command);
 // Set by the front end: shows an I/O failure's message (the error box).
 void SetErrorReporter(std::function<void(const std::string& message)> reporter);

@@ -1,1 +1,265 @@
 #include <gtest/gtest.h>
+
+#include "drm/drmpack.h"
+#include "drmfixture.h"
+#include "flash/fileio.h"
+#include "imaging/bmpraw.h"
+#include "support/recordingui.h"
+
+namespace zantrel::test {
+namespace {
+
+using samples::DrmSpec;
+using samples::TagVariant;
+
+TEST(DrmDecompile, ReadsEachHeaderCase) {
+    struct Case {
+        const char *name;
+        bool prefix, extended;
+        TagVariant tag;
+        bool nameCheckFails;
+        std::int32_t prefixLength, nameEntry;
+    };
+    const Case cases[] = {
+        {"no prefix, basic", false, false, TagVariant::At468, false, 0, 24},
+        {"no prefix, extended", false, true, TagVariant::At464, false, 0, 24},
+        {"prefix, basic", true, false, TagVariant::At456, false, 8, 36},
+        {"prefix, extended", true, true, TagVariant::At464, false, 8, 32},
+        {"prefix, extended, no _drm name", true, true, TagVariant::At464, true, 8, 32},
+        {"signature word", true, true, TagVariant::SignatureWord, false, 8, 32},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        MakeWorkTree(folder);
+        DrmSpec spec;
+        spec.prefix = c.prefix;
+        spec.extended = c.extended;
+        spec.tag = c.tag;
+        spec.nameCheckFails = c.nameCheckFails;
+        spec.icons = {samples::GifIcon(2, 2, 7), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
+        if (c.extended)
+            spec.pictures = {samples::SamplePicture(2, 2, 3, false, 0)};
+        PlaceCodeGroup(1, samples::BuildDrmCodeGroup(spec));
+        ASSERT_TRUE(DrmDecompile(1));
+
+        // basic: icons at 560; extended: table at 560 (5 records), area at 640, one 2x2 picture
+        // of 10 bytes, icons at 656. Icons 42 + 10 bytes, then padding to 16.
+        const std::int32_t iconArea = c.extended ? 656 : 560;
+        const std::int32_t iconTable = iconArea + 64;
+        const std::int32_t trail = iconTable + 16;
+        std::vector<std::int32_t> expected = {512,
+                                              0x10D00000,
+                                              0x10D00000 + trail + 4,
+                                              0x10D00000 + trail,
+                                              0x10D00000 + trail + 8,
+                                              0x10D00000 + trail + 12,
+                                              0x10D00000 + iconArea,
+                                              0x10D00000 + iconTable,
+                                              2,
+                                              0,
+                                              c.prefixLength,
+                                              c.nameEntry};
+        if (c.extended)
+            expected.insert(expected.end(), {1, 640, 560});
+        EXPECT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat"), expected);
+        EXPECT_EQ(ReadAll(State().drmpack1Dir + "/start.bin").size(),
+                  static_cast<std::size_t>(iconArea));
+    }
+}
+
+TEST(DrmDecompile, WritesExactWorkFiles) {
+    for (bool conversion : {false, true}) {
+        SCOPED_TRACE(conversion ? "conversion on" : "conversion off");
+        TempFolder folder;
+        MakeWorkTree(folder);
+        State().rawConversionEnabled = conversion;
+        RecordingUi ui;
+        DrmSpec spec = ExtendedSpec();
+        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(spec);
+        ASSERT_EQ(cg.size(), 900u);
+        PlaceCodeGroup(1, cg);
+        ASSERT_TRUE(DrmDecompile(1));
+
+        const std::string d = State().drmpack1Dir;
+        std::vector<std::string> files = {"descr.dat", "icons/3.gif", "icons/4.bmp", "icons/5.gif",
+                                          "off.bin",   "rawoff.bin",  "raws/1.raw",  "raws/2.raw",
+                                          "start.bin", "trail.bin"};
+        if (conversion)
+            files.insert(files.begin() + 1, {"icons/1.bmp", "icons/2.bmp"});
+        EXPECT_EQ(ListFiles(d), files);
+
+        EXPECT_EQ(ReadAll(d + "/start.bin"), Slice(cg, 0, 720));
+        EXPECT_EQ(ReadAll(d + "/off.bin"),
+                  (std::vector<std::uint8_t>{0, 0,  0, 0, 0, 0,   0, 0, 0, 0,
+                                             0, 47, 0, 0, 0, 125, 0, 0, 0, 126}));
+        EXPECT_EQ(ReadAll(d + "/trail.bin"), Slice(cg, 868, 32));
+        EXPECT_EQ(ReadAll(d + "/rawoff.bin"), Slice(cg, 560, 80));
+        EXPECT_EQ(ReadAll(d + "/raws/1.raw"), samples::RawPictureBytes(spec.pictures[0]));
+        EXPECT_EQ(ReadAll(d + "/raws/1.raw").size(), 20u); // 12 pixel, 2 mask, 6 filler bytes
+        EXPECT_EQ(ReadAll(d + "/raws/2.raw").size(), 32u);
+        EXPECT_EQ(ReadAll(d + "/icons/3.gif"), spec.icons[0]);
+        EXPECT_EQ(ReadAll(d + "/icons/4.bmp"), spec.icons[1]);
+        EXPECT_EQ(ReadAll(d + "/icons/5.gif"), std::vector<std::uint8_t>{'X'});
+        EXPECT_EQ(ReadAll(d + "/descr.dat").size(), 60u);
+        if (conversion) {
+            std::vector<std::uint8_t> bmp = ReadAll(d + "/icons/1.bmp");
+            ASSERT_EQ(bmp.size(), 54u + 2 * 12); // 3 pixels and 3 padding bytes per row
+            EXPECT_EQ(bmp[18], 3);
+            EXPECT_EQ(bmp[22], 2);
+            EXPECT_EQ(ReadAll(d + "/icons/2.bmp").size(), 54u + 3 * 16);
+        }
+
+        const std::vector<std::string> statuses = {"Extracting raws", "", "Extracting gifs", ""};
+        EXPECT_EQ(ui.statusTexts, statuses);
+        EXPECT_EQ(ui.progress, (std::vector<int>{0, 50, 100, 0, 33, 67, 100}));
+    }
+}
+
+TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
+    TempFolder folder;
+    MakeWorkTree(folder);
+    RecordingUi ui;
+    DrmSpec spec;
+    spec.icons = {samples::BmpIcon(1, 1, 0), {'B'}, {}};
+    spec.extraIconPadding = true;
+    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(spec);
+    PlaceCodeGroup(1, cg);
+    ASSERT_TRUE(DrmDecompile(1));
+    const std::string d = State().drmpack1Dir;
+    EXPECT_EQ(ListFiles(d),
+              (std::vector<std::string>{"descr.dat", "icons/1.bmp", "icons/2.gif", "icons/3.gif",
+                                        "off.bin", "start.bin", "trail.bin"}));
+    EXPECT_FALSE(Exists(d + "/raws"));
+    EXPECT_EQ(ReadAll(d + "/descr.dat").size(), 48u);
+    EXPECT_EQ(ReadAll(d + "/icons/3.gif").size(), 0u);
+    // Icons end at 560 + 58 + 1; the padding up to the table at 640 is in no file.
+    EXPECT_EQ(ReadAll(d + "/start.bin").size(), 560u);
+    EXPECT_EQ(BE32(cg, 512 + 4), 0x10D00000u + 640);
+
+    TempFolder again;
+    MakeWorkTree(again);
+    RecordingUi ui2;
+    spec.icons.clear();
+    PlaceCodeGroup(1, samples::BuildDrmCodeGroup(spec));
+    ASSERT_TRUE(DrmDecompile(1));
+    EXPECT_EQ(ListFiles(State().icons1Dir), std::vector<std::string>{});
+    EXPECT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat")[8], 0);
+    EXPECT_EQ(ui2.progress, std::vector<int>{0});
+}
+
+TEST(DrmDecompile, DecompilesImageTwoIntoItsOwnFolders) {
+    TempFolder folder;
+    MakeWorkTree(folder);
+    DrmSpec spec;
+    spec.icons = {{'G', 'I'}};
+    PlaceCodeGroup(2, samples::BuildDrmCodeGroup(spec));
+    ASSERT_TRUE(DrmDecompile(2));
+    EXPECT_EQ(ReadAll(State().icons2Dir + "/1.gif"), (std::vector<std::uint8_t>{'G', 'I'}));
+    EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
+}
+
+// A damaged code group is refused with a message saying what is wrong, and
+// no work file is written.
+TEST(DrmDecompile, RefusesDamagedCodeGroups) {
+    // ExtendedSpec: directory at 512, picture table at 560, area at 656,
+    // icons at 720, icon table at 848, trail at 868, 900 bytes.
+    struct Case {
+        const char *name;
+        void (*damage)(std::vector<std::uint8_t> &);
+        std::string message;
+    };
+    const Case cases[] = {
+        {"directory pointer past the end", [](auto &b) { PutBE32(b, 52, 0x10D00000 + 2000); },
+         "The DRM directory (offset 2000) lies outside the code group (900 bytes)."},
+        {"directory pointer below the base", [](auto &b) { PutBE32(b, 52, 0x10C00000); },
+         "The DRM directory (offset 4293918720) lies outside the code group (900 bytes)."},
+        {"icon table past the end", [](auto &b) { PutBE32(b, 516, 0x10D00000 + 901); },
+         "The DRM's icon table (offset 901) lies outside the code group (900 bytes)."},
+        {"icon table before the icon area", [](auto &b) { PutBE32(b, 516, 0x10D00000 + 700); },
+         "The DRM's icon table (offset 700) starts before its icon area (offset 720)."},
+        {"trail before the icon table", [](auto &b) { PutBE32(b, 500, 0x10D00000 + 840); },
+         "The DRM's trail (offset 840) starts before its icon table (offset 848)."},
+        {"icon table of 4 bytes",
+         [](auto &b) {
+             PutBE32(b, 500, 0x10D00000 + 852);
+             PutBE32(b, 496, 0x10D00000 + 852);
+         },
+         "The DRM's icon table is 4 bytes long; it needs at least 8."},
+        {"trail pointer before the icon table", [](auto &b) { PutBE32(b, 504, 0x10D00000 + 100); },
+         "The DRM's trail pointer 2 (address 0x10D00064) points before its icon table (address "
+         "0x10D00350)."},
+        {"icon offsets decrease", [](auto &b) { PutBE32(b, 848 + 12, 10); },
+         "Icon 2 ends before it starts (offsets 47 and 10 in the icon table)."},
+        {"icon past the icon area", [](auto &b) { PutBE32(b, 848 + 16, 129); },
+         "Icon 3 runs past the icon area (it ends at offset 849; the icon table starts at offset "
+         "848)."},
+        {"two picture descriptors", [](auto &b) { b[560 + 32] = 1; },
+         "The DRM's picture table has 2 descriptors; it needs at least 3."},
+        {"picture offsets decrease", [](auto &b) { PutBE32(b, 560 + 16 + 12, 20); },
+         "Picture 1 ends before it starts (its slot runs from offset 696 to offset 676)."},
+        {"picture past the start region", [](auto &b) { PutBE32(b, 560 + 48 + 12, 40); },
+         "Picture 2 lies outside the start region (it ends at offset 736; the icon area starts at "
+         "offset 720)."},
+        {"picture over the directory", [](auto &b) { PutBE32(b, 512 + 36, 0x10D00000 + 500); },
+         "Picture 1 (offsets 500 to 520) overlaps the DRM directory (offsets 496 to 552)."},
+        {"picture area past the start region",
+         [](auto &b) { PutBE32(b, 512 + 36, 0x10D00000 + 800); },
+         "The DRM's picture area (offset 800) lies outside the start region (the icon area starts "
+         "at offset 720)."},
+        {"picture table past the start region",
+         [](auto &b) { PutBE32(b, 512 + 32, 0x10D00000 + 712); },
+         "The DRM's picture table (offsets 712 to 728) runs past the start region (the icon area "
+         "starts at offset 720)."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        MakeWorkTree(folder);
+        RecordingUi ui;
+        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(ExtendedSpec());
+        ASSERT_EQ(cg.size(), 900u);
+        c.damage(cg);
+        PlaceCodeGroup(1, cg);
+        EXPECT_FALSE(DrmDecompile(1));
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, c.message);
+        EXPECT_EQ(ui.messages[0].caption, "Error");
+        EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
+    }
+}
+
+TEST(InspectDrm, SummarisesTheLayout) {
+    TempFolder folder;
+    DrmSpec spec = ExtendedSpec();
+    WriteAll(folder / "cg.bin", samples::BuildDrmCodeGroup(spec));
+    BinaryFile cg = BinaryFile::OpenRead(folder / "cg.bin");
+    std::string error;
+    auto drm = InspectDrm(cg, error);
+    ASSERT_TRUE(drm) << error;
+    EXPECT_TRUE(drm->extended);
+    EXPECT_EQ(drm->header.prefixLength, 8);
+    EXPECT_EQ(drm->header.baseAddress, 0x10D00000);
+    EXPECT_EQ(drm->header.directoryOffset, 512);
+    ASSERT_EQ(drm->pictures.size(), 2u);
+    EXPECT_EQ(drm->pictures[0].width, 3);
+    EXPECT_EQ(drm->pictures[0].height, 2);
+    EXPECT_EQ(drm->pictures[0].offset, 656);
+    EXPECT_EQ(drm->pictures[0].size, 20);
+    EXPECT_EQ(drm->pictures[1].width, 5);
+    EXPECT_EQ(drm->pictures[1].size, 32);
+    ASSERT_EQ(drm->icons.size(), 3u);
+    EXPECT_EQ(drm->icons[0].offset, 720);
+    EXPECT_EQ(drm->icons[0].size, 47);
+    EXPECT_FALSE(drm->icons[0].bmp);
+    EXPECT_TRUE(drm->icons[1].bmp);
+    EXPECT_EQ(drm->icons[2].size, 1);
+
+    WriteAll(folder / "short.bin", std::vector<std::uint8_t>(20, 1));
+    BinaryFile tiny = BinaryFile::OpenRead(folder / "short.bin");
+    EXPECT_FALSE(InspectDrm(tiny, error));
+    EXPECT_EQ(error, "The code group is only 20 bytes long, too short to hold a DRM header.");
+}
+
+} // namespace
+} // namespace zantrel::test

@@ -1,1 +1,550 @@
+// The main window's commands and the settings dialog's logic, driven through
+// RecordingUi in a fresh start folder.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+
+#include "flash/fileio.h"
+#include "shell/about1.h"
+#include "shell/sdimain.h"
+#include "shell/state.h"
+#include "support/recordingui.h"
+#include "support/tempfolder.h"
+#include "tools/drmbuilder.h"
+
+namespace zantrel {
+namespace {
+
+using test::Exists;
+using test::ReadText;
+using test::RecordingUi;
+using test::TempFolder;
+using test::WriteAll;
+using test::WriteText;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string OpenTitle1 = "Open SBF/SHX file to edit or import DRM to";
+const std::string OpenTitle2 = "Open SBF/SHX file to export DRM from (Cancel to skip)";
+const std::string Filter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+
+Bytes BasicDrm() {
+    samples::DrmSpec spec;
+    spec.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 2, 2), samples::GifIcon(5, 2, 3)};
+    return samples::BuildDrmCodeGroup(spec);
+}
+
+Bytes ExtendedDrm() {
+    samples::DrmSpec spec;
+    spec.extended = true;
+    spec.tag = samples::TagVariant::At464;
+    spec.icons = {samples::GifIcon(4, 4, 4), samples::GifIcon(2, 2, 5)};
+    spec.pictures = {samples::SamplePicture(5, 3, 6, true, 0)};
+    return samples::BuildDrmCodeGroup(spec);
+}
+
+void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A flash header listing the RAMDLD and code group 15 only.
+Bytes Header(std::uint32_t ramdldStart, std::size_t ramdldSize, std::uint32_t drmStart,
+             std::size_t drmSize, bool listDrm) {
+    Bytes h(8172, 0);
+    PutLE32(h, 944, listDrm ? 2 : 1);
+    PutLE32(h, 948, ramdldStart);
+    PutLE32(h, 952, ramdldStart + static_cast<std::uint32_t>(ramdldSize) - 1);
+    if (listDrm) {
+        PutLE32(h, 1424, drmStart);
+        PutLE32(h, 1428, drmStart + static_cast<std::uint32_t>(drmSize) - 1);
+    }
+    return h;
+}
+
+void AppendSection(Bytes& out, const Bytes& data, std::uint32_t address) {
+    auto put = [&](const std::string& s) { out.insert(out.end(), s.begin(), s.end()); };
+    put("S00600004844521B\r\n");
+    for (std::size_t at = 0; at < data.size(); at += 32) {
+        std::size_t n = std::min<std::size_t>(32, data.size() - at);
+        unsigned count = static_cast<unsigned>(n + 5);
+        unsigned sum = count;
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "S3%02X%08X", count, address);
+        std::string line = buf;
+        for (int i = 0; i < 4; ++i)
+            sum += (address >> (8 * i)) & 0xFF;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::snprintf(buf, sizeof buf, "%02X", data[at + i]);
+            line += buf;
+            sum += data[at + i];
+        }
+        std::snprintf(buf, sizeof buf, "%02X\r\n", 255 - (sum & 0xFF));
+        put(line + buf);
+        address += static_cast<std::uint32_t>(n);
+    }
+    put("S70500000000FA\r\n");
+}
+
+Bytes Ramdld() {
+    Bytes r(100);
+    for (std::size_t i = 0; i < r.size(); ++i)
+        r[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    return r;
+}
+
+Bytes Superfile(const Bytes& drm, bool listDrm = true) {
+    Bytes ramdld = Ramdld();
+    Bytes out = Header(0x03FC0000, ramdld.size(), 0x10D00000, drm.size(), listDrm);
+    AppendSection(out, ramdld, 0x03FC0000);
+    if (listDrm)
+        AppendSection(out, drm, 0x10D00000);
+    return out;
+}
+
+void AppendSbfRecord(Bytes& out, const Bytes& data) {
+    out.insert(out.end(), 9, 0xAA);
+    for (int i = 3; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(data.size() >> (8 * i)));
+    out.insert(out.end(), 4, 0xBB);
+    out.insert(out.end(), data.begin(), data.end());
+    out.insert(out.end(), 12, 0xCC);
+}
+
+Bytes Sbf(const Bytes& drm) {
+    Bytes ramdld = Ramdld();
+    Bytes out = Header(0x03FC0000, ramdld.size(), 0x10D00000, drm.size(), true);
+    AppendSbfRecord(out, ramdld);
+    AppendSbfRecord(out, drm);
+    return out;
+}
+
+struct AppRun {
+    RecordingUi ui;
+    std::vector<std::string> errors;
+    AppRun() {
+        SetErrorReporter([this](const std::string& m) { errors.push_back(m); });
+        InitApp();
+    }
+    ~AppRun() { SetErrorReporter(nullptr); }
+};
+
+// Ends the first run and starts the next one in the same start folder.
+void NextRun() { ResetState(); }
+
+// Ends the run held (its sink goes first) and starts a new one.
+AppRun& Start(std::unique_ptr<AppRun>& run) {
+    run.reset();
+    ResetState();
+    run = std::make_unique<AppRun>();
+    return *run;
+}
+
+// One Open in a new run; returns the session file's text ("" when absent).
+std::string OpenFiles(const TempFolder& dir, std::unique_ptr<AppRun>& run,
+                      std::deque<std::optional<std::string>> answers) {
+    Start(run).ui.openAnswers = std::move(answers);
+    EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    return Exists(dir / "shxdata.dat") ? ReadText(dir / "shxdata.dat") : "";
+}
+
+TEST(InitApp, MenuStatesFollowTheSessionFile) {
+    TempFolder dir;
+    struct Case {
+        const char* session; // nullptr: none
+        bool open, port, save, settings;
+    } cases[] = {
+        {nullptr, true, false, false, true}, {"1", false, false, true, false},
+        {"5", false, false, true, false},    {"2", false, true, true, false},
+        {"6", false, true, true, false},     {"0", false, true, true, false},
+        {"3", false, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.session ? c.session : "fresh");
+        ResetState();
+        if (c.session)
+            WriteText(dir / "shxdata.dat", c.session);
+        RecordingUi ui;
+        InitApp();
+        EXPECT_EQ(MenuItemEnabled(MenuItem::FileOpenItem), c.open);
+        EXPECT_EQ(MenuItemEnabled(MenuItem::Port1), c.port);
+        EXPECT_EQ(MenuItemEnabled(MenuItem::FileSaveAsItem), c.save);
+        EXPECT_EQ(MenuItemEnabled(MenuItem::Settings1), c.settings);
+        EXPECT_TRUE(MenuItemEnabled(MenuItem::FileExitItem));
+        EXPECT_TRUE(MenuItemEnabled(MenuItem::HelpAboutItem));
+        // The window saw the same states: only disabling calls are made.
+        for (auto [item, on] : ui.menu)
+            EXPECT_EQ(on, MenuItemEnabled(item));
+        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 2u);
+        EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+        EXPECT_EQ(State().freshSession, c.session == nullptr);
+    }
+    // A fresh start sweeps what an abandoned run left; a second run keeps it.
+    WriteText(dir / "binary1/CG15.bin", "left");
+    ResetState();
+    { RecordingUi ui; InitApp(); }
+    EXPECT_FALSE(Exists(dir / "binary1/CG15.bin"));
+    EXPECT_TRUE(Exists(dir / "binary1/drmpack/icons"));
+    WriteText(dir / "binary1/CG15.bin", "kept");
+    WriteText(dir / "shxdata.dat", "1");
+    ResetState();
+    { RecordingUi ui; InitApp(); }
+    EXPECT_EQ(ReadText(dir / "binary1/CG15.bin"), "kept");
+}
+
+TEST(UpperExtension, TakesTheFileNamePartOnly) {
+    EXPECT_EQ(UpperExtension("/a/b/x.Shx"), ".SHX");
+    EXPECT_EQ(UpperExtension("/a/b/PHONE.smg"), ".SMG");
+    EXPECT_EQ(UpperExtension("/a/b.d/phone"), "");
+    EXPECT_EQ(UpperExtension("/a/b/x.tar.sbf"), ".SBF");
+    EXPECT_EQ(UpperExtension("/a/b/name."), ".");
+    EXPECT_EQ(UpperExtension(""), "");
+}
+
+TEST(FileOpen1Execute, ModeFollowsTheKindsAndTheDialogs) {
+    TempFolder dir;
+    WriteAll(dir / "PHONE.smg", BasicDrm());
+    WriteAll(dir / "x.bin", BasicDrm());
+    WriteAll(dir / "phone", ExtendedDrm());
+    WriteAll(dir / "x.Shx", Superfile(BasicDrm()));
+    WriteAll(dir / "a.sbf", Sbf(ExtendedDrm()));
+    WriteAll(dir / "b.shx", Superfile(ExtendedDrm()));
+
+    std::unique_ptr<AppRun> run;
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "PHONE.smg"}), "5");
+    const RecordingUi& ui = run->ui;
+    ASSERT_EQ(ui.openDialogs.size(), 2u);
+    EXPECT_EQ(ui.openDialogs[0].title, OpenTitle1);
+    EXPECT_EQ(ui.openDialogs[0].filter, Filter);
+    EXPECT_FALSE(ui.openDialogs[0].clearName);
+    EXPECT_EQ(ui.openDialogs[1].title, OpenTitle2);
+    EXPECT_EQ(ui.openDialogs[1].filter, Filter);
+    EXPECT_TRUE(ui.openDialogs[1].clearName);
+    EXPECT_EQ(ui.messages, (std::vector<RecordingUi::Message>{{"DRM decompiled.", ""}}));
+    EXPECT_EQ(ui.statusTexts.front(), "Decompiling source file 1");
+    EXPECT_EQ(ui.closeCalls, 1);
+    EXPECT_EQ(test::ReadAll(dir / "binary1/CG15.bin"), BasicDrm());
+    EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));
+
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.bin"}), "5");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "phone"}), "5");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.Shx"}), "1");
+    EXPECT_TRUE(Exists(dir / "binary1/header.bin"));
+    EXPECT_TRUE(Exists(dir / "binary1/RAMDLD.bin"));
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "a.sbf", dir / "b.shx"}), "2");
+    EXPECT_TRUE(Exists(dir / "binary2/drmpack/descr.dat"));
+    const auto& texts = run->ui.statusTexts;
+    EXPECT_EQ(texts.front(), "Decompiling source file 1");
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Decompiling source file 2"), texts.end());
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "phone", dir / "b.shx"}), "6");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "b.shx", dir / "x.bin"}), "2");
+
+    // Edit-only mode never shows the second dialog.
+    WriteText(dir / "zantrel.ini", "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.Shx", dir / "b.shx"}), "1");
+    EXPECT_EQ(run->ui.openDialogs.size(), 1u);
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.bin"}), "5");
+    EXPECT_EQ(run->ui.openDialogs.size(), 1u);
+}
+
+TEST(FileOpen1Execute, FilesWithoutADrm) {
+    TempFolder dir;
+    WriteAll(dir / "x.shx", Superfile(BasicDrm()));
+    WriteAll(dir / "plain.bin", Bytes(600, 0x11));
+    WriteAll(dir / "nodrm.shx", Superfile(BasicDrm(), false));
+
+    // Second file without a DRM: a warning, one image.
+    std::unique_ptr<AppRun> run;
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.shx", dir / "plain.bin"}), "1");
+    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
+                                    {"No 2nd DRM found", "Warning"}, {"DRM decompiled.", ""}}));
+    const auto& texts = run->ui.statusTexts;
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "No DRM found. DRM Edit mode"), texts.end());
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "plain.bin", dir / "x.shx"}), "");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "x.shx", dir / "plain.bin"}), "1");
+
+    // First file without a DRM: an error, no session file, the run ends.
+    for (const char* name : {"plain.bin", "nodrm.shx"}) {
+        SCOPED_TRACE(name);
+        Start(run).ui.openAnswers = {dir / name, dir / "x.shx"};
+        WriteText(dir / "shxdata.dat", "1"); // even one written meanwhile goes
+        EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+        EXPECT_EQ(run->ui.messages,
+                  (std::vector<RecordingUi::Message>{{"No DRM found", "Error"}}));
+        EXPECT_EQ(run->ui.statusTexts.back(), "No DRM found. Shutting down.");
+        EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+        EXPECT_EQ(run->ui.closeCalls, 1);
+    }
+
+    // Cancel at the first dialog: the session file goes, nothing is shown.
+    Start(run);
+    WriteText(dir / "shxdata.dat", "2");
+    EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.openDialogs.size(), 1u);
+    EXPECT_TRUE(run->ui.messages.empty());
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_EQ(run->ui.closeCalls, 1);
+}
+
+TEST(FileOpen1Execute, RefusedFileShowsOneBox) {
+    TempFolder dir;
+    // Tagged as a DRM, but nothing else in it holds together.
+    Bytes broken(1024, 0);
+    broken[468] = '_', broken[469] = 'd', broken[470] = 'r', broken[471] = 'm';
+    WriteAll(dir / "broken.bin", broken);
+    WriteAll(dir / "x.shx", Superfile(BasicDrm()));
+
+    std::unique_ptr<AppRun> run;
+    Start(run).ui.openAnswers = {dir / "broken.bin", dir / "x.shx"};
+    EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Refused);
+    ASSERT_EQ(run->ui.messages.size(), 1u);
+    EXPECT_EQ(run->ui.messages[0].caption, "Error");
+    EXPECT_NE(run->ui.messages[0].text, "No DRM found");
+    EXPECT_EQ(run->ui.statusTexts.back(), "No DRM found. Shutting down.");
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_EQ(run->ui.closeCalls, 1);
+
+    // Refused as the second file: one image, and no warning box on top.
+    Start(run).ui.openAnswers = {dir / "x.shx", dir / "broken.bin"};
+    EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Refused);
+    ASSERT_EQ(run->ui.messages.size(), 2u);
+    EXPECT_EQ(run->ui.messages[0].caption, "Error");
+    EXPECT_EQ(run->ui.messages[1], (RecordingUi::Message{"DRM decompiled.", ""}));
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+}
+
+// Opens a file in a first run (edit only) and starts the second run.
+void SecondRunOf(const TempFolder& dir, std::unique_ptr<AppRun>& run, const std::string& file,
+                 const std::string& settings = "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n") {
+    WriteText(dir / "zantrel.ini", settings + dir.Path() + "\r\n");
+    OpenFiles(dir, run, {file});
+    Start(run);
+}
+
+TEST(FileSave1Execute, RawSessionWritesTheCodeGroupOnly) {
+    TempFolder dir;
+    WriteAll(dir / "x.bin", BasicDrm());
+    std::unique_ptr<AppRun> run;
+    SecondRunOf(dir, run, dir / "x.bin");
+    run->ui.saveAnswers = {dir / "new.shx"};
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    ASSERT_EQ(run->ui.saveDialogs.size(), 1u);
+    EXPECT_EQ(run->ui.saveDialogs[0].title, "Select a file to save DRM reflash");
+    EXPECT_EQ(run->ui.saveDialogs[0].filter, "BIN files|*.bin");
+    EXPECT_EQ(test::ReadAll(dir / "new.bin"), BasicDrm());
+    EXPECT_FALSE(Exists(dir / "new.shx"));
+    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"Operation Complete", ""}}));
+    EXPECT_EQ(run->ui.statusTexts.back(), "Complete");
+    EXPECT_EQ(run->ui.closeCalls, 1);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    // Clean-up on: only the work folder itself is left of the tree.
+    EXPECT_FALSE(Exists(dir / "binary1"));
+    EXPECT_FALSE(Exists(dir / "binary2"));
+}
+
+TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
+    TempFolder dir;
+    WriteAll(dir / "x.shx", Superfile(BasicDrm()));
+    // Clean-up off: the tree stays.
+    std::unique_ptr<AppRun> run;
+    SecondRunOf(dir, run, dir / "x.shx", "0\r\n0\r\n1\r\n255\r\n0\r\n255\r\n");
+    run->ui.saveAnswers = {dir / "out.shx"};
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.saveDialogs[0].filter, "SHX files|*.shx");
+    EXPECT_EQ(test::ReadAll(dir / "out.bin"), BasicDrm());
+    Bytes shx = test::ReadAll(dir / "out.shx");
+    ASSERT_GT(shx.size(), 8172u + 18u);
+    EXPECT_EQ(std::string(shx.begin() + 8172, shx.begin() + 8190), "S00600004844521B\r\n");
+    EXPECT_EQ(shx[944], 2);
+    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"Operation Complete", ""}}));
+    EXPECT_TRUE(Exists(dir / "binary1/CG15.bin"));
+    EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+}
+
+TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
+    TempFolder dir;
+    WriteAll(dir / "x.bin", BasicDrm());
+    std::unique_ptr<AppRun> run;
+    SecondRunOf(dir, run, dir / "x.bin");
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
+                                    {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "5");
+    EXPECT_EQ(run->ui.closeCalls, 1);
+
+    // A missing work file stops Save As: no box of its own, the window stays open.
+    Start(run);
+    std::remove((dir / "binary1/drmpack/descr.dat").c_str());
+    const auto menuBefore = run->ui.menu;
+    run->ui.saveAnswers = {dir / "new.bin"};
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Failed);
+    EXPECT_EQ(run->errors, (std::vector<std::string>{"File not found."}));
+    EXPECT_TRUE(run->ui.messages.empty());
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_EQ(run->ui.menu, menuBefore);
+    EXPECT_FALSE(Exists(dir / "new.bin"));
+    // Exit still keeps the pending work.
+    EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "5");
+}
+
+TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
+    TempFolder dir;
+    {
+        AppRun run;
+        EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
+        EXPECT_TRUE(run.ui.messages.empty());
+        EXPECT_EQ(run.ui.closeCalls, 1);
+        EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    }
+    NextRun();
+    WriteText(dir / "shxdata.dat", "6\r\n");
+    AppRun run;
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
+    EXPECT_EQ(run.ui.messages, (std::vector<RecordingUi::Message>{
+                                   {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "6");
+    EXPECT_EQ(run.ui.closeCalls, 1);
+}
+
+TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
+    TempFolder dir;
+    WriteAll(dir / "a.shx", Superfile(BasicDrm()));
+    samples::DrmSpec other;
+    other.icons = {samples::GifIcon(6, 6, 9)};
+    WriteAll(dir / "b.bin", samples::BuildDrmCodeGroup(other));
+    WriteAll(dir / "c.bin", ExtendedDrm());
+
+    std::unique_ptr<AppRun> run;
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "b.bin"}), "2");
+    Start(run);
+    EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/1.gif"), samples::GifIcon(6, 6, 9));
+    EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/2.bmp"), samples::BmpIcon(3, 2, 2));
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat")); // the run stays open for Save As
+
+    // Basic against extended: the port ends the run, the session survives it.
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "c.bin"}), "2");
+    Start(run);
+    EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    EXPECT_EQ(run->ui.messages,
+              (std::vector<RecordingUi::Message>{{"Incompatible DRMs", "Error"}}));
+    EXPECT_EQ(run->ui.closeCalls, 1);
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
+}
+
+TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
+    TempFolder dir;
+    std::vector<std::string> errors;
+    SetErrorReporter([&](const std::string& m) { errors.push_back(m); });
+    EXPECT_EQ(RunCommand([] { throw IoError(101, "x"); }), CommandResult::Failed);
+    EXPECT_EQ(RunCommand([] { throw IoError(32, "x"); }), CommandResult::Failed);
+    EXPECT_EQ(RunCommand([] { throw std::bad_alloc(); }), CommandResult::Failed);
+    EXPECT_EQ(RunCommand([] { throw std::runtime_error("odd"); }), CommandResult::Failed);
+    EXPECT_EQ(RunCommand([] {}), CommandResult::Completed);
+    SetErrorReporter(nullptr);
+    EXPECT_EQ(errors, (std::vector<std::string>{"Disk full.", "I/O error 32.", "Out of memory.",
+                                                "odd"}));
+}
+
+// ---- settings dialog ----
+
+TEST(SettingsDialog, BoxesFollowTheSettings) {
+    TempFolder dir;
+    AppRun run;
+    SettingsDialogState dialog;
+    FormCreate(dialog);
+    EXPECT_FALSE(dialog.checkBox1 || dialog.checkBox2 || dialog.checkBox3 || dialog.checkBox4 ||
+                 dialog.checkBox5);
+    EXPECT_TRUE(dialog.checkBox5Enabled);
+    EXPECT_TRUE(dialog.shape1Enabled);
+    EXPECT_EQ(dialog.shape1Colour, 0xFF00FFu);
+
+    dialog.checkBox4 = true;
+    CheckBox4Click(dialog);
+    EXPECT_FALSE(dialog.checkBox5Enabled || dialog.shape1Enabled);
+    EXPECT_FALSE(State().rawConversionEnabled);
+    dialog.checkBox4 = false;
+    CheckBox4Click(dialog);
+    EXPECT_TRUE(dialog.checkBox5Enabled && dialog.shape1Enabled);
+    EXPECT_TRUE(State().rawConversionEnabled);
+
+    NextRun();
+    WriteText(dir / "zantrel.ini", "0\r\n0\r\n0\r\n1\r\n2\r\n3\r\n/w\r\n");
+    AppRun second;
+    SettingsDialogState loaded;
+    FormCreate(loaded);
+    EXPECT_TRUE(loaded.checkBox1 && loaded.checkBox2 && loaded.checkBox4);
+    EXPECT_FALSE(loaded.checkBox5Enabled || loaded.shape1Enabled);
+    EXPECT_EQ(loaded.shape1Colour, 0x010203u); // blue 1, green 2, red 3
+}
+
+TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
+    TempFolder dir;
+    AppRun run;
+    const std::string defaults = "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n";
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"), defaults);
+
+    SettingsDialogState dialog;
+    FormCreate(dialog);
+    dialog.checkBox5 = true;
+    CheckBox5Click(dialog, 0x0080FFu); // red 255, green 128, blue 0
+    EXPECT_TRUE(dialog.checkBox5);
+    EXPECT_EQ(dialog.shape1Colour, 0x0080FFu);
+    EXPECT_EQ(State().replacerRed, 255);
+    EXPECT_EQ(State().replacerGreen, 128);
+    EXPECT_EQ(State().replacerBlue, 0);
+    // Cancel: the picked colour holds for the run, the file is unchanged.
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"), defaults);
+
+    // OK without the folder box rewrites line 7 unchanged.
+    dialog.checkBox1 = true;
+    ApplySettings(dialog);
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir.Path() + "\r\n");
+    EXPECT_FALSE(State().cleanupEnabled);
+
+    // A cancelled picker clears its box and changes nothing.
+    CheckBox5Click(dialog, std::nullopt);
+    EXPECT_FALSE(dialog.checkBox5);
+    EXPECT_EQ(State().replacerGreen, 128);
+    dialog.checkBox3 = true;
+    CheckBox3Click(dialog, std::nullopt);
+    EXPECT_FALSE(dialog.checkBox3);
+
+    // A new work folder: the tree is built there at once, and saved as line 7.
+    std::filesystem::create_directory(dir / "work");
+    dialog.checkBox3 = true;
+    CheckBox3Click(dialog, dir / "work");
+    ApplySettings(dialog);
+    EXPECT_EQ(State().workFolder, dir / "work");
+    EXPECT_TRUE(Exists(dir / "work/binary2/drmpack/icons"));
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");
+}
+
+TEST(SettingsDialog, FailedWriteLeavesTheOldFile) {
+    TempFolder dir;
+    AppRun run;
+    const std::string before = ReadText(dir / "zantrel.ini");
+    struct FailWrites final : FaultInjector {
+        int Check(Op op, const std::string&) override { return op == Op::Write ? 28 : 0; }
+    } fault;
+    SettingsDialogState dialog;
+    FormCreate(dialog);
+    dialog.checkBox2 = true;
+    InstallFaultInjector(&fault);
+    EXPECT_EQ(RunCommand([&] { ApplySettings(dialog); }), CommandResult::Failed);
+    InstallFaultInjector(nullptr);
+    EXPECT_EQ(run.errors, (std::vector<std::string>{"Disk full."}));
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"), before);
+    EXPECT_EQ(test::ListFiles(dir.Path()), (std::vector<std::string>{"zantrel.ini"}));
+}
+
+} // namespace
+} // namespace zantrel

@@ -1,0 +1,13 @@
+// The window program: the main window (whose creation runs the start-up),
+// the settings dialog and the About box, then the event loop until the main
+// window closes.
+#include <QApplication>
+
+#include "ui/sdimain.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const auto form = zantrel::CreateAppWindows();
+    form->show();
+    return app.exec();
+}

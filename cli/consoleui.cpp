@@ -1,0 +1,95 @@
+#include "cli/consoleui.h"
+
+#include <algorithm>
+
+#include "shell/state.h"
+
+namespace zantrel {
+
+namespace {
+inline constexpr int BarWidth = 40; // characters between the brackets
+} // namespace
+
+ConsoleUi::ConsoleUi(std::FILE* out, std::FILE* err, bool drawProgress)
+    : out_(out), err_(err), drawProgress_(drawProgress) {}
+
+void ConsoleUi::EndBar() {
+    if (!barDrawn_)
+        return;
+    std::fputc('\n', err_);
+    std::fflush(err_);
+    barDrawn_ = false;
+}
+
+void ConsoleUi::SetStatusText(const std::string& text) {
+    // An empty text only clears the status bar; nothing to print.
+    if (!showStatus || text.empty())
+        return;
+    EndBar();
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+void ConsoleUi::ShowProgress(bool on) {
+    if (!on)
+        EndBar();
+}
+
+void ConsoleUi::SetProgress(int percent) {
+    if (!drawProgress_)
+        return;
+    // Above 100 shows as a full bar.
+    int shown = std::clamp(percent, 0, 100);
+    int filled = shown * BarWidth / 100;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(BarWidth - filled), ' ');
+    std::fprintf(err_, "\r[%s] %3d%%", bar.c_str(), shown);
+    std::fflush(err_);
+    barDrawn_ = true;
+}
+
+void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption) {
+    EndBar();
+    if (caption == "Error")
+        errorShown_ = true;
+    if (caption.empty())
+        std::fprintf(out_, "%s\n", text.c_str());
+    else
+        std::fprintf(out_, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(out_);
+}
+
+std::optional<std::string> ConsoleUi::AskOpenFile(const std::string&, const std::string&, bool) {
+    if (openAnswers.empty())
+        return std::nullopt;
+    auto answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std::string&) {
+    if (saveAnswers.empty())
+        return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    if (answer)
+        answer = WithDefaultExtension(*answer);
+    return answer;
+}
+
+void ConsoleUi::CloseMainWindow() {
+    EndBar();
+    closed_ = true;
+}
+
+void ConsoleUi::SetMenuItemEnabled(MenuItem, bool) {}
+
+std::string WithDefaultExtension(const std::string& path) {
+    std::size_t nameStart = path.find_last_of(PathSeparator);
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    if (path.find('.', nameStart) != std::string::npos)
+        return path;
+    return path + ".shx";
+}
+
+} // namespace zantrel

@@ -1,0 +1,54 @@
+// The console's user-interface sink: status texts and message boxes as lines
+// on standard output, progress as a bar on standard error (only when that is
+// a terminal), file dialogs answered from the command line.
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "shell/uiops.h"
+
+namespace zantrel {
+
+class ConsoleUi final : public UiSink {
+public:
+    ConsoleUi(std::FILE* out, std::FILE* err, bool drawProgress);
+
+    // Answers for the next file dialogs; an empty queue cancels.
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    // When off, status texts are not printed (messages still are).
+    bool showStatus = true;
+
+    // A message box with the caption "Error" was shown.
+    bool ErrorShown() const { return errorShown_; }
+    bool Closed() const { return closed_; }
+
+    void SetStatusText(const std::string& text) override;
+    void ShowProgress(bool on) override;
+    void SetProgress(int percent) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                           bool clearName) override;
+    std::optional<std::string> AskSaveFile(const std::string& title,
+                                           const std::string& filter) override;
+    void CloseMainWindow() override;
+    void SetMenuItemEnabled(MenuItem item, bool on) override;
+
+private:
+    void EndBar();
+    std::FILE* out_;
+    std::FILE* err_;
+    bool drawProgress_;
+    bool barDrawn_ = false;
+    bool errorShown_ = false;
+    bool closed_ = false;
+};
+
+// The save dialog's default extension: a file name without a dot gets ".shx".
+std::string WithDefaultExtension(const std::string& path);
+
+} // namespace zantrel

@@ -1,0 +1,211 @@
+// Compilation: image 1's work files put back together into a code group,
+// with a rebuilt icon table, the trail moved behind it and the directory
+// words corrected to match.
+#include <array>
+#include <limits>
+
+#include "drm/drmpack.h"
+#include "flash/primitives.h"
+#include "imaging/bmpraw.h"
+#include "shell/state.h"
+#include "shell/uiops.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+struct PictureSlot {
+    int width = 0;
+    int height = 0;
+    std::int64_t offset = 0; // in the code group
+    std::int64_t size = 0;   // bytes up to the next picture
+};
+
+// Reads the picture slots from the picture table that "start.bin" holds, and
+// checks them against it. Returns the message when they cannot be used.
+std::optional<std::string> ReadPictureSlots(BinaryFile &start, const DrmRecords &d,
+                                            std::vector<PictureSlot> &slots) {
+    const std::int64_t size = start.Size();
+    const std::int64_t r = d.pictureCount;
+    const std::int64_t tableSize = 16 * (r + 3);
+    if (d.pictureTableOffset < 0 || d.pictureTableOffset + tableSize > size)
+        return "descr.dat puts the picture table of " + Num(r + 3) + " descriptors at offset " +
+               Num(d.pictureTableOffset) + ", outside start.bin (" + Num(size) + " bytes).";
+    if (d.pictureAreaOffset < 0 || d.pictureAreaOffset > size)
+        return "descr.dat puts the picture area at offset " + Num(d.pictureAreaOffset) +
+               ", outside start.bin (" + Num(size) + " bytes).";
+    std::vector<std::uint32_t> starts;
+    std::vector<std::array<int, 2>> sides;
+    start.Seek(d.pictureTableOffset + 16);
+    std::array<std::uint8_t, 16> record{};
+    for (std::int64_t k = 1; k <= r + 1; ++k) {
+        start.ReadExact(record);
+        sides.push_back({record[1], record[3]});
+        starts.push_back(static_cast<std::uint32_t>(record[12]) << 24 |
+                         static_cast<std::uint32_t>(record[13]) << 16 |
+                         static_cast<std::uint32_t>(record[14]) << 8 | record[15]);
+    }
+    if (auto bad = CheckPictureSlots(starts, d.pictureAreaOffset, size, d.directoryOffset,
+                                     d.pictureTableOffset, tableSize))
+        return bad;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(r); ++k) {
+        std::int64_t from = d.pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k]);
+        std::int64_t to = d.pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k + 1]);
+        slots.push_back({sides[k][0], sides[k][1], from, to - from});
+    }
+    return std::nullopt;
+}
+
+bool Refuse(const std::string &message) {
+    ShowMessage(message, "Error");
+    return false;
+}
+
+bool RefuseRunning(const std::string &message) {
+    ShowProgress(false);
+    SetStatusText("");
+    return Refuse(message);
+}
+
+} // namespace
+
+bool DrmCompileTo(const std::string &outputPath) {
+    const SharedState &s = State();
+    const std::string drmpack = s.drmpack1Dir;
+    const std::string icons = s.icons1Dir;
+    const std::string raws = JoinPath(drmpack, RawsFolderName);
+
+    const DrmRecords d = ReadDescr(JoinPath(drmpack, DescrFileName));
+    if (auto bad = CheckDescr(d))
+        return Refuse(*bad);
+    const std::int32_t n = d.iconCount;
+    const std::int32_t r = d.extended ? d.pictureCount : 0;
+    const double total = static_cast<double>(n) + r;
+
+    // Every check that can refuse runs before the output exists.
+    BinaryFile start = BinaryFile::OpenRead(JoinPath(drmpack, StartFileName));
+    const std::int64_t startSize = start.Size();
+    const std::int64_t directoryAfter = d.extended ? 40 : 8;
+    if (d.directoryOffset < 16 || d.directoryOffset + directoryAfter > startSize)
+        return Refuse("descr.dat puts the DRM directory at offset " + Num(d.directoryOffset) +
+                      ", outside start.bin (" + Num(startSize) + " bytes).");
+    std::vector<PictureSlot> slots;
+    if (d.extended)
+        if (auto bad = ReadPictureSlots(start, d, slots))
+            return Refuse(*bad);
+    for (std::int32_t i = 1; i <= r; ++i) {
+        const PictureSlot &slot = slots[static_cast<std::size_t>(i - 1)];
+        std::int64_t length = 0;
+        if (s.rawConversionEnabled) {
+            const std::string bmpPath = JoinPath(icons, NumberedFileName(i, ".bmp"));
+            if (auto bad = CheckPictureBmp(bmpPath, slot.width, slot.height))
+                return Refuse(*bad);
+            length = RawPictureSize(slot.width, slot.height);
+        } else {
+            length = BinaryFile::OpenRead(JoinPath(raws, NumberedFileName(i, ".raw"))).Size();
+        }
+        // Pictures go back to their own slots; a longer one would overwrite the next.
+        if (length > slot.size)
+            return Refuse("Picture " + Num(i) + " is " + Num(length) +
+                          " bytes long, but its slot in the DRM holds " + Num(slot.size) +
+                          " bytes.");
+    }
+
+    SetStatusText("Moving gifs");
+    ShowProgress(true);
+    SetProgress(0);
+
+    BinaryFile out = BinaryFile::Create(outputPath);
+    const std::string newOffPath = JoinPath(drmpack, NewOffFileName);
+    BinaryFile newOff = BinaryFile::Create(newOffPath);
+    BinaryFile trail = BinaryFile::OpenRead(JoinPath(drmpack, TrailFileName));
+    CopyFileRange(start, 0, 0, out, false);
+
+    WriteBE32(newOff, 0);
+    WriteBE32(newOff, 0);
+    std::int64_t sum = 0;
+    for (std::int32_t k = 1; k <= n; ++k) {
+        const long number = static_cast<long>(r) + k;
+        std::optional<BinaryFile> icon =
+            BinaryFile::TryOpenRead(JoinPath(icons, NumberedFileName(number, ".gif")));
+        if (!icon)
+            icon = BinaryFile::OpenRead(JoinPath(icons, NumberedFileName(number, ".bmp")));
+        sum += icon->Size();
+        if (startSize + sum > std::numeric_limits<std::int32_t>::max())
+            return RefuseRunning("The icons make the DRM code group larger than 2 GiB.");
+        CopyFileRange(*icon, 0, 0, out, false);
+        icon->Close();
+        WriteBE32(newOff, static_cast<std::int32_t>(sum));
+        SetProgress(ProgressPercent(k, total));
+    }
+    newOff.Close();
+    sum += startSize;
+    // The icon table starts at a multiple of 16.
+    static constexpr std::array<std::uint8_t, 16> Zeros{};
+    const auto padding = static_cast<std::size_t>((16 - sum % 16) % 16);
+    out.Write(std::span(Zeros.data(), padding));
+    const std::int64_t tableOffset = sum + static_cast<std::int64_t>(padding);
+    BinaryFile table = BinaryFile::OpenRead(newOffPath);
+    CopyFileRange(table, 0, 0, out, false);
+    table.Close();
+    CopyFileRange(trail, 0, 0, out, false);
+    trail.Close();
+    start.Close();
+
+    // The trail words move by as much as the trail itself. That is the icon
+    // table's shift only when the old table held whole words: stray bytes
+    // after its last word are not carried over.
+    const auto base = static_cast<std::uint32_t>(d.baseAddress);
+    const std::uint32_t newTableStart = base + static_cast<std::uint32_t>(tableOffset);
+    const std::uint32_t newTrailStart = newTableStart + 4u * static_cast<std::uint32_t>(n + 2);
+    const std::uint32_t moved = newTrailStart - static_cast<std::uint32_t>(d.trailStart);
+    auto shifted = [&](std::int32_t word) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(word) + moved);
+    };
+    WriteBE32At(out, d.directoryOffset - 16, shifted(d.trailPointer1));
+    WriteBE32At(out, d.directoryOffset - 12, shifted(d.trailStart));
+    WriteBE32At(out, d.directoryOffset - 8, shifted(d.trailPointer2));
+    WriteBE32At(out, d.directoryOffset - 4, shifted(d.trailPointer3));
+    WriteBE32At(out, d.directoryOffset + 4, static_cast<std::int32_t>(newTableStart));
+
+    if (d.extended) {
+        SetStatusText("Converting and moving raws");
+        const std::string tempRaw = JoinPath(drmpack, TempRawFileName);
+        for (std::int32_t i = 1; i <= r; ++i) {
+            const PictureSlot &slot = slots[static_cast<std::size_t>(i - 1)];
+            std::string source = JoinPath(raws, NumberedFileName(i, ".raw"));
+            if (s.rawConversionEnabled) {
+                source = tempRaw;
+                BmpToRaw(JoinPath(icons, NumberedFileName(i, ".bmp")), source, s.replacerBlue,
+                         s.replacerGreen, s.replacerRed);
+            }
+            BinaryFile picture = BinaryFile::OpenRead(source);
+            if (picture.Size() > slot.size) // changed since the check above
+                return RefuseRunning("Picture " + Num(i) + " is " + Num(picture.Size()) +
+                                     " bytes long, but its slot in the DRM holds " +
+                                     Num(slot.size) + " bytes.");
+            // Each picture at its own slot: filler after a mask stays in place.
+            out.Seek(slot.offset);
+            CopyFileRange(picture, 0, 0, out, false);
+            picture.Close();
+            SetProgress(ProgressPercent(n + i, total));
+        }
+    }
+    out.Close();
+    ShowProgress(false);
+    SetStatusText("");
+    return true;
+}
+
+bool DrmCompile() {
+    AtomicOutput output(State().compiledImagePath);
+    if (!DrmCompileTo(output.TempPath()))
+        return false; // the temporary goes with output; an earlier file stays as it was
+    output.Commit();
+    return true;
+}
+
+} // namespace zantrel

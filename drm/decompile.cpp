@@ -1,0 +1,140 @@
+// Decompilation: code group 15 split into the plain files of the image's
+// drmpack folder, with "descr.dat" written last.
+#include <filesystem>
+
+#include "drm/drmpack.h"
+#include "flash/flashformat.h"
+#include "flash/primitives.h"
+#include "imaging/bmpraw.h"
+#include "shell/state.h"
+#include "shell/uiops.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+std::int64_t OffsetOf(std::int32_t address, std::int32_t baseAddress) {
+    return static_cast<std::int64_t>(static_cast<std::uint32_t>(address) -
+                                     static_cast<std::uint32_t>(baseAddress));
+}
+
+void CopyPiece(BinaryFile &codeGroup, std::int64_t offset, std::int64_t length, bool limited,
+               const std::string &path) {
+    BinaryFile piece = BinaryFile::Create(path);
+    CopyFileRange(codeGroup, offset, length, piece, limited);
+    piece.Close();
+}
+
+} // namespace
+
+void ExtractPictureTable(BinaryFile &codeGroup, const DrmSummary &drm,
+                         BinaryFile &pictureTablePiece) {
+    CopyFileRange(codeGroup, drm.pictureTableOffset,
+                  16 * static_cast<std::int64_t>(drm.pictureDescriptorCount), pictureTablePiece,
+                  true);
+}
+
+std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int image) {
+    const SharedState &s = State();
+    const ImageFolders folders = FoldersOf(image);
+    SetStatusText("Extracting raws");
+    ShowProgress(true);
+    SetProgress(0);
+    const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
+    std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
+    std::filesystem::create_directory(raws, ignored);
+    const auto r = static_cast<std::int32_t>(drm.pictures.size());
+    for (std::int32_t k = 1; k <= r; ++k) {
+        const DrmPicture &p = drm.pictures[static_cast<std::size_t>(k - 1)];
+        const std::string rawPath = JoinPath(raws, NumberedFileName(k, ".raw"));
+        CopyPiece(codeGroup, p.offset, p.size, true, rawPath);
+        if (s.rawConversionEnabled)
+            RawToBmp(rawPath, p.width, p.height,
+                     JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp")), s.replacerBlue,
+                     s.replacerGreen, s.replacerRed);
+        SetProgress(ProgressPercent(k, r));
+    }
+    SetStatusText("");
+    ShowProgress(false);
+    return r;
+}
+
+std::int32_t ExtractIcons(BinaryFile &codeGroup, const DrmSummary &drm, int firstNumber,
+                          int image) {
+    const ImageFolders folders = FoldersOf(image);
+    SetStatusText("Extracting gifs");
+    ShowProgress(true);
+    SetProgress(0);
+    const auto n = static_cast<std::int32_t>(drm.icons.size());
+    for (std::int32_t k = 1; k <= n; ++k) {
+        const DrmIcon &icon = drm.icons[static_cast<std::size_t>(k - 1)];
+        const long number = static_cast<long>(firstNumber) + k;
+        const std::string gifPath = JoinPath(folders.iconsDir, NumberedFileName(number, ".gif"));
+        CopyPiece(codeGroup, icon.offset, icon.size, true, gifPath);
+        // Written as ".gif" first and renamed, so no older ".gif" of this number survives.
+        if (icon.bmp)
+            RenameFile(gifPath, JoinPath(folders.iconsDir, NumberedFileName(number, ".bmp")));
+        SetProgress(ProgressPercent(k, n));
+    }
+    SetStatusText("");
+    ShowProgress(false);
+    return n;
+}
+
+bool DrmDecompile(int image) {
+    image = image == 1 ? 1 : 2;
+    const ImageFolders folders = FoldersOf(image);
+    BinaryFile codeGroup =
+        BinaryFile::OpenRead(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
+    // Everything is checked before the first work file is written.
+    std::string error;
+    const std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
+    if (!drm) {
+        ShowMessage(error, "Error");
+        return false;
+    }
+    const DrmHeader &h = drm->header;
+    const std::int64_t iconArea = OffsetOf(h.iconAreaStart, h.baseAddress);
+    const std::int64_t iconTable = OffsetOf(h.iconTableStart, h.baseAddress);
+    const std::int64_t trail = OffsetOf(h.trailStart, h.baseAddress);
+
+    CopyPiece(codeGroup, 0, iconArea, true, JoinPath(folders.drmpackDir, StartFileName));
+    CopyPiece(codeGroup, iconTable, trail - iconTable, true,
+              JoinPath(folders.drmpackDir, OffFileName));
+    CopyPiece(codeGroup, trail, 0, false, JoinPath(folders.drmpackDir, TrailFileName));
+
+    std::int32_t r = 0;
+    if (drm->extended) {
+        BinaryFile table = BinaryFile::Create(JoinPath(folders.drmpackDir, RawOffFileName));
+        ExtractPictureTable(codeGroup, *drm, table);
+        table.Close();
+        r = ExtractPictures(codeGroup, *drm, image);
+    }
+    const std::int32_t n = ExtractIcons(codeGroup, *drm, r, image);
+    codeGroup.Close();
+
+    DrmRecords records;
+    records.directoryOffset = h.directoryOffset;
+    records.baseAddress = h.baseAddress;
+    records.trailPointer1 = h.trailPointer1;
+    records.trailStart = h.trailStart;
+    records.trailPointer2 = h.trailPointer2;
+    records.trailPointer3 = h.trailPointer3;
+    records.iconAreaStart = h.iconAreaStart;
+    records.iconTableStart = h.iconTableStart;
+    records.iconCount = n;
+    records.reserved = 0;
+    records.prefixLength = h.prefixLength;
+    records.nameEntryOffset = h.nameEntryOffset;
+    records.extended = drm->extended;
+    if (drm->extended) {
+        records.pictureCount = r;
+        records.pictureAreaOffset = drm->pictureAreaOffset;
+        records.pictureTableOffset = drm->pictureTableOffset;
+    }
+    WriteDescr(JoinPath(folders.drmpackDir, DescrFileName), records);
+    return true;
+}
+
+} // namespace zantrel

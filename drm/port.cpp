@@ -1,0 +1,92 @@
+// The port: image 2's icon and picture files copied over image 1's, slot by
+// slot, for a later compilation of image 1.
+#include <algorithm>
+#include <filesystem>
+
+#include "drm/drmpack.h"
+#include "flash/primitives.h"
+#include "shell/state.h"
+#include "shell/uiops.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+// The source is opened before the destination is created, so a missing
+// source leaves image 1's file untouched.
+void CopyWhole(BinaryFile source, const std::string &destination) {
+    BinaryFile target = BinaryFile::Create(destination);
+    CopyFileRange(source, 0, 0, target, false);
+    target.Close();
+    source.Close();
+}
+
+void DeleteChecked(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (ec)
+        throw IoError(IoCodeFromErrno(ec.value()), path);
+}
+
+} // namespace
+
+void PortDrm() {
+    const SharedState &s = State();
+    ShowProgress(true);
+    SetProgress(0);
+    SetStatusText("Copying icons");
+
+    const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
+    const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
+    for (const DrmRecords *d : {&one, &two})
+        if (auto bad = CheckDescr(*d)) {
+            ShowProgress(false);
+            SetStatusText("");
+            ShowMessage(*bad, "Error");
+            return;
+        }
+    if (one.extended != two.extended) {
+        ShowMessage("Incompatible DRMs", "Error");
+        CloseMainWindow();
+        return;
+    }
+    const std::int32_t r1 = one.extended ? one.pictureCount : 0;
+    const std::int32_t r2 = two.extended ? two.pictureCount : 0;
+
+    const std::int32_t icons = std::min(one.iconCount, two.iconCount);
+    for (std::int32_t k = 1; k <= icons; ++k) {
+        const long from = static_cast<long>(r2) + k;
+        const long to = static_cast<long>(r1) + k;
+        std::string extension = ".gif";
+        std::optional<BinaryFile> source =
+            BinaryFile::TryOpenRead(JoinPath(s.icons2Dir, NumberedFileName(from, ".gif")));
+        if (!source) {
+            extension = ".bmp";
+            source = BinaryFile::OpenRead(JoinPath(s.icons2Dir, NumberedFileName(from, ".bmp")));
+        }
+        CopyWhole(std::move(*source), JoinPath(s.icons1Dir, NumberedFileName(to, extension)));
+        // Compilation takes a ".gif" before a ".bmp"; image 1's file of the
+        // other kind would hide the ported icon, so it goes.
+        const std::string other = extension == ".gif" ? ".bmp" : ".gif";
+        DeleteChecked(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
+        SetProgress(ProgressPercent(k, icons));
+    }
+
+    const std::int32_t pictures = std::min(r1, r2);
+    for (std::int32_t j = 1; j <= pictures; ++j) {
+        std::string from, to;
+        if (s.rawConversionEnabled) {
+            from = JoinPath(s.icons2Dir, NumberedFileName(j, ".bmp"));
+            to = JoinPath(s.icons1Dir, NumberedFileName(j, ".bmp"));
+        } else {
+            from = JoinPath(JoinPath(s.drmpack2Dir, RawsFolderName), NumberedFileName(j, ".raw"));
+            to = JoinPath(JoinPath(s.drmpack1Dir, RawsFolderName), NumberedFileName(j, ".raw"));
+        }
+        CopyWhole(BinaryFile::OpenRead(from), to);
+    }
+    ShowProgress(false);
+    SetStatusText("");
+}
+
+} // namespace zantrel

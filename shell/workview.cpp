@@ -1,0 +1,165 @@
+#include "shell/workview.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "drm/drmpack.h"
+#include "flash/fileio.h"
+#include "shell/state.h"
+#include "shell/worktree.h"
+
+namespace zantrel {
+
+namespace {
+
+inline constexpr std::int64_t DescriptorSize = 16; // one picture descriptor in "rawoff.bin"
+inline constexpr long MaxListedSlots = 65535;      // far beyond any phone's DRM
+
+std::int32_t LittleEndian32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
+                                     static_cast<std::uint32_t>(p[1]) << 8 |
+                                     static_cast<std::uint32_t>(p[2]) << 16 |
+                                     static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void DescribeFile(WorkItem& item, const std::string& path) {
+    item.path = path;
+    item.bytes = FileSizeOf(path);
+    if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".bmp") == 0) {
+        if (auto size = ReadBmpSize(path)) {
+            item.fileWidth = size->first;
+            item.fileHeight = std::abs(size->second);
+        }
+    }
+}
+
+// The picture descriptors' widths and heights, descriptors 1..count; fewer
+// when the file ends early.
+std::vector<std::pair<int, int>> ReadPictureSizes(const std::string& path, long count) {
+    std::vector<std::pair<int, int>> sizes;
+    auto file = BinaryFile::TryOpenRead(path);
+    if (!file)
+        return sizes;
+    file->Seek(DescriptorSize);
+    std::array<std::uint8_t, DescriptorSize> descriptor{};
+    for (long k = 1; k <= count; ++k) {
+        if (file->Read(descriptor) != descriptor.size())
+            break;
+        sizes.emplace_back(descriptor[1], descriptor[3]);
+    }
+    return sizes;
+}
+
+} // namespace
+
+std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path) {
+    try {
+        auto file = BinaryFile::TryOpenRead(path);
+        if (!file)
+            return std::nullopt;
+        std::array<std::uint8_t, 26> head{};
+        if (file->Read(head) != head.size() || head[0] != 'B' || head[1] != 'M')
+            return std::nullopt;
+        return std::make_pair(static_cast<int>(LittleEndian32(&head[18])),
+                              static_cast<int>(LittleEndian32(&head[22])));
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
+                                                           int height) {
+    if (width <= 0 || height <= 0 || width > 255 || height > 255)
+        return std::nullopt;
+    try {
+        auto file = BinaryFile::TryOpenRead(path);
+        if (!file)
+            return std::nullopt;
+        const std::size_t pixels = static_cast<std::size_t>(width) * height;
+        const std::size_t maskWords = (pixels + 15) / 16;
+        // At most 255 x 255 pixels: the picture is small enough to hold whole.
+        std::vector<std::uint8_t> bytes(2 * pixels + 2 * maskWords);
+        if (file->Read(bytes) != bytes.size())
+            return std::nullopt;
+        std::vector<std::uint32_t> argb(pixels);
+        const std::uint8_t* mask = bytes.data() + 2 * pixels;
+        for (std::size_t p = 0; p < pixels; ++p) {
+            unsigned v = static_cast<unsigned>(bytes[2 * p]) << 8 | bytes[2 * p + 1];
+            // Components are scaled to 8 bits by rounding, as the BMP copies are.
+            unsigned r = ((v >> 11) * 255 + 15) / 31;
+            unsigned g = (((v >> 5) & 0x3F) * 255 + 31) / 63;
+            unsigned b = ((v & 0x1F) * 255 + 15) / 31;
+            unsigned word = static_cast<unsigned>(mask[2 * (p / 16)]) << 8 | mask[2 * (p / 16) + 1];
+            bool transparent = (word >> (15 - p % 16)) & 1;
+            argb[p] = (transparent ? 0u : 0xFF000000u) | r << 16 | g << 8 | b;
+        }
+        return argb;
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+}
+
+WorkView ListWorkItems(int image) {
+    WorkView view;
+    const ImageFolders folders = FoldersOf(image);
+    try {
+        const DrmRecords records = ReadDescr(JoinPath(folders.drmpackDir, DescrFileName));
+        long pictures = records.extended ? std::max<long>(records.pictureCount, 0) : 0;
+        long icons = std::max<long>(records.iconCount, 0);
+
+        // The counts come from an editable file: keep them within the tables they count.
+        const std::string rawOffPath = JoinPath(folders.drmpackDir, RawOffFileName);
+        if (pictures > 0)
+            pictures = std::min<long>(pictures, std::max<std::int64_t>(
+                                                    FileSizeOf(rawOffPath) / DescriptorSize - 3, 0));
+        const std::int64_t offBytes = FileSizeOf(JoinPath(folders.drmpackDir, OffFileName));
+        if (offBytes >= 0)
+            icons = std::min<long>(icons, std::max<std::int64_t>(offBytes / 4 - 2, 0));
+        pictures = std::min(pictures, MaxListedSlots);
+        icons = std::min(icons, MaxListedSlots);
+
+        const std::vector<std::pair<int, int>> sizes = ReadPictureSizes(rawOffPath, pictures);
+        const bool bmpPictures = State().rawConversionEnabled;
+        const std::string rawsDir = JoinPath(folders.drmpackDir, RawsFolderName);
+        for (long k = 1; k <= static_cast<long>(sizes.size()); ++k) {
+            WorkItem item;
+            item.number = k;
+            item.picture = true;
+            item.slotWidth = sizes[k - 1].first;
+            item.slotHeight = sizes[k - 1].second;
+            const std::string path =
+                bmpPictures ? JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp"))
+                            : JoinPath(rawsDir, NumberedFileName(k, ".raw"));
+            if (FileExists(path)) {
+                DescribeFile(item, path);
+                item.sizeChanged = bmpPictures && (item.fileWidth != item.slotWidth ||
+                                                   item.fileHeight != item.slotHeight);
+            } else {
+                item.bytes = -1;
+            }
+            view.items.push_back(std::move(item));
+        }
+        const long first = static_cast<long>(sizes.size());
+        for (long k = 1; k <= icons; ++k) {
+            WorkItem item;
+            item.number = first + k;
+            // Compilation takes the ".gif" when both are present.
+            const std::string gif = JoinPath(folders.iconsDir, NumberedFileName(item.number, ".gif"));
+            const std::string bmp = JoinPath(folders.iconsDir, NumberedFileName(item.number, ".bmp"));
+            if (FileExists(gif))
+                DescribeFile(item, gif);
+            else if (FileExists(bmp))
+                DescribeFile(item, bmp);
+            else
+                item.bytes = -1;
+            view.items.push_back(std::move(item));
+        }
+    } catch (const IoError& e) {
+        view.items.clear();
+        view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";
+    }
+    return view;
+}
+
+} // namespace zantrel

@@ -1,0 +1,46 @@
+// What the window shows of a decompiled image between the two runs: each
+// picture and icon slot with the file that compilation will take for it, so
+// the user sees which edits changed a picture's size.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zantrel {
+
+struct WorkItem {
+    long number = 0;          // the work file's number: pictures 1..R, icons R+1..R+N
+    bool picture = false;     // a picture slot (raw or its BMP copy), else an icon
+    std::string path;         // the file compilation takes; empty when none is there
+    int slotWidth = 0;        // pictures: the size in the DRM's picture descriptor
+    int slotHeight = 0;
+    int fileWidth = 0;        // BMP files: the size in the file's header; 0 when unknown
+    int fileHeight = 0;
+    bool sizeChanged = false; // a picture's BMP no longer has its slot's size
+    std::int64_t bytes = 0;   // the file's size, -1 when missing
+};
+
+struct WorkView {
+    std::vector<WorkItem> items;
+    // Set when the image's DRM could not be listed ("descr.dat" missing or bad).
+    std::string error;
+};
+
+// Lists image 1's or 2's pictures and icons from its drmpack folder. Never
+// throws: a missing or unreadable work file is reported in the result.
+WorkView ListWorkItems(int image);
+
+// Width and height from a BMP file's header (height as stored: negative for a
+// top-down file); nullopt when the file is not a BMP or cannot be read.
+std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path);
+
+// Decodes a raw picture of width x height (RGB565 big-endian pixels, then the
+// transparency mask) into 0xAARRGGBB pixels, top row first; transparent
+// pixels get alpha 0. nullopt when the file is too short or the size is out
+// of range.
+std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
+                                                           int height);
+
+} // namespace zantrel

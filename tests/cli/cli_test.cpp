@@ -1,0 +1,239 @@
+// zantrel-cli run as a program in a fresh start folder: its output lines,
+// exit statuses and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/tempfolder.h"
+
+namespace zantrel {
+namespace {
+
+using test::Exists;
+using test::ReadText;
+using test::TempFolder;
+using test::WriteText;
+using Lines = std::vector<std::string>;
+
+std::string BinDir() {
+    const char* dir = std::getenv("ZANTREL_BIN");
+    return dir ? dir : "bin";
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+    Lines OutLines() const {
+        Lines lines;
+        std::size_t at = 0;
+        while (at < out.size()) {
+            std::size_t end = out.find('\n', at);
+            if (end == std::string::npos)
+                end = out.size();
+            lines.push_back(out.substr(at, end - at));
+            at = end + 1;
+        }
+        return lines;
+    }
+};
+
+// Runs a program of the build in folder, standard output and error to files.
+Result RunIn(const std::string& folder, const std::string& program, const Lines& args) {
+    const std::string outPath = folder + "/../" + "cli-out.txt";
+    const std::string errPath = folder + "/../" + "cli-err.txt";
+    std::string exe = BinDir() + "/" + program;
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0)
+            _exit(127);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv{exe.data()};
+        std::vector<std::string> copy = args;
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Result r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadText(outPath);
+    r.err = ReadText(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return r;
+}
+
+// A start folder below the test's temporary folder, with the sample files.
+struct StartFolder {
+    TempFolder temp;
+    std::string path = temp / "start";
+    StartFolder() {
+        std::filesystem::create_directory(path);
+        std::filesystem::create_directory(temp / "samples");
+        Result gen = RunIn(path, "zantrel-samplegen", {temp / "samples"});
+        EXPECT_EQ(gen.status, 0) << gen.err;
+    }
+    std::string Sample(const std::string& name) const { return temp / ("samples/" + name); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    Result Cli(const Lines& args) const { return RunIn(path, "zantrel-cli", args); }
+};
+
+TEST(ZantrelCli, OpenThenSaveAs) {
+    StartFolder dir;
+    Result open = dir.Cli({"open", dir.Sample("phone-extended.shx")});
+    EXPECT_EQ(open.status, 0) << open.err;
+    Lines lines = open.OutLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Decompiling source file 1");
+    EXPECT_EQ(lines.back(), "DRM decompiled.");
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    EXPECT_TRUE(Exists(dir / "binary1/CG15.bin"));
+    EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.path + "\r\n");
+
+    // Commands this run does not offer: status 2, the session kept.
+    for (Lines args : {Lines{"open", dir.Sample("phone-extended.shx")}, Lines{"port"},
+                       Lines{"settings"}}) {
+        SCOPED_TRACE(args[0]);
+        Result refused = dir.Cli(args);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err.rfind("zantrel-cli: " + args[0] + " ", 0), 0u) << refused.err;
+        EXPECT_EQ(refused.OutLines(), (Lines{"Incomplete Operation: DRM was not compiled"}));
+        EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    }
+
+    Result save = dir.Cli({"save-as", "out"});
+    EXPECT_EQ(save.status, 0) << save.err;
+    lines = save.OutLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Operation Complete");
+    EXPECT_EQ(lines.back(), "Complete");
+    EXPECT_TRUE(Exists(dir / "out.shx"));
+    EXPECT_TRUE(Exists(dir / "out.bin"));
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_FALSE(Exists(dir / "binary1"));
+
+    // A fresh run has nothing to save.
+    Result fresh = dir.Cli({"save-as", "again.shx"});
+    EXPECT_EQ(fresh.status, 2);
+    EXPECT_TRUE(fresh.out.empty());
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+}
+
+TEST(ZantrelCli, FailuresAndUsage) {
+    StartFolder dir;
+    Result missing = dir.Cli({"open", "missing.shx"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zantrel-cli: File not found.\n");
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+
+    Result nodrm = dir.Cli({"open", dir.Sample("nodrm.shx")});
+    EXPECT_EQ(nodrm.status, 1);
+    EXPECT_EQ(nodrm.OutLines().back(), "Error: No DRM found");
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+
+    // A work file gone between the runs: status 1, the session kept.
+    ASSERT_EQ(dir.Cli({"open", dir.Sample("phone-extended.shx")}).status, 0);
+    std::remove((dir / "binary1/drmpack/descr.dat").c_str());
+    Result save = dir.Cli({"save-as", "out.shx"});
+    EXPECT_EQ(save.status, 1);
+    EXPECT_EQ(save.err, "zantrel-cli: File not found.\n");
+    EXPECT_EQ(save.OutLines(), (Lines{"Incomplete Operation: DRM was not compiled"}));
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    EXPECT_FALSE(Exists(dir / "out.shx"));
+
+    // Bad usage is refused before start-up: the session file stays untouched.
+    for (Lines args : {Lines{}, Lines{"frobnicate"}, Lines{"save-as"}, Lines{"port", "x"},
+                       Lines{"settings", "--cleanup", "maybe"}, Lines{"info"}}) {
+        Result bad = dir.Cli(args);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_FALSE(bad.err.empty());
+        EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    }
+    Result help = dir.Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
+
+    EXPECT_EQ(dir.Cli({"exit"}).status, 0);
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+}
+
+TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
+    StartFolder dir;
+    Result text = dir.Cli({"info", dir.Sample("phone-extended.shx")});
+    EXPECT_EQ(text.status, 0) << text.err;
+    Lines lines = text.OutLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "Kind: superfile");
+    auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("DRM: found"));
+    EXPECT_TRUE(has("Layout: extended"));
+    EXPECT_TRUE(test::ListFiles(dir.path).empty());
+
+    Result json = dir.Cli({"info", "--json", dir.Sample("phone-extended.shx")});
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.rfind("{\"file\":\"" + dir.Sample("phone-extended.shx") +
+                                 "\",\"kind\":\"superfile\",\"headerBytes\":8172,\"codeGroups\":[{\"name\":\"RAMDLD.bin\"",
+                             0),
+              0u)
+        << json.out;
+    EXPECT_NE(json.out.find("\"drm\":{\"layout\":\"extended\""), std::string::npos);
+    EXPECT_EQ(json.out.back(), '\n');
+
+    Result none = dir.Cli({"info", dir.Sample("nodrm.shx")});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.OutLines().back(), "DRM: none");
+    Result missing = dir.Cli({"info", "nothing.bin"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "zantrel-cli: File not found.\n");
+    EXPECT_TRUE(test::ListFiles(dir.path).empty());
+}
+
+TEST(ZantrelCli, SettingsOptions) {
+    StartFolder dir;
+    std::filesystem::create_directory(dir / "work");
+    Result set = dir.Cli({"settings", "--cleanup", "off", "--replacer", "255,128,0",
+                          "--work-folder", "work"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");
+    EXPECT_TRUE(Exists(dir / "work/binary1/drmpack/icons"));
+    EXPECT_EQ(set.OutLines(), (Lines{"cleanup: off", "ask-second: on", "bmp: on",
+                                     "replacer: 255,128,0", "work-folder: " + dir / "work"}));
+
+    Result shown = dir.Cli({"settings"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, set.out);
+
+    // The colour box is disabled while conversion is off.
+    const std::string before = ReadText(dir / "zantrel.ini");
+    EXPECT_EQ(dir.Cli({"settings", "--bmp", "off", "--replacer", "1,2,3"}).status, 2);
+    EXPECT_EQ(dir.Cli({"settings", "--work-folder", "absent"}).status, 1);
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"), before);
+
+    ASSERT_EQ(dir.Cli({"settings", "--ask-second", "off", "--bmp", "off"}).status, 0);
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n0\r\n0\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");
+    // Edit-only mode takes no export file.
+    Result two = dir.Cli({"open", dir.Sample("phone-extended.shx"), dir.Sample("phone-basic.sbf")});
+    EXPECT_EQ(two.status, 2);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+}
+
+} // namespace
+} // namespace zantrel

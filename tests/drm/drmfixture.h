@@ -1,0 +1,69 @@
+// Shared set-up of the DRM tests: a fresh work tree with a built code group
+// in place of the one a flash reader would have written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/state.h"
+#include "shell/worktree.h"
+#include "support/tempfolder.h"
+#include "tools/drmbuilder.h"
+
+namespace zantrel::test {
+
+inline void MakeWorkTree(const TempFolder &folder) {
+    State().workFolder = folder.Path() + "/work";
+    BuildWorkTree();
+    State().replacerBlue = 255;
+    State().replacerGreen = 0;
+    State().replacerRed = 255;
+}
+
+inline void PlaceCodeGroup(int image, const std::vector<std::uint8_t> &bytes) {
+    WriteAll((image == 1 ? State().binary1Dir : State().binary2Dir) + "/CG15.bin", bytes);
+}
+
+inline std::uint32_t BE32(const std::vector<std::uint8_t> &b, std::size_t at) {
+    return std::uint32_t{b.at(at)} << 24 | std::uint32_t{b.at(at + 1)} << 16 |
+           std::uint32_t{b.at(at + 2)} << 8 | b.at(at + 3);
+}
+
+inline void PutBE32(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t v) {
+    b.at(at) = static_cast<std::uint8_t>(v >> 24);
+    b.at(at + 1) = static_cast<std::uint8_t>(v >> 16);
+    b.at(at + 2) = static_cast<std::uint8_t>(v >> 8);
+    b.at(at + 3) = static_cast<std::uint8_t>(v);
+}
+
+// Records of "descr.dat", little-endian signed words.
+inline std::vector<std::int32_t> DescrRecords(const std::string &path) {
+    std::vector<std::uint8_t> b = ReadAll(path);
+    std::vector<std::int32_t> v;
+    for (std::size_t i = 0; i + 4 <= b.size(); i += 4)
+        v.push_back(static_cast<std::int32_t>(std::uint32_t{b[i]} | std::uint32_t{b[i + 1]} << 8 |
+                                              std::uint32_t{b[i + 2]} << 16 |
+                                              std::uint32_t{b[i + 3]} << 24));
+    return v;
+}
+
+inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t> &b, std::int64_t from,
+                                       std::int64_t length) {
+    return {b.begin() + from, b.begin() + from + length};
+}
+
+// An extended DRM with two pictures (the first with a mask and filler after
+// it) and three icons: a GIF, a BMP and one byte that is neither.
+inline samples::DrmSpec ExtendedSpec() {
+    samples::DrmSpec spec;
+    spec.extended = true;
+    spec.prefix = true;
+    spec.tag = samples::TagVariant::At464;
+    spec.pictures = {samples::SamplePicture(3, 2, 1, true, 6),
+                     samples::SamplePicture(5, 3, 2, false, 0)};
+    spec.icons = {samples::GifIcon(4, 3, 1), samples::BmpIcon(3, 2, 2), {'X'}};
+    return spec;
+}
+
+} // namespace zantrel::test

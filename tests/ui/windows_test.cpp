@@ -1,0 +1,746 @@
+// The window program driven through its menu, with every modal dialog
+// answered through the modal seam instead of a real modal loop.
+#include <QtTest>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolBar>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "shell/state.h"
+#include "shell/workview.h"
+#include "support/tempfolder.h"
+#include "tools/containers.h"
+#include "tools/drmbuilder.h"
+#include "ui/about.h"
+#include "ui/about1.h"
+#include "ui/modal.h"
+#include "ui/opendir.h"
+#include "ui/sdimain.h"
+
+using namespace zantrel;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// What a dialog looked like when it was run.
+struct Seen {
+    QString kind; // "box", "open", "save", "colour", "folder", "settings", "about"
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    QStringList filters;
+    QString defaultSuffix;
+    QString directory;
+    QString selectedFilter;
+    QStringList selectedFiles;
+    QColor colour;
+};
+
+// Answers the dialogs in turn; message boxes are always answered with OK and
+// take no answer. A dialog without an answer is cancelled.
+struct Script {
+    std::vector<Seen> seen;
+    std::deque<std::function<int(QDialog&)>> answers;
+
+    Script() {
+        SetModalRunner([this](QDialog& dialog) { return Run(dialog); });
+    }
+    ~Script() { SetModalRunner({}); }
+
+    int Run(QDialog& dialog) {
+        Seen s;
+        s.title = dialog.windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+            s.kind = "box";
+            s.text = box->text();
+            s.icon = box->icon();
+            s.buttons = static_cast<int>(box->buttons().size());
+            seen.push_back(s);
+            return QMessageBox::Ok;
+        }
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+            s.kind = files->fileMode() == QFileDialog::Directory
+                         ? "folder"
+                         : files->acceptMode() == QFileDialog::AcceptSave ? "save" : "open";
+            s.filters = files->nameFilters();
+            s.defaultSuffix = files->defaultSuffix();
+            s.directory = files->directory().absolutePath();
+            s.selectedFilter = files->selectedNameFilter();
+            s.selectedFiles = files->selectedFiles();
+        } else if (auto* colours = qobject_cast<QColorDialog*>(&dialog)) {
+            s.kind = "colour";
+            s.colour = colours->currentColor();
+        } else if (qobject_cast<TAboutBox1*>(&dialog)) {
+            s.kind = "settings";
+        } else if (qobject_cast<TAboutBox*>(&dialog)) {
+            s.kind = "about";
+        }
+        seen.push_back(s);
+        if (answers.empty())
+            return QDialog::Rejected;
+        auto answer = std::move(answers.front());
+        answers.pop_front();
+        return answer(dialog);
+    }
+
+    void Choose(const std::string& path) {
+        answers.push_back([path](QDialog& d) {
+            static_cast<QFileDialog&>(d).selectFile(QString::fromStdString(path));
+            return int(QDialog::Accepted);
+        });
+    }
+    void ChooseFolder(const std::string& path) {
+        answers.push_back([path](QDialog& d) {
+            static_cast<QFileDialog&>(d).setDirectory(QString::fromStdString(path));
+            return int(QDialog::Accepted);
+        });
+    }
+    void Cancel() {
+        answers.push_back([](QDialog&) { return int(QDialog::Rejected); });
+    }
+    void Accept() {
+        answers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    }
+    void PickColour(QColor colour) {
+        answers.push_back([colour](QDialog& d) {
+            static_cast<QColorDialog&>(d).setCurrentColor(colour);
+            return int(QDialog::Accepted);
+        });
+    }
+    std::vector<Seen> Boxes() const {
+        std::vector<Seen> boxes;
+        for (const Seen& s : seen)
+            if (s.kind == "box")
+                boxes.push_back(s);
+        return boxes;
+    }
+};
+
+samples::DrmSpec ExtendedSpec(std::uint8_t seed) {
+    samples::DrmSpec spec;
+    spec.extended = true;
+    spec.prefix = true;
+    spec.tag = samples::TagVariant::At464;
+    spec.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
+                  samples::GifIcon(16, 16, seed + 2)};
+    spec.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
+                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
+    return spec;
+}
+
+samples::DrmSpec BasicSpec(std::uint8_t seed) {
+    samples::DrmSpec spec;
+    spec.icons = {samples::GifIcon(6, 6, seed), samples::GifIcon(7, 5, seed + 1)};
+    return spec;
+}
+
+void WriteFlash(const std::string& path, const samples::DrmSpec& spec, std::uint32_t seed) {
+    samples::WriteSuperfileFile(
+        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
+               samples::BytesPiece(15, spec.loadAddress, samples::BuildDrmCodeGroup(spec))});
+}
+
+std::string Settings(const std::string& folder) { return test::ReadText(folder + "/zantrel.ini"); }
+
+// A fresh run of the program in the test's start folder.
+std::unique_ptr<TSDIAppForm> StartRun() {
+    ResetState();
+    auto form = CreateAppWindows();
+    form->show();
+    return form;
+}
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nameFilters();
+    void freshRunWindow();
+    void openThenSaveAs();
+    void saveAsCancelAndExit();
+    void portAndIncompatibleDrms();
+    void ioFailureKeepsTheWindow();
+    void droppedFileOpens();
+    void settingsDialog();
+    void folderPicker();
+    void workView();
+};
+
+void WindowsTest::nameFilters() {
+    QCOMPARE(QtNameFilters("SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg"),
+             QStringList({"SHX files (*.shx)", "SBF files (*.sbf)", "BIN files (*.bin)",
+                          "SMG files (*.smg)"}));
+    QCOMPARE(QtNameFilters("BIN files|*.bin"), QStringList({"BIN files (*.bin)"}));
+    QCOMPARE(QtNameFilters("Pictures|*.bmp;*.gif|All"),
+             QStringList({"Pictures (*.bmp *.gif)", "All (*)"}));
+    QVERIFY(QtNameFilters("").isEmpty());
+}
+
+void WindowsTest::freshRunWindow() {
+    test::TempFolder folder;
+    Script script;
+    auto form = StartRun();
+
+    QCOMPARE(form->windowTitle(), QString("Zantrel"));
+    const QList<QAction*> top = form->menuBar()->actions();
+    QCOMPARE(top.size(), 3);
+    QCOMPARE(top[0]->text(), QString("&File"));
+    QCOMPARE(top[0]->statusTip(), QString("Operation commands"));
+    QCOMPARE(top[1], form->Settings1);
+    QCOMPARE(top[1]->text(), QString("&Settings"));
+    QCOMPARE(top[1]->statusTip(), QString("Settings"));
+    QCOMPARE(top[2]->text(), QString("&Help"));
+    QCOMPARE(top[2]->statusTip(), QString("Help topics"));
+
+    const QList<QAction*> file = form->File1->actions();
+    QCOMPARE(file.size(), 5);
+    QCOMPARE(file[0]->text(), QString("&Open"));
+    QCOMPARE(file[0]->statusTip(), QString("Open a flash file"));
+    QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
+    QCOMPARE(file[1]->text(), QString("&Port"));
+    QCOMPARE(file[1]->statusTip(), QString("Port DRM"));
+    QCOMPARE(file[1]->shortcut(), QKeySequence("Ctrl+P"));
+    QCOMPARE(file[2]->text(), QString("Save &As..."));
+    QCOMPARE(file[2]->statusTip(), QString("Save DRM to file"));
+    QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
+    QVERIFY(file[3]->isSeparator());
+    QCOMPARE(file[4]->text(), QString("E&xit"));
+    QCOMPARE(file[4]->statusTip(), QString("Exit utility"));
+    QCOMPARE(form->Help1->actions().size(), 1);
+    QCOMPARE(form->HelpAboutItem->text(), QString("&About..."));
+    QCOMPARE(form->HelpAboutItem->statusTip(),
+             QString("Displays program information, version number, and copyright"));
+
+    // Fresh run: Open, Exit, Settings and About only.
+    QVERIFY(form->FileOpenItem->isEnabled());
+    QVERIFY(!form->Port1->isEnabled());
+    QVERIFY(!form->FileSaveAsItem->isEnabled());
+    QVERIFY(form->FileExitItem->isEnabled());
+    QVERIFY(form->Settings1->isEnabled());
+    QVERIFY(form->HelpAboutItem->isEnabled());
+    QVERIFY(form->ToolBar1->actions().isEmpty());
+    QVERIFY(form->HintLabel->isVisible());
+    QVERIFY(!form->Thumbnails->isVisible());
+
+    // The progress bar: hidden and disabled until shown; over 100 is full.
+    QVERIFY(!form->ProgressBar1->isVisible());
+    QVERIFY(!form->ProgressBar1->isEnabled());
+    form->ShowProgress(true);
+    QVERIFY(form->ProgressBar1->isVisible());
+    QVERIFY(form->ProgressBar1->isEnabled());
+    form->SetProgress(104);
+    QCOMPARE(form->ProgressBar1->value(), 100);
+    form->SetProgress(37);
+    QCOMPARE(form->ProgressBar1->value(), 37);
+    form->ShowProgress(false);
+    QVERIFY(!form->ProgressBar1->isVisible());
+    QVERIFY(!form->ProgressBar1->isEnabled());
+
+    form->SetStatusText("Extracting gifs");
+    QCOMPARE(form->StatusText(), QString("Extracting gifs"));
+    form->SetStatusText("");
+    QCOMPARE(form->StatusText(), QString());
+
+    form->ShowMessage("DRM decompiled.", "");
+    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen[0].title, QString());
+    QCOMPARE(script.seen[0].text, QString("DRM decompiled."));
+    QCOMPARE(script.seen[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(script.seen[0].buttons, 1);
+
+    // The open dialog keeps its filter and file name within the run unless
+    // the name is cleared.
+    const std::string sbf = folder / "x.sbf";
+    test::WriteText(sbf, "");
+    script.answers.push_back([&](QDialog& d) {
+        auto& dialog = static_cast<QFileDialog&>(d);
+        dialog.selectNameFilter("SBF files (*.sbf)");
+        dialog.selectFile(QString::fromStdString(sbf));
+        return int(QDialog::Accepted);
+    });
+    const std::string filter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+    QCOMPARE(form->AskOpenFile("One", filter, false), std::optional<std::string>(sbf));
+    QCOMPARE(script.seen.back().selectedFilter, QString("SHX files (*.shx)"));
+    QCOMPARE(form->AskOpenFile("Two", filter, false), std::optional<std::string>());
+    QCOMPARE(script.seen.back().title, QString("Two"));
+    QCOMPARE(script.seen.back().selectedFilter, QString("SBF files (*.sbf)"));
+    QCOMPARE(script.seen.back().selectedFiles, QStringList({QString::fromStdString(sbf)}));
+    QCOMPARE(form->AskOpenFile("Three", filter, true), std::optional<std::string>());
+    QVERIFY(!script.seen.back().selectedFiles.contains(QString::fromStdString(sbf)));
+    QCOMPARE(script.seen.back().directory, QString::fromStdString(folder.Path()));
+    script.seen.clear();
+
+    // About: shown through the menu, the window stays.
+    script.Accept();
+    form->HelpAboutItem->trigger();
+    QCOMPARE(script.seen.back().kind, QString("about"));
+    QCOMPARE(script.seen.back().title, QString("About"));
+    QCOMPARE(form->AboutBox()->ProductName->text(), QString("Zantrel"));
+    QVERIFY(form->AboutBox()->ProductName->font().bold());
+    QCOMPARE(form->AboutBox()->Version->text(), QString("Version 0.3.3 beta"));
+    QVERIFY(form->AboutBox()->OKButton->isDefault());
+    QVERIFY(form->isVisible());
+
+    // Exit in a fresh run: no word, no session file, the window closes.
+    const std::size_t before = script.seen.size();
+    form->FileExitItem->trigger();
+    QCOMPARE(script.seen.size(), before);
+    QVERIFY(!form->isVisible());
+    QVERIFY(!test::Exists(folder / "shxdata.dat"));
+}
+
+void WindowsTest::openThenSaveAs() {
+    test::TempFolder folder;
+    WriteFlash(folder / "phone.shx", ExtendedSpec(1), 7);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "phone.shx");
+        script.Cancel();
+        form->FileOpenItem->trigger();
+
+        QCOMPARE(script.seen.size(), std::size_t(3));
+        QCOMPARE(script.seen[0].kind, QString("open"));
+        QCOMPARE(script.seen[0].title, QString("Open SBF/SHX file to edit or import DRM to"));
+        QCOMPARE(script.seen[0].filters,
+                 QStringList({"SHX files (*.shx)", "SBF files (*.sbf)", "BIN files (*.bin)",
+                              "SMG files (*.smg)"}));
+        QCOMPARE(script.seen[1].kind, QString("open"));
+        QCOMPARE(script.seen[1].title,
+                 QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
+        QCOMPARE(script.seen[2].kind, QString("box"));
+        QCOMPARE(script.seen[2].text, QString("DRM decompiled."));
+        QCOMPARE(script.seen[2].title, QString());
+        QVERIFY(!form->isVisible());
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
+    }
+
+    // Second run: Save As only, and the thumbnails of image 1.
+    Script script;
+    auto form = StartRun();
+    QVERIFY(!form->FileOpenItem->isEnabled());
+    QVERIFY(!form->Port1->isEnabled());
+    QVERIFY(form->FileSaveAsItem->isEnabled());
+    QVERIFY(form->FileExitItem->isEnabled());
+    QVERIFY(!form->Settings1->isEnabled());
+    QVERIFY(form->HelpAboutItem->isEnabled());
+    QVERIFY(form->Thumbnails->isVisible());
+    QCOMPARE(form->Thumbnails->count(), 5);
+    QCOMPARE(form->Thumbnails->item(0)->text(), QString("1.bmp\n3x2"));
+    QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
+    QCOMPARE(form->Thumbnails->item(3)->text(), QString("4.bmp\n9x8"));
+    QCOMPARE(form->Thumbnails->item(4)->text(), QString("5.gif\n16x16"));
+
+    // A picture saved at another size is marked when the window is activated.
+    const std::string picture = State().icons1Dir + "/2.bmp";
+    const Bytes original = test::ReadAll(picture);
+    QImage(41, 30, QImage::Format_RGB888).save(QString::fromStdString(picture), "BMP");
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activate);
+    QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
+    QCOMPARE(form->Thumbnails->item(1)->foreground().color(), QColor(0xC0, 0, 0));
+    test::WriteAll(picture, original);
+
+    script.Choose(folder / "out.shx");
+    form->FileSaveAsItem->trigger();
+    QCOMPARE(script.seen[0].kind, QString("save"));
+    QCOMPARE(script.seen[0].title, QString("Select a file to save DRM reflash"));
+    QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)"}));
+    QCOMPARE(script.seen[0].defaultSuffix, QString("shx"));
+    QCOMPARE(script.Boxes().size(), std::size_t(1));
+    QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
+    QCOMPARE(script.Boxes()[0].title, QString());
+    QCOMPARE(form->StatusText(), QString("Complete"));
+    QVERIFY(!form->isVisible());
+    QVERIFY(test::Exists(folder / "out.shx"));
+    QVERIFY(test::Exists(folder / "out.bin"));
+    QVERIFY(!test::Exists(folder / "shxdata.dat"));
+    // The superfile starts with the 8172-byte header, then S-records.
+    const Bytes written = test::ReadAll(folder / "out.shx");
+    QVERIFY(written.size() > 8172);
+    QCOMPARE(written[8172], std::uint8_t('S'));
+}
+
+void WindowsTest::saveAsCancelAndExit() {
+    test::TempFolder folder;
+    // A raw image opened with askSecondFile off: mode 5.
+    test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(ExtendedSpec(3)));
+    test::WriteText(folder / "zantrel.ini", "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + folder.Path() + "/work\r\n");
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "drm.smg");
+        form->FileOpenItem->trigger();
+        QCOMPARE(script.seen.size(), std::size_t(2)); // one open dialog, one box
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("5"));
+    }
+    {
+        // Save As cancelled: the session is kept for the next run.
+        Script script;
+        auto form = StartRun();
+        script.Cancel();
+        form->FileSaveAsItem->trigger();
+        QCOMPARE(script.seen[0].filters, QStringList({"BIN files (*.bin)"}));
+        QCOMPARE(script.Boxes().size(), std::size_t(1));
+        QCOMPARE(script.Boxes()[0].text, QString("DRM was not compiled"));
+        QCOMPARE(script.Boxes()[0].title, QString("Incomplete Operation"));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("5"));
+    }
+    {
+        // Exit in a second run keeps the session too.
+        Script script;
+        auto form = StartRun();
+        form->FileExitItem->trigger();
+        QCOMPARE(script.Boxes().size(), std::size_t(1));
+        QCOMPARE(script.Boxes()[0].text, QString("DRM was not compiled"));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("5"));
+    }
+    // Save As with a name without extension gets ".shx"; a raw session then
+    // writes only the code group beside it.
+    Script script;
+    auto form = StartRun();
+    script.Choose(folder / "new");
+    form->FileSaveAsItem->trigger();
+    QCOMPARE(script.Boxes().size(), std::size_t(1));
+    QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
+    QVERIFY(test::Exists(folder / "new.bin"));
+    QVERIFY(!test::Exists(folder / "new.shx"));
+    QVERIFY(!test::Exists(folder / "new"));
+    QCOMPARE(test::ReadAll(folder / "new.bin"), samples::BuildDrmCodeGroup(ExtendedSpec(3)));
+}
+
+void WindowsTest::portAndIncompatibleDrms() {
+    test::TempFolder folder;
+    WriteFlash(folder / "a.shx", ExtendedSpec(10), 1);
+    WriteFlash(folder / "b.shx", ExtendedSpec(50), 2);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "a.shx");
+        script.Choose(folder / "b.shx");
+        form->FileOpenItem->trigger();
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("2"));
+    }
+    Script script;
+    auto form = StartRun();
+    QVERIFY(form->Port1->isEnabled());
+    QVERIFY(form->FileSaveAsItem->isEnabled());
+    const std::string icon1 = State().icons1Dir + "/3.gif";
+    const Bytes exported = test::ReadAll(State().icons2Dir + "/3.gif");
+    QVERIFY(test::ReadAll(icon1) != exported);
+    form->Port1->trigger();
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->CloseRequested());
+    QCOMPARE(test::ReadAll(icon1), exported);
+    QCOMPARE(form->Thumbnails->count(), 5);
+    QCOMPARE(form->StatusText(), QString());
+    QVERIFY(!form->ProgressBar1->isVisible());
+
+    // Image 2 turned basic: the port refuses and the run ends.
+    {
+        Bytes descr = test::ReadAll(State().drmpack2Dir + "/descr.dat");
+        descr.resize(48);
+        test::WriteAll(State().drmpack2Dir + "/descr.dat", descr);
+    }
+    const Bytes before = test::ReadAll(State().icons1Dir + "/4.bmp");
+    form->Port1->trigger();
+    QCOMPARE(script.Boxes().size(), std::size_t(1));
+    QCOMPARE(script.Boxes()[0].text, QString("Incompatible DRMs"));
+    QCOMPARE(script.Boxes()[0].title, QString("Error"));
+    QVERIFY(!form->isVisible());
+    QCOMPARE(test::ReadAll(State().icons1Dir + "/4.bmp"), before);
+}
+
+void WindowsTest::ioFailureKeepsTheWindow() {
+    test::TempFolder folder;
+    WriteFlash(folder / "a.shx", ExtendedSpec(10), 1);
+    WriteFlash(folder / "b.shx", ExtendedSpec(50), 2);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "a.shx");
+        script.Choose(folder / "b.shx");
+        form->FileOpenItem->trigger();
+    }
+    Script script;
+    auto form = StartRun();
+    std::filesystem::remove(State().drmpack2Dir + "/descr.dat");
+    form->Port1->trigger();
+    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen[0].kind, QString("box"));
+    QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(script.seen[0].title, QString("ui_test"));
+    QCOMPARE(script.seen[0].text, QString("File not found."));
+    QCOMPARE(script.seen[0].buttons, 1);
+    QVERIFY(form->isVisible());
+    QVERIFY(form->Port1->isEnabled());
+    QVERIFY(form->FileSaveAsItem->isEnabled());
+    QVERIFY(!form->FileOpenItem->isEnabled());
+    QVERIFY(!form->Settings1->isEnabled());
+
+    // Save As into a folder that does not exist fails the same way and keeps the session.
+    script.Choose(folder / "missing/out.shx");
+    form->FileSaveAsItem->trigger();
+    QCOMPARE(script.seen.back().kind, QString("box"));
+    QCOMPARE(script.seen.back().icon, QMessageBox::Critical);
+    QVERIFY(form->isVisible());
+    QVERIFY(!test::Exists(folder / "missing"));
+
+    // Exit still keeps the pending work.
+    form->FileExitItem->trigger();
+    QVERIFY(!form->isVisible());
+    QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("2"));
+}
+
+void WindowsTest::droppedFileOpens() {
+    test::TempFolder folder;
+    WriteFlash(folder / "phone.shx", ExtendedSpec(1), 7);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Cancel(); // the second dialog
+        form->OpenDropped(QString::fromStdString(folder / "phone.shx"));
+        QCOMPARE(script.seen.size(), std::size_t(2));
+        QCOMPARE(script.seen[0].title,
+                 QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
+        QCOMPARE(script.seen[1].text, QString("DRM decompiled."));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
+    }
+    // In a second run a drop does nothing.
+    Script script;
+    auto form = StartRun();
+    form->OpenDropped(QString::fromStdString(folder / "phone.shx"));
+    QVERIFY(script.seen.empty());
+    QVERIFY(form->isVisible());
+}
+
+void WindowsTest::settingsDialog() {
+    test::TempFolder folder;
+    Script script;
+    auto form = StartRun();
+    TAboutBox1& settings = *form->SettingsDialog();
+    QCOMPARE(settings.windowTitle(), QString("Settings"));
+    QCOMPARE(settings.CheckBox1->text(), QString("Do not perform clean-up on completion"));
+    QCOMPARE(settings.CheckBox2->text(),
+             QString("Edit only mode (Export from dialog is not invoked)"));
+    QCOMPARE(settings.CheckBox3->text(), QString("Select folder to save icons and CG's "));
+    QCOMPARE(settings.CheckBox4->text(), QString("Disable RAW 2 BMP conversion"));
+    QCOMPARE(settings.CheckBox5->text(), QString("Select transparency replacer color"));
+    QCOMPARE(settings.Button1->text(), QString("Cancel"));
+    QCOMPARE(settings.Button2->text(), QString("OK"));
+
+    // Defaults: all clear, colour box and swatch enabled, magenta.
+    for (QCheckBox* box : {settings.CheckBox1, settings.CheckBox2, settings.CheckBox3,
+                           settings.CheckBox4, settings.CheckBox5})
+        QVERIFY(!box->isChecked());
+    QVERIFY(settings.CheckBox5->isEnabled());
+    QVERIFY(settings.Shape1->isEnabled());
+    QCOMPARE(settings.Shape1Colour(), QColor(255, 0, 255));
+
+    // Conversion off and on again, at once.
+    settings.CheckBox4->click();
+    QVERIFY(!settings.CheckBox5->isEnabled());
+    QVERIFY(!settings.Shape1->isEnabled());
+    QVERIFY(!State().rawConversionEnabled);
+    settings.CheckBox4->click();
+    QVERIFY(settings.CheckBox5->isEnabled());
+    QVERIFY(State().rawConversionEnabled);
+    // A tick set by the program runs no handler.
+    settings.CheckBox4->setChecked(true);
+    QVERIFY(settings.CheckBox5->isEnabled());
+    QVERIFY(State().rawConversionEnabled);
+    settings.CheckBox4->setChecked(false);
+
+    // A picked colour ticks the box and paints the swatch; the picker opened magenta.
+    script.PickColour(QColor(255, 128, 0));
+    settings.CheckBox5->click();
+    QCOMPARE(script.seen.back().kind, QString("colour"));
+    QCOMPARE(script.seen.back().colour, QColor(255, 0, 255));
+    QVERIFY(settings.CheckBox5->isChecked());
+    QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
+    QCOMPARE(int(State().replacerRed), 255);
+    QCOMPARE(int(State().replacerGreen), 128);
+    QCOMPARE(int(State().replacerBlue), 0);
+    // Cancelled: box cleared, colour kept; the picker remembers the last pick.
+    settings.CheckBox5->click();
+    QCOMPARE(script.seen.back().colour, QColor(255, 128, 0));
+    QVERIFY(!settings.CheckBox5->isChecked());
+    QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
+
+    // The folder picker opens in the work folder; cancel clears the box.
+    const std::string workFolder = State().workFolder;
+    settings.CheckBox3->click();
+    QCOMPARE(script.seen.back().kind, QString("folder"));
+    QCOMPARE(script.seen.back().title, QString("Select a folder"));
+    QCOMPARE(script.seen.back().directory,
+             QDir(QString::fromStdString(workFolder)).absolutePath());
+    QVERIFY(!settings.CheckBox3->isChecked());
+
+    // Cancel writes nothing.
+    const std::string before = Settings(folder.Path());
+    settings.CheckBox1->click();
+    script.Cancel();
+    form->Settings1->trigger();
+    QCOMPARE(script.seen.back().kind, QString("settings"));
+    QCOMPARE(Settings(folder.Path()), before);
+
+    // OK writes all seven lines, with the new work folder.
+    std::filesystem::create_directory(folder / "elsewhere");
+    script.ChooseFolder(folder / "elsewhere");
+    settings.CheckBox3->click();
+    QVERIFY(settings.CheckBox3->isChecked());
+    script.Accept();
+    form->Settings1->trigger();
+    QCOMPARE(Settings(folder.Path()),
+             "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + folder.Path() + "/elsewhere\r\n");
+    QVERIFY(std::filesystem::is_directory(folder / "elsewhere/binary1/drmpack/icons"));
+    QVERIFY(form->isVisible());
+    QDir::setCurrent(QString::fromStdString(folder.Path()));
+}
+
+void WindowsTest::folderPicker() {
+    test::TempFolder folder;
+    Script script;
+    std::filesystem::create_directories(folder / "a/b");
+    const QString start = QDir::currentPath();
+
+    TOpenDirectory picker;
+    int shown = 0, closed = 0;
+    picker.OnShow = [&](QFileDialog&) { ++shown; };
+    picker.OnClose = [&](QFileDialog&) { ++closed; };
+    picker.Title = "Select a folder";
+    picker.InitialDirectory = QString::fromStdString(folder / "a");
+
+    // Accepted: the chosen folder, no network form, and the current folder moves.
+    const std::string chosen = folder / "a/b";
+    script.answers.push_back([&](QDialog& d) {
+        static_cast<QFileDialog&>(d).setDirectory(QString::fromStdString(chosen));
+        d.show();
+        d.done(QDialog::Accepted);
+        return d.result();
+    });
+    QVERIFY(picker.Execute());
+    QCOMPARE(script.seen.back().title, QString("Select a folder"));
+    QCOMPARE(script.seen.back().directory, QString::fromStdString(folder / "a"));
+    QCOMPARE(picker.Directory(), QString::fromStdString(chosen));
+    QCOMPARE(picker.UncDirectory(), QString());
+    QCOMPARE(QDir::currentPath(), QString::fromStdString(chosen));
+    QCOMPARE(shown, 1);
+    QCOMPARE(closed, 1);
+
+    // NoChangeDir leaves the current folder.
+    QDir::setCurrent(start);
+    picker.NoChangeDir = true;
+    script.ChooseFolder(folder / "a");
+    QVERIFY(picker.Execute());
+    QCOMPARE(picker.Directory(), QString::fromStdString(folder / "a"));
+    QCOMPARE(QDir::currentPath(), start);
+
+    // Cancel: false and both results empty.
+    script.Cancel();
+    QVERIFY(!picker.Execute());
+    QCOMPARE(picker.Directory(), QString());
+    QCOMPARE(picker.UncDirectory(), QString());
+
+    // An empty initial folder opens in the current folder.
+    picker.InitialDirectory.clear();
+    script.Cancel();
+    QVERIFY(!picker.Execute());
+    QCOMPARE(script.seen.back().directory, start);
+    QCOMPARE(NetworkFormOf(QString::fromStdString(folder.Path())), QString());
+}
+
+void WindowsTest::workView() {
+    test::TempFolder folder;
+    State().workFolder = folder / "work";
+    {
+        std::filesystem::create_directories(folder / "work/binary1/drmpack/icons");
+        std::filesystem::create_directories(folder / "work/binary1/drmpack/raws");
+        State().binary1Dir = folder / "work/binary1";
+        State().drmpack1Dir = folder / "work/binary1/drmpack";
+        State().icons1Dir = folder / "work/binary1/drmpack/icons";
+    }
+    // No "descr.dat": an error, no items.
+    WorkView empty = ListWorkItems(1);
+    QVERIFY(empty.items.empty());
+    QVERIFY(!empty.error.empty());
+
+    // A 3x2 raw: red, green, blue / white, black, transparent.
+    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00, 0x12, 0x34,
+                       0x04, 0x00};
+    test::WriteAll(folder / "work/binary1/drmpack/raws/1.raw", raw);
+    const auto pixels = DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 3, 2);
+    QVERIFY(pixels.has_value());
+    QCOMPARE(pixels->size(), std::size_t(6));
+    QCOMPARE((*pixels)[0], 0xFFFF0000u);
+    QCOMPARE((*pixels)[1], 0xFF00FF00u);
+    QCOMPARE((*pixels)[2], 0xFF0000FFu);
+    QCOMPARE((*pixels)[3], 0xFFFFFFFFu);
+    QCOMPARE((*pixels)[4], 0xFF000000u);
+    // 0x1234: red 2 -> 16, green 17 -> 69, blue 20 -> 165; masked out.
+    QCOMPARE((*pixels)[5], 0x001045A5u);
+    QVERIFY(!DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 4, 2).has_value());
+    QVERIFY(!DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 0, 2).has_value());
+
+    // descr.dat of an extended DRM with 1 picture (of 2 in the table: counts
+    // are checked against it) and 2 icons, one missing.
+    Bytes descr(60, 0);
+    descr[32] = 2;  // iconCount
+    descr[48] = 2;  // pictureCount, more than rawoff.bin describes
+    test::WriteAll(folder / "work/binary1/drmpack/descr.dat", descr);
+    Bytes rawoff(64, 0); // descriptors 0..3: one picture
+    rawoff[16 + 1] = 3;
+    rawoff[16 + 3] = 2;
+    test::WriteAll(folder / "work/binary1/drmpack/rawoff.bin", rawoff);
+    test::WriteAll(folder / "work/binary1/drmpack/off.bin", Bytes(16, 0));
+    test::WriteAll(folder / "work/binary1/drmpack/icons/2.gif", samples::GifIcon(4, 4, 1));
+    QImage(5, 3, QImage::Format_RGB888).save(QString::fromStdString(folder / "work/binary1/drmpack/icons/1.bmp"), "BMP");
+
+    State().rawConversionEnabled = true;
+    WorkView view = ListWorkItems(1);
+    QVERIFY(view.error.empty());
+    QCOMPARE(view.items.size(), std::size_t(3));
+    QCOMPARE(view.items[0].number, 1L);
+    QVERIFY(view.items[0].picture);
+    QCOMPARE(view.items[0].path, folder / "work/binary1/drmpack/icons/1.bmp");
+    QCOMPARE(view.items[0].slotWidth, 3);
+    QCOMPARE(view.items[0].slotHeight, 2);
+    QCOMPARE(view.items[0].fileWidth, 5);
+    QCOMPARE(view.items[0].fileHeight, 3);
+    QVERIFY(view.items[0].sizeChanged);
+    QCOMPARE(view.items[1].number, 2L);
+    QVERIFY(!view.items[1].picture);
+    QCOMPARE(view.items[1].path, folder / "work/binary1/drmpack/icons/2.gif");
+    QCOMPARE(view.items[2].number, 3L);
+    QCOMPARE(view.items[2].path, std::string());
+    QCOMPARE(view.items[2].bytes, std::int64_t(-1));
+
+    State().rawConversionEnabled = false;
+    view = ListWorkItems(1);
+    QCOMPARE(view.items[0].path, folder / "work/binary1/drmpack/raws/1.raw");
+    QCOMPARE(view.items[0].bytes, std::int64_t(14));
+    QVERIFY(!view.items[0].sizeChanged);
+}
+
+QTEST_MAIN(WindowsTest)
+#include "windows_test.moc"

@@ -1,0 +1,44 @@
+#include "ui/about.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zantrel {
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("About");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    ProductName = new QLabel("Zantrel", this);
+    QFont big = ProductName->font();
+    big.setPointSizeF(big.pointSizeF() * 2.4);
+    big.setBold(true);
+    ProductName->setFont(big);
+    ProductName->setAlignment(Qt::AlignCenter);
+
+    Version = new QLabel("Version 0.3.3 beta", this);
+    Version->setAlignment(Qt::AlignCenter);
+
+    OKButton = new QPushButton("OK", this);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(36, 24, 36, 18);
+    layout->setSpacing(10);
+    layout->addWidget(ProductName);
+    layout->addWidget(Version);
+    layout->addSpacing(12);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+} // namespace zantrel

@@ -1,0 +1,168 @@
+#include "ui/about1.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "shell/state.h"
+#include "ui/modal.h"
+#include "ui/sdimain.h"
+
+namespace zantrel {
+
+namespace {
+
+// Colours travel as 0x00BBGGRR: red in the low byte.
+QColor FromColourRef(std::uint32_t colour) {
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+std::uint32_t ToColourRef(const QColor& colour) {
+    return static_cast<std::uint32_t>(colour.red()) |
+           static_cast<std::uint32_t>(colour.green()) << 8 |
+           static_cast<std::uint32_t>(colour.blue()) << 16;
+}
+
+} // namespace
+
+TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) {
+    setWindowTitle("Settings");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    GroupBox1 = new QGroupBox(this);
+    CheckBox1 = new QCheckBox("Do not perform clean-up on completion", GroupBox1);
+    CheckBox2 = new QCheckBox("Edit only mode (Export from dialog is not invoked)", GroupBox1);
+    auto* group1 = new QVBoxLayout(GroupBox1);
+    group1->addWidget(CheckBox1);
+    group1->addWidget(CheckBox2);
+
+    GroupBox2 = new QGroupBox(this);
+    CheckBox4 = new QCheckBox("Disable RAW 2 BMP conversion", GroupBox2);
+    CheckBox5 = new QCheckBox("Select transparency replacer color", GroupBox2);
+    CheckBox5->setEnabled(false);
+    Shape1 = new QFrame(GroupBox2);
+    Shape1->setFixedSize(22, 22);
+    Shape1->setFrameShape(QFrame::Box);
+    Shape1->setAutoFillBackground(true);
+    auto* colourRow = new QHBoxLayout;
+    colourRow->addWidget(CheckBox5);
+    colourRow->addSpacing(8);
+    colourRow->addWidget(Shape1);
+    colourRow->addStretch();
+    auto* group2 = new QVBoxLayout(GroupBox2);
+    group2->addWidget(CheckBox4);
+    group2->addLayout(colourRow);
+
+    GroupBox3 = new QGroupBox(this);
+    CheckBox3 = new QCheckBox("Select folder to save icons and CG's ", GroupBox3);
+    auto* group3 = new QVBoxLayout(GroupBox3);
+    group3->addWidget(CheckBox3);
+
+    Button1 = new QPushButton("Cancel", this);
+    Button2 = new QPushButton("OK", this);
+    Button2->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(GroupBox1);
+    layout->addWidget(GroupBox2);
+    layout->addWidget(GroupBox3);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    OpenDirectory1.Title = "Select a folder";
+    OpenDirectory1.EnableSizing = true;
+
+    connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::accept);
+    // clicked, not toggled: only the user's clicks run the handlers.
+    connect(CheckBox3, &QCheckBox::clicked, this, &TAboutBox1::CheckBox3Click);
+    connect(CheckBox4, &QCheckBox::clicked, this, &TAboutBox1::CheckBox4Click);
+    connect(CheckBox5, &QCheckBox::clicked, this, &TAboutBox1::CheckBox5Click);
+
+    FormCreate();
+}
+
+void TAboutBox1::FormCreate() {
+    zantrel::FormCreate(state_);
+    ShowState();
+}
+
+const SettingsDialogState& TAboutBox1::CurrentState() {
+    state_.checkBox1 = CheckBox1->isChecked();
+    state_.checkBox2 = CheckBox2->isChecked();
+    state_.checkBox3 = CheckBox3->isChecked();
+    state_.checkBox4 = CheckBox4->isChecked();
+    state_.checkBox5 = CheckBox5->isChecked();
+    return state_;
+}
+
+QColor TAboutBox1::Shape1Colour() const { return Shape1->palette().color(QPalette::Window); }
+
+void TAboutBox1::ShowState() {
+    CheckBox1->setChecked(state_.checkBox1);
+    CheckBox2->setChecked(state_.checkBox2);
+    CheckBox3->setChecked(state_.checkBox3);
+    CheckBox4->setChecked(state_.checkBox4);
+    CheckBox5->setChecked(state_.checkBox5);
+    CheckBox5->setEnabled(state_.checkBox5Enabled);
+    Shape1->setEnabled(state_.shape1Enabled);
+    QPalette palette = Shape1->palette();
+    const QColor colour = FromColourRef(state_.shape1Colour);
+    // A disabled swatch keeps its colour; only the frame shows the state.
+    palette.setColor(QPalette::Active, QPalette::Window, colour);
+    palette.setColor(QPalette::Inactive, QPalette::Window, colour);
+    palette.setColor(QPalette::Disabled, QPalette::Window, colour);
+    Shape1->setPalette(palette);
+}
+
+void TAboutBox1::CheckBox4Click() {
+    CurrentState();
+    zantrel::CheckBox4Click(state_);
+    ShowState();
+}
+
+void TAboutBox1::CheckBox5Click() {
+    CurrentState();
+    QColorDialog ColorDialog1(colorDialog1Colour_, this);
+    ColorDialog1.setOption(QColorDialog::DontUseNativeDialog, true);
+    std::optional<std::uint32_t> picked;
+    if (RunModal(ColorDialog1) == QDialog::Accepted) {
+        const QColor colour = ColorDialog1.selectedColor().isValid() ? ColorDialog1.selectedColor()
+                                                                     : ColorDialog1.currentColor();
+        colorDialog1Colour_ = colour;
+        picked = ToColourRef(colour);
+    }
+    zantrel::CheckBox5Click(state_, picked);
+    ShowState();
+}
+
+void TAboutBox1::CheckBox3Click() {
+    CurrentState();
+    std::optional<std::string> picked;
+    if (state_.checkBox3) {
+        OpenDirectory1.InitialDirectory = FromLocalPath(State().workFolder);
+        if (OpenDirectory1.Execute())
+            picked = ToLocalPath(OpenDirectory1.Directory());
+    }
+    zantrel::CheckBox3Click(state_, picked);
+    ShowState();
+}
+
+void TAboutBox1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Centred on the screen, not over the main window.
+    if (QScreen* where = screen())
+        move(where->availableGeometry().center() - rect().center());
+}
+
+} // namespace zantrel

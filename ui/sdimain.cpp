@@ -1,0 +1,463 @@
+#include "ui/sdimain.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "shell/sdimain.h"
+#include "shell/state.h"
+#include "shell/workview.h"
+#include "ui/about.h"
+#include "ui/about1.h"
+#include "ui/modal.h"
+
+namespace zantrel {
+
+namespace {
+
+inline constexpr int ThumbnailSide = 96;
+inline constexpr int PathRole = Qt::UserRole;
+
+// The part of a menu hint after "|", which the status bar shows.
+QString LongHint(const char* hint) {
+    const QString text = QString::fromUtf8(hint);
+    const qsizetype bar = text.indexOf('|');
+    return bar < 0 ? text : text.mid(bar + 1);
+}
+
+QAction* AddItem(QMenu* menu, const char* caption, const char* hint, QKeySequence shortcut = {}) {
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setStatusTip(LongHint(hint));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    return action;
+}
+
+// A picture scaled to fit the thumbnail square: small icons grow by whole
+// steps so their pixels stay sharp; large pictures shrink smoothly.
+QPixmap RenderThumbnail(const QImage& image) {
+    QPixmap canvas(ThumbnailSide, ThumbnailSide);
+    canvas.fill(QColor(0xF4, 0xF4, 0xF4));
+    QPainter painter(&canvas);
+    painter.setPen(QColor(0xC8, 0xC8, 0xC8));
+    painter.drawRect(0, 0, ThumbnailSide - 1, ThumbnailSide - 1);
+    if (!image.isNull() && image.width() > 0 && image.height() > 0) {
+        const int room = ThumbnailSide - 8;
+        QImage scaled;
+        if (image.width() <= room / 2 && image.height() <= room / 2) {
+            const int factor = std::min(room / image.width(), room / image.height());
+            scaled = image.scaled(image.width() * factor, image.height() * factor,
+                                  Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        } else if (image.width() > room || image.height() > room) {
+            scaled = image.scaled(room, room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        } else {
+            scaled = image;
+        }
+        painter.drawImage((ThumbnailSide - scaled.width()) / 2,
+                          (ThumbnailSide - scaled.height()) / 2, scaled);
+    }
+    return canvas;
+}
+
+QImage LoadWorkImage(const WorkItem& work) {
+    const QString path = FromLocalPath(work.path);
+    if (path.endsWith(".raw", Qt::CaseInsensitive)) {
+        const auto pixels = DecodeRawPicture(work.path, work.slotWidth, work.slotHeight);
+        if (!pixels)
+            return {};
+        QImage image(work.slotWidth, work.slotHeight, QImage::Format_ARGB32);
+        for (int y = 0; y < work.slotHeight; ++y)
+            std::memcpy(image.scanLine(y), pixels->data() + static_cast<std::size_t>(y) * work.slotWidth,
+                        static_cast<std::size_t>(work.slotWidth) * 4);
+        return image;
+    }
+    return QImage(path);
+}
+
+} // namespace
+
+QStringList QtNameFilters(const std::string& filter) {
+    QStringList result;
+    if (filter.empty())
+        return result;
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        QString patterns = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
+        patterns.replace(';', ' ');
+        result << parts[i] + " (" + patterns.trimmed() + ")";
+    }
+    return result;
+}
+
+std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString FromLocalPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString ApplicationTitle() {
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString base = QFileInfo(program).completeBaseName();
+    return base.isEmpty() ? QCoreApplication::applicationName() : base;
+}
+
+TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle("Zantrel");
+    setAcceptDrops(true);
+    BuildMenu();
+    BuildClientArea();
+
+    ToolBar1 = addToolBar("ToolBar1");
+    ToolBar1->setMovable(false);
+
+    statusPanel_ = new QLabel(this);
+    statusBar()->addWidget(statusPanel_, 1);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedWidth(200);
+    ProgressBar1->hide();
+    ProgressBar1->setEnabled(false);
+    statusBar()->addPermanentWidget(ProgressBar1);
+    resize(720, 520);
+
+    InstallUi(this);
+    SetErrorReporter([this](const std::string& message) { ShowIoError(message); });
+    Run([] { InitApp(); });
+    RefreshThumbnails();
+}
+
+TSDIAppForm::~TSDIAppForm() {
+    if (&Ui() == this)
+        InstallUi(nullptr);
+    SetErrorReporter([](const std::string&) {});
+}
+
+void TSDIAppForm::BuildMenu() {
+    File1 = menuBar()->addMenu("&File");
+    File1->menuAction()->setStatusTip(LongHint("Operation commands"));
+    FileOpenItem = AddItem(File1, "&Open", "Open|Open a flash file", QKeySequence(Qt::CTRL | Qt::Key_O));
+    Port1 = AddItem(File1, "&Port", "Port |Port DRM", QKeySequence(Qt::CTRL | Qt::Key_P));
+    FileSaveAsItem =
+        AddItem(File1, "Save &As...", "Save As|Save DRM to file", QKeySequence(Qt::CTRL | Qt::Key_S));
+    File1->addSeparator();
+    FileExitItem = AddItem(File1, "E&xit", "Exit|Exit utility");
+
+    Settings1 = menuBar()->addAction("&Settings");
+    Settings1->setStatusTip(LongHint("Settings"));
+
+    Help1 = menuBar()->addMenu("&Help");
+    Help1->menuAction()->setStatusTip(LongHint("Help topics"));
+    HelpAboutItem = AddItem(Help1, "&About...",
+                            "About|Displays program information, version number, and copyright");
+
+    connect(FileOpenItem, &QAction::triggered, this, &TSDIAppForm::FileOpen1Execute);
+    connect(Port1, &QAction::triggered, this, &TSDIAppForm::Port1Click);
+    connect(FileSaveAsItem, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
+    connect(FileExitItem, &QAction::triggered, this, &TSDIAppForm::FileExit1Execute);
+    connect(Settings1, &QAction::triggered, this, &TSDIAppForm::Settings1Click);
+    connect(HelpAboutItem, &QAction::triggered, this, &TSDIAppForm::HelpAbout1Execute);
+}
+
+void TSDIAppForm::BuildClientArea() {
+    clientArea_ = new QStackedWidget(this);
+    HintLabel = new QLabel(this);
+    HintLabel->setAlignment(Qt::AlignCenter);
+    HintLabel->setWordWrap(true);
+    HintLabel->setMargin(24);
+    QFont hintFont = HintLabel->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 1.25);
+    HintLabel->setFont(hintFont);
+    HintLabel->setText("Open a flash file to start.\n\nFile > Open, or drop a flash file here.");
+    HintLabel->setStyleSheet("color: #606060;");
+
+    Thumbnails = new QListWidget(this);
+    Thumbnails->setViewMode(QListView::IconMode);
+    Thumbnails->setIconSize(QSize(ThumbnailSide, ThumbnailSide));
+    Thumbnails->setGridSize(QSize(ThumbnailSide + 64, ThumbnailSide + 58));
+    Thumbnails->setResizeMode(QListView::Adjust);
+    Thumbnails->setMovement(QListView::Static);
+    Thumbnails->setWordWrap(true);
+    Thumbnails->setSpacing(4);
+    Thumbnails->setSelectionMode(QAbstractItemView::SingleSelection);
+    Thumbnails->setTextElideMode(Qt::ElideNone);
+    connect(Thumbnails, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
+
+    clientArea_->addWidget(HintLabel);
+    clientArea_->addWidget(Thumbnails);
+    setCentralWidget(clientArea_);
+}
+
+void TSDIAppForm::SetDialogs(TAboutBox1* settings, TAboutBox* about) {
+    settings_ = settings;
+    about_ = about;
+}
+
+void TSDIAppForm::Run(const std::function<void()>& command) {
+    // Commands never nest: one runs to its end before the next starts.
+    if (busy_)
+        return;
+    busy_ = true;
+    closeRequested_ = false;
+    try {
+        RunCommand(command);
+    } catch (const std::exception& e) {
+        // Nothing may cross Qt's event loop; RunCommand takes the I/O failures.
+        ShowIoError(e.what());
+    } catch (...) {
+        ShowIoError("Unexpected failure");
+    }
+    busy_ = false;
+    if (closeRequested_)
+        close();
+}
+
+void TSDIAppForm::FileOpen1Execute() { Run([] { zantrel::FileOpen1Execute(); }); }
+
+void TSDIAppForm::Port1Click() {
+    Run([] { zantrel::Port1Click(); });
+    RefreshThumbnails();
+}
+
+void TSDIAppForm::FileSave1Execute() { Run([] { zantrel::FileSave1Execute(); }); }
+
+void TSDIAppForm::FileExit1Execute() { Run([] { zantrel::FileExit1Execute(); }); }
+
+void TSDIAppForm::Settings1Click() {
+    Run([this] {
+        if (settings_ && RunModal(*settings_) == QDialog::Accepted)
+            ApplySettings(settings_->CurrentState());
+    });
+}
+
+void TSDIAppForm::HelpAbout1Execute() {
+    Run([this] {
+        if (about_)
+            RunModal(*about_);
+    });
+}
+
+void TSDIAppForm::OpenDropped(const QString& path) {
+    if (busy_ || !FileOpenItem->isEnabled() || path.isEmpty())
+        return;
+    droppedFile_ = path;
+    FileOpen1Execute();
+    droppedFile_.reset();
+}
+
+void TSDIAppForm::ShowIoError(const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), QString::fromStdString(message),
+                    QMessageBox::Ok, this);
+    RunModal(box);
+}
+
+QString TSDIAppForm::StatusText() const { return statusPanel_->text(); }
+
+void TSDIAppForm::SetStatusText(const std::string& text) {
+    statusPanel_->setText(QString::fromStdString(text));
+    // Commands run on this thread without returning to the event loop.
+    statusPanel_->repaint();
+}
+
+void TSDIAppForm::ShowProgress(bool on) {
+    ProgressBar1->setVisible(on);
+    ProgressBar1->setEnabled(on);
+    if (on)
+        ProgressBar1->repaint();
+}
+
+void TSDIAppForm::SetProgress(int percent) {
+    ProgressBar1->setValue(std::clamp(percent, 0, 100));
+    if (ProgressBar1->isVisible())
+        ProgressBar1->repaint();
+}
+
+void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Ok, this);
+    RunModal(box);
+}
+
+std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
+                                                    const std::string& filter, bool clearName) {
+    if (clearName)
+        openFileName_.clear();
+    if (droppedFile_) {
+        openFileName_ = *droppedFile_;
+        droppedFile_.reset();
+        return ToLocalPath(openFileName_);
+    }
+    QFileDialog dialog(this, QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = QtNameFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filters.contains(openFilter_))
+        dialog.selectNameFilter(openFilter_);
+    if (!openFolder_.isEmpty())
+        dialog.setDirectory(openFolder_);
+    if (!openFileName_.isEmpty())
+        dialog.selectFile(openFileName_);
+    if (RunModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    openFileName_ = files.first();
+    openFilter_ = dialog.selectedNameFilter();
+    openFolder_ = QFileInfo(openFileName_).absolutePath();
+    return ToLocalPath(openFileName_);
+}
+
+std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
+                                                    const std::string& filter) {
+    QFileDialog dialog(this, QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(QtNameFilters(filter));
+    dialog.setDefaultSuffix("shx");
+    if (RunModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    QString path = files.first();
+    if (!QFileInfo(path).fileName().contains('.'))
+        path += ".shx";
+    return ToLocalPath(path);
+}
+
+void TSDIAppForm::CloseMainWindow() { closeRequested_ = true; }
+
+QAction* TSDIAppForm::ActionOf(MenuItem item) const {
+    switch (item) {
+    case MenuItem::FileOpenItem: return FileOpenItem;
+    case MenuItem::Port1: return Port1;
+    case MenuItem::FileSaveAsItem: return FileSaveAsItem;
+    case MenuItem::FileExitItem: return FileExitItem;
+    case MenuItem::Settings1: return Settings1;
+    case MenuItem::HelpAboutItem: return HelpAboutItem;
+    }
+    return nullptr;
+}
+
+void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
+    if (QAction* action = ActionOf(item))
+        action->setEnabled(on);
+}
+
+QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
+    auto* item = new QListWidgetItem;
+    const QString path = FromLocalPath(work.path);
+    QString name = path.isEmpty() ? QString::number(work.number) : QFileInfo(path).fileName();
+    QString detail;
+    if (path.isEmpty()) {
+        detail = "missing";
+        item->setForeground(QColor(0xC0, 0x00, 0x00));
+    } else if (work.sizeChanged) {
+        detail = QString("size changed: was %1x%2").arg(work.slotWidth).arg(work.slotHeight);
+        item->setForeground(QColor(0xC0, 0x00, 0x00));
+    }
+    const QImage image = path.isEmpty() ? QImage() : LoadWorkImage(work);
+    if (detail.isEmpty()) {
+        if (work.picture)
+            detail = QString("%1x%2").arg(work.slotWidth).arg(work.slotHeight);
+        else if (!image.isNull())
+            detail = QString("%1x%2").arg(image.width()).arg(image.height());
+        else
+            detail = QString("%1 bytes").arg(work.bytes);
+    }
+    item->setText(name + "\n" + detail);
+    item->setIcon(QIcon(RenderThumbnail(image)));
+    item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    item->setData(PathRole, path);
+    item->setToolTip(path.isEmpty() ? name : path + QString("\n%1 bytes").arg(work.bytes));
+    return item;
+}
+
+void TSDIAppForm::RefreshThumbnails() {
+    if (State().freshSession) {
+        clientArea_->setCurrentWidget(HintLabel);
+        return;
+    }
+    const WorkView view = ListWorkItems(1);
+    if (!view.error.empty() && view.items.empty()) {
+        HintLabel->setText("The work folder holds no decompiled DRM to show.\n" +
+                           QString::fromStdString(view.error));
+        clientArea_->setCurrentWidget(HintLabel);
+        return;
+    }
+    const int scroll = Thumbnails->verticalScrollBar()->value();
+    const int row = Thumbnails->currentRow();
+    Thumbnails->setUpdatesEnabled(false);
+    Thumbnails->clear();
+    for (const WorkItem& work : view.items)
+        Thumbnails->addItem(MakeThumbnail(work));
+    if (row >= 0 && row < Thumbnails->count())
+        Thumbnails->setCurrentRow(row);
+    Thumbnails->setUpdatesEnabled(true);
+    Thumbnails->verticalScrollBar()->setValue(scroll);
+    clientArea_->setCurrentWidget(Thumbnails);
+}
+
+void TSDIAppForm::OpenThumbnail(QListWidgetItem* item) {
+    const QString path = item ? item->data(PathRole).toString() : QString();
+    if (!path.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool TSDIAppForm::event(QEvent* event) {
+    // Files edited in other programs show up when the user comes back.
+    if (event->type() == QEvent::WindowActivate && !busy_ && !State().freshSession)
+        RefreshThumbnails();
+    return QMainWindow::event(event);
+}
+
+void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!busy_ && FileOpenItem->isEnabled() && urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TSDIAppForm::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    // Open shows dialogs; they run after the drop has finished, not inside it.
+    const QString path = urls.first().toLocalFile();
+    QTimer::singleShot(0, this, [this, path] { OpenDropped(path); });
+}
+
+std::unique_ptr<TSDIAppForm> CreateAppWindows() {
+    auto form = std::make_unique<TSDIAppForm>();
+    auto* settings = new TAboutBox1(form.get());
+    auto* about = new TAboutBox(form.get());
+    form->SetDialogs(settings, about);
+    return form;
+}
+
+} // namespace zantrel
