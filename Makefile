@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb time clang libclang-rt-14-dev
 
-.PHONY: deps build test run screenshots bench fuzz clean
+.PHONY: deps build test test-asan run screenshots bench fuzz clean
 
 deps:
 	@missing=""; \
@@ -27,14 +27,46 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (g++, without the Qt program), then a few seconds of each fuzz harness.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
+
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 3
+
+$(ASAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTREL_SANITIZE=ON -DZANTREL_GUI=OFF
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# libFuzzer needs clang; the harnesses and their seed generator only.
+$(FUZZ_BUILD)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DZANTREL_FUZZ=ON -DZANTREL_GUI=OFF
+
+# Runs each harness FUZZ_SECONDS (default 60) and prints executions and findings.
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zantrel_fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_BUILD)
 
 run: build
 	@bash tools/demo.sh $(BUILD)
 
 screenshots: build
 	@bash tools/screenshots.sh $(BUILD)
+
+# Times the program against srec_cat and objcopy; prints the table and writes
+# $(BUILD)/bench.md. BENCH_RUNS=n sets the runs per row (default 5).
+bench: build
+	@bash bench/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-* demo

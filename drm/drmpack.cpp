@@ -68,7 +68,10 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
         if (codeGroup.Read(bytes) != 4 || std::memcmp(bytes.data(), "_drm", 4) != 0)
             pointerAt = 44;
     }
-    h.directoryOffset = ReadBE32At(codeGroup, pointerAt) - h.baseAddress;
+    // Addresses are 32-bit words that wrap: the difference is taken unsigned.
+    h.directoryOffset = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(ReadBE32At(codeGroup, pointerAt)) -
+        static_cast<std::uint32_t>(h.baseAddress));
     std::int64_t dir = OffsetOf(h.directoryOffset, 0);
     // Words before the start of the file stay 0; InspectDrm refuses such a directory.
     auto word = [&](std::int64_t at) { return at >= 0 ? ReadBE32At(codeGroup, at) : 0; };

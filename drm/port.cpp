@@ -13,13 +13,16 @@ namespace zantrel {
 
 namespace {
 
-// The source is opened before the destination is created, so a missing
-// source leaves image 1's file untouched.
+// The source is opened before the destination is created, and the copy is
+// renamed into place only when whole: a missing source or a failed write
+// leaves image 1's file as it was, never a part of the other.
 void CopyWhole(BinaryFile source, const std::string &destination) {
-    BinaryFile target = BinaryFile::Create(destination);
+    AtomicOutput output(destination);
+    BinaryFile target = BinaryFile::Create(output.TempPath());
     CopyFileRange(source, 0, 0, target, false);
     target.Close();
     source.Close();
+    output.Commit();
 }
 
 void DeleteChecked(const std::string &path) {

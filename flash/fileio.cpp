@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,33 @@ FaultInjector* g_injector = nullptr;
 
 // stdio's own buffer, so that 4-byte reads and 64-byte writes stay cheap.
 constexpr std::size_t StdioBufferSize = 64 * 1024;
+
+// Buffers of closed files, kept for the next ones: a decompilation opens
+// hundreds of small files, and a fresh 64 KiB each would be handed back to
+// the system and faulted in again every time. Plain pointers in static
+// storage: nothing to destroy at exit, and never an allocation on release.
+constexpr std::size_t SpareBufferLimit = 4;
+std::mutex g_spareMutex;
+char* g_spareBuffers[SpareBufferLimit] = {};
+std::size_t g_spareCount = 0;
+
+std::unique_ptr<char[]> TakeBuffer() {
+    {
+        std::lock_guard<std::mutex> lock(g_spareMutex);
+        if (g_spareCount > 0)
+            return std::unique_ptr<char[]>(g_spareBuffers[--g_spareCount]);
+    }
+    return std::unique_ptr<char[]>(new char[StdioBufferSize]);
+}
+
+// Only once the stream that used it is closed.
+void GiveBackBuffer(std::unique_ptr<char[]> buffer) noexcept {
+    if (!buffer)
+        return;
+    std::lock_guard<std::mutex> lock(g_spareMutex);
+    if (g_spareCount < SpareBufferLimit)
+        g_spareBuffers[g_spareCount++] = buffer.release();
+}
 
 } // namespace
 
@@ -88,7 +116,7 @@ int CheckFault(FaultInjector::Op op, const std::string& path) {
 // ---- BinaryFile ----
 
 BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable)
-    : file_(file), buffer_(new char[StdioBufferSize]), path_(std::move(path)),
+    : file_(file), buffer_(TakeBuffer()), path_(std::move(path)),
       recordSize_(recordSize), writable_(writable) {
     std::setvbuf(file_, buffer_.get(), _IOFBF, StdioBufferSize);
 }
@@ -103,6 +131,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     if (this != &other) {
         if (file_)
             std::fclose(file_);
+        GiveBackBuffer(std::move(buffer_));
         file_ = other.file_;
         buffer_ = std::move(other.buffer_);
         path_ = std::move(other.path_);
@@ -116,6 +145,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 BinaryFile::~BinaryFile() {
     if (file_)
         std::fclose(file_);
+    GiveBackBuffer(std::move(buffer_));
 }
 
 namespace {
@@ -246,6 +276,7 @@ void BinaryFile::Close() {
     }
     int closeRc = std::fclose(f);
     int closeErr = closeRc != 0 ? errno : 0;
+    GiveBackBuffer(std::move(buffer_));
     if (flushErr)
         Fail(flushErr);
     if (closeRc != 0)

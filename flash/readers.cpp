@@ -152,6 +152,14 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
     long lineNumber = 0;
     bool inPiece = false;
     std::uint8_t bytes[256];
+    // Data bytes gather here and go to the piece a block at a time, not a
+    // write call per line.
+    std::vector<std::uint8_t> pending;
+    pending.reserve(BodyBlockSize);
+    auto flush = [&] {
+        scratch.File().Write(pending);
+        pending.clear();
+    };
 
     auto refuseLine = [&](const std::string& why) {
         Refuse(name + ", line " + std::to_string(lineNumber) + ": " + why +
@@ -218,6 +226,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
         } else if (type == '7') {
             body.Skip(chars + (lineEnd ? 2 : 0));
             result.written.push_back(codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+            flush();
             scratch.EndPiece(result.written.back());
             ++result.pieces;
             inPiece = false;
@@ -226,13 +235,15 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
             // Every other type is a data line with a 4-byte address; the data
             // start after the address, the last pair is the checksum.
             inPiece = true;
-            scratch.File().Write(
-                std::span<const std::uint8_t>(bytes + 5, static_cast<std::size_t>(count - 5)));
+            if (pending.size() + sizeof bytes > BodyBlockSize)
+                flush();
+            pending.insert(pending.end(), bytes + 5, bytes + count);
             counter += 2.0 * count + 4;
             SetProgress(ProgressPercent(counter, total));
         }
         body.Skip(chars + (lineEnd ? 2 : 0));
     }
+    flush();
     scratch.Finish();
     if (inPiece) {
         Refuse(name + ": the body ends inside a piece (its last section has no end line). "

@@ -30,6 +30,8 @@ constexpr std::int64_t ClearedTo = 1648;    // one past slot 22
 constexpr std::int64_t DrmSlotOffset = FirstSlotOffset + SlotSize * DrmCodeGroup; // 1424
 constexpr std::size_t RamdldFillOffset = 256;
 constexpr std::size_t RamdldFillLength = 159;
+constexpr std::size_t RamdldKeptOffset = 368; // two words inside the fill stay as they are
+constexpr std::size_t RamdldKeptEnd = 376;
 // Bytes per input block and the room their S3 text needs.
 constexpr std::size_t InputBlockSize = 64 * 1024;
 constexpr std::size_t MaxS3LineChars = 2 * S3DataBytes + 16;
@@ -268,13 +270,15 @@ std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address)
 
 void PrepareRamdld() {
     BinaryFile ramdld = BinaryFile::OpenUpdate(JoinPath(State().binary1Dir, RamdldFileName));
-    const std::int32_t kept1 = ReadBE32At(ramdld, 368);
-    const std::int32_t kept2 = ReadBE32At(ramdld, 372);
+    // The fill goes round the two kept words instead of over them and back,
+    // so a save that fails half-way never leaves them lost to the next try.
     const std::vector<std::uint8_t> fill(RamdldFillLength, 0xFF);
+    const std::size_t before = RamdldKeptOffset - RamdldFillOffset;
+    const std::size_t after = RamdldFillOffset + RamdldFillLength - RamdldKeptEnd;
     ramdld.Seek(RamdldFillOffset);
-    ramdld.Write(fill);
-    WriteBE32At(ramdld, 368, kept1);
-    WriteBE32At(ramdld, 372, kept2);
+    ramdld.Write(std::span(fill.data(), before));
+    ramdld.Seek(RamdldKeptEnd);
+    ramdld.Write(std::span(fill.data(), after));
     ramdld.Close();
 }
 
@@ -302,9 +306,14 @@ void PrepareHeader(const std::string& compiledPath) {
     header.Seek(PieceCountOffset);
     header.Write(std::span(&count, 1));
     const auto start = static_cast<std::uint32_t>(ReadLE32At(header, DrmSlotOffset));
+    // Cleared round the DRM slot, whose start address is rewritten below: a
+    // save that fails half-way leaves that address for the next try.
     const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(ClearedTo - ClearedFrom), 0);
     header.Seek(ClearedFrom);
-    header.Write(zeros);
+    header.Write(std::span(zeros.data(), static_cast<std::size_t>(DrmSlotOffset - ClearedFrom)));
+    header.Seek(DrmSlotOffset + SlotSize);
+    header.Write(std::span(zeros.data(),
+                           static_cast<std::size_t>(ClearedTo - DrmSlotOffset - SlotSize)));
 
     std::uint8_t slot[SlotSize] = {};
     PutLE32(slot, start);
@@ -358,6 +367,16 @@ bool WriteSuperfile() {
     // Saved under a ".bin" name the superfile takes the compiled image's own
     // name, so the code group is compiled beside it and not kept.
     const bool sameTarget = savePath == s.compiledImagePath;
+    // The header is patched in place and copied whole: one of another size
+    // (cut or padded by hand) is refused before anything is touched. A
+    // missing one fails at its opening below.
+    const std::int64_t headerSize = FileSizeOf(JoinPath(s.binary1Dir, HeaderFileName));
+    if (headerSize >= 0 && headerSize != FlashHeaderSize) {
+        ShowMessage("header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
+                        std::to_string(FlashHeaderSize) + " bytes. Nothing was saved.",
+                    "Error");
+        return false;
+    }
     AtomicOutput compiled(sameTarget ? savePath + ".cg" : s.compiledImagePath);
     if (!DrmCompileTo(compiled.TempPath()))
         return false;
@@ -406,11 +425,13 @@ bool WriteSuperfile() {
                     "Error");
         return false;
     }
-    output.Commit();
+    // The superfile goes into place last: a failure before it leaves an
+    // earlier file of that name untouched (the code group beside it is whole).
     if (sameTarget)
         compiled.Discard();
     else
         compiled.Commit();
+    output.Commit();
     ShowProgress(false);
     SetStatusText("");
     return true;

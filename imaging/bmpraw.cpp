@@ -50,10 +50,34 @@ std::uint32_t GetLE16(const std::uint8_t* at) { return at[0] | (std::uint32_t{at
 std::uint32_t GetLE32(const std::uint8_t* at) { return GetLE16(at) | (GetLE16(at + 2) << 16); }
 
 // Scaling by rounding, not by bit replication: reduction undoes expansion.
-std::uint8_t Expand5(unsigned v) { return static_cast<std::uint8_t>((255 * v + 15) / 31); }
-std::uint8_t Expand6(unsigned v) { return static_cast<std::uint8_t>((255 * v + 31) / 63); }
-unsigned Reduce5(unsigned v) { return (31 * v + 127) / 255; }
-unsigned Reduce6(unsigned v) { return (63 * v + 127) / 255; }
+// Tabulated, since every pixel of every picture goes through them.
+template <unsigned Max>
+constexpr std::array<std::uint8_t, Max + 1> ExpandTable() {
+    std::array<std::uint8_t, Max + 1> t{};
+    for (unsigned v = 0; v <= Max; ++v)
+        t[v] = static_cast<std::uint8_t>((255 * v + Max / 2) / Max);
+    return t;
+}
+template <unsigned Max>
+constexpr std::array<std::uint8_t, 256> ReduceTable() {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v)
+        t[v] = static_cast<std::uint8_t>((Max * v + 127) / 255);
+    return t;
+}
+constexpr auto Expand5 = ExpandTable<31>();
+constexpr auto Expand6 = ExpandTable<63>();
+constexpr auto Reduce5 = ReduceTable<31>();
+constexpr auto Reduce6 = ReduceTable<63>();
+static_assert(Expand5[1] == 8 && Expand5[31] == 255 && Expand6[1] == 4 && Expand6[63] == 255);
+static_assert(Reduce5[8] == 1 && Reduce6[4] == 1 && Reduce5[255] == 31);
+
+// Working buffers kept from picture to picture (each at most 195 KB, for
+// 255 x 255): fresh ones would be faulted in and handed back every time.
+std::vector<std::uint8_t>& WorkBuffer(int which) {
+    thread_local std::vector<std::uint8_t> buffers[2];
+    return buffers[which];
+}
 
 std::string FileNameOf(const std::string& path) {
     auto slash = path.find_last_of("/\\");
@@ -91,33 +115,32 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     bmp.Write(header);
 
     if (width > 0 && height > 0) {
-        // The whole picture, laid out as the BMP stores it (bottom row first,
-        // padding included): raw rows run top-down and the mask comes last.
-        std::vector<std::uint8_t> picture(static_cast<std::size_t>(imageSize), 0);
-        std::vector<std::uint8_t> rawRow(static_cast<std::size_t>(2 * width));
-        for (int r = 0; r < height; ++r) {
-            ReadOrZero(raw, rawRow);
-            std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
-            for (int c = 0; c < width; ++c) {
-                unsigned pixel = (unsigned{rawRow[2 * c]} << 8) | rawRow[2 * c + 1];
-                out[3 * c] = Expand5(pixel & 0x1F);
-                out[3 * c + 1] = Expand6((pixel >> 5) & 0x3F);
-                out[3 * c + 2] = Expand5(pixel >> 11);
-            }
-        }
+        // The raw picture and the BMP's pixels are bounded by 255 x 255, so
+        // both are held whole: one read, one pass, one write.
+        const std::size_t pixels = static_cast<std::size_t>(width) * height;
+        std::vector<std::uint8_t>& source = WorkBuffer(0);
+        source.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
+        ReadOrZero(raw, source);
         // Big-endian words read most significant bit first are a plain
         // most-significant-first bit stream: pixel p is bit 7 - p % 8 of byte p / 8.
-        std::vector<std::uint8_t> mask(static_cast<std::size_t>(MaskSize(width, height)));
-        ReadOrZero(raw, mask);
+        const std::uint8_t* mask = source.data() + 2 * pixels;
+        // Laid out as the BMP stores it: bottom row first, padding included
+        // (left zero); raw rows run top-down.
+        std::vector<std::uint8_t>& picture = WorkBuffer(1);
+        picture.assign(static_cast<std::size_t>(imageSize), 0);
         for (int r = 0; r < height; ++r) {
+            const std::uint8_t* in = source.data() + static_cast<std::size_t>(r) * 2 * width;
             std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
-            for (int c = 0; c < width; ++c) {
-                std::size_t p = static_cast<std::size_t>(r) * width + c;
-                if (mask[p >> 3] & (0x80u >> (p & 7))) {
-                    out[3 * c] = blue;
-                    out[3 * c + 1] = green;
-                    out[3 * c + 2] = red;
-                }
+            std::size_t p = static_cast<std::size_t>(r) * width;
+            for (int c = 0; c < width; ++c, ++p, in += 2, out += 3) {
+                const unsigned pixel = (unsigned{in[0]} << 8) | in[1];
+                // All ones for a transparent pixel: a select without a branch.
+                const unsigned bit = (mask[p >> 3] >> (7 - (p & 7))) & 1u;
+                const auto keep = static_cast<std::uint8_t>(0u - bit);
+                const auto own = static_cast<std::uint8_t>(~keep);
+                out[0] = static_cast<std::uint8_t>((blue & keep) | (Expand5[pixel & 0x1F] & own));
+                out[1] = static_cast<std::uint8_t>((green & keep) | (Expand6[(pixel >> 5) & 0x3F] & own));
+                out[2] = static_cast<std::uint8_t>((red & keep) | (Expand5[pixel >> 11] & own));
             }
         }
         bmp.Write(picture);
@@ -141,9 +164,15 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
 
     if (width > 0 && height > 0) {
         const std::int64_t rowSize = BmpRowSize(width);
-        std::vector<std::uint8_t> bmpRow(static_cast<std::size_t>(rowSize));
-        std::vector<std::uint8_t> rawRow(static_cast<std::size_t>(2 * width));
-        std::vector<std::uint8_t> mask(static_cast<std::size_t>(MaskSize(width, height)), 0);
+        const std::size_t pixelBytes = 2 * static_cast<std::size_t>(width) * height;
+        std::vector<std::uint8_t>& bmpRow = WorkBuffer(0);
+        bmpRow.resize(static_cast<std::size_t>(rowSize));
+        // The whole raw picture (at most 255 x 255, so bounded), pixels then
+        // mask, written in one piece: seeking per row would cost a system
+        // call each.
+        std::vector<std::uint8_t>& picture = WorkBuffer(1);
+        picture.assign(static_cast<std::size_t>(RawPictureSize(width, height)), 0);
+        std::uint8_t* mask = picture.data() + pixelBytes;
         // The BMP is read front to back (bottom row first, padding included)
         // and each raw row is placed at its own offset, so the input is never
         // read backwards.
@@ -151,24 +180,31 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
         for (int i = 0; i < height; ++i) {
             const int r = height - 1 - i; // raw row, counted from the top
             ReadOrZero(bmp, bmpRow);
-            for (int c = 0; c < width; ++c) {
+            std::uint8_t* rawRow = picture.data() + static_cast<std::size_t>(r) * 2 * width;
+            // The row's mask bits gather in bits and go out a byte at a time;
+            // a byte shared with the next row is completed by it (mask bytes
+            // are only ever ORed into).
+            std::size_t p = static_cast<std::size_t>(r) * width;
+            unsigned bits = 0;
+            for (int c = 0; c < width; ++c, ++p) {
                 const std::uint8_t b = bmpRow[3 * c];
                 const std::uint8_t g = bmpRow[3 * c + 1];
                 const std::uint8_t rd = bmpRow[3 * c + 2];
                 // Transparency is decided on the 8-bit colour, before reduction.
-                if (b == blue && g == green && rd == red) {
-                    std::size_t p = static_cast<std::size_t>(r) * width + c;
-                    mask[p >> 3] |= static_cast<std::uint8_t>(0x80u >> (p & 7));
+                bits = (bits << 1) | static_cast<unsigned>((b == blue) & (g == green) & (rd == red));
+                if ((p & 7) == 7) {
+                    mask[p >> 3] |= static_cast<std::uint8_t>(bits);
+                    bits = 0;
                 }
-                unsigned pixel = (Reduce5(rd) << 11) | (Reduce6(g) << 5) | Reduce5(b);
+                const unsigned pixel =
+                    (unsigned{Reduce5[rd]} << 11) | (unsigned{Reduce6[g]} << 5) | Reduce5[b];
                 rawRow[2 * c] = static_cast<std::uint8_t>(pixel >> 8);
                 rawRow[2 * c + 1] = static_cast<std::uint8_t>(pixel);
             }
-            raw.Seek(static_cast<std::int64_t>(r) * 2 * width);
-            raw.Write(rawRow);
+            if ((p & 7) != 0) // p is one past the row's last pixel
+                mask[(p - 1) >> 3] |= static_cast<std::uint8_t>(bits << (8 - (p & 7)));
         }
-        raw.Seek(2 * static_cast<std::int64_t>(width) * height);
-        raw.Write(mask);
+        raw.Write(picture);
     }
     bmp.Close();
     raw.Close();

@@ -64,24 +64,12 @@ void ApplySettings(const SettingsDialogState& dialog) {
     s.askSecondFile = !dialog.checkBox2;
     s.rawConversionEnabled = !dialog.checkBox4;
 
-    // Written beside the old file and put in place only when complete: a
-    // short settings file would turn flags off and empty the work folder at
-    // the next start.
-    AtomicOutput target(JoinPath(s.startFolder, SettingsFileName));
-    TextWriter out(BinaryFile::Create(target.TempPath()));
-    out.WriteLine(s.cleanupEnabled ? "1" : "0");
-    out.WriteLine(s.askSecondFile ? "1" : "0");
-    out.WriteLine(s.rawConversionEnabled ? "1" : "0");
-    out.WriteLine(std::to_string(s.replacerBlue));
-    out.WriteLine(std::to_string(s.replacerGreen));
-    out.WriteLine(std::to_string(s.replacerRed));
-    if (dialog.checkBox3) {
-        s.workFolder = dialog.directory;
-        BuildWorkTree(); // the old tree is left as it is
-    }
-    out.WriteLine(s.workFolder);
-    out.Close();
-    target.Commit();
+    SaveSettings([&] {
+        if (dialog.checkBox3) {
+            s.workFolder = dialog.directory;
+            BuildWorkTree(); // the old tree is left as it is
+        }
+    });
 }
 
 } // namespace zantrel

@@ -30,9 +30,13 @@ bool ReadSessionFile() {
 }
 
 void WriteSessionFile() {
-    BinaryFile out = BinaryFile::Create(SessionPath());
+    // Written beside and renamed into place: a failed write leaves no empty
+    // session file that the next run would take for a mode-0 session.
+    AtomicOutput output(SessionPath());
+    BinaryFile out = BinaryFile::Create(output.TempPath());
     out.Write(std::to_string(State().sessionMode));
     out.Close();
+    output.Commit();
 }
 
 void DeleteSessionFile() { DeleteFileQuietly(SessionPath()); }

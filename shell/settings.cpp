@@ -21,14 +21,13 @@ std::int64_t ReadSettingNumber(TextReader& in) {
 
 bool FlagOf(std::int64_t value) { return (value & 0xFF) == 1; }
 
-void WriteLines(TextWriter& out, const SharedState& s) {
+void WriteFlagLines(TextWriter& out, const SharedState& s) {
     out.WriteLine(s.cleanupEnabled ? "1" : "0");
     out.WriteLine(s.askSecondFile ? "1" : "0");
     out.WriteLine(s.rawConversionEnabled ? "1" : "0");
     out.WriteLine(std::to_string(s.replacerBlue));
     out.WriteLine(std::to_string(s.replacerGreen));
     out.WriteLine(std::to_string(s.replacerRed));
-    out.WriteLine(s.workFolder);
 }
 
 } // namespace
@@ -45,9 +44,14 @@ void LoadSettings() {
         s.replacerRed = 255;
         s.workFolder = s.startFolder;
         try {
-            TextWriter out(BinaryFile::Create(SettingsPath()));
-            WriteLines(out, s);
+            // Complete or not at all: a short file would empty the work folder
+            // at the next start, and the tree would go to the root.
+            AtomicOutput output(SettingsPath());
+            TextWriter out(BinaryFile::Create(output.TempPath()));
+            WriteFlagLines(out, s);
+            out.WriteLine(s.workFolder);
             out.Close();
+            output.Commit();
         } catch (const IoError&) {
             // The defaults hold for this run; a read-only start folder is no error.
         }
@@ -67,10 +71,15 @@ void LoadSettings() {
     }
 }
 
-void SaveSettings() {
-    TextWriter out(BinaryFile::Create(SettingsPath()));
-    WriteLines(out, State());
+void SaveSettings(const std::function<void()>& beforeWorkFolder) {
+    AtomicOutput target(SettingsPath());
+    TextWriter out(BinaryFile::Create(target.TempPath()));
+    WriteFlagLines(out, State());
+    if (beforeWorkFolder)
+        beforeWorkFolder();
+    out.WriteLine(State().workFolder);
     out.Close();
+    target.Commit();
 }
 
 } // namespace zantrel

@@ -1,6 +1,7 @@
 // The settings file "zantrel.ini": seven CR LF lines in the start folder.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace zantrel {
@@ -10,7 +11,10 @@ inline constexpr std::string_view SettingsFileName = "zantrel.ini";
 // Reads the settings into the shared state, or writes the default file and
 // takes the defaults. Never reports anything.
 void LoadSettings();
-// Rewrites the settings file from the shared state; throws IoError.
-void SaveSettings();
+// Rewrites the settings file from the shared state; throws IoError. The
+// file appears complete or not at all: a short one would turn flags off and
+// empty the work folder at the next start. beforeWorkFolder runs between
+// lines 6 and 7, where the dialog applies a new work folder.
+void SaveSettings(const std::function<void()>& beforeWorkFolder = {});
 
 } // namespace zantrel

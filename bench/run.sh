@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# make bench: times zantrel-cli against srec_cat and objcopy on the same
+# bytes, as whole processes, and prints one table (also BUILD/bench.md).
+#
+#   bash bench/run.sh BUILD        BENCH_RUNS=n sets the runs per row (5)
+#
+# Every row is the median of its runs; the runs of the program and of its
+# peers are interleaved, so that a busy machine slows them alike and the
+# ratios hold. Peak memory is the largest resident size of any run. This is
+# a benchmark, not a test: nothing here fails on a time.
+set -euo pipefail
+
+BUILD=${1:-build}
+RUNS=${BENCH_RUNS:-5}
+BIN=$(cd "$BUILD/bin" && pwd)
+OUT_MD="$(cd "$BUILD" && pwd)/bench.md"
+CLI="$BIN/zantrel-cli"
+
+for tool in srec_cat objcopy /usr/bin/time "$CLI" "$BIN/zantrel-samplegen" "$BIN/zantrel-bench-pictures"; do
+    command -v "$tool" >/dev/null || { echo "bench: $tool is missing (make deps; make build)" >&2; exit 1; }
+done
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/zantrel-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+RES="$WORK/results"
+mkdir -p "$RES"
+
+# measure NAME FOLDER COMMAND...: one run; appends "seconds peak-KiB" to NAME.
+measure() {
+    local name=$1 dir=$2
+    shift 2
+    local t0 t1
+    t0=$EPOCHREALTIME
+    if ! (cd "$dir" && /usr/bin/time -f %M -o "$WORK/rss" "$@" >"$WORK/log" 2>&1); then
+        echo "bench: $name failed:" >&2
+        cat "$WORK/log" >&2
+        exit 1
+    fi
+    t1=$EPOCHREALTIME
+    echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }') $(tail -n 1 "$WORK/rss")" >>"$RES/$name"
+}
+
+# Frees the page cache a run's outputs hold without deleting them: removing
+# files between runs would make the next runs' file creation pay for it.
+release() { find "$@" -type f -size +0 -exec truncate -s 0 {} + 2>/dev/null || true; }
+
+median() { sort -n "$RES/$1" | awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'; }
+peak() { awk '$2 > m { m = $2 } END { print m }' "$RES/$1"; }
+size_of() { stat -c %s "$1"; }
+
+echo "Preparing samples in $WORK ..."
+for mb in 40 4; do
+    d="$WORK/s$mb"
+    "$BIN/zantrel-samplegen" "$d" --large "$mb" >/dev/null
+    # The S-record body: everything after the 8172-byte flash header.
+    tail -c +8173 "$d/large.shx" >"$d/body.srec"
+    # objcopy stops at the first end line, so it gets the body with the end
+    # and start lines between the pieces taken out: the same data lines.
+    awk 'NR == 1 || !/^S[07]/' "$d/body.srec" >"$d/joined.srec"
+    printf 'S70500000000FA\r\n' >>"$d/joined.srec"
+
+    # A warm-up session; its save-as gives the bytes the save-as writes (the
+    # RAMDLD and the compiled code group), which the peers write back.
+    w="$d/warm"
+    mkdir -p "$w"
+    (cd "$w" && "$CLI" settings --cleanup off >/dev/null && "$CLI" open "$d/large.shx" >/dev/null &&
+        "$CLI" save-as new.shx >/dev/null)
+    cat "$w/binary1/RAMDLD.bin" "$w/new.bin" >"$d/payload.bin"
+    release "$w"
+done
+"$BIN/zantrel-bench-pictures" prepare "$WORK/pictures/in"
+
+echo "Timing $RUNS runs of each ..."
+for i in $(seq 1 "$RUNS"); do
+    for mb in 40 4; do
+        d="$WORK/s$mb"
+        # open and save-as in a fresh start folder each time; clean-up is off
+        # so that save-as times compilation, writing and verification only.
+        s="$d/run-shx-$i"
+        mkdir -p "$s"
+        (cd "$s" && "$CLI" settings --cleanup off >/dev/null)
+        measure "open-shx-$mb" "$s" "$CLI" open "$d/large.shx"
+        measure "srec_cat-read-$mb" "$d" srec_cat body.srec -Motorola -o peer.bin -Binary
+        measure "save-as-$mb" "$s" "$CLI" save-as new.shx
+        measure "srec_cat-write-$mb" "$d" srec_cat payload.bin -Binary -offset 0x10D0001C \
+            -o peer.srec -Motorola -Output_Block_Size=64 -address-length=4
+        b="$d/run-sbf-$i"
+        mkdir -p "$b"
+        measure "open-sbf-$mb" "$b" "$CLI" open "$d/large.sbf"
+        measure "objcopy-read-$mb" "$d" objcopy -I srec -O binary joined.srec peer.bin
+        measure "objcopy-write-$mb" "$d" objcopy -I binary -O srec --srec-forceS3 --srec-len=64 \
+            --change-addresses 0x10D0001C payload.bin peer.srec
+        size_of "$s/new.shx" >"$RES/written-$mb"
+        size_of "$d/peer.srec" >"$RES/peer-written-$mb"
+        release "$s" "$b" "$d/peer.bin" "$d/peer.srec"
+    done
+    p="$WORK/pictures/out-$i"
+    t0=$EPOCHREALTIME
+    (cd "$WORK" && /usr/bin/time -f %M -o "$WORK/rss" "$BIN/zantrel-bench-pictures" run pictures/in "$p" >"$WORK/log")
+    echo "$(cut -d' ' -f1 "$WORK/log") $(tail -n 1 "$WORK/rss")" >>"$RES/pictures"
+    release "$p"
+done
+
+# ---- The table ----
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+rate() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.0f", b / 1048576 / s }'; }
+ratio() { awk -v p="$1" -v s="$2" 'BEGIN { printf "%.1fx", p / s }'; }
+
+TABLE="$WORK/table.md"
+{
+    echo "| operation | input | size MB | median s | MB/s | peak MiB | vs srec_cat | vs objcopy |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|"
+    for mb in 40 4; do
+        d="$WORK/s$mb"
+        shx=$(size_of "$d/large.shx")
+        sbf=$(size_of "$d/large.sbf")
+        body=$(size_of "$d/body.srec")
+        out=$(cat "$RES/written-$mb")
+        pout=$(cat "$RES/peer-written-$mb")
+        sr=$(median "srec_cat-read-$mb"); orr=$(median "objcopy-read-$mb")
+        sw=$(median "srec_cat-write-$mb"); ow=$(median "objcopy-write-$mb")
+        row() { # label input bytes name peer-srec peer-objcopy
+            local m
+            m=$(median "$4")
+            printf '| %s | %s | %.1f | %.3f | %s | %s | %s | %s |\n' "$1" "$2" \
+                "$(awk -v b="$3" 'BEGIN { print b / 1048576 }')" "$m" "$(rate "$3" "$m")" \
+                "$(mib "$(peak "$4")")" "${5:+$(ratio "$5" "$m")}" "${6:+$(ratio "$6" "$m")}"
+        }
+        row "zantrel-cli open" "large.shx ($mb MB)" "$shx" "open-shx-$mb" "$sr" "$orr"
+        row "zantrel-cli open" "large.sbf ($mb MB)" "$sbf" "open-sbf-$mb" "$sr" "$orr"
+        row "srec_cat S-records -> binary" "body of large.shx" "$body" "srec_cat-read-$mb" "" ""
+        row "objcopy S-records -> binary" "body, joined" "$body" "objcopy-read-$mb" "" ""
+        row "zantrel-cli save-as" "session of large.shx" "$out" "save-as-$mb" "$sw" "$ow"
+        row "srec_cat binary -> S3 records" "RAMDLD + compiled CG" "$pout" "srec_cat-write-$mb" "" ""
+        row "objcopy binary -> S3 records" "RAMDLD + compiled CG" "$pout" "objcopy-write-$mb" "" ""
+    done
+    m=$(median pictures)
+    printf '| RAW -> BMP -> RAW, one process | 1000 pictures 176x220 | %.1f | %.3f | %s | %s | | |\n' \
+        "$(awk 'BEGIN { print 1000 * (82280 + 116214) / 1048576 }')" "$m" \
+        "$(rate $((1000 * (82280 + 116214))) "$m")" "$(mib "$(peak pictures)")"
+} >"$TABLE"
+
+# ---- The targets ----
+met() { awk -v v="$1" -v t="$2" -v op="$3" 'BEGIN { ok = op == ">=" ? v >= t : v <= t; print ok ? "met" : "NOT met" }'; }
+o40=$(median open-shx-40); s40=$(median save-as-40)
+r1=$(awk -v p="$(median srec_cat-read-40)" -v s="$o40" 'BEGIN { printf "%.1f", p / s }')
+r2=$(awk -v p="$(median objcopy-read-40)" -v s="$o40" 'BEGIN { printf "%.1f", p / s }')
+r3=$(awk -v p="$(median srec_cat-write-40)" -v s="$s40" 'BEGIN { printf "%.1f", p / s }')
+r4=$(awk -v p="$(median objcopy-write-40)" -v s="$s40" 'BEGIN { printf "%.1f", p / s }')
+maxpeak=0
+for n in open-shx-40 open-sbf-40 save-as-40 open-shx-4 open-sbf-4 save-as-4 pictures; do
+    p=$(peak "$n"); [ "$p" -gt "$maxpeak" ] && maxpeak=$p
+done
+grow=0
+for op in open-shx open-sbf save-as; do
+    g=$(($(peak "$op-40") - $(peak "$op-4"))); [ "$g" -gt "$grow" ] && grow=$g
+done
+pic=$(median pictures)
+NOTES="$WORK/notes.md"
+{
+    echo "Targets (ratios from this run):"
+    echo "- open of the 40 MB superfile: ${r1}x srec_cat (15x: $(met "$r1" 15 ">=")), ${r2}x objcopy (4x: $(met "$r2" 4 ">="))"
+    echo "- save-as of that session: ${r3}x srec_cat (10x: $(met "$r3" 10 ">=")), ${r4}x objcopy (2.5x: $(met "$r4" 2.5 ">="))"
+    echo "- peak memory of any zantrel process: $(mib "$maxpeak") MiB (16 MiB: $(met "$maxpeak" 16384 "<="));" \
+         "40 MB over 4 MB: $(mib "$grow") MiB at most (1 MiB: $(met "$grow" 1024 "<="))"
+    echo "- 1,000 pictures RAW -> BMP -> RAW: ${pic} s (0.5 s: $(met "$pic" 0.5 "<="))"
+}  >"$NOTES"
+
+{
+    echo "# Benchmark"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)," \
+         "$RUNS runs per row (median), $(srec_cat -version | head -n 1), $(objcopy --version | head -n 1)."
+    echo
+    cat "$TABLE"
+    echo
+    echo "Sizes are the S-record text read (open of a superfile, the peers' conversion to binary),"
+    echo "the flash file read (open of an SBF file), or the S-record text written (save-as, the"
+    echo "peers' conversion back). open includes start-up, reading, decompilation and the BMP"
+    echo "copies of the pictures; save-as includes compilation, the superfile writer and its"
+    echo "read-back verification (clean-up off). The peers only convert: srec_cat and objcopy"
+    echo "turn the body into binary, and write the RAMDLD and the compiled code group back as S3"
+    echo "records of 64 data bytes. Ratios are the peer's median over ours."
+    echo
+    cat "$NOTES"
+} >"$OUT_MD"
+
+echo
+cat "$OUT_MD"
