@@ -32,10 +32,22 @@ constexpr std::array<char, 512> MakePairTable() {
     return t;
 }
 
+constexpr std::array<std::int16_t, 65536> MakePairValueTable() {
+    constexpr auto digits = MakeDigitTable();
+    std::array<std::int16_t, 65536> t{};
+    for (int i = 0; i < 65536; ++i) {
+        const int hi = digits[i >> 8];
+        const int lo = digits[i & 0xFF];
+        t[i] = static_cast<std::int16_t>(hi < 0 || lo < 0 ? -1 : hi * 16 + lo);
+    }
+    return t;
+}
+
 } // namespace
 
 const std::array<std::int8_t, 256> HexDigitTable = MakeDigitTable();
 const std::array<char, 512> HexPairTable = MakePairTable();
+const std::array<std::int16_t, 65536> HexPairValueTable = MakePairValueTable();
 
 std::int32_t ReadBE32(BinaryFile& file) {
     std::uint8_t b[4] = {0, 0, 0, 0};

@@ -38,5 +38,12 @@ std::array<char, 2> ByteToHexPair(std::uint8_t b);
 extern const std::array<std::int8_t, 256> HexDigitTable;
 // The two upper-case digits of every byte, "000102...FF".
 extern const std::array<char, 512> HexPairTable;
+// Two characters taken as one 16-bit index (first in the high byte): the
+// byte they spell as upper-case hex digits, or -1. Decodes a pair per load.
+extern const std::array<std::int16_t, 65536> HexPairValueTable;
+inline int HexPairValue(const char* pair) {
+    return HexPairValueTable[(static_cast<unsigned>(static_cast<unsigned char>(pair[0])) << 8) |
+                             static_cast<unsigned char>(pair[1])];
+}
 
 } // namespace zantrel

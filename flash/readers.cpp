@@ -202,16 +202,15 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
         // bytes: count, address, data, checksum; they sum to FF when sound.
         int sum = 0;
         if (sound) {
+            int bad = 0;
+            const char* text = reinterpret_cast<const char*>(line);
             for (std::size_t i = 2, k = 0; i < chars; i += 2, ++k) {
-                const int hi = HexDigitTable[line[i]];
-                const int lo = HexDigitTable[line[i + 1]];
-                if ((hi | lo) < 0) {
-                    sound = false;
-                    break;
-                }
-                bytes[k] = static_cast<std::uint8_t>(hi * 16 + lo);
+                const int value = HexPairValue(text + i);
+                bad |= value;
+                bytes[k] = static_cast<std::uint8_t>(value);
                 sum += bytes[k];
             }
+            sound = bad >= 0;
         }
         if (!sound) {
             refuseLine(DiagnoseLine(line, avail));

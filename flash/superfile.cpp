@@ -117,9 +117,12 @@ public:
         if (pos_ == len_)
             return false;
         const std::size_t limit = std::min(len_, pos_ + MaxS3LineChars + 1);
-        std::size_t end = pos_;
-        while (end < limit && buf_[end] != '\r' && buf_[end] != '\n')
-            ++end;
+        // Lines end in CR LF; a lone LF is looked for only where no CR is.
+        const auto* from = buf_.data() + pos_;
+        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(from, '\r', limit - pos_));
+        std::size_t end = cr ? static_cast<std::size_t>(cr - buf_.data()) : limit;
+        if (const void* lf = std::memchr(from, '\n', end - pos_))
+            end = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buf_.data());
         line = std::string_view(reinterpret_cast<const char*>(buf_.data() + pos_), end - pos_);
         crlf = end + 1 < len_ && buf_[end] == '\r' && buf_[end + 1] == '\n';
         // Past a lone CR or LF too; a line that fails is not read further.
@@ -180,14 +183,17 @@ std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
             return at() + "not an S3 line of the written form";
         std::size_t k = 0;
         unsigned sum = 0;
+        if ((line.size() - 2) / 2 > sizeof bytes)
+            return at() + "not an S3 line of the written form";
+        int bad = 0;
         for (std::size_t i = 2; i < line.size(); i += 2, ++k) {
-            const int hi = HexDigitTable[static_cast<std::uint8_t>(line[i])];
-            const int lo = HexDigitTable[static_cast<std::uint8_t>(line[i + 1])];
-            if ((hi | lo) < 0 || k >= sizeof bytes)
-                return at() + "not an S3 line of the written form";
-            bytes[k] = static_cast<std::uint8_t>(hi * 16 + lo);
+            const int value = HexPairValue(line.data() + i);
+            bad |= value;
+            bytes[k] = static_cast<std::uint8_t>(value);
             sum += bytes[k];
         }
+        if (bad < 0)
+            return at() + "not an S3 line of the written form";
         const int n = static_cast<int>(bytes[0]) - 5;
         if (n < 1 || n > S3DataBytes || k != static_cast<std::size_t>(n) + 6)
             return at() + "its count does not match its length";
