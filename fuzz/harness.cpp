@@ -9,6 +9,7 @@
 
 #include "drm/drmpack.h"
 #include "flash/fileio.h"
+#include "shell/settings.h"
 #include "shell/state.h"
 #include "shell/uiops.h"
 #include "shell/worktree.h"
@@ -50,12 +51,7 @@ const std::string& StartFolder() {
     SharedState& s = State();
     s.startFolder = g_start;
     s.freshSession = true;
-    s.cleanupEnabled = true;
-    s.askSecondFile = true;
-    s.rawConversionEnabled = true;
-    s.replacerBlue = 255;
-    s.replacerGreen = 0;
-    s.replacerRed = 255;
+    SetDefaultSettings();
     s.workFolder = JoinPath(g_start, "work");
     BuildWorkTree();
     return g_start;

@@ -32,26 +32,24 @@ void WriteFlagLines(TextWriter& out, const SharedState& s) {
 
 } // namespace
 
+void SetDefaultSettings() {
+    SharedState& s = State();
+    s.cleanupEnabled = true;
+    s.askSecondFile = true;
+    s.rawConversionEnabled = true;
+    s.replacerBlue = 255;
+    s.replacerGreen = 0;
+    s.replacerRed = 255;
+    s.workFolder = s.startFolder;
+}
+
 void LoadSettings() {
     SharedState& s = State();
     auto file = BinaryFile::TryOpenRead(SettingsPath());
     if (!file) {
-        s.cleanupEnabled = true;
-        s.askSecondFile = true;
-        s.rawConversionEnabled = true;
-        s.replacerBlue = 255;
-        s.replacerGreen = 0;
-        s.replacerRed = 255;
-        s.workFolder = s.startFolder;
+        SetDefaultSettings();
         try {
-            // Complete or not at all: a short file would empty the work folder
-            // at the next start, and the tree would go to the root.
-            AtomicOutput output(SettingsPath());
-            TextWriter out(BinaryFile::Create(output.TempPath()));
-            WriteFlagLines(out, s);
-            out.WriteLine(s.workFolder);
-            out.Close();
-            output.Commit();
+            SaveSettings();
         } catch (const IoError&) {
             // The defaults hold for this run; a read-only start folder is no error.
         }

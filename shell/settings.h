@@ -8,6 +8,9 @@ namespace zantrel {
 
 inline constexpr std::string_view SettingsFileName = "zantrel.ini";
 
+// The defaults of a first start: every feature on, magenta, the work folder
+// in the start folder.
+void SetDefaultSettings();
 // Reads the settings into the shared state, or writes the default file and
 // takes the defaults. Never reports anything.
 void LoadSettings();
