@@ -2,7 +2,9 @@
 // with a rebuilt icon table, the trail moved behind it and the directory
 // words corrected to match.
 #include <array>
+#include <filesystem>
 #include <limits>
+#include <unordered_set>
 
 #include "drm/drmpack.h"
 #include "flash/primitives.h"
@@ -57,6 +59,24 @@ std::optional<std::string> ReadPictureSlots(BinaryFile &start, const DrmRecords 
         slots.push_back({sides[k][0], sides[k][1], from, to - from});
     }
     return std::nullopt;
+}
+
+// The names in a folder, in lower case (a file system that ignores case
+// would open "5.GIF" as "5.gif"); nullopt when it cannot be listed.
+std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string &folder) {
+    std::error_code ec;
+    std::unordered_set<std::string> names;
+    std::filesystem::directory_iterator it(folder, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        for (char &c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        names.insert(std::move(name));
+    }
+    if (ec)
+        return std::nullopt;
+    return names;
 }
 
 bool Refuse(const std::string &message) {
@@ -126,11 +146,16 @@ bool DrmCompileTo(const std::string &outputPath) {
 
     WriteBE32(newOff, 0);
     WriteBE32(newOff, 0);
+    // An icon is its ".gif" when that opens, else its ".bmp". A ".gif" the
+    // listing does not hold is not tried: no failing open per ".bmp" icon.
+    const auto iconNames = ListFolderLower(icons);
     std::int64_t sum = 0;
     for (std::int32_t k = 1; k <= n; ++k) {
         const long number = static_cast<long>(r) + k;
-        std::optional<BinaryFile> icon =
-            BinaryFile::TryOpenRead(JoinPath(icons, NumberedFileName(number, ".gif")));
+        const std::string gifName = NumberedFileName(number, ".gif");
+        std::optional<BinaryFile> icon;
+        if (!iconNames || iconNames->contains(gifName))
+            icon = BinaryFile::TryOpenRead(JoinPath(icons, gifName));
         if (!icon)
             icon = BinaryFile::OpenRead(JoinPath(icons, NumberedFileName(number, ".bmp")));
         sum += icon->Size();

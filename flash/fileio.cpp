@@ -115,15 +115,17 @@ int CheckFault(FaultInjector::Op op, const std::string& path) {
 
 // ---- BinaryFile ----
 
-BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable)
+BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable,
+                       std::int64_t size)
     : file_(file), buffer_(TakeBuffer()), path_(std::move(path)),
-      recordSize_(recordSize), writable_(writable) {
+      recordSize_(recordSize), writable_(writable), size_(size) {
     std::setvbuf(file_, buffer_.get(), _IOFBF, StdioBufferSize);
 }
 
 BinaryFile::BinaryFile(BinaryFile&& other) noexcept
     : file_(other.file_), buffer_(std::move(other.buffer_)), path_(std::move(other.path_)),
-      recordSize_(other.recordSize_), writable_(other.writable_) {
+      recordSize_(other.recordSize_), writable_(other.writable_), position_(other.position_),
+      size_(other.size_) {
     other.file_ = nullptr;
 }
 
@@ -137,6 +139,8 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
         path_ = std::move(other.path_);
         recordSize_ = other.recordSize_;
         writable_ = other.writable_;
+        position_ = other.position_;
+        size_ = other.size_;
         other.file_ = nullptr;
     }
     return *this;
@@ -150,7 +154,8 @@ BinaryFile::~BinaryFile() {
 
 namespace {
 
-std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector::Op op) {
+std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector::Op op,
+                       std::int64_t* size = nullptr) {
     if (int err = CheckFault(op, path))
         throw IoError(IoCodeFromErrno(err), path);
     if (path.empty())
@@ -158,11 +163,17 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (!f)
         throw IoError(IoCodeFromErrno(errno), path);
-    // fopen succeeds on a folder for reading; the program wants files only.
-    struct stat st {};
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(f);
-        throw IoError(IoAccessDenied, path);
+    // fopen succeeds on a folder for reading (opening one for writing fails
+    // by itself); the program wants files only.
+    if (size) {
+        struct stat st {};
+        if (fstat(fileno(f), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) {
+                std::fclose(f);
+                throw IoError(IoAccessDenied, path);
+            }
+            *size = static_cast<std::int64_t>(st.st_size);
+        }
     }
     return f;
 }
@@ -170,8 +181,9 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
 } // namespace
 
 BinaryFile BinaryFile::OpenRead(const std::string& path, int recordSize) {
-    return BinaryFile(OpenChecked(path, "rb", FaultInjector::Op::OpenRead), path, recordSize,
-                      false);
+    std::int64_t size = -1;
+    std::FILE* f = OpenChecked(path, "rb", FaultInjector::Op::OpenRead, &size);
+    return BinaryFile(f, path, recordSize, false, size);
 }
 
 BinaryFile BinaryFile::OpenUpdate(const std::string& path, int recordSize) {
@@ -199,14 +211,19 @@ std::size_t BinaryFile::Read(std::span<std::uint8_t> into) {
     if (want == 0)
         return 0;
     std::size_t got = std::fread(into.data(), 1, want, file_);
-    if (got < want && std::ferror(file_))
+    if (got < want && std::ferror(file_)) {
+        position_ = -1;
         Fail(errno);
+    }
     std::size_t whole = got - got % static_cast<std::size_t>(recordSize_);
     if (whole != got) { // a partial record is not taken, nor left in the caller's buffer
-        std::fseek(file_, -static_cast<long>(got - whole), SEEK_CUR);
+        if (std::fseek(file_, -static_cast<long>(got - whole), SEEK_CUR) != 0)
+            position_ = -1;
         std::fill(into.begin() + static_cast<std::ptrdiff_t>(whole),
                   into.begin() + static_cast<std::ptrdiff_t>(got), std::uint8_t{0});
     }
+    if (position_ >= 0)
+        position_ += static_cast<std::int64_t>(whole);
     return whole;
 }
 
@@ -222,8 +239,12 @@ void BinaryFile::Write(std::span<const std::uint8_t> bytes) {
         throw IoError(IoAccessDenied, path_);
     if (int err = CheckFault(FaultInjector::Op::Write, path_))
         Fail(err);
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        position_ = -1;
         Fail(errno);
+    }
+    if (position_ >= 0)
+        position_ += static_cast<std::int64_t>(bytes.size());
 }
 
 void BinaryFile::Write(std::string_view text) {
@@ -234,18 +255,32 @@ void BinaryFile::Write(std::string_view text) {
 void BinaryFile::Seek(std::int64_t record) {
     if (record < 0)
         throw IoError(IoReadPastEnd, path_);
-    if (fseeko(file_, static_cast<off_t>(record * recordSize_), SEEK_SET) != 0)
+    const std::int64_t target = record * recordSize_;
+    // stdio asks the system even for a seek inside its buffer. Only a file
+    // that is just read may skip it: switching between reading and writing
+    // needs the seek.
+    if (!writable_ && target == position_)
+        return;
+    if (fseeko(file_, static_cast<off_t>(target), SEEK_SET) != 0) {
+        position_ = -1;
         Fail(errno);
+    }
+    position_ = target;
 }
 
 std::int64_t BinaryFile::Position() {
-    off_t pos = ftello(file_);
-    if (pos < 0)
-        Fail(errno);
-    return static_cast<std::int64_t>(pos) / recordSize_;
+    if (position_ < 0) {
+        off_t pos = ftello(file_);
+        if (pos < 0)
+            Fail(errno);
+        position_ = static_cast<std::int64_t>(pos);
+    }
+    return position_ / recordSize_;
 }
 
 std::int64_t BinaryFile::Size() {
+    if (!writable_ && size_ >= 0)
+        return size_ / recordSize_;
     // Buffered writes count too, so flush before asking the system.
     if (writable_ && std::fflush(file_) != 0)
         Fail(errno);

@@ -93,13 +93,19 @@ public:
     int RecordSize() const { return recordSize_; }
 
 private:
-    BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable);
+    BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable,
+               std::int64_t size = -1);
     void Fail(int err);
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::string path_;
     int recordSize_ = 1;
     bool writable_ = false;
+    // Kept by the class so that asking costs no system call: the position in
+    // bytes (-1 when not known), and the size in bytes of a file opened only
+    // for reading, taken when it was opened (-1 when not known).
+    std::int64_t position_ = 0;
+    std::int64_t size_ = -1;
 };
 
 // Reads a text file by the Conventions: integers as whitespace-delimited

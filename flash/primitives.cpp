@@ -1,5 +1,8 @@
 #include "flash/primitives.h"
 
+#include <algorithm>
+#include <bit>
+#include <span>
 #include <vector>
 
 namespace zantrel {
@@ -32,21 +35,49 @@ constexpr std::array<char, 512> MakePairTable() {
     return t;
 }
 
+// Index i holds the characters of a 16-bit load: the first one is its low
+// byte on a little-endian machine, its high byte on a big-endian one.
 constexpr std::array<std::int16_t, 65536> MakePairValueTable() {
     constexpr auto digits = MakeDigitTable();
+    constexpr bool little = std::endian::native == std::endian::little;
     std::array<std::int16_t, 65536> t{};
     for (int i = 0; i < 65536; ++i) {
-        const int hi = digits[i >> 8];
-        const int lo = digits[i & 0xFF];
+        const int first = little ? i & 0xFF : i >> 8;
+        const int second = little ? i >> 8 : i & 0xFF;
+        const int hi = digits[first];
+        const int lo = digits[second];
         t[i] = static_cast<std::int16_t>(hi < 0 || lo < 0 ? -1 : hi * 16 + lo);
     }
     return t;
+}
+
+constexpr std::array<std::uint16_t, 256> MakePairWords() {
+    constexpr auto pairs = MakePairTable();
+    constexpr bool little = std::endian::native == std::endian::little;
+    std::array<std::uint16_t, 256> t{};
+    for (int i = 0; i < 256; ++i) {
+        const auto first = static_cast<unsigned char>(pairs[2 * i]);
+        const auto second = static_cast<unsigned char>(pairs[2 * i + 1]);
+        t[i] = static_cast<std::uint16_t>(little ? first | second << 8 : first << 8 | second);
+    }
+    return t;
+}
+
+// Copies and sums move blocks of several stdio buffers: a request that large
+// goes mostly straight between the system and this buffer, not through
+// stdio's. Kept from call to call (a copy is made per icon).
+constexpr std::size_t BulkBufferSize = 4 * 64 * 1024;
+
+std::span<std::uint8_t> BulkBuffer() {
+    thread_local std::vector<std::uint8_t> buffer(BulkBufferSize);
+    return buffer;
 }
 
 } // namespace
 
 const std::array<std::int8_t, 256> HexDigitTable = MakeDigitTable();
 const std::array<char, 512> HexPairTable = MakePairTable();
+const std::array<std::uint16_t, 256> HexPairWords = MakePairWords();
 const std::array<std::int16_t, 65536> HexPairValueTable = MakePairValueTable();
 
 std::int32_t ReadBE32(BinaryFile& file) {
@@ -80,25 +111,28 @@ std::int32_t SwapBytes32(std::int32_t value) {
 
 void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
                    BinaryFile& target, bool limited) {
-    std::vector<std::uint8_t> buffer(CopyBufferSize);
+    const std::span<std::uint8_t> buffer = BulkBuffer();
     source.Seek(offset);
+    // fread comes back short only at the end of the file (a failure throws):
+    // no further read is asked for after a short one.
     if (!limited) {
         for (;;) {
             std::size_t got = source.Read(buffer);
-            if (got == 0)
+            target.Write(buffer.first(got));
+            if (got < buffer.size())
                 return;
-            target.Write(std::span(buffer.data(), got));
         }
     }
     if (length <= 0)
         return;
     std::int64_t left = length;
     while (left > 0) {
-        auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, CopyBufferSize));
-        std::size_t got = source.Read(std::span(buffer.data(), want));
+        auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer.size())));
+        std::size_t got = source.Read(buffer.first(want));
         if (got == 0)
             return;
-        target.Write(std::span(buffer.data(), got));
+        target.Write(buffer.first(got));
         left -= static_cast<std::int64_t>(got);
         if (got < want)
             return;
@@ -106,16 +140,17 @@ void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
 }
 
 int Checksum16(BinaryFile& file) {
-    std::vector<std::uint8_t> buffer(CopyBufferSize);
+    const std::span<std::uint8_t> buffer = BulkBuffer();
     std::uint32_t total = 0;
     for (;;) {
         std::size_t got = file.Read(buffer);
-        if (got == 0)
-            break;
+        // At most 255 * 256 Ki per block: no 32-bit overflow.
         std::uint32_t block = 0;
         for (std::size_t i = 0; i < got; ++i)
             block += buffer[i];
         total = (total + block) & 0xFFFFu;
+        if (got < buffer.size()) // the end of the file, as in CopyFileRange
+            break;
     }
     return static_cast<int>(total);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "flash/fileio.h"
 
@@ -38,12 +39,16 @@ std::array<char, 2> ByteToHexPair(std::uint8_t b);
 extern const std::array<std::int8_t, 256> HexDigitTable;
 // The two upper-case digits of every byte, "000102...FF".
 extern const std::array<char, 512> HexPairTable;
-// Two characters taken as one 16-bit index (first in the high byte): the
+// The same two digits as one 16-bit word in the machine's byte order, so that
+// one store writes both: memcpy(out, &HexPairWords[b], 2).
+extern const std::array<std::uint16_t, 256> HexPairWords;
+// Two characters loaded as one 16-bit word in the machine's byte order: the
 // byte they spell as upper-case hex digits, or -1. Decodes a pair per load.
 extern const std::array<std::int16_t, 65536> HexPairValueTable;
 inline int HexPairValue(const char* pair) {
-    return HexPairValueTable[(static_cast<unsigned>(static_cast<unsigned char>(pair[0])) << 8) |
-                             static_cast<unsigned char>(pair[1])];
+    std::uint16_t word;
+    std::memcpy(&word, pair, 2);
+    return HexPairValueTable[word];
 }
 
 } // namespace zantrel

@@ -21,6 +21,11 @@ namespace zantrel {
 namespace {
 
 constexpr std::size_t BodyBlockSize = 64 * 1024;
+// The body is read ahead, and a piece's bytes written, in blocks of several
+// stdio buffers: requests that large move mostly straight between the
+// caller's memory and the system, not copied through stdio's buffer.
+constexpr std::size_t ReadAheadSize = 4 * BodyBlockSize;
+constexpr std::size_t PendingSize = 4 * BodyBlockSize;
 // "S", type, count, 2 * 255 characters after the count: the longest line.
 constexpr std::size_t MaxRecordChars = 4 + 2 * 255;
 
@@ -64,7 +69,7 @@ private:
 // The flash file's body in large blocks, so that a line costs no read call.
 class BodyReader {
 public:
-    explicit BodyReader(BinaryFile& file) : file_(file), buf_(BodyBlockSize + MaxRecordChars + 2) {}
+    explicit BodyReader(BinaryFile& file) : file_(file), buf_(ReadAheadSize + MaxRecordChars + 2) {}
     // Makes at least n bytes available from Data() unless the file ends first;
     // returns how many are available.
     std::size_t Ensure(std::size_t n) {
@@ -152,13 +157,13 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
     long lineNumber = 0;
     bool inPiece = false;
     std::uint8_t bytes[256];
-    // Data bytes gather here and go to the piece a block at a time, not a
-    // write call per line.
-    std::vector<std::uint8_t> pending;
-    pending.reserve(BodyBlockSize);
+    // Data bytes are decoded straight into this block and go to the piece a
+    // block at a time, not a write call per line. It keeps room for a line.
+    std::vector<std::uint8_t> pending(PendingSize + sizeof bytes);
+    std::size_t pendingLength = 0;
     auto flush = [&] {
-        scratch.File().Write(pending);
-        pending.clear();
+        scratch.File().Write(std::span(pending.data(), pendingLength));
+        pendingLength = 0;
     };
 
     auto refuseLine = [&](const std::string& why) {
@@ -199,17 +204,36 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
             else if (!(endInView && chars == avail))
                 sound = false;
         }
-        // bytes: count, address, data, checksum; they sum to FF when sound.
-        int sum = 0;
+        // The line's bytes: count, address, data, checksum; they sum to FF
+        // when sound. Every type but 0 and 7 is a data line with a 4-byte
+        // address (its count is at least 5); its data go to the pending
+        // block, where they count once the line has proved sound.
+        const char type = static_cast<char>(line[1]);
+        const bool dataLine = type != '0' && type != '7';
+        unsigned sum = 0;
         if (sound) {
+            if (pendingLength + sizeof bytes > PendingSize)
+                flush();
+            const auto n = static_cast<std::size_t>(count);
+            const std::size_t head = std::min<std::size_t>(n, 5);
+            std::uint8_t* data = dataLine ? pending.data() + pendingLength : bytes + head;
+            const char* pairs = reinterpret_cast<const char*>(line) + 2;
             int bad = 0;
-            const char* text = reinterpret_cast<const char*>(line);
-            for (std::size_t i = 2, k = 0; i < chars; i += 2, ++k) {
-                const int value = HexPairValue(text + i);
+            for (std::size_t k = 0; k < head; ++k) {
+                const int value = HexPairValue(pairs + 2 * k);
                 bad |= value;
                 bytes[k] = static_cast<std::uint8_t>(value);
-                sum += bytes[k];
+                sum += static_cast<unsigned>(value);
             }
+            for (std::size_t k = head; k < n; ++k) {
+                const int value = HexPairValue(pairs + 2 * k);
+                bad |= value;
+                data[k - head] = static_cast<std::uint8_t>(value);
+                sum += static_cast<unsigned>(value);
+            }
+            const int checksum = HexPairValue(pairs + 2 * n);
+            bad |= checksum;
+            sum += static_cast<unsigned>(checksum);
             sound = bad >= 0;
         }
         if (!sound) {
@@ -219,7 +243,6 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
         if ((sum & 0xFF) != 0xFF)
             ++result.badChecksums;
 
-        const char type = static_cast<char>(line[1]);
         if (type == '0') {
             inPiece = true;
         } else if (type == '7') {
@@ -234,9 +257,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
             // Every other type is a data line with a 4-byte address; the data
             // start after the address, the last pair is the checksum.
             inPiece = true;
-            if (pending.size() + sizeof bytes > BodyBlockSize)
-                flush();
-            pending.insert(pending.end(), bytes + 5, bytes + count);
+            pendingLength += static_cast<std::size_t>(count) - 5;
             counter += 2.0 * count + 4;
             SetProgress(ProgressPercent(counter, total));
         }

@@ -36,6 +36,9 @@ constexpr std::size_t RamdldKeptEnd = 376;
 constexpr std::size_t InputBlockSize = 64 * 1024;
 constexpr std::size_t MaxS3LineChars = 2 * S3DataBytes + 16;
 constexpr std::size_t OutputBlockSize = InputBlockSize / S3DataBytes * MaxS3LineChars;
+// The read-back reads blocks of several stdio buffers: a request that large
+// goes mostly straight into its buffer, not through stdio's.
+constexpr std::size_t ReadAheadSize = 4 * InputBlockSize;
 
 std::string DisplayName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -61,29 +64,27 @@ std::array<std::uint8_t, TextFieldSize> TextField(std::string_view text) {
 
 // Writes one S3 line at out; returns its length. address advances by n.
 std::size_t PutS3Line(char* out, const std::uint8_t* data, int n, std::uint32_t& address) {
-    auto put = [&](std::size_t at, std::uint8_t b) {
-        out[at] = HexPairTable[2 * b];
-        out[at + 1] = HexPairTable[2 * b + 1];
-    };
+    // Both digits of a byte in one 16-bit store.
+    auto put = [](char* at, unsigned b) { std::memcpy(at, &HexPairWords[b & 0xFF], 2); };
     out[0] = 'S';
     out[1] = '3';
     unsigned sum = static_cast<unsigned>(n + 5);
-    put(2, static_cast<std::uint8_t>(n + 5));
+    put(out + 2, sum);
     for (int i = 0; i < 4; ++i) {
-        const auto b = static_cast<std::uint8_t>(address >> (24 - 8 * i));
-        put(4 + 2 * static_cast<std::size_t>(i), b);
+        const unsigned b = (address >> (24 - 8 * i)) & 0xFF;
+        put(out + 4 + 2 * i, b);
         sum += b;
     }
-    for (int i = 0; i < n; ++i) {
-        put(12 + 2 * static_cast<std::size_t>(i), data[i]);
+    char* at = out + 12;
+    for (int i = 0; i < n; ++i, at += 2) {
+        put(at, data[i]);
         sum += data[i];
     }
-    const std::size_t end = 12 + 2 * static_cast<std::size_t>(n);
-    put(end, static_cast<std::uint8_t>(255 - (sum & 0xFF)));
-    out[end + 2] = '\r';
-    out[end + 3] = '\n';
+    put(at, 255 - (sum & 0xFF));
+    at[2] = '\r';
+    at[3] = '\n';
     address += static_cast<std::uint32_t>(n);
-    return end + 4;
+    return static_cast<std::size_t>(at + 4 - out);
 }
 
 // Writes the S3 lines of a whole piece, counting its bytes for the progress.
@@ -109,7 +110,7 @@ void WriteSection(BinaryFile& piece, std::uint32_t address, BinaryFile& out, dou
 // The superfile read back in large blocks, one line at a time.
 class LineReader {
 public:
-    explicit LineReader(BinaryFile& file) : file_(file), buf_(InputBlockSize + MaxS3LineChars) {}
+    explicit LineReader(BinaryFile& file) : file_(file), buf_(ReadAheadSize + MaxS3LineChars) {}
     // The next line without its CR LF, and whether CR LF followed it; false at
     // the end of the file. A line runs at most MaxS3LineChars characters.
     bool Next(std::string_view& line, bool& crlf) {
@@ -161,9 +162,57 @@ std::string Hex32(std::uint32_t v) {
     return s;
 }
 
+// A section's source read in large blocks, summed as it is taken. The
+// block buffer is the caller's, so that sections share one.
+class SourceBlocks {
+public:
+    SourceBlocks(BinaryFile& file, std::vector<std::uint8_t>& buffer) : file_(file), buf_(buffer) {}
+    // Up to n (at most S3DataBytes) next bytes; fewer only at the end of the file.
+    std::size_t Take(std::size_t n, const std::uint8_t*& bytes) {
+        if (len_ - pos_ < n)
+            Fill();
+        bytes = buf_.data() + pos_;
+        const std::size_t got = std::min(n, len_ - pos_);
+        std::uint32_t sum = 0; // a local: the compiler may keep it in a register
+        for (std::size_t i = 0; i < got; ++i)
+            sum += bytes[i];
+        sum_ += sum;
+        pos_ += got;
+        return got;
+    }
+    bool AtEnd() {
+        if (pos_ == len_)
+            Fill();
+        return pos_ == len_;
+    }
+    // Sum of the bytes taken, modulo 65536.
+    std::uint32_t Sum() const { return sum_ & 0xFFFFu; }
+
+private:
+    void Fill() {
+        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+        len_ -= pos_;
+        pos_ = 0;
+        // A short read is the end of the file: nothing is asked for after it.
+        if (!eof_) {
+            const std::size_t want = buf_.size() - len_;
+            const std::size_t got = file_.Read(std::span(buf_.data() + len_, want));
+            eof_ = got < want;
+            len_ += got;
+        }
+    }
+    BinaryFile& file_;
+    std::vector<std::uint8_t>& buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool eof_ = false;
+    std::uint32_t sum_ = 0;
+};
+
 // Checks one section: its start line, S3 lines whose data are the source's
-// bytes at contiguous addresses from start, and its end line.
-std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
+// bytes at contiguous addresses from start, and its end line. Every line is
+// decoded on its own and its bytes compared with the source's.
+std::optional<std::string> VerifySection(LineReader& lines, SourceBlocks& source,
                                          std::uint32_t start, bool last,
                                          const std::string& sourceName) {
     std::string_view line;
@@ -172,25 +221,24 @@ std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
     if (!lines.Next(line, crlf) || line != SectionStartLine || !crlf)
         return at() + "the section of " + sourceName + " does not open with its start line";
     std::uint32_t address = start;
-    std::uint8_t expected[S3DataBytes];
     std::uint8_t bytes[S3DataBytes + 6];
     for (;;) {
         if (!lines.Next(line, crlf))
             return "the file ends inside the section of " + sourceName;
         if (line.size() >= 2 && line[0] == 'S' && line[1] == '7')
             break;
-        if (line.size() < 14 || line.size() % 2 != 0 || line[0] != 'S' || line[1] != '3' || !crlf)
+        if (line.size() < 14 || line.size() % 2 != 0 || line[0] != 'S' || line[1] != '3' || !crlf ||
+            (line.size() - 2) / 2 > sizeof bytes)
             return at() + "not an S3 line of the written form";
-        std::size_t k = 0;
+        const std::size_t k = (line.size() - 2) / 2;
+        const char* text = line.data() + 2;
         unsigned sum = 0;
-        if ((line.size() - 2) / 2 > sizeof bytes)
-            return at() + "not an S3 line of the written form";
         int bad = 0;
-        for (std::size_t i = 2; i < line.size(); i += 2, ++k) {
-            const int value = HexPairValue(line.data() + i);
+        for (std::size_t i = 0; i < k; ++i) {
+            const int value = HexPairValue(text + 2 * i);
             bad |= value;
-            bytes[k] = static_cast<std::uint8_t>(value);
-            sum += bytes[k];
+            bytes[i] = static_cast<std::uint8_t>(value);
+            sum += static_cast<unsigned>(value);
         }
         if (bad < 0)
             return at() + "not an S3 line of the written form";
@@ -204,12 +252,13 @@ std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
                                           (std::uint32_t{bytes[3]} << 8) | bytes[4];
         if (lineAddress != address)
             return at() + "address " + Hex32(lineAddress) + ", expected " + Hex32(address);
-        const std::size_t got = source.Read(std::span(expected, static_cast<std::size_t>(n)));
+        const std::uint8_t* expected = nullptr;
+        const std::size_t got = source.Take(static_cast<std::size_t>(n), expected);
         if (got != static_cast<std::size_t>(n) || std::memcmp(expected, bytes + 5, got) != 0)
             return at() + "its data differ from " + sourceName;
         address += static_cast<std::uint32_t>(n);
     }
-    if (!source.Eof())
+    if (!source.AtEnd())
         return at() + "the section of " + sourceName + " ends before all its bytes";
     if (line != SectionEndLine || crlf == last)
         return at() + "the section of " + sourceName + " does not close with its end line";
@@ -218,9 +267,10 @@ std::optional<std::string> VerifySection(LineReader& lines, BinaryFile& source,
     return std::nullopt;
 }
 
+// The header's own fields; its two checksums are checked against the bytes
+// the sections compared (VerifySuperfile), so each source is read only once.
 std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile& header,
-                                        const std::string& ramdldPath,
-                                        const std::string& compiledPath) {
+                                        BinaryFile& compiled) {
     std::vector<std::uint8_t> source(FlashHeaderSize);
     if (header.Read(source) != source.size() ||
         std::memcmp(source.data(), written, source.size()) != 0)
@@ -228,11 +278,6 @@ std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile&
     if (written[PieceCountOffset] != 2)
         return std::string("the piece count is not 2");
 
-    BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
-    if (GetLE32(written + RamdldChecksumOffset) != static_cast<std::uint32_t>(Checksum16(ramdld)))
-        return std::string("the RAMDLD checksum in the header is wrong");
-    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
-    const auto drmSum = static_cast<std::uint32_t>(Checksum16(compiled));
     std::uint8_t first[16] = {};
     compiled.Seek(0);
     compiled.Read(first);
@@ -244,8 +289,6 @@ std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile&
         return std::string("the DRM end address does not match the code group's size");
     if (std::memcmp(slot + 8, first, 16) != 0)
         return std::string("the DRM slot's first 16 bytes differ from the code group's");
-    if (GetLE32(slot + 24) != drmSum)
-        return std::string("the DRM checksum in the header is wrong");
     for (std::int64_t i = ClearedFrom; i < ClearedTo; ++i)
         if ((i < DrmSlotOffset || i >= DrmSlotOffset + SlotSize) && written[i] != 0)
             return std::string("a code-group slot other than the DRM's is not empty");
@@ -301,10 +344,14 @@ void PrepareHeader(const std::string& compiledPath) {
     BinaryFile header = BinaryFile::OpenUpdate(JoinPath(folder, HeaderFileName));
 
     BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
-    const auto drmSum = static_cast<std::uint32_t>(Checksum16(compiled));
+    // The first 16 bytes, then the sum of the rest: one pass over the file.
+    // A code group shorter than 16 bytes leaves zeros, which add nothing.
     std::uint8_t first[16] = {};
-    compiled.Seek(0);
     compiled.Read(first);
+    std::uint32_t drmSum = static_cast<std::uint32_t>(Checksum16(compiled));
+    for (const std::uint8_t b : first)
+        drmSum += b;
+    drmSum &= 0xFFFFu;
     const auto drmSize = static_cast<std::uint32_t>(compiled.Size());
     compiled.Close();
 
@@ -352,18 +399,27 @@ std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
     if (file.Read(written) != written.size())
         return std::string("the file is shorter than a flash header");
     BinaryFile header = BinaryFile::OpenRead(headerPath);
-    if (auto wrong = VerifyHeader(written.data(), header, ramdldPath, compiledPath))
+    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
+    if (auto wrong = VerifyHeader(written.data(), header, compiled))
         return wrong;
     const auto ramdldStart = GetLE32(written.data() + RamdldEntryOffset);
     const auto drmStart = GetLE32(written.data() + DrmSlotOffset);
 
     LineReader lines(file);
     BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
-    if (auto wrong = VerifySection(lines, ramdld, ramdldStart, false, "the RAMDLD"))
+    std::vector<std::uint8_t> sourceBuffer(ReadAheadSize);
+    SourceBlocks ramdldBytes(ramdld, sourceBuffer);
+    if (auto wrong = VerifySection(lines, ramdldBytes, ramdldStart, false, "the RAMDLD"))
         return wrong;
-    BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
-    if (auto wrong = VerifySection(lines, compiled, drmStart, true, "the DRM code group"))
+    // The sections matched their sources byte for byte, and took all of them.
+    if (GetLE32(written.data() + RamdldChecksumOffset) != ramdldBytes.Sum())
+        return std::string("the RAMDLD checksum in the header is wrong");
+    compiled.Seek(0);
+    SourceBlocks compiledBytes(compiled, sourceBuffer);
+    if (auto wrong = VerifySection(lines, compiledBytes, drmStart, true, "the DRM code group"))
         return wrong;
+    if (GetLE32(written.data() + DrmSlotOffset + 24) != compiledBytes.Sum())
+        return std::string("the DRM checksum in the header is wrong");
     return std::nullopt;
 }
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -72,6 +74,49 @@ constexpr auto Reduce6 = ReduceTable<63>();
 static_assert(Expand5[1] == 8 && Expand5[31] == 255 && Expand6[1] == 4 && Expand6[63] == 255);
 static_assert(Reduce5[8] == 1 && Reduce6[4] == 1 && Reduce5[255] == 31);
 
+// Colour channels straight from the pixel's bytes (high byte RRRRRGGG, low
+// byte GGGBBBBB): one lookup each.
+constexpr std::array<std::uint8_t, 256> RedOfHigh = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v)
+        t[v] = Expand5[v >> 3];
+    return t;
+}();
+constexpr std::array<std::uint8_t, 256> BlueOfLow = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v)
+        t[v] = Expand5[v & 0x1F];
+    return t;
+}();
+
+// Each reduced channel already in its place in the raw pixel, as the 16-bit
+// word that stores its big-endian bytes in the machine's order: a pixel is
+// the OR of three lookups and one store.
+template <unsigned Max, unsigned Shift>
+constexpr std::array<std::uint16_t, 256> ReducedWordTable() {
+    constexpr auto reduce = ReduceTable<Max>();
+    std::array<std::uint16_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) {
+        const unsigned field = unsigned{reduce[v]} << Shift;
+        t[v] = static_cast<std::uint16_t>(std::endian::native == std::endian::little
+                                              ? (field >> 8) | ((field & 0xFF) << 8)
+                                              : field);
+    }
+    return t;
+}
+constexpr auto RedWord = ReducedWordTable<31, 11>();
+constexpr auto GreenWord = ReducedWordTable<63, 5>();
+constexpr auto BlueWord = ReducedWordTable<31, 0>();
+
+// One raw pixel (two big-endian bytes) as BMP blue, green, red.
+inline void PutColour(std::uint8_t* out, const std::uint8_t* in) {
+    const unsigned high = in[0];
+    const unsigned low = in[1];
+    out[0] = BlueOfLow[low];
+    out[1] = Expand6[((high & 7) << 3) | (low >> 5)];
+    out[2] = RedOfHigh[high];
+}
+
 // Working buffers kept from picture to picture (each at most 195 KB, for
 // 255 x 255): fresh ones would be faulted in and handed back every time.
 std::vector<std::uint8_t>& WorkBuffer(int which) {
@@ -125,22 +170,45 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
         // most-significant-first bit stream: pixel p is bit 7 - p % 8 of byte p / 8.
         const std::uint8_t* mask = source.data() + 2 * pixels;
         // Laid out as the BMP stores it: bottom row first, padding included
-        // (left zero); raw rows run top-down.
+        // (zero); raw rows run top-down. Every other byte is written below.
         std::vector<std::uint8_t>& picture = WorkBuffer(1);
-        picture.assign(static_cast<std::size_t>(imageSize), 0);
+        picture.resize(static_cast<std::size_t>(imageSize));
+        const std::uint8_t replacer[3] = {blue, green, red};
+        const std::uint8_t* in = source.data();
+        std::size_t p = 0; // pixel number, which is its bit in the mask
         for (int r = 0; r < height; ++r) {
-            const std::uint8_t* in = source.data() + static_cast<std::size_t>(r) * 2 * width;
             std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
-            std::size_t p = static_cast<std::size_t>(r) * width;
-            for (int c = 0; c < width; ++c, ++p, in += 2, out += 3) {
-                const unsigned pixel = (unsigned{in[0]} << 8) | in[1];
-                // All ones for a transparent pixel: a select without a branch.
-                const unsigned bit = (mask[p >> 3] >> (7 - (p & 7))) & 1u;
-                const auto keep = static_cast<std::uint8_t>(0u - bit);
-                const auto own = static_cast<std::uint8_t>(~keep);
-                out[0] = static_cast<std::uint8_t>((blue & keep) | (Expand5[pixel & 0x1F] & own));
-                out[1] = static_cast<std::uint8_t>((green & keep) | (Expand6[(pixel >> 5) & 0x3F] & own));
-                out[2] = static_cast<std::uint8_t>((red & keep) | (Expand5[pixel >> 11] & own));
+            std::fill(out + 3 * width, out + rowSize, std::uint8_t{0});
+            int c = 0;
+            while (c < width) {
+                if ((p & 7) == 0 && c + 8 <= width) {
+                    // Eight pixels of one mask byte, most often all opaque.
+                    const unsigned m = mask[p >> 3];
+                    if (m == 0) {
+                        for (int i = 0; i < 8; ++i)
+                            PutColour(out + 3 * i, in + 2 * i);
+                    } else {
+                        for (int i = 0; i < 8; ++i) {
+                            if ((m >> (7 - i)) & 1u)
+                                std::memcpy(out + 3 * i, replacer, 3);
+                            else
+                                PutColour(out + 3 * i, in + 2 * i);
+                        }
+                    }
+                    c += 8;
+                    p += 8;
+                    in += 16;
+                    out += 24;
+                    continue;
+                }
+                if ((mask[p >> 3] >> (7 - (p & 7))) & 1u)
+                    std::memcpy(out, replacer, 3);
+                else
+                    PutColour(out, in);
+                ++c;
+                ++p;
+                in += 2;
+                out += 3;
             }
         }
         bmp.Write(picture);
@@ -166,43 +234,63 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
         const std::int64_t rowSize = BmpRowSize(width);
         const std::size_t pixelBytes = 2 * static_cast<std::size_t>(width) * height;
         std::vector<std::uint8_t>& bmpRow = WorkBuffer(0);
-        bmpRow.resize(static_cast<std::size_t>(rowSize));
         // The whole raw picture (at most 255 x 255, so bounded), pixels then
         // mask, written in one piece: seeking per row would cost a system
         // call each.
         std::vector<std::uint8_t>& picture = WorkBuffer(1);
-        picture.assign(static_cast<std::size_t>(RawPictureSize(width, height)), 0);
+        picture.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
+        // Every pixel byte is written below; mask bytes are ORed into.
         std::uint8_t* mask = picture.data() + pixelBytes;
+        std::fill(mask, picture.data() + picture.size(), std::uint8_t{0});
+        // The colour to find, as the low three bytes of a 4-byte load.
+        const std::uint8_t keyBytes[4] = {blue, green, red, 0};
+        const std::uint8_t keyMaskBytes[4] = {0xFF, 0xFF, 0xFF, 0};
+        std::uint32_t key = 0;
+        std::uint32_t keyMask = 0;
+        std::memcpy(&key, keyBytes, 4);
+        std::memcpy(&keyMask, keyMaskBytes, 4);
+        // One byte more than a row, so the last pixel's 4-byte load stays inside.
+        bmpRow.resize(static_cast<std::size_t>(rowSize) + 1);
+        const std::span<std::uint8_t> rowBytes(bmpRow.data(), static_cast<std::size_t>(rowSize));
         // The BMP is read front to back (bottom row first, padding included)
         // and each raw row is placed at its own offset, so the input is never
         // read backwards.
         bmp.Seek(BmpHeaderSize);
         for (int i = 0; i < height; ++i) {
             const int r = height - 1 - i; // raw row, counted from the top
-            ReadOrZero(bmp, bmpRow);
+            ReadOrZero(bmp, rowBytes);
             std::uint8_t* rawRow = picture.data() + static_cast<std::size_t>(r) * 2 * width;
-            // The row's mask bits gather in bits and go out a byte at a time;
-            // a byte shared with the next row is completed by it (mask bytes
-            // are only ever ORed into).
-            std::size_t p = static_cast<std::size_t>(r) * width;
-            unsigned bits = 0;
-            for (int c = 0; c < width; ++c, ++p) {
-                const std::uint8_t b = bmpRow[3 * c];
-                const std::uint8_t g = bmpRow[3 * c + 1];
-                const std::uint8_t rd = bmpRow[3 * c + 2];
+            // One pixel: its raw word is stored, its transparency returned;
+            // both pointers move on.
+            const std::uint8_t* in = bmpRow.data();
+            std::uint8_t* out = rawRow;
+            auto convert = [&] {
+                std::uint32_t colour;
+                std::memcpy(&colour, in, 4);
+                const auto pixel =
+                    static_cast<std::uint16_t>(RedWord[in[2]] | GreenWord[in[1]] | BlueWord[in[0]]);
+                std::memcpy(out, &pixel, 2);
+                in += 3;
+                out += 2;
                 // Transparency is decided on the 8-bit colour, before reduction.
-                bits = (bits << 1) | static_cast<unsigned>((b == blue) & (g == green) & (rd == red));
-                if ((p & 7) == 7) {
-                    mask[p >> 3] |= static_cast<std::uint8_t>(bits);
-                    bits = 0;
-                }
-                const unsigned pixel =
-                    (unsigned{Reduce5[rd]} << 11) | (unsigned{Reduce6[g]} << 5) | Reduce5[b];
-                rawRow[2 * c] = static_cast<std::uint8_t>(pixel >> 8);
-                rawRow[2 * c + 1] = static_cast<std::uint8_t>(pixel);
+                return static_cast<unsigned>((colour & keyMask) == key);
+            };
+            // Mask bit of pixel p: bit 7 - p % 8 of byte p / 8. A byte shared
+            // with the next row is completed by it (mask bytes are only ever
+            // ORed into); whole bytes inside the row are built eight pixels
+            // at a time.
+            std::size_t p = static_cast<std::size_t>(r) * width;
+            int c = 0;
+            for (; c < width && (p & 7) != 0; ++c, ++p)
+                mask[p >> 3] |= static_cast<std::uint8_t>(convert() << (7 - (p & 7)));
+            for (; c + 8 <= width; c += 8, p += 8) {
+                unsigned bits = 0;
+                for (int j = 0; j < 8; ++j)
+                    bits = (bits << 1) | convert();
+                mask[p >> 3] = static_cast<std::uint8_t>(bits);
             }
-            if ((p & 7) != 0) // p is one past the row's last pixel
-                mask[(p - 1) >> 3] |= static_cast<std::uint8_t>(bits << (8 - (p & 7)));
+            for (; c < width; ++c, ++p)
+                mask[p >> 3] |= static_cast<std::uint8_t>(convert() << (7 - (p & 7)));
         }
         raw.Write(picture);
     }

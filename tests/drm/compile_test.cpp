@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "drm/drmpack.h"
 #include "drmfixture.h"
 #include "flash/fileio.h"
@@ -157,6 +160,26 @@ TEST(DrmCompile, GifIsTakenBeforeBmpAndAMissingIconFailsWithoutOutput) {
     }
     EXPECT_EQ(ReadAll(folder / "out.bin"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(NoTemporaryLeft(folder));
+}
+
+// A ".gif" that is there only in another case, or that is a folder, does not
+// open as the icon: its ".bmp" is taken, as when no ".gif" is there at all.
+TEST(DrmCompile, GifThatDoesNotOpenFallsBackToBmp) {
+    TempFolder folder;
+    Decompiled(folder, TwoIconBasic());
+    const std::string icons = State().icons1Dir;
+    std::remove((icons + "/1.gif").c_str());
+    std::remove((icons + "/2.gif").c_str());
+    std::filesystem::create_directory(icons + "/1.gif");
+    WriteAll(icons + "/1.bmp", std::vector<std::uint8_t>(16, 0x55));
+    WriteAll(icons + "/2.GIF", std::vector<std::uint8_t>(32, 0x77));
+    WriteAll(icons + "/2.bmp", std::vector<std::uint8_t>(32, 0x66));
+    ASSERT_TRUE(DrmCompile());
+    const std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
+    EXPECT_EQ(Slice(out, 560, 16), std::vector<std::uint8_t>(16, 0x55));
+    // Where names are matched without regard to case, 2.GIF is the icon.
+    const bool caseBlind = std::filesystem::exists(icons + "/2.gif");
+    EXPECT_EQ(Slice(out, 576, 32), std::vector<std::uint8_t>(32, caseBlind ? 0x77 : 0x66));
 }
 
 // An edited picture that does not fit is refused before the output exists;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "flash/fileio.h"
@@ -131,6 +132,82 @@ TEST(HexDigits, PairsDigitsAndLowerCaseQuirk) {
     }
     EXPECT_EQ(HexDigitTable['a'], -1);
     EXPECT_EQ(HexDigitTable['G'], -1);
+}
+
+TEST(Primitives, HexPairWordsAndPairValues) {
+    char text[2];
+    std::memcpy(text, &HexPairWords[0xA7], 2);
+    EXPECT_EQ(std::string(text, 2), "A7");
+    std::memcpy(text, &HexPairWords[0x0F], 2);
+    EXPECT_EQ(std::string(text, 2), "0F");
+    EXPECT_EQ(HexPairValue("A7"), 0xA7);
+    EXPECT_EQ(HexPairValue("FF"), 255);
+    EXPECT_EQ(HexPairValue("00"), 0);
+    EXPECT_EQ(HexPairValue("0F"), 15);
+    EXPECT_EQ(HexPairValue("F0"), 240);
+    for (const char* bad : {"a7", "7a", "G0", "0G", "\r\n", "0\r", " 1", "1 ", "/0", ":0", "@0"})
+        EXPECT_EQ(HexPairValue(bad), -1) << bad;
+    int valid = 0;
+    for (int first = 0; first < 256; ++first)
+        for (int second = 0; second < 256; ++second) {
+            const char pair[2] = {static_cast<char>(first), static_cast<char>(second)};
+            valid += HexPairValue(pair) >= 0;
+        }
+    EXPECT_EQ(valid, 256); // upper-case digits only
+}
+
+// The position is kept without asking the system; it must stay right across
+// reads, seeks to where the file already is, writes and half records.
+TEST(BinaryFile, PositionStaysRightAcrossSeeksReadsAndWrites) {
+    TempFolder tmp;
+    WriteAll(tmp / "p.bin", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9});
+    BinaryFile f = BinaryFile::OpenRead(tmp / "p.bin");
+    f.Seek(0); // where it is already
+    Bytes three(3, 0);
+    EXPECT_EQ(f.Read(three), 3u);
+    f.Seek(3);
+    EXPECT_EQ(f.Read(three), 3u);
+    EXPECT_EQ(three, (Bytes{4, 5, 6}));
+    EXPECT_EQ(f.Position(), 6);
+    f.Seek(1);
+    EXPECT_EQ(f.Read(three), 3u);
+    EXPECT_EQ(three, (Bytes{2, 3, 4}));
+    f.Seek(9);
+    EXPECT_TRUE(f.Eof());
+    EXPECT_EQ(f.Read(three), 0u);
+    f.Seek(7);
+    EXPECT_FALSE(f.Eof());
+    EXPECT_EQ(f.Read(three), 2u);
+    EXPECT_EQ(f.Position(), 9);
+
+    BinaryFile u = BinaryFile::Create(tmp / "u.bin");
+    u.Write(Bytes{1, 2, 3, 4, 5});
+    EXPECT_EQ(u.Position(), 5);
+    EXPECT_EQ(u.Size(), 5);
+    u.Seek(5); // a written file seeks even in place: reading follows
+    EXPECT_EQ(u.Read(three), 0u);
+    u.Seek(1);
+    u.Write(Bytes{9});
+    EXPECT_EQ(u.Position(), 2);
+    u.Seek(2);
+    EXPECT_EQ(u.Read(three), 3u);
+    EXPECT_EQ(three, (Bytes{3, 4, 5}));
+    u.Seek(0);
+    EXPECT_EQ(u.Read(three), 3u);
+    EXPECT_EQ(three, (Bytes{1, 9, 3}));
+    u.Close();
+    EXPECT_EQ(ReadAll(tmp / "u.bin"), (Bytes{1, 9, 3, 4, 5}));
+
+    // Words: a half record read is given back, and the position stays whole.
+    BinaryFile w = BinaryFile::OpenRead(tmp / "p.bin", 4);
+    Bytes eight(8, 0);
+    EXPECT_EQ(w.Read(eight), 8u);
+    EXPECT_EQ(w.Position(), 2);
+    w.Seek(2);
+    Bytes word(4, 0);
+    EXPECT_EQ(w.Read(word), 0u);
+    EXPECT_EQ(w.Position(), 2);
+    EXPECT_TRUE(w.Eof());
 }
 
 TEST(BinaryFile, RecordSizesCountWholeRecords) {

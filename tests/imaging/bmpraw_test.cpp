@@ -172,6 +172,54 @@ TEST(RawToBmp, MaskBitsRunAcrossRowsFromTheTop) {
     EXPECT_EQ(ReadAll(tmp / "t.bmp"), bmp);
 }
 
+// Mask bytes wholly inside a row (all clear, all set, mixed) and bytes shared
+// by two rows, in both directions, against the plain per-pixel rule.
+TEST(Conversion, MaskBytesInsideAndAcrossRowsAgreeWithEachPixel) {
+    TempFolder tmp;
+    for (const int width : {1, 7, 8, 13, 17, 24}) {
+        SCOPED_TRACE(width);
+        const int height = 5;
+        const int count = width * height;
+        std::vector<std::uint16_t> pixels;
+        std::uint32_t seed = 12345u + static_cast<std::uint32_t>(width);
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            pixels.push_back(static_cast<std::uint16_t>(seed >> 16));
+        }
+        // Transparent: a run of 8 from pixel 8, the odd pixels of 16..23 and pixel 30.
+        auto transparent = [](int i) {
+            return (i >= 8 && i < 16) || (i >= 16 && i < 24 && i % 2 == 1) || i == 30;
+        };
+        std::vector<std::uint16_t> mask(static_cast<std::size_t>((count + 15) / 16), 0);
+        for (int i = 0; i < count; ++i)
+            if (transparent(i))
+                mask[static_cast<std::size_t>(i / 16)] |= static_cast<std::uint16_t>(0x8000u >> (i % 16));
+        WriteAll(tmp / "p.raw", Raw(pixels, mask));
+        RawToBmp(tmp / "p.raw", width, height, tmp / "p.bmp", 10, 20, 30);
+
+        const Bytes bmp = ReadAll(tmp / "p.bmp");
+        const std::size_t rowSize = static_cast<std::size_t>((3 * width + 3) / 4 * 4);
+        ASSERT_EQ(bmp.size(), 54 + rowSize * height);
+        std::vector<std::uint16_t> back;
+        for (int i = 0; i < count; ++i) {
+            const int r = i / width;
+            const int c = i % width;
+            const std::size_t at = 54 + rowSize * static_cast<std::size_t>(height - 1 - r) + 3 * static_cast<std::size_t>(c);
+            const unsigned p = pixels[static_cast<std::size_t>(i)];
+            const Bytes want = transparent(i)
+                                   ? Bytes{10, 20, 30}
+                                   : Bytes{static_cast<std::uint8_t>(((p & 31) * 255 + 15) / 31),
+                                           static_cast<std::uint8_t>((((p >> 5) & 63) * 255 + 31) / 63),
+                                           static_cast<std::uint8_t>(((p >> 11) * 255 + 15) / 31)};
+            ASSERT_EQ(Slice(bmp, at, 3), want) << "pixel " << i;
+            // 10, 20, 30 is no expanded colour: only the transparent pixels match it.
+            back.push_back(transparent(i) ? Rgb565(4, 5, 1) : static_cast<std::uint16_t>(p));
+        }
+        BmpToRaw(tmp / "p.bmp", tmp / "back.raw", 10, 20, 30);
+        EXPECT_EQ(ReadAll(tmp / "back.raw"), Raw(back, mask));
+    }
+}
+
 TEST(Conversion, EveryComponentValueRoundTrips) {
     TempFolder tmp;
     // 64 x 2: every 6-bit green, every 5-bit red and blue, twice over.
