@@ -152,7 +152,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
     BodyResult result;
     Scratch scratch(tempPath);
     BodyReader body(flash);
-    const double total = static_cast<double>(flash.Size());
+    ProgressMeter progress(static_cast<double>(flash.Size()));
     double counter = FlashHeaderSize;
     long lineNumber = 0;
     bool inPiece = false;
@@ -259,7 +259,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
             inPiece = true;
             pendingLength += static_cast<std::size_t>(count) - 5;
             counter += 2.0 * count + 4;
-            SetProgress(ProgressPercent(counter, total));
+            progress.Update(counter);
         }
         body.Skip(chars + (lineEnd ? 2 : 0));
     }

@@ -89,7 +89,7 @@ std::size_t PutS3Line(char* out, const std::uint8_t* data, int n, std::uint32_t&
 
 // Writes the S3 lines of a whole piece, counting its bytes for the progress.
 void WriteSection(BinaryFile& piece, std::uint32_t address, BinaryFile& out, double& counter,
-                  double total) {
+                  ProgressMeter& progress) {
     std::vector<std::uint8_t> input(InputBlockSize);
     std::vector<char> text(OutputBlockSize);
     for (;;) {
@@ -101,7 +101,7 @@ void WriteSection(BinaryFile& piece, std::uint32_t address, BinaryFile& out, dou
             const int n = static_cast<int>(std::min<std::size_t>(S3DataBytes, got - at));
             used += PutS3Line(text.data() + used, input.data() + at, n, address);
             counter += n;
-            SetProgress(ProgressPercent(counter, total));
+            progress.Update(counter);
         }
         out.Write(std::string_view(text.data(), used));
     }
@@ -462,17 +462,17 @@ bool WriteSuperfile() {
 
         BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
         BinaryFile image = BinaryFile::OpenRead(compiled.TempPath());
-        const double total = static_cast<double>(image.Size() + ramdld.Size());
+        ProgressMeter progress(static_cast<double>(image.Size() + ramdld.Size()));
         double counter = FlashHeaderSize;
         out.Write(SectionStartLine);
         out.Write("\r\n");
-        WriteSection(ramdld, ramdldAddress, out, counter, total);
+        WriteSection(ramdld, ramdldAddress, out, counter, progress);
         ramdld.Close();
         out.Write(SectionEndLine);
         out.Write("\r\n");
         out.Write(SectionStartLine);
         out.Write("\r\n");
-        WriteSection(image, drmAddress, out, counter, total);
+        WriteSection(image, drmAddress, out, counter, progress);
         image.Close();
         out.Write(SectionEndLine); // the file ends without a line end
         out.Close();

@@ -66,6 +66,15 @@ void CloseMainWindow() { g_sink->CloseMainWindow(); }
 
 void SetMenuItemEnabled(MenuItem item, bool on) { g_sink->SetMenuItemEnabled(item, on); }
 
+void ProgressMeter::Report(double part) {
+    const int percent = ProgressPercent(part, whole_);
+    SetProgress(percent);
+    // The next value comes once part / whole passes percent + 0.5; a part
+    // right on a half that rounded down to even changes with the next step.
+    const double threshold = (percent + 0.5) * whole_ / 100.0;
+    next_ = threshold > part ? threshold : std::nextafter(part, HUGE_VAL);
+}
+
 int ProgressPercent(double part, double whole) {
     if (whole == 0)
         return 0;

@@ -42,4 +42,21 @@ void SetMenuItemEnabled(MenuItem item, bool on);
 // part / whole as a percentage, rounded to the nearest integer, halves to even.
 int ProgressPercent(double part, double whole);
 
+// For loops that advance by many small steps (an S-record line each): works
+// out the percentage only when it can have changed, so a 40 MB file costs
+// about a hundred progress calls, not one per line.
+class ProgressMeter {
+public:
+    explicit ProgressMeter(double whole) : whole_(whole) {}
+    void Update(double part) {
+        if (part >= next_)
+            Report(part);
+    }
+
+private:
+    void Report(double part);
+    double whole_;
+    double next_ = 0;
+};
+
 } // namespace zantrel

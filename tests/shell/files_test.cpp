@@ -184,5 +184,34 @@ TEST(Progress, PercentRoundsHalvesToEvenAndRepeatsAreDropped) {
     EXPECT_EQ(ui.progress, (std::vector<int>{0, 25, 50, 75, 75}));
 }
 
+TEST(ProgressMeter, GivesEveryValueOncePerPercentNotPerStep) {
+    // Steps of odd sizes, as S-record lines of a superfile come: the meter
+    // must show exactly the values a per-step computation would, in order.
+    const double whole = 1'000'003;
+    std::vector<int> expected;
+    {
+        test::RecordingUi ui;
+        ShowProgress(true);
+        for (double part = 8172; part < whole + 9000; part += 137)
+            SetProgress(ProgressPercent(part, whole));
+        expected = ui.progress;
+    }
+    test::RecordingUi ui;
+    ShowProgress(true);
+    ProgressMeter meter(whole);
+    for (double part = 8172; part < whole + 9000; part += 137)
+        meter.Update(part);
+    EXPECT_EQ(ui.progress, expected);
+    EXPECT_EQ(ui.progress.front(), 1);
+    EXPECT_EQ(ui.progress.back(), 101);
+
+    // Right on a half that rounds down to even: the next step moves on.
+    test::RecordingUi halves;
+    ProgressMeter half(8);
+    for (int part = 0; part <= 8; ++part)
+        half.Update(part);
+    EXPECT_EQ(halves.progress, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 100}));
+}
+
 } // namespace
 } // namespace zantrel
