@@ -152,17 +152,13 @@ bool DrmCompileTo(const std::string &outputPath) {
     std::int64_t sum = 0;
     for (std::int32_t k = 1; k <= n; ++k) {
         const long number = static_cast<long>(r) + k;
-        const std::string gifName = NumberedFileName(number, ".gif");
-        std::optional<BinaryFile> icon;
-        if (!iconNames || iconNames->contains(gifName))
-            icon = BinaryFile::TryOpenRead(JoinPath(icons, gifName));
-        if (!icon)
-            icon = BinaryFile::OpenRead(JoinPath(icons, NumberedFileName(number, ".bmp")));
-        sum += icon->Size();
+        const bool listedGif = !iconNames || iconNames->contains(NumberedFileName(number, ".gif"));
+        BinaryFile icon = OpenIconFile(icons, number, listedGif).file;
+        sum += icon.Size();
         if (startSize + sum > std::numeric_limits<std::int32_t>::max())
             return RefuseRunning("The icons make the DRM code group larger than 2 GiB.");
-        CopyFileRange(*icon, 0, 0, out, false);
-        icon->Close();
+        CopyFileRange(icon, 0, 0, out, false);
+        icon.Close();
         WriteBE32(newOff, static_cast<std::int32_t>(sum));
         SetProgress(ProgressPercent(k, total));
     }

@@ -14,11 +14,6 @@ namespace zantrel {
 
 namespace {
 
-std::int64_t OffsetOf(std::int32_t address, std::int32_t baseAddress) {
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(address) -
-                                     static_cast<std::uint32_t>(baseAddress));
-}
-
 void CopyPiece(BinaryFile &codeGroup, std::int64_t offset, std::int64_t length, bool limited,
                const std::string &path) {
     BinaryFile piece = BinaryFile::Create(path);
@@ -95,9 +90,9 @@ bool DrmDecompile(int image) {
         return false;
     }
     const DrmHeader &h = drm->header;
-    const std::int64_t iconArea = OffsetOf(h.iconAreaStart, h.baseAddress);
-    const std::int64_t iconTable = OffsetOf(h.iconTableStart, h.baseAddress);
-    const std::int64_t trail = OffsetOf(h.trailStart, h.baseAddress);
+    const std::int64_t iconArea = FileOffsetOf(h.iconAreaStart, h.baseAddress);
+    const std::int64_t iconTable = FileOffsetOf(h.iconTableStart, h.baseAddress);
+    const std::int64_t trail = FileOffsetOf(h.trailStart, h.baseAddress);
 
     CopyPiece(codeGroup, 0, iconArea, true, JoinPath(folders.drmpackDir, StartFileName));
     CopyPiece(codeGroup, iconTable, trail - iconTable, true,

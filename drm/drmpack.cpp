@@ -9,18 +9,12 @@
 
 #include "flash/flashformat.h"
 #include "flash/primitives.h"
+#include "shell/state.h"
+#include "shell/worktree.h"
 
 namespace zantrel {
 
 namespace {
-
-// A flash address seen from the code group's base. Addresses are 32-bit
-// words and wrap, so one below the base comes out huge and fails every
-// bounds check.
-std::int64_t OffsetOf(std::int32_t address, std::int32_t baseAddress) {
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(address) -
-                                     static_cast<std::uint32_t>(baseAddress));
-}
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
@@ -61,7 +55,7 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
     h.baseAddress = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(ReadBE32At(codeGroup, h.prefixLength)) & 0xFFFFFF00u);
     if (extendedLayout) {
-        std::int64_t name = OffsetOf(ReadBE32At(codeGroup, h.nameEntryOffset + 4), h.baseAddress);
+        std::int64_t name = FileOffsetOf(ReadBE32At(codeGroup, h.nameEntryOffset + 4), h.baseAddress);
         std::array<std::uint8_t, 4> bytes{};
         codeGroup.Seek(name);
         // A name outside the file reads short and so is not "_drm".
@@ -72,7 +66,7 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
     h.directoryOffset = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(ReadBE32At(codeGroup, pointerAt)) -
         static_cast<std::uint32_t>(h.baseAddress));
-    std::int64_t dir = OffsetOf(h.directoryOffset, 0);
+    std::int64_t dir = FileOffsetOf(h.directoryOffset, 0);
     // Words before the start of the file stay 0; InspectDrm refuses such a directory.
     auto word = [&](std::int64_t at) { return at >= 0 ? ReadBE32At(codeGroup, at) : 0; };
     h.trailPointer1 = word(dir - 16);
@@ -133,14 +127,14 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
     const DrmHeader &h = s.header;
     const std::int32_t base = h.baseAddress;
 
-    const std::int64_t dir = OffsetOf(h.directoryOffset, 0);
+    const std::int64_t dir = FileOffsetOf(h.directoryOffset, 0);
     const std::int64_t dirAfter = s.extended ? ExtendedDirectoryAfter : BasicDirectoryAfter;
     if (dir < DirectoryBefore || dir + dirAfter > size)
         return refuse("The DRM directory (offset " + Num(dir) + ") lies outside" + ofFile + ".");
 
-    const std::int64_t iconArea = OffsetOf(h.iconAreaStart, base);
-    const std::int64_t iconTable = OffsetOf(h.iconTableStart, base);
-    const std::int64_t trail = OffsetOf(h.trailStart, base);
+    const std::int64_t iconArea = FileOffsetOf(h.iconAreaStart, base);
+    const std::int64_t iconTable = FileOffsetOf(h.iconTableStart, base);
+    const std::int64_t trail = FileOffsetOf(h.trailStart, base);
     if (iconArea > size)
         return refuse("The DRM's icon area (offset " + Num(iconArea) + ") lies outside" + ofFile +
                       ".");
@@ -161,7 +155,7 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
                       Num(iconArea) + ").");
     const std::int32_t pointers[3] = {h.trailPointer1, h.trailPointer2, h.trailPointer3};
     for (int i = 0; i < 3; ++i) {
-        std::int64_t at = OffsetOf(pointers[i], base);
+        std::int64_t at = FileOffsetOf(pointers[i], base);
         // Compilation moves these words with the trail, so they must lie past the icon table.
         if (at < iconTable || at > std::numeric_limits<std::int32_t>::max())
             return refuse("The DRM's trail pointer " + Num(i + 1) + " (address " +
@@ -201,8 +195,8 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
     }
 
     if (s.extended) {
-        const std::int64_t table = OffsetOf(ReadBE32At(codeGroup, dir + 32), base);
-        const std::int64_t area = OffsetOf(ReadBE32At(codeGroup, dir + 36), base);
+        const std::int64_t table = FileOffsetOf(ReadBE32At(codeGroup, dir + 32), base);
+        const std::int64_t area = FileOffsetOf(ReadBE32At(codeGroup, dir + 36), base);
         if (table > size)
             return refuse("The DRM's picture table (offset " + Num(table) + ") lies outside" +
                           ofFile + ".");
@@ -254,6 +248,15 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
         s.pictureDescriptorCount = static_cast<std::int32_t>(t);
     }
     return s;
+}
+
+IconFile OpenIconFile(const std::string &iconsDir, long number, bool tryGif) {
+    if (tryGif) {
+        auto gif = BinaryFile::TryOpenRead(JoinPath(iconsDir, NumberedFileName(number, ".gif")));
+        if (gif)
+            return {std::move(*gif), ".gif"};
+    }
+    return {BinaryFile::OpenRead(JoinPath(iconsDir, NumberedFileName(number, ".bmp"))), ".bmp"};
 }
 
 DrmRecords ReadDescr(const std::string &path) {

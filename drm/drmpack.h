@@ -94,6 +94,23 @@ std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int i
 // Writes icons/n.gif or n.bmp for n = firstNumber + 1 ...; returns N.
 std::int32_t ExtractIcons(BinaryFile &codeGroup, const DrmSummary &drm, int firstNumber, int image);
 
+// A flash address seen from the code group's base. Addresses are 32-bit
+// words and wrap, so one below the base comes out huge and fails every
+// bounds check.
+inline std::int64_t FileOffsetOf(std::int32_t address, std::int32_t baseAddress) {
+    return static_cast<std::int64_t>(static_cast<std::uint32_t>(address) -
+                                     static_cast<std::uint32_t>(baseAddress));
+}
+
+// Icon n of a work folder: its ".gif" when that opens, else its ".bmp" (a
+// checked open). tryGif false goes straight to the ".bmp", for a caller that
+// knows there is no ".gif".
+struct IconFile {
+    BinaryFile file;
+    std::string extension;
+};
+IconFile OpenIconFile(const std::string &iconsDir, long number, bool tryGif = true);
+
 // Decompiles binaryNDir/CG15.bin into image n's drmpack folder. Returns
 // false, after showing the message, when the code group is refused; then no
 // work file has been written. Throws IoError.

@@ -61,17 +61,12 @@ void PortDrm() {
     for (std::int32_t k = 1; k <= icons; ++k) {
         const long from = static_cast<long>(r2) + k;
         const long to = static_cast<long>(r1) + k;
-        std::string extension = ".gif";
-        std::optional<BinaryFile> source =
-            BinaryFile::TryOpenRead(JoinPath(s.icons2Dir, NumberedFileName(from, ".gif")));
-        if (!source) {
-            extension = ".bmp";
-            source = BinaryFile::OpenRead(JoinPath(s.icons2Dir, NumberedFileName(from, ".bmp")));
-        }
-        CopyWhole(std::move(*source), JoinPath(s.icons1Dir, NumberedFileName(to, extension)));
+        IconFile source = OpenIconFile(s.icons2Dir, from);
+        CopyWhole(std::move(source.file),
+                  JoinPath(s.icons1Dir, NumberedFileName(to, source.extension)));
         // Compilation takes a ".gif" before a ".bmp"; image 1's file of the
         // other kind would hide the ported icon, so it goes.
-        const std::string other = extension == ".gif" ? ".bmp" : ".gif";
+        const std::string other = source.extension == ".gif" ? ".bmp" : ".gif";
         DeleteChecked(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
         SetProgress(ProgressPercent(k, icons));
     }

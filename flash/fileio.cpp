@@ -318,6 +318,23 @@ void BinaryFile::Close() {
         Fail(closeErr);
 }
 
+// ---- Read-ahead ----
+
+std::size_t ReadAhead::Ensure(std::size_t n) {
+    if (len_ - pos_ >= n || eof_)
+        return len_ - pos_;
+    std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+    len_ -= pos_;
+    pos_ = 0;
+    while (len_ < n && !eof_) {
+        const std::size_t got = file_.Read(std::span(buf_.data() + len_, buf_.size() - len_));
+        if (got == 0)
+            eof_ = true;
+        len_ += got;
+    }
+    return len_ - pos_;
+}
+
 // ---- Text files ----
 
 TextReader::TextReader(BinaryFile file) : file_(std::move(file)), buf_(4096) {}

@@ -108,6 +108,27 @@ private:
     std::int64_t size_ = -1;
 };
 
+// A window of read-ahead over a file, for parsers that look at a record or a
+// line in place before they move past it. One large read fills it at a time.
+class ReadAhead {
+public:
+    // capacity must exceed the largest window a caller asks Ensure for.
+    ReadAhead(BinaryFile& file, std::size_t capacity) : file_(file), buf_(capacity) {}
+    // Makes at least n bytes available from Data() unless the file ends
+    // first; returns how many are available.
+    std::size_t Ensure(std::size_t n);
+    const std::uint8_t* Data() const { return buf_.data() + pos_; }
+    void Skip(std::size_t n) { pos_ += n; }
+    bool AtEnd() { return Ensure(1) == 0; }
+
+private:
+    BinaryFile& file_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool eof_ = false;
+};
+
 // Reads a text file by the Conventions: integers as whitespace-delimited
 // tokens (then the rest of the line is skipped), strings as whole lines.
 // Lines end in CR LF; a lone CR or LF is taken as a line end too.

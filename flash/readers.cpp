@@ -67,36 +67,6 @@ private:
 };
 
 // The flash file's body in large blocks, so that a line costs no read call.
-class BodyReader {
-public:
-    explicit BodyReader(BinaryFile& file) : file_(file), buf_(ReadAheadSize + MaxRecordChars + 2) {}
-    // Makes at least n bytes available from Data() unless the file ends first;
-    // returns how many are available.
-    std::size_t Ensure(std::size_t n) {
-        if (len_ - pos_ >= n || eof_)
-            return len_ - pos_;
-        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
-        len_ -= pos_;
-        pos_ = 0;
-        while (len_ < n && !eof_) {
-            std::size_t got = file_.Read(std::span(buf_.data() + len_, buf_.size() - len_));
-            if (got == 0)
-                eof_ = true;
-            len_ += got;
-        }
-        return len_ - pos_;
-    }
-    const std::uint8_t* Data() const { return buf_.data() + pos_; }
-    void Skip(std::size_t n) { pos_ += n; }
-    bool AtEnd() { return Ensure(1) == 0; }
-
-private:
-    BinaryFile& file_;
-    std::vector<std::uint8_t> buf_;
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
-    bool eof_ = false;
-};
 
 enum class BodyKind { Superfile, Sbf };
 
@@ -151,7 +121,7 @@ std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
 BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const std::string& tempPath) {
     BodyResult result;
     Scratch scratch(tempPath);
-    BodyReader body(flash);
+    ReadAhead body(flash, ReadAheadSize + MaxRecordChars + 2);
     ProgressMeter progress(static_cast<double>(flash.Size()));
     double counter = FlashHeaderSize;
     long lineNumber = 0;

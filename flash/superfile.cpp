@@ -110,48 +110,31 @@ void WriteSection(BinaryFile& piece, std::uint32_t address, BinaryFile& out, dou
 // The superfile read back in large blocks, one line at a time.
 class LineReader {
 public:
-    explicit LineReader(BinaryFile& file) : file_(file), buf_(ReadAheadSize + MaxS3LineChars) {}
+    explicit LineReader(BinaryFile& file) : ahead_(file, ReadAheadSize + MaxS3LineChars) {}
     // The next line without its CR LF, and whether CR LF followed it; false at
     // the end of the file. A line runs at most MaxS3LineChars characters.
     bool Next(std::string_view& line, bool& crlf) {
-        Fill();
-        if (pos_ == len_)
+        const std::size_t avail = ahead_.Ensure(MaxS3LineChars + 2);
+        if (avail == 0)
             return false;
-        const std::size_t limit = std::min(len_, pos_ + MaxS3LineChars + 1);
+        const std::uint8_t* from = ahead_.Data();
+        const std::size_t limit = std::min(avail, MaxS3LineChars + 1);
         // Lines end in CR LF; a lone LF is looked for only where no CR is.
-        const auto* from = buf_.data() + pos_;
-        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(from, '\r', limit - pos_));
-        std::size_t end = cr ? static_cast<std::size_t>(cr - buf_.data()) : limit;
-        if (const void* lf = std::memchr(from, '\n', end - pos_))
-            end = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buf_.data());
-        line = std::string_view(reinterpret_cast<const char*>(buf_.data() + pos_), end - pos_);
-        crlf = end + 1 < len_ && buf_[end] == '\r' && buf_[end + 1] == '\n';
+        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(from, '\r', limit));
+        std::size_t end = cr ? static_cast<std::size_t>(cr - from) : limit;
+        if (const void* lf = std::memchr(from, '\n', end))
+            end = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - from);
+        line = std::string_view(reinterpret_cast<const char*>(from), end);
+        crlf = end + 1 < avail && from[end] == '\r' && from[end + 1] == '\n';
         // Past a lone CR or LF too; a line that fails is not read further.
-        pos_ = crlf ? end + 2 : std::min(end + 1, len_);
+        ahead_.Skip(crlf ? end + 2 : std::min(end + 1, avail));
         ++number_;
         return true;
     }
     long Number() const { return number_; }
 
 private:
-    void Fill() {
-        if (len_ - pos_ > MaxS3LineChars + 2 || eof_)
-            return;
-        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
-        len_ -= pos_;
-        pos_ = 0;
-        while (len_ < buf_.size() && !eof_) {
-            const std::size_t got = file_.Read(std::span(buf_.data() + len_, buf_.size() - len_));
-            if (got == 0)
-                eof_ = true;
-            len_ += got;
-        }
-    }
-    BinaryFile& file_;
-    std::vector<std::uint8_t> buf_;
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
-    bool eof_ = false;
+    ReadAhead ahead_;
     long number_ = 0;
 };
 

@@ -40,14 +40,14 @@ Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
 
 struct NamedDrm {
     std::string name;
-    DrmSpec spec;
+    DrmPlan plan;
 };
 
 // Small DRMs of every layout the reader tells apart, so the seeds stay well
 // under the harnesses' input limits.
 std::vector<NamedDrm> SmallDrms() {
     std::vector<NamedDrm> drms;
-    DrmSpec e;
+    DrmPlan e;
     e.extended = true;
     e.prefix = true;
     e.tag = TagVariant::At464;
@@ -55,31 +55,31 @@ std::vector<NamedDrm> SmallDrms() {
     e.icons = {GifIcon(4, 3, 1), BmpIcon(3, 2, 2), {'X'}};
     drms.push_back({"extended", e});
 
-    DrmSpec sig = e;
+    DrmPlan sig = e;
     sig.tag = TagVariant::SignatureWord;
     sig.pictures = {SamplePicture(1, 1, 3, false, 0), SamplePicture(17, 2, 4, true, 2)};
     drms.push_back({"extended-signature", sig});
 
-    DrmSpec odd = e;
+    DrmPlan odd = e;
     odd.nameCheckFails = true;
     odd.extraIconPadding = true;
     odd.strayTableBytes = {1, 2, 3};
     odd.pictures = {SamplePicture(2, 2, 5, true, 0)};
     drms.push_back({"extended-namecheck", odd});
 
-    DrmSpec flat = e;
+    DrmPlan flat = e;
     flat.prefix = false;
     flat.pictures = {SamplePicture(4, 1, 6, false, 4)};
     flat.icons = {};
     drms.push_back({"extended-noprefix", flat});
 
-    DrmSpec basic;
+    DrmPlan basic;
     basic.loadAddress = 0x10D00000;
     basic.tag = TagVariant::At468;
     basic.icons = {GifIcon(5, 5, 7), BmpIcon(2, 2, 8), GifIcon(1, 1, 9)};
     drms.push_back({"basic", basic});
 
-    DrmSpec basic456 = basic;
+    DrmPlan basic456 = basic;
     basic456.prefix = true;
     basic456.loadAddress = 0x10D0001C;
     basic456.tag = TagVariant::At456;
@@ -97,14 +97,14 @@ std::vector<Piece> Pieces(const Bytes& drm, std::uint32_t drmAddress, std::uint3
 void FlashSeeds(const std::vector<NamedDrm>& drms) {
     std::uint32_t seed = 1;
     for (const NamedDrm& d : drms) {
-        const Bytes drm = BuildDrmCodeGroup(d.spec);
+        const Bytes drm = BuildDrmCodeGroup(d.plan);
         Seed("fuzz_rawimage", d.name + ".bin", drm);
-        const auto pieces = Pieces(drm, d.spec.loadAddress, seed += 10);
+        const auto pieces = Pieces(drm, d.plan.loadAddress, seed += 10);
         Seed("fuzz_superfile", d.name + ".shx", BuildSuperfile(pieces));
         Seed("fuzz_sbf", d.name + ".sbf", BuildSbf(pieces));
     }
-    const Bytes drm = BuildDrmCodeGroup(drms.front().spec);
-    const std::uint32_t at = drms.front().spec.loadAddress;
+    const Bytes drm = BuildDrmCodeGroup(drms.front().plan);
+    const std::uint32_t at = drms.front().plan.loadAddress;
     const std::vector<Piece> two = {PatternPiece(RamdldSlot, RamdldAddress, 40, 3), BytesPiece(15, at, drm)};
     BodyOptions shortLines;
     shortLines.lineBytes = 7;
@@ -185,7 +185,7 @@ void CompileSeeds(const std::vector<NamedDrm>& drms) {
             SharedState& s = State();
             s.rawConversionEnabled = conversion;
             fuzz::WriteFile(JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup)),
-                            BuildDrmCodeGroup(d.spec));
+                            BuildDrmCodeGroup(d.plan));
             if (!DrmDecompile(1))
                 throw std::runtime_error("sample DRM " + d.name + " was refused");
             Bytes b = {static_cast<std::uint8_t>(conversion ? 1 : 0)};

@@ -61,37 +61,37 @@ std::vector<std::uint8_t> DefaultTrail() {
     return trail;
 }
 
-const std::vector<std::uint8_t> &TrailOf(const DrmSpec &spec, std::vector<std::uint8_t> &scratch) {
-    if (!spec.trail.empty())
-        return spec.trail;
+const std::vector<std::uint8_t> &TrailOf(const DrmPlan &plan, std::vector<std::uint8_t> &scratch) {
+    if (!plan.trail.empty())
+        return plan.trail;
     scratch = DefaultTrail();
     return scratch;
 }
 
 // Header, tag, directory, picture table: everything of the start region
 // before the picture area.
-std::vector<std::uint8_t> StartRegionHead(const DrmSpec &spec, const DrmLayout &layout) {
-    std::int64_t headEnd = spec.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
+std::vector<std::uint8_t> StartRegionHead(const DrmPlan &plan, const DrmLayout &layout) {
+    std::int64_t headEnd = plan.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
     std::vector<std::uint8_t> head(static_cast<std::size_t>(headEnd), 0);
     const std::uint32_t base = layout.baseAddress;
 
     std::int64_t nameEntry = 24;
-    if (spec.prefix) {
+    if (plan.prefix) {
         PutBE32(head, 0, 0);
         PutBE32(head, 4, 0x00000200);
-        PutBE32(head, 8, spec.loadAddress);
-        nameEntry = spec.extended ? 32 : 36;
+        PutBE32(head, 8, plan.loadAddress);
+        nameEntry = plan.extended ? 32 : 36;
     } else {
-        PutBE32(head, 0, spec.loadAddress);
+        PutBE32(head, 0, plan.loadAddress);
     }
-    std::int64_t tagOffset = TagOffset(spec.tag);
+    std::int64_t tagOffset = TagOffset(plan.tag);
     std::int64_t nameOffset = tagOffset >= 0 ? tagOffset : NameOffsetWithoutTag;
     if (tagOffset >= 0)
         std::copy_n("_drm", 4, head.begin() + tagOffset);
     else
         std::copy_n("_drm", 4, head.begin() + NameOffsetWithoutTag);
     PutBE32(head, nameEntry, 0x00000001);
-    if (spec.nameCheckFails) {
+    if (plan.nameCheckFails) {
         std::copy_n("_pic", 4, head.begin() + WrongNameOffset);
         PutBE32(head, nameEntry + 4, base + static_cast<std::uint32_t>(WrongNameOffset));
         PutBE32(head, 52, base); // would be the directory, were the name "_drm"
@@ -111,13 +111,13 @@ std::vector<std::uint8_t> StartRegionHead(const DrmSpec &spec, const DrmLayout &
     // Words the DRM code neither reads nor writes: a pattern that must survive.
     for (std::int64_t i = DirectoryAnchor + 8; i < DirectoryEnd; ++i)
         head[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(0xC0 + (i & 0x1F));
-    if (spec.extended) {
+    if (plan.extended) {
         PutBE32(head, DirectoryAnchor + 32,
                 base + static_cast<std::uint32_t>(layout.pictureTableOffset));
         PutBE32(head, DirectoryAnchor + 36,
                 base + static_cast<std::uint32_t>(layout.pictureAreaOffset));
 
-        std::size_t r = spec.pictures.size();
+        std::size_t r = plan.pictures.size();
         std::uint32_t end = static_cast<std::uint32_t>((layout.pictureOffsets.empty()
                                                             ? 0
                                                             : layout.pictureOffsets.back() +
@@ -135,7 +135,7 @@ std::vector<std::uint8_t> StartRegionHead(const DrmSpec &spec, const DrmLayout &
             head[static_cast<std::size_t>(at + 2)] = 0x77;
             std::uint32_t start = 0;
             if (d >= 1 && d <= r) {
-                const PictureSpec &p = spec.pictures[d - 1];
+                const PicturePlan &p = plan.pictures[d - 1];
                 head[static_cast<std::size_t>(at + 1)] = static_cast<std::uint8_t>(p.width);
                 head[static_cast<std::size_t>(at + 3)] = static_cast<std::uint8_t>(p.height);
                 start = static_cast<std::uint32_t>(
@@ -151,37 +151,37 @@ std::vector<std::uint8_t> StartRegionHead(const DrmSpec &spec, const DrmLayout &
 
 } // namespace
 
-DrmLayout LayOutDrm(const DrmSpec &spec) {
-    if (spec.loadAddress == 0 && !spec.prefix)
+DrmLayout LayOutDrm(const DrmPlan &plan) {
+    if (plan.loadAddress == 0 && !plan.prefix)
         throw std::invalid_argument("a code group without prefix needs a non-zero load address");
-    if (spec.tag == TagVariant::SignatureWord && (!spec.prefix || spec.loadAddress != 0x10D0001C))
+    if (plan.tag == TagVariant::SignatureWord && (!plan.prefix || plan.loadAddress != 0x10D0001C))
         throw std::invalid_argument(
             "the signature word needs the prefix and load address 0x10D0001C");
-    if (spec.nameCheckFails && !(spec.prefix && spec.extended))
+    if (plan.nameCheckFails && !(plan.prefix && plan.extended))
         throw std::invalid_argument(
             "the name check is made only with prefix in the extended layout");
-    if (!spec.extended && !spec.pictures.empty())
+    if (!plan.extended && !plan.pictures.empty())
         throw std::invalid_argument("pictures need the extended layout");
-    if (!spec.trail.empty() && spec.trail.size() < 16)
+    if (!plan.trail.empty() && plan.trail.size() < 16)
         throw std::invalid_argument("the trail must hold at least 16 bytes");
 
     DrmLayout layout;
-    layout.baseAddress = spec.loadAddress & 0xFFFFFF00u;
+    layout.baseAddress = plan.loadAddress & 0xFFFFFF00u;
     layout.directoryOffset = DirectoryAnchor;
-    if (!spec.prefix)
+    if (!plan.prefix)
         layout.directoryPointerOffset = 44;
-    else if (!spec.extended)
+    else if (!plan.extended)
         layout.directoryPointerOffset = 56;
     else
-        layout.directoryPointerOffset = spec.nameCheckFails ? 44 : 52;
+        layout.directoryPointerOffset = plan.nameCheckFails ? 44 : 52;
 
     std::int64_t at = DirectoryEnd;
-    if (spec.extended) {
+    if (plan.extended) {
         at = AlignUp16(at);
         layout.pictureTableOffset = at;
-        at += 16 * static_cast<std::int64_t>(spec.pictures.size() + 4);
+        at += 16 * static_cast<std::int64_t>(plan.pictures.size() + 4);
         layout.pictureAreaOffset = at;
-        for (const PictureSpec &p : spec.pictures) {
+        for (const PicturePlan &p : plan.pictures) {
             if (p.width < 0 || p.width > 255 || p.height < 0 || p.height > 255)
                 throw std::invalid_argument("picture sides are bytes");
             if (p.fillerBytes < 0 || p.fillerBytes % 2 != 0)
@@ -194,27 +194,27 @@ DrmLayout LayOutDrm(const DrmSpec &spec) {
     }
     layout.iconAreaOffset = AlignUp16(at);
     at = layout.iconAreaOffset;
-    for (const auto &icon : spec.icons) {
+    for (const auto &icon : plan.icons) {
         layout.iconOffsets.push_back(at);
         at += static_cast<std::int64_t>(icon.size());
     }
-    layout.iconTableOffset = AlignUp16(at) + (spec.extraIconPadding ? 16 : 0);
-    layout.iconTableSize = 4 * static_cast<std::int64_t>(spec.icons.size() + 2) +
-                           static_cast<std::int64_t>(spec.strayTableBytes.size());
+    layout.iconTableOffset = AlignUp16(at) + (plan.extraIconPadding ? 16 : 0);
+    layout.iconTableSize = 4 * static_cast<std::int64_t>(plan.icons.size() + 2) +
+                           static_cast<std::int64_t>(plan.strayTableBytes.size());
     layout.trailOffset = layout.iconTableOffset + layout.iconTableSize;
     std::vector<std::uint8_t> scratch;
     layout.totalSize =
-        layout.trailOffset + static_cast<std::int64_t>(TrailOf(spec, scratch).size());
+        layout.trailOffset + static_cast<std::int64_t>(TrailOf(plan, scratch).size());
     return layout;
 }
 
-void WriteDrmCodeGroup(const DrmSpec &spec,
+void WriteDrmCodeGroup(const DrmPlan &plan,
                        const std::function<void(std::span<const std::uint8_t>)> &sink) {
-    DrmLayout layout = LayOutDrm(spec);
-    sink(StartRegionHead(spec, layout));
+    DrmLayout layout = LayOutDrm(plan);
+    sink(StartRegionHead(plan, layout));
 
-    std::int64_t written = spec.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
-    for (const PictureSpec &p : spec.pictures) {
+    std::int64_t written = plan.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
+    for (const PicturePlan &p : plan.pictures) {
         std::vector<std::uint8_t> raw = RawPictureBytes(p);
         sink(raw);
         written += static_cast<std::int64_t>(raw.size());
@@ -226,7 +226,7 @@ void WriteDrmCodeGroup(const DrmSpec &spec,
     AppendBE32(table, 0);
     AppendBE32(table, 0);
     std::uint32_t sum = 0;
-    for (const auto &icon : spec.icons) {
+    for (const auto &icon : plan.icons) {
         sink(icon);
         sum += static_cast<std::uint32_t>(icon.size());
         AppendBE32(table, sum);
@@ -234,18 +234,18 @@ void WriteDrmCodeGroup(const DrmSpec &spec,
     std::int64_t iconEnd =
         layout.iconOffsets.empty()
             ? layout.iconAreaOffset
-            : layout.iconOffsets.back() + static_cast<std::int64_t>(spec.icons.back().size());
+            : layout.iconOffsets.back() + static_cast<std::int64_t>(plan.icons.back().size());
     zeros.assign(static_cast<std::size_t>(layout.iconTableOffset - iconEnd), 0);
     sink(zeros);
-    table.insert(table.end(), spec.strayTableBytes.begin(), spec.strayTableBytes.end());
+    table.insert(table.end(), plan.strayTableBytes.begin(), plan.strayTableBytes.end());
     sink(table);
     std::vector<std::uint8_t> scratch;
-    sink(TrailOf(spec, scratch));
+    sink(TrailOf(plan, scratch));
 }
 
-std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmSpec &spec) {
+std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan &plan) {
     std::vector<std::uint8_t> bytes;
-    WriteDrmCodeGroup(spec, [&](std::span<const std::uint8_t> piece) {
+    WriteDrmCodeGroup(plan, [&](std::span<const std::uint8_t> piece) {
         bytes.insert(bytes.end(), piece.begin(), piece.end());
     });
     return bytes;
@@ -332,9 +332,9 @@ std::vector<std::uint8_t> BmpIcon(int w, int h, std::uint8_t seed) {
     return bmp;
 }
 
-PictureSpec SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fillerBytes) {
+PicturePlan SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fillerBytes) {
     constexpr std::uint16_t Magenta = 0xF81F;
-    PictureSpec p;
+    PicturePlan p;
     p.width = w;
     p.height = h;
     p.fillerBytes = fillerBytes;
@@ -355,7 +355,7 @@ PictureSpec SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fi
     return p;
 }
 
-std::vector<std::uint8_t> RawPictureBytes(const PictureSpec &picture) {
+std::vector<std::uint8_t> RawPictureBytes(const PicturePlan &picture) {
     std::size_t n =
         static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     std::vector<std::uint8_t> raw;

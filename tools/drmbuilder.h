@@ -18,7 +18,7 @@ namespace zantrel::samples {
 // address), which also means the extended layout.
 enum class TagVariant { At468, At456, At464, SignatureWord };
 
-struct PictureSpec {
+struct PicturePlan {
     int width = 0;
     int height = 0;
     std::vector<std::uint16_t> pixels; // width * height, row by row from the top
@@ -26,7 +26,7 @@ struct PictureSpec {
     int fillerBytes = 0;               // even; bytes after the mask up to the next picture
 };
 
-struct DrmSpec {
+struct DrmPlan {
     bool extended = false; // picture table and picture area
     bool prefix = false;   // 8-byte prefix: word at 0 is 0, load address at 8
     TagVariant tag = TagVariant::At468;
@@ -35,7 +35,7 @@ struct DrmSpec {
     // "_drm", so the directory pointer is at 44 (a wrong pointer sits at 52).
     bool nameCheckFails = false;
     std::vector<std::vector<std::uint8_t>> icons; // raw bytes of each icon
-    std::vector<PictureSpec> pictures;            // extended only
+    std::vector<PicturePlan> pictures;            // extended only
     std::vector<std::uint8_t> trail;              // empty: 32 bytes of pattern; else >= 16 bytes
     bool extraIconPadding = false;                // 16 zero bytes more than the minimal padding
     std::vector<std::uint8_t> strayTableBytes;    // bytes after the icon table's last word
@@ -59,11 +59,11 @@ struct DrmLayout {
 };
 
 // Throws std::invalid_argument for a description that cannot be laid out.
-DrmLayout LayOutDrm(const DrmSpec &spec);
-std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmSpec &spec);
+DrmLayout LayOutDrm(const DrmPlan &plan);
+std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan &plan);
 // The same bytes handed to sink piece by piece, in file order, so a large
 // code group never has to sit in memory whole.
-void WriteDrmCodeGroup(const DrmSpec &spec,
+void WriteDrmCodeGroup(const DrmPlan &plan,
                        const std::function<void(std::span<const std::uint8_t>)> &sink);
 
 // A real, valid GIF89a of w x h pixels with a 4-colour palette.
@@ -73,9 +73,9 @@ std::vector<std::uint8_t> BmpIcon(int w, int h, std::uint8_t seed);
 // A picture with distinct pixels. With a mask, some pixels are transparent and
 // hold 0xF81F (magenta, the default replacer), so that a conversion to BMP and
 // back gives the same raw bytes; opaque pixels never take that value.
-PictureSpec SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fillerBytes);
+PicturePlan SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fillerBytes);
 // Pixels (big-endian), mask words (big-endian, first pixel in the top bit),
 // then the filler bytes.
-std::vector<std::uint8_t> RawPictureBytes(const PictureSpec &picture);
+std::vector<std::uint8_t> RawPictureBytes(const PicturePlan &picture);
 
 } // namespace zantrel::samples

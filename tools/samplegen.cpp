@@ -33,34 +33,34 @@ std::vector<std::vector<std::uint8_t>> SampleIcons(int count, std::uint8_t seed)
     return icons;
 }
 
-DrmSpec ExtendedDrm(std::uint8_t seed, TagVariant tag, bool prefix) {
-    DrmSpec spec;
-    spec.extended = true;
-    spec.prefix = prefix;
-    spec.tag = tag;
-    spec.loadAddress = DrmAddress;
-    spec.icons = SampleIcons(12, seed);
+DrmPlan ExtendedDrm(std::uint8_t seed, TagVariant tag, bool prefix) {
+    DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = prefix;
+    plan.tag = tag;
+    plan.loadAddress = DrmAddress;
+    plan.icons = SampleIcons(12, seed);
     // 1x1 and 3x2 at the edges, a full screen, and one wider than the screen.
-    spec.pictures.push_back(SamplePicture(1, 1, seed, false, 0));
-    spec.pictures.push_back(SamplePicture(3, 2, static_cast<std::uint8_t>(seed + 1), true, 0));
-    spec.pictures.push_back(SamplePicture(176, 220, static_cast<std::uint8_t>(seed + 2), true, 6));
-    spec.pictures.push_back(SamplePicture(200, 12, static_cast<std::uint8_t>(seed + 3), false, 0));
-    spec.pictures.push_back(SamplePicture(17, 9, static_cast<std::uint8_t>(seed + 4), true, 2));
-    return spec;
+    plan.pictures.push_back(SamplePicture(1, 1, seed, false, 0));
+    plan.pictures.push_back(SamplePicture(3, 2, static_cast<std::uint8_t>(seed + 1), true, 0));
+    plan.pictures.push_back(SamplePicture(176, 220, static_cast<std::uint8_t>(seed + 2), true, 6));
+    plan.pictures.push_back(SamplePicture(200, 12, static_cast<std::uint8_t>(seed + 3), false, 0));
+    plan.pictures.push_back(SamplePicture(17, 9, static_cast<std::uint8_t>(seed + 4), true, 2));
+    return plan;
 }
 
-DrmSpec BasicDrm(std::uint8_t seed, TagVariant tag, bool prefix) {
-    DrmSpec spec;
-    spec.extended = false;
-    spec.prefix = prefix;
-    spec.tag = tag;
-    spec.loadAddress = prefix ? DrmAddress : 0x10D00000;
-    spec.icons = SampleIcons(9, seed);
-    return spec;
+DrmPlan BasicDrm(std::uint8_t seed, TagVariant tag, bool prefix) {
+    DrmPlan plan;
+    plan.extended = false;
+    plan.prefix = prefix;
+    plan.tag = tag;
+    plan.loadAddress = prefix ? DrmAddress : 0x10D00000;
+    plan.icons = SampleIcons(9, seed);
+    return plan;
 }
 
 // RAMDLD, CG0 (so the reader merges it with CG1), CG1, CG2, CG7 and the DRM.
-std::vector<Piece> PhonePieces(const DrmSpec& drm, std::uint32_t seed) {
+std::vector<Piece> PhonePieces(const DrmPlan& drm, std::uint32_t seed) {
     return {
         PatternPiece(RamdldSlot, RamdldAddress, 2100, seed),
         PatternPiece(0, 0x10020000, 3000, seed + 1),
@@ -78,8 +78,8 @@ void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 }
 
 void WriteSamples(const std::string& dir) {
-    const DrmSpec extended = ExtendedDrm(1, TagVariant::At464, true);
-    const DrmSpec basic = BasicDrm(40, TagVariant::At468, false);
+    const DrmPlan extended = ExtendedDrm(1, TagVariant::At464, true);
+    const DrmPlan basic = BasicDrm(40, TagVariant::At468, false);
     WriteSuperfileFile(Join(dir, "phone-extended.shx"), PhonePieces(extended, 100));
     WriteSbfFile(Join(dir, "phone-extended.sbf"), PhonePieces(extended, 100));
     WriteSuperfileFile(Join(dir, "phone-basic.shx"), PhonePieces(basic, 200));
@@ -91,7 +91,7 @@ void WriteSamples(const std::string& dir) {
     WriteSbfFile(Join(dir, "export-basic.sbf"), PhonePieces(BasicDrm(120, TagVariant::At456, true), 400));
 
     // A superfile as the writer leaves it: only the RAMDLD and CG15.
-    const DrmSpec two = ExtendedDrm(7, TagVariant::At464, false);
+    const DrmPlan two = ExtendedDrm(7, TagVariant::At464, false);
     WriteSuperfileFile(Join(dir, "phone-two-pieces.shx"),
                        {PatternPiece(RamdldSlot, RamdldAddress, 415, 9),
                         BytesPiece(15, two.loadAddress, BuildDrmCodeGroup(two))});
@@ -113,7 +113,7 @@ void WriteSamples(const std::string& dir) {
 // large.shx and large.sbf of about mb megabytes each: a RAMDLD, a dozen code
 // groups and a DRM of several megabytes, all streamed.
 void WriteLarge(const std::string& dir, int mb) {
-    DrmSpec drm;
+    DrmPlan drm;
     drm.extended = true;
     drm.prefix = true;
     drm.tag = TagVariant::At464;

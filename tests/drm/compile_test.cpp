@@ -12,12 +12,12 @@
 namespace zantrel::test {
 namespace {
 
-using samples::DrmSpec;
+using samples::DrmPlan;
 
-// Decompiles spec as image 1 and points the compilation at folder/out.bin.
-std::vector<std::uint8_t> Decompiled(const TempFolder &folder, const DrmSpec &spec) {
+// Decompiles plan as image 1 and points the compilation at folder/out.bin.
+std::vector<std::uint8_t> Decompiled(const TempFolder &folder, const DrmPlan &plan) {
     MakeWorkTree(folder);
-    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(spec);
+    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
     EXPECT_TRUE(DrmDecompile(1));
     State().compiledImagePath = folder / "out.bin";
@@ -31,28 +31,28 @@ bool NoTemporaryLeft(const TempFolder &folder) {
     return true;
 }
 
-DrmSpec TwoIconBasic() {
-    DrmSpec spec; // icons at 560, 48 bytes of icons: the table at 608 needs no padding
-    spec.icons = {std::vector<std::uint8_t>(16, 0x11), std::vector<std::uint8_t>(32, 0x22)};
-    return spec;
+DrmPlan TwoIconBasic() {
+    DrmPlan plan; // icons at 560, 48 bytes of icons: the table at 608 needs no padding
+    plan.icons = {std::vector<std::uint8_t>(16, 0x11), std::vector<std::uint8_t>(32, 0x22)};
+    return plan;
 }
 
 TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
-    DrmSpec basic;
+    DrmPlan basic;
     basic.icons = {samples::GifIcon(5, 5, 3), samples::BmpIcon(2, 3, 4), {0x00}};
-    DrmSpec signature = ExtendedSpec();
+    DrmPlan signature = ExtendedPlan();
     signature.tag = samples::TagVariant::SignatureWord;
-    DrmSpec noName = ExtendedSpec();
+    DrmPlan noName = ExtendedPlan();
     noName.nameCheckFails = true;
     struct Case {
         const char *name;
-        DrmSpec spec;
+        DrmPlan plan;
         bool conversion;
     };
     const Case cases[] = {
         {"basic", basic, false},
-        {"extended, filler after a mask", ExtendedSpec(), false},
-        {"extended, converted to BMP and back", ExtendedSpec(), true},
+        {"extended, filler after a mask", ExtendedPlan(), false},
+        {"extended, converted to BMP and back", ExtendedPlan(), true},
         {"signature word", signature, true},
         {"directory pointer at 44", noName, false},
     };
@@ -60,14 +60,14 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         State().rawConversionEnabled = c.conversion;
-        std::vector<std::uint8_t> cg = Decompiled(folder, c.spec);
+        std::vector<std::uint8_t> cg = Decompiled(folder, c.plan);
         RecordingUi ui;
         ASSERT_TRUE(DrmCompile());
         EXPECT_EQ(ReadAll(folder / "out.bin"), cg);
         EXPECT_EQ(ReadAll(State().drmpack1Dir + "/newoff.bin"),
                   ReadAll(State().drmpack1Dir + "/off.bin"));
         EXPECT_TRUE(NoTemporaryLeft(folder));
-        if (c.spec.extended) {
+        if (c.plan.extended) {
             EXPECT_EQ(ui.statusTexts,
                       (std::vector<std::string>{"Moving gifs", "Converting and moving raws", ""}));
             EXPECT_EQ(ui.progress, (std::vector<int>{0, 20, 40, 60, 80, 100}));
@@ -80,7 +80,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
 
 TEST(DrmCompile, PicturesStayInTheirSlots) {
     TempFolder folder;
-    std::vector<std::uint8_t> cg = Decompiled(folder, ExtendedSpec());
+    std::vector<std::uint8_t> cg = Decompiled(folder, ExtendedPlan());
     // Picture 1 without its 6 filler bytes: the filler stays where it was,
     // and picture 2 stays at its own slot.
     std::vector<std::uint8_t> raw1 = ReadAll(State().drmpack1Dir + "/raws/1.raw");
@@ -125,9 +125,9 @@ TEST(DrmCompile, LongerIconMovesTableAndTrailWords) {
 
 TEST(DrmCompile, StrayTableBytesAreDroppedAndTheTrailMovesByItsOwnDistance) {
     TempFolder folder;
-    DrmSpec spec = TwoIconBasic();
-    spec.strayTableBytes = {0xAB, 0xCD};
-    std::vector<std::uint8_t> cg = Decompiled(folder, spec);
+    DrmPlan plan = TwoIconBasic();
+    plan.strayTableBytes = {0xAB, 0xCD};
+    std::vector<std::uint8_t> cg = Decompiled(folder, plan);
     ASSERT_EQ(cg.size(), 658u); // table 608..626, trail at 626
     ASSERT_TRUE(DrmCompile());
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
@@ -210,7 +210,7 @@ TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         State().rawConversionEnabled = c.conversion;
-        Decompiled(folder, ExtendedSpec());
+        Decompiled(folder, ExtendedPlan());
         c.edit();
         WriteAll(folder / "out.bin", {'o', 'l', 'd'});
         RecordingUi ui;
@@ -233,7 +233,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
                 b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(x) >> (8 * i)));
         return b;
     };
-    // ExtendedSpec's records.
+    // ExtendedPlan's records.
     const std::vector<std::int32_t> good = {
         512, 0x10D00000, 0x10D00368, 0x10D00364, 0x10D0036C, 0x10D00370, 0x10D002D0, 0x10D00350,
         3,   0,          8,          32,         2,          656,        560};
@@ -271,7 +271,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
-        Decompiled(folder, ExtendedSpec());
+        Decompiled(folder, ExtendedPlan());
         ASSERT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat"), good);
         WriteAll(State().drmpack1Dir + "/descr.dat", c.descr);
         RecordingUi ui;

@@ -9,7 +9,7 @@
 namespace zantrel::test {
 namespace {
 
-using samples::DrmSpec;
+using samples::DrmPlan;
 using samples::TagVariant;
 
 TEST(DrmDecompile, ReadsEachHeaderCase) {
@@ -32,15 +32,15 @@ TEST(DrmDecompile, ReadsEachHeaderCase) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         MakeWorkTree(folder);
-        DrmSpec spec;
-        spec.prefix = c.prefix;
-        spec.extended = c.extended;
-        spec.tag = c.tag;
-        spec.nameCheckFails = c.nameCheckFails;
-        spec.icons = {samples::GifIcon(2, 2, 7), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
+        DrmPlan plan;
+        plan.prefix = c.prefix;
+        plan.extended = c.extended;
+        plan.tag = c.tag;
+        plan.nameCheckFails = c.nameCheckFails;
+        plan.icons = {samples::GifIcon(2, 2, 7), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
         if (c.extended)
-            spec.pictures = {samples::SamplePicture(2, 2, 3, false, 0)};
-        PlaceCodeGroup(1, samples::BuildDrmCodeGroup(spec));
+            plan.pictures = {samples::SamplePicture(2, 2, 3, false, 0)};
+        PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
         ASSERT_TRUE(DrmDecompile(1));
 
         // basic: icons at 560; extended: table at 560 (5 records), area at 640, one 2x2 picture
@@ -75,8 +75,8 @@ TEST(DrmDecompile, WritesExactWorkFiles) {
         MakeWorkTree(folder);
         State().rawConversionEnabled = conversion;
         RecordingUi ui;
-        DrmSpec spec = ExtendedSpec();
-        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(spec);
+        DrmPlan plan = ExtendedPlan();
+        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
         ASSERT_EQ(cg.size(), 900u);
         PlaceCodeGroup(1, cg);
         ASSERT_TRUE(DrmDecompile(1));
@@ -95,11 +95,11 @@ TEST(DrmDecompile, WritesExactWorkFiles) {
                                              0, 47, 0, 0, 0, 125, 0, 0, 0, 126}));
         EXPECT_EQ(ReadAll(d + "/trail.bin"), Slice(cg, 868, 32));
         EXPECT_EQ(ReadAll(d + "/rawoff.bin"), Slice(cg, 560, 80));
-        EXPECT_EQ(ReadAll(d + "/raws/1.raw"), samples::RawPictureBytes(spec.pictures[0]));
+        EXPECT_EQ(ReadAll(d + "/raws/1.raw"), samples::RawPictureBytes(plan.pictures[0]));
         EXPECT_EQ(ReadAll(d + "/raws/1.raw").size(), 20u); // 12 pixel, 2 mask, 6 filler bytes
         EXPECT_EQ(ReadAll(d + "/raws/2.raw").size(), 32u);
-        EXPECT_EQ(ReadAll(d + "/icons/3.gif"), spec.icons[0]);
-        EXPECT_EQ(ReadAll(d + "/icons/4.bmp"), spec.icons[1]);
+        EXPECT_EQ(ReadAll(d + "/icons/3.gif"), plan.icons[0]);
+        EXPECT_EQ(ReadAll(d + "/icons/4.bmp"), plan.icons[1]);
         EXPECT_EQ(ReadAll(d + "/icons/5.gif"), std::vector<std::uint8_t>{'X'});
         EXPECT_EQ(ReadAll(d + "/descr.dat").size(), 60u);
         if (conversion) {
@@ -120,10 +120,10 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     TempFolder folder;
     MakeWorkTree(folder);
     RecordingUi ui;
-    DrmSpec spec;
-    spec.icons = {samples::BmpIcon(1, 1, 0), {'B'}, {}};
-    spec.extraIconPadding = true;
-    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(spec);
+    DrmPlan plan;
+    plan.icons = {samples::BmpIcon(1, 1, 0), {'B'}, {}};
+    plan.extraIconPadding = true;
+    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
     ASSERT_TRUE(DrmDecompile(1));
     const std::string d = State().drmpack1Dir;
@@ -140,8 +140,8 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     TempFolder again;
     MakeWorkTree(again);
     RecordingUi ui2;
-    spec.icons.clear();
-    PlaceCodeGroup(1, samples::BuildDrmCodeGroup(spec));
+    plan.icons.clear();
+    PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
     ASSERT_TRUE(DrmDecompile(1));
     EXPECT_EQ(ListFiles(State().icons1Dir), std::vector<std::string>{});
     EXPECT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat")[8], 0);
@@ -151,9 +151,9 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
 TEST(DrmDecompile, DecompilesImageTwoIntoItsOwnFolders) {
     TempFolder folder;
     MakeWorkTree(folder);
-    DrmSpec spec;
-    spec.icons = {{'G', 'I'}};
-    PlaceCodeGroup(2, samples::BuildDrmCodeGroup(spec));
+    DrmPlan plan;
+    plan.icons = {{'G', 'I'}};
+    PlaceCodeGroup(2, samples::BuildDrmCodeGroup(plan));
     ASSERT_TRUE(DrmDecompile(2));
     EXPECT_EQ(ReadAll(State().icons2Dir + "/1.gif"), (std::vector<std::uint8_t>{'G', 'I'}));
     EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
@@ -162,7 +162,7 @@ TEST(DrmDecompile, DecompilesImageTwoIntoItsOwnFolders) {
 // A damaged code group is refused with a message saying what is wrong, and
 // no work file is written.
 TEST(DrmDecompile, RefusesDamagedCodeGroups) {
-    // ExtendedSpec: directory at 512, picture table at 560, area at 656,
+    // ExtendedPlan: directory at 512, picture table at 560, area at 656,
     // icons at 720, icon table at 848, trail at 868, 900 bytes.
     struct Case {
         const char *name;
@@ -217,7 +217,7 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
         TempFolder folder;
         MakeWorkTree(folder);
         RecordingUi ui;
-        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(ExtendedSpec());
+        std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(ExtendedPlan());
         ASSERT_EQ(cg.size(), 900u);
         c.damage(cg);
         PlaceCodeGroup(1, cg);
@@ -231,8 +231,8 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
 
 TEST(InspectDrm, SummarisesTheLayout) {
     TempFolder folder;
-    DrmSpec spec = ExtendedSpec();
-    WriteAll(folder / "cg.bin", samples::BuildDrmCodeGroup(spec));
+    DrmPlan plan = ExtendedPlan();
+    WriteAll(folder / "cg.bin", samples::BuildDrmCodeGroup(plan));
     BinaryFile cg = BinaryFile::OpenRead(folder / "cg.bin");
     std::string error;
     auto drm = InspectDrm(cg, error);

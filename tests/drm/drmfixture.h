@@ -55,15 +55,15 @@ inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t> &b, std::
 
 // An extended DRM with two pictures (the first with a mask and filler after
 // it) and three icons: a GIF, a BMP and one byte that is neither.
-inline samples::DrmSpec ExtendedSpec() {
-    samples::DrmSpec spec;
-    spec.extended = true;
-    spec.prefix = true;
-    spec.tag = samples::TagVariant::At464;
-    spec.pictures = {samples::SamplePicture(3, 2, 1, true, 6),
+inline samples::DrmPlan ExtendedPlan() {
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.pictures = {samples::SamplePicture(3, 2, 1, true, 6),
                      samples::SamplePicture(5, 3, 2, false, 0)};
-    spec.icons = {samples::GifIcon(4, 3, 1), samples::BmpIcon(3, 2, 2), {'X'}};
-    return spec;
+    plan.icons = {samples::GifIcon(4, 3, 1), samples::BmpIcon(3, 2, 2), {'X'}};
+    return plan;
 }
 
 } // namespace zantrel::test

@@ -10,25 +10,25 @@
 namespace zantrel::test {
 namespace {
 
-using samples::DrmSpec;
+using samples::DrmPlan;
 
 std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t v) {
     return std::vector<std::uint8_t>(n, v);
 }
 
-DrmSpec Extended(int pictures, std::vector<std::vector<std::uint8_t>> icons, std::uint8_t seed) {
-    DrmSpec spec;
-    spec.extended = true;
-    spec.tag = samples::TagVariant::At464;
+DrmPlan Extended(int pictures, std::vector<std::vector<std::uint8_t>> icons, std::uint8_t seed) {
+    DrmPlan plan;
+    plan.extended = true;
+    plan.tag = samples::TagVariant::At464;
     for (int i = 0; i < pictures; ++i)
-        spec.pictures.push_back(
+        plan.pictures.push_back(
             samples::SamplePicture(2 + i, 2, static_cast<std::uint8_t>(seed + i), true, 0));
-    spec.icons = std::move(icons);
-    return spec;
+    plan.icons = std::move(icons);
+    return plan;
 }
 
 // Both images decompiled into one work tree.
-void DecompileBoth(const TempFolder &folder, const DrmSpec &one, const DrmSpec &two) {
+void DecompileBoth(const TempFolder &folder, const DrmPlan &one, const DrmPlan &two) {
     MakeWorkTree(folder);
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(one));
     PlaceCodeGroup(2, samples::BuildDrmCodeGroup(two));
@@ -85,7 +85,7 @@ TEST(PortDrm, CopiesSlotsByTheirOwnNumbering) {
 
 TEST(PortDrm, BasicDrmsCopyIconsOnly) {
     TempFolder folder;
-    DrmSpec one, two;
+    DrmPlan one, two;
     one.icons = {Bytes(3, 1), Bytes(3, 2)};
     two.icons = {Bytes(4, 3), Bytes(4, 4), Bytes(4, 5)};
     DecompileBoth(folder, one, two);
@@ -98,7 +98,7 @@ TEST(PortDrm, BasicDrmsCopyIconsOnly) {
 
 TEST(PortDrm, IncompatibleDrmsChangeNothing) {
     TempFolder folder;
-    DrmSpec basic;
+    DrmPlan basic;
     basic.icons = {Bytes(3, 1)};
     DecompileBoth(folder, basic, Extended(1, {Bytes(4, 2)}, 3));
     const auto before = Snapshot(State().workFolder);
@@ -111,7 +111,7 @@ TEST(PortDrm, IncompatibleDrmsChangeNothing) {
 
 TEST(PortDrm, MissingSourceStopsAtThatSlot) {
     TempFolder folder;
-    DrmSpec one, two;
+    DrmPlan one, two;
     one.icons = {Bytes(3, 1), Bytes(3, 2), Bytes(3, 3)};
     two.icons = {Bytes(4, 4), Bytes(4, 5), Bytes(4, 6)};
     DecompileBoth(folder, one, two);

@@ -344,13 +344,13 @@ TEST(OpenRawImage, CopiesATaggedImageWhole) {
     EXPECT_TRUE(none.Files().empty());
 
     Bench b("drm.smg");
-    samples::DrmSpec spec;
-    spec.extended = true;
-    spec.prefix = true;
-    spec.tag = samples::TagVariant::At464;
-    spec.icons = {samples::GifIcon(3, 2, 1), samples::BmpIcon(2, 2, 2)};
-    spec.pictures = {samples::SamplePicture(3, 2, 3, true, 0)};
-    const Bytes image = samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(3, 2, 1), samples::BmpIcon(2, 2, 2)};
+    plan.pictures = {samples::SamplePicture(3, 2, 3, true, 0)};
+    const Bytes image = samples::BuildDrmCodeGroup(plan);
     WriteAll(b.flash, image);
     chmod(b.flash.c_str(), 0444);
     EXPECT_EQ(OpenRawImage(1), ReadOutcome::Decompiled);
@@ -360,12 +360,12 @@ TEST(OpenRawImage, CopiesATaggedImageWhole) {
 }
 
 TEST(OpenSuperfile, DecompilesTheDrmOfEitherImage) {
-    samples::DrmSpec spec;
-    spec.extended = false;
-    spec.tag = samples::TagVariant::At468;
-    spec.loadAddress = 0x10D00000;
-    spec.icons = {samples::GifIcon(4, 4, 1), samples::GifIcon(5, 3, 2), samples::BmpIcon(3, 3, 3)};
-    const Bytes image = samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.extended = false;
+    plan.tag = samples::TagVariant::At468;
+    plan.loadAddress = 0x10D00000;
+    plan.icons = {samples::GifIcon(4, 4, 1), samples::GifIcon(5, 3, 2), samples::BmpIcon(3, 3, 3)};
+    const Bytes image = samples::BuildDrmCodeGroup(plan);
     std::vector<Piece> pieces = FivePieces();
     pieces[4] = BytesPiece(15, 0x10D00000, image);
     for (bool sbf : {false, true}) {

@@ -169,15 +169,15 @@ struct SaveBench {
     SaveBench() {
         State().workFolder = tmp / "work";
         BuildWorkTree();
-        samples::DrmSpec spec;
-        spec.tag = samples::TagVariant::At468;
-        spec.loadAddress = 0x10D00000;
-        spec.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 5, 2), samples::GifIcon(7, 2, 3)};
+        samples::DrmPlan plan;
+        plan.tag = samples::TagVariant::At468;
+        plan.loadAddress = 0x10D00000;
+        plan.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 5, 2), samples::GifIcon(7, 2, 3)};
         State().firstFlashPath = tmp / "phone.shx";
         WriteAll(State().firstFlashPath,
                  samples::BuildSuperfile({BytesPiece(-1, 0x03FC8000, ramdld),
                                           BytesPiece(4, 0x10100000, Seq(99, 4)),
-                                          BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(spec))}));
+                                          BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
         EXPECT_EQ(OpenSuperfile(1), ReadOutcome::Decompiled);
         std::filesystem::create_directory(tmp / "out");
         out = tmp / "out";

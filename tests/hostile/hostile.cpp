@@ -26,19 +26,19 @@ const bool g_memoryTemp = [] {
 } // namespace
 
 Bytes SmallBasicDrm() {
-    samples::DrmSpec spec;
-    spec.icons = {samples::GifIcon(2, 2, 7), samples::BmpIcon(2, 1, 8)};
-    return samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.icons = {samples::GifIcon(2, 2, 7), samples::BmpIcon(2, 1, 8)};
+    return samples::BuildDrmCodeGroup(plan);
 }
 
 Bytes SmallExtendedDrm(std::uint8_t seed) {
-    samples::DrmSpec spec;
-    spec.extended = true;
-    spec.prefix = true;
-    spec.tag = samples::TagVariant::At464;
-    spec.pictures = {samples::SamplePicture(3, 2, seed, true, 4)};
-    spec.icons = {samples::GifIcon(2, 2, seed), samples::BmpIcon(2, 1, static_cast<std::uint8_t>(seed + 1))};
-    return samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.pictures = {samples::SamplePicture(3, 2, seed, true, 4)};
+    plan.icons = {samples::GifIcon(2, 2, seed), samples::BmpIcon(2, 1, static_cast<std::uint8_t>(seed + 1))};
+    return samples::BuildDrmCodeGroup(plan);
 }
 
 Bytes SmallRamdld() {

@@ -31,18 +31,18 @@ const std::string OpenTitle2 = "Open SBF/SHX file to export DRM from (Cancel to 
 const std::string Filter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
 
 Bytes BasicDrm() {
-    samples::DrmSpec spec;
-    spec.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 2, 2), samples::GifIcon(5, 2, 3)};
-    return samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 2, 2), samples::GifIcon(5, 2, 3)};
+    return samples::BuildDrmCodeGroup(plan);
 }
 
 Bytes ExtendedDrm() {
-    samples::DrmSpec spec;
-    spec.extended = true;
-    spec.tag = samples::TagVariant::At464;
-    spec.icons = {samples::GifIcon(4, 4, 4), samples::GifIcon(2, 2, 5)};
-    spec.pictures = {samples::SamplePicture(5, 3, 6, true, 0)};
-    return samples::BuildDrmCodeGroup(spec);
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(4, 4, 4), samples::GifIcon(2, 2, 5)};
+    plan.pictures = {samples::SamplePicture(5, 3, 6, true, 0)};
+    return samples::BuildDrmCodeGroup(plan);
 }
 
 void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
@@ -414,7 +414,7 @@ TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
 TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     TempFolder dir;
     WriteAll(dir / "a.shx", Superfile(BasicDrm()));
-    samples::DrmSpec other;
+    samples::DrmPlan other;
     other.icons = {samples::GifIcon(6, 6, 9)};
     WriteAll(dir / "b.bin", samples::BuildDrmCodeGroup(other));
     WriteAll(dir / "c.bin", ExtendedDrm());

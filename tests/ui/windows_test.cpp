@@ -130,28 +130,28 @@ struct Script {
     }
 };
 
-samples::DrmSpec ExtendedSpec(std::uint8_t seed) {
-    samples::DrmSpec spec;
-    spec.extended = true;
-    spec.prefix = true;
-    spec.tag = samples::TagVariant::At464;
-    spec.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
+samples::DrmPlan ExtendedPlan(std::uint8_t seed) {
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
                   samples::GifIcon(16, 16, seed + 2)};
-    spec.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
+    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
                      samples::SamplePicture(40, 30, seed + 4, false, 2)};
-    return spec;
+    return plan;
 }
 
-samples::DrmSpec BasicSpec(std::uint8_t seed) {
-    samples::DrmSpec spec;
-    spec.icons = {samples::GifIcon(6, 6, seed), samples::GifIcon(7, 5, seed + 1)};
-    return spec;
+samples::DrmPlan BasicPlan(std::uint8_t seed) {
+    samples::DrmPlan plan;
+    plan.icons = {samples::GifIcon(6, 6, seed), samples::GifIcon(7, 5, seed + 1)};
+    return plan;
 }
 
-void WriteFlash(const std::string& path, const samples::DrmSpec& spec, std::uint32_t seed) {
+void WriteFlash(const std::string& path, const samples::DrmPlan& plan, std::uint32_t seed) {
     samples::WriteSuperfileFile(
         path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
-               samples::BytesPiece(15, spec.loadAddress, samples::BuildDrmCodeGroup(spec))});
+               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
 }
 
 std::string Settings(const std::string& folder) { return test::ReadText(folder + "/zantrel.ini"); }
@@ -307,7 +307,7 @@ void WindowsTest::freshRunWindow() {
 
 void WindowsTest::openThenSaveAs() {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedSpec(1), 7);
+    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
@@ -381,7 +381,7 @@ void WindowsTest::openThenSaveAs() {
 void WindowsTest::saveAsCancelAndExit() {
     test::TempFolder folder;
     // A raw image opened with askSecondFile off: mode 5.
-    test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(ExtendedSpec(3)));
+    test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
     test::WriteText(folder / "zantrel.ini", "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + folder.Path() + "/work\r\n");
     {
         Script script;
@@ -425,13 +425,13 @@ void WindowsTest::saveAsCancelAndExit() {
     QVERIFY(test::Exists(folder / "new.bin"));
     QVERIFY(!test::Exists(folder / "new.shx"));
     QVERIFY(!test::Exists(folder / "new"));
-    QCOMPARE(test::ReadAll(folder / "new.bin"), samples::BuildDrmCodeGroup(ExtendedSpec(3)));
+    QCOMPARE(test::ReadAll(folder / "new.bin"), samples::BuildDrmCodeGroup(ExtendedPlan(3)));
 }
 
 void WindowsTest::portAndIncompatibleDrms() {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedSpec(10), 1);
-    WriteFlash(folder / "b.shx", ExtendedSpec(50), 2);
+    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
+    WriteFlash(folder / "b.shx", ExtendedPlan(50), 2);
     {
         Script script;
         auto form = StartRun();
@@ -472,8 +472,8 @@ void WindowsTest::portAndIncompatibleDrms() {
 
 void WindowsTest::ioFailureKeepsTheWindow() {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedSpec(10), 1);
-    WriteFlash(folder / "b.shx", ExtendedSpec(50), 2);
+    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
+    WriteFlash(folder / "b.shx", ExtendedPlan(50), 2);
     {
         Script script;
         auto form = StartRun();
@@ -513,7 +513,7 @@ void WindowsTest::ioFailureKeepsTheWindow() {
 
 void WindowsTest::droppedFileOpens() {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedSpec(1), 7);
+    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
