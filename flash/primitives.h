@@ -23,6 +23,22 @@ inline std::int32_t ReadLE32At(BinaryFile& file, std::int64_t offset) {
     return SwapBytes32(ReadBE32At(file, offset));
 }
 
+// Little-endian words in memory, as the flash header and BMP headers keep them.
+inline std::uint32_t LoadLE16(const std::uint8_t* at) {
+    return std::uint32_t{at[0]} | (std::uint32_t{at[1]} << 8);
+}
+inline std::uint32_t LoadLE32(const std::uint8_t* at) {
+    return LoadLE16(at) | (LoadLE16(at + 2) << 16);
+}
+inline void StoreLE16(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+inline void StoreLE32(std::uint8_t* at, std::uint32_t value) {
+    StoreLE16(at, value);
+    StoreLE16(at + 2, value >> 16);
+}
+
 // Copies from source at offset to the target's current position: at most
 // length bytes when limited, else to the source's end. Stops at the end of
 // the source; never closes either file.

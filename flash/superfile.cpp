@@ -44,18 +44,6 @@ std::string DisplayName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-void PutLE32(std::uint8_t* out, std::uint32_t v) {
-    out[0] = static_cast<std::uint8_t>(v);
-    out[1] = static_cast<std::uint8_t>(v >> 8);
-    out[2] = static_cast<std::uint8_t>(v >> 16);
-    out[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-std::uint32_t GetLE32(const std::uint8_t* in) {
-    return std::uint32_t{in[0]} | (std::uint32_t{in[1]} << 8) | (std::uint32_t{in[2]} << 16) |
-           (std::uint32_t{in[3]} << 24);
-}
-
 std::array<std::uint8_t, TextFieldSize> TextField(std::string_view text) {
     std::array<std::uint8_t, TextFieldSize> field{};
     std::memcpy(field.data(), text.data(), std::min(text.size(), field.size()));
@@ -265,10 +253,10 @@ std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile&
     compiled.Seek(0);
     compiled.Read(first);
     const std::uint8_t* slot = written + DrmSlotOffset;
-    const std::uint32_t start = GetLE32(slot);
+    const std::uint32_t start = LoadLE32(slot);
     if (start == 0)
         return std::string("the DRM slot is empty");
-    if (GetLE32(slot + 4) != start + static_cast<std::uint32_t>(compiled.Size()) - 1u)
+    if (LoadLE32(slot + 4) != start + static_cast<std::uint32_t>(compiled.Size()) - 1u)
         return std::string("the DRM end address does not match the code group's size");
     if (std::memcmp(slot + 8, first, 16) != 0)
         return std::string("the DRM slot's first 16 bytes differ from the code group's");
@@ -352,16 +340,16 @@ void PrepareHeader(const std::string& compiledPath) {
                            static_cast<std::size_t>(ClearedTo - DrmSlotOffset - SlotSize)));
 
     std::uint8_t slot[SlotSize] = {};
-    PutLE32(slot, start);
-    PutLE32(slot + 4, start + drmSize - 1u);
+    StoreLE32(slot, start);
+    StoreLE32(slot + 4, start + drmSize - 1u);
     std::memcpy(slot + 8, first, 16);
-    PutLE32(slot + 24, drmSum);
+    StoreLE32(slot + 24, drmSum);
     header.Seek(DrmSlotOffset);
     header.Write(slot);
 
     BinaryFile ramdld = BinaryFile::OpenRead(JoinPath(folder, RamdldFileName));
     std::uint8_t ramdldSum[4];
-    PutLE32(ramdldSum, static_cast<std::uint32_t>(Checksum16(ramdld)));
+    StoreLE32(ramdldSum, static_cast<std::uint32_t>(Checksum16(ramdld)));
     ramdld.Close();
     header.Seek(RamdldChecksumOffset);
     header.Write(ramdldSum);
@@ -385,8 +373,8 @@ std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
     BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
     if (auto wrong = VerifyHeader(written.data(), header, compiled))
         return wrong;
-    const auto ramdldStart = GetLE32(written.data() + RamdldEntryOffset);
-    const auto drmStart = GetLE32(written.data() + DrmSlotOffset);
+    const auto ramdldStart = LoadLE32(written.data() + RamdldEntryOffset);
+    const auto drmStart = LoadLE32(written.data() + DrmSlotOffset);
 
     LineReader lines(file);
     BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
@@ -395,13 +383,13 @@ std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
     if (auto wrong = VerifySection(lines, ramdldBytes, ramdldStart, false, "the RAMDLD"))
         return wrong;
     // The sections matched their sources byte for byte, and took all of them.
-    if (GetLE32(written.data() + RamdldChecksumOffset) != ramdldBytes.Sum())
+    if (LoadLE32(written.data() + RamdldChecksumOffset) != ramdldBytes.Sum())
         return std::string("the RAMDLD checksum in the header is wrong");
     compiled.Seek(0);
     SourceBlocks compiledBytes(compiled, sourceBuffer);
     if (auto wrong = VerifySection(lines, compiledBytes, drmStart, true, "the DRM code group"))
         return wrong;
-    if (GetLE32(written.data() + DrmSlotOffset + 24) != compiledBytes.Sum())
+    if (LoadLE32(written.data() + DrmSlotOffset + 24) != compiledBytes.Sum())
         return std::string("the DRM checksum in the header is wrong");
     return std::nullopt;
 }

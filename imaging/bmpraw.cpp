@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "flash/fileio.h"
+#include "flash/primitives.h"
 
 namespace zantrel {
 
@@ -36,20 +37,6 @@ void ReadOrZero(BinaryFile& file, std::span<std::uint8_t> into) {
     std::size_t got = file.Read(into);
     std::fill(into.begin() + static_cast<std::ptrdiff_t>(got), into.end(), std::uint8_t{0});
 }
-
-void PutLE16(std::uint8_t* at, std::uint32_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutLE32(std::uint8_t* at, std::uint32_t value) {
-    PutLE16(at, value);
-    PutLE16(at + 2, value >> 16);
-}
-
-std::uint32_t GetLE16(const std::uint8_t* at) { return at[0] | (std::uint32_t{at[1]} << 8); }
-
-std::uint32_t GetLE32(const std::uint8_t* at) { return GetLE16(at) | (GetLE16(at + 2) << 16); }
 
 // Scaling by rounding, not by bit replication: reduction undoes expansion.
 // Tabulated, since every pixel of every picture goes through them.
@@ -131,6 +118,11 @@ std::string FileNameOf(const std::string& path) {
 
 } // namespace
 
+std::uint32_t ExpandRawPixel(std::uint16_t pixel) {
+    return std::uint32_t{Expand5[pixel >> 11]} << 16 |
+           std::uint32_t{Expand6[(pixel >> 5) & 0x3F]} << 8 | Expand5[pixel & 0x1F];
+}
+
 std::int64_t RawPictureSize(int width, int height) {
     return 2 * static_cast<std::int64_t>(width) * height + MaskSize(width, height);
 }
@@ -149,14 +141,14 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     std::array<std::uint8_t, BmpHeaderSize> header{};
     header[0] = 'B';
     header[1] = 'M';
-    PutLE32(&header[2], static_cast<std::uint32_t>(BmpHeaderSize + imageSize));
-    PutLE32(&header[10], BmpHeaderSize);
-    PutLE32(&header[14], 40);
-    PutLE32(&header[18], static_cast<std::uint32_t>(width));
-    PutLE32(&header[22], static_cast<std::uint32_t>(height));
-    PutLE16(&header[26], 1);
-    PutLE16(&header[28], 24);
-    PutLE32(&header[34], static_cast<std::uint32_t>(imageSize));
+    StoreLE32(&header[2], static_cast<std::uint32_t>(BmpHeaderSize + imageSize));
+    StoreLE32(&header[10], BmpHeaderSize);
+    StoreLE32(&header[14], 40);
+    StoreLE32(&header[18], static_cast<std::uint32_t>(width));
+    StoreLE32(&header[22], static_cast<std::uint32_t>(height));
+    StoreLE16(&header[26], 1);
+    StoreLE16(&header[28], 24);
+    StoreLE32(&header[34], static_cast<std::uint32_t>(imageSize));
     bmp.Write(header);
 
     if (width > 0 && height > 0) {
@@ -313,20 +305,20 @@ std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width
 
     if (fileSize < BmpHeaderSize || header[0] != 'B' || header[1] != 'M')
         return picture + " is not a BMP file" + mustBe;
-    const std::uint32_t infoSize = GetLE32(&header[14]);
+    const std::uint32_t infoSize = LoadLE32(&header[14]);
     if (infoSize != 40)
         return picture + " has a " + std::to_string(infoSize) + "-byte information header" +
                mustBe;
-    const std::uint32_t bits = GetLE16(&header[28]);
+    const std::uint32_t bits = LoadLE16(&header[28]);
     if (bits != 24)
         return picture + " is " + std::to_string(bits) + "-bit" + mustBe;
-    if (GetLE32(&header[30]) != 0)
+    if (LoadLE32(&header[30]) != 0)
         return picture + " is compressed" + mustBe;
-    const auto bmpWidth = static_cast<std::int32_t>(GetLE32(&header[18]));
-    const auto bmpHeight = static_cast<std::int32_t>(GetLE32(&header[22]));
+    const auto bmpWidth = static_cast<std::int32_t>(LoadLE32(&header[18]));
+    const auto bmpHeight = static_cast<std::int32_t>(LoadLE32(&header[22]));
     if (bmpHeight < 0)
         return picture + " is stored top-down" + mustBe;
-    const std::uint32_t pixelOffset = GetLE32(&header[10]);
+    const std::uint32_t pixelOffset = LoadLE32(&header[10]);
     if (pixelOffset != BmpHeaderSize)
         return picture + " has its pixels at offset " + std::to_string(pixelOffset) + mustBe;
     if (bmpWidth != width || bmpHeight != height)

@@ -16,6 +16,9 @@ inline constexpr int MaxPictureSide = 255; // widths and heights are bytes
 // place when complete, so a failure leaves no half-written file.
 std::int64_t RawPictureSize(int width, int height);
 
+// One raw pixel's colour as the BMP copies hold it: 0x00RRGGBB.
+std::uint32_t ExpandRawPixel(std::uint16_t pixel);
+
 // Converts a raw picture of width x height (each 0 to 255, else
 // std::invalid_argument) to a bottom-up 24-bit BMP; transparent pixels take
 // the replacer colour. A raw file cut short reads as zero bytes past its end.

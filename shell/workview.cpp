@@ -6,6 +6,8 @@
 
 #include "drm/drmpack.h"
 #include "flash/fileio.h"
+#include "flash/primitives.h"
+#include "imaging/bmpraw.h"
 #include "shell/state.h"
 #include "shell/worktree.h"
 
@@ -15,13 +17,6 @@ namespace {
 
 inline constexpr std::int64_t DescriptorSize = 16; // one picture descriptor in "rawoff.bin"
 inline constexpr long MaxListedSlots = 65535;      // far beyond any phone's DRM
-
-std::int32_t LittleEndian32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                     static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 |
-                                     static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 void DescribeFile(WorkItem& item, const std::string& path) {
     item.path = path;
@@ -61,8 +56,8 @@ std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path) {
         std::array<std::uint8_t, 26> head{};
         if (file->Read(head) != head.size() || head[0] != 'B' || head[1] != 'M')
             return std::nullopt;
-        return std::make_pair(static_cast<int>(LittleEndian32(&head[18])),
-                              static_cast<int>(LittleEndian32(&head[22])));
+        return std::make_pair(static_cast<std::int32_t>(LoadLE32(&head[18])),
+                              static_cast<std::int32_t>(LoadLE32(&head[22])));
     } catch (const IoError&) {
         return std::nullopt;
     }
@@ -85,14 +80,10 @@ std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& pa
         std::vector<std::uint32_t> argb(pixels);
         const std::uint8_t* mask = bytes.data() + 2 * pixels;
         for (std::size_t p = 0; p < pixels; ++p) {
-            unsigned v = static_cast<unsigned>(bytes[2 * p]) << 8 | bytes[2 * p + 1];
-            // Components are scaled to 8 bits by rounding, as the BMP copies are.
-            unsigned r = ((v >> 11) * 255 + 15) / 31;
-            unsigned g = (((v >> 5) & 0x3F) * 255 + 31) / 63;
-            unsigned b = ((v & 0x1F) * 255 + 15) / 31;
+            const auto v = static_cast<std::uint16_t>(bytes[2 * p] << 8 | bytes[2 * p + 1]);
             unsigned word = static_cast<unsigned>(mask[2 * (p / 16)]) << 8 | mask[2 * (p / 16) + 1];
             bool transparent = (word >> (15 - p % 16)) & 1;
-            argb[p] = (transparent ? 0u : 0xFF000000u) | r << 16 | g << 8 | b;
+            argb[p] = (transparent ? 0u : 0xFF000000u) | ExpandRawPixel(v);
         }
         return argb;
     } catch (const IoError&) {

@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "flash/fileio.h"
+#include "flash/primitives.h"
+#include "flash/superfile.h"
 
 namespace zantrel::samples {
 
@@ -19,18 +21,10 @@ constexpr std::size_t RamdldOffset = 948;
 constexpr std::size_t SlotOffset = 1004;
 constexpr std::size_t EntrySize = 28;
 constexpr std::size_t ListedEnd = 1648; // one past slot 22
-constexpr const char* StartLine = "S00600004844521B";
-constexpr const char* EndLine = "S70500000000FA";
-
-void PutLE32(std::uint8_t* out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 void PutHex(std::string& out, std::uint8_t b) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    out.push_back(Digits[b >> 4]);
-    out.push_back(Digits[b & 15]);
+    const auto pair = ByteToHexPair(b);
+    out.append(pair.data(), pair.size());
 }
 
 // Hands the piece's bytes to each(block) in blocks of a multiple of unit.
@@ -47,8 +41,8 @@ void ForEachBlock(const Piece& piece, std::size_t unit,
 }
 
 void WriteEntry(std::uint8_t* entry, const Piece& piece) {
-    PutLE32(entry, piece.startAddress);
-    PutLE32(entry + 4, piece.startAddress + static_cast<std::uint32_t>(piece.size) - 1u);
+    StoreLE32(entry, piece.startAddress);
+    StoreLE32(entry + 4, piece.startAddress + static_cast<std::uint32_t>(piece.size) - 1u);
     std::uint8_t first[16] = {};
     piece.read(0, std::span(first, static_cast<std::size_t>(std::min<std::uint64_t>(16, piece.size))));
     std::memcpy(entry + 8, first, 16);
@@ -57,7 +51,7 @@ void WriteEntry(std::uint8_t* entry, const Piece& piece) {
         for (std::uint8_t v : b)
             sum += v;
     });
-    PutLE32(entry + 24, sum & 0xFFFFu);
+    StoreLE32(entry + 24, sum & 0xFFFFu);
 }
 
 void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const BodyOptions& body,
@@ -74,7 +68,7 @@ void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const Bod
     };
     for (std::size_t p = 0; p < bodyPieces.size(); ++p) {
         const Piece& piece = bodyPieces[p];
-        text += StartLine;
+        text += SectionStartLine;
         text += "\r\n";
         std::uint32_t address = piece.startAddress;
         const auto unit = static_cast<std::size_t>(body.lineBytes);
@@ -96,7 +90,7 @@ void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const Bod
             }
             flush();
         });
-        text += EndLine;
+        text += SectionEndLine;
         if (p + 1 < bodyPieces.size() || body.finalLineEnd)
             text += "\r\n";
     }
@@ -214,7 +208,7 @@ std::vector<std::uint8_t> BuildFlashHeader(const std::vector<Piece>& pieces,
             header[i] = static_cast<std::uint8_t>(i * 31 + 7);
     std::fill(header.begin() + CountOffset, header.begin() + ListedEnd, 0);
     const int count = options.pieceCount >= 0 ? options.pieceCount : static_cast<int>(pieces.size());
-    PutLE32(header.data() + CountOffset, static_cast<std::uint32_t>(count));
+    StoreLE32(header.data() + CountOffset, static_cast<std::uint32_t>(count));
     for (const Piece& piece : pieces) {
         if (piece.slot == RamdldSlot)
             WriteEntry(header.data() + RamdldOffset, piece);
