@@ -84,12 +84,4 @@ void ConsoleUi::CloseMainWindow() {
 
 void ConsoleUi::SetMenuItemEnabled(MenuItem, bool) {}
 
-std::string WithDefaultExtension(const std::string& path) {
-    std::size_t nameStart = path.find_last_of(PathSeparator);
-    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    if (path.find('.', nameStart) != std::string::npos)
-        return path;
-    return path + ".shx";
-}
-
 } // namespace zantrel

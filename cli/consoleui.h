@@ -48,7 +48,4 @@ private:
     bool closed_ = false;
 };
 
-// The save dialog's default extension: a file name without a dot gets ".shx".
-std::string WithDefaultExtension(const std::string& path);
-
 } // namespace zantrel

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "shell/state.h"
+
 namespace zantrel {
 
 namespace {
@@ -73,6 +75,14 @@ void ProgressMeter::Report(double part) {
     // right on a half that rounded down to even changes with the next step.
     const double threshold = (percent + 0.5) * whole_ / 100.0;
     next_ = threshold > part ? threshold : std::nextafter(part, HUGE_VAL);
+}
+
+std::string WithDefaultExtension(const std::string& path) {
+    std::size_t nameStart = path.find_last_of(PathSeparator);
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    if (path.find('.', nameStart) != std::string::npos)
+        return path;
+    return path + ".shx";
 }
 
 int ProgressPercent(double part, double whole) {

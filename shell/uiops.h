@@ -39,6 +39,10 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
 
+// A save dialog's default extension: ".shx" added to a chosen file name
+// that has no extension of its own.
+std::string WithDefaultExtension(const std::string& path);
+
 // part / whole as a percentage, rounded to the nearest integer, halves to even.
 int ProgressPercent(double part, double whole);
 

@@ -344,10 +344,7 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
-    QString path = files.first();
-    if (!QFileInfo(path).fileName().contains('.'))
-        path += ".shx";
-    return ToLocalPath(path);
+    return WithDefaultExtension(ToLocalPath(files.first()));
 }
 
 void TSDIAppForm::CloseMainWindow() { closeRequested_ = true; }
