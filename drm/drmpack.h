@@ -133,6 +133,9 @@ bool DrmCompile();
 bool DrmCompileTo(const std::string &outputPath);
 
 // Copies image 2's icons and pictures over image 1's, slot by slot.
-void PortDrm();
+// Incompatible: the DRMs' layouts differ, nothing was copied and the run was
+// ended; Refused: a "descr.dat" was refused with its message shown.
+enum class PortOutcome { Ported, Refused, Incompatible };
+PortOutcome PortDrm();
 
 } // namespace zantrel

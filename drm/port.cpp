@@ -34,7 +34,7 @@ void DeleteChecked(const std::string &path) {
 
 } // namespace
 
-void PortDrm() {
+PortOutcome PortDrm() {
     const SharedState &s = State();
     ShowProgress(true);
     SetProgress(0);
@@ -47,12 +47,12 @@ void PortDrm() {
             ShowProgress(false);
             SetStatusText("");
             ShowMessage(*bad, "Error");
-            return;
+            return PortOutcome::Refused;
         }
     if (one.extended != two.extended) {
         ShowMessage("Incompatible DRMs", "Error");
         CloseMainWindow();
-        return;
+        return PortOutcome::Incompatible;
     }
     const std::int32_t r1 = one.extended ? one.pictureCount : 0;
     const std::int32_t r2 = two.extended ? two.pictureCount : 0;
@@ -85,6 +85,7 @@ void PortDrm() {
     }
     ShowProgress(false);
     SetStatusText("");
+    return PortOutcome::Ported;
 }
 
 } // namespace zantrel

@@ -52,43 +52,6 @@ void ReportError(const std::string& message) {
         g_errorReporter(message);
 }
 
-// Passes every operation on to the installed sink and notes whether the
-// window was asked to close, for as long as it is alive.
-class CloseWatch final : public UiSink {
-public:
-    CloseWatch() : inner_(Ui()) { InstallUi(this); }
-    ~CloseWatch() override { InstallUi(&inner_); }
-    CloseWatch(const CloseWatch&) = delete;
-    CloseWatch& operator=(const CloseWatch&) = delete;
-
-    bool closed = false;
-
-    void SetStatusText(const std::string& text) override { inner_.SetStatusText(text); }
-    void ShowProgress(bool on) override { inner_.ShowProgress(on); }
-    void SetProgress(int percent) override { inner_.SetProgress(percent); }
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        inner_.ShowMessage(text, caption);
-    }
-    std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
-                                           bool clearName) override {
-        return inner_.AskOpenFile(title, filter, clearName);
-    }
-    std::optional<std::string> AskSaveFile(const std::string& title,
-                                           const std::string& filter) override {
-        return inner_.AskSaveFile(title, filter);
-    }
-    void CloseMainWindow() override {
-        closed = true;
-        inner_.CloseMainWindow();
-    }
-    void SetMenuItemEnabled(MenuItem item, bool on) override {
-        inner_.SetMenuItemEnabled(item, on);
-    }
-
-private:
-    UiSink& inner_;
-};
-
 } // namespace
 
 std::string UpperExtension(const std::string& path) {
@@ -218,16 +181,10 @@ void FileSave1Execute() {
 }
 
 void Port1Click() {
-    bool closed = false;
-    {
-        CloseWatch watch;
-        PortDrm();
-        closed = watch.closed;
-    }
     // The port ends the run itself when the DRMs do not match; the session
     // file was deleted at start-up, so it is written again or the pending
     // work (image 1's edits) would be swept by the next fresh start.
-    if (closed && !State().freshSession)
+    if (PortDrm() == PortOutcome::Incompatible && !State().freshSession)
         WriteSessionFile();
 }
 

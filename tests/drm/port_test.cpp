@@ -103,7 +103,7 @@ TEST(PortDrm, IncompatibleDrmsChangeNothing) {
     DecompileBoth(folder, basic, Extended(1, {Bytes(4, 2)}, 3));
     const auto before = Snapshot(State().workFolder);
     RecordingUi ui;
-    PortDrm();
+    EXPECT_EQ(PortDrm(), PortOutcome::Incompatible);
     EXPECT_EQ(ui.messages, (std::vector<RecordingUi::Message>{{"Incompatible DRMs", "Error"}}));
     EXPECT_EQ(ui.closeCalls, 1);
     EXPECT_EQ(Snapshot(State().workFolder), before);
