@@ -31,7 +31,9 @@ constexpr int Height = 220;
 constexpr std::uint8_t Blue = 255, Green = 0, Red = 255;
 constexpr unsigned ReplacerPixel = 0xF81F;
 
-std::string RawName(const std::string& dir, int k) { return dir + "/" + std::to_string(k) + ".raw"; }
+std::string RawName(const std::string& dir, int k) {
+    return dir + "/" + std::to_string(k) + ".raw";
+}
 
 // A picture with noise in it and about one pixel in eight transparent.
 std::vector<std::uint8_t> MakePicture(int k) {
@@ -94,7 +96,8 @@ int Run(const std::string& dir, const std::string& out) {
 
     for (int k = 1; k <= PictureCount; ++k) {
         if (!SameFile(RawName(dir, k), RawName(raws, k))) {
-            std::fprintf(stderr, "zantrel-bench-pictures: picture %d did not come back unchanged\n", k);
+            std::fprintf(stderr, "zantrel-bench-pictures: picture %d did not come back unchanged\n",
+                         k);
             return 1;
         }
     }

@@ -196,7 +196,8 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
         std::size_t end = text.find(',', pos);
         if ((i < 2) != (end != std::string::npos))
             return std::nullopt;
-        std::string part = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        std::string part =
+            text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
         if (part.empty() || part.size() > 3 ||
             part.find_first_not_of("0123456789") != std::string::npos)
             return std::nullopt;
@@ -215,13 +216,27 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -307,11 +322,10 @@ bool ReadInfo(const std::string& flash, InfoReport& report) {
         report.hasHeader = true;
         for (int i = 0; i < codeGroupCount && i < CodeGroupSlots; ++i) {
             const strrec& entry = codeGroupTable[static_cast<std::size_t>(i)];
-            report.codeGroups.push_back({FileNamePart(entry.fileName),
-                                         static_cast<std::uint32_t>(entry.startAddress),
-                                         static_cast<std::uint32_t>(entry.endAddress),
-                                         static_cast<std::int64_t>(entry.endAddress) -
-                                             entry.startAddress + 1});
+            report.codeGroups.push_back(
+                {FileNamePart(entry.fileName), static_cast<std::uint32_t>(entry.startAddress),
+                 static_cast<std::uint32_t>(entry.endAddress),
+                 static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
         }
         if (outcome == ReadOutcome::Decompiled) {
             std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
@@ -471,7 +485,8 @@ const char* WhyDisabled(MenuItem item) {
     const SharedState& s = State();
     switch (item) {
     case MenuItem::FileOpenItem:
-        return "open is not offered: a session is pending (save-as or port it, or keep it with exit)";
+        return "open is not offered: a session is pending (save-as or port it, or keep it with "
+               "exit)";
     case MenuItem::Settings1:
         return "settings are not offered: a session is pending; settings change only before open";
     case MenuItem::FileSaveAsItem:
@@ -549,8 +564,9 @@ int RunMenuCommand(int argc, char** argv, const std::string& command) {
                 auto flag = ParseOnOff(value);
                 if (!flag)
                     return UsageError("--" + name + " needs on or off");
-                (name == "cleanup" ? choice.cleanup : name == "ask-second" ? choice.askSecond
-                                                                           : choice.bmp) = flag;
+                (name == "cleanup"      ? choice.cleanup
+                 : name == "ask-second" ? choice.askSecond
+                                        : choice.bmp) = flag;
             }
         }
         if (choice.workFolder) {

@@ -28,8 +28,8 @@ struct PictureSlot {
 
 // Reads the picture slots from the picture table that "start.bin" holds, and
 // checks them against it. Returns the message when they cannot be used.
-std::optional<std::string> ReadPictureSlots(BinaryFile &start, const DrmRecords &d,
-                                            std::vector<PictureSlot> &slots) {
+std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords& d,
+                                            std::vector<PictureSlot>& slots) {
     const std::int64_t size = start.Size();
     const std::int64_t r = d.pictureCount;
     const std::int64_t tableSize = 16 * (r + 3);
@@ -63,13 +63,13 @@ std::optional<std::string> ReadPictureSlots(BinaryFile &start, const DrmRecords 
 
 // The names in a folder, in lower case (a file system that ignores case
 // would open "5.GIF" as "5.gif"); nullopt when it cannot be listed.
-std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string &folder) {
+std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string& folder) {
     std::error_code ec;
     std::unordered_set<std::string> names;
     std::filesystem::directory_iterator it(folder, ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         std::string name = it->path().filename().string();
-        for (char &c : name)
+        for (char& c : name)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
         names.insert(std::move(name));
@@ -79,12 +79,12 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
     return names;
 }
 
-bool Refuse(const std::string &message) {
+bool Refuse(const std::string& message) {
     ShowMessage(message, "Error");
     return false;
 }
 
-bool RefuseRunning(const std::string &message) {
+bool RefuseRunning(const std::string& message) {
     ShowProgress(false);
     SetStatusText("");
     return Refuse(message);
@@ -92,8 +92,8 @@ bool RefuseRunning(const std::string &message) {
 
 } // namespace
 
-bool DrmCompileTo(const std::string &outputPath) {
-    const SharedState &s = State();
+bool DrmCompileTo(const std::string& outputPath) {
+    const SharedState& s = State();
     const std::string drmpack = s.drmpack1Dir;
     const std::string icons = s.icons1Dir;
     const std::string raws = JoinPath(drmpack, RawsFolderName);
@@ -117,7 +117,7 @@ bool DrmCompileTo(const std::string &outputPath) {
         if (auto bad = ReadPictureSlots(start, d, slots))
             return Refuse(*bad);
     for (std::int32_t i = 1; i <= r; ++i) {
-        const PictureSlot &slot = slots[static_cast<std::size_t>(i - 1)];
+        const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;
         if (s.rawConversionEnabled) {
             const std::string bmpPath = JoinPath(icons, NumberedFileName(i, ".bmp"));
@@ -196,7 +196,7 @@ bool DrmCompileTo(const std::string &outputPath) {
         SetStatusText("Converting and moving raws");
         const std::string tempRaw = JoinPath(drmpack, TempRawFileName);
         for (std::int32_t i = 1; i <= r; ++i) {
-            const PictureSlot &slot = slots[static_cast<std::size_t>(i - 1)];
+            const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
             std::string source = JoinPath(raws, NumberedFileName(i, ".raw"));
             if (s.rawConversionEnabled) {
                 source = tempRaw;

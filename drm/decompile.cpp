@@ -14,8 +14,8 @@ namespace zantrel {
 
 namespace {
 
-void CopyPiece(BinaryFile &codeGroup, std::int64_t offset, std::int64_t length, bool limited,
-               const std::string &path) {
+void CopyPiece(BinaryFile& codeGroup, std::int64_t offset, std::int64_t length, bool limited,
+               const std::string& path) {
     BinaryFile piece = BinaryFile::Create(path);
     CopyFileRange(codeGroup, offset, length, piece, limited);
     piece.Close();
@@ -23,15 +23,15 @@ void CopyPiece(BinaryFile &codeGroup, std::int64_t offset, std::int64_t length, 
 
 } // namespace
 
-void ExtractPictureTable(BinaryFile &codeGroup, const DrmSummary &drm,
-                         BinaryFile &pictureTablePiece) {
+void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
+                         BinaryFile& pictureTablePiece) {
     CopyFileRange(codeGroup, drm.pictureTableOffset,
                   16 * static_cast<std::int64_t>(drm.pictureDescriptorCount), pictureTablePiece,
                   true);
 }
 
-std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int image) {
-    const SharedState &s = State();
+std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image) {
+    const SharedState& s = State();
     const ImageFolders folders = FoldersOf(image);
     SetStatusText("Extracting raws");
     ShowProgress(true);
@@ -41,7 +41,7 @@ std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int i
     std::filesystem::create_directory(raws, ignored);
     const auto r = static_cast<std::int32_t>(drm.pictures.size());
     for (std::int32_t k = 1; k <= r; ++k) {
-        const DrmPicture &p = drm.pictures[static_cast<std::size_t>(k - 1)];
+        const DrmPicture& p = drm.pictures[static_cast<std::size_t>(k - 1)];
         const std::string rawPath = JoinPath(raws, NumberedFileName(k, ".raw"));
         CopyPiece(codeGroup, p.offset, p.size, true, rawPath);
         if (s.rawConversionEnabled)
@@ -55,7 +55,7 @@ std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int i
     return r;
 }
 
-std::int32_t ExtractIcons(BinaryFile &codeGroup, const DrmSummary &drm, int firstNumber,
+std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber,
                           int image) {
     const ImageFolders folders = FoldersOf(image);
     SetStatusText("Extracting gifs");
@@ -63,7 +63,7 @@ std::int32_t ExtractIcons(BinaryFile &codeGroup, const DrmSummary &drm, int firs
     SetProgress(0);
     const auto n = static_cast<std::int32_t>(drm.icons.size());
     for (std::int32_t k = 1; k <= n; ++k) {
-        const DrmIcon &icon = drm.icons[static_cast<std::size_t>(k - 1)];
+        const DrmIcon& icon = drm.icons[static_cast<std::size_t>(k - 1)];
         const long number = static_cast<long>(firstNumber) + k;
         const std::string gifPath = JoinPath(folders.iconsDir, NumberedFileName(number, ".gif"));
         CopyPiece(codeGroup, icon.offset, icon.size, true, gifPath);
@@ -89,7 +89,7 @@ bool DrmDecompile(int image) {
         ShowMessage(error, "Error");
         return false;
     }
-    const DrmHeader &h = drm->header;
+    const DrmHeader& h = drm->header;
     const std::int64_t iconArea = FileOffsetOf(h.iconAreaStart, h.baseAddress);
     const std::int64_t iconTable = FileOffsetOf(h.iconTableStart, h.baseAddress);
     const std::int64_t trail = FileOffsetOf(h.trailStart, h.baseAddress);

@@ -37,7 +37,7 @@ constexpr int ExtendedRecords = 15;
 
 } // namespace
 
-DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
+DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout) {
     DrmHeader h;
     std::int64_t pointerAt = 44;
     if (ReadBE32At(codeGroup, 0) != 0) {
@@ -55,7 +55,8 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
     h.baseAddress = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(ReadBE32At(codeGroup, h.prefixLength)) & 0xFFFFFF00u);
     if (extendedLayout) {
-        std::int64_t name = FileOffsetOf(ReadBE32At(codeGroup, h.nameEntryOffset + 4), h.baseAddress);
+        std::int64_t name =
+            FileOffsetOf(ReadBE32At(codeGroup, h.nameEntryOffset + 4), h.baseAddress);
         std::array<std::uint8_t, 4> bytes{};
         codeGroup.Seek(name);
         // A name outside the file reads short and so is not "_drm".
@@ -63,9 +64,9 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
             pointerAt = 44;
     }
     // Addresses are 32-bit words that wrap: the difference is taken unsigned.
-    h.directoryOffset = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(ReadBE32At(codeGroup, pointerAt)) -
-        static_cast<std::uint32_t>(h.baseAddress));
+    h.directoryOffset =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(ReadBE32At(codeGroup, pointerAt)) -
+                                  static_cast<std::uint32_t>(h.baseAddress));
     std::int64_t dir = FileOffsetOf(h.directoryOffset, 0);
     // Words before the start of the file stay 0; InspectDrm refuses such a directory.
     auto word = [&](std::int64_t at) { return at >= 0 ? ReadBE32At(codeGroup, at) : 0; };
@@ -79,7 +80,7 @@ DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout) {
 }
 
 std::optional<std::string>
-CheckPictureSlots(const std::vector<std::uint32_t> &starts, std::int64_t pictureAreaOffset,
+CheckPictureSlots(const std::vector<std::uint32_t>& starts, std::int64_t pictureAreaOffset,
                   std::int64_t startRegionSize, std::int64_t directoryOffset,
                   std::int64_t pictureTableOffset, std::int64_t pictureTableSize) {
     std::int64_t dirFrom = directoryOffset - DirectoryBefore;
@@ -107,7 +108,7 @@ CheckPictureSlots(const std::vector<std::uint32_t> &starts, std::int64_t picture
     return std::nullopt;
 }
 
-std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) {
+std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) {
     auto refuse = [&](std::string message) {
         error = std::move(message);
         return std::optional<DrmSummary>();
@@ -124,7 +125,7 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
     DrmSummary s;
     s.extended = FindDrmTag(codeGroup).extended;
     s.header = ParseDrmHeader(codeGroup, s.extended);
-    const DrmHeader &h = s.header;
+    const DrmHeader& h = s.header;
     const std::int32_t base = h.baseAddress;
 
     const std::int64_t dir = FileOffsetOf(h.directoryOffset, 0);
@@ -185,7 +186,7 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
         s.icons.push_back({iconArea + start, end - start, false});
         start = end;
     }
-    for (DrmIcon &icon : s.icons) {
+    for (DrmIcon& icon : s.icons) {
         if (icon.size < 2)
             continue;
         std::array<std::uint8_t, 2> magic{};
@@ -237,7 +238,7 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
         if (auto bad = CheckPictureSlots(starts, area, iconArea, dir, table, DescriptorSize * t))
             return refuse(*bad);
         for (std::int64_t k = 1; k <= r; ++k) {
-            const Descriptor &d = descriptors[static_cast<std::size_t>(k)];
+            const Descriptor& d = descriptors[static_cast<std::size_t>(k)];
             std::int64_t from = area + 2 * static_cast<std::int64_t>(d.start);
             std::int64_t to =
                 area + 2 * static_cast<std::int64_t>(starts[static_cast<std::size_t>(k)]);
@@ -250,7 +251,7 @@ std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error) 
     return s;
 }
 
-IconFile OpenIconFile(const std::string &iconsDir, long number, bool tryGif) {
+IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif) {
     if (tryGif) {
         auto gif = BinaryFile::TryOpenRead(JoinPath(iconsDir, NumberedFileName(number, ".gif")));
         if (gif)
@@ -259,7 +260,7 @@ IconFile OpenIconFile(const std::string &iconsDir, long number, bool tryGif) {
     return {BinaryFile::OpenRead(JoinPath(iconsDir, NumberedFileName(number, ".bmp"))), ".bmp"};
 }
 
-DrmRecords ReadDescr(const std::string &path) {
+DrmRecords ReadDescr(const std::string& path) {
     BinaryFile file = BinaryFile::OpenRead(path, 4);
     const std::int64_t count = file.Size();
     if (count < BasicRecords || (count > BasicRecords && count < ExtendedRecords))
@@ -270,7 +271,7 @@ DrmRecords ReadDescr(const std::string &path) {
     file.Close();
     std::array<std::int32_t, ExtendedRecords> v{};
     for (int i = 0; i < wanted; ++i) {
-        const std::uint8_t *b = bytes.data() + 4 * i;
+        const std::uint8_t* b = bytes.data() + 4 * i;
         v[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
             static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
             static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
@@ -296,7 +297,7 @@ DrmRecords ReadDescr(const std::string &path) {
     return r;
 }
 
-std::optional<std::string> CheckDescr(const DrmRecords &records) {
+std::optional<std::string> CheckDescr(const DrmRecords& records) {
     if (records.recordCount != BasicRecords && records.recordCount != ExtendedRecords)
         return "The DRM record file descr.dat holds " + Num(records.recordCount) +
                " records; it must hold 12 or 15.";
@@ -309,7 +310,7 @@ std::optional<std::string> CheckDescr(const DrmRecords &records) {
     return std::nullopt;
 }
 
-void WriteDescr(const std::string &path, const DrmRecords &r) {
+void WriteDescr(const std::string& path, const DrmRecords& r) {
     const std::int32_t v[ExtendedRecords] = {
         r.directoryOffset, r.baseAddress,       r.trailPointer1,     r.trailStart,
         r.trailPointer2,   r.trailPointer3,     r.iconAreaStart,     r.iconTableStart,

@@ -48,7 +48,7 @@ struct DrmHeader {
     std::int32_t nameEntryOffset = 0;
 };
 
-DrmHeader ParseDrmHeader(BinaryFile &codeGroup, bool extendedLayout);
+DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout);
 
 // Everything a reader of the DRM needs to know of one code group, checked
 // against the file: the header, the icon table and the picture table.
@@ -74,25 +74,25 @@ struct DrmSummary {
 };
 // Reads and checks the DRM of an open code group. On a bad one returns the
 // message that says what is wrong (for the "Error" box) in error.
-std::optional<DrmSummary> InspectDrm(BinaryFile &codeGroup, std::string &error);
+std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error);
 
 // Checks picture slots against the start region they must lie in: starts
 // holds the start fields (16-bit units) of descriptors 1 to R + 1. A slot may
 // not run backwards, leave the start region, or overlap the directory words
 // (rewritten by compilation) or the picture table. Returns the message.
 std::optional<std::string>
-CheckPictureSlots(const std::vector<std::uint32_t> &starts, std::int64_t pictureAreaOffset,
+CheckPictureSlots(const std::vector<std::uint32_t>& starts, std::int64_t pictureAreaOffset,
                   std::int64_t startRegionSize, std::int64_t directoryOffset,
                   std::int64_t pictureTableOffset, std::int64_t pictureTableSize);
 
 // The pieces of the decompilation, on a code group InspectDrm accepted.
 // "rawoff.bin": the picture descriptors, verbatim, without the ending record.
-void ExtractPictureTable(BinaryFile &codeGroup, const DrmSummary &drm,
-                         BinaryFile &pictureTablePiece);
+void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
+                         BinaryFile& pictureTablePiece);
 // Writes raws/k.raw (and icons/k.bmp while conversion is on); returns R.
-std::int32_t ExtractPictures(BinaryFile &codeGroup, const DrmSummary &drm, int image);
+std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image);
 // Writes icons/n.gif or n.bmp for n = firstNumber + 1 ...; returns N.
-std::int32_t ExtractIcons(BinaryFile &codeGroup, const DrmSummary &drm, int firstNumber, int image);
+std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber, int image);
 
 // A flash address seen from the code group's base. Addresses are 32-bit
 // words and wrap, so one below the base comes out huge and fails every
@@ -109,7 +109,7 @@ struct IconFile {
     BinaryFile file;
     std::string extension;
 };
-IconFile OpenIconFile(const std::string &iconsDir, long number, bool tryGif = true);
+IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif = true);
 
 // Decompiles binaryNDir/CG15.bin into image n's drmpack folder. Returns
 // false, after showing the message, when the code group is refused; then no
@@ -119,18 +119,18 @@ bool DrmDecompile(int image);
 // Reads "descr.dat"; throws IoError on a missing one or one of fewer than 12,
 // or 13 or 14, records (100, read beyond end). A longer file reads as 15
 // records with recordCount telling how many there were: CheckDescr refuses it.
-DrmRecords ReadDescr(const std::string &path);
+DrmRecords ReadDescr(const std::string& path);
 // The message saying what is wrong with the records' counts; nullopt when
 // they can be used.
-std::optional<std::string> CheckDescr(const DrmRecords &records);
-void WriteDescr(const std::string &path, const DrmRecords &records);
+std::optional<std::string> CheckDescr(const DrmRecords& records);
+void WriteDescr(const std::string& path, const DrmRecords& records);
 
 // Compiles image 1's work folder into compiledImagePath, complete or not at
 // all. Returns false, after showing the message, when an edited file is
 // refused (nothing is then written). Throws IoError.
 bool DrmCompile();
 // The same into another path (the superfile writer compiles to a temporary).
-bool DrmCompileTo(const std::string &outputPath);
+bool DrmCompileTo(const std::string& outputPath);
 
 // Copies image 2's icons and pictures over image 1's, slot by slot.
 // Incompatible: the DRMs' layouts differ, nothing was copied and the run was

@@ -16,7 +16,7 @@ namespace {
 // The source is opened before the destination is created, and the copy is
 // renamed into place only when whole: a missing source or a failed write
 // leaves image 1's file as it was, never a part of the other.
-void CopyWhole(BinaryFile source, const std::string &destination) {
+void CopyWhole(BinaryFile source, const std::string& destination) {
     AtomicOutput output(destination);
     BinaryFile target = BinaryFile::Create(output.TempPath());
     CopyFileRange(source, 0, 0, target, false);
@@ -25,7 +25,7 @@ void CopyWhole(BinaryFile source, const std::string &destination) {
     output.Commit();
 }
 
-void DeleteChecked(const std::string &path) {
+void DeleteChecked(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
     if (ec)
@@ -35,14 +35,14 @@ void DeleteChecked(const std::string &path) {
 } // namespace
 
 PortOutcome PortDrm() {
-    const SharedState &s = State();
+    const SharedState& s = State();
     ShowProgress(true);
     SetProgress(0);
     SetStatusText("Copying icons");
 
     const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
     const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
-    for (const DrmRecords *d : {&one, &two})
+    for (const DrmRecords* d : {&one, &two})
         if (auto bad = CheckDescr(*d)) {
             ShowProgress(false);
             SetStatusText("");

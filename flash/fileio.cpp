@@ -117,8 +117,8 @@ int CheckFault(FaultInjector::Op op, const std::string& path) {
 
 BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable,
                        std::int64_t size)
-    : file_(file), buffer_(TakeBuffer()), path_(std::move(path)),
-      recordSize_(recordSize), writable_(writable), size_(size) {
+    : file_(file), buffer_(TakeBuffer()), path_(std::move(path)), recordSize_(recordSize),
+      writable_(writable), size_(size) {
     std::setvbuf(file_, buffer_.get(), _IOFBF, StdioBufferSize);
 }
 
@@ -385,7 +385,8 @@ std::optional<std::int64_t> ParseIntegerToken(std::string_view token) {
     } else if (i < token.size() && (token[i] == 'x' || token[i] == 'X')) {
         base = 16;
         ++i;
-    } else if (i + 1 < token.size() && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X')) {
+    } else if (i + 1 < token.size() && token[i] == '0' &&
+               (token[i + 1] == 'x' || token[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }

@@ -60,7 +60,8 @@ bool ParseFlashHeader(BinaryFile& header, int image) {
     }
 
     // A file beginning with CG0 carries CG0 and the next code group as one piece.
-    if (codeGroupCount >= 3 && codeGroupTable[1].fileName == JoinPath(folder, CodeGroupFileName(0))) {
+    if (codeGroupCount >= 3 &&
+        codeGroupTable[1].fileName == JoinPath(folder, CodeGroupFileName(0))) {
         strrec& first = codeGroupTable[1];
         first.fileName = JoinPath(folder, CodeGroupFileName(1));
         first.endAddress = codeGroupTable[2].endAddress;

@@ -10,13 +10,13 @@
 
 namespace zantrel {
 
-inline constexpr std::int32_t FlashHeaderSize = 8172;    // bytes copied to header.bin
-inline constexpr int CodeGroupSlots = 21;                // entries of codeGroupTable
-inline constexpr std::int64_t PieceCountOffset = 944;    // little-endian piece count
-inline constexpr std::int64_t RamdldEntryOffset = 948;   // RAMDLD piece entry
-inline constexpr std::int64_t FirstSlotOffset = 1004;    // code-group slot 0
-inline constexpr std::int64_t SlotSize = 28;             // bytes per piece entry
-inline constexpr int DrmCodeGroup = 15;                  // the code group holding the DRM
+inline constexpr std::int32_t FlashHeaderSize = 8172;  // bytes copied to header.bin
+inline constexpr int CodeGroupSlots = 21;              // entries of codeGroupTable
+inline constexpr std::int64_t PieceCountOffset = 944;  // little-endian piece count
+inline constexpr std::int64_t RamdldEntryOffset = 948; // RAMDLD piece entry
+inline constexpr std::int64_t FirstSlotOffset = 1004;  // code-group slot 0
+inline constexpr std::int64_t SlotSize = 28;           // bytes per piece entry
+inline constexpr int DrmCodeGroup = 15;                // the code group holding the DRM
 inline constexpr std::int32_t DrmSignatureWord = 0x10D0001C;
 
 struct strrec {

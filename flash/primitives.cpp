@@ -109,8 +109,8 @@ std::int32_t SwapBytes32(std::int32_t value) {
                                      (v << 24));
 }
 
-void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
-                   BinaryFile& target, bool limited) {
+void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length, BinaryFile& target,
+                   bool limited) {
     const std::span<std::uint8_t> buffer = BulkBuffer();
     source.Seek(offset);
     // fread comes back short only at the end of the file (a failure throws):

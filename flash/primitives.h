@@ -42,8 +42,8 @@ inline void StoreLE32(std::uint8_t* at, std::uint32_t value) {
 // Copies from source at offset to the target's current position: at most
 // length bytes when limited, else to the source's end. Stops at the end of
 // the source; never closes either file.
-void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
-                   BinaryFile& target, bool limited);
+void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length, BinaryFile& target,
+                   bool limited);
 // Sum of the bytes from the current position to the end, modulo 65536.
 int Checksum16(BinaryFile& file);
 

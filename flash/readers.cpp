@@ -118,7 +118,8 @@ std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
     return "it does not end in CR LF";
 }
 
-BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const std::string& tempPath) {
+BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name,
+                             const std::string& tempPath) {
     BodyResult result;
     Scratch scratch(tempPath);
     ReadAhead body(flash, ReadAheadSize + MaxRecordChars + 2);
@@ -217,7 +218,8 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name, const s
             inPiece = true;
         } else if (type == '7') {
             body.Skip(chars + (lineEnd ? 2 : 0));
-            result.written.push_back(codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+            result.written.push_back(
+                codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
             flush();
             scratch.EndPiece(result.written.back());
             ++result.pieces;
@@ -258,10 +260,10 @@ BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::st
         std::uint8_t head[17];
         flash.Seek(pos);
         const std::size_t got = flash.Read(head);
-        const std::uint32_t length = got == sizeof head
-                                         ? (std::uint32_t{head[9]} << 24) | (std::uint32_t{head[10]} << 16) |
-                                               (std::uint32_t{head[11]} << 8) | head[12]
-                                         : 0;
+        const std::uint32_t length =
+            got == sizeof head ? (std::uint32_t{head[9]} << 24) | (std::uint32_t{head[10]} << 16) |
+                                     (std::uint32_t{head[11]} << 8) | head[12]
+                               : 0;
         // A length is checked against the file before anything is copied.
         if (got < sizeof head || static_cast<std::int64_t>(length) > size - pos - 17) {
             Refuse(name + ": piece record " + std::to_string(result.pieces + 1) +
@@ -325,11 +327,11 @@ ReadOutcome ReadFlashFile(int image, BodyKind kind) {
             outcome = ReadOutcome::Decompiled;
             // A damaged superfile is decompiled, but never silently.
             if (result.badChecksums > 0) {
-                ShowMessage(name + ": " + std::to_string(result.badChecksums) +
-                                (result.badChecksums == 1 ? " S-record line has"
-                                                          : " S-record lines have") +
-                                " a wrong checksum.",
-                            "Warning");
+                ShowMessage(
+                    name + ": " + std::to_string(result.badChecksums) +
+                        (result.badChecksums == 1 ? " S-record line has" : " S-record lines have") +
+                        " a wrong checksum.",
+                    "Warning");
             }
         }
     }

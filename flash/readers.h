@@ -4,9 +4,9 @@
 namespace zantrel {
 
 enum class ReadOutcome {
-    NoDrm,       // the file lists no DRM: Open says "No DRM found"
-    Decompiled,  // the DRM is in the work folder
-    Refused,     // the file was refused with its own message already shown
+    NoDrm,      // the file lists no DRM: Open says "No DRM found"
+    Decompiled, // the DRM is in the work folder
+    Refused,    // the file was refused with its own message already shown
 };
 
 ReadOutcome OpenSuperfile(int image);

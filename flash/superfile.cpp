@@ -25,8 +25,8 @@ constexpr std::int64_t DateFieldOffset = 320;
 constexpr std::int64_t BannerFieldOffset = 448;
 constexpr std::size_t TextFieldSize = 128;
 constexpr std::int64_t RamdldChecksumOffset = 972;
-constexpr std::int64_t ClearedFrom = 992;   // tail of the entry at 976, then slots 0..22
-constexpr std::int64_t ClearedTo = 1648;    // one past slot 22
+constexpr std::int64_t ClearedFrom = 992; // tail of the entry at 976, then slots 0..22
+constexpr std::int64_t ClearedTo = 1648;  // one past slot 22
 constexpr std::int64_t DrmSlotOffset = FirstSlotOffset + SlotSize * DrmCodeGroup; // 1424
 constexpr std::size_t RamdldFillOffset = 256;
 constexpr std::size_t RamdldFillLength = 159;
@@ -272,9 +272,9 @@ std::optional<std::string> VerifyHeader(const std::uint8_t* written, BinaryFile&
 
 std::string FormatBuildDate(const std::tm& local) {
     static constexpr const char* Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static constexpr const char* Months[] = {"January", "February", "March",     "April",
-                                             "May",     "June",     "July",      "August",
-                                             "September", "October", "November", "December"};
+    static constexpr const char* Months[] = {"January",   "February", "March",    "April",
+                                             "May",       "June",     "July",     "August",
+                                             "September", "October",  "November", "December"};
     auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
     return std::string(Days[((local.tm_wday % 7) + 7) % 7]) + " " +
            Months[((local.tm_mon % 12) + 12) % 12] + " " + two(local.tm_mday) + " " +
@@ -336,8 +336,8 @@ void PrepareHeader(const std::string& compiledPath) {
     header.Seek(ClearedFrom);
     header.Write(std::span(zeros.data(), static_cast<std::size_t>(DrmSlotOffset - ClearedFrom)));
     header.Seek(DrmSlotOffset + SlotSize);
-    header.Write(std::span(zeros.data(),
-                           static_cast<std::size_t>(ClearedTo - DrmSlotOffset - SlotSize)));
+    header.Write(
+        std::span(zeros.data(), static_cast<std::size_t>(ClearedTo - DrmSlotOffset - SlotSize)));
 
     std::uint8_t slot[SlotSize] = {};
     StoreLE32(slot, start);
@@ -405,8 +405,9 @@ bool WriteSuperfile() {
     // missing one fails at its opening below.
     const std::int64_t headerSize = FileSizeOf(JoinPath(s.binary1Dir, HeaderFileName));
     if (headerSize >= 0 && headerSize != FlashHeaderSize) {
-        ShowMessage("header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
-                        std::to_string(FlashHeaderSize) + " bytes. Nothing was saved.",
+        ShowMessage("header.bin is " + std::to_string(headerSize) +
+                        " bytes long; a flash header is " + std::to_string(FlashHeaderSize) +
+                        " bytes. Nothing was saved.",
                     "Error");
         return false;
     }
@@ -427,7 +428,8 @@ bool WriteSuperfile() {
         BinaryFile out = BinaryFile::Create(output.TempPath());
         BinaryFile header = BinaryFile::OpenRead(headerPath);
         CopyFileRange(header, 0, 0, out, false);
-        const auto ramdldAddress = static_cast<std::uint32_t>(ReadLE32At(header, RamdldEntryOffset));
+        const auto ramdldAddress =
+            static_cast<std::uint32_t>(ReadLE32At(header, RamdldEntryOffset));
         const auto drmAddress = static_cast<std::uint32_t>(ReadLE32At(header, DrmSlotOffset));
         header.Close();
 
@@ -449,12 +451,12 @@ bool WriteSuperfile() {
         out.Close();
     }
 
-    if (auto wrong = VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath())) {
+    if (auto wrong =
+            VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath())) {
         ShowProgress(false);
         SetStatusText("");
         ShowMessage("The superfile written for " + DisplayName(savePath) +
-                        " does not read back as it was built (" + *wrong +
-                        "). Nothing was saved.",
+                        " does not read back as it was built (" + *wrong + "). Nothing was saved.",
                     "Error");
         return false;
     }

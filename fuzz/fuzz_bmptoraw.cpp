@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t expected = pixels == 0 ? 0 : 2 * pixels + 2 * ((pixels + 15) / 16);
     const std::string raw = ReadFile(rawPath);
     if (raw.size() != expected)
-        Fail("raw of " + std::to_string(raw.size()) + " bytes, expected " + std::to_string(expected));
+        Fail("raw of " + std::to_string(raw.size()) + " bytes, expected " +
+             std::to_string(expected));
     if (fits && (width != static_cast<std::size_t>(slotWidth) ||
                  height != static_cast<std::size_t>(slotHeight)))
         Fail("the BMP check took a picture of another size");

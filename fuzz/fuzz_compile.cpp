@@ -34,14 +34,16 @@ void CheckCompiled(const std::string& out, const std::string& start, const std::
     for (std::int32_t k = 1; k <= d.iconCount; ++k) {
         const long number = static_cast<long>(r) + k;
         const std::string gif = JoinPath(s.icons1Dir, NumberedFileName(number, ".gif"));
-        icons += ReadFile(FileExists(gif) ? gif : JoinPath(s.icons1Dir, NumberedFileName(number, ".bmp")));
+        icons += ReadFile(
+            FileExists(gif) ? gif : JoinPath(s.icons1Dir, NumberedFileName(number, ".bmp")));
         ends.push_back(icons.size());
     }
     const std::size_t body = start.size() + icons.size();
     const std::size_t table = body + (16 - body % 16) % 16;
     const std::size_t expected = table + 4 * (ends.size() + 2) + trail.size();
     if (out.size() != expected)
-        Fail("compiled " + std::to_string(out.size()) + " bytes, expected " + std::to_string(expected));
+        Fail("compiled " + std::to_string(out.size()) + " bytes, expected " +
+             std::to_string(expected));
     if (out.compare(start.size(), icons.size(), icons) != 0)
         Fail("the icons are not back to back after the start region");
     if (out.find_first_not_of('\0', body) < table)

@@ -19,8 +19,9 @@ struct Settings {
 
 Settings Taken() {
     const SharedState& s = State();
-    return {s.cleanupEnabled, s.askSecondFile, s.rawConversionEnabled, s.replacerBlue,
-            s.replacerGreen, s.replacerRed, s.workFolder};
+    return {s.cleanupEnabled, s.askSecondFile, s.rawConversionEnabled,
+            s.replacerBlue,   s.replacerGreen, s.replacerRed,
+            s.workFolder};
 }
 
 // Values no settings file gives all at once, so a field left unread shows.

@@ -36,9 +36,9 @@ const std::string& StartFolder() {
     std::error_code ec;
     // fuzz/run.sh names a folder it removes afterwards, crashes included.
     const char* chosen = std::getenv("ZANTREL_FUZZ_TMP");
-    const fs::path base = chosen && *chosen                   ? fs::path(chosen)
+    const fs::path base = chosen && *chosen                  ? fs::path(chosen)
                           : fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
-                                                              : fs::temp_directory_path();
+                                                             : fs::temp_directory_path();
     std::string pattern = (base / "zantrel-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         Fail("cannot make a start folder under " + base.string());

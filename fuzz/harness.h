@@ -14,8 +14,8 @@ namespace zantrel::fuzz {
 // Makes a fresh start folder (under $ZANTREL_FUZZ_TMP, else on /dev/shm when
 // there is one, so the disk is not worn), makes it current, resets the shared
 // state to a first run with the default settings and a silent user interface,
-// and builds the work tree at <start>/work. Runs once; later calls return the same folder. The folder
-// is removed when the process exits normally.
+// and builds the work tree at <start>/work. Runs once; later calls return the same folder. The
+// folder is removed when the process exits normally.
 const std::string& StartFolder();
 
 // Puts the work tree back to empty folders: whatever a run left is removed.

@@ -105,7 +105,8 @@ void FlashSeeds(const std::vector<NamedDrm>& drms) {
     }
     const Bytes drm = BuildDrmCodeGroup(drms.front().plan);
     const std::uint32_t at = drms.front().plan.loadAddress;
-    const std::vector<Piece> two = {PatternPiece(RamdldSlot, RamdldAddress, 40, 3), BytesPiece(15, at, drm)};
+    const std::vector<Piece> two = {PatternPiece(RamdldSlot, RamdldAddress, 40, 3),
+                                    BytesPiece(15, at, drm)};
     BodyOptions shortLines;
     shortLines.lineBytes = 7;
     shortLines.finalLineEnd = true;
@@ -150,7 +151,8 @@ void PictureSeeds() {
 
 void TextSeeds() {
     Seed("fuzz_settings", "defaults.ini", Text("1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n/tmp/work\r\n"));
-    Seed("fuzz_settings", "hex.ini", Text("0\r\n$1\r\n0x1 rest\r\nxFF\r\n-1\r\n  300\r\nC:\\work\r\n"));
+    Seed("fuzz_settings", "hex.ini",
+         Text("0\r\n$1\r\n0x1 rest\r\nxFF\r\n-1\r\n  300\r\nC:\\work\r\n"));
     Seed("fuzz_settings", "lf-only.ini", Text("1\n0\n1\n10\n20\n30\nwork folder\n"));
     Seed("fuzz_settings", "bad-number.ini", Text("1\r\nyes\r\n1\r\n1\r\n2\r\n3\r\n"));
     Seed("fuzz_settings", "run-together.ini", Text("10 1\r\n-\r\n+1\r\n\r\n"));
@@ -192,7 +194,8 @@ void CompileSeeds(const std::vector<NamedDrm>& drms) {
             PutChunk(b, JoinPath(s.drmpack1Dir, DescrFileName));
             PutChunk(b, JoinPath(s.drmpack1Dir, StartFileName));
             PutChunk(b, JoinPath(s.drmpack1Dir, TrailFileName));
-            for (const std::string& folder : {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName)}) {
+            for (const std::string& folder :
+                 {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName)}) {
                 std::error_code ec;
                 for (const auto& entry : fs::directory_iterator(folder, ec)) {
                     const std::string ext = entry.path().extension().string();

@@ -40,15 +40,13 @@ void ReadOrZero(BinaryFile& file, std::span<std::uint8_t> into) {
 
 // Scaling by rounding, not by bit replication: reduction undoes expansion.
 // Tabulated, since every pixel of every picture goes through them.
-template <unsigned Max>
-constexpr std::array<std::uint8_t, Max + 1> ExpandTable() {
+template <unsigned Max> constexpr std::array<std::uint8_t, Max + 1> ExpandTable() {
     std::array<std::uint8_t, Max + 1> t{};
     for (unsigned v = 0; v <= Max; ++v)
         t[v] = static_cast<std::uint8_t>((255 * v + Max / 2) / Max);
     return t;
 }
-template <unsigned Max>
-constexpr std::array<std::uint8_t, 256> ReduceTable() {
+template <unsigned Max> constexpr std::array<std::uint8_t, 256> ReduceTable() {
     std::array<std::uint8_t, 256> t{};
     for (unsigned v = 0; v < 256; ++v)
         t[v] = static_cast<std::uint8_t>((Max * v + 127) / 255);
@@ -307,8 +305,7 @@ std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width
         return picture + " is not a BMP file" + mustBe;
     const std::uint32_t infoSize = LoadLE32(&header[14]);
     if (infoSize != 40)
-        return picture + " has a " + std::to_string(infoSize) + "-byte information header" +
-               mustBe;
+        return picture + " has a " + std::to_string(infoSize) + "-byte information header" + mustBe;
     const std::uint32_t bits = LoadLE16(&header[28]);
     if (bits != 24)
         return picture + " is " + std::to_string(bits) + "-bit" + mustBe;

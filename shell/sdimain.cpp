@@ -97,8 +97,8 @@ bool MenuItemEnabled(MenuItem item) {
 void FileOpen1Execute() {
     SharedState& s = State();
     s.secondFlashPath.clear();
-    auto first = AskOpenFile("Open SBF/SHX file to edit or import DRM to", std::string(OpenFilter),
-                             false);
+    auto first =
+        AskOpenFile("Open SBF/SHX file to edit or import DRM to", std::string(OpenFilter), false);
     if (!first) {
         DeleteSessionFile();
         CloseMainWindow();

@@ -9,7 +9,8 @@
 
 namespace zantrel {
 
-inline constexpr std::string_view OpenFilter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+inline constexpr std::string_view OpenFilter =
+    "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
 
 void InitApp();
 void FileOpen1Execute();

@@ -13,8 +13,7 @@ struct SilentUi final : UiSink {
     void ShowProgress(bool) override {}
     void SetProgress(int) override {}
     void ShowMessage(const std::string&, const std::string&) override {}
-    std::optional<std::string> AskOpenFile(const std::string&, const std::string&,
-                                           bool) override {
+    std::optional<std::string> AskOpenFile(const std::string&, const std::string&, bool) override {
         return std::nullopt;
     }
     std::optional<std::string> AskSaveFile(const std::string&, const std::string&) override {

@@ -102,8 +102,8 @@ WorkView ListWorkItems(int image) {
         // The counts come from an editable file: keep them within the tables they count.
         const std::string rawOffPath = JoinPath(folders.drmpackDir, RawOffFileName);
         if (pictures > 0)
-            pictures = std::min<long>(pictures, std::max<std::int64_t>(
-                                                    FileSizeOf(rawOffPath) / DescriptorSize - 3, 0));
+            pictures = std::min<long>(
+                pictures, std::max<std::int64_t>(FileSizeOf(rawOffPath) / DescriptorSize - 3, 0));
         const std::int64_t offBytes = FileSizeOf(JoinPath(folders.drmpackDir, OffFileName));
         if (offBytes >= 0)
             icons = std::min<long>(icons, std::max<std::int64_t>(offBytes / 4 - 2, 0));
@@ -119,9 +119,9 @@ WorkView ListWorkItems(int image) {
             item.picture = true;
             item.slotWidth = sizes[k - 1].first;
             item.slotHeight = sizes[k - 1].second;
-            const std::string path =
-                bmpPictures ? JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp"))
-                            : JoinPath(rawsDir, NumberedFileName(k, ".raw"));
+            const std::string path = bmpPictures
+                                         ? JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp"))
+                                         : JoinPath(rawsDir, NumberedFileName(k, ".raw"));
             if (FileExists(path)) {
                 DescribeFile(item, path);
                 item.sizeChanged = bmpPictures && (item.fileWidth != item.slotWidth ||
@@ -136,8 +136,10 @@ WorkView ListWorkItems(int image) {
             WorkItem item;
             item.number = first + k;
             // Compilation takes the ".gif" when both are present.
-            const std::string gif = JoinPath(folders.iconsDir, NumberedFileName(item.number, ".gif"));
-            const std::string bmp = JoinPath(folders.iconsDir, NumberedFileName(item.number, ".bmp"));
+            const std::string gif =
+                JoinPath(folders.iconsDir, NumberedFileName(item.number, ".gif"));
+            const std::string bmp =
+                JoinPath(folders.iconsDir, NumberedFileName(item.number, ".bmp"));
             if (FileExists(gif))
                 DescribeFile(item, gif);
             else if (FileExists(bmp))

@@ -11,12 +11,12 @@
 namespace zantrel {
 
 struct WorkItem {
-    long number = 0;          // the work file's number: pictures 1..R, icons R+1..R+N
-    bool picture = false;     // a picture slot (raw or its BMP copy), else an icon
-    std::string path;         // the file compilation takes; empty when none is there
-    int slotWidth = 0;        // pictures: the size in the DRM's picture descriptor
+    long number = 0;      // the work file's number: pictures 1..R, icons R+1..R+N
+    bool picture = false; // a picture slot (raw or its BMP copy), else an icon
+    std::string path;     // the file compilation takes; empty when none is there
+    int slotWidth = 0;    // pictures: the size in the DRM's picture descriptor
     int slotHeight = 0;
-    int fileWidth = 0;        // BMP files: the size in the file's header; 0 when unknown
+    int fileWidth = 0; // BMP files: the size in the file's header; 0 when unknown
     int fileHeight = 0;
     bool sizeChanged = false; // a picture's BMP no longer has its slot's size
     std::int64_t bytes = 0;   // the file's size, -1 when missing

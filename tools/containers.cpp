@@ -33,7 +33,8 @@ void ForEachBlock(const Piece& piece, std::size_t unit,
     const std::size_t blockSize = std::max<std::size_t>(1, (64 * 1024) / unit) * unit;
     std::vector<std::uint8_t> block(blockSize);
     for (std::uint64_t at = 0; at < piece.size;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, piece.size - at));
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, piece.size - at));
         piece.read(at, std::span(block.data(), n));
         each(std::span<const std::uint8_t>(block.data(), n));
         at += n;
@@ -44,7 +45,8 @@ void WriteEntry(std::uint8_t* entry, const Piece& piece) {
     StoreLE32(entry, piece.startAddress);
     StoreLE32(entry + 4, piece.startAddress + static_cast<std::uint32_t>(piece.size) - 1u);
     std::uint8_t first[16] = {};
-    piece.read(0, std::span(first, static_cast<std::size_t>(std::min<std::uint64_t>(16, piece.size))));
+    piece.read(0,
+               std::span(first, static_cast<std::size_t>(std::min<std::uint64_t>(16, piece.size))));
     std::memcpy(entry + 8, first, 16);
     std::uint32_t sum = 0;
     ForEachBlock(piece, 1, [&](std::span<const std::uint8_t> b) {
@@ -188,7 +190,8 @@ std::vector<Piece> BodyPieces(const std::vector<Piece>& pieces, const BodyOption
         merged.read = [first, second](std::uint64_t offset, std::span<std::uint8_t> into) {
             std::size_t done = 0;
             if (offset < first.size) {
-                done = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), first.size - offset));
+                done = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(into.size(), first.size - offset));
                 first.read(offset, into.first(done));
             }
             if (done < into.size())
@@ -207,13 +210,17 @@ std::vector<std::uint8_t> BuildFlashHeader(const std::vector<Piece>& pieces,
         for (std::size_t i = 0; i < HeaderSize; ++i)
             header[i] = static_cast<std::uint8_t>(i * 31 + 7);
     std::fill(header.begin() + CountOffset, header.begin() + ListedEnd, 0);
-    const int count = options.pieceCount >= 0 ? options.pieceCount : static_cast<int>(pieces.size());
+    const int count =
+        options.pieceCount >= 0 ? options.pieceCount : static_cast<int>(pieces.size());
     StoreLE32(header.data() + CountOffset, static_cast<std::uint32_t>(count));
     for (const Piece& piece : pieces) {
         if (piece.slot == RamdldSlot)
             WriteEntry(header.data() + RamdldOffset, piece);
-        else if (piece.slot >= 0 && SlotOffset + EntrySize * (static_cast<std::size_t>(piece.slot) + 1) <= HeaderSize)
-            WriteEntry(header.data() + SlotOffset + EntrySize * static_cast<std::size_t>(piece.slot), piece);
+        else if (piece.slot >= 0 &&
+                 SlotOffset + EntrySize * (static_cast<std::size_t>(piece.slot) + 1) <= HeaderSize)
+            WriteEntry(header.data() + SlotOffset +
+                           EntrySize * static_cast<std::size_t>(piece.slot),
+                       piece);
         else
             throw std::invalid_argument("slot out of the header");
     }

@@ -39,8 +39,8 @@ struct HeaderOptions {
 };
 
 struct BodyOptions {
-    int lineBytes = 64;           // data bytes per S3 line (1..250)
-    bool finalLineEnd = false;    // CR LF after the last S7 line
+    int lineBytes = 64;        // data bytes per S3 line (1..250)
+    bool finalLineEnd = false; // CR LF after the last S7 line
     // A file whose first code group is CG0 carries CG0 and the next code
     // group as one piece, as the phone's tools write it. False writes them
     // apart (a body with more pieces than its header lists).

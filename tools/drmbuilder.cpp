@@ -15,7 +15,7 @@ constexpr std::uint32_t DescriptorEndMark = 0xFF;
 
 std::int64_t AlignUp16(std::int64_t v) { return (v + 15) / 16 * 16; }
 
-void PutBE32(std::vector<std::uint8_t> &bytes, std::int64_t offset, std::uint32_t value) {
+void PutBE32(std::vector<std::uint8_t>& bytes, std::int64_t offset, std::uint32_t value) {
     auto at = static_cast<std::size_t>(offset);
     bytes[at] = static_cast<std::uint8_t>(value >> 24);
     bytes[at + 1] = static_cast<std::uint8_t>(value >> 16);
@@ -23,19 +23,19 @@ void PutBE32(std::vector<std::uint8_t> &bytes, std::int64_t offset, std::uint32_
     bytes[at + 3] = static_cast<std::uint8_t>(value);
 }
 
-void AppendBE32(std::vector<std::uint8_t> &bytes, std::uint32_t value) {
+void AppendBE32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value >> 24));
     bytes.push_back(static_cast<std::uint8_t>(value >> 16));
     bytes.push_back(static_cast<std::uint8_t>(value >> 8));
     bytes.push_back(static_cast<std::uint8_t>(value));
 }
 
-void AppendLE16(std::vector<std::uint8_t> &bytes, int value) {
+void AppendLE16(std::vector<std::uint8_t>& bytes, int value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
     bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-void AppendLE32(std::vector<std::uint8_t> &bytes, std::uint32_t value) {
+void AppendLE32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
         bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
@@ -61,7 +61,7 @@ std::vector<std::uint8_t> DefaultTrail() {
     return trail;
 }
 
-const std::vector<std::uint8_t> &TrailOf(const DrmPlan &plan, std::vector<std::uint8_t> &scratch) {
+const std::vector<std::uint8_t>& TrailOf(const DrmPlan& plan, std::vector<std::uint8_t>& scratch) {
     if (!plan.trail.empty())
         return plan.trail;
     scratch = DefaultTrail();
@@ -70,7 +70,7 @@ const std::vector<std::uint8_t> &TrailOf(const DrmPlan &plan, std::vector<std::u
 
 // Header, tag, directory, picture table: everything of the start region
 // before the picture area.
-std::vector<std::uint8_t> StartRegionHead(const DrmPlan &plan, const DrmLayout &layout) {
+std::vector<std::uint8_t> StartRegionHead(const DrmPlan& plan, const DrmLayout& layout) {
     std::int64_t headEnd = plan.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
     std::vector<std::uint8_t> head(static_cast<std::size_t>(headEnd), 0);
     const std::uint32_t base = layout.baseAddress;
@@ -135,7 +135,7 @@ std::vector<std::uint8_t> StartRegionHead(const DrmPlan &plan, const DrmLayout &
             head[static_cast<std::size_t>(at + 2)] = 0x77;
             std::uint32_t start = 0;
             if (d >= 1 && d <= r) {
-                const PicturePlan &p = plan.pictures[d - 1];
+                const PicturePlan& p = plan.pictures[d - 1];
                 head[static_cast<std::size_t>(at + 1)] = static_cast<std::uint8_t>(p.width);
                 head[static_cast<std::size_t>(at + 3)] = static_cast<std::uint8_t>(p.height);
                 start = static_cast<std::uint32_t>(
@@ -151,7 +151,7 @@ std::vector<std::uint8_t> StartRegionHead(const DrmPlan &plan, const DrmLayout &
 
 } // namespace
 
-DrmLayout LayOutDrm(const DrmPlan &plan) {
+DrmLayout LayOutDrm(const DrmPlan& plan) {
     if (plan.loadAddress == 0 && !plan.prefix)
         throw std::invalid_argument("a code group without prefix needs a non-zero load address");
     if (plan.tag == TagVariant::SignatureWord && (!plan.prefix || plan.loadAddress != 0x10D0001C))
@@ -181,7 +181,7 @@ DrmLayout LayOutDrm(const DrmPlan &plan) {
         layout.pictureTableOffset = at;
         at += 16 * static_cast<std::int64_t>(plan.pictures.size() + 4);
         layout.pictureAreaOffset = at;
-        for (const PicturePlan &p : plan.pictures) {
+        for (const PicturePlan& p : plan.pictures) {
             if (p.width < 0 || p.width > 255 || p.height < 0 || p.height > 255)
                 throw std::invalid_argument("picture sides are bytes");
             if (p.fillerBytes < 0 || p.fillerBytes % 2 != 0)
@@ -194,7 +194,7 @@ DrmLayout LayOutDrm(const DrmPlan &plan) {
     }
     layout.iconAreaOffset = AlignUp16(at);
     at = layout.iconAreaOffset;
-    for (const auto &icon : plan.icons) {
+    for (const auto& icon : plan.icons) {
         layout.iconOffsets.push_back(at);
         at += static_cast<std::int64_t>(icon.size());
     }
@@ -208,13 +208,13 @@ DrmLayout LayOutDrm(const DrmPlan &plan) {
     return layout;
 }
 
-void WriteDrmCodeGroup(const DrmPlan &plan,
-                       const std::function<void(std::span<const std::uint8_t>)> &sink) {
+void WriteDrmCodeGroup(const DrmPlan& plan,
+                       const std::function<void(std::span<const std::uint8_t>)>& sink) {
     DrmLayout layout = LayOutDrm(plan);
     sink(StartRegionHead(plan, layout));
 
     std::int64_t written = plan.extended ? layout.pictureAreaOffset : layout.iconAreaOffset;
-    for (const PicturePlan &p : plan.pictures) {
+    for (const PicturePlan& p : plan.pictures) {
         std::vector<std::uint8_t> raw = RawPictureBytes(p);
         sink(raw);
         written += static_cast<std::int64_t>(raw.size());
@@ -226,7 +226,7 @@ void WriteDrmCodeGroup(const DrmPlan &plan,
     AppendBE32(table, 0);
     AppendBE32(table, 0);
     std::uint32_t sum = 0;
-    for (const auto &icon : plan.icons) {
+    for (const auto& icon : plan.icons) {
         sink(icon);
         sum += static_cast<std::uint32_t>(icon.size());
         AppendBE32(table, sum);
@@ -243,7 +243,7 @@ void WriteDrmCodeGroup(const DrmPlan &plan,
     sink(TrailOf(plan, scratch));
 }
 
-std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan &plan) {
+std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan& plan) {
     std::vector<std::uint8_t> bytes;
     WriteDrmCodeGroup(plan, [&](std::span<const std::uint8_t> piece) {
         bytes.insert(bytes.end(), piece.begin(), piece.end());
@@ -355,7 +355,7 @@ PicturePlan SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fi
     return p;
 }
 
-std::vector<std::uint8_t> RawPictureBytes(const PicturePlan &picture) {
+std::vector<std::uint8_t> RawPictureBytes(const PicturePlan& picture) {
     std::size_t n =
         static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     std::vector<std::uint8_t> raw;

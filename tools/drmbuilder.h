@@ -59,12 +59,12 @@ struct DrmLayout {
 };
 
 // Throws std::invalid_argument for a description that cannot be laid out.
-DrmLayout LayOutDrm(const DrmPlan &plan);
-std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan &plan);
+DrmLayout LayOutDrm(const DrmPlan& plan);
+std::vector<std::uint8_t> BuildDrmCodeGroup(const DrmPlan& plan);
 // The same bytes handed to sink piece by piece, in file order, so a large
 // code group never has to sit in memory whole.
-void WriteDrmCodeGroup(const DrmPlan &plan,
-                       const std::function<void(std::span<const std::uint8_t>)> &sink);
+void WriteDrmCodeGroup(const DrmPlan& plan,
+                       const std::function<void(std::span<const std::uint8_t>)>& sink);
 
 // A real, valid GIF89a of w x h pixels with a 4-colour palette.
 std::vector<std::uint8_t> GifIcon(int w, int h, std::uint8_t seed);
@@ -76,6 +76,6 @@ std::vector<std::uint8_t> BmpIcon(int w, int h, std::uint8_t seed);
 PicturePlan SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fillerBytes);
 // Pixels (big-endian), mask words (big-endian, first pixel in the top bit),
 // then the filler bytes.
-std::vector<std::uint8_t> RawPictureBytes(const PicturePlan &picture);
+std::vector<std::uint8_t> RawPictureBytes(const PicturePlan& picture);
 
 } // namespace zantrel::samples

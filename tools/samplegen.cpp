@@ -88,7 +88,8 @@ void WriteSamples(const std::string& dir) {
     // Same slot counts with other icons and pictures: the sources for a port.
     WriteSuperfileFile(Join(dir, "export-extended.shx"),
                        PhonePieces(ExtendedDrm(90, TagVariant::SignatureWord, true), 300));
-    WriteSbfFile(Join(dir, "export-basic.sbf"), PhonePieces(BasicDrm(120, TagVariant::At456, true), 400));
+    WriteSbfFile(Join(dir, "export-basic.sbf"),
+                 PhonePieces(BasicDrm(120, TagVariant::At456, true), 400));
 
     // A superfile as the writer leaves it: only the RAMDLD and CG15.
     const DrmPlan two = ExtendedDrm(7, TagVariant::At464, false);
@@ -96,11 +97,14 @@ void WriteSamples(const std::string& dir) {
                        {PatternPiece(RamdldSlot, RamdldAddress, 415, 9),
                         BytesPiece(15, two.loadAddress, BuildDrmCodeGroup(two))});
 
-    WriteBytes(Join(dir, "drm-extended.bin"), BuildDrmCodeGroup(ExtendedDrm(20, TagVariant::At464, true)));
+    WriteBytes(Join(dir, "drm-extended.bin"),
+               BuildDrmCodeGroup(ExtendedDrm(20, TagVariant::At464, true)));
     WriteBytes(Join(dir, "drm-extended-signature.bin"),
                BuildDrmCodeGroup(ExtendedDrm(25, TagVariant::SignatureWord, true)));
-    WriteBytes(Join(dir, "drm-basic.bin"), BuildDrmCodeGroup(BasicDrm(30, TagVariant::At456, true)));
-    WriteBytes(Join(dir, "drm-basic.smg"), BuildDrmCodeGroup(BasicDrm(35, TagVariant::At468, false)));
+    WriteBytes(Join(dir, "drm-basic.bin"),
+               BuildDrmCodeGroup(BasicDrm(30, TagVariant::At456, true)));
+    WriteBytes(Join(dir, "drm-basic.smg"),
+               BuildDrmCodeGroup(BasicDrm(35, TagVariant::At468, false)));
 
     const std::vector<Piece> noDrm = {PatternPiece(RamdldSlot, RamdldAddress, 1024, 50),
                                       PatternPiece(1, 0x10040000, 2048, 51),
@@ -120,7 +124,8 @@ void WriteLarge(const std::string& dir, int mb) {
     drm.loadAddress = DrmAddress;
     drm.icons = SampleIcons(400, 3);
     for (int i = 0; i < 30; ++i)
-        drm.pictures.push_back(SamplePicture(176, 220, static_cast<std::uint8_t>(i), i % 2 == 0, 0));
+        drm.pictures.push_back(
+            SamplePicture(176, 220, static_cast<std::uint8_t>(i), i % 2 == 0, 0));
     const std::string drmPath = Join(dir, "large-drm.tmp");
     {
         BinaryFile file = BinaryFile::Create(drmPath);
@@ -139,7 +144,8 @@ void WriteLarge(const std::string& dir, int mb) {
             const int slot = s < 11 ? s : 16; // CG0..CG10 and CG16, around the DRM
             if (slot == 16)
                 pieces.push_back(FilePiece(15, DrmAddress, drmPath));
-            pieces.push_back(PatternPiece(slot, 0x11000000u + 0x400000u * static_cast<std::uint32_t>(s),
+            pieces.push_back(PatternPiece(slot,
+                                          0x11000000u + 0x400000u * static_cast<std::uint32_t>(s),
                                           rest / 12, static_cast<std::uint32_t>(10 + s)));
         }
         if (superfile)

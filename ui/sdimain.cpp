@@ -90,7 +90,8 @@ QImage LoadWorkImage(const WorkItem& work) {
             return {};
         QImage image(work.slotWidth, work.slotHeight, QImage::Format_ARGB32);
         for (int y = 0; y < work.slotHeight; ++y)
-            std::memcpy(image.scanLine(y), pixels->data() + static_cast<std::size_t>(y) * work.slotWidth,
+            std::memcpy(image.scanLine(y),
+                        pixels->data() + static_cast<std::size_t>(y) * work.slotWidth,
                         static_cast<std::size_t>(work.slotWidth) * 4);
         return image;
     }
@@ -159,10 +160,11 @@ TSDIAppForm::~TSDIAppForm() {
 void TSDIAppForm::BuildMenu() {
     File1 = menuBar()->addMenu("&File");
     File1->menuAction()->setStatusTip(LongHint("Operation commands"));
-    FileOpenItem = AddItem(File1, "&Open", "Open|Open a flash file", QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileOpenItem =
+        AddItem(File1, "&Open", "Open|Open a flash file", QKeySequence(Qt::CTRL | Qt::Key_O));
     Port1 = AddItem(File1, "&Port", "Port |Port DRM", QKeySequence(Qt::CTRL | Qt::Key_P));
-    FileSaveAsItem =
-        AddItem(File1, "Save &As...", "Save As|Save DRM to file", QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileSaveAsItem = AddItem(File1, "Save &As...", "Save As|Save DRM to file",
+                             QKeySequence(Qt::CTRL | Qt::Key_S));
     File1->addSeparator();
     FileExitItem = AddItem(File1, "E&xit", "Exit|Exit utility");
 
@@ -235,16 +237,22 @@ void TSDIAppForm::Run(const std::function<void()>& command) {
         close();
 }
 
-void TSDIAppForm::FileOpen1Execute() { Run([] { zantrel::FileOpen1Execute(); }); }
+void TSDIAppForm::FileOpen1Execute() {
+    Run([] { zantrel::FileOpen1Execute(); });
+}
 
 void TSDIAppForm::Port1Click() {
     Run([] { zantrel::Port1Click(); });
     RefreshThumbnails();
 }
 
-void TSDIAppForm::FileSave1Execute() { Run([] { zantrel::FileSave1Execute(); }); }
+void TSDIAppForm::FileSave1Execute() {
+    Run([] { zantrel::FileSave1Execute(); });
+}
 
-void TSDIAppForm::FileExit1Execute() { Run([] { zantrel::FileExit1Execute(); }); }
+void TSDIAppForm::FileExit1Execute() {
+    Run([] { zantrel::FileExit1Execute(); });
+}
 
 void TSDIAppForm::Settings1Click() {
     Run([this] {
@@ -351,12 +359,18 @@ void TSDIAppForm::CloseMainWindow() { closeRequested_ = true; }
 
 QAction* TSDIAppForm::ActionOf(MenuItem item) const {
     switch (item) {
-    case MenuItem::FileOpenItem: return FileOpenItem;
-    case MenuItem::Port1: return Port1;
-    case MenuItem::FileSaveAsItem: return FileSaveAsItem;
-    case MenuItem::FileExitItem: return FileExitItem;
-    case MenuItem::Settings1: return Settings1;
-    case MenuItem::HelpAboutItem: return HelpAboutItem;
+    case MenuItem::FileOpenItem:
+        return FileOpenItem;
+    case MenuItem::Port1:
+        return Port1;
+    case MenuItem::FileSaveAsItem:
+        return FileSaveAsItem;
+    case MenuItem::FileExitItem:
+        return FileExitItem;
+    case MenuItem::Settings1:
+        return Settings1;
+    case MenuItem::HelpAboutItem:
+        return HelpAboutItem;
     }
     return nullptr;
 }

@@ -105,8 +105,8 @@ TEST(ZantrelCli, OpenThenSaveAs) {
               "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.path + "\r\n");
 
     // Commands this run does not offer: status 2, the session kept.
-    for (Lines args : {Lines{"open", dir.Sample("phone-extended.shx")}, Lines{"port"},
-                       Lines{"settings"}}) {
+    for (Lines args :
+         {Lines{"open", dir.Sample("phone-extended.shx")}, Lines{"port"}, Lines{"settings"}}) {
         SCOPED_TRACE(args[0]);
         Result refused = dir.Cli(args);
         EXPECT_EQ(refused.status, 2);
@@ -188,7 +188,8 @@ TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
     Result json = dir.Cli({"info", "--json", dir.Sample("phone-extended.shx")});
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out.rfind("{\"file\":\"" + dir.Sample("phone-extended.shx") +
-                                 "\",\"kind\":\"superfile\",\"headerBytes\":8172,\"codeGroups\":[{\"name\":\"RAMDLD.bin\"",
+                                 "\",\"kind\":\"superfile\",\"headerBytes\":8172,\"codeGroups\":[{"
+                                 "\"name\":\"RAMDLD.bin\"",
                              0),
               0u)
         << json.out;
@@ -207,8 +208,8 @@ TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
 TEST(ZantrelCli, SettingsOptions) {
     StartFolder dir;
     std::filesystem::create_directory(dir / "work");
-    Result set = dir.Cli({"settings", "--cleanup", "off", "--replacer", "255,128,0",
-                          "--work-folder", "work"});
+    Result set = dir.Cli(
+        {"settings", "--cleanup", "off", "--replacer", "255,128,0", "--work-folder", "work"});
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(ReadText(dir / "zantrel.ini"),
               "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");

@@ -15,7 +15,7 @@ namespace {
 using samples::DrmPlan;
 
 // Decompiles plan as image 1 and points the compilation at folder/out.bin.
-std::vector<std::uint8_t> Decompiled(const TempFolder &folder, const DrmPlan &plan) {
+std::vector<std::uint8_t> Decompiled(const TempFolder& folder, const DrmPlan& plan) {
     MakeWorkTree(folder);
     std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
@@ -24,8 +24,8 @@ std::vector<std::uint8_t> Decompiled(const TempFolder &folder, const DrmPlan &pl
     return cg;
 }
 
-bool NoTemporaryLeft(const TempFolder &folder) {
-    for (const std::string &f : ListFiles(folder.Path()))
+bool NoTemporaryLeft(const TempFolder& folder) {
+    for (const std::string& f : ListFiles(folder.Path()))
         if (f.find(".tmp") != std::string::npos)
             return false;
     return true;
@@ -45,7 +45,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
     DrmPlan noName = ExtendedPlan();
     noName.nameCheckFails = true;
     struct Case {
-        const char *name;
+        const char* name;
         DrmPlan plan;
         bool conversion;
     };
@@ -56,7 +56,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
         {"signature word", signature, true},
         {"directory pointer at 44", noName, false},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         State().rawConversionEnabled = c.conversion;
@@ -154,7 +154,7 @@ TEST(DrmCompile, GifIsTakenBeforeBmpAndAMissingIconFailsWithoutOutput) {
     try {
         DrmCompile();
         FAIL() << "no I/O failure";
-    } catch (const IoError &e) {
+    } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
         EXPECT_EQ(e.Path(), State().icons1Dir + "/2.bmp");
     }
@@ -186,7 +186,7 @@ TEST(DrmCompile, GifThatDoesNotOpenFallsBackToBmp) {
 // an earlier output stays as it was.
 TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
     struct Case {
-        const char *name;
+        const char* name;
         bool conversion;
         void (*edit)();
         std::string message; // empty: the message of CheckPictureBmp for picture 2
@@ -206,7 +206,7 @@ TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
         {"BMP of the wrong size", true,
          [] { WriteAll(State().icons1Dir + "/2.bmp", samples::BmpIcon(4, 3, 9)); }, ""},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         State().rawConversionEnabled = c.conversion;
@@ -238,7 +238,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
         512, 0x10D00000, 0x10D00368, 0x10D00364, 0x10D0036C, 0x10D00370, 0x10D002D0, 0x10D00350,
         3,   0,          8,          32,         2,          656,        560};
     struct Case {
-        const char *name;
+        const char* name;
         std::vector<std::uint8_t> descr;
         int code;            // expected I/O failure, or 0
         std::string message; // expected refusal
@@ -268,7 +268,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
         {"directory outside start.bin", with(0, 8), 0,
          "descr.dat puts the DRM directory at offset 8, outside start.bin (720 bytes)."},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         Decompiled(folder, ExtendedPlan());
@@ -279,7 +279,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
             try {
                 DrmCompile();
                 ADD_FAILURE() << "no I/O failure";
-            } catch (const IoError &e) {
+            } catch (const IoError& e) {
                 EXPECT_EQ(e.Code(), c.code);
             }
         } else {
@@ -296,7 +296,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
     try {
         DrmCompile();
         FAIL() << "no I/O failure";
-    } catch (const IoError &e) {
+    } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
     }
 }

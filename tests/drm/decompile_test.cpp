@@ -14,7 +14,7 @@ using samples::TagVariant;
 
 TEST(DrmDecompile, ReadsEachHeaderCase) {
     struct Case {
-        const char *name;
+        const char* name;
         bool prefix, extended;
         TagVariant tag;
         bool nameCheckFails;
@@ -28,7 +28,7 @@ TEST(DrmDecompile, ReadsEachHeaderCase) {
         {"prefix, extended, no _drm name", true, true, TagVariant::At464, true, 8, 32},
         {"signature word", true, true, TagVariant::SignatureWord, false, 8, 32},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         MakeWorkTree(folder);
@@ -165,54 +165,54 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
     // ExtendedPlan: directory at 512, picture table at 560, area at 656,
     // icons at 720, icon table at 848, trail at 868, 900 bytes.
     struct Case {
-        const char *name;
-        void (*damage)(std::vector<std::uint8_t> &);
+        const char* name;
+        void (*damage)(std::vector<std::uint8_t>&);
         std::string message;
     };
     const Case cases[] = {
-        {"directory pointer past the end", [](auto &b) { PutBE32(b, 52, 0x10D00000 + 2000); },
+        {"directory pointer past the end", [](auto& b) { PutBE32(b, 52, 0x10D00000 + 2000); },
          "The DRM directory (offset 2000) lies outside the code group (900 bytes)."},
-        {"directory pointer below the base", [](auto &b) { PutBE32(b, 52, 0x10C00000); },
+        {"directory pointer below the base", [](auto& b) { PutBE32(b, 52, 0x10C00000); },
          "The DRM directory (offset 4293918720) lies outside the code group (900 bytes)."},
-        {"icon table past the end", [](auto &b) { PutBE32(b, 516, 0x10D00000 + 901); },
+        {"icon table past the end", [](auto& b) { PutBE32(b, 516, 0x10D00000 + 901); },
          "The DRM's icon table (offset 901) lies outside the code group (900 bytes)."},
-        {"icon table before the icon area", [](auto &b) { PutBE32(b, 516, 0x10D00000 + 700); },
+        {"icon table before the icon area", [](auto& b) { PutBE32(b, 516, 0x10D00000 + 700); },
          "The DRM's icon table (offset 700) starts before its icon area (offset 720)."},
-        {"trail before the icon table", [](auto &b) { PutBE32(b, 500, 0x10D00000 + 840); },
+        {"trail before the icon table", [](auto& b) { PutBE32(b, 500, 0x10D00000 + 840); },
          "The DRM's trail (offset 840) starts before its icon table (offset 848)."},
         {"icon table of 4 bytes",
-         [](auto &b) {
+         [](auto& b) {
              PutBE32(b, 500, 0x10D00000 + 852);
              PutBE32(b, 496, 0x10D00000 + 852);
          },
          "The DRM's icon table is 4 bytes long; it needs at least 8."},
-        {"trail pointer before the icon table", [](auto &b) { PutBE32(b, 504, 0x10D00000 + 100); },
+        {"trail pointer before the icon table", [](auto& b) { PutBE32(b, 504, 0x10D00000 + 100); },
          "The DRM's trail pointer 2 (address 0x10D00064) points before its icon table (address "
          "0x10D00350)."},
-        {"icon offsets decrease", [](auto &b) { PutBE32(b, 848 + 12, 10); },
+        {"icon offsets decrease", [](auto& b) { PutBE32(b, 848 + 12, 10); },
          "Icon 2 ends before it starts (offsets 47 and 10 in the icon table)."},
-        {"icon past the icon area", [](auto &b) { PutBE32(b, 848 + 16, 129); },
+        {"icon past the icon area", [](auto& b) { PutBE32(b, 848 + 16, 129); },
          "Icon 3 runs past the icon area (it ends at offset 849; the icon table starts at offset "
          "848)."},
-        {"two picture descriptors", [](auto &b) { b[560 + 32] = 1; },
+        {"two picture descriptors", [](auto& b) { b[560 + 32] = 1; },
          "The DRM's picture table has 2 descriptors; it needs at least 3."},
-        {"picture offsets decrease", [](auto &b) { PutBE32(b, 560 + 16 + 12, 20); },
+        {"picture offsets decrease", [](auto& b) { PutBE32(b, 560 + 16 + 12, 20); },
          "Picture 1 ends before it starts (its slot runs from offset 696 to offset 676)."},
-        {"picture past the start region", [](auto &b) { PutBE32(b, 560 + 48 + 12, 40); },
+        {"picture past the start region", [](auto& b) { PutBE32(b, 560 + 48 + 12, 40); },
          "Picture 2 lies outside the start region (it ends at offset 736; the icon area starts at "
          "offset 720)."},
-        {"picture over the directory", [](auto &b) { PutBE32(b, 512 + 36, 0x10D00000 + 500); },
+        {"picture over the directory", [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 500); },
          "Picture 1 (offsets 500 to 520) overlaps the DRM directory (offsets 496 to 552)."},
         {"picture area past the start region",
-         [](auto &b) { PutBE32(b, 512 + 36, 0x10D00000 + 800); },
+         [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 800); },
          "The DRM's picture area (offset 800) lies outside the start region (the icon area starts "
          "at offset 720)."},
         {"picture table past the start region",
-         [](auto &b) { PutBE32(b, 512 + 32, 0x10D00000 + 712); },
+         [](auto& b) { PutBE32(b, 512 + 32, 0x10D00000 + 712); },
          "The DRM's picture table (offsets 712 to 728) runs past the start region (the icon area "
          "starts at offset 720)."},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         MakeWorkTree(folder);

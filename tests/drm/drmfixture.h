@@ -13,7 +13,7 @@
 
 namespace zantrel::test {
 
-inline void MakeWorkTree(const TempFolder &folder) {
+inline void MakeWorkTree(const TempFolder& folder) {
     State().workFolder = folder.Path() + "/work";
     BuildWorkTree();
     State().replacerBlue = 255;
@@ -21,16 +21,16 @@ inline void MakeWorkTree(const TempFolder &folder) {
     State().replacerRed = 255;
 }
 
-inline void PlaceCodeGroup(int image, const std::vector<std::uint8_t> &bytes) {
+inline void PlaceCodeGroup(int image, const std::vector<std::uint8_t>& bytes) {
     WriteAll((image == 1 ? State().binary1Dir : State().binary2Dir) + "/CG15.bin", bytes);
 }
 
-inline std::uint32_t BE32(const std::vector<std::uint8_t> &b, std::size_t at) {
+inline std::uint32_t BE32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return std::uint32_t{b.at(at)} << 24 | std::uint32_t{b.at(at + 1)} << 16 |
            std::uint32_t{b.at(at + 2)} << 8 | b.at(at + 3);
 }
 
-inline void PutBE32(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t v) {
+inline void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     b.at(at) = static_cast<std::uint8_t>(v >> 24);
     b.at(at + 1) = static_cast<std::uint8_t>(v >> 16);
     b.at(at + 2) = static_cast<std::uint8_t>(v >> 8);
@@ -38,7 +38,7 @@ inline void PutBE32(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t 
 }
 
 // Records of "descr.dat", little-endian signed words.
-inline std::vector<std::int32_t> DescrRecords(const std::string &path) {
+inline std::vector<std::int32_t> DescrRecords(const std::string& path) {
     std::vector<std::uint8_t> b = ReadAll(path);
     std::vector<std::int32_t> v;
     for (std::size_t i = 0; i + 4 <= b.size(); i += 4)
@@ -48,7 +48,7 @@ inline std::vector<std::int32_t> DescrRecords(const std::string &path) {
     return v;
 }
 
-inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t> &b, std::int64_t from,
+inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& b, std::int64_t from,
                                        std::int64_t length) {
     return {b.begin() + from, b.begin() + from + length};
 }

@@ -28,7 +28,7 @@ DrmPlan Extended(int pictures, std::vector<std::vector<std::uint8_t>> icons, std
 }
 
 // Both images decompiled into one work tree.
-void DecompileBoth(const TempFolder &folder, const DrmPlan &one, const DrmPlan &two) {
+void DecompileBoth(const TempFolder& folder, const DrmPlan& one, const DrmPlan& two) {
     MakeWorkTree(folder);
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(one));
     PlaceCodeGroup(2, samples::BuildDrmCodeGroup(two));
@@ -36,9 +36,9 @@ void DecompileBoth(const TempFolder &folder, const DrmPlan &one, const DrmPlan &
     ASSERT_TRUE(DrmDecompile(2));
 }
 
-std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::string &folder) {
+std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::string& folder) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const std::string &f : ListFiles(folder))
+    for (const std::string& f : ListFiles(folder))
         files[f] = ReadAll(folder + "/" + f);
     return files;
 }
@@ -119,7 +119,7 @@ TEST(PortDrm, MissingSourceStopsAtThatSlot) {
     try {
         PortDrm();
         FAIL() << "no I/O failure";
-    } catch (const IoError &e) {
+    } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
     }
     EXPECT_EQ(ReadAll(State().icons1Dir + "/1.gif"), Bytes(4, 4));
@@ -132,7 +132,7 @@ TEST(PortDrm, MissingSourceStopsAtThatSlot) {
     try {
         PortDrm();
         FAIL() << "no I/O failure";
-    } catch (const IoError &e) {
+    } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 100);
     }
     EXPECT_EQ(ReadAll(State().icons1Dir + "/2.gif"), Bytes(3, 2));

@@ -70,7 +70,8 @@ Bytes Header(const Bytes& file) { return Bytes(file.begin(), file.begin() + 8172
 
 // A superfile of a RAMDLD and CG15 whose body is given as text.
 Bytes SuperfileWithBody(const std::string& body) {
-    Bytes file = samples::BuildFlashHeader({BytesPiece(-1, 0x100, Seq(4, 1)), BytesPiece(15, 0x200, Seq(4, 2))});
+    Bytes file = samples::BuildFlashHeader(
+        {BytesPiece(-1, 0x100, Seq(4, 1)), BytesPiece(15, 0x200, Seq(4, 2))});
     file.insert(file.end(), body.begin(), body.end());
     return file;
 }
@@ -114,8 +115,8 @@ TEST(ReadSbf, SplitsEveryPieceIntoTheWorkFolder) {
     WriteAll(b.flash, file);
 
     EXPECT_EQ(ReadSbf(1), ReadOutcome::Decompiled);
-    EXPECT_EQ(b.Files(),
-              (std::vector<std::string>{"CG1.bin", "CG15.bin", "CG3.bin", "RAMDLD.bin", "header.bin"}));
+    EXPECT_EQ(b.Files(), (std::vector<std::string>{"CG1.bin", "CG15.bin", "CG3.bin", "RAMDLD.bin",
+                                                   "header.bin"}));
     EXPECT_EQ(ReadAll(b.W("header.bin")), Header(file));
     EXPECT_EQ(ReadAll(b.W("RAMDLD.bin")), Seq(130, 1));
     EXPECT_EQ(ReadAll(b.W("CG1.bin")), Concat(Seq(100, 2), Seq(70, 3)));
@@ -150,8 +151,9 @@ TEST(ReadSuperfile, TakesDataLinesAsWrittenAndWarnsOfBadChecksums) {
     EXPECT_EQ(b.ui.messages[0].text, "phone.shx: 3 S-record lines have a wrong checksum.");
 
     Bench one("one.shx");
-    WriteAll(one.flash, SuperfileWithBody("S00600004844521B\r\nS307000000000102F4\r\nS70500000000FA\r\n"
-                                          "S00600004844521B\r\nS70500000000FA\r\n"));
+    WriteAll(one.flash,
+             SuperfileWithBody("S00600004844521B\r\nS307000000000102F4\r\nS70500000000FA\r\n"
+                               "S00600004844521B\r\nS70500000000FA\r\n"));
     EXPECT_EQ(ReadSuperfile(1), ReadOutcome::Decompiled);
     ASSERT_EQ(one.ui.messages.size(), 1u);
     EXPECT_EQ(one.ui.messages[0].text, "one.shx: 1 S-record line has a wrong checksum.");
@@ -182,11 +184,13 @@ TEST(ReadSuperfile, RefusesMalformedLines) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line.substr(0, 30));
         Bench b("phone.shx");
-        WriteAll(b.flash, SuperfileWithBody(start + good + c.line + good + end + start + good + end));
+        WriteAll(b.flash,
+                 SuperfileWithBody(start + good + c.line + good + end + start + good + end));
         EXPECT_EQ(ReadSuperfile(1), ReadOutcome::Refused);
         ASSERT_EQ(b.ui.messages.size(), 1u);
         EXPECT_EQ(b.ui.messages[0].caption, "Error");
-        EXPECT_EQ(b.ui.messages[0].text.rfind("phone.shx, line 3: ", 0), 0u) << b.ui.messages[0].text;
+        EXPECT_EQ(b.ui.messages[0].text.rfind("phone.shx, line 3: ", 0), 0u)
+            << b.ui.messages[0].text;
         EXPECT_NE(b.ui.messages[0].text.find(c.why), std::string::npos) << b.ui.messages[0].text;
         EXPECT_EQ(b.Files(), std::vector<std::string>{"header.bin"});
         EXPECT_EQ(b.ui.statusTexts.back(), "");
@@ -243,7 +247,8 @@ TEST(ReadSuperfile, RefusesABodyThatDoesNotMatchItsHeader) {
 
 TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
     auto sbfWithLength = [](std::uint32_t secondLength, std::size_t dataBytes) {
-        Bytes file = samples::BuildSbf({BytesPiece(-1, 0x100, Seq(4, 1)), BytesPiece(15, 0x200, Seq(4, 2))});
+        Bytes file =
+            samples::BuildSbf({BytesPiece(-1, 0x100, Seq(4, 1)), BytesPiece(15, 0x200, Seq(4, 2))});
         file.resize(8172 + 17 + 4 + 12); // keep the RAMDLD record
         Bytes record(17, 0x11);
         record[9] = static_cast<std::uint8_t>(secondLength >> 24);
@@ -254,9 +259,8 @@ TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
         file.insert(file.end(), dataBytes, 0x5A);
         return file;
     };
-    for (auto [length, data] : {std::pair<std::uint32_t, std::size_t>{0xFFFFFFFFu, 100},
-                                {101, 100},
-                                {0x7FFFFFFF, 0}}) {
+    for (auto [length, data] :
+         {std::pair<std::uint32_t, std::size_t>{0xFFFFFFFFu, 100}, {101, 100}, {0x7FFFFFFF, 0}}) {
         Bench b("phone.sbf");
         WriteAll(b.flash, sbfWithLength(length, data));
         EXPECT_EQ(ReadSbf(1), ReadOutcome::Refused);
@@ -281,11 +285,13 @@ TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
     WriteAll(apart.flash, samples::BuildSbf(FivePieces(), body));
     EXPECT_EQ(ReadSbf(1), ReadOutcome::Refused);
     ASSERT_EQ(apart.ui.messages.size(), 1u);
-    EXPECT_NE(apart.ui.messages[0].text.find("more pieces than its header lists"), std::string::npos);
+    EXPECT_NE(apart.ui.messages[0].text.find("more pieces than its header lists"),
+              std::string::npos);
 }
 
 TEST(ReadFlashFile, WithoutDrmWritesTheHeaderOnly) {
-    const std::vector<Piece> pieces = {BytesPiece(-1, 0x100, Seq(40, 1)), BytesPiece(2, 0x200, Seq(40, 2)),
+    const std::vector<Piece> pieces = {BytesPiece(-1, 0x100, Seq(40, 1)),
+                                       BytesPiece(2, 0x200, Seq(40, 2)),
                                        BytesPiece(5, 0x300, Seq(40, 3))};
     for (bool sbf : {false, true}) {
         Bench b(sbf ? "nodrm.sbf" : "nodrm.shx");
@@ -318,7 +324,8 @@ struct OpenWatch : FaultInjector {
 TEST(ReadFlashFile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
     for (bool sbf : {false, true}) {
         Bench b(sbf ? "phone.sbf" : "phone.shx");
-        WriteAll(b.flash, sbf ? samples::BuildSbf(FivePieces()) : samples::BuildSuperfile(FivePieces()));
+        WriteAll(b.flash,
+                 sbf ? samples::BuildSbf(FivePieces()) : samples::BuildSuperfile(FivePieces()));
         chmod(b.flash.c_str(), 0444);
         OpenWatch watch;
         watch.deny = b.flash; // as a read-only file would answer to a writable open

@@ -30,12 +30,13 @@ Bytes Seq(std::size_t n, int start) {
 }
 
 std::uint32_t LE32(const Bytes& b, std::size_t at) {
-    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) | (std::uint32_t{b[at + 2]} << 16) |
-           (std::uint32_t{b[at + 3]} << 24);
+    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) |
+           (std::uint32_t{b[at + 2]} << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
 std::string Text(const Bytes& b, std::size_t from, std::size_t n) {
-    return std::string(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+    return std::string(b.begin() + static_cast<long>(from),
+                       b.begin() + static_cast<long>(from + n));
 }
 
 TEST(BuildS3Line, FormsOneRecordAndAdvancesTheAddress) {
@@ -129,11 +130,13 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     const Bytes after = ReadAll(tmp / "header.bin");
     ASSERT_EQ(after.size(), 8172u);
     EXPECT_EQ(after[944], 2);
-    EXPECT_EQ(Bytes(after.begin() + 945, after.begin() + 948), Bytes(before.begin() + 945, before.begin() + 948));
+    EXPECT_EQ(Bytes(after.begin() + 945, after.begin() + 948),
+              Bytes(before.begin() + 945, before.begin() + 948));
     EXPECT_EQ(LE32(after, 972), 765u);
     EXPECT_EQ(LE32(after, 1424), 0x10D0001Cu);
     EXPECT_EQ(LE32(after, 1428), 0x10D0001Cu + 99u);
-    EXPECT_EQ(Bytes(after.begin() + 1432, after.begin() + 1448), Bytes(compiled.begin(), compiled.begin() + 16));
+    EXPECT_EQ(Bytes(after.begin() + 1432, after.begin() + 1448),
+              Bytes(compiled.begin(), compiled.begin() + 16));
     unsigned sum = 0;
     for (auto v : compiled)
         sum += v;
@@ -147,14 +150,16 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     EXPECT_EQ(Bytes(after.begin() + 448 + static_cast<long>(banner.size()), after.begin() + 576),
               Bytes(128 - banner.size(), 0));
     const std::string date(reinterpret_cast<const char*>(after.data() + 320));
-    EXPECT_TRUE(std::regex_match(date, std::regex("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) [A-Z][a-z]+ "
-                                                  "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}")))
+    EXPECT_TRUE(
+        std::regex_match(date, std::regex("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) [A-Z][a-z]+ "
+                                          "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}")))
         << date;
     for (std::size_t i = 320 + date.size(); i < 448; ++i)
         ASSERT_EQ(after[i], 0);
     // Everything else is copied through.
     for (std::size_t i = 0; i < 8172; ++i) {
-        const bool set = (i >= 320 && i < 576) || i == 944 || (i >= 972 && i < 976) || (i >= 992 && i < 1648);
+        const bool set =
+            (i >= 320 && i < 576) || i == 944 || (i >= 972 && i < 976) || (i >= 992 && i < 1648);
         if (!set)
             ASSERT_EQ(after[i], before[i]) << "offset " << i;
     }
@@ -172,12 +177,13 @@ struct SaveBench {
         samples::DrmPlan plan;
         plan.tag = samples::TagVariant::At468;
         plan.loadAddress = 0x10D00000;
-        plan.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 5, 2), samples::GifIcon(7, 2, 3)};
+        plan.icons = {samples::GifIcon(4, 4, 1), samples::BmpIcon(3, 5, 2),
+                      samples::GifIcon(7, 2, 3)};
         State().firstFlashPath = tmp / "phone.shx";
         WriteAll(State().firstFlashPath,
-                 samples::BuildSuperfile({BytesPiece(-1, 0x03FC8000, ramdld),
-                                          BytesPiece(4, 0x10100000, Seq(99, 4)),
-                                          BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
+                 samples::BuildSuperfile(
+                     {BytesPiece(-1, 0x03FC8000, ramdld), BytesPiece(4, 0x10100000, Seq(99, 4)),
+                      BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
         EXPECT_EQ(OpenSuperfile(1), ReadOutcome::Decompiled);
         std::filesystem::create_directory(tmp / "out");
         out = tmp / "out";
@@ -251,7 +257,9 @@ struct FailWrites : FaultInjector {
     std::string path;
     FailWrites() { InstallFaultInjector(this); }
     ~FailWrites() override { InstallFaultInjector(nullptr); }
-    int Check(Op op, const std::string& p) override { return op == Op::Write && p == path ? ENOSPC : 0; }
+    int Check(Op op, const std::string& p) override {
+        return op == Op::Write && p == path ? ENOSPC : 0;
+    }
 };
 
 TEST(WriteSuperfile, AFailedWriteLeavesEarlierFilesUntouched) {
@@ -305,7 +313,8 @@ TEST(VerifySuperfile, RefusesAnyDifferenceFromTheSources) {
     Bytes changed(ramdld.begin(), ramdld.begin() + 64);
     changed[5] ^= 1;
     const std::vector<Case> cases = {
-        {"uninterpreted header byte", [](Bytes& f) { f[100] ^= 1; }, false, "differs from header.bin"},
+        {"uninterpreted header byte", [](Bytes& f) { f[100] ^= 1; }, false,
+         "differs from header.bin"},
         {"date", [](Bytes& f) { f[322] ^= 1; }, false, "differs from header.bin"},
         {"count", [](Bytes& f) { f[944] = 3; }, true, "piece count is not 2"},
         {"RAMDLD checksum", [](Bytes& f) { f[973] ^= 1; }, true, "RAMDLD checksum"},
@@ -319,19 +328,39 @@ TEST(VerifySuperfile, RefusesAnyDifferenceFromTheSources) {
         {"banner", [](Bytes& f) { f[450] ^= 1; }, true, "banner"},
         {"a data digit", [&](Bytes& f) { f[line2 + 20] = f[line2 + 20] == '0' ? '1' : '0'; }, false,
          "line 2: wrong checksum"},
-        {"a data byte with its checksum", [&](Bytes& f) { Replace(f, line2, samples::S3Line(0x03FC8000, changed)); },
-         false, "line 2: its data differ from the RAMDLD"},
-        {"an address", [&](Bytes& f) { Replace(f, line2, samples::S3Line(0x03FC8001, std::span(ramdld.data(), 64))); },
+        {"a data byte with its checksum",
+         [&](Bytes& f) { Replace(f, line2, samples::S3Line(0x03FC8000, changed)); }, false,
+         "line 2: its data differ from the RAMDLD"},
+        {"an address",
+         [&](Bytes& f) {
+             Replace(f, line2, samples::S3Line(0x03FC8001, std::span(ramdld.data(), 64)));
+         },
          false, "line 2: address 03FC8001, expected 03FC8000"},
-        {"the start line", [&](Bytes& f) { f[8173] = '1'; }, false, "line 1: the section of the RAMDLD"},
-        {"a line end", [&](Bytes& f) { f[line2 + 144 - 1] = ' '; }, false, "line 2: not an S3 line"},
-        {"a line dropped", [&](Bytes& f) { f.erase(f.begin() + static_cast<long>(line2), f.begin() + static_cast<long>(line2 + 144)); },
+        {"the start line", [&](Bytes& f) { f[8173] = '1'; }, false,
+         "line 1: the section of the RAMDLD"},
+        {"a line end", [&](Bytes& f) { f[line2 + 144 - 1] = ' '; }, false,
+         "line 2: not an S3 line"},
+        {"a line dropped",
+         [&](Bytes& f) {
+             f.erase(f.begin() + static_cast<long>(line2),
+                     f.begin() + static_cast<long>(line2 + 144));
+         },
          false, "line 2: address 03FC8040, expected 03FC8000"},
-        {"the last end line", [](Bytes& f) { f.resize(f.size() - 14); }, false, "ends inside the section of the DRM"},
-        {"a line end after the last line", [](Bytes& f) { f.push_back('\r'); f.push_back('\n'); }, false,
-         "does not close with its end line"},
-        {"text after the end", [](Bytes& f) { f.push_back('\r'); f.push_back('\n'); f.push_back('S'); }, false,
-         "does not close with its end line"},
+        {"the last end line", [](Bytes& f) { f.resize(f.size() - 14); }, false,
+         "ends inside the section of the DRM"},
+        {"a line end after the last line",
+         [](Bytes& f) {
+             f.push_back('\r');
+             f.push_back('\n');
+         },
+         false, "does not close with its end line"},
+        {"text after the end",
+         [](Bytes& f) {
+             f.push_back('\r');
+             f.push_back('\n');
+             f.push_back('S');
+         },
+         false, "does not close with its end line"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -360,10 +389,11 @@ TEST(WriteSuperfile, ReadsBackThroughSrecCat) {
     ASSERT_NE(split, std::string::npos);
     WriteText(b.out + "/ramdld.srec", body.substr(0, split));
     WriteText(b.out + "/drm.srec", body.substr(split));
-    const std::string ramdldRun = "srec_cat " + b.out + "/ramdld.srec -Motorola -offset -0x03FC8000 -o " +
-                                  b.out + "/ramdld.out -Binary";
-    const std::string drmRun = "srec_cat " + b.out + "/drm.srec -Motorola -offset -0x10D00000 -o " + b.out +
-                               "/drm.out -Binary";
+    const std::string ramdldRun = "srec_cat " + b.out +
+                                  "/ramdld.srec -Motorola -offset -0x03FC8000 -o " + b.out +
+                                  "/ramdld.out -Binary";
+    const std::string drmRun = "srec_cat " + b.out + "/drm.srec -Motorola -offset -0x10D00000 -o " +
+                               b.out + "/drm.out -Binary";
     ASSERT_EQ(std::system(ramdldRun.c_str()), 0);
     ASSERT_EQ(std::system(drmRun.c_str()), 0);
     EXPECT_EQ(ReadAll(b.out + "/ramdld.out"), ReadAll(b.W("RAMDLD.bin")));

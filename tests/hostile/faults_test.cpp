@@ -39,10 +39,14 @@ const FaultKind Kinds[] = {
 
 const char* OpName(Op op) {
     switch (op) {
-    case Op::Write: return "write";
-    case Op::OpenWrite: return "open for writing";
-    case Op::OpenRead: return "open for reading";
-    case Op::Rename: return "rename";
+    case Op::Write:
+        return "write";
+    case Op::OpenWrite:
+        return "open for writing";
+    case Op::OpenRead:
+        return "open for reading";
+    case Op::Rename:
+        return "rename";
     }
     return "?";
 }
@@ -55,9 +59,9 @@ bool Acceptable(const FaultKind& kind, const std::vector<std::string>& errors) {
 }
 
 struct Tally {
-    int walked = 0;    // faults injected
-    int failed = 0;    // the command stopped with its box
-    int absorbed = 0;  // a tested operation took the fault and the command went on
+    int walked = 0;   // faults injected
+    int failed = 0;   // the command stopped with its box
+    int absorbed = 0; // a tested operation took the fault and the command went on
 };
 
 void Report(const char* what, const Tally& t) {
@@ -103,8 +107,8 @@ protected:
     std::unique_ptr<ProgramRun> run;
 };
 
-const std::vector<std::string> FlashFiles = {"a.shx", "b.sbf", "c.bin", "d.sbf", "work",
-                                             "zantrel.ini"};
+const std::vector<std::string> FlashFiles = {"a.shx", "b.sbf", "c.bin",
+                                             "d.sbf", "work",  "zantrel.ini"};
 
 TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
     const std::vector<Answers> scenarios = {
@@ -340,7 +344,8 @@ TEST(FirstStart, FailedDefaultSettingsLeaveNoShortFile) {
             if (!fault.fired)
                 break;
             ++walked;
-            EXPECT_FALSE(Exists(dir / "zantrel.ini") && test::ReadText(dir / "zantrel.ini") != defaults);
+            EXPECT_FALSE(Exists(dir / "zantrel.ini") &&
+                         test::ReadText(dir / "zantrel.ini") != defaults);
             EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
             std::unique_ptr<ProgramRun> later;
             NextRun(later);

@@ -37,7 +37,8 @@ Bytes SmallExtendedDrm(std::uint8_t seed) {
     plan.prefix = true;
     plan.tag = samples::TagVariant::At464;
     plan.pictures = {samples::SamplePicture(3, 2, seed, true, 4)};
-    plan.icons = {samples::GifIcon(2, 2, seed), samples::BmpIcon(2, 1, static_cast<std::uint8_t>(seed + 1))};
+    plan.icons = {samples::GifIcon(2, 2, seed),
+                  samples::BmpIcon(2, 1, static_cast<std::uint8_t>(seed + 1))};
     return samples::BuildDrmCodeGroup(plan);
 }
 

@@ -62,8 +62,11 @@ protected:
 TEST_F(Malformed, PieceCounts) {
     const Bytes drm = SmallBasicDrm();
     for (auto [count, name] : {std::pair<std::uint32_t, const char*>{0, "x.shx"},
-                               {22, "x.shx"}, {0xFFFFFFFF, "x.shx"},
-                               {0, "x.sbf"}, {22, "x.sbf"}, {0xFFFFFFFF, "x.sbf"}}) {
+                               {22, "x.shx"},
+                               {0xFFFFFFFF, "x.shx"},
+                               {0, "x.sbf"},
+                               {22, "x.sbf"},
+                               {0xFFFFFFFF, "x.sbf"}}) {
         SCOPED_TRACE(std::string(name) + " " + std::to_string(count));
         Bytes file = std::string(name) == "x.shx" ? SmallSuperfile(drm) : SmallSbf(drm);
         PutLE32(file, 944, count);
@@ -124,14 +127,16 @@ TEST_F(Malformed, SbfLengths) {
     // The RAMDLD record: 17 bytes, 512 data bytes, 12 bytes; the DRM's follows.
     const std::size_t ramdldLength = 8172 + 9;
     const std::size_t drmLength = 8172 + 17 + 512 + 12 + 9;
-    ASSERT_EQ(good[drmLength + 2] * 256 + good[drmLength + 3], static_cast<int>(SmallBasicDrm().size()));
+    ASSERT_EQ(good[drmLength + 2] * 256 + good[drmLength + 3],
+              static_cast<int>(SmallBasicDrm().size()));
     const std::size_t drmLeft = good.size() - (drmLength - 9) - 17;
     struct Case {
         std::size_t at;
         std::uint32_t length;
         std::string message;
     } cases[] = {
-        {drmLength, 0, "x.sbf: its body holds more pieces than its header lists (2). Nothing was decompiled."},
+        {drmLength, 0,
+         "x.sbf: its body holds more pieces than its header lists (2). Nothing was decompiled."},
         {drmLength, static_cast<std::uint32_t>(drmLeft + 1),
          "x.sbf: piece record 2 is cut short by the end of the file. The file was not decompiled."},
         {drmLength, 0xFFFFFFFF,
@@ -169,7 +174,8 @@ TEST_F(Malformed, SRecordLines) {
     const std::string line = text.substr(lineStart, lineEnd - lineStart);
     ASSERT_EQ(line.substr(0, 12), "S34503FC0000");
     std::string lower = line;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return std::tolower(c); });
 
     struct Case {
         std::string replacement; // for the line and its CR LF
@@ -179,7 +185,8 @@ TEST_F(Malformed, SRecordLines) {
         {line.substr(0, 20) + "G" + line.substr(21) + "\r\n",
          "it holds a character that is not an upper-case hex digit"},
         {lower + "\r\n", "it does not start with \"S\""},
-        {"S3" + lower.substr(2) + "\r\n", "it holds a character that is not an upper-case hex digit"},
+        {"S3" + lower.substr(2) + "\r\n",
+         "it holds a character that is not an upper-case hex digit"},
         {"S30403FC0000\r\n", "its count 4 is below 5"},
         {"S300\r\n", "its count 0 is below 5"},
         {"S344" + line.substr(4) + "\r\n", "its count does not match its length"},
@@ -199,8 +206,9 @@ TEST_F(Malformed, SRecordLines) {
             text.substr(0, lineStart) + c.replacement + text.substr(lineEnd + 2);
         file.insert(file.end(), body.begin(), body.end());
         EXPECT_EQ(Open("x.shx", file), CommandResult::Refused);
-        EXPECT_EQ(run->ui.messages,
-                  (Messages{{"x.shx, line 2: " + c.why + ". The file was not decompiled.", "Error"}}));
+        EXPECT_EQ(
+            run->ui.messages,
+            (Messages{{"x.shx, line 2: " + c.why + ". The file was not decompiled.", "Error"}}));
         ExpectNothingDecompiled();
     }
     // Lower-case hex in the first line of the file.
@@ -246,15 +254,17 @@ TEST_F(SecondRun, DescrRecordCounts) {
     ASSERT_EQ(records.size(), 60u);
     for (std::size_t count : {0u, 11u, 13u, 16u, 12u}) {
         SCOPED_TRACE(count);
-        Bytes cut(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(4 * count, 60)));
+        Bytes cut(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(
+                                                         std::min<std::size_t>(4 * count, 60)));
         cut.resize(4 * count, 0);
         WriteAll(descr, cut);
         const CommandResult result = Save();
         if (count == 16) {
             EXPECT_EQ(result, CommandResult::Refused);
-            EXPECT_EQ(run->ui.messages.back(),
-                      (Message{"The DRM record file descr.dat holds 16 records; it must hold 12 or 15.",
-                               "Error"}));
+            EXPECT_EQ(
+                run->ui.messages.back(),
+                (Message{"The DRM record file descr.dat holds 16 records; it must hold 12 or 15.",
+                         "Error"}));
         } else if (count == 12) {
             // Read as a basic DRM: the picture table in start.bin is not touched,
             // and the compiled code group is whole.
@@ -322,9 +332,11 @@ TEST_F(SecondRun, PictureBmps) {
          },
          "Picture 1.bmp has its pixels at offset 58" + mustBe},
         {"truncated", [](Bytes& b) { b.resize(b.size() - 1); },
-         "Picture 1.bmp is cut short at 77 bytes; it must be at least 78 bytes long to hold 3 x 2 pixels."},
+         "Picture 1.bmp is cut short at 77 bytes; it must be at least 78 bytes long to hold 3 x 2 "
+         "pixels."},
         {"header only", [](Bytes& b) { b.resize(54); },
-         "Picture 1.bmp is cut short at 54 bytes; it must be at least 78 bytes long to hold 3 x 2 pixels."},
+         "Picture 1.bmp is cut short at 54 bytes; it must be at least 78 bytes long to hold 3 x 2 "
+         "pixels."},
         {"not a BMP", [](Bytes& b) { b.resize(20); }, "Picture 1.bmp is not a BMP file" + mustBe},
         {"wider", [](Bytes& b) { b[18] = 4; },
          "Picture 1.bmp is 4 x 2 pixels; it must be 3 x 2 (the size of its slot)."},

@@ -21,7 +21,7 @@ using Message = test::RecordingUi::Message;
 
 TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     TempFolder top;
-    const std::string start = top / "Start F\xC3\xB6lder \xC3\xBC";       // "Start Földer ü"
+    const std::string start = top / "Start F\xC3\xB6lder \xC3\xBC";            // "Start Földer ü"
     const std::string work = top / "W\xC3\xB6rk Ordner \xC3\xB1 \xE2\x82\xAC"; // "Wörk Ordner ñ €"
     fs::create_directories(start);
     fs::create_directories(work);
@@ -43,8 +43,10 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     EXPECT_TRUE(Exists(work + "/binary2/drmpack/descr.dat"));
     EXPECT_EQ(ReadAll(work + "/binary1/CG15.bin"), SmallExtendedDrm(1));
 
-    const std::string saved = start + "/n\xC3\xAB" "w out put.shx";
-    const std::string image = start + "/n\xC3\xAB" "w out put.bin";
+    const std::string saved = start + "/n\xC3\xAB"
+                                      "w out put.shx";
+    const std::string image = start + "/n\xC3\xAB"
+                                      "w out put.bin";
     NextRun(run).ui.saveAnswers = {saved};
     ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
     ASSERT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed) << run->errors.size();
@@ -52,9 +54,12 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     EXPECT_FALSE(Exists(start + "/shxdata.dat"));
     EXPECT_EQ(ListFiles(work), std::vector<std::string>{}); // cleaned after saving
     EXPECT_EQ(Entries(start),
-              (std::vector<std::string>{"n\xC3\xAB" "w out put.bin", "n\xC3\xAB" "w out put.shx",
-                                        "ph\xC3\xB6ne one.shx", "zantrel.ini",
-                                        "zwei \xC3\x9F.sbf", "\xC3\xAFmage raw.bin"}));
+              (std::vector<std::string>{"n\xC3\xAB"
+                                        "w out put.bin",
+                                        "n\xC3\xAB"
+                                        "w out put.shx",
+                                        "ph\xC3\xB6ne one.shx", "zantrel.ini", "zwei \xC3\x9F.sbf",
+                                        "\xC3\xAFmage raw.bin"}));
 
     // The written superfile opens again, and its DRM is the code group written beside it.
     NextRun(run).ui.openAnswers = {saved, std::nullopt};
@@ -64,7 +69,8 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     EXPECT_EQ(ReadAll(work + "/binary1/RAMDLD.bin").size(), 512u);
 
     // A raw image session under the same names.
-    const std::string rawOut = start + "/n\xC3\xAB" "w \xC3\xADmage.bin";
+    const std::string rawOut = start + "/n\xC3\xAB"
+                                       "w \xC3\xADmage.bin";
     NextRun(run); // a second run of the session above: leave it
     ASSERT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
     std::remove((start + "/shxdata.dat").c_str());

@@ -31,7 +31,8 @@ struct SweepFigures {
 
 class Sweep {
 public:
-    Sweep(const TempFolder& dir, std::string name) : dir_(dir), path_(dir / name), name_(std::move(name)) {
+    Sweep(const TempFolder& dir, std::string name)
+        : dir_(dir), path_(dir / name), name_(std::move(name)) {
         // Edit-only mode: one dialog per Open.
         test::WriteText(dir / "zantrel.ini",
                         "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + (dir / "work") + "\r\n");
@@ -131,15 +132,15 @@ void SweepFile(const std::string& name, const Bytes& sample, SweepFigures& fig,
     for (std::size_t n = 0; n < sample.size(); ++n)
         if (!flashHeader || n >= FlashHeaderBytes || n % HeaderStride == 0)
             sweep.Case(Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n)),
-                   "cut to " + std::to_string(n), fig);
+                       "cut to " + std::to_string(n), fig);
     Bytes bytes = sample;
     for (std::size_t i = 0; i < sample.size(); ++i) {
         if (flashHeader && i < FlashHeaderBytes && (i < ReadHeaderFrom || i >= ReadHeaderTo) &&
             i % HeaderStride != 0)
             continue;
         const std::uint8_t was = bytes[i];
-        for (std::uint8_t to : {std::uint8_t{0x00}, std::uint8_t{0xFF},
-                                static_cast<std::uint8_t>(was ^ 0x80)}) {
+        for (std::uint8_t to :
+             {std::uint8_t{0x00}, std::uint8_t{0xFF}, static_cast<std::uint8_t>(was ^ 0x80)}) {
             if (to == was)
                 continue;
             bytes[i] = to;
@@ -151,7 +152,8 @@ void SweepFile(const std::string& name, const Bytes& sample, SweepFigures& fig,
 
 void Check(const char* what, const SweepFigures& fig) {
     std::printf("[ figures  ] %s: %ld cases; %ld decompiled, %ld no DRM, %ld refused, %ld failed\n",
-                what, fig.cases, fig.outcomes.count(Outcome::Decompiled) ? fig.outcomes.at(Outcome::Decompiled) : 0,
+                what, fig.cases,
+                fig.outcomes.count(Outcome::Decompiled) ? fig.outcomes.at(Outcome::Decompiled) : 0,
                 fig.outcomes.count(Outcome::NoDrm) ? fig.outcomes.at(Outcome::NoDrm) : 0,
                 fig.outcomes.count(Outcome::Refused) ? fig.outcomes.at(Outcome::Refused) : 0,
                 fig.outcomes.count(Outcome::Failed) ? fig.outcomes.at(Outcome::Failed) : 0);
@@ -191,7 +193,8 @@ namespace {
 TEST(Sweep, DescrRecords) {
     TempFolder dir;
     // Clean-up off: the work stays for the next case.
-    test::WriteText(dir / "zantrel.ini", "0\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n");
+    test::WriteText(dir / "zantrel.ini",
+                    "0\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n");
     test::WriteAll(dir / "x.shx", SmallSuperfile(SmallExtendedDrm()));
     std::unique_ptr<ProgramRun> run;
     NextRun(run).ui.openAnswers = {dir / "x.shx"};
@@ -203,8 +206,8 @@ TEST(Sweep, DescrRecords) {
     std::map<CommandResult, int> outcomes;
     std::map<std::string, int> ioMessages;
     for (std::size_t i = 0; i < good.size(); ++i) {
-        for (std::uint8_t to : {std::uint8_t{0x00}, std::uint8_t{0xFF},
-                                static_cast<std::uint8_t>(good[i] ^ 0x80)}) {
+        for (std::uint8_t to :
+             {std::uint8_t{0x00}, std::uint8_t{0xFF}, static_cast<std::uint8_t>(good[i] ^ 0x80)}) {
             if (to == good[i])
                 continue;
             SCOPED_TRACE("byte " + std::to_string(i) + " set to " + std::to_string(to));
@@ -220,7 +223,8 @@ TEST(Sweep, DescrRecords) {
             const CommandResult result = RunCommand(FileSave1Execute);
             ++outcomes[result];
             if (result == CommandResult::Completed) {
-                EXPECT_EQ(run->ui.messages.back(), (test::RecordingUi::Message{"Operation Complete", ""}));
+                EXPECT_EQ(run->ui.messages.back(),
+                          (test::RecordingUi::Message{"Operation Complete", ""}));
                 EXPECT_NE(test::ReadAll(dir / "out.shx"), earlier);
                 // The next case is again a second run over the same work.
                 test::WriteText(dir / "shxdata.dat", "1");

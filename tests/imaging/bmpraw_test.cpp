@@ -63,11 +63,11 @@ TEST(RawToBmp, OneByOnePictureIsExact) {
     WriteAll(tmp / "1.raw", Raw({Rgb565(31, 0, 3)}, {0x0000}));
     RawToBmp(tmp / "1.raw", 1, 1, tmp / "1.bmp", 255, 0, 255);
     const Bytes expected = {
-        'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,          // file header
-        40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,        // size, W, H, planes, bits
-        0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,          // compression, image size, res
-        0, 0, 0, 0, 0, 0, 0, 0,                                  // colours
-        25, 0, 255, 0};                                          // B G R, one pad byte
+        'B', 'M', 58,  0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,        // file header
+        40,  0,   0,   0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0, // size, W, H, planes, bits
+        0,   0,   0,   0, 4, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, // compression, image size, res
+        0,   0,   0,   0, 0, 0, 0, 0,                           // colours
+        25,  0,   255, 0};                                      // B G R, one pad byte
     EXPECT_EQ(ReadAll(tmp / "1.bmp"), expected);
 
     BmpToRaw(tmp / "1.bmp", tmp / "back.raw", 255, 0, 255);
@@ -133,15 +133,14 @@ TEST(BmpToRaw, ReducesByRoundingNotShift) {
 TEST(RawToBmp, OddWidthPictureFlipsRowsAndStoresBlueFirst) {
     TempFolder tmp;
     const std::vector<std::uint16_t> pixels = {
-        Rgb565(31, 0, 0), Rgb565(0, 63, 0), Rgb565(0, 0, 31),  // top row
-        Rgb565(3, 0, 0),  Rgb565(0, 11, 0), Rgb565(0, 0, 7)};  // bottom row
+        Rgb565(31, 0, 0), Rgb565(0, 63, 0), Rgb565(0, 0, 31), // top row
+        Rgb565(3, 0, 0),  Rgb565(0, 11, 0), Rgb565(0, 0, 7)}; // bottom row
     WriteAll(tmp / "f.raw", Raw(pixels, {0x0000}));
     RawToBmp(tmp / "f.raw", 3, 2, tmp / "f.bmp", 255, 0, 255);
     Bytes bmp = ReadAll(tmp / "f.bmp");
     ASSERT_EQ(bmp.size(), 78u);
-    EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{
-                                      0, 0, 25, 0, 45, 0, 58, 0, 0, 0, 0, 0,      // bottom row
-                                      0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0})); // top row
+    EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{0, 0, 25,  0, 45,  0, 58,  0, 0, 0, 0, 0,    // bottom row
+                                         0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0})); // top row
     BmpToRaw(tmp / "f.bmp", tmp / "back.raw", 255, 0, 255);
     EXPECT_EQ(ReadAll(tmp / "back.raw"), Raw(pixels, {0x0000}));
 }
@@ -154,9 +153,8 @@ TEST(RawToBmp, MaskBitsRunAcrossRowsFromTheTop) {
     WriteAll(tmp / "m.raw", Raw(pixels, {0x87FF}));
     RawToBmp(tmp / "m.raw", 3, 2, tmp / "m.bmp", 10, 20, 30);
     Bytes bmp = ReadAll(tmp / "m.bmp");
-    EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{
-                                      0, 255, 0, 0, 255, 0, 10, 20, 30, 0, 0, 0,   // bottom row
-                                      10, 20, 30, 0, 255, 0, 0, 255, 0, 0, 0, 0})); // top row
+    EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{0,  255, 0,  0, 255, 0, 10, 20,  30, 0, 0, 0, // bottom row
+                                         10, 20,  30, 0, 255, 0, 0,  255, 0,  0, 0, 0})); // top row
 
     // Back: transparent pixels take the replacer's raw value; unused bits are 0.
     BmpToRaw(tmp / "m.bmp", tmp / "back.raw", 10, 20, 30);
@@ -193,7 +191,8 @@ TEST(Conversion, MaskBytesInsideAndAcrossRowsAgreeWithEachPixel) {
         std::vector<std::uint16_t> mask(static_cast<std::size_t>((count + 15) / 16), 0);
         for (int i = 0; i < count; ++i)
             if (transparent(i))
-                mask[static_cast<std::size_t>(i / 16)] |= static_cast<std::uint16_t>(0x8000u >> (i % 16));
+                mask[static_cast<std::size_t>(i / 16)] |=
+                    static_cast<std::uint16_t>(0x8000u >> (i % 16));
         WriteAll(tmp / "p.raw", Raw(pixels, mask));
         RawToBmp(tmp / "p.raw", width, height, tmp / "p.bmp", 10, 20, 30);
 
@@ -204,13 +203,14 @@ TEST(Conversion, MaskBytesInsideAndAcrossRowsAgreeWithEachPixel) {
         for (int i = 0; i < count; ++i) {
             const int r = i / width;
             const int c = i % width;
-            const std::size_t at = 54 + rowSize * static_cast<std::size_t>(height - 1 - r) + 3 * static_cast<std::size_t>(c);
+            const std::size_t at = 54 + rowSize * static_cast<std::size_t>(height - 1 - r) +
+                                   3 * static_cast<std::size_t>(c);
             const unsigned p = pixels[static_cast<std::size_t>(i)];
-            const Bytes want = transparent(i)
-                                   ? Bytes{10, 20, 30}
-                                   : Bytes{static_cast<std::uint8_t>(((p & 31) * 255 + 15) / 31),
-                                           static_cast<std::uint8_t>((((p >> 5) & 63) * 255 + 31) / 63),
-                                           static_cast<std::uint8_t>(((p >> 11) * 255 + 15) / 31)};
+            const Bytes want =
+                transparent(i) ? Bytes{10, 20, 30}
+                               : Bytes{static_cast<std::uint8_t>(((p & 31) * 255 + 15) / 31),
+                                       static_cast<std::uint8_t>((((p >> 5) & 63) * 255 + 31) / 63),
+                                       static_cast<std::uint8_t>(((p >> 11) * 255 + 15) / 31)};
             ASSERT_EQ(Slice(bmp, at, 3), want) << "pixel " << i;
             // 10, 20, 30 is no expanded colour: only the transparent pixels match it.
             back.push_back(transparent(i) ? Rgb565(4, 5, 1) : static_cast<std::uint16_t>(p));
@@ -274,8 +274,8 @@ TEST(Conversion, ShortInputsReadAsZeros) {
     Bytes bmp = ReadAll(tmp / "s.bmp");
     ASSERT_EQ(bmp.size(), 70u);
     // Pixel 1 is 0x0700 (green 56); the missing mask leaves every pixel opaque.
-    EXPECT_EQ(Slice(bmp, 54, 16), (Bytes{0, 0, 0, 0, 0, 0, 0, 0,           // bottom row
-                                         0, 0, 255, 0, 227, 0, 0, 0}));    // top row
+    EXPECT_EQ(Slice(bmp, 54, 16), (Bytes{0, 0, 0, 0, 0, 0, 0, 0,        // bottom row
+                                         0, 0, 255, 0, 227, 0, 0, 0})); // top row
 
     // A BMP cut inside its bottom row: the missing bytes are zero pixels.
     Bytes cut(Slice(bmp, 0, 57));

@@ -34,12 +34,11 @@ TEST(CleanWorkFolder, RemovesEveryKnownFileAndThenTheTree) {
     for (const std::string& branch : {s.binary1Dir, s.binary2Dir}) {
         for (int n = 0; n <= 18; ++n)
             Touch(branch + "/CG" + std::to_string(n) + ".bin");
-        for (const char* name : {"/RAMDLD.bin", "/header.bin", "/drmpack/start.bin",
-                                 "/drmpack/off.bin", "/drmpack/trail.bin", "/drmpack/descr.dat",
-                                 "/drmpack/newoff.bin", "/drmpack/rawoff.bin",
-                                 "/drmpack/icons/1.gif", "/drmpack/icons/2.bmp",
-                                 "/drmpack/icons/3.gif", "/drmpack/raws/1.raw",
-                                 "/drmpack/raws/2.raw"})
+        for (const char* name :
+             {"/RAMDLD.bin", "/header.bin", "/drmpack/start.bin", "/drmpack/off.bin",
+              "/drmpack/trail.bin", "/drmpack/descr.dat", "/drmpack/newoff.bin",
+              "/drmpack/rawoff.bin", "/drmpack/icons/1.gif", "/drmpack/icons/2.bmp",
+              "/drmpack/icons/3.gif", "/drmpack/raws/1.raw", "/drmpack/raws/2.raw"})
             Touch(branch + name);
     }
     Touch(s.drmpack1Dir + "/temp.raw");
@@ -72,10 +71,10 @@ TEST(CleanWorkFolder, NumberedLoopsStopAtAGapAndTryGifFirst) {
     Touch(s.binary1Dir + "/CG19.bin");
     Touch(s.binary2Dir + "/CG20.bin");
     CleanWorkFolder();
-    EXPECT_EQ(ListFiles(work), (Files{"binary1/CG19.bin", "binary1/drmpack/icons/4.gif",
-                                      "binary1/drmpack/raws/3.raw", "binary2/CG20.bin",
-                                      "binary2/drmpack/icons/2.bmp",
-                                      "binary2/drmpack/icons/Thumbs.db"}));
+    EXPECT_EQ(ListFiles(work),
+              (Files{"binary1/CG19.bin", "binary1/drmpack/icons/4.gif",
+                     "binary1/drmpack/raws/3.raw", "binary2/CG20.bin",
+                     "binary2/drmpack/icons/2.bmp", "binary2/drmpack/icons/Thumbs.db"}));
     // Folders holding a leftover stay; the emptied ones go.
     EXPECT_FALSE(Exists(s.drmpack2Dir + "/raws"));
 }

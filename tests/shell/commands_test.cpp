@@ -184,13 +184,19 @@ TEST(InitApp, MenuStatesFollowTheSessionFile) {
     // A fresh start sweeps what an abandoned run left; a second run keeps it.
     WriteText(dir / "binary1/CG15.bin", "left");
     ResetState();
-    { RecordingUi ui; InitApp(); }
+    {
+        RecordingUi ui;
+        InitApp();
+    }
     EXPECT_FALSE(Exists(dir / "binary1/CG15.bin"));
     EXPECT_TRUE(Exists(dir / "binary1/drmpack/icons"));
     WriteText(dir / "binary1/CG15.bin", "kept");
     WriteText(dir / "shxdata.dat", "1");
     ResetState();
-    { RecordingUi ui; InitApp(); }
+    {
+        RecordingUi ui;
+        InitApp();
+    }
     EXPECT_EQ(ReadText(dir / "binary1/CG15.bin"), "kept");
 }
 
@@ -258,8 +264,8 @@ TEST(FileOpen1Execute, FilesWithoutADrm) {
     // Second file without a DRM: a warning, one image.
     std::unique_ptr<AppRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "x.shx", dir / "plain.bin"}), "1");
-    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
-                                    {"No 2nd DRM found", "Warning"}, {"DRM decompiled.", ""}}));
+    EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"No 2nd DRM found", "Warning"},
+                                                                   {"DRM decompiled.", ""}}));
     const auto& texts = run->ui.statusTexts;
     EXPECT_NE(std::find(texts.begin(), texts.end(), "No DRM found. DRM Edit mode"), texts.end());
     EXPECT_EQ(OpenFiles(dir, run, {dir / "plain.bin", dir / "x.shx"}), "");
@@ -271,8 +277,7 @@ TEST(FileOpen1Execute, FilesWithoutADrm) {
         Start(run).ui.openAnswers = {dir / name, dir / "x.shx"};
         WriteText(dir / "shxdata.dat", "1"); // even one written meanwhile goes
         EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
-        EXPECT_EQ(run->ui.messages,
-                  (std::vector<RecordingUi::Message>{{"No DRM found", "Error"}}));
+        EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"No DRM found", "Error"}}));
         EXPECT_EQ(run->ui.statusTexts.back(), "No DRM found. Shutting down.");
         EXPECT_FALSE(Exists(dir / "shxdata.dat"));
         EXPECT_EQ(run->ui.closeCalls, 1);
@@ -448,8 +453,8 @@ TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
     EXPECT_EQ(RunCommand([] { throw std::runtime_error("odd"); }), CommandResult::Failed);
     EXPECT_EQ(RunCommand([] {}), CommandResult::Completed);
     SetErrorReporter(nullptr);
-    EXPECT_EQ(errors, (std::vector<std::string>{"Disk full.", "I/O error 32.", "Out of memory.",
-                                                "odd"}));
+    EXPECT_EQ(errors,
+              (std::vector<std::string>{"Disk full.", "I/O error 32.", "Out of memory.", "odd"}));
 }
 
 // ---- settings dialog ----

@@ -35,7 +35,8 @@ TEST(LoadSettings, CreatesTheDefaultFileWhenThereIsNone) {
 TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     TempFolder tmp;
     State().startFolder = tmp.Path();
-    WriteText(tmp / "zantrel.ini", "2\r\n257\r\n  1  \r\n300\r\n-1\r\n7 8\r\n  /my work folder \r\n");
+    WriteText(tmp / "zantrel.ini",
+              "2\r\n257\r\n  1  \r\n300\r\n-1\r\n7 8\r\n  /my work folder \r\n");
     LoadSettings();
     const SharedState& s = State();
     EXPECT_FALSE(s.cleanupEnabled);
@@ -127,8 +128,8 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
 TEST(DeriveCompiledImagePath, ReplacesTheLastFourCharacters) {
     TempFolder tmp;
     const std::pair<const char*, const char*> cases[] = {
-        {"/d/a.shx", "/d/a.bin"}, {"abcd", ".bin"}, {"x.bin", "x.bin"}, {"ab", ".bin"},
-        {"", ".bin"},             {"/d/new.SHX", "/d/new.bin"}};
+        {"/d/a.shx", "/d/a.bin"}, {"abcd", ".bin"}, {"x.bin", "x.bin"},
+        {"ab", ".bin"},           {"", ".bin"},     {"/d/new.SHX", "/d/new.bin"}};
     for (auto [save, compiled] : cases) {
         State().savePath = save;
         DeriveCompiledImagePath();
@@ -147,15 +148,16 @@ TEST(BuildWorkTree, SetsAllSixPathsAndCreatesThem) {
     EXPECT_EQ(s.binary2Dir, tmp.Path() + "/work/binary2");
     EXPECT_EQ(s.drmpack2Dir, tmp.Path() + "/work/binary2/drmpack");
     EXPECT_EQ(s.icons2Dir, tmp.Path() + "/work/binary2/drmpack/icons");
-    for (const auto& dir : {s.binary1Dir, s.drmpack1Dir, s.icons1Dir, s.binary2Dir,
-                            s.drmpack2Dir, s.icons2Dir})
+    for (const auto& dir :
+         {s.binary1Dir, s.drmpack1Dir, s.icons1Dir, s.binary2Dir, s.drmpack2Dir, s.icons2Dir})
         EXPECT_TRUE(Exists(dir)) << dir;
     EXPECT_FALSE(Exists(s.drmpack1Dir + "/raws"));
 
     WriteText(s.icons1Dir + "/1.gif", "GIF");
     BuildWorkTree();
     EXPECT_EQ(ReadText(s.icons1Dir + "/1.gif"), "GIF");
-    EXPECT_EQ(test::ListFiles(s.workFolder), std::vector<std::string>{"binary1/drmpack/icons/1.gif"});
+    EXPECT_EQ(test::ListFiles(s.workFolder),
+              std::vector<std::string>{"binary1/drmpack/icons/1.gif"});
 
     // Missing parents are not created, but the paths are set all the same.
     s.workFolder = tmp / "no/such";

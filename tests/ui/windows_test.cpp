@@ -73,9 +73,9 @@ struct Script {
             return QMessageBox::Ok;
         }
         if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
-            s.kind = files->fileMode() == QFileDialog::Directory
-                         ? "folder"
-                         : files->acceptMode() == QFileDialog::AcceptSave ? "save" : "open";
+            s.kind = files->fileMode() == QFileDialog::Directory      ? "folder"
+                     : files->acceptMode() == QFileDialog::AcceptSave ? "save"
+                                                                      : "open";
             s.filters = files->nameFilters();
             s.defaultSuffix = files->defaultSuffix();
             s.directory = files->directory().absolutePath();
@@ -318,9 +318,8 @@ void WindowsTest::openThenSaveAs() {
         QCOMPARE(script.seen.size(), std::size_t(3));
         QCOMPARE(script.seen[0].kind, QString("open"));
         QCOMPARE(script.seen[0].title, QString("Open SBF/SHX file to edit or import DRM to"));
-        QCOMPARE(script.seen[0].filters,
-                 QStringList({"SHX files (*.shx)", "SBF files (*.sbf)", "BIN files (*.bin)",
-                              "SMG files (*.smg)"}));
+        QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)", "SBF files (*.sbf)",
+                                                      "BIN files (*.bin)", "SMG files (*.smg)"}));
         QCOMPARE(script.seen[1].kind, QString("open"));
         QCOMPARE(script.seen[1].title,
                  QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
@@ -382,7 +381,8 @@ void WindowsTest::saveAsCancelAndExit() {
     test::TempFolder folder;
     // A raw image opened with askSecondFile off: mode 5.
     test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
-    test::WriteText(folder / "zantrel.ini", "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + folder.Path() + "/work\r\n");
+    test::WriteText(folder / "zantrel.ini",
+                    "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + folder.Path() + "/work\r\n");
     {
         Script script;
         auto form = StartRun();
@@ -592,8 +592,7 @@ void WindowsTest::settingsDialog() {
     settings.CheckBox3->click();
     QCOMPARE(script.seen.back().kind, QString("folder"));
     QCOMPARE(script.seen.back().title, QString("Select a folder"));
-    QCOMPARE(script.seen.back().directory,
-             QDir(QString::fromStdString(workFolder)).absolutePath());
+    QCOMPARE(script.seen.back().directory, QDir(QString::fromStdString(workFolder)).absolutePath());
     QVERIFY(!settings.CheckBox3->isChecked());
 
     // Cancel writes nothing.
@@ -686,8 +685,8 @@ void WindowsTest::workView() {
     QVERIFY(!empty.error.empty());
 
     // A 3x2 raw: red, green, blue / white, black, transparent.
-    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00, 0x12, 0x34,
-                       0x04, 0x00};
+    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF,
+                       0xFF, 0x00, 0x00, 0x12, 0x34, 0x04, 0x00};
     test::WriteAll(folder / "work/binary1/drmpack/raws/1.raw", raw);
     const auto pixels = DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 3, 2);
     QVERIFY(pixels.has_value());
@@ -705,8 +704,8 @@ void WindowsTest::workView() {
     // descr.dat of an extended DRM with 1 picture (of 2 in the table: counts
     // are checked against it) and 2 icons, one missing.
     Bytes descr(60, 0);
-    descr[32] = 2;  // iconCount
-    descr[48] = 2;  // pictureCount, more than rawoff.bin describes
+    descr[32] = 2; // iconCount
+    descr[48] = 2; // pictureCount, more than rawoff.bin describes
     test::WriteAll(folder / "work/binary1/drmpack/descr.dat", descr);
     Bytes rawoff(64, 0); // descriptors 0..3: one picture
     rawoff[16 + 1] = 3;
@@ -714,7 +713,8 @@ void WindowsTest::workView() {
     test::WriteAll(folder / "work/binary1/drmpack/rawoff.bin", rawoff);
     test::WriteAll(folder / "work/binary1/drmpack/off.bin", Bytes(16, 0));
     test::WriteAll(folder / "work/binary1/drmpack/icons/2.gif", samples::GifIcon(4, 4, 1));
-    QImage(5, 3, QImage::Format_RGB888).save(QString::fromStdString(folder / "work/binary1/drmpack/icons/1.bmp"), "BMP");
+    QImage(5, 3, QImage::Format_RGB888)
+        .save(QString::fromStdString(folder / "work/binary1/drmpack/icons/1.bmp"), "BMP");
 
     State().rawConversionEnabled = true;
     WorkView view = ListWorkItems(1);
