@@ -16,7 +16,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "imaging/bmpraw.h"
 
 namespace {

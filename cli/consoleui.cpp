@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/state.h"
+#include "base/state.h"
 
 namespace zantrel {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/uiops.h"
+#include "base/uiops.h"
 
 namespace zantrel {
 

@@ -12,13 +12,13 @@
 
 #include "cli/consoleui.h"
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
 #include "shell/about1.h"
 #include "shell/sdimain.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 namespace {
@@ -300,11 +300,6 @@ private:
     std::string path_;
     fs::path previous_;
 };
-
-std::string FileNamePart(const std::string& path) {
-    std::size_t slash = path.find_last_of(PathSeparator);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Fills the report; false after an "Error" message about the file.
 bool ReadInfo(const std::string& flash, InfoReport& report) {

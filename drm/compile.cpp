@@ -7,11 +7,11 @@
 #include <unordered_set>
 
 #include "drm/drmpack.h"
-#include "flash/primitives.h"
+#include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

@@ -3,12 +3,11 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
-#include "flash/flashformat.h"
-#include "flash/primitives.h"
+#include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 
 namespace zantrel {
 
@@ -31,6 +31,15 @@ struct DrmRecords {
     std::int32_t pictureTableOffset = 0;
     std::int64_t recordCount = 0; // as found in the file (12, 15, or more)
 };
+
+// Whether a code-group image holds a DRM: "_drm" at 468 or 456 (the basic
+// layout), at 464 or the signature word at 8 (the extended one).
+inline constexpr std::int32_t DrmSignatureWord = 0x10D0001C;
+struct DrmTag {
+    bool found = false;
+    bool extended = false;
+};
+DrmTag FindDrmTag(BinaryFile& image);
 
 // Icons and pictures a DRM may list; more is taken as a damaged file.
 inline constexpr std::int32_t MaxDrmItems = 2999;

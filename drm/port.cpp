@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
-#include "flash/primitives.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/primitives.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "flash/primitives.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/primitives.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -74,20 +74,5 @@ bool ParseFlashHeader(BinaryFile& header, int image) {
     return found;
 }
 
-DrmTag FindDrmTag(BinaryFile& image) {
-    static constexpr std::uint8_t Tag[4] = {'_', 'd', 'r', 'm'};
-    auto tagAt = [&](std::int64_t offset) {
-        std::uint8_t b[4] = {0, 0, 0, 0};
-        image.Seek(offset);
-        return image.Read(b) == 4 && std::memcmp(b, Tag, 4) == 0;
-    };
-    if (tagAt(468) || tagAt(456))
-        return {true, false};
-    if (tagAt(464))
-        return {true, true};
-    if (image.Size() >= 12 && ReadBE32At(image, 8) == DrmSignatureWord)
-        return {true, true};
-    return {false, false};
-}
 
 } // namespace zantrel

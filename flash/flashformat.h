@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -16,8 +17,6 @@ inline constexpr std::int64_t PieceCountOffset = 944;  // little-endian piece co
 inline constexpr std::int64_t RamdldEntryOffset = 948; // RAMDLD piece entry
 inline constexpr std::int64_t FirstSlotOffset = 1004;  // code-group slot 0
 inline constexpr std::int64_t SlotSize = 28;           // bytes per piece entry
-inline constexpr int DrmCodeGroup = 15;                // the code group holding the DRM
-inline constexpr std::int32_t DrmSignatureWord = 0x10D0001C;
 
 struct strrec {
     std::string fileName;
@@ -36,11 +35,5 @@ extern int codeGroupCount;
 // the header lists the DRM code group. A header whose piece count exceeds the
 // table, or whose non-empty slots run out before the count, lists no DRM.
 bool ParseFlashHeader(BinaryFile& header, int image);
-
-struct DrmTag {
-    bool found = false;
-    bool extended = false;
-};
-DrmTag FindDrmTag(BinaryFile& image);
 
 } // namespace zantrel

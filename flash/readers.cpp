@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/flashformat.h"
-#include "flash/primitives.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/primitives.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -28,10 +28,6 @@ constexpr std::size_t ReadAheadSize = 4 * BodyBlockSize;
 constexpr std::size_t PendingSize = 4 * BodyBlockSize;
 // "S", type, count, 2 * 255 characters after the count: the longest line.
 constexpr std::size_t MaxRecordChars = 4 + 2 * 255;
-
-std::string DisplayName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
 
 // The scratch file of one piece, in the work folder. Removed however the
 // reading ends.
@@ -286,7 +282,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::st
 
 ReadOutcome ReadFlashFile(int image, BodyKind kind) {
     const ImageFolders folders = FoldersOf(image);
-    const std::string name = DisplayName(folders.flashPath);
+    const std::string name = FileNamePart(folders.flashPath);
     // Only read: opened read-only, so a write-protected flash file is fine.
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/flashformat.h"
-#include "flash/primitives.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/primitives.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -39,10 +39,6 @@ constexpr std::size_t OutputBlockSize = InputBlockSize / S3DataBytes * MaxS3Line
 // The read-back reads blocks of several stdio buffers: a request that large
 // goes mostly straight into its buffer, not through stdio's.
 constexpr std::size_t ReadAheadSize = 4 * InputBlockSize;
-
-std::string DisplayName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
 
 std::array<std::uint8_t, TextFieldSize> TextField(std::string_view text) {
     std::array<std::uint8_t, TextFieldSize> field{};
@@ -455,7 +451,7 @@ bool WriteSuperfile() {
             VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath())) {
         ShowProgress(false);
         SetStatusText("");
-        ShowMessage("The superfile written for " + DisplayName(savePath) +
+        ShowMessage("The superfile written for " + FileNamePart(savePath) +
                         " does not read back as it was built (" + *wrong + "). Nothing was saved.",
                     "Error");
         return false;

@@ -3,10 +3,10 @@
 // BMP). The raw written must have exactly the size its header's sides give.
 #include <filesystem>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "harness.h"
 #include "imaging/bmpraw.h"
-#include "shell/state.h"
+#include "base/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

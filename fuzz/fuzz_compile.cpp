@@ -8,10 +8,10 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "harness.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

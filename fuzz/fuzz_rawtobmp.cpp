@@ -5,10 +5,10 @@
 // pixels whose colour is the replacer's.
 #include <filesystem>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "harness.h"
 #include "imaging/bmpraw.h"
-#include "shell/state.h"
+#include "base/state.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The input is the session file "shxdata.dat" found at start-up. It must be
 // taken (and deleted) whatever it holds, and the mode read must survive being
 // written and read again.
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "harness.h"
 #include "shell/session.h"
-#include "shell/state.h"
+#include "base/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "shell/settings.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 
 namespace zantrel::fuzz {
 

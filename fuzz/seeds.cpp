@@ -10,10 +10,10 @@
 
 #include "drm/drmpack.h"
 #include "flash/flashformat.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "harness.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "flash/fileio.h"
-#include "flash/primitives.h"
+#include "base/fileio.h"
+#include "base/primitives.h"
 
 namespace zantrel {
 

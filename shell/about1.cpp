@@ -1,9 +1,9 @@
 #include "shell/about1.h"
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "shell/settings.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

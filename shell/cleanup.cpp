@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "flash/fileio.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/fileio.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

@@ -7,14 +7,14 @@
 #include <new>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/readers.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
 #include "shell/session.h"
 #include "shell/settings.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -53,18 +53,6 @@ void ReportError(const std::string& message) {
 }
 
 } // namespace
-
-std::string UpperExtension(const std::string& path) {
-    std::size_t nameStart = path.find_last_of(PathSeparator);
-    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart)
-        return {};
-    std::string ext = path.substr(dot);
-    for (char& c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 void InitApp() {
     SharedState& s = State();

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/uiops.h"
+#include "base/uiops.h"
 
 namespace zantrel {
 
@@ -20,10 +20,6 @@ void FileExit1Execute();
 
 // Whether a menu item is enabled in this run, as start-up left it.
 bool MenuItemEnabled(MenuItem item);
-
-// The extension of a path's file-name part, dot included, upper-cased
-// (".SHX"); empty when the file name has no dot.
-std::string UpperExtension(const std::string& path);
 
 // How a command ended, for front ends that report it (the console's exit status).
 enum class CommandResult {

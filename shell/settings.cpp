@@ -1,7 +1,7 @@
 #include "shell/settings.h"
 
-#include "flash/fileio.h"
-#include "shell/state.h"
+#include "base/fileio.h"
+#include "base/state.h"
 
 namespace zantrel {
 

@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
-#include "flash/primitives.h"
+#include "base/fileio.h"
+#include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "flash/fileio.h"
-#include "flash/primitives.h"
+#include "base/fileio.h"
+#include "base/primitives.h"
 #include "flash/superfile.h"
 
 namespace zantrel::samples {

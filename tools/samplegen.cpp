@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "shell/state.h"
+#include "base/state.h"
 #include "ui/modal.h"
 #include "ui/sdimain.h"
 

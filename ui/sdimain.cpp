@@ -28,7 +28,7 @@
 #include <QUrl>
 
 #include "shell/sdimain.h"
-#include "shell/state.h"
+#include "base/state.h"
 #include "shell/workview.h"
 #include "ui/about.h"
 #include "ui/about1.h"

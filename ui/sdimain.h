@@ -11,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "shell/uiops.h"
+#include "base/uiops.h"
 
 class QAction;
 class QLabel;

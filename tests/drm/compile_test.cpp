@@ -5,7 +5,7 @@
 
 #include "drm/drmpack.h"
 #include "drmfixture.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "imaging/bmpraw.h"
 #include "support/recordingui.h"
 

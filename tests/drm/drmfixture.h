@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
 

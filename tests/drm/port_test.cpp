@@ -4,7 +4,7 @@
 
 #include "drm/drmpack.h"
 #include "drmfixture.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "support/recordingui.h"
 
 namespace zantrel::test {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <map>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/flashformat.h"
-#include "shell/state.h"
+#include "base/state.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {
@@ -141,35 +141,6 @@ TEST_F(ParseFlashHeaderTest, RefusesCountsAndHeadersOutOfBounds) {
     EXPECT_FALSE(ParseBytes(tmp, Bytes{}).found);
 }
 
-TEST(FindDrmTag, TagOffsetsAndSignatureWord) {
-    TempFolder tmp;
-    auto find = [&](Bytes bytes) {
-        WriteAll(tmp / "image.bin", bytes);
-        BinaryFile f = BinaryFile::OpenRead(tmp / "image.bin");
-        DrmTag t = FindDrmTag(f);
-        return std::pair{t.found, t.extended};
-    };
-    auto with = [](std::size_t size, std::size_t at, const char* text) {
-        Bytes b(size, 0);
-        std::memcpy(&b[at], text, std::strlen(text));
-        return b;
-    };
-    EXPECT_EQ(find(with(600, 468, "_drm")), std::pair(true, false));
-    EXPECT_EQ(find(with(600, 456, "_drm")), std::pair(true, false));
-    EXPECT_EQ(find(with(600, 464, "_drm")), std::pair(true, true));
-    EXPECT_EQ(find(with(472, 468, "_drm")), std::pair(true, false)); // tag ends the file
-    EXPECT_EQ(find(with(600, 468, "_DRM")), std::pair(false, false));
-    EXPECT_EQ(find(with(600, 460, "_drm")), std::pair(false, false));
-    EXPECT_EQ(find(with(471, 468, "_dr")), std::pair(false, false));
-    Bytes both = with(600, 464, "_drm");
-    std::memcpy(&both[468], "_drm", 4);
-    EXPECT_EQ(find(both), std::pair(true, false)); // 468 is tried first
-
-    EXPECT_EQ(find(Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0xD0, 0x00, 0x1C}), std::pair(true, true));
-    EXPECT_EQ(find(Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0x1C, 0x00, 0xD0, 0x10}), std::pair(false, false));
-    EXPECT_EQ(find(Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0xD0, 0x00}), std::pair(false, false));
-    EXPECT_EQ(find(Bytes{}), std::pair(false, false));
-}
 
 } // namespace
 } // namespace zantrel

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "flash/fileio.h"
-#include "flash/primitives.h"
+#include "base/fileio.h"
+#include "base/primitives.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/readers.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"

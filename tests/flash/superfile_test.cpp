@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <regex>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/readers.h"
 #include "flash/superfile.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"

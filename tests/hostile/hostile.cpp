@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "shell/sdimain.h"
-#include "shell/state.h"
+#include "base/state.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

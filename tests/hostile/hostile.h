@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "flash/fileio.h"
-#include "shell/uiops.h"
+#include "base/fileio.h"
+#include "base/uiops.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 

@@ -12,8 +12,8 @@
 
 #include "hostile.h"
 #include "shell/sdimain.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel::hostile {
 namespace {

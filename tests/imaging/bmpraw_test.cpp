@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "imaging/bmpraw.h"
 #include "support/tempfolder.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "drm/drmpack.h"
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "flash/readers.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 

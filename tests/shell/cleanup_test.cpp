@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "shell/cleanup.h"
-#include "shell/state.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/worktree.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {

@@ -7,10 +7,10 @@
 #include <new>
 #include <stdexcept>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 #include "shell/about1.h"
 #include "shell/sdimain.h"
-#include "shell/state.h"
+#include "base/state.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"

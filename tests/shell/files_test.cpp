@@ -2,9 +2,9 @@
 
 #include "shell/session.h"
 #include "shell/settings.h"
-#include "shell/state.h"
-#include "shell/uiops.h"
-#include "shell/worktree.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/uiops.h"
+#include "base/uiops.h"
 
 namespace zantrel::test {
 

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "shell/state.h"
-#include "shell/uiops.h"
+#include "base/state.h"
+#include "base/uiops.h"
 
 namespace zantrel::test {
 

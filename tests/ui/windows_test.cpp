@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "shell/state.h"
+#include "base/state.h"
 #include "shell/workview.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"

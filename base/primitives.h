@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "flash/fileio.h"
+#include "base/fileio.h"
 
 namespace zantrel {
 

@@ -1,4 +1,4 @@
-#include "shell/state.h"
+#include "base/state.h"
 
 namespace zantrel {
 
@@ -9,13 +9,6 @@ SharedState g_state;
 SharedState& State() { return g_state; }
 
 void ResetState() { g_state = SharedState{}; }
-
-std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += PathSeparator;
-    path += name;
-    return path;
-}
 
 ImageFolders FoldersOf(int image) {
     const SharedState& s = State();

@@ -25,6 +25,9 @@ inline constexpr std::string_view RawOffFileName = "rawoff.bin";
 inline constexpr std::string_view TempRawFileName = "temp.raw";
 inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
 
+// The code group that holds the DRM: CG15.bin.
+inline constexpr int DrmCodeGroup = 15;
+
 // "CG15.bin" and the like.
 std::string CodeGroupFileName(int number);
 // "n.gif", "n.bmp", "n.raw".

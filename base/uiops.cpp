@@ -1,8 +1,8 @@
-#include "shell/uiops.h"
+#include "base/uiops.h"
 
 #include <cmath>
 
-#include "shell/state.h"
+#include "base/paths.h"
 
 namespace zantrel {
 
@@ -77,9 +77,7 @@ void ProgressMeter::Report(double part) {
 }
 
 std::string WithDefaultExtension(const std::string& path) {
-    std::size_t nameStart = path.find_last_of(PathSeparator);
-    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    if (path.find('.', nameStart) != std::string::npos)
+    if (FileNamePart(path).find('.') != std::string::npos)
         return path;
     return path + ".shx";
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/paths.h"
+
 namespace zantrel {
 
 // Session mode: low two bits say how many images were decompiled; bit 2 says
@@ -44,10 +46,6 @@ struct SharedState {
 SharedState& State();
 // Back to the zeroed record of a new process (tests, and each CLI run).
 void ResetState();
-
-// Paths are a folder, the platform's separator and a fixed name.
-inline constexpr char PathSeparator = '/';
-std::string JoinPath(std::string_view folder, std::string_view name);
 
 // The folders of image 1 or 2 (any value other than 1 is image 2).
 struct ImageFolders {

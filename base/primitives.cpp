@@ -1,4 +1,4 @@
-#include "flash/primitives.h"
+#include "base/primitives.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
-#include "shell/worktree.h"
+#include "base/worktree.h"
 
 #include <filesystem>
 
-#include "shell/state.h"
+#include "base/state.h"
 
 namespace zantrel {
 

@@ -1,4 +1,4 @@
-#include "flash/fileio.h"
+#include "base/fileio.h"
 
 #include <algorithm>
 #include <cerrno>

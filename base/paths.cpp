@@ -1,0 +1,40 @@
+#include "base/paths.h"
+
+#include <cctype>
+
+namespace zantrel {
+
+namespace {
+
+std::size_t FileNameStart(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (IsPathSeparator(path[i - 1]))
+            return i;
+    return 0;
+}
+
+} // namespace
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    path += PathSeparator;
+    path += name;
+    return path;
+}
+
+std::string FileNamePart(std::string_view path) { return std::string(path.substr(FileNameStart(path))); }
+
+std::string ExtensionOf(std::string_view path) {
+    const std::string_view name = path.substr(FileNameStart(path));
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+std::string UpperExtension(std::string_view path) {
+    std::string ext = ExtensionOf(path);
+    for (char& c : ext)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+} // namespace zantrel
