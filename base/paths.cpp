@@ -22,7 +22,9 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return path;
 }
 
-std::string FileNamePart(std::string_view path) { return std::string(path.substr(FileNameStart(path))); }
+std::string FileNamePart(std::string_view path) {
+    return std::string(path.substr(FileNameStart(path)));
+}
 
 std::string ExtensionOf(std::string_view path) {
     const std::string_view name = path.substr(FileNameStart(path));

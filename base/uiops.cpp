@@ -76,6 +76,16 @@ void ProgressMeter::Report(double part) {
     next_ = threshold > part ? threshold : std::nextafter(part, HUGE_VAL);
 }
 
+ProgressScope::ProgressScope(const std::string& status) {
+    SetStatusText(status);
+    ShowProgress(true);
+}
+
+ProgressScope::~ProgressScope() {
+    ShowProgress(false);
+    SetStatusText("");
+}
+
 std::string WithDefaultExtension(const std::string& path) {
     if (FileNamePart(path).find('.') != std::string::npos)
         return path;

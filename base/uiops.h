@@ -39,6 +39,17 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
 
+// Shows the progress bar and a status text for one step of an operation, and
+// hides the bar and clears the text when the step ends by any path, an I/O
+// failure included.
+class ProgressScope {
+public:
+    explicit ProgressScope(const std::string& status);
+    ~ProgressScope();
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+};
+
 // A save dialog's default extension: ".shx" added to a chosen file name
 // that has no extension of its own.
 std::string WithDefaultExtension(const std::string& path);

@@ -308,9 +308,13 @@ bool ReadInfo(const std::string& flash, InfoReport& report) {
     std::optional<BinaryFile> codeGroup;
     if (ext == ".SHX" || ext == ".SBF") {
         report.kind = ext == ".SHX" ? "superfile" : "SBF file";
-        ReadOutcome outcome = ext == ".SHX" ? ReadSuperfile(1) : ReadSbf(1);
-        if (outcome == ReadOutcome::Refused)
+        const Outcome outcome = ext == ".SHX" ? ReadSuperfile(1) : ReadSbf(1);
+        if (!outcome.warning.empty())
+            ShowMessage(outcome.warning, "Warning");
+        if (outcome.Refused()) {
+            ShowMessage(outcome.message, "Error");
             return false;
+        }
         BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
         report.headerBytes = header.Size();
         ParseFlashHeader(header, 1);
@@ -322,7 +326,7 @@ bool ReadInfo(const std::string& flash, InfoReport& report) {
                  static_cast<std::uint32_t>(entry.endAddress),
                  static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
         }
-        if (outcome == ReadOutcome::Decompiled) {
+        if (outcome.Done()) {
             std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
             if (!FileExists(cg15)) {
                 ShowMessage("The header lists the DRM code group, but the body does not hold it",

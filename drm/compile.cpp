@@ -79,20 +79,9 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
     return names;
 }
 
-bool Refuse(const std::string& message) {
-    ShowMessage(message, "Error");
-    return false;
-}
-
-bool RefuseRunning(const std::string& message) {
-    ShowProgress(false);
-    SetStatusText("");
-    return Refuse(message);
-}
-
 } // namespace
 
-bool DrmCompileTo(const std::string& outputPath) {
+Outcome DrmCompileTo(const std::string& outputPath) {
     const SharedState& s = State();
     const std::string drmpack = s.drmpack1Dir;
     const std::string icons = s.icons1Dir;
@@ -100,7 +89,7 @@ bool DrmCompileTo(const std::string& outputPath) {
 
     const DrmRecords d = ReadDescr(JoinPath(drmpack, DescrFileName));
     if (auto bad = CheckDescr(d))
-        return Refuse(*bad);
+        return Outcome::Refusal(*bad);
     const std::int32_t n = d.iconCount;
     const std::int32_t r = d.extended ? d.pictureCount : 0;
     const double total = static_cast<double>(n) + r;
@@ -110,32 +99,32 @@ bool DrmCompileTo(const std::string& outputPath) {
     const std::int64_t startSize = start.Size();
     const std::int64_t directoryAfter = d.extended ? 40 : 8;
     if (d.directoryOffset < 16 || d.directoryOffset + directoryAfter > startSize)
-        return Refuse("descr.dat puts the DRM directory at offset " + Num(d.directoryOffset) +
-                      ", outside start.bin (" + Num(startSize) + " bytes).");
+        return Outcome::Refusal("descr.dat puts the DRM directory at offset " +
+                                Num(d.directoryOffset) + ", outside start.bin (" + Num(startSize) +
+                                " bytes).");
     std::vector<PictureSlot> slots;
     if (d.extended)
         if (auto bad = ReadPictureSlots(start, d, slots))
-            return Refuse(*bad);
+            return Outcome::Refusal(*bad);
     for (std::int32_t i = 1; i <= r; ++i) {
         const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;
         if (s.rawConversionEnabled) {
             const std::string bmpPath = JoinPath(icons, NumberedFileName(i, ".bmp"));
             if (auto bad = CheckPictureBmp(bmpPath, slot.width, slot.height))
-                return Refuse(*bad);
+                return Outcome::Refusal(*bad);
             length = RawPictureSize(slot.width, slot.height);
         } else {
             length = BinaryFile::OpenRead(JoinPath(raws, NumberedFileName(i, ".raw"))).Size();
         }
         // Pictures go back to their own slots; a longer one would overwrite the next.
         if (length > slot.size)
-            return Refuse("Picture " + Num(i) + " is " + Num(length) +
-                          " bytes long, but its slot in the DRM holds " + Num(slot.size) +
-                          " bytes.");
+            return Outcome::Refusal("Picture " + Num(i) + " is " + Num(length) +
+                                    " bytes long, but its slot in the DRM holds " + Num(slot.size) +
+                                    " bytes.");
     }
 
-    SetStatusText("Moving gifs");
-    ShowProgress(true);
+    ProgressScope scope("Moving gifs");
     SetProgress(0);
 
     BinaryFile out = BinaryFile::Create(outputPath);
@@ -156,7 +145,7 @@ bool DrmCompileTo(const std::string& outputPath) {
         BinaryFile icon = OpenIconFile(icons, number, listedGif).file;
         sum += icon.Size();
         if (startSize + sum > std::numeric_limits<std::int32_t>::max())
-            return RefuseRunning("The icons make the DRM code group larger than 2 GiB.");
+            return Outcome::Refusal("The icons make the DRM code group larger than 2 GiB.");
         CopyFileRange(icon, 0, 0, out, false);
         icon.Close();
         WriteBE32(newOff, static_cast<std::int32_t>(sum));
@@ -205,9 +194,9 @@ bool DrmCompileTo(const std::string& outputPath) {
             }
             BinaryFile picture = BinaryFile::OpenRead(source);
             if (picture.Size() > slot.size) // changed since the check above
-                return RefuseRunning("Picture " + Num(i) + " is " + Num(picture.Size()) +
-                                     " bytes long, but its slot in the DRM holds " +
-                                     Num(slot.size) + " bytes.");
+                return Outcome::Refusal("Picture " + Num(i) + " is " + Num(picture.Size()) +
+                                        " bytes long, but its slot in the DRM holds " +
+                                        Num(slot.size) + " bytes.");
             // Each picture at its own slot: filler after a mask stays in place.
             out.Seek(slot.offset);
             CopyFileRange(picture, 0, 0, out, false);
@@ -216,17 +205,16 @@ bool DrmCompileTo(const std::string& outputPath) {
         }
     }
     out.Close();
-    ShowProgress(false);
-    SetStatusText("");
-    return true;
+    return {};
 }
 
-bool DrmCompile() {
+Outcome DrmCompile() {
     AtomicOutput output(State().compiledImagePath);
-    if (!DrmCompileTo(output.TempPath()))
-        return false; // the temporary goes with output; an earlier file stays as it was
-    output.Commit();
-    return true;
+    Outcome outcome = DrmCompileTo(output.TempPath());
+    // A refused compile's temporary goes with output; an earlier file stays as it was.
+    if (outcome.Done())
+        output.Commit();
+    return outcome;
 }
 
 } // namespace zantrel

@@ -32,8 +32,7 @@ void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
 std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image) {
     const SharedState& s = State();
     const ImageFolders folders = FoldersOf(image);
-    SetStatusText("Extracting raws");
-    ShowProgress(true);
+    ProgressScope scope("Extracting raws");
     SetProgress(0);
     const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
     std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
@@ -49,16 +48,13 @@ std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int i
                      s.replacerGreen, s.replacerRed);
         SetProgress(ProgressPercent(k, r));
     }
-    SetStatusText("");
-    ShowProgress(false);
     return r;
 }
 
 std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber,
                           int image) {
     const ImageFolders folders = FoldersOf(image);
-    SetStatusText("Extracting gifs");
-    ShowProgress(true);
+    ProgressScope scope("Extracting gifs");
     SetProgress(0);
     const auto n = static_cast<std::int32_t>(drm.icons.size());
     for (std::int32_t k = 1; k <= n; ++k) {
@@ -71,12 +67,10 @@ std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firs
             RenameFile(gifPath, JoinPath(folders.iconsDir, NumberedFileName(number, ".bmp")));
         SetProgress(ProgressPercent(k, n));
     }
-    SetStatusText("");
-    ShowProgress(false);
     return n;
 }
 
-bool DrmDecompile(int image) {
+Outcome DrmDecompile(int image) {
     image = image == 1 ? 1 : 2;
     const ImageFolders folders = FoldersOf(image);
     BinaryFile codeGroup =
@@ -84,10 +78,8 @@ bool DrmDecompile(int image) {
     // Everything is checked before the first work file is written.
     std::string error;
     const std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
-    if (!drm) {
-        ShowMessage(error, "Error");
-        return false;
-    }
+    if (!drm)
+        return Outcome::Refusal(error);
     const DrmHeader& h = drm->header;
     const std::int64_t iconArea = FileOffsetOf(h.iconAreaStart, h.baseAddress);
     const std::int64_t iconTable = FileOffsetOf(h.iconTableStart, h.baseAddress);
@@ -128,7 +120,7 @@ bool DrmDecompile(int image) {
         records.pictureTableOffset = drm->pictureTableOffset;
     }
     WriteDescr(JoinPath(folders.drmpackDir, DescrFileName), records);
-    return true;
+    return {};
 }
 
 } // namespace zantrel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/fileio.h"
+#include "base/outcome.h"
 
 namespace zantrel {
 
@@ -120,10 +121,9 @@ struct IconFile {
 };
 IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif = true);
 
-// Decompiles binaryNDir/CG15.bin into image n's drmpack folder. Returns
-// false, after showing the message, when the code group is refused; then no
-// work file has been written. Throws IoError.
-bool DrmDecompile(int image);
+// Decompiles binaryNDir/CG15.bin into image n's drmpack folder. A refused
+// code group has written no work file. Throws IoError.
+Outcome DrmDecompile(int image);
 
 // Reads "descr.dat"; throws IoError on a missing one or one of fewer than 12,
 // or 13 or 14, records (100, read beyond end). A longer file reads as 15
@@ -135,16 +135,21 @@ std::optional<std::string> CheckDescr(const DrmRecords& records);
 void WriteDescr(const std::string& path, const DrmRecords& records);
 
 // Compiles image 1's work folder into compiledImagePath, complete or not at
-// all. Returns false, after showing the message, when an edited file is
-// refused (nothing is then written). Throws IoError.
-bool DrmCompile();
-// The same into another path (the superfile writer compiles to a temporary).
-bool DrmCompileTo(const std::string& outputPath);
+// all. A refused edited file leaves nothing written. Throws IoError.
+Outcome DrmCompile();
+// The same into another path (a superfile's code group goes to a temporary).
+Outcome DrmCompileTo(const std::string& outputPath);
 
 // Copies image 2's icons and pictures over image 1's, slot by slot.
-// Incompatible: the DRMs' layouts differ, nothing was copied and the run was
-// ended; Refused: a "descr.dat" was refused with its message shown.
+// Incompatible: the DRMs' layouts differ and nothing was copied; Refused: a
+// "descr.dat" was refused. message says why; the counts say what was copied.
 enum class PortOutcome { Ported, Refused, Incompatible };
-PortOutcome PortDrm();
+struct PortResult {
+    PortOutcome outcome = PortOutcome::Ported;
+    std::string message;
+    std::int32_t icons = 0;
+    std::int32_t pictures = 0;
+};
+PortResult PortDrm();
 
 } // namespace zantrel

@@ -34,26 +34,18 @@ void DeleteChecked(const std::string& path) {
 
 } // namespace
 
-PortOutcome PortDrm() {
+PortResult PortDrm() {
     const SharedState& s = State();
-    ShowProgress(true);
+    ProgressScope scope("Copying icons");
     SetProgress(0);
-    SetStatusText("Copying icons");
 
     const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
     const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
     for (const DrmRecords* d : {&one, &two})
-        if (auto bad = CheckDescr(*d)) {
-            ShowProgress(false);
-            SetStatusText("");
-            ShowMessage(*bad, "Error");
-            return PortOutcome::Refused;
-        }
-    if (one.extended != two.extended) {
-        ShowMessage("Incompatible DRMs", "Error");
-        CloseMainWindow();
-        return PortOutcome::Incompatible;
-    }
+        if (auto bad = CheckDescr(*d))
+            return {PortOutcome::Refused, *bad};
+    if (one.extended != two.extended)
+        return {PortOutcome::Incompatible, "Incompatible DRMs"};
     const std::int32_t r1 = one.extended ? one.pictureCount : 0;
     const std::int32_t r2 = two.extended ? two.pictureCount : 0;
 
@@ -83,9 +75,7 @@ PortOutcome PortDrm() {
         }
         CopyWhole(BinaryFile::OpenRead(from), to);
     }
-    ShowProgress(false);
-    SetStatusText("");
-    return PortOutcome::Ported;
+    return {PortOutcome::Ported, {}, std::max(icons, 0), std::max(pictures, 0)};
 }
 
 } // namespace zantrel

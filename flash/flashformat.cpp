@@ -74,5 +74,4 @@ bool ParseFlashHeader(BinaryFile& header, int image) {
     return found;
 }
 
-
 } // namespace zantrel

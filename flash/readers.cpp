@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "drm/drmpack.h"
+#include "base/outcome.h"
 #include "base/fileio.h"
 #include "flash/flashformat.h"
 #include "base/primitives.h"
@@ -68,14 +68,15 @@ enum class BodyKind { Superfile, Sbf };
 
 struct BodyResult {
     bool refused = false;
+    std::string refusal; // why, when refused
     int pieces = 0;
     long badChecksums = 0;
     std::vector<std::string> written; // pieces moved into the work folder
 };
 
 void Refuse(const std::string& text, BodyResult& result) {
-    ShowMessage(text, "Error");
     result.refused = true;
+    result.refusal = text;
 }
 
 std::string TooManyPiecesText(const std::string& name) {
@@ -280,7 +281,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::st
     return result;
 }
 
-ReadOutcome ReadFlashFile(int image, BodyKind kind) {
+Outcome ReadFlashFile(int image, BodyKind kind) {
     const ImageFolders folders = FoldersOf(image);
     const std::string name = FileNamePart(folders.flashPath);
     // Only read: opened read-only, so a write-protected flash file is fine.
@@ -298,73 +299,53 @@ ReadOutcome ReadFlashFile(int image, BodyKind kind) {
         found = ParseFlashHeader(header, image);
         header.Close();
     }
+    if (!found)
+        return Outcome::NoDrmFound();
 
-    ReadOutcome outcome = ReadOutcome::NoDrm;
-    if (found) {
-        ShowProgress(true);
-        if (kind == BodyKind::Superfile)
-            SetProgress(0);
-        SetStatusText("Extracting codegroups");
-        const std::string tempPath = JoinPath(folders.binaryDir, ScratchFileName);
-        BodyResult result = kind == BodyKind::Superfile ? ReadSuperfileBody(flash, name, tempPath)
-                                                        : ReadSbfBody(flash, name, tempPath);
-        if (!result.refused && result.pieces < codeGroupCount) {
-            Refuse(name + ": its body holds " + std::to_string(result.pieces) +
-                       " pieces but its header lists " + std::to_string(codeGroupCount) +
-                       ". The file was not decompiled.",
-                   result);
-        }
-        if (result.refused) {
-            // A refused file leaves no piece behind that could pass for its own.
-            for (const std::string& piece : result.written)
-                DeleteFileQuietly(piece);
-            outcome = ReadOutcome::Refused;
-        } else {
-            outcome = ReadOutcome::Decompiled;
-            // A damaged superfile is decompiled, but never silently.
-            if (result.badChecksums > 0) {
-                ShowMessage(
-                    name + ": " + std::to_string(result.badChecksums) +
-                        (result.badChecksums == 1 ? " S-record line has" : " S-record lines have") +
-                        " a wrong checksum.",
-                    "Warning");
-            }
-        }
-    }
+    ProgressScope scope("Extracting codegroups");
+    if (kind == BodyKind::Superfile)
+        SetProgress(0);
+    const std::string tempPath = JoinPath(folders.binaryDir, ScratchFileName);
+    BodyResult result = kind == BodyKind::Superfile ? ReadSuperfileBody(flash, name, tempPath)
+                                                    : ReadSbfBody(flash, name, tempPath);
     flash.Close();
-    ShowProgress(false);
-    SetStatusText("");
+    if (!result.refused && result.pieces < codeGroupCount) {
+        Refuse(name + ": its body holds " + std::to_string(result.pieces) +
+                   " pieces but its header lists " + std::to_string(codeGroupCount) +
+                   ". The file was not decompiled.",
+               result);
+    }
+    if (result.refused) {
+        // A refused file leaves no piece behind that could pass for its own.
+        for (const std::string& piece : result.written)
+            DeleteFileQuietly(piece);
+        return Outcome::Refusal(result.refusal);
+    }
+    Outcome outcome;
+    // A damaged superfile is decompiled, but never silently.
+    if (result.badChecksums > 0)
+        outcome.warning =
+            name + ": " + std::to_string(result.badChecksums) +
+            (result.badChecksums == 1 ? " S-record line has" : " S-record lines have") +
+            " a wrong checksum.";
     return outcome;
-}
-
-ReadOutcome Decompile(ReadOutcome read, int image) {
-    if (read != ReadOutcome::Decompiled)
-        return read;
-    return DrmDecompile(image) ? ReadOutcome::Decompiled : ReadOutcome::Refused;
 }
 
 } // namespace
 
-ReadOutcome ReadSuperfile(int image) { return ReadFlashFile(image, BodyKind::Superfile); }
+Outcome ReadSuperfile(int image) { return ReadFlashFile(image, BodyKind::Superfile); }
 
-ReadOutcome ReadSbf(int image) { return ReadFlashFile(image, BodyKind::Sbf); }
+Outcome ReadSbf(int image) { return ReadFlashFile(image, BodyKind::Sbf); }
 
-ReadOutcome OpenSuperfile(int image) { return Decompile(ReadSuperfile(image), image); }
-
-ReadOutcome OpenSbf(int image) { return Decompile(ReadSbf(image), image); }
-
-ReadOutcome OpenRawImage(int image) {
+void ReadRawImage(int image) {
     const ImageFolders folders = FoldersOf(image);
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
-    if (!FindDrmTag(flash).found)
-        return ReadOutcome::NoDrm;
     AtomicOutput output(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
     BinaryFile copy = BinaryFile::Create(output.TempPath());
     CopyFileRange(flash, 0, 0, copy, false);
     copy.Close();
     flash.Close();
     output.Commit();
-    return DrmDecompile(image) ? ReadOutcome::Decompiled : ReadOutcome::Refused;
 }
 
 } // namespace zantrel

@@ -1,21 +1,20 @@
-// Reading the three kinds of flash file into an image's work folder.
+// Reading the three kinds of flash file into an image's work folder. A reader
+// reports what it read; decompiling the DRM is the caller's next step.
 #pragma once
+
+#include "base/outcome.h"
 
 namespace zantrel {
 
-enum class ReadOutcome {
-    NoDrm,      // the file lists no DRM: Open says "No DRM found"
-    Decompiled, // the DRM is in the work folder
-    Refused,    // the file was refused with its own message already shown
-};
+// Write header.bin and, when the header lists the DRM, every piece. Done means
+// the pieces are in the work folder (warning set when S-record lines had a
+// wrong checksum); NoDrm that the header lists no DRM; Refused that the body
+// is malformed (no piece is left behind).
+Outcome ReadSuperfile(int image);
+Outcome ReadSbf(int image);
 
-ReadOutcome OpenSuperfile(int image);
-ReadOutcome OpenSbf(int image);
-ReadOutcome OpenRawImage(int image);
-
-// Write header.bin and, when the DRM is listed, every piece. Return NoDrm,
-// Decompiled (meaning: pieces extracted, DRM listed) or Refused.
-ReadOutcome ReadSuperfile(int image);
-ReadOutcome ReadSbf(int image);
+// Copies a raw code-group image whole into the image's CG15.bin, complete or
+// not at all.
+void ReadRawImage(int image);
 
 } // namespace zantrel

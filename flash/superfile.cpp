@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "drm/drmpack.h"
 #include "base/fileio.h"
 #include "flash/flashformat.h"
 #include "base/primitives.h"
@@ -390,30 +389,25 @@ std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
     return std::nullopt;
 }
 
-bool WriteSuperfile() {
-    const SharedState& s = State();
-    const std::string savePath = s.savePath;
-    // Saved under a ".bin" name the superfile takes the compiled image's own
-    // name, so the code group is compiled beside it and not kept.
-    const bool sameTarget = savePath == s.compiledImagePath;
+std::optional<std::string> CheckHeaderFile() {
     // The header is patched in place and copied whole: one of another size
     // (cut or padded by hand) is refused before anything is touched. A
-    // missing one fails at its opening below.
-    const std::int64_t headerSize = FileSizeOf(JoinPath(s.binary1Dir, HeaderFileName));
-    if (headerSize >= 0 && headerSize != FlashHeaderSize) {
-        ShowMessage("header.bin is " + std::to_string(headerSize) +
-                        " bytes long; a flash header is " + std::to_string(FlashHeaderSize) +
-                        " bytes. Nothing was saved.",
-                    "Error");
-        return false;
-    }
-    AtomicOutput compiled(sameTarget ? savePath + ".cg" : s.compiledImagePath);
-    if (!DrmCompileTo(compiled.TempPath()))
-        return false;
+    // missing one fails where it is opened.
+    const std::int64_t headerSize = FileSizeOf(JoinPath(State().binary1Dir, HeaderFileName));
+    if (headerSize >= 0 && headerSize != FlashHeaderSize)
+        return "header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
+               std::to_string(FlashHeaderSize) + " bytes. Nothing was saved.";
+    return std::nullopt;
+}
 
-    ShowProgress(true);
+Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled) {
+    const SharedState& s = State();
+    const std::string savePath = s.savePath;
+    if (auto bad = CheckHeaderFile())
+        return Outcome::Refusal(*bad);
+
+    ProgressScope scope("Compiling shx");
     SetProgress(0);
-    SetStatusText("Compiling shx");
     PrepareRamdld();
     PrepareHeader(compiled.TempPath());
 
@@ -448,24 +442,18 @@ bool WriteSuperfile() {
     }
 
     if (auto wrong =
-            VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath())) {
-        ShowProgress(false);
-        SetStatusText("");
-        ShowMessage("The superfile written for " + FileNamePart(savePath) +
-                        " does not read back as it was built (" + *wrong + "). Nothing was saved.",
-                    "Error");
-        return false;
-    }
+            VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath()))
+        return Outcome::Refusal("The superfile written for " + FileNamePart(savePath) +
+                                " does not read back as it was built (" + *wrong +
+                                "). Nothing was saved.");
     // The superfile goes into place last: a failure before it leaves an
     // earlier file of that name untouched (the code group beside it is whole).
-    if (sameTarget)
-        compiled.Discard();
-    else
+    if (keepCompiled)
         compiled.Commit();
+    else
+        compiled.Discard();
     output.Commit();
-    ShowProgress(false);
-    SetStatusText("");
-    return true;
+    return {};
 }
 
 } // namespace zantrel

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/fileio.h"
+#include "base/outcome.h"
+
 namespace zantrel {
 
 inline constexpr std::string_view SectionStartLine = "S00600004844521B";
@@ -15,8 +18,14 @@ inline constexpr std::string_view SectionEndLine = "S70500000000FA";
 inline constexpr std::string_view BannerText = "Zantrel Utility Generated Superfile";
 inline constexpr int S3DataBytes = 64;
 
-// Returns false, after showing the message, when the work folder is refused.
-bool WriteSuperfile();
+// Why image 1's header.bin cannot be patched (not a flash header's size);
+// nullopt when it can, or when it is missing (that fails where it is opened).
+std::optional<std::string> CheckHeaderFile();
+// Writes savePath from image 1's header and RAMDLD and the code group
+// compiled into compiled's temporary, reads it back, and only then puts the
+// code group (when keepCompiled, else drops it) and the superfile in place.
+// A refusal leaves neither written.
+Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled);
 void PrepareRamdld();
 // Patches header.bin for the compiled code group at compiledImagePath, or at
 // compiledPath (the writer compiles to a temporary first).

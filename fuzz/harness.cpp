@@ -168,7 +168,7 @@ void CheckDecompiled(bool conversion) {
 
 } // namespace
 
-void OpenAndCheck(ReadOutcome (*open)(int), const std::string& fileName,
+void OpenAndCheck(Outcome (*open)(int), const std::string& fileName,
                   std::span<const std::uint8_t> data, bool conversion) {
     const std::string& start = StartFolder();
     ResetWorkTree();
@@ -177,14 +177,14 @@ void OpenAndCheck(ReadOutcome (*open)(int), const std::string& fileName,
     s.firstFlashPath = JoinPath(start, fileName);
     s.currentImage = 1;
     WriteFile(s.firstFlashPath, data);
-    ReadOutcome outcome = ReadOutcome::NoDrm;
+    Outcome outcome = Outcome::NoDrmFound();
     try {
         outcome = open(1);
     } catch (const IoError&) {
         return; // reported by the command loop as an I/O error
     }
     const bool descr = FileExists(JoinPath(s.drmpack1Dir, DescrFileName));
-    if (outcome != ReadOutcome::Decompiled) {
+    if (!outcome.Done()) {
         if (descr)
             Fail("a file that was not decompiled left a descr.dat");
         return;

@@ -11,6 +11,7 @@
 #include "flash/readers.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
+#include "shell/open.h"
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "base/state.h"
@@ -22,7 +23,7 @@ namespace {
 
 std::map<MenuItem, bool> g_menu;
 std::function<void(const std::string&)> g_errorReporter;
-// Set by a command that stopped at a refused input (its message already shown).
+// Set by a command that stopped at a refused input, once its message is shown.
 bool g_refused = false;
 
 void ResetMenu() {
@@ -36,15 +37,21 @@ void DisableMenuItem(MenuItem item) {
     SetMenuItemEnabled(item, false);
 }
 
-// The reader is chosen by the upper-cased extension, compared exactly;
-// anything but a superfile or an SBF file is taken as a raw code-group image.
-ReadOutcome ReadFlashFile(const std::string& ext, int image, bool& raw) {
-    if (ext == ".SBF")
-        return OpenSbf(image);
-    if (ext == ".SHX")
-        return OpenSuperfile(image);
-    raw = true;
-    return OpenRawImage(image);
+// A refusal's message, shown once, in the box every refusal has.
+void ShowRefusal(const Outcome& outcome) {
+    if (outcome.Refused()) {
+        ShowMessage(outcome.message, "Error");
+        g_refused = true;
+    }
+}
+
+// Image's flash file read and its DRM decompiled; a damaged but readable
+// file's warning is shown as soon as the reading ends.
+Outcome Open(FlashKind kind, int image) {
+    const Outcome read = ReadFlashFile(kind, image);
+    if (!read.warning.empty())
+        ShowMessage(read.warning, "Warning");
+    return read.Done() ? DrmDecompile(image) : read;
 }
 
 void ReportError(const std::string& message) {
@@ -53,6 +60,22 @@ void ReportError(const std::string& message) {
 }
 
 } // namespace
+
+// Image 1's code group compiled, then the superfile written around it. Every
+// check that can refuse the header runs before anything is compiled.
+Outcome SaveSuperfile() {
+    const SharedState& s = State();
+    if (auto bad = CheckHeaderFile())
+        return Outcome::Refusal(*bad);
+    // Saved under a ".bin" name the superfile takes the compiled image's own
+    // name, so the code group is compiled beside it and not kept.
+    const bool sameTarget = s.savePath == s.compiledImagePath;
+    AtomicOutput compiled(sameTarget ? s.savePath + ".cg" : s.compiledImagePath);
+    const Outcome outcome = DrmCompileTo(compiled.TempPath());
+    if (!outcome.Done())
+        return outcome;
+    return WriteSuperfile(compiled, !sameTarget);
+}
 
 void InitApp() {
     SharedState& s = State();
@@ -106,16 +129,16 @@ void FileOpen1Execute() {
     s.secondExt = UpperExtension(s.secondFlashPath);
 
     s.currentImage = 1;
-    bool raw = false;
     SetStatusText("Decompiling source file 1");
-    ReadOutcome outcome = ReadFlashFile(s.firstExt, 1, raw);
-    if (outcome != ReadOutcome::Decompiled) {
+    const FlashKind firstKind = FlashKindOf(s.firstFlashPath);
+    const bool raw = firstKind == FlashKind::RawImage;
+    Outcome outcome = Open(firstKind, 1);
+    if (!outcome.Done()) {
+        // One box per file: a refusal's own message, or "No DRM found".
+        ShowRefusal(outcome);
         SetStatusText("No DRM found. Shutting down.");
-        // A refused file has had its own "Error" box; one box per file.
-        if (outcome == ReadOutcome::NoDrm)
+        if (outcome.kind == Outcome::Kind::NoDrm)
             ShowMessage("No DRM found", "Error");
-        else
-            g_refused = true;
         DeleteSessionFile();
         CloseMainWindow();
         return;
@@ -124,15 +147,14 @@ void FileOpen1Execute() {
     if (s.sessionMode == ModePair) {
         s.currentImage = 2;
         SetStatusText("Decompiling source file 2");
-        bool ignored = false; // the raw bit describes flash file 1 only
-        outcome = ReadFlashFile(s.secondExt, 2, ignored);
-        if (outcome != ReadOutcome::Decompiled) {
+        // The raw bit describes flash file 1 only.
+        outcome = Open(FlashKindOf(s.secondFlashPath), 2);
+        if (!outcome.Done()) {
+            ShowRefusal(outcome);
             s.sessionMode = ModeSingle;
             SetStatusText("No DRM found. DRM Edit mode");
-            if (outcome == ReadOutcome::NoDrm)
+            if (outcome.kind == Outcome::Kind::NoDrm)
                 ShowMessage("No 2nd DRM found", "Warning");
-            else
-                g_refused = true;
         }
     }
     if (raw)
@@ -151,10 +173,10 @@ void FileSave1Execute() {
         s.savePath = *chosen;
         DeriveCompiledImagePath();
         // A raw session's result is the compiled code group itself.
-        const bool written = raw ? DrmCompile() : WriteSuperfile();
-        if (!written) {
-            // Refused with its own message: the work stays pending, the window open.
-            g_refused = true;
+        const Outcome written = raw ? DrmCompile() : SaveSuperfile();
+        if (!written.Done()) {
+            // Refused: the work stays pending, the window open.
+            ShowRefusal(written);
             return;
         }
         ShowMessage("Operation Complete", "");
@@ -169,11 +191,18 @@ void FileSave1Execute() {
 }
 
 void Port1Click() {
-    // The port ends the run itself when the DRMs do not match; the session
-    // file was deleted at start-up, so it is written again or the pending
-    // work (image 1's edits) would be swept by the next fresh start.
-    if (PortDrm() == PortOutcome::Incompatible && !State().freshSession)
-        WriteSessionFile();
+    const PortResult port = PortDrm();
+    if (port.outcome == PortOutcome::Refused) {
+        ShowRefusal(Outcome::Refusal(port.message));
+    } else if (port.outcome == PortOutcome::Incompatible) {
+        // The run ends; the session file was deleted at start-up, so it is
+        // written again or the pending work (image 1's edits) would be swept
+        // by the next fresh start.
+        ShowMessage(port.message, "Error");
+        CloseMainWindow();
+        if (!State().freshSession)
+            WriteSessionFile();
+    }
 }
 
 void FileExit1Execute() {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "base/outcome.h"
 #include "base/uiops.h"
 
 namespace zantrel {
@@ -13,6 +14,9 @@ inline constexpr std::string_view OpenFilter =
     "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
 
 void InitApp();
+// Save As's work for a superfile or SBF session: image 1's code group
+// compiled, then the superfile written around it and verified.
+Outcome SaveSuperfile();
 void FileOpen1Execute();
 void FileSave1Execute();
 void Port1Click();

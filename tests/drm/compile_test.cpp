@@ -19,7 +19,7 @@ std::vector<std::uint8_t> Decompiled(const TempFolder& folder, const DrmPlan& pl
     MakeWorkTree(folder);
     std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
-    EXPECT_TRUE(DrmDecompile(1));
+    EXPECT_TRUE(Report(DrmDecompile(1)));
     State().compiledImagePath = folder / "out.bin";
     return cg;
 }
@@ -62,7 +62,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
         State().rawConversionEnabled = c.conversion;
         std::vector<std::uint8_t> cg = Decompiled(folder, c.plan);
         RecordingUi ui;
-        ASSERT_TRUE(DrmCompile());
+        ASSERT_TRUE(Report(DrmCompile()));
         EXPECT_EQ(ReadAll(folder / "out.bin"), cg);
         EXPECT_EQ(ReadAll(State().drmpack1Dir + "/newoff.bin"),
                   ReadAll(State().drmpack1Dir + "/off.bin"));
@@ -88,7 +88,7 @@ TEST(DrmCompile, PicturesStayInTheirSlots) {
     WriteAll(State().drmpack1Dir + "/raws/1.raw", raw1);
     std::vector<std::uint8_t> raw2(32, 0x5A);
     WriteAll(State().drmpack1Dir + "/raws/2.raw", raw2);
-    ASSERT_TRUE(DrmCompile());
+    ASSERT_TRUE(Report(DrmCompile()));
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 900u);
     EXPECT_EQ(Slice(out, 0, 676), Slice(cg, 0, 676));
@@ -102,7 +102,7 @@ TEST(DrmCompile, LongerIconMovesTableAndTrailWords) {
     ASSERT_EQ(cg.size(), 656u); // table at 608, trail at 624
     std::vector<std::uint8_t> icon1(36, 0x33);
     WriteAll(State().icons1Dir + "/1.gif", icon1);
-    ASSERT_TRUE(DrmCompile());
+    ASSERT_TRUE(Report(DrmCompile()));
 
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 688u); // 560 + 68 icon bytes + 12 zero bytes + 16 + 32
@@ -129,7 +129,7 @@ TEST(DrmCompile, StrayTableBytesAreDroppedAndTheTrailMovesByItsOwnDistance) {
     plan.strayTableBytes = {0xAB, 0xCD};
     std::vector<std::uint8_t> cg = Decompiled(folder, plan);
     ASSERT_EQ(cg.size(), 658u); // table 608..626, trail at 626
-    ASSERT_TRUE(DrmCompile());
+    ASSERT_TRUE(Report(DrmCompile()));
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 656u);
     EXPECT_EQ(Slice(out, 608, 16), Slice(cg, 608, 16));
@@ -145,14 +145,14 @@ TEST(DrmCompile, GifIsTakenBeforeBmpAndAMissingIconFailsWithoutOutput) {
     TempFolder folder;
     Decompiled(folder, TwoIconBasic());
     WriteAll(State().icons1Dir + "/2.bmp", std::vector<std::uint8_t>(20, 0x44));
-    ASSERT_TRUE(DrmCompile());
+    ASSERT_TRUE(Report(DrmCompile()));
     EXPECT_EQ(Slice(ReadAll(folder / "out.bin"), 576, 32), std::vector<std::uint8_t>(32, 0x22));
 
     WriteAll(folder / "out.bin", {'o', 'l', 'd'});
     std::remove((State().icons1Dir + "/2.gif").c_str());
     std::remove((State().icons1Dir + "/2.bmp").c_str());
     try {
-        DrmCompile();
+        Report(DrmCompile());
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
@@ -174,7 +174,7 @@ TEST(DrmCompile, GifThatDoesNotOpenFallsBackToBmp) {
     WriteAll(icons + "/1.bmp", std::vector<std::uint8_t>(16, 0x55));
     WriteAll(icons + "/2.GIF", std::vector<std::uint8_t>(32, 0x77));
     WriteAll(icons + "/2.bmp", std::vector<std::uint8_t>(32, 0x66));
-    ASSERT_TRUE(DrmCompile());
+    ASSERT_TRUE(Report(DrmCompile()));
     const std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     EXPECT_EQ(Slice(out, 560, 16), std::vector<std::uint8_t>(16, 0x55));
     // Where names are matched without regard to case, 2.GIF is the icon.
@@ -214,7 +214,7 @@ TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
         c.edit();
         WriteAll(folder / "out.bin", {'o', 'l', 'd'});
         RecordingUi ui;
-        EXPECT_FALSE(DrmCompile());
+        EXPECT_FALSE(Report(DrmCompile()));
         std::string expected = c.message;
         if (expected.empty())
             expected = CheckPictureBmp(State().icons1Dir + "/2.bmp", 5, 3).value_or("(accepted)");
@@ -277,13 +277,13 @@ TEST(DrmCompile, RefusesABadRecordFile) {
         RecordingUi ui;
         if (c.code != 0) {
             try {
-                DrmCompile();
+                Report(DrmCompile());
                 ADD_FAILURE() << "no I/O failure";
             } catch (const IoError& e) {
                 EXPECT_EQ(e.Code(), c.code);
             }
         } else {
-            EXPECT_FALSE(DrmCompile());
+            EXPECT_FALSE(Report(DrmCompile()));
             EXPECT_EQ(ui.messages, (std::vector<RecordingUi::Message>{{c.message, "Error"}}));
         }
         EXPECT_FALSE(Exists(folder / "out.bin"));
@@ -294,7 +294,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
     MakeWorkTree(folder);
     State().compiledImagePath = folder / "out.bin";
     try {
-        DrmCompile();
+        Report(DrmCompile());
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
@@ -304,7 +304,7 @@ TEST(DrmCompile, RefusesABadRecordFile) {
 TEST(DrmCompileTo, WritesExactlyTheGivenPath) {
     TempFolder folder;
     std::vector<std::uint8_t> cg = Decompiled(folder, TwoIconBasic());
-    ASSERT_TRUE(DrmCompileTo(folder / "elsewhere.bin"));
+    ASSERT_TRUE(Report(DrmCompileTo(folder / "elsewhere.bin")));
     EXPECT_EQ(ReadAll(folder / "elsewhere.bin"), cg);
     EXPECT_FALSE(Exists(folder / "out.bin"));
 }

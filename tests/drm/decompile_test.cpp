@@ -44,7 +44,7 @@ TEST(DrmDecompile, ReadsEachHeaderCase) {
         if (c.extended)
             plan.pictures = {samples::SamplePicture(2, 2, 3, false, 0)};
         PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
-        ASSERT_TRUE(DrmDecompile(1));
+        ASSERT_TRUE(Report(DrmDecompile(1)));
 
         // basic: icons at 560; extended: table at 560 (5 records), area at 640, one 2x2 picture
         // of 10 bytes, icons at 656. Icons 42 + 10 bytes, then padding to 16.
@@ -82,7 +82,7 @@ TEST(DrmDecompile, WritesExactWorkFiles) {
         std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
         ASSERT_EQ(cg.size(), 900u);
         PlaceCodeGroup(1, cg);
-        ASSERT_TRUE(DrmDecompile(1));
+        ASSERT_TRUE(Report(DrmDecompile(1)));
 
         const std::string d = State().drmpack1Dir;
         std::vector<std::string> files = {"descr.dat", "icons/3.gif", "icons/4.bmp", "icons/5.gif",
@@ -128,7 +128,7 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     plan.extraIconPadding = true;
     std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
-    ASSERT_TRUE(DrmDecompile(1));
+    ASSERT_TRUE(Report(DrmDecompile(1)));
     const std::string d = State().drmpack1Dir;
     EXPECT_EQ(ListFiles(d),
               (std::vector<std::string>{"descr.dat", "icons/1.bmp", "icons/2.gif", "icons/3.gif",
@@ -145,7 +145,7 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     RecordingUi ui2;
     plan.icons.clear();
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
-    ASSERT_TRUE(DrmDecompile(1));
+    ASSERT_TRUE(Report(DrmDecompile(1)));
     EXPECT_EQ(ListFiles(State().icons1Dir), std::vector<std::string>{});
     EXPECT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat")[8], 0);
     EXPECT_EQ(ui2.progress, std::vector<int>{0});
@@ -157,7 +157,7 @@ TEST(DrmDecompile, DecompilesImageTwoIntoItsOwnFolders) {
     DrmPlan plan;
     plan.icons = {{'G', 'I'}};
     PlaceCodeGroup(2, samples::BuildDrmCodeGroup(plan));
-    ASSERT_TRUE(DrmDecompile(2));
+    ASSERT_TRUE(Report(DrmDecompile(2)));
     EXPECT_EQ(ReadAll(State().icons2Dir + "/1.gif"), (std::vector<std::uint8_t>{'G', 'I'}));
     EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
 }
@@ -224,7 +224,7 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
         ASSERT_EQ(cg.size(), 900u);
         c.damage(cg);
         PlaceCodeGroup(1, cg);
-        EXPECT_FALSE(DrmDecompile(1));
+        EXPECT_FALSE(Report(DrmDecompile(1)));
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, c.message);
         EXPECT_EQ(ui.messages[0].caption, "Error");

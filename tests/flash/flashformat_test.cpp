@@ -141,6 +141,5 @@ TEST_F(ParseFlashHeaderTest, RefusesCountsAndHeadersOutOfBounds) {
     EXPECT_FALSE(ParseBytes(tmp, Bytes{}).found);
 }
 
-
 } // namespace
 } // namespace zantrel

@@ -7,6 +7,8 @@
 
 #include "base/fileio.h"
 #include "flash/readers.h"
+#include "shell/open.h"
+#include "shell/sdimain.h"
 #include "flash/superfile.h"
 #include "base/state.h"
 #include "base/worktree.h"
@@ -184,7 +186,7 @@ struct SaveBench {
                  samples::BuildSuperfile(
                      {BytesPiece(-1, 0x03FC8000, ramdld), BytesPiece(4, 0x10100000, Seq(99, 4)),
                       BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
-        EXPECT_EQ(OpenSuperfile(1), ReadOutcome::Decompiled);
+        EXPECT_EQ(Report(OpenSuperfile(1)).kind, Outcome::Kind::Done);
         std::filesystem::create_directory(tmp / "out");
         out = tmp / "out";
         SetSave("new.shx");
@@ -200,7 +202,7 @@ struct SaveBench {
 
 TEST(WriteSuperfile, WritesTheHeaderTheRamdldAndTheCodeGroupAsRecords) {
     SaveBench b;
-    ASSERT_TRUE(WriteSuperfile());
+    ASSERT_TRUE(Report(SaveSuperfile()));
     EXPECT_TRUE(b.ui.messages.empty());
     // The compilation's own texts come first.
     ASSERT_GE(b.ui.statusTexts.size(), 2u);
@@ -236,7 +238,7 @@ TEST(WriteSuperfile, WritesTheHeaderTheRamdldAndTheCodeGroupAsRecords) {
 
     // Read back as image 2: the same pieces.
     State().secondFlashPath = b.out + "/new.shx";
-    EXPECT_EQ(ReadSuperfile(2), ReadOutcome::Decompiled);
+    EXPECT_EQ(Report(ReadSuperfile(2)).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/RAMDLD.bin"), ramdld);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/CG15.bin"), compiled);
     EXPECT_TRUE(b.ui.messages.empty());
@@ -246,7 +248,7 @@ TEST(WriteSuperfile, UnderABinNameKeepsOnlyTheSuperfile) {
     SaveBench b;
     b.SetSave("new.bin");
     ASSERT_EQ(State().compiledImagePath, State().savePath);
-    ASSERT_TRUE(WriteSuperfile());
+    ASSERT_TRUE(Report(SaveSuperfile()));
     EXPECT_EQ(ListFiles(b.out), std::vector<std::string>{"new.bin"});
     const Bytes file = ReadAll(b.out + "/new.bin");
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 8172), ReadAll(b.W("header.bin")));
@@ -270,7 +272,7 @@ TEST(WriteSuperfile, AFailedWriteLeavesEarlierFilesUntouched) {
         FailWrites fail;
         fail.path = b.out + "/new.shx.tmp~";
         try {
-            WriteSuperfile();
+            Report(SaveSuperfile());
             ADD_FAILURE() << "no error";
         } catch (const IoError& e) {
             EXPECT_EQ(e.Code(), 101);
@@ -294,7 +296,7 @@ void Replace(Bytes& file, std::size_t at, const std::string& text) {
 
 TEST(VerifySuperfile, RefusesAnyDifferenceFromTheSources) {
     SaveBench b;
-    ASSERT_TRUE(WriteSuperfile());
+    ASSERT_TRUE(Report(SaveSuperfile()));
     const std::string good = b.out + "/good.shx";
     std::filesystem::rename(b.out + "/new.shx", good);
     const std::string compiled = b.out + "/new.bin";
@@ -381,7 +383,7 @@ TEST(WriteSuperfile, ReadsBackThroughSrecCat) {
     if (std::system("command -v srec_cat >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "srec_cat is not installed";
     SaveBench b;
-    ASSERT_TRUE(WriteSuperfile());
+    ASSERT_TRUE(Report(SaveSuperfile()));
     const Bytes file = ReadAll(b.out + "/new.shx");
     const std::string body = Text(file, 8172, file.size() - 8172);
     const std::string firstEnd = "S70500000000FA\r\n";

@@ -10,6 +10,8 @@
 #include "drm/drmpack.h"
 #include "base/fileio.h"
 #include "flash/readers.h"
+#include "shell/open.h"
+#include "shell/sdimain.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "support/recordingui.h"
@@ -103,7 +105,7 @@ TEST(DrmHeaderRegression, FuzzedRawImageIsRefusedWithoutWorkFiles) {
     WriteAll(State().firstFlashPath, FuzzedImage);
     ASSERT_EQ(FuzzedImage.size(), 705u);
 
-    EXPECT_EQ(OpenRawImage(1), ReadOutcome::Refused);
+    EXPECT_EQ(Report(OpenRawImage(1)).kind, Outcome::Kind::Refused);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].caption, "Error");
     EXPECT_EQ(ui.messages[0].text,

@@ -58,4 +58,12 @@ void RecordingUi::SetMenuItemEnabled(MenuItem item, bool on) {
     log.push_back("menu: " + std::to_string(static_cast<int>(item)) + (on ? " on" : " off"));
 }
 
+Outcome Report(Outcome outcome) {
+    if (!outcome.warning.empty())
+        ShowMessage(outcome.warning, "Warning");
+    if (outcome.Refused())
+        ShowMessage(outcome.message, "Error");
+    return outcome;
+}
+
 } // namespace zantrel::test

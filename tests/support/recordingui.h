@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/outcome.h"
 #include "base/uiops.h"
 
 namespace zantrel::test {
@@ -53,5 +54,9 @@ public:
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
 };
+
+// What a command makes of an outcome: a warning, then a refusal's message,
+// shown as boxes through the installed sink. Returns the outcome.
+Outcome Report(Outcome outcome);
 
 } // namespace zantrel::test
