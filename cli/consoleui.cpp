@@ -50,8 +50,6 @@ void ConsoleUi::SetProgress(int percent) {
 
 void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption) {
     EndBar();
-    if (caption == "Error")
-        errorShown_ = true;
     if (caption.empty())
         std::fprintf(out_, "%s\n", text.c_str());
     else

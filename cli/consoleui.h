@@ -24,7 +24,6 @@ public:
     bool showStatus = true;
 
     // A message box with the caption "Error" was shown.
-    bool ErrorShown() const { return errorShown_; }
     bool Closed() const { return closed_; }
 
     void SetStatusText(const std::string& text) override;
@@ -44,7 +43,6 @@ private:
     std::FILE* err_;
     bool drawProgress_;
     bool barDrawn_ = false;
-    bool errorShown_ = false;
     bool closed_ = false;
 };
 

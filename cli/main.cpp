@@ -653,8 +653,6 @@ int RunMenuCommand(int argc, char** argv, const std::string& command) {
         if (note(RunCommand([&] { ApplySettings(dialog); })) == CommandResult::Completed)
             PrintSettings();
     }
-    if (ui.ErrorShown() && status == ExitOk)
-        status = ExitFailed;
     return status;
 }
 

@@ -23,8 +23,6 @@ namespace {
 
 std::map<MenuItem, bool> g_menu;
 std::function<void(const std::string&)> g_errorReporter;
-// Set by a command that stopped at a refused input, once its message is shown.
-bool g_refused = false;
 
 void ResetMenu() {
     for (MenuItem item : {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
@@ -38,11 +36,11 @@ void DisableMenuItem(MenuItem item) {
 }
 
 // A refusal's message, shown once, in the box every refusal has.
-void ShowRefusal(const Outcome& outcome) {
-    if (outcome.Refused()) {
-        ShowMessage(outcome.message, "Error");
-        g_refused = true;
-    }
+CommandResult ShowRefusal(const Outcome& outcome) {
+    if (!outcome.Refused())
+        return CommandResult::Completed;
+    ShowMessage(outcome.message, "Error");
+    return CommandResult::Refused;
 }
 
 // Image's flash file read and its DRM decompiled; a damaged but readable
@@ -105,7 +103,7 @@ bool MenuItemEnabled(MenuItem item) {
     return it == g_menu.end() || it->second;
 }
 
-void FileOpen1Execute() {
+CommandResult FileOpen1Execute() {
     SharedState& s = State();
     s.secondFlashPath.clear();
     auto first =
@@ -113,7 +111,7 @@ void FileOpen1Execute() {
     if (!first) {
         DeleteSessionFile();
         CloseMainWindow();
-        return;
+        return CommandResult::Completed;
     }
     s.firstFlashPath = *first;
     s.firstExt = UpperExtension(s.firstFlashPath);
@@ -141,16 +139,17 @@ void FileOpen1Execute() {
             ShowMessage("No DRM found", "Error");
         DeleteSessionFile();
         CloseMainWindow();
-        return;
+        return outcome.Refused() ? CommandResult::Refused : CommandResult::Stopped;
     }
 
+    CommandResult result = CommandResult::Completed;
     if (s.sessionMode == ModePair) {
         s.currentImage = 2;
         SetStatusText("Decompiling source file 2");
         // The raw bit describes flash file 1 only.
         outcome = Open(FlashKindOf(s.secondFlashPath), 2);
         if (!outcome.Done()) {
-            ShowRefusal(outcome);
+            result = ShowRefusal(outcome);
             s.sessionMode = ModeSingle;
             SetStatusText("No DRM found. DRM Edit mode");
             if (outcome.kind == Outcome::Kind::NoDrm)
@@ -162,9 +161,10 @@ void FileOpen1Execute() {
     WriteSessionFile();
     ShowMessage("DRM decompiled.", "");
     CloseMainWindow();
+    return result;
 }
 
-void FileSave1Execute() {
+CommandResult FileSave1Execute() {
     SharedState& s = State();
     const bool raw = (s.sessionMode & ModeRawImage) != 0;
     auto chosen = AskSaveFile("Select a file to save DRM reflash",
@@ -174,11 +174,9 @@ void FileSave1Execute() {
         DeriveCompiledImagePath();
         // A raw session's result is the compiled code group itself.
         const Outcome written = raw ? DrmCompile() : SaveSuperfile();
-        if (!written.Done()) {
-            // Refused: the work stays pending, the window open.
-            ShowRefusal(written);
-            return;
-        }
+        // Refused: the work stays pending, the window open.
+        if (!written.Done())
+            return ShowRefusal(written);
         ShowMessage("Operation Complete", "");
         SetStatusText("Complete");
         if (s.cleanupEnabled)
@@ -188,13 +186,14 @@ void FileSave1Execute() {
         WriteSessionFile();
     }
     CloseMainWindow();
+    return CommandResult::Completed;
 }
 
-void Port1Click() {
+CommandResult Port1Click() {
     const PortResult port = PortDrm();
-    if (port.outcome == PortOutcome::Refused) {
-        ShowRefusal(Outcome::Refusal(port.message));
-    } else if (port.outcome == PortOutcome::Incompatible) {
+    if (port.outcome == PortOutcome::Refused)
+        return ShowRefusal(Outcome::Refusal(port.message));
+    if (port.outcome == PortOutcome::Incompatible) {
         // The run ends; the session file was deleted at start-up, so it is
         // written again or the pending work (image 1's edits) would be swept
         // by the next fresh start.
@@ -202,21 +201,23 @@ void Port1Click() {
         CloseMainWindow();
         if (!State().freshSession)
             WriteSessionFile();
+        return CommandResult::Stopped;
     }
+    return CommandResult::Completed;
 }
 
-void FileExit1Execute() {
+CommandResult FileExit1Execute() {
     if (!State().freshSession) {
         ShowMessage("DRM was not compiled", "Incomplete Operation");
         WriteSessionFile();
     }
     CloseMainWindow();
+    return CommandResult::Completed;
 }
 
-CommandResult RunCommand(const std::function<void()>& command) {
-    g_refused = false;
+CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     try {
-        command();
+        return command();
     } catch (const IoError& e) {
         ReportError(IoErrorMessage(e.Code()));
         return CommandResult::Failed;
@@ -230,7 +231,6 @@ CommandResult RunCommand(const std::function<void()>& command) {
         ReportError("Unexpected failure.");
         return CommandResult::Failed;
     }
-    return g_refused ? CommandResult::Refused : CommandResult::Completed;
 }
 
 void SetErrorReporter(std::function<void(const std::string& message)> reporter) {

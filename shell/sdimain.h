@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <type_traits>
 #include <string>
 
 #include "base/outcome.h"
@@ -13,27 +14,40 @@ namespace zantrel {
 inline constexpr std::string_view OpenFilter =
     "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
 
-void InitApp();
-// Save As's work for a superfile or SBF session: image 1's code group
-// compiled, then the superfile written around it and verified.
-Outcome SaveSuperfile();
-void FileOpen1Execute();
-void FileSave1Execute();
-void Port1Click();
-void FileExit1Execute();
-
-// Whether a menu item is enabled in this run, as start-up left it.
-bool MenuItemEnabled(MenuItem item);
-
 // How a command ended, for front ends that report it (the console's exit status).
 enum class CommandResult {
     Completed, // ran to its end (a warning or a cancel included)
     Failed,    // stopped by an I/O failure, reported through the error reporter
-    Refused,   // stopped because an input was refused; its message was shown
+    Refused,   // an input was refused; its message was shown
+    Stopped,   // ended early on an expected outcome its "Error" box told (no DRM found,
+               // incompatible DRMs)
 };
-// Runs a command; an I/O failure (or any other exception, as a last resort)
-// is caught here and shown through the error reporter.
-CommandResult RunCommand(const std::function<void()>& command);
+
+void InitApp();
+// Save As's work for a superfile or SBF session: image 1's code group
+// compiled, then the superfile written around it and verified.
+Outcome SaveSuperfile();
+CommandResult FileOpen1Execute();
+CommandResult FileSave1Execute();
+CommandResult Port1Click();
+CommandResult FileExit1Execute();
+
+// Whether a menu item is enabled in this run, as start-up left it.
+bool MenuItemEnabled(MenuItem item);
+
+// Runs a command (or a step that returns nothing, as Completed); an I/O
+// failure (or any other exception, as a last resort) is caught here and
+// shown through the error reporter.
+CommandResult RunGuarded(const std::function<CommandResult()>& command);
+template <class Command> CommandResult RunCommand(Command&& command) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Command>>)
+        return RunGuarded([&] {
+            command();
+            return CommandResult::Completed;
+        });
+    else
+        return RunGuarded(command);
+}
 // Set by the front end: shows an I/O failure's message (the error box).
 void SetErrorReporter(std::function<void(const std::string& message)> reporter);
 

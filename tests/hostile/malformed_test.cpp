@@ -70,7 +70,7 @@ TEST_F(Malformed, PieceCounts) {
         SCOPED_TRACE(std::string(name) + " " + std::to_string(count));
         Bytes file = std::string(name) == "x.shx" ? SmallSuperfile(drm) : SmallSbf(drm);
         PutLE32(file, 944, count);
-        EXPECT_EQ(Open(name, file), CommandResult::Completed);
+        EXPECT_EQ(Open(name, file), CommandResult::Stopped);
         EXPECT_EQ(run->ui.messages, (Messages{{"No DRM found", "Error"}}));
         ExpectNothingDecompiled();
         // header.bin is the file's first 8172 bytes, whatever they list.

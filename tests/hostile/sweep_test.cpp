@@ -68,7 +68,7 @@ public:
         if (result == CommandResult::Completed && !m.empty() &&
             m.back() == test::RecordingUi::Message{"DRM decompiled.", ""})
             outcome = Outcome::Decompiled;
-        else if (result == CommandResult::Completed && m.size() == 1 &&
+        else if (result == CommandResult::Stopped && m.size() == 1 &&
                  m[0] == test::RecordingUi::Message{"No DRM found", "Error"})
             outcome = Outcome::NoDrm;
         else if (result == CommandResult::Refused && m.size() == 1 && m[0].caption == "Error" &&
