@@ -9,10 +9,7 @@ namespace zantrel {
 
 namespace {
 
-std::int32_t FromBytes(const std::uint8_t* b) {
-    return static_cast<std::int32_t>((std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
-                                     (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]});
-}
+std::int32_t FromBytes(const std::uint8_t* b) { return static_cast<std::int32_t>(LoadBE32(b)); }
 
 constexpr std::array<std::int8_t, 256> MakeDigitTable() {
     std::array<std::int8_t, 256> t{};

@@ -23,6 +23,20 @@ inline std::int32_t ReadLE32At(BinaryFile& file, std::int64_t offset) {
     return SwapBytes32(ReadBE32At(file, offset));
 }
 
+// Big-endian words in memory, as code groups and SBF records keep them.
+inline std::uint32_t LoadBE16(const std::uint8_t* at) {
+    return (std::uint32_t{at[0]} << 8) | std::uint32_t{at[1]};
+}
+inline std::uint32_t LoadBE32(const std::uint8_t* at) {
+    return (LoadBE16(at) << 16) | LoadBE16(at + 2);
+}
+inline void StoreBE32(std::uint8_t* at, std::uint32_t value) {
+    at[0] = static_cast<std::uint8_t>(value >> 24);
+    at[1] = static_cast<std::uint8_t>(value >> 16);
+    at[2] = static_cast<std::uint8_t>(value >> 8);
+    at[3] = static_cast<std::uint8_t>(value);
+}
+
 // Little-endian words in memory, as the flash header and BMP headers keep them.
 inline std::uint32_t LoadLE16(const std::uint8_t* at) {
     return std::uint32_t{at[0]} | (std::uint32_t{at[1]} << 8);

@@ -32,7 +32,7 @@ std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords&
                                             std::vector<PictureSlot>& slots) {
     const std::int64_t size = start.Size();
     const std::int64_t r = d.pictureCount;
-    const std::int64_t tableSize = 16 * (r + 3);
+    const std::int64_t tableSize = PictureDescriptorSize * (r + 3);
     if (d.pictureTableOffset < 0 || d.pictureTableOffset + tableSize > size)
         return "descr.dat puts the picture table of " + Num(r + 3) + " descriptors at offset " +
                Num(d.pictureTableOffset) + ", outside start.bin (" + Num(size) + " bytes).";
@@ -41,14 +41,13 @@ std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords&
                ", outside start.bin (" + Num(size) + " bytes).";
     std::vector<std::uint32_t> starts;
     std::vector<std::array<int, 2>> sides;
-    start.Seek(d.pictureTableOffset + 16);
-    std::array<std::uint8_t, 16> record{};
+    start.Seek(d.pictureTableOffset + PictureDescriptorSize);
+    std::array<std::uint8_t, PictureDescriptorSize> record{};
     for (std::int64_t k = 1; k <= r + 1; ++k) {
         start.ReadExact(record);
-        sides.push_back({record[1], record[3]});
-        starts.push_back(static_cast<std::uint32_t>(record[12]) << 24 |
-                         static_cast<std::uint32_t>(record[13]) << 16 |
-                         static_cast<std::uint32_t>(record[14]) << 8 | record[15]);
+        const PictureDescriptor descriptor = ParsePictureDescriptor(record.data());
+        sides.push_back({descriptor.width, descriptor.height});
+        starts.push_back(descriptor.start);
     }
     if (auto bad = CheckPictureSlots(starts, d.pictureAreaOffset, size, d.directoryOffset,
                                      d.pictureTableOffset, tableSize))

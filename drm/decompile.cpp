@@ -25,8 +25,7 @@ void CopyPiece(BinaryFile& codeGroup, std::int64_t offset, std::int64_t length, 
 void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
                          BinaryFile& pictureTablePiece) {
     CopyFileRange(codeGroup, drm.pictureTableOffset,
-                  16 * static_cast<std::int64_t>(drm.pictureDescriptorCount), pictureTablePiece,
-                  true);
+                  PictureDescriptorSize * drm.pictureDescriptorCount, pictureTablePiece, true);
 }
 
 std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image) {
@@ -101,18 +100,9 @@ Outcome DrmDecompile(int image) {
     codeGroup.Close();
 
     DrmRecords records;
-    records.directoryOffset = h.directoryOffset;
-    records.baseAddress = h.baseAddress;
-    records.trailPointer1 = h.trailPointer1;
-    records.trailStart = h.trailStart;
-    records.trailPointer2 = h.trailPointer2;
-    records.trailPointer3 = h.trailPointer3;
-    records.iconAreaStart = h.iconAreaStart;
-    records.iconTableStart = h.iconTableStart;
+    static_cast<DrmHeader&>(records) = h;
     records.iconCount = n;
     records.reserved = 0;
-    records.prefixLength = h.prefixLength;
-    records.nameEntryOffset = h.nameEntryOffset;
     records.extended = drm->extended;
     if (drm->extended) {
         records.pictureCount = r;

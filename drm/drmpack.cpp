@@ -30,7 +30,6 @@ std::string Hex(std::int32_t v) {
 constexpr std::int64_t DirectoryBefore = 16;
 constexpr std::int64_t BasicDirectoryAfter = 8;     // iconAreaStart, iconTableStart
 constexpr std::int64_t ExtendedDirectoryAfter = 40; // up to pictureAreaStart
-constexpr std::int64_t DescriptorSize = 16;
 constexpr int BasicRecords = 12;
 constexpr int ExtendedRecords = 15;
 
@@ -200,27 +199,20 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
         if (table > size)
             return refuse("The DRM's picture table (offset " + Num(table) + ") lies outside" +
                           ofFile + ".");
-        struct Descriptor {
-            int width, height;
-            std::uint32_t start;
-        };
-        std::vector<Descriptor> descriptors;
+        std::vector<PictureDescriptor> descriptors;
         codeGroup.Seek(table);
-        std::array<std::uint8_t, DescriptorSize> record{};
-        // The table ends before the first record whose byte 0 is not 0, or at the end of the file.
-        while (codeGroup.Read(record) == record.size() && record[0] == 0) {
+        std::array<std::uint8_t, PictureDescriptorSize> record{};
+        // The table ends before the first record that says so, or at the end of the file.
+        while (codeGroup.Read(record) == record.size() && !EndsPictureTable(record.data())) {
             if (descriptors.size() > static_cast<std::size_t>(MaxDrmItems) + 3)
                 return refuse("The DRM's picture table lists more than " + Num(MaxDrmItems) +
                               " pictures.");
-            descriptors.push_back({record[1], record[3],
-                                   static_cast<std::uint32_t>(record[12]) << 24 |
-                                       static_cast<std::uint32_t>(record[13]) << 16 |
-                                       static_cast<std::uint32_t>(record[14]) << 8 | record[15]});
+            descriptors.push_back(ParsePictureDescriptor(record.data()));
         }
         const auto t = static_cast<std::int64_t>(descriptors.size());
-        if (table + DescriptorSize * t > iconArea)
+        if (table + PictureDescriptorSize * t > iconArea)
             return refuse("The DRM's picture table (offsets " + Num(table) + " to " +
-                          Num(table + DescriptorSize * t) +
+                          Num(table + PictureDescriptorSize * t) +
                           ") runs past the start region (the icon area starts at offset " +
                           Num(iconArea) + ").");
         if (t < 3)
@@ -234,10 +226,11 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
         std::vector<std::uint32_t> starts;
         for (std::int64_t k = 1; k <= r + 1; ++k)
             starts.push_back(descriptors[static_cast<std::size_t>(k)].start);
-        if (auto bad = CheckPictureSlots(starts, area, iconArea, dir, table, DescriptorSize * t))
+        if (auto bad =
+                CheckPictureSlots(starts, area, iconArea, dir, table, PictureDescriptorSize * t))
             return refuse(*bad);
         for (std::int64_t k = 1; k <= r; ++k) {
-            const Descriptor& d = descriptors[static_cast<std::size_t>(k)];
+            const PictureDescriptor& d = descriptors[static_cast<std::size_t>(k)];
             std::int64_t from = area + 2 * static_cast<std::int64_t>(d.start);
             std::int64_t to =
                 area + 2 * static_cast<std::int64_t>(starts[static_cast<std::size_t>(k)]);
@@ -269,12 +262,8 @@ DrmRecords ReadDescr(const std::string& path) {
     file.ReadExact(std::span(bytes.data(), static_cast<std::size_t>(4 * wanted)));
     file.Close();
     std::array<std::int32_t, ExtendedRecords> v{};
-    for (int i = 0; i < wanted; ++i) {
-        const std::uint8_t* b = bytes.data() + 4 * i;
-        v[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
-            static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
-    }
+    for (int i = 0; i < wanted; ++i)
+        v[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(LoadLE32(bytes.data() + 4 * i));
     DrmRecords r;
     r.directoryOffset = v[0];
     r.baseAddress = v[1];
@@ -317,11 +306,8 @@ void WriteDescr(const std::string& path, const DrmRecords& r) {
         r.pictureCount,    r.pictureAreaOffset, r.pictureTableOffset};
     const int count = r.extended ? ExtendedRecords : BasicRecords;
     std::array<std::uint8_t, 4 * ExtendedRecords> bytes{};
-    for (int i = 0; i < count; ++i) {
-        auto u = static_cast<std::uint32_t>(v[i]);
-        for (int b = 0; b < 4; ++b)
-            bytes[static_cast<std::size_t>(4 * i + b)] = static_cast<std::uint8_t>(u >> (8 * b));
-    }
+    for (int i = 0; i < count; ++i)
+        StoreLE32(bytes.data() + 4 * i, static_cast<std::uint32_t>(v[i]));
     BinaryFile file = BinaryFile::Create(path, 4);
     file.Write(std::span(bytes.data(), static_cast<std::size_t>(4 * count)));
     file.Close();

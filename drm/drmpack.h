@@ -8,30 +8,10 @@
 #include <vector>
 
 #include "base/fileio.h"
+#include "base/primitives.h"
 #include "base/outcome.h"
 
 namespace zantrel {
-
-// The numbers "descr.dat" carries, in record order.
-struct DrmRecords {
-    std::int32_t directoryOffset = 0;
-    std::int32_t baseAddress = 0;
-    std::int32_t trailPointer1 = 0;
-    std::int32_t trailStart = 0;
-    std::int32_t trailPointer2 = 0;
-    std::int32_t trailPointer3 = 0;
-    std::int32_t iconAreaStart = 0;
-    std::int32_t iconTableStart = 0;
-    std::int32_t iconCount = 0;
-    std::int32_t reserved = 0;
-    std::int32_t prefixLength = 0;
-    std::int32_t nameEntryOffset = 0;
-    bool extended = false; // records 13 to 15 present
-    std::int32_t pictureCount = 0;
-    std::int32_t pictureAreaOffset = 0;
-    std::int32_t pictureTableOffset = 0;
-    std::int64_t recordCount = 0; // as found in the file (12, 15, or more)
-};
 
 // Whether a code-group image holds a DRM: "_drm" at 468 or 456 (the basic
 // layout), at 464 or the signature word at 8 (the extended one).
@@ -41,6 +21,21 @@ struct DrmTag {
     bool extended = false;
 };
 DrmTag FindDrmTag(BinaryFile& image);
+
+// One 16-byte record of the DRM's picture table ("rawoff.bin" holds them
+// verbatim): byte 0 is 0 while the table goes on, the width is byte 1, the
+// height byte 3, and the picture's start, in 16-bit units from the picture
+// area, the big-endian word at 12.
+inline constexpr std::int64_t PictureDescriptorSize = 16;
+struct PictureDescriptor {
+    int width = 0;
+    int height = 0;
+    std::uint32_t start = 0;
+};
+inline bool EndsPictureTable(const std::uint8_t* record) { return record[0] != 0; }
+inline PictureDescriptor ParsePictureDescriptor(const std::uint8_t* record) {
+    return {record[1], record[3], LoadBE32(record + 12)};
+}
 
 // Icons and pictures a DRM may list; more is taken as a damaged file.
 inline constexpr std::int32_t MaxDrmItems = 2999;
@@ -56,6 +51,19 @@ struct DrmHeader {
     std::int32_t iconTableStart = 0;
     std::int32_t prefixLength = 0;
     std::int32_t nameEntryOffset = 0;
+};
+
+// The numbers "descr.dat" carries: the header's, with the counts. In the
+// file they stand in the order of ParseDrmHeader's fields, with iconCount
+// and reserved before prefixLength, then the picture records.
+struct DrmRecords : DrmHeader {
+    std::int32_t iconCount = 0;
+    std::int32_t reserved = 0;
+    bool extended = false; // records 13 to 15 present
+    std::int32_t pictureCount = 0;
+    std::int32_t pictureAreaOffset = 0;
+    std::int32_t pictureTableOffset = 0;
+    std::int64_t recordCount = 0; // as found in the file (12, 15, or more)
 };
 
 DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout);

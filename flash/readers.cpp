@@ -257,10 +257,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::st
         std::uint8_t head[17];
         flash.Seek(pos);
         const std::size_t got = flash.Read(head);
-        const std::uint32_t length =
-            got == sizeof head ? (std::uint32_t{head[9]} << 24) | (std::uint32_t{head[10]} << 16) |
-                                     (std::uint32_t{head[11]} << 8) | head[12]
-                               : 0;
+        const std::uint32_t length = got == sizeof head ? LoadBE32(&head[9]) : 0;
         // A length is checked against the file before anything is copied.
         if (got < sizeof head || static_cast<std::int64_t>(length) > size - pos - 17) {
             Refuse(name + ": piece record " + std::to_string(result.pieces + 1) +

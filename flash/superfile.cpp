@@ -213,9 +213,7 @@ std::optional<std::string> VerifySection(LineReader& lines, SourceBlocks& source
             return at() + "its count does not match its length";
         if ((sum & 0xFF) != 0xFF)
             return at() + "wrong checksum";
-        const std::uint32_t lineAddress = (std::uint32_t{bytes[1]} << 24) |
-                                          (std::uint32_t{bytes[2]} << 16) |
-                                          (std::uint32_t{bytes[3]} << 8) | bytes[4];
+        const std::uint32_t lineAddress = LoadBE32(&bytes[1]);
         if (lineAddress != address)
             return at() + "address " + Hex32(lineAddress) + ", expected " + Hex32(address);
         const std::uint8_t* expected = nullptr;

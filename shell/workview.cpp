@@ -15,8 +15,7 @@ namespace zantrel {
 
 namespace {
 
-inline constexpr std::int64_t DescriptorSize = 16; // one picture descriptor in "rawoff.bin"
-inline constexpr long MaxListedSlots = 65535;      // far beyond any phone's DRM
+inline constexpr long MaxListedSlots = 65535; // far beyond any phone's DRM
 
 void DescribeFile(WorkItem& item, const std::string& path) {
     item.path = path;
@@ -36,60 +35,18 @@ std::vector<std::pair<int, int>> ReadPictureSizes(const std::string& path, long 
     auto file = BinaryFile::TryOpenRead(path);
     if (!file)
         return sizes;
-    file->Seek(DescriptorSize);
-    std::array<std::uint8_t, DescriptorSize> descriptor{};
+    file->Seek(PictureDescriptorSize);
+    std::array<std::uint8_t, PictureDescriptorSize> record{};
     for (long k = 1; k <= count; ++k) {
-        if (file->Read(descriptor) != descriptor.size())
+        if (file->Read(record) != record.size())
             break;
-        sizes.emplace_back(descriptor[1], descriptor[3]);
+        const PictureDescriptor descriptor = ParsePictureDescriptor(record.data());
+        sizes.emplace_back(descriptor.width, descriptor.height);
     }
     return sizes;
 }
 
 } // namespace
-
-std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path) {
-    try {
-        auto file = BinaryFile::TryOpenRead(path);
-        if (!file)
-            return std::nullopt;
-        std::array<std::uint8_t, 26> head{};
-        if (file->Read(head) != head.size() || head[0] != 'B' || head[1] != 'M')
-            return std::nullopt;
-        return std::make_pair(static_cast<std::int32_t>(LoadLE32(&head[18])),
-                              static_cast<std::int32_t>(LoadLE32(&head[22])));
-    } catch (const IoError&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
-                                                           int height) {
-    if (width <= 0 || height <= 0 || width > 255 || height > 255)
-        return std::nullopt;
-    try {
-        auto file = BinaryFile::TryOpenRead(path);
-        if (!file)
-            return std::nullopt;
-        const std::size_t pixels = static_cast<std::size_t>(width) * height;
-        const std::size_t maskWords = (pixels + 15) / 16;
-        // At most 255 x 255 pixels: the picture is small enough to hold whole.
-        std::vector<std::uint8_t> bytes(2 * pixels + 2 * maskWords);
-        if (file->Read(bytes) != bytes.size())
-            return std::nullopt;
-        std::vector<std::uint32_t> argb(pixels);
-        const std::uint8_t* mask = bytes.data() + 2 * pixels;
-        for (std::size_t p = 0; p < pixels; ++p) {
-            const auto v = static_cast<std::uint16_t>(bytes[2 * p] << 8 | bytes[2 * p + 1]);
-            unsigned word = static_cast<unsigned>(mask[2 * (p / 16)]) << 8 | mask[2 * (p / 16) + 1];
-            bool transparent = (word >> (15 - p % 16)) & 1;
-            argb[p] = (transparent ? 0u : 0xFF000000u) | ExpandRawPixel(v);
-        }
-        return argb;
-    } catch (const IoError&) {
-        return std::nullopt;
-    }
-}
 
 WorkView ListWorkItems(int image) {
     WorkView view;
@@ -103,7 +60,8 @@ WorkView ListWorkItems(int image) {
         const std::string rawOffPath = JoinPath(folders.drmpackDir, RawOffFileName);
         if (pictures > 0)
             pictures = std::min<long>(
-                pictures, std::max<std::int64_t>(FileSizeOf(rawOffPath) / DescriptorSize - 3, 0));
+                pictures,
+                std::max<std::int64_t>(FileSizeOf(rawOffPath) / PictureDescriptorSize - 3, 0));
         const std::int64_t offBytes = FileSizeOf(JoinPath(folders.drmpackDir, OffFileName));
         if (offBytes >= 0)
             icons = std::min<long>(icons, std::max<std::int64_t>(offBytes / 4 - 2, 0));

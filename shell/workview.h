@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/decode.h"
+
 namespace zantrel {
 
 struct WorkItem {
@@ -31,16 +33,5 @@ struct WorkView {
 // Lists image 1's or 2's pictures and icons from its drmpack folder. Never
 // throws: a missing or unreadable work file is reported in the result.
 WorkView ListWorkItems(int image);
-
-// Width and height from a BMP file's header (height as stored: negative for a
-// top-down file); nullopt when the file is not a BMP or cannot be read.
-std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path);
-
-// Decodes a raw picture of width x height (RGB565 big-endian pixels, then the
-// transparency mask) into 0xAARRGGBB pixels, top row first; transparent
-// pixels get alpha 0. nullopt when the file is too short or the size is out
-// of range.
-std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
-                                                           int height);
 
 } // namespace zantrel
