@@ -143,9 +143,11 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     for (auto v : compiled)
         sum += v;
     EXPECT_EQ(LE32(after, 1448), sum & 0xFFFF);
-    for (std::size_t i = 992; i < 1648; ++i)
-        if (i < 1424 || i >= 1452)
+    for (std::size_t i = 992; i < 1648; ++i) {
+        if (i < 1424 || i >= 1452) {
             ASSERT_EQ(after[i], 0) << "offset " << i;
+        }
+    }
 
     const std::string banner = "Zantrel Utility Generated Superfile";
     EXPECT_EQ(Text(after, 448, banner.size()), banner);
@@ -162,8 +164,9 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     for (std::size_t i = 0; i < 8172; ++i) {
         const bool set =
             (i >= 320 && i < 576) || i == 944 || (i >= 972 && i < 976) || (i >= 992 && i < 1648);
-        if (!set)
+        if (!set) {
             ASSERT_EQ(after[i], before[i]) << "offset " << i;
+        }
     }
 }
 
