@@ -13,6 +13,7 @@
 #include "base/state.h"
 #include "base/worktree.h"
 #include "support/recordingui.h"
+#include "support/bytes.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -29,11 +30,6 @@ Bytes Seq(std::size_t n, int start) {
     for (std::size_t i = 0; i < n; ++i)
         b[i] = static_cast<std::uint8_t>(start + 13 * i);
     return b;
-}
-
-std::uint32_t LE32(const Bytes& b, std::size_t at) {
-    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) |
-           (std::uint32_t{b[at + 2]} << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
 std::string Text(const Bytes& b, std::size_t from, std::size_t n) {
