@@ -4,9 +4,9 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
-           srecord binutils xvfb xauth time clang libclang-rt-14-dev
+           srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format
 
-.PHONY: deps build test test-asan run screenshots bench fuzz clean
+.PHONY: deps build test test-asan run screenshots bench fuzz format format-check clean
 
 deps:
 	@missing=""; \
@@ -27,9 +27,11 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (g++, without the Qt program), then a few seconds of each fuzz harness.
-test: build
+# The format check first, then the suite; the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer (g++, without the Qt
+# program), then a few seconds of each fuzz harness.
+test: format-check
+	$(MAKE) --no-print-directory build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
@@ -67,6 +69,16 @@ screenshots: build
 # $(BUILD)/bench.md. BENCH_RUNS=n sets the runs per row (default 5).
 bench: build
 	@bash bench/run.sh $(BUILD)
+
+# The tracked sources, laid out by .clang-format.
+FORMAT_SOURCES = git ls-files -z '*.cpp' '*.h'
+
+format: deps
+	$(FORMAT_SOURCES) | xargs -0 clang-format -i
+
+format-check: deps
+	@$(FORMAT_SOURCES) | xargs -0 clang-format --dry-run --Werror \
+	  || { echo "Sources not laid out by .clang-format: run make format"; exit 1; }
 
 clean:
 	rm -rf $(BUILD) build-* demo

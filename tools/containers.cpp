@@ -6,8 +6,6 @@
 #include <stdexcept>
 
 #include "base/fileio.h"
-#include "base/primitives.h"
-#include "flash/superfile.h"
 
 namespace zantrel::samples {
 
@@ -21,10 +19,26 @@ constexpr std::size_t RamdldOffset = 948;
 constexpr std::size_t SlotOffset = 1004;
 constexpr std::size_t EntrySize = 28;
 constexpr std::size_t ListedEnd = 1648; // one past slot 22
+// The S0 and S7 lines that open and close each piece of a superfile.
+constexpr const char* SectionStart = "S00600004844521B";
+constexpr const char* SectionEnd = "S70500000000FA";
+
+// The format's numbers and encodings are spelled here, not taken from the
+// program, so that a wrong one in the program shows in the tests.
+void PutLE32(std::uint8_t* out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void PutBE32(std::uint8_t* out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
 
 void PutHex(std::string& out, std::uint8_t b) {
-    const auto pair = ByteToHexPair(b);
-    out.append(pair.data(), pair.size());
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    out.push_back(Digits[b >> 4]);
+    out.push_back(Digits[b & 15]);
 }
 
 // Hands the piece's bytes to each(block) in blocks of a multiple of unit.
@@ -42,8 +56,8 @@ void ForEachBlock(const Piece& piece, std::size_t unit,
 }
 
 void WriteEntry(std::uint8_t* entry, const Piece& piece) {
-    StoreLE32(entry, piece.startAddress);
-    StoreLE32(entry + 4, piece.startAddress + static_cast<std::uint32_t>(piece.size) - 1u);
+    PutLE32(entry, piece.startAddress);
+    PutLE32(entry + 4, piece.startAddress + static_cast<std::uint32_t>(piece.size) - 1u);
     std::uint8_t first[16] = {};
     piece.read(0,
                std::span(first, static_cast<std::size_t>(std::min<std::uint64_t>(16, piece.size))));
@@ -53,7 +67,7 @@ void WriteEntry(std::uint8_t* entry, const Piece& piece) {
         for (std::uint8_t v : b)
             sum += v;
     });
-    StoreLE32(entry + 24, sum & 0xFFFFu);
+    PutLE32(entry + 24, sum & 0xFFFFu);
 }
 
 void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const BodyOptions& body,
@@ -70,7 +84,7 @@ void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const Bod
     };
     for (std::size_t p = 0; p < bodyPieces.size(); ++p) {
         const Piece& piece = bodyPieces[p];
-        text += SectionStartLine;
+        text += SectionStart;
         text += "\r\n";
         std::uint32_t address = piece.startAddress;
         const auto unit = static_cast<std::size_t>(body.lineBytes);
@@ -92,7 +106,7 @@ void EmitSuperfile(const Sink& sink, const std::vector<Piece>& pieces, const Bod
             }
             flush();
         });
-        text += SectionEndLine;
+        text += SectionEnd;
         if (p + 1 < bodyPieces.size() || body.finalLineEnd)
             text += "\r\n";
     }
@@ -106,11 +120,7 @@ void EmitSbf(const Sink& sink, const std::vector<Piece>& pieces, const BodyOptio
         std::uint8_t head[17];
         for (int i = 0; i < 9; ++i)
             head[i] = static_cast<std::uint8_t>(0xA0 + i);
-        const auto length = static_cast<std::uint32_t>(piece.size);
-        head[9] = static_cast<std::uint8_t>(length >> 24);
-        head[10] = static_cast<std::uint8_t>(length >> 16);
-        head[11] = static_cast<std::uint8_t>(length >> 8);
-        head[12] = static_cast<std::uint8_t>(length);
+        PutBE32(head + 9, static_cast<std::uint32_t>(piece.size));
         for (int i = 13; i < 17; ++i)
             head[i] = static_cast<std::uint8_t>(0xB0 + i);
         sink(head);
@@ -212,7 +222,7 @@ std::vector<std::uint8_t> BuildFlashHeader(const std::vector<Piece>& pieces,
     std::fill(header.begin() + CountOffset, header.begin() + ListedEnd, 0);
     const int count =
         options.pieceCount >= 0 ? options.pieceCount : static_cast<int>(pieces.size());
-    StoreLE32(header.data() + CountOffset, static_cast<std::uint32_t>(count));
+    PutLE32(header.data() + CountOffset, static_cast<std::uint32_t>(count));
     for (const Piece& piece : pieces) {
         if (piece.slot == RamdldSlot)
             WriteEntry(header.data() + RamdldOffset, piece);

@@ -12,6 +12,7 @@ constexpr std::int64_t DirectoryEnd = DirectoryAnchor + 40;
 constexpr std::int64_t NameOffsetWithoutTag = 480;
 constexpr std::int64_t WrongNameOffset = 484;
 constexpr std::uint32_t DescriptorEndMark = 0xFF;
+constexpr std::uint32_t SignatureLoadAddress = 0x10D0001C; // the word FindDrmTag looks for at 8
 
 std::int64_t AlignUp16(std::int64_t v) { return (v + 15) / 16 * 16; }
 
@@ -154,7 +155,8 @@ std::vector<std::uint8_t> StartRegionHead(const DrmPlan& plan, const DrmLayout& 
 DrmLayout LayOutDrm(const DrmPlan& plan) {
     if (plan.loadAddress == 0 && !plan.prefix)
         throw std::invalid_argument("a code group without prefix needs a non-zero load address");
-    if (plan.tag == TagVariant::SignatureWord && (!plan.prefix || plan.loadAddress != 0x10D0001C))
+    if (plan.tag == TagVariant::SignatureWord &&
+        (!plan.prefix || plan.loadAddress != SignatureLoadAddress))
         throw std::invalid_argument(
             "the signature word needs the prefix and load address 0x10D0001C");
     if (plan.nameCheckFails && !(plan.prefix && plan.extended))

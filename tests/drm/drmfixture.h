@@ -8,6 +8,7 @@
 
 #include "base/state.h"
 #include "base/worktree.h"
+#include "support/bytes.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
 
@@ -25,18 +26,6 @@ inline void PlaceCodeGroup(int image, const std::vector<std::uint8_t>& bytes) {
     WriteAll((image == 1 ? State().binary1Dir : State().binary2Dir) + "/CG15.bin", bytes);
 }
 
-inline std::uint32_t BE32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return std::uint32_t{b.at(at)} << 24 | std::uint32_t{b.at(at + 1)} << 16 |
-           std::uint32_t{b.at(at + 2)} << 8 | b.at(at + 3);
-}
-
-inline void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v >> 24);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 16);
-    b.at(at + 2) = static_cast<std::uint8_t>(v >> 8);
-    b.at(at + 3) = static_cast<std::uint8_t>(v);
-}
-
 // Records of "descr.dat", little-endian signed words.
 inline std::vector<std::int32_t> DescrRecords(const std::string& path) {
     std::vector<std::uint8_t> b = ReadAll(path);
@@ -46,11 +35,6 @@ inline std::vector<std::int32_t> DescrRecords(const std::string& path) {
                                               std::uint32_t{b[i + 2]} << 16 |
                                               std::uint32_t{b[i + 3]} << 24));
     return v;
-}
-
-inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& b, std::int64_t from,
-                                       std::int64_t length) {
-    return {b.begin() + from, b.begin() + from + length};
 }
 
 // An extended DRM with two pictures (the first with a mask and filler after

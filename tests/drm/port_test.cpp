@@ -36,13 +36,6 @@ void DecompileBoth(const TempFolder& folder, const DrmPlan& one, const DrmPlan& 
     ASSERT_TRUE(Report(DrmDecompile(2)));
 }
 
-std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::string& folder) {
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const std::string& f : ListFiles(folder))
-        files[f] = ReadAll(folder + "/" + f);
-    return files;
-}
-
 TEST(PortDrm, CopiesSlotsByTheirOwnNumbering) {
     for (bool conversion : {false, true}) {
         SCOPED_TRACE(conversion ? "conversion on" : "conversion off");

@@ -6,19 +6,16 @@
 #include "base/fileio.h"
 #include "flash/flashformat.h"
 #include "base/state.h"
+#include "support/bytes.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {
 namespace {
 
+using test::PutLE32;
 using test::TempFolder;
 using test::WriteAll;
 using Bytes = std::vector<std::uint8_t>;
-
-void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 struct Piece {
     std::uint32_t start;

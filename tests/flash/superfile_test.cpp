@@ -13,6 +13,7 @@
 #include "base/state.h"
 #include "base/worktree.h"
 #include "support/recordingui.h"
+#include "support/bytes.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -29,11 +30,6 @@ Bytes Seq(std::size_t n, int start) {
     for (std::size_t i = 0; i < n; ++i)
         b[i] = static_cast<std::uint8_t>(start + 13 * i);
     return b;
-}
-
-std::uint32_t LE32(const Bytes& b, std::size_t at) {
-    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) |
-           (std::uint32_t{b[at + 2]} << 16) | (std::uint32_t{b[at + 3]} << 24);
 }
 
 std::string Text(const Bytes& b, std::size_t from, std::size_t n) {
@@ -143,9 +139,11 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     for (auto v : compiled)
         sum += v;
     EXPECT_EQ(LE32(after, 1448), sum & 0xFFFF);
-    for (std::size_t i = 992; i < 1648; ++i)
-        if (i < 1424 || i >= 1452)
+    for (std::size_t i = 992; i < 1648; ++i) {
+        if (i < 1424 || i >= 1452) {
             ASSERT_EQ(after[i], 0) << "offset " << i;
+        }
+    }
 
     const std::string banner = "Zantrel Utility Generated Superfile";
     EXPECT_EQ(Text(after, 448, banner.size()), banner);
@@ -162,8 +160,9 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     for (std::size_t i = 0; i < 8172; ++i) {
         const bool set =
             (i >= 320 && i < 576) || i == 944 || (i >= 972 && i < 976) || (i >= 992 && i < 1648);
-        if (!set)
+        if (!set) {
             ASSERT_EQ(after[i], before[i]) << "offset " << i;
+        }
     }
 }
 

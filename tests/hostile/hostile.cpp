@@ -65,20 +65,6 @@ void WriteSettings(const std::string& startFolder, const std::string& workFolder
                     "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + workFolder + "\r\n");
 }
 
-ProgramRun::ProgramRun() {
-    SetErrorReporter([this](const std::string& m) { errors.push_back(m); });
-    InitApp();
-}
-
-ProgramRun::~ProgramRun() { SetErrorReporter(nullptr); }
-
-ProgramRun& NextRun(std::unique_ptr<ProgramRun>& run) {
-    run.reset();
-    ResetState();
-    run = std::make_unique<ProgramRun>();
-    return *run;
-}
-
 MenuSnapshot SnapMenu(const ProgramRun& run) {
     MenuSnapshot m;
     for (MenuItem item : {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
@@ -114,13 +100,6 @@ std::vector<std::string> Leftovers(const std::string& folder) {
             found.push_back(file);
     }
     return found;
-}
-
-std::map<std::string, Bytes> Snapshot(const std::string& folder) {
-    std::map<std::string, Bytes> files;
-    for (const std::string& file : test::ListFiles(folder))
-        files[file] = test::ReadAll(folder + "/" + file);
-    return files;
 }
 
 Bytes WithoutDate(Bytes superfile) {

@@ -1,30 +1,26 @@
-// Shared pieces of the hostile-input tests: small sample flash files, a run
-// of the program driven through RecordingUi, a counting fault injector and
-// checks of what a start folder holds.
+// Shared pieces of the hostile-input tests: small sample flash files, a
+// counting fault injector and checks of what a start folder holds.
 #pragma once
 
 #include <cstdint>
 #include <map>
-#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/fileio.h"
 #include "base/uiops.h"
+#include "support/programrun.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
-
-namespace zantrel::test {
-// Messages print as their text and caption in test failures.
-inline void PrintTo(const RecordingUi::Message& m, std::ostream* os) {
-    *os << "{\"" << m.text << "\", \"" << m.caption << "\"}";
-}
-} // namespace zantrel::test
 
 namespace zantrel::hostile {
 
 using Bytes = std::vector<std::uint8_t>;
+using test::FaultScope;
+using test::NextRun;
+using test::ProgramRun;
+using test::Snapshot;
 
 // Small code groups (well under 2 KB) and flash files around them.
 Bytes SmallBasicDrm();
@@ -36,17 +32,6 @@ Bytes SmallSbf(const Bytes& drm);
 // zantrel.ini with clean-up, second file and BMP conversion on, magenta
 // replacer, and the work folder given.
 void WriteSettings(const std::string& startFolder, const std::string& workFolder);
-
-// One run of the program in the current folder: a sink, an error reporter
-// and the start-up sequence.
-struct ProgramRun {
-    test::RecordingUi ui;
-    std::vector<std::string> errors;
-    ProgramRun();
-    ~ProgramRun();
-};
-// Ends the run held (if any) and starts the next one.
-ProgramRun& NextRun(std::unique_ptr<ProgramRun>& run);
 
 // The enabled state of each menu item, as the logic and as the window saw it.
 struct MenuSnapshot {
@@ -71,21 +56,10 @@ private:
     int err_;
 };
 
-// Installs an injector for the life of the scope.
-class FaultScope {
-public:
-    explicit FaultScope(FaultInjector* injector) { InstallFaultInjector(injector); }
-    ~FaultScope() { InstallFaultInjector(nullptr); }
-    FaultScope(const FaultScope&) = delete;
-    FaultScope& operator=(const FaultScope&) = delete;
-};
-
 // Names directly inside a folder, sorted.
 std::vector<std::string> Entries(const std::string& folder);
 // Files below a folder named temp.bin or ending in ".tmp~".
 std::vector<std::string> Leftovers(const std::string& folder);
-// Every file below a folder with its bytes, keyed by relative path.
-std::map<std::string, Bytes> Snapshot(const std::string& folder);
 
 // A superfile's bytes without its date field (offsets 320 to 447), which
 // carries the time of writing.

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "hostile.h"
+#include "support/bytes.h"
 #include "shell/sdimain.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -24,14 +25,8 @@ using test::WriteAll;
 using Message = RecordingUi::Message;
 using Messages = std::vector<Message>;
 
-void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutBE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
+using test::PutBE32;
+using test::PutLE32;
 
 class Malformed : public ::testing::Test {
 protected:

@@ -6,12 +6,16 @@
 
 #include "base/fileio.h"
 #include "imaging/bmpraw.h"
+#include "support/bytes.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {
 namespace {
 
+using test::LE32;
+using test::PutLE32;
 using test::ReadAll;
+using test::Slice;
 using test::TempFolder;
 using test::WriteAll;
 using Bytes = std::vector<std::uint8_t>;
@@ -32,20 +36,6 @@ Bytes Raw(const std::vector<std::uint16_t>& pixels, const std::vector<std::uint1
         out.push_back(static_cast<std::uint8_t>(m));
     }
     return out;
-}
-
-std::uint32_t LE32(const Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
-
-void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-Bytes Slice(const Bytes& b, std::size_t from, std::size_t n) {
-    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
-                 b.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
 TEST(RawPictureSize, PixelsAndWholeMaskWords) {

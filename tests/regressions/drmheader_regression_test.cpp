@@ -14,6 +14,7 @@
 #include "shell/sdimain.h"
 #include "base/state.h"
 #include "base/worktree.h"
+#include "support/bytes.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 
@@ -69,13 +70,6 @@ const std::vector<std::uint8_t> FuzzedImage = {
     0x9F, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE,
     0xAF,
 };
-
-void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v >> 24);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 16);
-    b[at + 2] = static_cast<std::uint8_t>(v >> 8);
-    b[at + 3] = static_cast<std::uint8_t>(v);
-}
 
 TEST(DrmHeaderRegression, DirectoryPointerAcrossTheSignBitWraps) {
     TempFolder folder;

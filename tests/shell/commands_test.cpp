@@ -11,6 +11,8 @@
 #include "shell/about1.h"
 #include "shell/sdimain.h"
 #include "base/state.h"
+#include "support/bytes.h"
+#include "support/programrun.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
@@ -19,6 +21,9 @@ namespace zantrel {
 namespace {
 
 using test::Exists;
+using test::NextRun;
+using test::ProgramRun;
+using test::PutLE32;
 using test::ReadText;
 using test::RecordingUi;
 using test::TempFolder;
@@ -43,11 +48,6 @@ Bytes ExtendedDrm() {
     plan.icons = {samples::GifIcon(4, 4, 4), samples::GifIcon(2, 2, 5)};
     plan.pictures = {samples::SamplePicture(5, 3, 6, true, 0)};
     return samples::BuildDrmCodeGroup(plan);
-}
-
-void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // A flash header listing the RAMDLD and code group 15 only.
@@ -121,31 +121,13 @@ Bytes Sbf(const Bytes& drm) {
     return out;
 }
 
-struct AppRun {
-    RecordingUi ui;
-    std::vector<std::string> errors;
-    AppRun() {
-        SetErrorReporter([this](const std::string& m) { errors.push_back(m); });
-        InitApp();
-    }
-    ~AppRun() { SetErrorReporter(nullptr); }
-};
-
-// Ends the first run and starts the next one in the same start folder.
+// Ends a run held on the stack; the next one starts in the same start folder.
 void NextRun() { ResetState(); }
 
-// Ends the run held (its sink goes first) and starts a new one.
-AppRun& Start(std::unique_ptr<AppRun>& run) {
-    run.reset();
-    ResetState();
-    run = std::make_unique<AppRun>();
-    return *run;
-}
-
 // One Open in a new run; returns the session file's text ("" when absent).
-std::string OpenFiles(const TempFolder& dir, std::unique_ptr<AppRun>& run,
+std::string OpenFiles(const TempFolder& dir, std::unique_ptr<ProgramRun>& run,
                       std::deque<std::optional<std::string>> answers) {
-    Start(run).ui.openAnswers = std::move(answers);
+    NextRun(run).ui.openAnswers = std::move(answers);
     const CommandResult result = RunCommand(FileOpen1Execute);
     EXPECT_TRUE(result == CommandResult::Completed || result == CommandResult::Stopped);
     return Exists(dir / "shxdata.dat") ? ReadText(dir / "shxdata.dat") : "";
@@ -219,7 +201,7 @@ TEST(FileOpen1Execute, ModeFollowsTheKindsAndTheDialogs) {
     WriteAll(dir / "a.sbf", Sbf(ExtendedDrm()));
     WriteAll(dir / "b.shx", Superfile(ExtendedDrm()));
 
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "PHONE.smg"}), "5");
     const RecordingUi& ui = run->ui;
     ASSERT_EQ(ui.openDialogs.size(), 2u);
@@ -263,7 +245,7 @@ TEST(FileOpen1Execute, FilesWithoutADrm) {
     WriteAll(dir / "nodrm.shx", Superfile(BasicDrm(), false));
 
     // Second file without a DRM: a warning, one image.
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "x.shx", dir / "plain.bin"}), "1");
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"No 2nd DRM found", "Warning"},
                                                                    {"DRM decompiled.", ""}}));
@@ -275,7 +257,7 @@ TEST(FileOpen1Execute, FilesWithoutADrm) {
     // First file without a DRM: an error, no session file, the run ends.
     for (const char* name : {"plain.bin", "nodrm.shx"}) {
         SCOPED_TRACE(name);
-        Start(run).ui.openAnswers = {dir / name, dir / "x.shx"};
+        NextRun(run).ui.openAnswers = {dir / name, dir / "x.shx"};
         WriteText(dir / "shxdata.dat", "1"); // even one written meanwhile goes
         EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Stopped);
         EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"No DRM found", "Error"}}));
@@ -285,7 +267,7 @@ TEST(FileOpen1Execute, FilesWithoutADrm) {
     }
 
     // Cancel at the first dialog: the session file goes, nothing is shown.
-    Start(run);
+    NextRun(run);
     WriteText(dir / "shxdata.dat", "2");
     EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
     EXPECT_EQ(run->ui.openDialogs.size(), 1u);
@@ -302,8 +284,8 @@ TEST(FileOpen1Execute, RefusedFileShowsOneBox) {
     WriteAll(dir / "broken.bin", broken);
     WriteAll(dir / "x.shx", Superfile(BasicDrm()));
 
-    std::unique_ptr<AppRun> run;
-    Start(run).ui.openAnswers = {dir / "broken.bin", dir / "x.shx"};
+    std::unique_ptr<ProgramRun> run;
+    NextRun(run).ui.openAnswers = {dir / "broken.bin", dir / "x.shx"};
     EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Refused);
     ASSERT_EQ(run->ui.messages.size(), 1u);
     EXPECT_EQ(run->ui.messages[0].caption, "Error");
@@ -313,7 +295,7 @@ TEST(FileOpen1Execute, RefusedFileShowsOneBox) {
     EXPECT_EQ(run->ui.closeCalls, 1);
 
     // Refused as the second file: one image, and no warning box on top.
-    Start(run).ui.openAnswers = {dir / "x.shx", dir / "broken.bin"};
+    NextRun(run).ui.openAnswers = {dir / "x.shx", dir / "broken.bin"};
     EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Refused);
     ASSERT_EQ(run->ui.messages.size(), 2u);
     EXPECT_EQ(run->ui.messages[0].caption, "Error");
@@ -322,17 +304,17 @@ TEST(FileOpen1Execute, RefusedFileShowsOneBox) {
 }
 
 // Opens a file in a first run (edit only) and starts the second run.
-void SecondRunOf(const TempFolder& dir, std::unique_ptr<AppRun>& run, const std::string& file,
+void SecondRunOf(const TempFolder& dir, std::unique_ptr<ProgramRun>& run, const std::string& file,
                  const std::string& settings = "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n") {
     WriteText(dir / "zantrel.ini", settings + dir.Path() + "\r\n");
     OpenFiles(dir, run, {file});
-    Start(run);
+    NextRun(run);
 }
 
 TEST(FileSave1Execute, RawSessionWritesTheCodeGroupOnly) {
     TempFolder dir;
     WriteAll(dir / "x.bin", BasicDrm());
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.bin");
     run->ui.saveAnswers = {dir / "new.shx"};
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
@@ -354,7 +336,7 @@ TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
     TempFolder dir;
     WriteAll(dir / "x.shx", Superfile(BasicDrm()));
     // Clean-up off: the tree stays.
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.shx", "0\r\n0\r\n1\r\n255\r\n0\r\n255\r\n");
     run->ui.saveAnswers = {dir / "out.shx"};
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
@@ -373,7 +355,7 @@ TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
 TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     TempFolder dir;
     WriteAll(dir / "x.bin", BasicDrm());
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.bin");
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
@@ -382,7 +364,7 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     EXPECT_EQ(run->ui.closeCalls, 1);
 
     // A missing work file stops Save As: no box of its own, the window stays open.
-    Start(run);
+    NextRun(run);
     std::remove((dir / "binary1/drmpack/descr.dat").c_str());
     const auto menuBefore = run->ui.menu;
     run->ui.saveAnswers = {dir / "new.bin"};
@@ -400,7 +382,7 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
 TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
     TempFolder dir;
     {
-        AppRun run;
+        ProgramRun run;
         EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
         EXPECT_TRUE(run.ui.messages.empty());
         EXPECT_EQ(run.ui.closeCalls, 1);
@@ -408,7 +390,7 @@ TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
     }
     NextRun();
     WriteText(dir / "shxdata.dat", "6\r\n");
-    AppRun run;
+    ProgramRun run;
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
     EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
     EXPECT_EQ(run.ui.messages, (std::vector<RecordingUi::Message>{
@@ -425,9 +407,9 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     WriteAll(dir / "b.bin", samples::BuildDrmCodeGroup(other));
     WriteAll(dir / "c.bin", ExtendedDrm());
 
-    std::unique_ptr<AppRun> run;
+    std::unique_ptr<ProgramRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "b.bin"}), "2");
-    Start(run);
+    NextRun(run);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/1.gif"), samples::GifIcon(6, 6, 9));
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/2.bmp"), samples::BmpIcon(3, 2, 2));
@@ -436,7 +418,7 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
 
     // Basic against extended: the port ends the run, the session survives it.
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "c.bin"}), "2");
-    Start(run);
+    NextRun(run);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Stopped);
     EXPECT_EQ(run->ui.messages,
               (std::vector<RecordingUi::Message>{{"Incompatible DRMs", "Error"}}));
@@ -462,7 +444,7 @@ TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
 
 TEST(SettingsDialog, BoxesFollowTheSettings) {
     TempFolder dir;
-    AppRun run;
+    ProgramRun run;
     SettingsDialogState dialog;
     FormCreate(dialog);
     EXPECT_FALSE(dialog.checkBox1 || dialog.checkBox2 || dialog.checkBox3 || dialog.checkBox4 ||
@@ -482,7 +464,7 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
 
     NextRun();
     WriteText(dir / "zantrel.ini", "0\r\n0\r\n0\r\n1\r\n2\r\n3\r\n/w\r\n");
-    AppRun second;
+    ProgramRun second;
     SettingsDialogState loaded;
     FormCreate(loaded);
     EXPECT_TRUE(loaded.checkBox1 && loaded.checkBox2 && loaded.checkBox4);
@@ -492,9 +474,9 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
 
 TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     TempFolder dir;
-    AppRun run;
-    const std::string defaults = "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n";
-    EXPECT_EQ(ReadText(dir / "zantrel.ini"), defaults);
+    ProgramRun run;
+    // The first start's default file (its text is checked with LoadSettings).
+    const std::string defaults = ReadText(dir / "zantrel.ini");
 
     SettingsDialogState dialog;
     FormCreate(dialog);
@@ -536,7 +518,7 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
 
 TEST(SettingsDialog, FailedWriteLeavesTheOldFile) {
     TempFolder dir;
-    AppRun run;
+    ProgramRun run;
     const std::string before = ReadText(dir / "zantrel.ini");
     struct FailWrites final : FaultInjector {
         int Check(Op op, const std::string&) override { return op == Op::Write ? 28 : 0; }

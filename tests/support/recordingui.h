@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,5 +59,10 @@ public:
 // What a command makes of an outcome: a warning, then a refusal's message,
 // shown as boxes through the installed sink. Returns the outcome.
 Outcome Report(Outcome outcome);
+
+// Messages print as their text and caption in test failures.
+inline void PrintTo(const RecordingUi::Message& m, std::ostream* os) {
+    *os << "{\"" << m.text << "\", \"" << m.caption << "\"}";
+}
 
 } // namespace zantrel::test

@@ -72,4 +72,11 @@ std::vector<std::string> ListFiles(const std::string& folder) {
     return files;
 }
 
+std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::string& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const std::string& file : ListFiles(folder))
+        files[file] = ReadAll(folder + "/" + file);
+    return files;
+}
+
 } // namespace zantrel::test

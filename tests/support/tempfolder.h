@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,7 @@ void WriteText(const std::string& path, const std::string& text);
 bool Exists(const std::string& path);
 // Every file below a folder, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
+// Every file below a folder with its bytes, keyed by relative path.
+std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::string& folder);
 
 } // namespace zantrel::test

@@ -142,12 +142,6 @@ samples::DrmPlan ExtendedPlan(std::uint8_t seed) {
     return plan;
 }
 
-samples::DrmPlan BasicPlan(std::uint8_t seed) {
-    samples::DrmPlan plan;
-    plan.icons = {samples::GifIcon(6, 6, seed), samples::GifIcon(7, 5, seed + 1)};
-    return plan;
-}
-
 void WriteFlash(const std::string& path, const samples::DrmPlan& plan, std::uint32_t seed) {
     samples::WriteSuperfileFile(
         path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
