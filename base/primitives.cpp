@@ -160,6 +160,13 @@ int HexDigitValue(char c) {
 
 int HexPairToByte(char hi, char lo) { return 16 * HexDigitValue(hi) + HexDigitValue(lo); }
 
+std::string HexWord(std::uint32_t value) {
+    std::string text(8, '0');
+    for (int i = 7; i >= 0; --i, value >>= 4)
+        text[static_cast<std::size_t>(i)] = HexPairTable[2 * (value & 15) + 1];
+    return text;
+}
+
 std::array<char, 2> ByteToHexPair(std::uint8_t b) {
     return {HexPairTable[2 * b], HexPairTable[2 * b + 1]};
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "base/fileio.h"
 
@@ -60,6 +61,9 @@ void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
                    bool limited);
 // Sum of the bytes from the current position to the end, modulo 65536.
 int Checksum16(BinaryFile& file);
+
+// A 32-bit word as eight upper-case hex digits, for messages ("0001C000").
+std::string HexWord(std::uint32_t value);
 
 int HexDigitValue(char c);
 int HexPairToByte(char hi, char lo);

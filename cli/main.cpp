@@ -250,11 +250,7 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string Hex32(std::int64_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(value & 0xFFFFFFFF));
-    return buf;
-}
+std::string Hex32(std::int64_t value) { return "0x" + HexWord(static_cast<std::uint32_t>(value)); }
 
 // ---- info ----
 
@@ -317,10 +313,10 @@ bool ReadInfo(const std::string& flash, InfoReport& report) {
         }
         BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
         report.headerBytes = header.Size();
-        ParseFlashHeader(header, 1);
+        const CodeGroupTable table = ParseFlashHeader(header, 1);
         report.hasHeader = true;
-        for (int i = 0; i < codeGroupCount && i < CodeGroupSlots; ++i) {
-            const strrec& entry = codeGroupTable[static_cast<std::size_t>(i)];
+        for (int i = 0; i < table.count; ++i) {
+            const strrec& entry = table.entries[static_cast<std::size_t>(i)];
             report.codeGroups.push_back(
                 {FileNamePart(entry.fileName), static_cast<std::uint32_t>(entry.startAddress),
                  static_cast<std::uint32_t>(entry.endAddress),

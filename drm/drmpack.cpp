@@ -17,14 +17,7 @@ namespace {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
-std::string Hex(std::int32_t v) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    auto u = static_cast<std::uint32_t>(v);
-    std::string s = "0x";
-    for (int shift = 28; shift >= 0; shift -= 4)
-        s += Digits[(u >> shift) & 0xF];
-    return s;
-}
+std::string Hex(std::int32_t v) { return "0x" + HexWord(static_cast<std::uint32_t>(v)); }
 
 // Distances of the directory words from its anchor word.
 constexpr std::int64_t DirectoryBefore = 16;

@@ -8,9 +8,6 @@
 
 namespace zantrel {
 
-std::array<strrec, CodeGroupSlots> codeGroupTable;
-int codeGroupCount = 0;
-
 namespace {
 
 // Slots that fit inside the header: the scan never reads past it.
@@ -26,21 +23,21 @@ void FillEntry(strrec& entry, std::string fileName, std::int32_t start, std::int
 
 } // namespace
 
-bool ParseFlashHeader(BinaryFile& header, int image) {
+CodeGroupTable ParseFlashHeader(BinaryFile& header, int image) {
+    CodeGroupTable table;
+    auto& entries = table.entries;
     const std::string folder = image == 1 ? State().binary1Dir : State().binary2Dir;
     // A header cut short is no flash header: no DRM, and nothing read past it.
-    if (header.Size() < FlashHeaderSize) {
-        codeGroupCount = 0;
-        return false;
-    }
-    FillEntry(codeGroupTable[0], JoinPath(folder, RamdldFileName),
-              ReadLE32At(header, RamdldEntryOffset), ReadLE32At(header, RamdldEntryOffset + 4));
-    codeGroupCount = 1;
+    if (header.Size() < FlashHeaderSize)
+        return table;
+    FillEntry(entries[0], JoinPath(folder, RamdldFileName), ReadLE32At(header, RamdldEntryOffset),
+              ReadLE32At(header, RamdldEntryOffset + 4));
+    table.count = 1;
 
     const std::int32_t count = ReadLE32At(header, PieceCountOffset);
     // More pieces than the table holds: refuse rather than run past it.
     if (count > CodeGroupSlots)
-        return false;
+        return table;
 
     bool found = false;
     int slot = 0;
@@ -50,28 +47,28 @@ bool ParseFlashHeader(BinaryFile& header, int image) {
                (start = ReadLE32At(header, FirstSlotOffset + SlotSize * slot)) == 0)
             ++slot;
         if (slot >= HeaderSlots)
-            return false; // fewer non-empty slots than the count asks for
+            return table; // fewer non-empty slots than the count asks for
         std::int32_t end = ReadLE32At(header, FirstSlotOffset + SlotSize * slot + 4);
-        FillEntry(codeGroupTable[k], JoinPath(folder, CodeGroupFileName(slot)), start, end);
+        FillEntry(entries[k], JoinPath(folder, CodeGroupFileName(slot)), start, end);
         if (slot == DrmCodeGroup)
             found = true;
         ++slot;
-        codeGroupCount = k + 1;
+        table.count = k + 1;
     }
 
     // A file beginning with CG0 carries CG0 and the next code group as one piece.
-    if (codeGroupCount >= 3 &&
-        codeGroupTable[1].fileName == JoinPath(folder, CodeGroupFileName(0))) {
-        strrec& first = codeGroupTable[1];
+    if (table.count >= 3 && entries[1].fileName == JoinPath(folder, CodeGroupFileName(0))) {
+        strrec& first = entries[1];
         first.fileName = JoinPath(folder, CodeGroupFileName(1));
-        first.endAddress = codeGroupTable[2].endAddress;
+        first.endAddress = entries[2].endAddress;
         first.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(first.size) +
-                                               static_cast<std::uint32_t>(codeGroupTable[2].size));
-        for (int j = 3; j < codeGroupCount; ++j)
-            codeGroupTable[j - 1] = codeGroupTable[j];
-        --codeGroupCount;
+                                               static_cast<std::uint32_t>(entries[2].size));
+        for (int j = 3; j < table.count; ++j)
+            entries[j - 1] = entries[j];
+        --table.count;
     }
-    return found;
+    table.listsDrm = found;
+    return table;
 }
 
 } // namespace zantrel

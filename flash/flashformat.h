@@ -25,15 +25,18 @@ struct strrec {
     std::int32_t size = 0;
 };
 
-// Filled by ParseFlashHeader; entry 0 is the RAMDLD, then the code groups in
-// the order the file carries them.
-extern std::array<strrec, CodeGroupSlots> codeGroupTable;
-// How many entries the last parse filled (RAMDLD included).
-extern int codeGroupCount;
+// What a flash header lists: entry 0 is the RAMDLD, then the code groups in
+// the order the file carries them, each with its work file in image 1's or
+// 2's binary folder.
+struct CodeGroupTable {
+    std::array<strrec, CodeGroupSlots> entries;
+    int count = 0;         // entries filled, RAMDLD included
+    bool listsDrm = false; // the DRM code group is among them
+};
 
-// Fills codeGroupTable from an open header.bin for image 1 or 2; true when
-// the header lists the DRM code group. A header whose piece count exceeds the
-// table, or whose non-empty slots run out before the count, lists no DRM.
-bool ParseFlashHeader(BinaryFile& header, int image);
+// Parses an open header.bin for image 1 or 2. A header whose piece count
+// exceeds the table, or whose non-empty slots run out before the count,
+// lists no DRM.
+CodeGroupTable ParseFlashHeader(BinaryFile& header, int image);
 
 } // namespace zantrel

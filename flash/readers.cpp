@@ -79,9 +79,9 @@ void Refuse(const std::string& text, BodyResult& result) {
     result.refusal = text;
 }
 
-std::string TooManyPiecesText(const std::string& name) {
-    return name + ": its body holds more pieces than its header lists (" +
-           std::to_string(codeGroupCount) + "). Nothing was decompiled.";
+std::string TooManyPiecesText(const std::string& name, int listed) {
+    return name + ": its body holds more pieces than its header lists (" + std::to_string(listed) +
+           "). Nothing was decompiled.";
 }
 
 // Why a superfile line is not a record this reader can take, for a line
@@ -115,8 +115,8 @@ std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
     return "it does not end in CR LF";
 }
 
-BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name,
-                             const std::string& tempPath) {
+BodyResult ReadSuperfileBody(BinaryFile& flash, const CodeGroupTable& table,
+                             const std::string& name, const std::string& tempPath) {
     BodyResult result;
     Scratch scratch(tempPath);
     ReadAhead body(flash, ReadAheadSize + MaxRecordChars + 2);
@@ -149,8 +149,8 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name,
         if (!inPiece && endInView &&
             std::all_of(line, line + avail, [](std::uint8_t c) { return c == '\r' || c == '\n'; }))
             break;
-        if (result.pieces >= codeGroupCount) {
-            Refuse(TooManyPiecesText(name), result);
+        if (result.pieces >= table.count) {
+            Refuse(TooManyPiecesText(name, table.count), result);
             return result;
         }
 
@@ -216,7 +216,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name,
         } else if (type == '7') {
             body.Skip(chars + (lineEnd ? 2 : 0));
             result.written.push_back(
-                codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+                table.entries[static_cast<std::size_t>(result.pieces)].fileName);
             flush();
             scratch.EndPiece(result.written.back());
             ++result.pieces;
@@ -242,15 +242,16 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const std::string& name,
     return result;
 }
 
-BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::string& tempPath) {
+BodyResult ReadSbfBody(BinaryFile& flash, const CodeGroupTable& table, const std::string& name,
+                       const std::string& tempPath) {
     BodyResult result;
     Scratch scratch(tempPath);
     const std::int64_t size = flash.Size();
     std::int64_t pos = FlashHeaderSize;
     double counter = FlashHeaderSize;
     do {
-        if (result.pieces >= codeGroupCount) {
-            Refuse(TooManyPiecesText(name), result);
+        if (result.pieces >= table.count) {
+            Refuse(TooManyPiecesText(name, table.count), result);
             return result;
         }
         // 9 bytes, the length L (big-endian), 4 bytes, L data bytes, 12 bytes.
@@ -270,7 +271,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const std::string& name, const std::st
         SetProgress(ProgressPercent(counter, static_cast<double>(size)));
         // The 12 closing bytes are not interpreted; a file may end inside them.
         pos = std::min<std::int64_t>(size, pos + 17 + length + 12);
-        result.written.push_back(codeGroupTable[static_cast<std::size_t>(result.pieces)].fileName);
+        result.written.push_back(table.entries[static_cast<std::size_t>(result.pieces)].fileName);
         scratch.EndPiece(result.written.back());
         ++result.pieces;
     } while (pos < size);
@@ -290,25 +291,26 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
         CopyFileRange(flash, 0, FlashHeaderSize, header, true);
         header.Close();
     }
-    bool found = false;
+    CodeGroupTable table;
     {
         BinaryFile header = BinaryFile::OpenRead(headerPath);
-        found = ParseFlashHeader(header, image);
+        table = ParseFlashHeader(header, image);
         header.Close();
     }
-    if (!found)
+    if (!table.listsDrm)
         return Outcome::NoDrmFound();
 
     ProgressScope scope("Extracting codegroups");
     if (kind == BodyKind::Superfile)
         SetProgress(0);
     const std::string tempPath = JoinPath(folders.binaryDir, ScratchFileName);
-    BodyResult result = kind == BodyKind::Superfile ? ReadSuperfileBody(flash, name, tempPath)
-                                                    : ReadSbfBody(flash, name, tempPath);
+    BodyResult result = kind == BodyKind::Superfile
+                            ? ReadSuperfileBody(flash, table, name, tempPath)
+                            : ReadSbfBody(flash, table, name, tempPath);
     flash.Close();
-    if (!result.refused && result.pieces < codeGroupCount) {
+    if (!result.refused && result.pieces < table.count) {
         Refuse(name + ": its body holds " + std::to_string(result.pieces) +
-                   " pieces but its header lists " + std::to_string(codeGroupCount) +
+                   " pieces but its header lists " + std::to_string(table.count) +
                    ". The file was not decompiled.",
                result);
     }

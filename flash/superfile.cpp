@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -121,13 +122,6 @@ private:
     long number_ = 0;
 };
 
-std::string Hex32(std::uint32_t v) {
-    std::string s(8, '0');
-    for (int i = 7; i >= 0; --i, v >>= 4)
-        s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[v & 15];
-    return s;
-}
-
 // A section's source read in large blocks, summed as it is taken. The
 // block buffer is the caller's, so that sections share one.
 class SourceBlocks {
@@ -215,7 +209,7 @@ std::optional<std::string> VerifySection(LineReader& lines, SourceBlocks& source
             return at() + "wrong checksum";
         const std::uint32_t lineAddress = LoadBE32(&bytes[1]);
         if (lineAddress != address)
-            return at() + "address " + Hex32(lineAddress) + ", expected " + Hex32(address);
+            return at() + "address " + HexWord(lineAddress) + ", expected " + HexWord(address);
         const std::uint8_t* expected = nullptr;
         const std::size_t got = source.Take(static_cast<std::size_t>(n), expected);
         if (got != static_cast<std::size_t>(n) || std::memcmp(expected, bytes + 5, got) != 0)
@@ -268,7 +262,11 @@ std::string FormatBuildDate(const std::tm& local) {
     static constexpr const char* Months[] = {"January",   "February", "March",    "April",
                                              "May",       "June",     "July",     "August",
                                              "September", "October",  "November", "December"};
-    auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    auto two = [](int v) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%02d", v);
+        return std::string(digits);
+    };
     return std::string(Days[((local.tm_wday % 7) + 7) % 7]) + " " +
            Months[((local.tm_mon % 12) + 12) % 12] + " " + two(local.tm_mday) + " " +
            two(local.tm_hour) + ":" + two(local.tm_min) + ":" + two(local.tm_sec) + " " +

@@ -41,20 +41,27 @@ struct Parse {
     int count;
 };
 
+// The table of the last ParseBytes, for ExpectEntry.
+CodeGroupTable lastTable;
+
 Parse ParseBytes(const TempFolder& tmp, const Bytes& header, int image = 1) {
     WriteAll(tmp / "header.bin", header);
     BinaryFile f = BinaryFile::OpenRead(tmp / "header.bin");
-    bool found = ParseFlashHeader(f, image);
-    return {found, codeGroupCount};
+    lastTable = ParseFlashHeader(f, image);
+    return {lastTable.listsDrm, lastTable.count};
 }
 
 void ExpectEntry(int k, const std::string& name, std::uint32_t start, std::uint32_t end,
                  std::uint32_t size) {
     SCOPED_TRACE("entry " + std::to_string(k));
-    EXPECT_EQ(codeGroupTable[k].fileName, name);
-    EXPECT_EQ(static_cast<std::uint32_t>(codeGroupTable[k].startAddress), start);
-    EXPECT_EQ(static_cast<std::uint32_t>(codeGroupTable[k].endAddress), end);
-    EXPECT_EQ(static_cast<std::uint32_t>(codeGroupTable[k].size), size);
+    EXPECT_EQ(lastTable.entries[static_cast<std::size_t>(k)].fileName, name);
+    EXPECT_EQ(
+        static_cast<std::uint32_t>(lastTable.entries[static_cast<std::size_t>(k)].startAddress),
+        start);
+    EXPECT_EQ(static_cast<std::uint32_t>(lastTable.entries[static_cast<std::size_t>(k)].endAddress),
+              end);
+    EXPECT_EQ(static_cast<std::uint32_t>(lastTable.entries[static_cast<std::size_t>(k)].size),
+              size);
 }
 
 class ParseFlashHeaderTest : public ::testing::Test {
