@@ -11,6 +11,7 @@
 #include "base/outcome.h"
 #include "base/fileio.h"
 #include "flash/flashformat.h"
+#include "flash/srecord.h"
 #include "base/primitives.h"
 #include "base/state.h"
 #include "base/uiops.h"
@@ -178,31 +179,14 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const CodeGroupTable& table,
         // block, where they count once the line has proved sound.
         const char type = static_cast<char>(line[1]);
         const bool dataLine = type != '0' && type != '7';
-        unsigned sum = 0;
+        int sum = 0;
         if (sound) {
             if (pendingLength + sizeof bytes > PendingSize)
                 flush();
-            const auto n = static_cast<std::size_t>(count);
-            const std::size_t head = std::min<std::size_t>(n, 5);
-            std::uint8_t* data = dataLine ? pending.data() + pendingLength : bytes + head;
-            const char* pairs = reinterpret_cast<const char*>(line) + 2;
-            int bad = 0;
-            for (std::size_t k = 0; k < head; ++k) {
-                const int value = HexPairValue(pairs + 2 * k);
-                bad |= value;
-                bytes[k] = static_cast<std::uint8_t>(value);
-                sum += static_cast<unsigned>(value);
-            }
-            for (std::size_t k = head; k < n; ++k) {
-                const int value = HexPairValue(pairs + 2 * k);
-                bad |= value;
-                data[k - head] = static_cast<std::uint8_t>(value);
-                sum += static_cast<unsigned>(value);
-            }
-            const int checksum = HexPairValue(pairs + 2 * n);
-            bad |= checksum;
-            sum += static_cast<unsigned>(checksum);
-            sound = bad >= 0;
+            std::uint8_t* data = dataLine ? pending.data() + pendingLength : bytes + 5;
+            sum = DecodeSRecordPairs(reinterpret_cast<const char*>(line) + 2,
+                                     static_cast<std::size_t>(count), bytes, data);
+            sound = sum >= 0;
         }
         if (!sound) {
             refuseLine(DiagnoseLine(line, avail));

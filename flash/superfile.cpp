@@ -12,6 +12,7 @@
 
 #include "base/fileio.h"
 #include "flash/flashformat.h"
+#include "flash/srecord.h"
 #include "base/primitives.h"
 #include "base/state.h"
 #include "base/uiops.h"
@@ -190,17 +191,10 @@ std::optional<std::string> VerifySection(LineReader& lines, SourceBlocks& source
         if (line.size() < 14 || line.size() % 2 != 0 || line[0] != 'S' || line[1] != '3' || !crlf ||
             (line.size() - 2) / 2 > sizeof bytes)
             return at() + "not an S3 line of the written form";
+        // Every pair of the line is decoded, whatever its count says.
         const std::size_t k = (line.size() - 2) / 2;
-        const char* text = line.data() + 2;
-        unsigned sum = 0;
-        int bad = 0;
-        for (std::size_t i = 0; i < k; ++i) {
-            const int value = HexPairValue(text + 2 * i);
-            bad |= value;
-            bytes[i] = static_cast<std::uint8_t>(value);
-            sum += static_cast<unsigned>(value);
-        }
-        if (bad < 0)
+        const int sum = DecodeSRecordPairs(line.data() + 2, k - 1, bytes, bytes + 5);
+        if (sum < 0)
             return at() + "not an S3 line of the written form";
         const int n = static_cast<int>(bytes[0]) - 5;
         if (n < 1 || n > S3DataBytes || k != static_cast<std::size_t>(n) + 6)
