@@ -216,18 +216,28 @@ CommandResult FileExit1Execute() {
 }
 
 CommandResult RunGuarded(const std::function<CommandResult()>& command) {
+    // A command stopped by a failure leaves nothing of itself showing: the
+    // error box is the last word.
+    auto stopped = [] {
+        ShowProgress(false);
+        SetStatusText("");
+    };
     try {
         return command();
     } catch (const IoError& e) {
+        stopped();
         ReportError(IoErrorMessage(e.Code()));
         return CommandResult::Failed;
     } catch (const std::bad_alloc&) {
+        stopped();
         ReportError("Out of memory.");
         return CommandResult::Failed;
     } catch (const std::exception& e) {
+        stopped();
         ReportError(e.what());
         return CommandResult::Failed;
     } catch (...) {
+        stopped();
         ReportError("Unexpected failure.");
         return CommandResult::Failed;
     }

@@ -486,6 +486,9 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen[0].text, QString("File not found."));
     QCOMPARE(script.seen[0].buttons, 1);
     QVERIFY(form->isVisible());
+    // The failure came in the middle of the port: nothing of it is left showing.
+    QVERIFY(!form->ProgressBar1->isVisible());
+    QCOMPARE(form->StatusText(), QString());
     QVERIFY(form->Port1->isEnabled());
     QVERIFY(form->FileSaveAsItem->isEnabled());
     QVERIFY(!form->FileOpenItem->isEnabled());
