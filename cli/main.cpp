@@ -215,7 +215,7 @@ int RunInfo(const CommandLine& line) {
 
     FlashInfo report;
     const std::string file = Absolute(line.first);
-    CommandResult result = RunCommand([&] { report = ReadFlashInfo(file); });
+    CommandResult result = RunCommand([&] { ReadFlashInfo(file, report); });
     if (result == CommandResult::Completed && report.refused && !report.refusal.empty())
         ShowMessage(report.refusal, "Error");
     InstallUi(nullptr);

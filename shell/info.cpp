@@ -114,8 +114,8 @@ void ReadInto(FlashInfo& info) {
 
 } // namespace
 
-FlashInfo ReadFlashInfo(const std::string& file) {
-    FlashInfo info;
+void ReadFlashInfo(const std::string& file, FlashInfo& info) {
+    info = FlashInfo{};
     info.file = file;
     ScratchFolder scratch;
     SharedState& s = State();
@@ -125,7 +125,6 @@ FlashInfo ReadFlashInfo(const std::string& file) {
     s.currentImage = 1;
     BuildWorkTree();
     ReadInto(info);
-    return info;
 }
 
 } // namespace zantrel

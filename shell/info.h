@@ -37,7 +37,7 @@ struct FlashInfo {
 // Reads file (the superfile, SBF file or raw image its extension says) in a
 // private folder under the system's temporary folder, removed afterwards.
 // Uses the shared state's first image as scratch: not for a run with a
-// session. Throws IoError.
-FlashInfo ReadFlashInfo(const std::string& file);
+// session. Throws IoError; info then holds what was read before.
+void ReadFlashInfo(const std::string& file, FlashInfo& info);
 
 } // namespace zantrel
