@@ -1,6 +1,7 @@
 // zantrel-cli: the console front end. Each invocation is one run of the
 // program in the current folder: start-up, one menu command, the end of the
 // run. "info" alone reads a flash file without touching the start folder.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -260,16 +261,21 @@ const char* WhyDisabled(MenuItem item) {
 
 // The settings options as a change; the usage error's text when one is bad.
 std::optional<std::string> ReadSettingsOptions(const CommandLine& line, SettingsChange& change) {
+    struct OnOff {
+        const char* name;
+        const std::optional<std::string>& text;
+        std::optional<bool>& flag;
+    };
     // Checked in the options' alphabetical order.
-    const std::pair<const char*, const std::optional<std::string>*> flags[] = {
-        {"ask-second", &line.askSecond}, {"bmp", &line.bmp}, {"cleanup", &line.cleanup}};
-    std::optional<bool>* targets[] = {&change.askSecond, &change.bmp, &change.cleanup};
-    for (std::size_t i = 0; i < std::size(flags); ++i) {
-        if (!*flags[i].second)
+    const OnOff onOff[] = {{"ask-second", line.askSecond, change.askSecond},
+                           {"bmp", line.bmp, change.bmp},
+                           {"cleanup", line.cleanup, change.cleanup}};
+    for (const OnOff& option : onOff) {
+        if (!option.text)
             continue;
-        *targets[i] = ParseOnOff(**flags[i].second);
-        if (!*targets[i])
-            return std::string("--") + flags[i].first + " needs on or off";
+        option.flag = ParseOnOff(*option.text);
+        if (!option.flag)
+            return std::string("--") + option.name + " needs on or off";
     }
     if (line.replacer) {
         change.replacer = ParseColour(*line.replacer);
