@@ -216,9 +216,23 @@ int RunInfo(const CommandLine& line) {
 
     FlashInfo report;
     const std::string file = Absolute(line.first);
-    CommandResult result = RunCommand([&] { ReadFlashInfo(file, report); });
-    if (result == CommandResult::Completed && report.refused && !report.refusal.empty())
-        ShowMessage(report.refusal, "Error");
+    // The warning goes before an I/O failure that ends the reading later, as
+    // when the reader showed it.
+    auto warn = [&] {
+        if (!report.warning.empty())
+            ShowMessage(report.warning, "Warning");
+    };
+    CommandResult result = RunCommand([&] {
+        try {
+            ReadFlashInfo(file, report);
+        } catch (...) {
+            warn();
+            throw;
+        }
+        warn();
+        if (report.refused)
+            ShowMessage(report.refusal, "Error");
+    });
     InstallUi(nullptr);
     if (result != CommandResult::Completed || report.refused)
         return ExitFailed;

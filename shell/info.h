@@ -29,7 +29,7 @@ struct FlashInfo {
     std::optional<DrmSummary> drm; // none when the file holds no DRM
     // A damaged but readable file: the text for a "Warning" box.
     std::string warning;
-    // The file was refused: the text for an "Error" box.
+    // The file was refused: refusal is the text for an "Error" box.
     bool refused = false;
     std::string refusal;
 };
