@@ -4,7 +4,8 @@ JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
-           srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format
+           srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
+           libcli11-dev nlohmann-json3-dev
 
 .PHONY: deps build test test-asan run screenshots bench fuzz format format-check clean
 

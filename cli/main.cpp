@@ -1,24 +1,22 @@
 // zantrel-cli: the console front end. Each invocation is one run of the
 // program in the current folder: start-up, one menu command, the end of the
 // run. "info" alone reads a flash file without touching the start folder.
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
-#include "cli/consoleui.h"
-#include "drm/drmpack.h"
-#include "base/fileio.h"
-#include "flash/flashformat.h"
-#include "flash/readers.h"
-#include "shell/about1.h"
-#include "shell/sdimain.h"
+#include <CLI/CLI.hpp>
+
 #include "base/state.h"
-#include "base/worktree.h"
+#include "cli/consoleui.h"
+#include "cli/helpformat.h"
+#include "cli/infoprint.h"
+#include "shell/about1.h"
+#include "shell/info.h"
+#include "shell/sdimain.h"
 
 namespace zantrel {
 namespace {
@@ -32,7 +30,9 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1; // I/O failure, an "Error" message, a rejected input
 inline constexpr int ExitUsage = 2;  // bad usage or a command this run does not offer
 
-const char* const HelpText = R"(Usage: zantrel-cli COMMAND [ARGUMENTS]
+// The help's own words; the commands and their options between them are
+// rendered from the command line's definition.
+const char* const Overview = R"(Usage: zantrel-cli COMMAND [ARGUMENTS]
 
 Takes the DRM (the icons and pictures of a phone's flash) out of a superfile
 (.shx), an SBF file (.sbf) or a raw code-group image (any other extension)
@@ -49,44 +49,9 @@ drmpack/icons/ (pictures as .bmp, icons as .gif or .bmp, numbered from 1).
   2. edit the files in binary1/drmpack/icons with any outside tool
   3. zantrel-cli port                  (only when EXPORT was given)
   4. zantrel-cli save-as FILE          compiles and writes FILE
+)";
 
-Commands:
-  open FLASH [EXPORT]
-      Open: FLASH is the flash file to edit. EXPORT, when given, is a second
-      flash file whose DRM can then be ported into FLASH's. Without EXPORT
-      the second file dialog counts as cancelled. With "ask-second" off
-      (edit-only mode) EXPORT is refused with status 2. Only in a fresh run.
-  save-as FILE
-      Save As: compiles the edited DRM. A superfile or SBF session writes the
-      superfile FILE and the compiled code group FILE less its extension plus
-      ".bin"; a raw-image session writes only that ".bin" file. FILE without
-      an extension gets ".shx". Cleans the work folder afterwards unless
-      "cleanup" is off. Only in a second run.
-  port
-      Port: copies the icons and pictures of EXPORT's DRM over FLASH's. The
-      session then stays pending (as with exit) for a later save-as. Only in
-      a second run of a session opened with two files.
-  exit
-      Exit: in a second run, keeps the pending session for a later run
-      ("DRM was not compiled"); in a fresh run does nothing.
-  settings [OPTIONS]
-      Without options prints the settings. With options, changes them as the
-      Settings dialog would and rewrites "zantrel.ini". Only in a fresh run.
-        --cleanup on|off       clean the work folder after a successful save-as
-        --ask-second on|off    open takes a second (EXPORT) file
-        --bmp on|off           convert raw pictures to and from BMP
-        --replacer R,G,B       transparency replacer colour, 0-255 each
-                               (needs --bmp on)
-        --work-folder DIR      an existing folder to hold the work tree
-  info FLASH [--json]
-      Prints the kind of FLASH, its code-group table, whether it holds a DRM
-      and, when it does, its layout, icons and pictures. Touches neither the
-      start folder nor the work folder (its scratch goes to a private
-      temporary folder). --json prints the same as one JSON object.
-  --help
-      This text.
-
-A command that this run does not offer (open, settings in a second run;
+const char* const Notes = R"(A command that this run does not offer (open, settings in a second run;
 save-as, port in a fresh run; port in a session with one file) is refused.
 A second run that does not finish its session keeps it, as exit does.
 
@@ -112,72 +77,6 @@ int UsageError(const std::string& message) {
 
 std::string Absolute(const std::string& path) {
     return fs::absolute(fs::path(path)).lexically_normal().string();
-}
-
-// The command line after the command: positional arguments and "--name
-// value" (or "--name=value") options; flags listed in flagNames take no value.
-struct Arguments {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
-    std::string error;
-};
-
-Arguments ParseArguments(int argc, char** argv, int first,
-                         const std::vector<std::string>& valueNames,
-                         const std::vector<std::string>& flagNames) {
-    Arguments args;
-    bool optionsEnded = false;
-    for (int i = first; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-                args.error = "unknown option '" + arg + "'";
-                return args;
-            }
-            args.positional.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name = arg.substr(2);
-        std::optional<std::string> value;
-        if (auto eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto known = [&](const std::vector<std::string>& names) {
-            for (const auto& n : names)
-                if (n == name)
-                    return true;
-            return false;
-        };
-        if (known(flagNames)) {
-            if (value) {
-                args.error = "option '--" + name + "' takes no value";
-                return args;
-            }
-            args.options[name] = "";
-        } else if (known(valueNames)) {
-            if (!value) {
-                if (i + 1 >= argc) {
-                    args.error = "option '--" + name + "' needs a value";
-                    return args;
-                }
-                value = argv[++i];
-            }
-            if (args.options.count(name)) {
-                args.error = "option '--" + name + "' given twice";
-                return args;
-            }
-            args.options[name] = *value;
-        } else {
-            args.error = "unknown option '--" + name + "'";
-            return args;
-        }
-    }
-    return args;
 }
 
 std::optional<bool> ParseOnOff(const std::string& text) {
@@ -210,231 +109,104 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
     return parts[0] | parts[1] << 8 | parts[2] << 16;
 }
 
-// ---- JSON ----
+// The command line as the definition took it, before any check of the values.
+struct CommandLine {
+    std::string first;                 // open's FLASH, save-as's FILE, info's FLASH
+    std::optional<std::string> second; // open's EXPORT
+    bool json = false;
+    // The settings options, each given or not.
+    std::optional<std::string> cleanup, askSecond, bmp, replacer, workFolder;
+};
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
+// The commands, their arguments and options, and the help rendered from them.
+class Definition {
+public:
+    Definition() : app_(Overview, ProgramName) {
+        app_.set_help_flag("-h,--help", "This text.");
+        app_.footer(Notes);
+        app_.formatter(std::make_shared<HelpFormatter>());
+
+        // The descriptions break their lines where the help should.
+        CLI::App* open = Command(
+            "open", R"(Open: FLASH is the flash file to edit. EXPORT, when given, is a second
+flash file whose DRM can then be ported into FLASH's. Without EXPORT
+the second file dialog counts as cancelled. With "ask-second" off
+(edit-only mode) EXPORT is refused with status 2. Only in a fresh run.)");
+        open->add_option("FLASH", line_.first)->required();
+        open->add_option("EXPORT", line_.second);
+
+        CLI::App* save = Command(
+            "save-as", R"(Save As: compiles the edited DRM. A superfile or SBF session writes the
+superfile FILE and the compiled code group FILE less its extension plus
+".bin"; a raw-image session writes only that ".bin" file. FILE without
+an extension gets ".shx". Cleans the work folder afterwards unless
+"cleanup" is off. Only in a second run.)");
+        save->add_option("FILE", line_.first)->required();
+
+        Command("port", R"(Port: copies the icons and pictures of EXPORT's DRM over FLASH's. The
+session then stays pending (as with exit) for a later save-as. Only in
+a second run of a session opened with two files.)");
+        Command("exit", R"(Exit: in a second run, keeps the pending session for a later run
+("DRM was not compiled"); in a fresh run does nothing.)");
+
+        CLI::App* settings = Command(
+            "settings", R"(Without options prints the settings. With options, changes them as the
+Settings dialog would and rewrites "zantrel.ini". Only in a fresh run.)");
+        settings
+            ->add_option("--cleanup", line_.cleanup,
+                         "clean the work folder after a successful save-as")
+            ->type_name("on|off");
+        settings->add_option("--ask-second", line_.askSecond, "open takes a second (EXPORT) file")
+            ->type_name("on|off");
+        settings->add_option("--bmp", line_.bmp, "convert raw pictures to and from BMP")
+            ->type_name("on|off");
+        settings
+            ->add_option("--replacer", line_.replacer,
+                         "transparency replacer colour, 0-255 each\n(needs --bmp on)")
+            ->type_name("R,G,B");
+        settings
+            ->add_option("--work-folder", line_.workFolder,
+                         "an existing folder to hold the work tree")
+            ->type_name("DIR");
+
+        CLI::App* info = Command(
+            "info", R"(Prints the kind of FLASH, its code-group table, whether it holds a DRM
+and, when it does, its layout, icons and pictures. Touches neither the
+start folder nor the work folder (its scratch goes to a private
+temporary folder).)");
+        info->add_option("FLASH", line_.first)->required();
+        info->add_flag("--json", line_.json, "prints the same as one JSON object")
+            ->disable_flag_override();
     }
-    return out + "\"";
-}
 
-std::string Hex32(std::int64_t value) { return "0x" + HexWord(static_cast<std::uint32_t>(value)); }
+    std::string Help() const { return app_.help(); }
+    bool Knows(const std::string& command) const {
+        for (const CLI::App* sub : app_.get_subcommands({}))
+            if (sub->get_name() == command)
+                return true;
+        return false;
+    }
+    // Throws CLI::ParseError.
+    const CommandLine& Parse(int argc, char** argv) {
+        app_.parse(argc, argv);
+        return line_;
+    }
+
+private:
+    CLI::App* Command(const std::string& name, const std::string& description) {
+        CLI::App* command = app_.add_subcommand(name, description);
+        command->set_help_flag(); // --help is the program's alone
+        return command;
+    }
+    CLI::App app_;
+    CommandLine line_;
+};
 
 // ---- info ----
 
-struct CodeGroupLine {
-    std::string name;
-    std::uint32_t start = 0;
-    std::uint32_t end = 0;
-    std::int64_t size = 0;
-};
-
-struct InfoReport {
-    std::string file;
-    std::string kind;
-    bool hasHeader = false;
-    std::int64_t headerBytes = 0; // short of FlashHeaderSize: the file ends inside its header
-    std::vector<CodeGroupLine> codeGroups;
-    std::optional<DrmSummary> drm;
-};
-
-// A private scratch folder under the system's temporary folder, made the
-// current folder while it lives (the readers put their scratch piece in the
-// current folder), and removed with everything in it afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "zantrel-info-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw IoError(IoCodeFromErrno(errno), pattern);
-        path_ = pattern;
-        previous_ = fs::current_path();
-        fs::current_path(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored; // a scratch folder left behind harms nothing
-        fs::current_path(previous_, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-    fs::path previous_;
-};
-
-// Fills the report; false after an "Error" message about the file.
-bool ReadInfo(const std::string& flash, InfoReport& report) {
-    SharedState& s = State();
-    const std::string ext = UpperExtension(flash);
-    std::optional<BinaryFile> codeGroup;
-    if (ext == ".SHX" || ext == ".SBF") {
-        report.kind = ext == ".SHX" ? "superfile" : "SBF file";
-        const Outcome outcome = ext == ".SHX" ? ReadSuperfile(1) : ReadSbf(1);
-        if (!outcome.warning.empty())
-            ShowMessage(outcome.warning, "Warning");
-        if (outcome.Refused()) {
-            ShowMessage(outcome.message, "Error");
-            return false;
-        }
-        BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
-        report.headerBytes = header.Size();
-        const CodeGroupTable table = ParseFlashHeader(header, 1);
-        report.hasHeader = true;
-        for (int i = 0; i < table.count; ++i) {
-            const strrec& entry = table.entries[static_cast<std::size_t>(i)];
-            report.codeGroups.push_back(
-                {FileNamePart(entry.fileName), static_cast<std::uint32_t>(entry.startAddress),
-                 static_cast<std::uint32_t>(entry.endAddress),
-                 static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
-        }
-        if (outcome.Done()) {
-            std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
-            if (!FileExists(cg15)) {
-                ShowMessage("The header lists the DRM code group, but the body does not hold it",
-                            "Error");
-                return false;
-            }
-            codeGroup = BinaryFile::OpenRead(cg15);
-        }
-    } else {
-        report.kind = "raw code-group image";
-        BinaryFile image = BinaryFile::OpenRead(flash);
-        if (FindDrmTag(image).found) {
-            image.Seek(0);
-            codeGroup = std::move(image);
-        }
-    }
-    if (codeGroup) {
-        std::string error;
-        report.drm = InspectDrm(*codeGroup, error);
-        if (!report.drm) {
-            ShowMessage(error, "Error");
-            return false;
-        }
-    }
-    return true;
-}
-
-void PrintInfoText(const InfoReport& r) {
-    std::printf("File: %s\n", r.file.c_str());
-    std::printf("Kind: %s\n", r.kind.c_str());
-    if (r.hasHeader && r.headerBytes < FlashHeaderSize)
-        std::printf("Header: incomplete (%lld of %d bytes)\n",
-                    static_cast<long long>(r.headerBytes), FlashHeaderSize);
-    if (r.hasHeader) {
-        std::printf("Code groups: %zu\n", r.codeGroups.size());
-        for (const auto& cg : r.codeGroups)
-            std::printf("  %-12s start %s  end %s  size %lld\n", cg.name.c_str(),
-                        Hex32(cg.start).c_str(), Hex32(cg.end).c_str(),
-                        static_cast<long long>(cg.size));
-    }
-    if (!r.drm) {
-        std::printf("DRM: none\n");
-        return;
-    }
-    const DrmSummary& d = *r.drm;
-    std::printf("DRM: found\n");
-    std::printf("Layout: %s\n", d.extended ? "extended" : "basic");
-    std::printf("Prefix length: %d\n", d.header.prefixLength);
-    std::printf("Base address: %s\n", Hex32(d.header.baseAddress).c_str());
-    std::printf("Directory offset: %s\n", Hex32(d.header.directoryOffset).c_str());
-    const std::size_t pictures = d.pictures.size();
-    // Work files are numbered pictures first, then icons.
-    std::printf("Pictures: %zu\n", pictures);
-    for (std::size_t j = 0; j < pictures; ++j)
-        std::printf("  %zu: %dx%d\n", j + 1, d.pictures[j].width, d.pictures[j].height);
-    std::printf("Icons: %zu\n", d.icons.size());
-    for (std::size_t k = 0; k < d.icons.size(); ++k)
-        std::printf("  %zu: %s, %lld bytes\n", pictures + k + 1, d.icons[k].bmp ? "bmp" : "gif",
-                    static_cast<long long>(d.icons[k].size));
-}
-
-void PrintInfoJson(const InfoReport& r) {
-    std::string out = "{\"file\":" + JsonString(r.file) + ",\"kind\":" + JsonString(r.kind);
-    if (r.hasHeader) {
-        out += ",\"headerBytes\":" + std::to_string(r.headerBytes);
-        out += ",\"codeGroups\":[";
-        for (std::size_t i = 0; i < r.codeGroups.size(); ++i) {
-            const auto& cg = r.codeGroups[i];
-            out += (i ? "," : "");
-            out += "{\"name\":" + JsonString(cg.name) + ",\"start\":" + std::to_string(cg.start) +
-                   ",\"end\":" + std::to_string(cg.end) + ",\"size\":" + std::to_string(cg.size) +
-                   "}";
-        }
-        out += "]";
-    }
-    out += ",\"drm\":";
-    if (!r.drm) {
-        out += "null}";
-        std::printf("%s\n", out.c_str());
-        return;
-    }
-    const DrmSummary& d = *r.drm;
-    out += "{\"layout\":" + JsonString(d.extended ? "extended" : "basic");
-    out += ",\"prefixLength\":" + std::to_string(d.header.prefixLength);
-    out += ",\"baseAddress\":" + std::to_string(static_cast<std::uint32_t>(d.header.baseAddress));
-    out += ",\"directoryOffset\":" + std::to_string(d.header.directoryOffset);
-    out += ",\"pictures\":[";
-    const std::size_t pictures = d.pictures.size();
-    for (std::size_t j = 0; j < pictures; ++j) {
-        out += (j ? "," : "");
-        out += "{\"number\":" + std::to_string(j + 1) +
-               ",\"width\":" + std::to_string(d.pictures[j].width) +
-               ",\"height\":" + std::to_string(d.pictures[j].height) + "}";
-    }
-    out += "],\"icons\":[";
-    for (std::size_t k = 0; k < d.icons.size(); ++k) {
-        out += (k ? "," : "");
-        out += "{\"number\":" + std::to_string(pictures + k + 1) +
-               ",\"kind\":" + JsonString(d.icons[k].bmp ? "bmp" : "gif") +
-               ",\"size\":" + std::to_string(d.icons[k].size) + "}";
-    }
-    out += "]}}";
-    std::printf("%s\n", out.c_str());
-}
-
-int RunInfo(int argc, char** argv) {
-    Arguments args = ParseArguments(argc, argv, 2, {}, {"json"});
-    if (!args.error.empty())
-        return UsageError(args.error);
-    if (args.positional.size() != 1 || args.positional[0].empty())
+int RunInfo(const CommandLine& line) {
+    if (line.first.empty())
         return UsageError("info needs one flash file");
-    const bool json = args.options.count("json") != 0;
 
     // Messages go to standard error, so the report on standard output stays clean.
     ConsoleUi ui(stderr, stderr, false);
@@ -442,26 +214,32 @@ int RunInfo(int argc, char** argv) {
     InstallUi(&ui);
     SetErrorReporter(PrintError);
 
-    InfoReport report;
-    report.file = Absolute(args.positional[0]);
-    bool sound = false;
+    FlashInfo report;
+    const std::string file = Absolute(line.first);
+    // The warning goes before an I/O failure that ends the reading later, as
+    // when the reader showed it.
+    auto warn = [&] {
+        if (!report.warning.empty())
+            ShowMessage(report.warning, "Warning");
+    };
     CommandResult result = RunCommand([&] {
-        ScratchFolder scratch;
-        SharedState& s = State();
-        s.startFolder = scratch.Path();
-        s.workFolder = scratch.Path();
-        s.firstFlashPath = report.file;
-        s.currentImage = 1;
-        BuildWorkTree();
-        sound = ReadInfo(report.file, report);
+        try {
+            ReadFlashInfo(file, report);
+        } catch (...) {
+            warn();
+            throw;
+        }
+        warn();
+        if (report.refused)
+            ShowMessage(report.refusal, "Error");
     });
     InstallUi(nullptr);
-    if (result != CommandResult::Completed || !sound)
+    if (result != CommandResult::Completed || report.refused)
         return ExitFailed;
-    if (json)
-        PrintInfoJson(report);
+    if (line.json)
+        PrintInfoJson(stdout, report);
     else
-        PrintInfoText(report);
+        PrintInfoText(stdout, report);
     return ExitOk;
 }
 
@@ -495,88 +273,70 @@ const char* WhyDisabled(MenuItem item) {
     }
 }
 
-struct SettingsChoice {
-    std::optional<bool> cleanup;
-    std::optional<bool> askSecond;
-    std::optional<bool> bmp;
-    std::optional<std::uint32_t> replacer;
-    std::optional<std::string> workFolder;
-    bool any() const { return cleanup || askSecond || bmp || replacer || workFolder; }
-};
+// The settings options as a change; the usage error's text when one is bad.
+std::optional<std::string> ReadSettingsOptions(const CommandLine& line, SettingsChange& change) {
+    struct OnOff {
+        const char* name;
+        const std::optional<std::string>& text;
+        std::optional<bool>& flag;
+    };
+    // Checked in the options' alphabetical order.
+    const OnOff onOff[] = {{"ask-second", line.askSecond, change.askSecond},
+                           {"bmp", line.bmp, change.bmp},
+                           {"cleanup", line.cleanup, change.cleanup}};
+    for (const OnOff& option : onOff) {
+        if (!option.text)
+            continue;
+        option.flag = ParseOnOff(*option.text);
+        if (!option.flag)
+            return std::string("--") + option.name + " needs on or off";
+    }
+    if (line.replacer) {
+        change.replacer = ParseColour(*line.replacer);
+        if (!change.replacer)
+            return "--replacer needs R,G,B with each part 0 to 255";
+    }
+    if (line.workFolder) {
+        if (line.workFolder->empty())
+            return "--work-folder needs a folder";
+        change.workFolder = Absolute(*line.workFolder);
+    }
+    return std::nullopt;
+}
 
-int RunMenuCommand(int argc, char** argv, const std::string& command) {
+int RunMenuCommand(const std::string& command, const CommandLine& line) {
     MenuItem item = MenuItem::FileExitItem;
     std::optional<std::string> firstFile;
     std::optional<std::string> secondFile;
     std::optional<std::string> saveFile;
-    SettingsChoice choice;
+    SettingsChange change;
 
     // Everything about the command line is checked before start-up, which
     // reads (and deletes) the session file.
     if (command == "open") {
         item = MenuItem::FileOpenItem;
-        Arguments args = ParseArguments(argc, argv, 2, {}, {});
-        if (!args.error.empty())
-            return UsageError(args.error);
-        if (args.positional.empty() || args.positional.size() > 2)
-            return UsageError("open needs a flash file and at most one export file");
-        for (const auto& p : args.positional)
-            if (p.empty())
-                return UsageError("empty file name");
-        firstFile = Absolute(args.positional[0]);
-        if (args.positional.size() == 2)
-            secondFile = Absolute(args.positional[1]);
+        if (line.first.empty() || (line.second && line.second->empty()))
+            return UsageError("empty file name");
+        firstFile = Absolute(line.first);
+        if (line.second)
+            secondFile = Absolute(*line.second);
     } else if (command == "save-as") {
         item = MenuItem::FileSaveAsItem;
-        Arguments args = ParseArguments(argc, argv, 2, {}, {});
-        if (!args.error.empty())
-            return UsageError(args.error);
-        if (args.positional.size() != 1 || args.positional[0].empty())
+        if (line.first.empty())
             return UsageError("save-as needs one file name");
-        saveFile = Absolute(args.positional[0]);
+        saveFile = Absolute(line.first);
     } else if (command == "port" || command == "exit") {
         item = command == "port" ? MenuItem::Port1 : MenuItem::FileExitItem;
-        if (argc > 2)
-            return UsageError(command + " takes no arguments");
     } else if (command == "settings") {
         item = MenuItem::Settings1;
-        Arguments args = ParseArguments(
-            argc, argv, 2, {"cleanup", "ask-second", "bmp", "replacer", "work-folder"}, {});
-        if (!args.error.empty())
-            return UsageError(args.error);
-        if (!args.positional.empty())
-            return UsageError("settings takes options only");
-        for (const auto& [name, value] : args.options) {
-            if (name == "replacer") {
-                choice.replacer = ParseColour(value);
-                if (!choice.replacer)
-                    return UsageError("--replacer needs R,G,B with each part 0 to 255");
-            } else if (name == "work-folder") {
-                if (value.empty())
-                    return UsageError("--work-folder needs a folder");
-                choice.workFolder = Absolute(value);
-            } else {
-                auto flag = ParseOnOff(value);
-                if (!flag)
-                    return UsageError("--" + name + " needs on or off");
-                (name == "cleanup"      ? choice.cleanup
-                 : name == "ask-second" ? choice.askSecond
-                                        : choice.bmp) = flag;
-            }
-        }
-        if (choice.workFolder) {
-            // The settings file keeps the folder as one line.
-            if (choice.workFolder->find_first_of("\r\n") != std::string::npos) {
-                PrintError("a work folder's name cannot hold a line break");
-                return ExitFailed;
-            }
-            if (!FolderExists(*choice.workFolder)) {
-                PrintError("no such folder: " + *choice.workFolder);
+        if (auto bad = ReadSettingsOptions(line, change))
+            return UsageError(*bad);
+        if (change.workFolder) {
+            if (auto problem = WorkFolderProblem(*change.workFolder)) {
+                PrintError(*problem);
                 return ExitFailed;
             }
         }
-    } else {
-        return UsageError("unknown command '" + command + "'");
     }
 
     ConsoleUi ui(stdout, stderr, isatty(STDERR_FILENO) != 0);
@@ -620,34 +380,19 @@ int RunMenuCommand(int argc, char** argv, const std::string& command) {
     } else if (command == "exit") {
         note(RunCommand(FileExit1Execute));
     } else if (command == "settings") {
-        SettingsDialogState dialog;
-        FormCreate(dialog);
-        if (!choice.any()) {
+        if (change.Empty()) {
             PrintSettings();
             return ExitOk;
         }
-        if (choice.cleanup)
-            dialog.checkBox1 = !*choice.cleanup;
-        if (choice.askSecond)
-            dialog.checkBox2 = !*choice.askSecond;
-        if (choice.bmp && dialog.checkBox4 == *choice.bmp) {
-            dialog.checkBox4 = !*choice.bmp;
-            CheckBox4Click(dialog);
-        }
-        if (choice.replacer) {
-            if (!dialog.checkBox5Enabled) {
+        SettingsChangeResult result = SettingsChangeResult::Applied;
+        if (note(RunCommand([&] { result = ChangeSettings(change); })) ==
+            CommandResult::Completed) {
+            if (result == SettingsChangeResult::ReplacerNeedsBmp) {
                 PrintError("--replacer needs BMP conversion on (--bmp on)");
                 return ExitUsage;
             }
-            dialog.checkBox5 = true;
-            CheckBox5Click(dialog, choice.replacer);
-        }
-        if (choice.workFolder) {
-            dialog.checkBox3 = true;
-            CheckBox3Click(dialog, choice.workFolder);
-        }
-        if (note(RunCommand([&] { ApplySettings(dialog); })) == CommandResult::Completed)
             PrintSettings();
+        }
     }
     return status;
 }
@@ -658,14 +403,28 @@ int Main(int argc, char** argv) {
                      ProgramName);
         return ExitUsage;
     }
+    Definition definition;
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(HelpText, stdout);
+        std::fputs(definition.Help().c_str(), stdout);
         return ExitOk;
     }
+    if (!definition.Knows(command))
+        return UsageError("unknown command '" + command + "'");
+    const CommandLine* line = nullptr;
+    try {
+        line = &definition.Parse(argc, argv);
+    } catch (const CLI::RequiredError&) {
+        // A file argument missing: say which the command needs.
+        return UsageError(command == "open" ? "open needs a flash file and at most one export file"
+                          : command == "save-as" ? "save-as needs one file name"
+                                                 : command + " needs one flash file");
+    } catch (const CLI::ParseError& e) {
+        return UsageError(e.what());
+    }
     if (command == "info")
-        return RunInfo(argc, argv);
-    return RunMenuCommand(argc, argv, command);
+        return RunInfo(*line);
+    return RunMenuCommand(command, *line);
 }
 
 } // namespace

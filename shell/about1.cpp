@@ -1,9 +1,9 @@
 #include "shell/about1.h"
 
 #include "base/fileio.h"
-#include "shell/settings.h"
 #include "base/state.h"
 #include "base/worktree.h"
+#include "shell/settings.h"
 
 namespace zantrel {
 
@@ -13,6 +13,13 @@ namespace {
 std::uint32_t ColourOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return static_cast<std::uint32_t>(red) | static_cast<std::uint32_t>(green) << 8 |
            static_cast<std::uint32_t>(blue) << 16;
+}
+
+void TakeReplacer(std::uint32_t colour) {
+    SharedState& s = State();
+    s.replacerBlue = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
+    s.replacerGreen = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
+    s.replacerRed = static_cast<std::uint8_t>(colour & 0xFF);
 }
 
 } // namespace
@@ -40,10 +47,8 @@ void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> pi
         dialog.checkBox5 = false;
         return;
     }
-    SharedState& s = State();
-    s.replacerBlue = static_cast<std::uint8_t>(*picked >> 16 & 0xFF);
-    s.replacerGreen = static_cast<std::uint8_t>(*picked >> 8 & 0xFF);
-    s.replacerRed = static_cast<std::uint8_t>(*picked & 0xFF);
+    TakeReplacer(*picked);
+    const SharedState& s = State();
     dialog.shape1Colour = ColourOf(s.replacerRed, s.replacerGreen, s.replacerBlue);
     dialog.checkBox5 = true;
 }
@@ -59,17 +64,44 @@ void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> pick
 }
 
 void ApplySettings(const SettingsDialogState& dialog) {
-    SharedState& s = State();
-    s.cleanupEnabled = !dialog.checkBox1;
-    s.askSecondFile = !dialog.checkBox2;
-    s.rawConversionEnabled = !dialog.checkBox4;
+    // The colour took effect when it was picked.
+    SettingsChange change;
+    change.cleanup = !dialog.checkBox1;
+    change.askSecond = !dialog.checkBox2;
+    change.bmp = !dialog.checkBox4;
+    if (dialog.checkBox3)
+        change.workFolder = dialog.directory;
+    ChangeSettings(change);
+}
 
+SettingsChangeResult ChangeSettings(const SettingsChange& change) {
+    SharedState& s = State();
+    if (change.replacer && !change.bmp.value_or(s.rawConversionEnabled))
+        return SettingsChangeResult::ReplacerNeedsBmp;
+    if (change.cleanup)
+        s.cleanupEnabled = *change.cleanup;
+    if (change.askSecond)
+        s.askSecondFile = *change.askSecond;
+    if (change.bmp)
+        s.rawConversionEnabled = *change.bmp;
+    if (change.replacer)
+        TakeReplacer(*change.replacer);
     SaveSettings([&] {
-        if (dialog.checkBox3) {
-            s.workFolder = dialog.directory;
+        if (change.workFolder) {
+            s.workFolder = *change.workFolder;
             BuildWorkTree(); // the old tree is left as it is
         }
     });
+    return SettingsChangeResult::Applied;
+}
+
+std::optional<std::string> WorkFolderProblem(const std::string& folder) {
+    // The settings file keeps the folder as one line.
+    if (folder.find_first_of("\r\n") != std::string::npos)
+        return "a work folder's name cannot hold a line break";
+    if (!FolderExists(folder))
+        return "no such folder: " + folder;
+    return std::nullopt;
 }
 
 } // namespace zantrel

@@ -35,7 +35,29 @@ void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> pi
 // accepted, or nullopt when it was cancelled (the box is then cleared).
 void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked);
 // The dialog was closed with OK: flags into the shared state, the settings
-// file rewritten, the new work tree built. Throws IoError.
+// file rewritten, the new work tree built; as ChangeSettings. Throws IoError.
 void ApplySettings(const SettingsDialogState& dialog);
+
+// A change of the settings by name; what is not given stays as it is.
+struct SettingsChange {
+    std::optional<bool> cleanup;           // clean the work folder after a save
+    std::optional<bool> askSecond;         // Open asks for a second (export) file
+    std::optional<bool> bmp;               // raw pictures converted to and from BMP
+    std::optional<std::uint32_t> replacer; // transparency replacer, 0x00BBGGRR
+    std::optional<std::string> workFolder; // an existing folder
+    bool Empty() const { return !cleanup && !askSecond && !bmp && !replacer && !workFolder; }
+};
+enum class SettingsChangeResult {
+    Applied,
+    // The replacer colour is offered only with conversion on (the dialog
+    // disables its box); nothing was changed.
+    ReplacerNeedsBmp,
+};
+// Applies a change as the dialog's OK does: the flags and colour into the
+// shared state, the settings file rewritten, the work tree built in a new
+// work folder. Throws IoError.
+SettingsChangeResult ChangeSettings(const SettingsChange& change);
+// Why folder cannot be the work folder, or nullopt when it can.
+std::optional<std::string> WorkFolderProblem(const std::string& folder);
 
 } // namespace zantrel

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include "support/tempfolder.h"
 
 namespace zantrel {
@@ -203,6 +205,27 @@ TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "zantrel-cli: File not found.\n");
     EXPECT_TRUE(test::ListFiles(dir.path).empty());
+}
+
+// A file name is bytes; JSON is UTF-8. The bytes that are not UTF-8 become
+// U+FFFD, and the rest of the report is unchanged.
+TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
+    StartFolder dir;
+    const std::string name = "ph\xff\xfeone\x01.shx";
+    std::filesystem::copy_file(dir.Sample("phone-extended.shx"), dir.Sample(name));
+    Result json = dir.Cli({"info", "--json", dir.Sample(name)});
+    ASSERT_EQ(json.status, 0) << json.err;
+    ASSERT_TRUE(nlohmann::json::accept(json.out)) << json.out;
+    const auto report = nlohmann::json::parse(json.out);
+    EXPECT_EQ(report["file"], dir.Sample("ph\uFFFD\uFFFDone\x01.shx"));
+    EXPECT_EQ(report["kind"], "superfile");
+    EXPECT_EQ(report["headerBytes"], 8172);
+    EXPECT_EQ(report["codeGroups"][0]["name"], "RAMDLD.bin");
+    EXPECT_EQ(report["drm"]["layout"], "extended");
+
+    Result plain = dir.Cli({"info", "--json", dir.Sample("phone-extended.shx")});
+    const std::string tail = plain.out.substr(plain.out.find(",\"kind\""));
+    EXPECT_EQ(json.out.substr(json.out.find(",\"kind\"")), tail);
 }
 
 TEST(ZantrelCli, SettingsOptions) {

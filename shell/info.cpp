@@ -1,0 +1,130 @@
+#include "shell/info.h"
+
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "base/fileio.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "base/worktree.h"
+#include "flash/flashformat.h"
+#include "flash/readers.h"
+
+namespace zantrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own under the system's temporary folder, made the current
+// folder while it lives (the readers put their scratch piece in the current
+// folder), and removed with everything in it afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const fs::path temp = fs::temp_directory_path();
+        std::random_device seed;
+        std::mt19937 pick(seed());
+        std::uniform_int_distribution<int> digit(0, 35);
+        std::error_code ec;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = "zantrel-info-";
+            for (int i = 0; i < 6; ++i) {
+                const int d = digit(pick);
+                name += static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
+            }
+            const fs::path candidate = temp / name;
+            // create_directory is false, without an error, when the name is taken.
+            if (fs::create_directory(candidate, ec)) {
+                path_ = candidate.string();
+                break;
+            }
+            if (ec)
+                throw IoError(IoCodeFromErrno(ec.value()), candidate.string());
+        }
+        if (path_.empty())
+            throw IoError(IoCodeFromErrno(EEXIST), (temp / "zantrel-info-").string());
+        previous_ = fs::current_path();
+        fs::current_path(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored; // a scratch folder left behind harms nothing
+        fs::current_path(previous_, ignored);
+        fs::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    fs::path previous_;
+};
+
+void Refuse(FlashInfo& info, std::string why) {
+    info.refused = true;
+    info.refusal = std::move(why);
+}
+
+void ReadInto(FlashInfo& info) {
+    SharedState& s = State();
+    const std::string ext = UpperExtension(info.file);
+    std::optional<BinaryFile> codeGroup;
+    if (ext == ".SHX" || ext == ".SBF") {
+        info.kind = ext == ".SHX" ? "superfile" : "SBF file";
+        const Outcome outcome = ext == ".SHX" ? ReadSuperfile(1) : ReadSbf(1);
+        info.warning = outcome.warning;
+        if (outcome.Refused())
+            return Refuse(info, outcome.message);
+        BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
+        info.headerBytes = header.Size();
+        const CodeGroupTable table = ParseFlashHeader(header, 1);
+        info.hasHeader = true;
+        for (int i = 0; i < table.count; ++i) {
+            const strrec& entry = table.entries[static_cast<std::size_t>(i)];
+            info.codeGroups.push_back(
+                {FileNamePart(entry.fileName), static_cast<std::uint32_t>(entry.startAddress),
+                 static_cast<std::uint32_t>(entry.endAddress),
+                 static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
+        }
+        if (outcome.Done()) {
+            std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
+            if (!FileExists(cg15))
+                return Refuse(info,
+                              "The header lists the DRM code group, but the body does not hold it");
+            codeGroup = BinaryFile::OpenRead(cg15);
+        }
+    } else {
+        info.kind = "raw code-group image";
+        BinaryFile image = BinaryFile::OpenRead(info.file);
+        if (FindDrmTag(image).found) {
+            image.Seek(0);
+            codeGroup = std::move(image);
+        }
+    }
+    if (codeGroup) {
+        std::string error;
+        info.drm = InspectDrm(*codeGroup, error);
+        if (!info.drm)
+            Refuse(info, std::move(error));
+    }
+}
+
+} // namespace
+
+void ReadFlashInfo(const std::string& file, FlashInfo& info) {
+    info = FlashInfo{};
+    info.file = file;
+    ScratchFolder scratch;
+    SharedState& s = State();
+    s.startFolder = scratch.Path();
+    s.workFolder = scratch.Path();
+    s.firstFlashPath = file;
+    s.currentImage = 1;
+    BuildWorkTree();
+    ReadInto(info);
+}
+
+} // namespace zantrel
