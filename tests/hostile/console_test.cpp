@@ -1,0 +1,54 @@
+// An I/O failure in the middle of a command, as the console shows it: the
+// progress bar's line is ended and nothing of the command is left showing
+// before the error.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/consoleui.h"
+#include "hostile.h"
+#include "base/state.h"
+#include "shell/sdimain.h"
+
+namespace zantrel::hostile {
+namespace {
+
+TEST(Console, AFailureMidPortEndsTheBarBeforeTheError) {
+    test::TempFolder dir;
+    std::filesystem::current_path(dir.Path());
+    WriteSettings(dir.Path(), dir.Path());
+    test::WriteAll(dir / "a.shx", SmallSuperfile(SmallExtendedDrm(1)));
+    test::WriteAll(dir / "b.shx", SmallSuperfile(SmallExtendedDrm(2)));
+    std::unique_ptr<ProgramRun> run;
+    NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.shx"};
+    ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    run.reset();
+    ResetState();
+    std::filesystem::remove(dir / "binary2/drmpack/descr.dat");
+
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    {
+        ConsoleUi console(out, out, true);
+        InstallUi(&console);
+        SetErrorReporter([&](const std::string& message) {
+            std::fprintf(out, "zantrel-cli: %s\n", message.c_str());
+        });
+        ASSERT_EQ(RunCommand(InitApp), CommandResult::Completed);
+        EXPECT_EQ(RunCommand(Port1Click), CommandResult::Failed);
+        InstallUi(nullptr);
+        SetErrorReporter(nullptr);
+    }
+    std::string text;
+    std::rewind(out);
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        text += static_cast<char>(c);
+    std::fclose(out);
+    // The status line, the bar at 0 %, its line ended, then the error alone on its line.
+    EXPECT_EQ(text, "Copying icons\n\r[                                        ]   0%\n"
+                    "zantrel-cli: File not found.\n");
+}
+
+} // namespace
+} // namespace zantrel::hostile
