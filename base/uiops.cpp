@@ -21,6 +21,8 @@ struct SilentUi final : UiSink {
     }
     void CloseMainWindow() override {}
     void SetMenuItemEnabled(MenuItem, bool) override {}
+    // Nobody to ask: nothing is confirmed.
+    bool AskConfirmation(const std::string&, const std::string&) override { return false; }
 };
 
 SilentUi g_silent;
@@ -66,6 +68,10 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
 void CloseMainWindow() { g_sink->CloseMainWindow(); }
 
 void SetMenuItemEnabled(MenuItem item, bool on) { g_sink->SetMenuItemEnabled(item, on); }
+
+bool AskConfirmation(const std::string& text, const std::string& caption) {
+    return g_sink->AskConfirmation(text, caption);
+}
 
 void ProgressMeter::Report(double part) {
     const int percent = ProgressPercent(part, whole_);

@@ -7,7 +7,15 @@
 
 namespace zantrel {
 
-enum class MenuItem { FileOpenItem, Port1, FileSaveAsItem, FileExitItem, Settings1, HelpAboutItem };
+enum class MenuItem {
+    FileOpenItem,
+    Port1,
+    FileSaveAsItem,
+    FileDiscardItem,
+    FileExitItem,
+    Settings1,
+    HelpAboutItem
+};
 
 struct UiSink {
     virtual ~UiSink() = default;
@@ -21,6 +29,8 @@ struct UiSink {
                                                    const std::string& filter) = 0;
     virtual void CloseMainWindow() = 0;
     virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
+    // A question with OK and Cancel; true for OK.
+    virtual bool AskConfirmation(const std::string& text, const std::string& caption) = 0;
 };
 
 // Installs the sink the operations below go to; null restores a silent one.
@@ -38,6 +48,7 @@ std::optional<std::string> AskOpenFile(const std::string& title, const std::stri
 std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter);
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
+bool AskConfirmation(const std::string& text, const std::string& caption);
 
 // Shows the progress bar and a status text for one step of an operation, and
 // hides the bar and clears the text when the step ends by any path, an I/O

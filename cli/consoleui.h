@@ -36,6 +36,7 @@ public:
                                            const std::string& filter) override;
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption) override;
 
 private:
     void EndBar();

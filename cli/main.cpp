@@ -69,6 +69,18 @@ void PrintError(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
 }
 
+// An I/O failure with the file it concerns: "File not found: /path/x.shx".
+void PrintIoFailure(const std::string& message, const std::string& path) {
+    if (path.empty()) {
+        PrintError(message);
+        return;
+    }
+    std::string text = message;
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    PrintError(text + ": " + path);
+}
+
 int UsageError(const std::string& message) {
     PrintError(message);
     std::fprintf(stderr, "Try '%s --help'.\n", ProgramName);
@@ -148,6 +160,9 @@ session then stays pending (as with exit) for a later save-as. Only in
 a second run of a session opened with two files.)");
         Command("exit", R"(Exit: in a second run, keeps the pending session for a later run
 ("DRM was not compiled"); in a fresh run does nothing.)");
+        Command("discard", R"(Discard Session: ends the pending session without saving it: deletes
+the session file and the work files, edits included. Only in a second
+run.)");
 
         CLI::App* settings = Command(
             "settings", R"(Without options prints the settings. With options, changes them as the
@@ -212,7 +227,7 @@ int RunInfo(const CommandLine& line) {
     ConsoleUi ui(stderr, stderr, false);
     ui.showStatus = false;
     InstallUi(&ui);
-    SetErrorReporter(PrintError);
+    SetErrorReporter(PrintIoFailure);
 
     FlashInfo report;
     const std::string file = Absolute(line.first);
@@ -264,6 +279,8 @@ const char* WhyDisabled(MenuItem item) {
         return "settings are not offered: a session is pending; settings change only before open";
     case MenuItem::FileSaveAsItem:
         return "save-as is not offered: no session is pending (open a flash file first)";
+    case MenuItem::FileDiscardItem:
+        return "discard is not offered: no session is pending";
     case MenuItem::Port1:
         return s.freshSession
                    ? "port is not offered: no session is pending (open two flash files first)"
@@ -312,7 +329,7 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
     SettingsChange change;
 
     // Everything about the command line is checked before start-up, which
-    // reads (and deletes) the session file.
+    // reads the session file.
     if (command == "open") {
         item = MenuItem::FileOpenItem;
         if (line.first.empty() || (line.second && line.second->empty()))
@@ -327,6 +344,8 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         saveFile = Absolute(line.first);
     } else if (command == "port" || command == "exit") {
         item = command == "port" ? MenuItem::Port1 : MenuItem::FileExitItem;
+    } else if (command == "discard") {
+        item = MenuItem::FileDiscardItem;
     } else if (command == "settings") {
         item = MenuItem::Settings1;
         if (auto bad = ReadSettingsOptions(line, change))
@@ -341,7 +360,7 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
 
     ConsoleUi ui(stdout, stderr, isatty(STDERR_FILENO) != 0);
     InstallUi(&ui);
-    SetErrorReporter(PrintError);
+    SetErrorReporter(PrintIoFailure);
 
     int status = ExitOk;
     auto note = [&](CommandResult result) {
@@ -379,6 +398,8 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         keepSession();
     } else if (command == "exit") {
         note(RunCommand(FileExit1Execute));
+    } else if (command == "discard") {
+        note(RunCommand(FileDiscard1Execute));
     } else if (command == "settings") {
         if (change.Empty()) {
             PrintSettings();
@@ -405,6 +426,10 @@ int Main(int argc, char** argv) {
     }
     Definition definition;
     const std::string command = argv[1];
+    if (command == "--version" || command == "-V") {
+        std::printf("%s %s\n", ProgramName, ZANTREL_VERSION);
+        return ExitOk;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(definition.Help().c_str(), stdout);
         return ExitOk;

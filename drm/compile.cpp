@@ -115,6 +115,14 @@ Outcome DrmCompileTo(const std::string& outputPath) {
             length = RawPictureSize(slot.width, slot.height);
         } else {
             length = BinaryFile::OpenRead(JoinPath(raws, NumberedFileName(i, ".raw"))).Size();
+            // A raw picture is its whole slot as decompiled: a shorter one
+            // would leave the rest of the slot holding the old picture's bytes.
+            if (length != slot.size)
+                return Outcome::Refusal("Picture " + Num(i) + ".raw is " + Num(length) +
+                                        " bytes long, but its slot in the DRM holds " +
+                                        Num(slot.size) +
+                                        " bytes; a raw picture must keep the length it was "
+                                        "decompiled with.");
         }
         // Pictures go back to their own slots; a longer one would overwrite the next.
         if (length > slot.size)

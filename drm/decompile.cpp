@@ -79,6 +79,20 @@ Outcome DrmDecompile(int image) {
     const std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
     if (!drm)
         return Outcome::Refusal(error);
+    // With conversion on, compilation puts each picture's pixels and mask
+    // back into its slot: one they cannot fit could be opened but never saved.
+    if (State().rawConversionEnabled) {
+        for (std::size_t k = 0; k < drm->pictures.size(); ++k) {
+            const DrmPicture& p = drm->pictures[k];
+            const std::int64_t needed = RawPictureSize(p.width, p.height);
+            if (needed > p.size)
+                return Outcome::Refusal("Picture " + std::to_string(k + 1) + " is " +
+                                        std::to_string(p.width) + " x " + std::to_string(p.height) +
+                                        " pixels, which take " + std::to_string(needed) +
+                                        " bytes with their mask, but its slot in the DRM holds " +
+                                        std::to_string(p.size) + " bytes.");
+        }
+    }
     const DrmHeader& h = drm->header;
     const std::int64_t iconArea = FileOffsetOf(h.iconAreaStart, h.baseAddress);
     const std::int64_t iconTable = FileOffsetOf(h.iconTableStart, h.baseAddress);

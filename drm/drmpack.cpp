@@ -197,7 +197,8 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
         std::array<std::uint8_t, PictureDescriptorSize> record{};
         // The table ends before the first record that says so, or at the end of the file.
         while (codeGroup.Read(record) == record.size() && !EndsPictureTable(record.data())) {
-            if (descriptors.size() > static_cast<std::size_t>(MaxDrmItems) + 3)
+            // R + 3 descriptors for R pictures, at most MaxDrmItems of them.
+            if (descriptors.size() >= static_cast<std::size_t>(MaxDrmItems) + 3)
                 return refuse("The DRM's picture table lists more than " + Num(MaxDrmItems) +
                               " pictures.");
             descriptors.push_back(ParsePictureDescriptor(record.data()));

@@ -22,11 +22,12 @@ namespace zantrel {
 namespace {
 
 std::map<MenuItem, bool> g_menu;
-std::function<void(const std::string&)> g_errorReporter;
+ErrorReporter g_errorReporter;
 
 void ResetMenu() {
     for (MenuItem item : {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
-                          MenuItem::FileExitItem, MenuItem::Settings1, MenuItem::HelpAboutItem})
+                          MenuItem::FileDiscardItem, MenuItem::FileExitItem, MenuItem::Settings1,
+                          MenuItem::HelpAboutItem})
         g_menu[item] = true;
 }
 
@@ -52,9 +53,9 @@ Outcome Open(FlashKind kind, int image) {
     return read.Done() ? DrmDecompile(image) : read;
 }
 
-void ReportError(const std::string& message) {
+void ReportError(const std::string& message, const std::string& path = {}) {
     if (g_errorReporter)
-        g_errorReporter(message);
+        g_errorReporter(message, path);
 }
 
 } // namespace
@@ -82,6 +83,7 @@ void InitApp() {
     if (!ReadSessionFile()) {
         DisableMenuItem(MenuItem::FileSaveAsItem);
         DisableMenuItem(MenuItem::Port1);
+        DisableMenuItem(MenuItem::FileDiscardItem);
     } else {
         DisableMenuItem(MenuItem::Settings1);
         // Only a low-bit value of exactly 1 (one image) has nothing to port.
@@ -134,7 +136,8 @@ CommandResult FileOpen1Execute() {
     if (!outcome.Done()) {
         // One box per file: a refusal's own message, or "No DRM found".
         ShowRefusal(outcome);
-        SetStatusText("No DRM found. Shutting down.");
+        SetStatusText(outcome.Refused() ? "The file was refused. Shutting down."
+                                        : "No DRM found. Shutting down.");
         if (outcome.kind == Outcome::Kind::NoDrm)
             ShowMessage("No DRM found", "Error");
         DeleteSessionFile();
@@ -151,7 +154,8 @@ CommandResult FileOpen1Execute() {
         if (!outcome.Done()) {
             result = ShowRefusal(outcome);
             s.sessionMode = ModeSingle;
-            SetStatusText("No DRM found. DRM Edit mode");
+            SetStatusText(outcome.Refused() ? "The 2nd file was refused. DRM Edit mode"
+                                            : "No DRM found. DRM Edit mode");
             if (outcome.kind == Outcome::Kind::NoDrm)
                 ShowMessage("No 2nd DRM found", "Warning");
         }
@@ -177,6 +181,8 @@ CommandResult FileSave1Execute() {
         // Refused: the work stays pending, the window open.
         if (!written.Done())
             return ShowRefusal(written);
+        // The session ends here; until now the file kept it for the next run.
+        DeleteSessionFile();
         ShowMessage("Operation Complete", "");
         SetStatusText("Complete");
         if (s.cleanupEnabled)
@@ -215,6 +221,22 @@ CommandResult FileExit1Execute() {
     return CommandResult::Completed;
 }
 
+CommandResult FileDiscard1Execute() {
+    const SharedState& s = State();
+    const std::string question = "Discard the pending session? The session file and every file in "
+                                 "the work folder " +
+                                 s.workFolder +
+                                 " (binary1 and binary2) are deleted, edited icons and pictures "
+                                 "included. This cannot be undone.";
+    if (!AskConfirmation(question, "Discard Session"))
+        return CommandResult::Completed;
+    DeleteSessionFile();
+    CleanWorkFolder();
+    SetStatusText("Session discarded");
+    CloseMainWindow();
+    return CommandResult::Completed;
+}
+
 CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     // A command stopped by a failure leaves nothing of itself showing: the
     // error box is the last word.
@@ -226,7 +248,7 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
         return command();
     } catch (const IoError& e) {
         stopped();
-        ReportError(IoErrorMessage(e.Code()));
+        ReportError(IoErrorMessage(e.Code()), e.Path());
         return CommandResult::Failed;
     } catch (const std::bad_alloc&) {
         stopped();
@@ -243,8 +265,6 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     }
 }
 
-void SetErrorReporter(std::function<void(const std::string& message)> reporter) {
-    g_errorReporter = std::move(reporter);
-}
+void SetErrorReporter(ErrorReporter reporter) { g_errorReporter = std::move(reporter); }
 
 } // namespace zantrel

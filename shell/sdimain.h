@@ -31,6 +31,9 @@ CommandResult FileOpen1Execute();
 CommandResult FileSave1Execute();
 CommandResult Port1Click();
 CommandResult FileExit1Execute();
+// Ends a pending session on purpose, after a question that says what goes:
+// the session file and every work file, edits included.
+CommandResult FileDiscard1Execute();
 
 // Whether a menu item is enabled in this run, as start-up left it.
 bool MenuItemEnabled(MenuItem item);
@@ -48,7 +51,9 @@ template <class Command> CommandResult RunCommand(Command&& command) {
     else
         return RunGuarded(command);
 }
-// Set by the front end: shows an I/O failure's message (the error box).
-void SetErrorReporter(std::function<void(const std::string& message)> reporter);
+// Set by the front end: shows an I/O failure's message and the path of the
+// file it concerns (empty when none), in the error box.
+using ErrorReporter = std::function<void(const std::string& message, const std::string& path)>;
+void SetErrorReporter(ErrorReporter reporter);
 
 } // namespace zantrel

@@ -25,7 +25,8 @@ bool ReadSessionFile() {
         mode = 0; // not a number: a second run with mode 0, as nothing is reported
     }
     s.sessionMode = static_cast<std::uint8_t>(mode & 0xFF);
-    DeleteFileQuietly(SessionPath());
+    // The file stays until the session ends (a completed Save As, Discard):
+    // a run closed, killed or crashed before then leaves the edits pending.
     return true;
 }
 

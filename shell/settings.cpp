@@ -67,6 +67,10 @@ void LoadSettings() {
     } catch (const IoError&) {
         // Read errors are not reported; what was read holds.
     }
+    // A short file or a folder the picker could not name leaves no work
+    // folder: the tree goes to the start folder, never the file-system root.
+    if (s.workFolder.empty())
+        s.workFolder = s.startFolder;
 }
 
 void SaveSettings(const std::function<void()>& beforeWorkFolder) {

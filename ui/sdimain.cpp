@@ -4,10 +4,12 @@
 #include <cstring>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -146,7 +148,9 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
     resize(720, 520);
 
     InstallUi(this);
-    SetErrorReporter([this](const std::string& message) { ShowIoError(message); });
+    SetErrorReporter([this](const std::string& message, const std::string& path) {
+        ShowIoError(message, path);
+    });
     Run([] { InitApp(); });
     RefreshThumbnails();
 }
@@ -154,7 +158,7 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
 TSDIAppForm::~TSDIAppForm() {
     if (&Ui() == this)
         InstallUi(nullptr);
-    SetErrorReporter([](const std::string&) {});
+    SetErrorReporter([](const std::string&, const std::string&) {});
 }
 
 void TSDIAppForm::BuildMenu() {
@@ -165,6 +169,8 @@ void TSDIAppForm::BuildMenu() {
     Port1 = AddItem(File1, "&Port", "Port |Port DRM", QKeySequence(Qt::CTRL | Qt::Key_P));
     FileSaveAsItem = AddItem(File1, "Save &As...", "Save As|Save DRM to file",
                              QKeySequence(Qt::CTRL | Qt::Key_S));
+    FileDiscardItem = AddItem(File1, "&Discard Session...",
+                              "Discard Session|Delete the pending session and its work files");
     File1->addSeparator();
     FileExitItem = AddItem(File1, "E&xit", "Exit|Exit utility");
 
@@ -178,6 +184,7 @@ void TSDIAppForm::BuildMenu() {
 
     connect(FileOpenItem, &QAction::triggered, this, &TSDIAppForm::FileOpen1Execute);
     connect(Port1, &QAction::triggered, this, &TSDIAppForm::Port1Click);
+    connect(FileDiscardItem, &QAction::triggered, this, &TSDIAppForm::FileDiscard1Execute);
     connect(FileSaveAsItem, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
     connect(FileExitItem, &QAction::triggered, this, &TSDIAppForm::FileExit1Execute);
     connect(Settings1, &QAction::triggered, this, &TSDIAppForm::Settings1Click);
@@ -250,6 +257,10 @@ void TSDIAppForm::FileSave1Execute() {
     Run([] { zantrel::FileSave1Execute(); });
 }
 
+void TSDIAppForm::FileDiscard1Execute() {
+    Run([] { zantrel::FileDiscard1Execute(); });
+}
+
 void TSDIAppForm::FileExit1Execute() {
     Run([] { zantrel::FileExit1Execute(); });
 }
@@ -276,9 +287,12 @@ void TSDIAppForm::OpenDropped(const QString& path) {
     droppedFile_.reset();
 }
 
-void TSDIAppForm::ShowIoError(const std::string& message) {
+void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), QString::fromStdString(message),
                     QMessageBox::Ok, this);
+    // The file the failure concerns, so the user knows which one to look at.
+    if (!path.empty())
+        box.setInformativeText(QDir::toNativeSeparators(QString::fromStdString(path)));
     RunModal(box);
 }
 
@@ -304,9 +318,18 @@ void TSDIAppForm::SetProgress(int percent) {
 }
 
 void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
+    // An empty caption would show the program file's name instead.
+    QMessageBox box(QMessageBox::NoIcon,
+                    caption.empty() ? QString("Zantrel") : QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::Ok, this);
     RunModal(box);
+}
+
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return RunModal(box) == QMessageBox::Ok;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
@@ -365,6 +388,8 @@ QAction* TSDIAppForm::ActionOf(MenuItem item) const {
         return Port1;
     case MenuItem::FileSaveAsItem:
         return FileSaveAsItem;
+    case MenuItem::FileDiscardItem:
+        return FileDiscardItem;
     case MenuItem::FileExitItem:
         return FileExitItem;
     case MenuItem::Settings1:
@@ -438,6 +463,24 @@ void TSDIAppForm::OpenThumbnail(QListWidgetItem* item) {
     const QString path = item ? item->data(PathRole).toString() : QString();
     if (!path.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void TSDIAppForm::closeEvent(QCloseEvent* event) {
+    // The title-bar button in a second run is Exit: the box, and the session
+    // kept for the next run. A command that closes the window has done its part.
+    if (!closeRequested_ && !busy_ && !State().freshSession) {
+        busy_ = true;
+        RunCommand([] { return zantrel::FileExit1Execute(); });
+        busy_ = false;
+        // Closed even after a failure: the session file is still there from the start.
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    if (busy_) {
+        event->ignore(); // a running command ends first
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool TSDIAppForm::event(QEvent* event) {

@@ -58,6 +58,7 @@ public:
     void FileOpen1Execute();
     void Port1Click();
     void FileSave1Execute();
+    void FileDiscard1Execute();
     void FileExit1Execute();
     void Settings1Click();
     void HelpAbout1Execute();
@@ -68,7 +69,7 @@ public:
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
     // the application's title as caption.
-    void ShowIoError(const std::string& message);
+    void ShowIoError(const std::string& message, const std::string& path = {});
 
     // Rereads image 1's work files into the thumbnails (second run only).
     void RefreshThumbnails();
@@ -87,11 +88,13 @@ public:
                                            const std::string& filter) override;
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption) override;
 
     QMenu* File1 = nullptr;
     QAction* FileOpenItem = nullptr;
     QAction* Port1 = nullptr;
     QAction* FileSaveAsItem = nullptr;
+    QAction* FileDiscardItem = nullptr;
     QAction* FileExitItem = nullptr;
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
@@ -103,6 +106,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

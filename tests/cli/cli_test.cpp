@@ -139,7 +139,7 @@ TEST(ZantrelCli, FailuresAndUsage) {
     StartFolder dir;
     Result missing = dir.Cli({"open", "missing.shx"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "zantrel-cli: File not found.\n");
+    EXPECT_EQ(missing.err, "zantrel-cli: File not found: " + (dir / "missing.shx") + "\n");
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
 
     Result nodrm = dir.Cli({"open", dir.Sample("nodrm.shx")});
@@ -152,7 +152,8 @@ TEST(ZantrelCli, FailuresAndUsage) {
     std::remove((dir / "binary1/drmpack/descr.dat").c_str());
     Result save = dir.Cli({"save-as", "out.shx"});
     EXPECT_EQ(save.status, 1);
-    EXPECT_EQ(save.err, "zantrel-cli: File not found.\n");
+    EXPECT_EQ(save.err,
+              "zantrel-cli: File not found: " + (dir / "binary1/drmpack/descr.dat") + "\n");
     EXPECT_EQ(save.OutLines(), (Lines{"Incomplete Operation: DRM was not compiled"}));
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_FALSE(Exists(dir / "out.shx"));
@@ -171,6 +172,15 @@ TEST(ZantrelCli, FailuresAndUsage) {
 
     EXPECT_EQ(dir.Cli({"exit"}).status, 0);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    Result version = dir.Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("zantrel-cli ", 0), 0u);
+
+    // Discard ends the session on purpose, with its work files; then there is none.
+    EXPECT_EQ(dir.Cli({"discard"}).status, 0);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_TRUE(test::ListFiles(dir / "binary1").empty());
+    EXPECT_EQ(dir.Cli({"discard"}).status, 2);
 }
 
 TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
@@ -203,7 +213,7 @@ TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
     EXPECT_EQ(none.OutLines().back(), "DRM: none");
     Result missing = dir.Cli({"info", "nothing.bin"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "zantrel-cli: File not found.\n");
+    EXPECT_EQ(missing.err, "zantrel-cli: File not found: " + (dir / "nothing.bin") + "\n");
     EXPECT_TRUE(test::ListFiles(dir.path).empty());
 }
 

@@ -81,11 +81,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
 TEST(DrmCompile, PicturesStayInTheirSlots) {
     TempFolder folder;
     std::vector<std::uint8_t> cg = Decompiled(folder, ExtendedPlan());
-    // Picture 1 without its 6 filler bytes: the filler stays where it was,
-    // and picture 2 stays at its own slot.
-    std::vector<std::uint8_t> raw1 = ReadAll(State().drmpack1Dir + "/raws/1.raw");
-    raw1.resize(14);
-    WriteAll(State().drmpack1Dir + "/raws/1.raw", raw1);
+    // Picture 2 replaced whole goes to its own slot; nothing else moves.
     std::vector<std::uint8_t> raw2(32, 0x5A);
     WriteAll(State().drmpack1Dir + "/raws/2.raw", raw2);
     ASSERT_TRUE(Report(DrmCompile()));
@@ -194,7 +190,13 @@ TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
     const Case cases[] = {
         {"raw longer than its slot", false,
          [] { WriteAll(State().drmpack1Dir + "/raws/2.raw", std::vector<std::uint8_t>(34, 1)); },
-         "Picture 2 is 34 bytes long, but its slot in the DRM holds 32 bytes."},
+         "Picture 2.raw is 34 bytes long, but its slot in the DRM holds 32 bytes; a raw picture "
+         "must keep the length it was decompiled with."},
+        // Shorter would leave the end of the slot holding the old picture's bytes.
+        {"raw shorter than its slot", false,
+         [] { WriteAll(State().drmpack1Dir + "/raws/1.raw", std::vector<std::uint8_t>(14, 1)); },
+         "Picture 1.raw is 14 bytes long, but its slot in the DRM holds 20 bytes; a raw picture "
+         "must keep the length it was decompiled with."},
         {"BMP whose raw form is longer than its slot", true,
          [] {
              std::vector<std::uint8_t> start = ReadAll(State().drmpack1Dir + "/start.bin");

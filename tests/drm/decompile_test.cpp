@@ -232,6 +232,30 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
     }
 }
 
+TEST(DrmDecompile, RefusesWhatASaveWouldRefuse) {
+    TempFolder folder;
+    MakeWorkTree(folder);
+    RecordingUi ui;
+    DrmPlan many = ExtendedPlan();
+    many.pictures.assign(3000, samples::SamplePicture(1, 1, 7, true, 0));
+    PlaceCodeGroup(1, samples::BuildDrmCodeGroup(many));
+    EXPECT_EQ(DrmDecompile(1).message, "The DRM's picture table lists more than 2999 pictures.");
+    EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
+
+    // A descriptor larger than its slot: its BMP would compile back too long.
+    std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(ExtendedPlan());
+    cg[577] = 5; // picture 1 said to be 5 x 2 in its slot of 20 bytes
+    PlaceCodeGroup(1, cg);
+    State().rawConversionEnabled = true;
+    EXPECT_EQ(DrmDecompile(1).message,
+              "Picture 1 is 5 x 2 pixels, which take 22 bytes with their mask, but its slot in "
+              "the DRM holds 20 bytes.");
+    EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
+    // Without conversion the raw picture goes back as it came.
+    State().rawConversionEnabled = false;
+    EXPECT_TRUE(DrmDecompile(1));
+}
+
 TEST(InspectDrm, SummarisesTheLayout) {
     TempFolder folder;
     DrmPlan plan = ExtendedPlan();

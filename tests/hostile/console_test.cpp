@@ -32,7 +32,7 @@ TEST(Console, AFailureMidPortEndsTheBarBeforeTheError) {
     {
         ConsoleUi console(out, out, true);
         InstallUi(&console);
-        SetErrorReporter([&](const std::string& message) {
+        SetErrorReporter([&](const std::string& message, const std::string&) {
             std::fprintf(out, "zantrel-cli: %s\n", message.c_str());
         });
         ASSERT_EQ(RunCommand(InitApp), CommandResult::Completed);

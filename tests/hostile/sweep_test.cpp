@@ -108,7 +108,7 @@ private:
     std::vector<std::string> errors_;
     struct Reporter {
         explicit Reporter(std::vector<std::string>& e) {
-            SetErrorReporter([&e](const std::string& m) { e.push_back(m); });
+            SetErrorReporter([&e](const std::string& m, const std::string&) { e.push_back(m); });
         }
         ~Reporter() { SetErrorReporter(nullptr); }
     } reporter_{errors_};

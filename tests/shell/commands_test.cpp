@@ -21,11 +21,13 @@ namespace zantrel {
 namespace {
 
 using test::Exists;
+using test::ListFiles;
 using test::NextRun;
 using test::ProgramRun;
 using test::PutLE32;
 using test::ReadText;
 using test::RecordingUi;
+using test::Snapshot;
 using test::TempFolder;
 using test::WriteAll;
 using test::WriteText;
@@ -160,8 +162,10 @@ TEST(InitApp, MenuStatesFollowTheSessionFile) {
         // The window saw the same states: only disabling calls are made.
         for (auto [item, on] : ui.menu)
             EXPECT_EQ(on, MenuItemEnabled(item));
-        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 2u);
-        EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+        EXPECT_EQ(MenuItemEnabled(MenuItem::FileDiscardItem), c.session != nullptr);
+        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 3u);
+        EXPECT_EQ(Exists(dir / "shxdata.dat"), c.session != nullptr);
+        std::filesystem::remove(dir / "shxdata.dat");
         EXPECT_EQ(State().freshSession, c.session == nullptr);
     }
     // A fresh start sweeps what an abandoned run left; a second run keeps it.
@@ -290,7 +294,7 @@ TEST(FileOpen1Execute, RefusedFileShowsOneBox) {
     ASSERT_EQ(run->ui.messages.size(), 1u);
     EXPECT_EQ(run->ui.messages[0].caption, "Error");
     EXPECT_NE(run->ui.messages[0].text, "No DRM found");
-    EXPECT_EQ(run->ui.statusTexts.back(), "No DRM found. Shutting down.");
+    EXPECT_EQ(run->ui.statusTexts.back(), "The file was refused. Shutting down.");
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
     EXPECT_EQ(run->ui.closeCalls, 1);
 
@@ -391,7 +395,7 @@ TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
     NextRun();
     WriteText(dir / "shxdata.dat", "6\r\n");
     ProgramRun run;
-    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "6\r\n"); // read, and left as it was
     EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
     EXPECT_EQ(run.ui.messages, (std::vector<RecordingUi::Message>{
                                    {"DRM was not compiled", "Incomplete Operation"}}));
@@ -414,7 +418,7 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/1.gif"), samples::GifIcon(6, 6, 9));
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/2.bmp"), samples::BmpIcon(3, 2, 2));
     EXPECT_EQ(run->ui.closeCalls, 0);
-    EXPECT_FALSE(Exists(dir / "shxdata.dat")); // the run stays open for Save As
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2"); // the run stays open for Save As
 
     // Basic against extended: the port ends the run, the session survives it.
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "c.bin"}), "2");
@@ -426,10 +430,47 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
 }
 
+TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
+    TempFolder dir;
+    WriteAll(dir / "a.shx", Superfile(BasicDrm()));
+    std::unique_ptr<ProgramRun> run;
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx"}), "1");
+    const auto work = Snapshot(dir / "binary1");
+    ASSERT_FALSE(work.empty());
+
+    // A second run closed, killed or crashed before any command: the next
+    // start is again a second run with every work file as it was.
+    NextRun(run);
+    NextRun(run);
+    EXPECT_FALSE(State().freshSession);
+    EXPECT_TRUE(MenuItemEnabled(MenuItem::FileSaveAsItem));
+    EXPECT_TRUE(MenuItemEnabled(MenuItem::FileDiscardItem));
+    EXPECT_EQ(Snapshot(dir / "binary1"), work);
+
+    // Discard asks first; declined, nothing changes.
+    run->ui.confirmAnswers = {false};
+    EXPECT_EQ(RunCommand(FileDiscard1Execute), CommandResult::Completed);
+    ASSERT_EQ(run->ui.questions.size(), 1u);
+    EXPECT_NE(run->ui.questions[0].text.find(dir.Path()), std::string::npos);
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    EXPECT_EQ(Snapshot(dir / "binary1"), work);
+
+    // Confirmed, the session file and the work files go and the run ends.
+    run->ui.confirmAnswers = {true};
+    EXPECT_EQ(RunCommand(FileDiscard1Execute), CommandResult::Completed);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    EXPECT_EQ(ListFiles(dir / "binary1"), std::vector<std::string>{});
+    EXPECT_EQ(run->ui.closeCalls, 1);
+    NextRun(run);
+    EXPECT_TRUE(State().freshSession);
+    EXPECT_FALSE(MenuItemEnabled(MenuItem::FileDiscardItem));
+}
+
 TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
     TempFolder dir;
     std::vector<std::string> errors;
-    SetErrorReporter([&](const std::string& m) { errors.push_back(m); });
+    SetErrorReporter([&](const std::string& m, const std::string&) { errors.push_back(m); });
     EXPECT_EQ(RunCommand([] { throw IoError(101, "x"); }), CommandResult::Failed);
     EXPECT_EQ(RunCommand([] { throw IoError(32, "x"); }), CommandResult::Failed);
     EXPECT_EQ(RunCommand([] { throw std::bad_alloc(); }), CommandResult::Failed);

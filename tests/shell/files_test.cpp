@@ -57,7 +57,7 @@ TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     EXPECT_EQ(s.replacerRed, 48);
     EXPECT_EQ(s.workFolder, "/w");
 
-    // A short file: missing numbers are 0 and a missing line 7 is an empty folder.
+    // A short file: missing numbers are 0 and a missing line 7 is the start folder.
     WriteText(tmp / "zantrel.ini", "1\r\n1\r\n");
     LoadSettings();
     EXPECT_TRUE(s.cleanupEnabled);
@@ -66,7 +66,7 @@ TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     EXPECT_EQ(s.replacerBlue, 0);
     EXPECT_EQ(s.replacerGreen, 0);
     EXPECT_EQ(s.replacerRed, 0);
-    EXPECT_EQ(s.workFolder, "");
+    EXPECT_EQ(s.workFolder, s.startFolder);
     EXPECT_EQ(ReadText(tmp / "zantrel.ini"), "1\r\n1\r\n"); // an existing file is not rewritten
 }
 
@@ -97,7 +97,7 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
     EXPECT_TRUE(ReadSessionFile());
     EXPECT_FALSE(s.freshSession);
     EXPECT_EQ(s.sessionMode, 6);
-    EXPECT_FALSE(Exists(tmp / "shxdata.dat"));
+    EXPECT_EQ(ReadText(tmp / "shxdata.dat"), "6"); // kept until the session ends
 
     WriteText(tmp / "shxdata.dat", "1\r\n");
     EXPECT_TRUE(ReadSessionFile());
@@ -113,7 +113,6 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
         EXPECT_TRUE(ReadSessionFile());
         EXPECT_FALSE(s.freshSession);
         EXPECT_EQ(s.sessionMode, 0);
-        EXPECT_FALSE(Exists(tmp / "shxdata.dat"));
     }
 
     WriteText(tmp / "shxdata.dat", "12345678");

@@ -6,7 +6,7 @@
 namespace zantrel::test {
 
 ProgramRun::ProgramRun() {
-    SetErrorReporter([this](const std::string& m) { errors.push_back(m); });
+    SetErrorReporter([this](const std::string& m, const std::string&) { errors.push_back(m); });
     InitApp();
 }
 

@@ -53,6 +53,16 @@ void RecordingUi::CloseMainWindow() {
     log.push_back("close");
 }
 
+bool RecordingUi::AskConfirmation(const std::string& text, const std::string& caption) {
+    questions.push_back({text, caption});
+    log.push_back("question: " + text);
+    if (confirmAnswers.empty())
+        return false;
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+}
+
 void RecordingUi::SetMenuItemEnabled(MenuItem item, bool on) {
     menu[item] = on;
     log.push_back("menu: " + std::to_string(static_cast<int>(item)) + (on ? " on" : " off"));

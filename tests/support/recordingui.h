@@ -22,6 +22,8 @@ public:
     // Answers for the next dialogs; nullopt is a cancel. An empty queue cancels.
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    // Answers to the next questions; an empty queue declines.
+    std::deque<bool> confirmAnswers;
 
     struct Message {
         std::string text;
@@ -37,6 +39,7 @@ public:
     std::vector<int> progress;
     std::vector<bool> progressShown;
     std::vector<Message> messages;
+    std::vector<Message> questions;
     std::vector<Dialog> openDialogs;
     std::vector<Dialog> saveDialogs;
     std::map<MenuItem, bool> menu;
@@ -54,6 +57,7 @@ public:
                                            const std::string& filter) override;
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption) override;
 };
 
 // What a command makes of an outcome: a warning, then a refusal's message,

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QDir>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +41,7 @@ struct Seen {
     QString kind; // "box", "open", "save", "colour", "folder", "settings", "about"
     QString title;
     QString text;
+    QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
     QStringList filters;
@@ -67,6 +69,7 @@ struct Script {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
             s.kind = "box";
             s.text = box->text();
+            s.informative = box->informativeText();
             s.icon = box->icon();
             s.buttons = static_cast<int>(box->buttons().size());
             seen.push_back(s);
@@ -170,6 +173,7 @@ private slots:
     void saveAsCancelAndExit();
     void portAndIncompatibleDrms();
     void ioFailureKeepsTheWindow();
+    void closingASecondRunKeepsTheSession();
     void droppedFileOpens();
     void settingsDialog();
     void folderPicker();
@@ -203,7 +207,7 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(top[2]->statusTip(), QString("Help topics"));
 
     const QList<QAction*> file = form->File1->actions();
-    QCOMPARE(file.size(), 5);
+    QCOMPARE(file.size(), 6);
     QCOMPARE(file[0]->text(), QString("&Open"));
     QCOMPARE(file[0]->statusTip(), QString("Open a flash file"));
     QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
@@ -213,9 +217,11 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(file[2]->text(), QString("Save &As..."));
     QCOMPARE(file[2]->statusTip(), QString("Save DRM to file"));
     QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
-    QVERIFY(file[3]->isSeparator());
-    QCOMPARE(file[4]->text(), QString("E&xit"));
-    QCOMPARE(file[4]->statusTip(), QString("Exit utility"));
+    QCOMPARE(file[3]->text(), QString("&Discard Session..."));
+    QVERIFY(!file[3]->isEnabled()); // nothing to discard in a fresh run
+    QVERIFY(file[4]->isSeparator());
+    QCOMPARE(file[5]->text(), QString("E&xit"));
+    QCOMPARE(file[5]->statusTip(), QString("Exit utility"));
     QCOMPARE(form->Help1->actions().size(), 1);
     QCOMPARE(form->HelpAboutItem->text(), QString("&About..."));
     QCOMPARE(form->HelpAboutItem->statusTip(),
@@ -253,7 +259,8 @@ void WindowsTest::freshRunWindow() {
 
     form->ShowMessage("DRM decompiled.", "");
     QCOMPARE(script.seen.size(), std::size_t(1));
-    QCOMPARE(script.seen[0].title, QString());
+    // An empty caption shows the program's name, not its file's.
+    QCOMPARE(script.seen[0].title, QString("Zantrel"));
     QCOMPARE(script.seen[0].text, QString("DRM decompiled."));
     QCOMPARE(script.seen[0].icon, QMessageBox::NoIcon);
     QCOMPARE(script.seen[0].buttons, 1);
@@ -319,7 +326,7 @@ void WindowsTest::openThenSaveAs() {
                  QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
         QCOMPARE(script.seen[2].kind, QString("box"));
         QCOMPARE(script.seen[2].text, QString("DRM decompiled."));
-        QCOMPARE(script.seen[2].title, QString());
+        QCOMPARE(script.seen[2].title, QString("Zantrel"));
         QVERIFY(!form->isVisible());
         QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
     }
@@ -359,7 +366,7 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(script.seen[0].defaultSuffix, QString("shx"));
     QCOMPARE(script.Boxes().size(), std::size_t(1));
     QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
-    QCOMPARE(script.Boxes()[0].title, QString());
+    QCOMPARE(script.Boxes()[0].title, QString("Zantrel"));
     QCOMPARE(form->StatusText(), QString("Complete"));
     QVERIFY(!form->isVisible());
     QVERIFY(test::Exists(folder / "out.shx"));
@@ -484,6 +491,8 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(script.seen[0].title, QString("ui_test"));
     QCOMPARE(script.seen[0].text, QString("File not found."));
+    QCOMPARE(script.seen[0].informative,
+             QDir::toNativeSeparators(QString::fromStdString(State().drmpack2Dir + "/descr.dat")));
     QCOMPARE(script.seen[0].buttons, 1);
     QVERIFY(form->isVisible());
     // The failure came in the middle of the port: nothing of it is left showing.
@@ -506,6 +515,39 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     form->FileExitItem->trigger();
     QVERIFY(!form->isVisible());
     QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("2"));
+}
+
+void WindowsTest::closingASecondRunKeepsTheSession() {
+    test::TempFolder folder;
+    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "a.shx");
+        form->FileOpenItem->trigger();
+    }
+    const auto work = test::Snapshot(folder / "binary1");
+    {
+        Script script;
+        auto form = StartRun();
+        QVERIFY(form->FileDiscardItem->isEnabled());
+        form->close(); // the title-bar button: Exit
+        QVERIFY(!form->isVisible());
+        QCOMPARE(script.seen.size(), std::size_t(1));
+        QCOMPARE(script.seen[0].text, QString("DRM was not compiled"));
+    }
+    QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
+    QVERIFY(test::Snapshot(folder / "binary1") == work);
+
+    // Discard asks, then ends the session with its work files.
+    Script script;
+    auto form = StartRun();
+    form->FileDiscardItem->trigger();
+    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen[0].icon, QMessageBox::Question);
+    QVERIFY(!test::Exists(folder / "shxdata.dat"));
+    QVERIFY(test::ListFiles(folder / "binary1").empty());
+    QVERIFY(!form->isVisible());
 }
 
 void WindowsTest::droppedFileOpens() {
