@@ -12,7 +12,7 @@ struct SilentUi final : UiSink {
     void SetStatusText(const std::string&) override {}
     void ShowProgress(bool) override {}
     void SetProgress(int) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
+    void ShowMessage(const std::string&, const std::string&, const std::string&) override {}
     std::optional<std::string> AskOpenFile(const std::string&, const std::string&, bool) override {
         return std::nullopt;
     }
@@ -52,8 +52,8 @@ void SetProgress(int percent) {
     g_sink->SetProgress(percent);
 }
 
-void ShowMessage(const std::string& text, const std::string& caption) {
-    g_sink->ShowMessage(text, caption);
+void ShowMessage(const std::string& text, const std::string& caption, const std::string& details) {
+    g_sink->ShowMessage(text, caption, details);
 }
 
 std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,

@@ -22,7 +22,10 @@ struct UiSink {
     virtual void SetStatusText(const std::string& text) = 0;
     virtual void ShowProgress(bool on) = 0;
     virtual void SetProgress(int percent) = 0;
-    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // details: more lines under the message (the files it concerns, what
+    // to do next); empty for none.
+    virtual void ShowMessage(const std::string& text, const std::string& caption,
+                             const std::string& details) = 0;
     virtual std::optional<std::string> AskOpenFile(const std::string& title,
                                                    const std::string& filter, bool clearName) = 0;
     virtual std::optional<std::string> AskSaveFile(const std::string& title,
@@ -42,7 +45,8 @@ void ShowProgress(bool on);
 // Forwards only when the value differs from the last one since ShowProgress,
 // so a loop may call it per item without flooding the window.
 void SetProgress(int percent);
-void ShowMessage(const std::string& text, const std::string& caption);
+void ShowMessage(const std::string& text, const std::string& caption,
+                 const std::string& details = {});
 std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                        bool clearName);
 std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter);

@@ -48,12 +48,16 @@ void ConsoleUi::SetProgress(int percent) {
     barDrawn_ = true;
 }
 
-void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption) {
+void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption,
+                            const std::string& details) {
     EndBar();
     if (caption.empty())
         std::fprintf(out_, "%s\n", text.c_str());
     else
         std::fprintf(out_, "%s: %s\n", caption.c_str(), text.c_str());
+    // The details on lines of their own, after the message's line.
+    if (!details.empty())
+        std::fprintf(out_, "%s\n", details.c_str());
     std::fflush(out_);
 }
 

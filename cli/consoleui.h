@@ -29,7 +29,8 @@ public:
     void SetStatusText(const std::string& text) override;
     void ShowProgress(bool on) override;
     void SetProgress(int percent) override;
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <new>
+#include <vector>
 
 #include "drm/drmpack.h"
 #include "base/fileio.h"
@@ -56,6 +57,18 @@ Outcome Open(FlashKind kind, int image) {
 void ReportError(const std::string& message, const std::string& path = {}) {
     if (g_errorReporter)
         g_errorReporter(message, path);
+}
+
+// What a Save As to savePath writes: the superfile and the compiled code
+// group beside it; a raw session's code group, or a superfile saved under
+// the code group's own ".bin" name, alone.
+std::vector<std::string> SaveTargets(bool raw) {
+    const SharedState& s = State();
+    if (raw)
+        return {s.compiledImagePath};
+    if (s.savePath == s.compiledImagePath)
+        return {s.savePath};
+    return {s.savePath, s.compiledImagePath};
 }
 
 } // namespace
@@ -163,7 +176,10 @@ CommandResult FileOpen1Execute() {
     if (raw)
         s.sessionMode |= ModeRawImage;
     WriteSessionFile();
-    ShowMessage("DRM decompiled.", "");
+    ShowMessage("DRM decompiled.", "",
+                "The icons and pictures to edit are in " + s.icons1Dir +
+                    ". Edit them with any picture editor, then start Zantrel again and choose " +
+                    (s.sessionMode == ModePair ? "Port or Save As." : "Save As."));
     CloseMainWindow();
     return result;
 }
@@ -171,11 +187,24 @@ CommandResult FileOpen1Execute() {
 CommandResult FileSave1Execute() {
     SharedState& s = State();
     const bool raw = (s.sessionMode & ModeRawImage) != 0;
-    auto chosen = AskSaveFile("Select a file to save DRM reflash",
-                              raw ? "BIN files|*.bin" : "SHX files|*.shx");
-    if (chosen) {
+    std::optional<std::string> chosen;
+    for (;;) {
+        chosen = AskSaveFile("Select a file to save DRM reflash",
+                             raw ? "BIN files|*.bin" : "SHX files|*.shx");
+        if (!chosen)
+            break;
         s.savePath = *chosen;
         DeriveCompiledImagePath();
+        // One question for every file the save replaces; no, and the dialog comes back.
+        std::string existing;
+        for (const std::string& target : SaveTargets(raw))
+            if (FileExists(target))
+                existing += "\n" + target;
+        if (existing.empty() ||
+            AskConfirmation("These files exist and will be replaced:" + existing, "Save As"))
+            break;
+    }
+    if (chosen) {
         // A raw session's result is the compiled code group itself.
         const Outcome written = raw ? DrmCompile() : SaveSuperfile();
         // Refused: the work stays pending, the window open.
@@ -183,7 +212,10 @@ CommandResult FileSave1Execute() {
             return ShowRefusal(written);
         // The session ends here; until now the file kept it for the next run.
         DeleteSessionFile();
-        ShowMessage("Operation Complete", "");
+        std::string paths = "Written:";
+        for (const std::string& target : SaveTargets(raw))
+            paths += "\n" + target;
+        ShowMessage("Operation Complete", "", paths);
         SetStatusText("Complete");
         if (s.cleanupEnabled)
             CleanWorkFolder();

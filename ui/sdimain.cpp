@@ -317,11 +317,14 @@ void TSDIAppForm::SetProgress(int percent) {
         ProgressBar1->repaint();
 }
 
-void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption) {
+void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption,
+                              const std::string& details) {
     // An empty caption would show the program file's name instead.
     QMessageBox box(QMessageBox::NoIcon,
                     caption.empty() ? QString("Zantrel") : QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::Ok, this);
+    if (!details.empty())
+        box.setInformativeText(QString::fromStdString(details));
     RunModal(box);
 }
 
@@ -370,6 +373,8 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
     dialog.setDefaultSuffix("shx");
+    // Save As asks itself, naming every file it replaces, not only this one.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();

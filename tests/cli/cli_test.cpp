@@ -99,7 +99,13 @@ TEST(ZantrelCli, OpenThenSaveAs) {
     Lines lines = open.OutLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "Decompiling source file 1");
-    EXPECT_EQ(lines.back(), "DRM decompiled.");
+    // The Part's line, then where the files are and what comes next.
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "DRM decompiled.");
+    EXPECT_EQ(lines.back(), "The icons and pictures to edit are in " +
+                                (dir / "binary1/drmpack/icons") +
+                                ". Edit them with any picture editor, then start Zantrel again "
+                                "and choose Save As.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_TRUE(Exists(dir / "binary1/CG15.bin"));
     EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));
@@ -120,9 +126,10 @@ TEST(ZantrelCli, OpenThenSaveAs) {
     Result save = dir.Cli({"save-as", "out"});
     EXPECT_EQ(save.status, 0) << save.err;
     lines = save.OutLines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "Operation Complete");
-    EXPECT_EQ(lines.back(), "Complete");
+    // Each path written, on its own line after the message.
+    EXPECT_EQ(lines, (Lines{"Moving gifs", "Converting and moving raws", "Compiling shx",
+                            "Operation Complete", "Written:", dir / "out.shx", dir / "out.bin",
+                            "Complete"}));
     EXPECT_TRUE(Exists(dir / "out.shx"));
     EXPECT_TRUE(Exists(dir / "out.bin"));
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));

@@ -342,8 +342,16 @@ TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
     // Clean-up off: the tree stays.
     std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.shx", "0\r\n0\r\n1\r\n255\r\n0\r\n255\r\n");
-    run->ui.saveAnswers = {dir / "out.shx"};
+    // Both files exist: the question names both; no brings the dialog back.
+    WriteText(dir / "out.shx", "old");
+    WriteText(dir / "out.bin", "old");
+    run->ui.saveAnswers = {dir / "out.shx", dir / "out.shx"};
+    run->ui.confirmAnswers = {false, true};
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.saveDialogs.size(), 2u);
+    ASSERT_EQ(run->ui.questions.size(), 2u);
+    EXPECT_EQ(run->ui.questions[0].text, "These files exist and will be replaced:\n" +
+                                             (dir / "out.shx") + "\n" + (dir / "out.bin"));
     EXPECT_EQ(run->ui.saveDialogs[0].filter, "SHX files|*.shx");
     EXPECT_EQ(test::ReadAll(dir / "out.bin"), BasicDrm());
     Bytes shx = test::ReadAll(dir / "out.shx");
@@ -351,6 +359,8 @@ TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
     EXPECT_EQ(std::string(shx.begin() + 8172, shx.begin() + 8190), "S00600004844521B\r\n");
     EXPECT_EQ(shx[944], 2);
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"Operation Complete", ""}}));
+    EXPECT_EQ(run->ui.messageDetails[0],
+              "Written:\n" + (dir / "out.shx") + "\n" + (dir / "out.bin"));
     EXPECT_TRUE(Exists(dir / "binary1/CG15.bin"));
     EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));

@@ -21,8 +21,10 @@ void RecordingUi::SetProgress(int percent) {
     log.push_back("progress: " + std::to_string(percent));
 }
 
-void RecordingUi::ShowMessage(const std::string& text, const std::string& caption) {
+void RecordingUi::ShowMessage(const std::string& text, const std::string& caption,
+                              const std::string& details) {
     messages.push_back({text, caption});
+    messageDetails.push_back(details);
     log.push_back("message: " + caption + ": " + text);
 }
 
@@ -57,7 +59,7 @@ bool RecordingUi::AskConfirmation(const std::string& text, const std::string& ca
     questions.push_back({text, caption});
     log.push_back("question: " + text);
     if (confirmAnswers.empty())
-        return false;
+        return true;
     const bool answer = confirmAnswers.front();
     confirmAnswers.pop_front();
     return answer;

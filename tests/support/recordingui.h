@@ -22,7 +22,8 @@ public:
     // Answers for the next dialogs; nullopt is a cancel. An empty queue cancels.
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
-    // Answers to the next questions; an empty queue declines.
+    // Answers to the next questions; an empty queue answers OK, as a
+    // message box is answered.
     std::deque<bool> confirmAnswers;
 
     struct Message {
@@ -39,6 +40,7 @@ public:
     std::vector<int> progress;
     std::vector<bool> progressShown;
     std::vector<Message> messages;
+    std::vector<std::string> messageDetails; // one per message, "" for none
     std::vector<Message> questions;
     std::vector<Dialog> openDialogs;
     std::vector<Dialog> saveDialogs;
@@ -50,7 +52,8 @@ public:
     void SetStatusText(const std::string& text) override;
     void ShowProgress(bool on) override;
     void SetProgress(int percent) override;
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,

@@ -257,7 +257,7 @@ void WindowsTest::freshRunWindow() {
     form->SetStatusText("");
     QCOMPARE(form->StatusText(), QString());
 
-    form->ShowMessage("DRM decompiled.", "");
+    form->ShowMessage("DRM decompiled.", "", "");
     QCOMPARE(script.seen.size(), std::size_t(1));
     // An empty caption shows the program's name, not its file's.
     QCOMPARE(script.seen[0].title, QString("Zantrel"));
