@@ -5,9 +5,15 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
-           libcli11-dev nlohmann-json3-dev
+           libcli11-dev nlohmann-json3-dev \
+           $(WINDOWS_PACKAGES)
 
-.PHONY: deps build test test-asan run screenshots bench fuzz format format-check clean
+# The Windows cross-build and its test run: MinGW-w64 (posix threads), its
+# binutils (windres), GoogleTest's sources to build for the target, and Wine.
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
+
+.PHONY: deps build test test-asan windows test-windows run screenshots bench fuzz format \
+        format-check clean
 
 deps:
 	@missing=""; \
@@ -59,6 +65,23 @@ $(FUZZ_BUILD)/build.ninja: | deps
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zantrel_fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_BUILD)
+
+# Windows: zantrel-cli.exe and the test programs, cross-built into
+# $(WIN_BUILD)/bin (static: no DLL beside them).
+WIN_BUILD ?= build-win
+
+$(WIN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DZANTREL_GUI=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+windows: deps $(WIN_BUILD)/build.ninja
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# Every test program once under Wine (a prefix inside $(WIN_BUILD)), then the
+# sample flows with the Linux and the Windows console program, byte for byte.
+test-windows: windows build
+	bash tools/run-windows-tests.sh $(WIN_BUILD)
+	bash tools/compare-windows.sh $(BUILD) $(WIN_BUILD)
 
 run: build
 	@bash tools/demo.sh $(BUILD)

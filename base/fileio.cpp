@@ -2,11 +2,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <sys/stat.h>
+#include <thread>
+
+#include "base/unicode.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace zantrel {
 
@@ -71,12 +81,52 @@ int IoCodeFromErrno(int err) {
     case ETXTBSY:
         return IoAccessDenied;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
         return IoDiskFull;
     default:
         return err;
     }
+}
+
+int IoCodeFromWindowsError(unsigned long err) {
+    switch (err) {
+    case 2:  // ERROR_FILE_NOT_FOUND
+    case 3:  // ERROR_PATH_NOT_FOUND
+    case 15: // ERROR_INVALID_DRIVE
+    case 53: // ERROR_BAD_NETPATH
+        return IoFileNotFound;
+    case 123: // ERROR_INVALID_NAME
+    case 161: // ERROR_BAD_PATHNAME
+    case 206: // ERROR_FILENAME_EXCED_RANGE
+    case 267: // ERROR_DIRECTORY
+        return IoInvalidFilename;
+    case 4: // ERROR_TOO_MANY_OPEN_FILES
+        return IoTooManyOpenFiles;
+    case 5:   // ERROR_ACCESS_DENIED
+    case 19:  // ERROR_WRITE_PROTECT
+    case 32:  // ERROR_SHARING_VIOLATION
+    case 33:  // ERROR_LOCK_VIOLATION
+    case 303: // ERROR_DELETE_PENDING
+        return IoAccessDenied;
+    case 38: // ERROR_HANDLE_EOF
+        return IoReadPastEnd;
+    case 39:  // ERROR_HANDLE_DISK_FULL
+    case 112: // ERROR_DISK_FULL
+        return IoDiskFull;
+    default:
+        return static_cast<int>(err);
+    }
+}
+
+int IoCodeFromErrorCode(const std::error_code& ec) {
+#ifdef _WIN32
+    if (ec.category() == std::system_category())
+        return IoCodeFromWindowsError(static_cast<unsigned long>(ec.value()));
+#endif
+    return IoCodeFromErrno(ec.value());
 }
 
 std::string IoErrorText(int code) {
@@ -154,26 +204,67 @@ BinaryFile::~BinaryFile() {
 
 namespace {
 
+// The size in bytes of an open stream's file (-1 when it cannot be asked);
+// folder tells whether it is a folder.
+std::int64_t StreamSize(std::FILE* f, bool* folder = nullptr) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (_fstat64(_fileno(f), &st) != 0)
+        return -1;
+#else
+    struct stat st {};
+    if (fstat(fileno(f), &st) != 0)
+        return -1;
+#endif
+    if (folder)
+        *folder = S_ISDIR(st.st_mode);
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+// 64-bit positions everywhere: damaged pointers make offsets past 2 GiB,
+// which must fail as a read past the end, not as a bad seek.
+int SeekTo(std::FILE* f, std::int64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(f, offset, whence);
+#else
+    return fseeko(f, static_cast<off_t>(offset), whence);
+#endif
+}
+
+std::int64_t TellPosition(std::FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return static_cast<std::int64_t>(ftello(f));
+#endif
+}
+
 std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector::Op op,
                        std::int64_t* size = nullptr) {
     if (int err = CheckFault(op, path))
         throw IoError(IoCodeFromErrno(err), path);
     if (path.empty())
         throw IoError(IoFileNotFound, path);
+#ifdef _WIN32
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    std::FILE* f = _wfopen(WideFromUtf8(path).c_str(), wideMode.c_str());
+    if (!f)
+        throw IoError(_doserrno ? IoCodeFromWindowsError(_doserrno) : IoCodeFromErrno(errno), path);
+#else
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (!f)
         throw IoError(IoCodeFromErrno(errno), path);
+#endif
     // fopen succeeds on a folder for reading (opening one for writing fails
     // by itself); the program wants files only.
     if (size) {
-        struct stat st {};
-        if (fstat(fileno(f), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) {
-                std::fclose(f);
-                throw IoError(IoAccessDenied, path);
-            }
-            *size = static_cast<std::int64_t>(st.st_size);
+        bool folder = false;
+        const std::int64_t bytes = StreamSize(f, &folder);
+        if (folder) {
+            std::fclose(f);
+            throw IoError(IoAccessDenied, path);
         }
+        *size = bytes;
     }
     return f;
 }
@@ -217,7 +308,7 @@ std::size_t BinaryFile::Read(std::span<std::uint8_t> into) {
     }
     std::size_t whole = got - got % static_cast<std::size_t>(recordSize_);
     if (whole != got) { // a partial record is not taken, nor left in the caller's buffer
-        if (std::fseek(file_, -static_cast<long>(got - whole), SEEK_CUR) != 0)
+        if (SeekTo(file_, -static_cast<std::int64_t>(got - whole), SEEK_CUR) != 0)
             position_ = -1;
         std::fill(into.begin() + static_cast<std::ptrdiff_t>(whole),
                   into.begin() + static_cast<std::ptrdiff_t>(got), std::uint8_t{0});
@@ -261,7 +352,7 @@ void BinaryFile::Seek(std::int64_t record) {
     // needs the seek.
     if (!writable_ && target == position_)
         return;
-    if (fseeko(file_, static_cast<off_t>(target), SEEK_SET) != 0) {
+    if (SeekTo(file_, target, SEEK_SET) != 0) {
         position_ = -1;
         Fail(errno);
     }
@@ -270,10 +361,10 @@ void BinaryFile::Seek(std::int64_t record) {
 
 std::int64_t BinaryFile::Position() {
     if (position_ < 0) {
-        off_t pos = ftello(file_);
+        const std::int64_t pos = TellPosition(file_);
         if (pos < 0)
             Fail(errno);
-        position_ = static_cast<std::int64_t>(pos);
+        position_ = pos;
     }
     return position_ / recordSize_;
 }
@@ -284,10 +375,10 @@ std::int64_t BinaryFile::Size() {
     // Buffered writes count too, so flush before asking the system.
     if (writable_ && std::fflush(file_) != 0)
         Fail(errno);
-    struct stat st {};
-    if (fstat(fileno(file_), &st) != 0)
+    const std::int64_t bytes = StreamSize(file_);
+    if (bytes < 0)
         Fail(errno);
-    return static_cast<std::int64_t>(st.st_size) / recordSize_;
+    return bytes / recordSize_;
 }
 
 bool BinaryFile::Eof() { return Position() >= Size(); }
@@ -463,6 +554,9 @@ void TextWriter::WriteLine(std::string_view text) {
 // ---- Whole files ----
 
 AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {
+    // Refused before anything is written: the user made it read-only.
+    if (IsReadOnlyFile(target_))
+        throw IoError(IoAccessDenied, target_);
     temp_ = target_ + ".tmp~";
 }
 
@@ -481,11 +575,53 @@ void AtomicOutput::Discard() {
     done_ = true;
 }
 
+namespace {
+
+#ifdef _WIN32
+// An image editor or a virus scanner may hold a file open for a moment:
+// renames and deletes are tried again for about a second before they fail.
+constexpr int BusyRetries = 10;
+constexpr auto BusyPause = std::chrono::milliseconds(100);
+
+bool IsBusy(DWORD err) {
+    return err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION ||
+           err == ERROR_ACCESS_DENIED;
+}
+
+// Runs op until it succeeds or fails for a reason other than a busy file;
+// returns 0 or the last Windows error.
+template <typename Op> DWORD RetryWhileBusy(Op op) {
+    for (int attempt = 1;; ++attempt) {
+        if (op())
+            return 0;
+        const DWORD err = GetLastError();
+        if (!IsBusy(err) || attempt == BusyRetries)
+            return err;
+        std::this_thread::sleep_for(BusyPause);
+    }
+}
+#endif
+
+} // namespace
+
 void RenameFile(const std::string& from, const std::string& to) {
     if (int err = CheckFault(FaultInjector::Op::Rename, to))
         throw IoError(IoCodeFromErrno(err), to);
+#ifdef _WIN32
+    if (IsReadOnlyFile(to))
+        throw IoError(IoAccessDenied, to);
+    const std::wstring wideFrom = WideFromUtf8(from);
+    const std::wstring wideTo = WideFromUtf8(to);
+    // Plain rename() does not replace an existing target on Windows.
+    if (DWORD err = RetryWhileBusy([&] {
+            return MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }))
+        throw IoError(IoCodeFromWindowsError(err), to);
+#else
     if (std::rename(from.c_str(), to.c_str()) != 0)
         throw IoError(IoCodeFromErrno(errno), to);
+#endif
 }
 
 bool TryRenameFile(const std::string& from, const std::string& to) {
@@ -497,25 +633,85 @@ bool TryRenameFile(const std::string& from, const std::string& to) {
     }
 }
 
+void DeleteFileChecked(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = WideFromUtf8(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD err = GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+            return;
+        throw IoError(IoCodeFromWindowsError(err), path);
+    }
+    // Elsewhere a file's write permission does not stop its deletion; the
+    // program's own work files behave the same here.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(wide.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (DWORD err = RetryWhileBusy([&] { return DeleteFileW(wide.c_str()) != 0; }))
+        throw IoError(IoCodeFromWindowsError(err), path);
+#else
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (ec)
+        throw IoError(IoCodeFromErrorCode(ec), path);
+#endif
+}
+
 void DeleteFileQuietly(const std::string& path) {
-    std::error_code ignored; // callers treat a leftover as harmless
-    fs::remove(path, ignored);
+    try {
+        DeleteFileChecked(path);
+    } catch (const IoError&) {
+        // callers treat a leftover as harmless
+    }
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    return !ec && fs::is_regular_file(status) &&
+           (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+#endif
 }
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    return fs::is_regular_file(PathFromUtf8(path), ec);
 }
 
 bool FolderExists(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(PathFromUtf8(path), ec);
 }
 
 std::int64_t FileSizeOf(const std::string& path) {
     std::error_code ec;
-    auto size = fs::file_size(path, ec);
+    auto size = fs::file_size(PathFromUtf8(path), ec);
     return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
+std::string CreateTempFolder(std::string_view prefix) {
+    std::error_code ec;
+    const fs::path parent = fs::temp_directory_path(ec);
+    if (ec)
+        throw IoError(IoCodeFromErrorCode(ec), "");
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        const fs::path folder = parent / PathFromUtf8(std::string(prefix) + "-" + suffix);
+        // create_directory is false, without an error, when the name is taken.
+        if (fs::create_directory(folder, ec))
+            return Utf8FromPath(folder);
+        if (ec)
+            throw IoError(IoCodeFromErrorCode(ec), Utf8FromPath(folder));
+    }
+    throw IoError(IoAccessDenied, Utf8FromPath(parent));
 }
 
 } // namespace zantrel

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace zantrel {
@@ -38,6 +39,10 @@ inline constexpr int IoDiskFull = 101;
 inline constexpr int IoInvalidNumber = 106;
 
 int IoCodeFromErrno(int err);
+// The same table for Windows' error codes (GetLastError).
+int IoCodeFromWindowsError(unsigned long err);
+// A std::filesystem error, whichever table its value comes from.
+int IoCodeFromErrorCode(const std::error_code& ec);
 // "File not found", ..., "I/O error 32": the bare text for a code.
 std::string IoErrorText(int code);
 // The text as the error box shows it: "." is added when the last character
@@ -191,15 +196,24 @@ private:
     bool done_ = false;
 };
 
-// Checked rename over an existing target.
+// Checked rename over an existing target; a read-only target is refused.
+// On Windows a file another program holds open is tried again for about a
+// second, and so is a deletion.
 void RenameFile(const std::string& from, const std::string& to);
 // Tested rename: false when it failed.
 bool TryRenameFile(const std::string& from, const std::string& to);
+// Checked deletion; a file that is not there is no error.
+void DeleteFileChecked(const std::string& path);
 // Ignored deletion.
 void DeleteFileQuietly(const std::string& path);
+// A file without write permission (the read-only attribute on Windows).
+bool IsReadOnlyFile(const std::string& path);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t FileSizeOf(const std::string& path);
+// A new empty folder under the system's temporary folder, named prefix and
+// a random suffix; returns its path.
+std::string CreateTempFolder(std::string_view prefix);
 
 } // namespace zantrel

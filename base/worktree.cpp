@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/state.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -10,7 +11,7 @@ namespace {
 
 void CreateFolderQuietly(const std::string& path) {
     std::error_code ignored; // an existing folder or a missing parent shows up later, at a file
-    std::filesystem::create_directory(path, ignored);
+    std::filesystem::create_directory(PathFromUtf8(path), ignored);
 }
 
 } // namespace

@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "base/state.h"
+#include "base/unicode.h"
 #include "cli/consoleui.h"
 #include "cli/helpformat.h"
 #include "cli/infoprint.h"
@@ -88,7 +90,7 @@ int UsageError(const std::string& message) {
 }
 
 std::string Absolute(const std::string& path) {
-    return fs::absolute(fs::path(path)).lexically_normal().string();
+    return Utf8FromPath(fs::absolute(PathFromUtf8(path)).lexically_normal());
 }
 
 std::optional<bool> ParseOnOff(const std::string& text) {
@@ -456,8 +458,14 @@ int Main(int argc, char** argv) {
 } // namespace zantrel
 
 int main(int argc, char** argv) {
+    zantrel::UseUtf8Console();
+    std::vector<std::string> args = zantrel::Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& arg : args)
+        utf8Argv.push_back(arg.data());
+    utf8Argv.push_back(nullptr);
     try {
-        return zantrel::Main(argc, argv);
+        return zantrel::Main(static_cast<int>(args.size()), utf8Argv.data());
     } catch (const std::exception& e) {
         // Nothing the commands throw gets here; this is the last guard.
         zantrel::PrintError(e.what());

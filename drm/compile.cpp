@@ -12,6 +12,7 @@
 #include "base/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -65,9 +66,9 @@ std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords&
 std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string& folder) {
     std::error_code ec;
     std::unordered_set<std::string> names;
-    std::filesystem::directory_iterator it(folder, ec);
+    std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = Utf8FromPath(it->path().filename());
         for (char& c : name)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');

@@ -8,6 +8,7 @@
 #include "base/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -35,7 +36,7 @@ std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int i
     SetProgress(0);
     const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
     std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
-    std::filesystem::create_directory(raws, ignored);
+    std::filesystem::create_directory(PathFromUtf8(raws), ignored);
     const auto r = static_cast<std::int32_t>(drm.pictures.size());
     for (std::int32_t k = 1; k <= r; ++k) {
         const DrmPicture& p = drm.pictures[static_cast<std::size_t>(k - 1)];

@@ -25,12 +25,7 @@ void CopyWhole(BinaryFile source, const std::string& destination) {
     output.Commit();
 }
 
-void DeleteChecked(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    if (ec)
-        throw IoError(IoCodeFromErrno(ec.value()), path);
-}
+void DeleteChecked(const std::string& path) { DeleteFileChecked(path); }
 
 } // namespace
 

@@ -292,7 +292,11 @@ void PrepareHeader() { PrepareHeader(State().compiledImagePath); }
 void PrepareHeader(const std::string& compiledPath) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     const auto dateField = TextField(FormatBuildDate(local));
     const auto bannerField = TextField(BannerText);
 

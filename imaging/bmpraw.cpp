@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/fileio.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 
 namespace zantrel {
@@ -107,11 +108,6 @@ inline void PutColour(std::uint8_t* out, const std::uint8_t* in) {
 std::vector<std::uint8_t>& WorkBuffer(int which) {
     thread_local std::vector<std::uint8_t> buffers[2];
     return buffers[which];
-}
-
-std::string FileNameOf(const std::string& path) {
-    auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -296,7 +292,7 @@ std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width
     ReadOrZero(bmp, header);
     bmp.Close();
 
-    const std::string picture = "Picture " + FileNameOf(bmpPath);
+    const std::string picture = "Picture " + FileNamePart(bmpPath);
     const std::string mustBe = "; it must be a 24-bit uncompressed BMP of " +
                                std::to_string(width) + " x " + std::to_string(height) +
                                " pixels, bottom-up, with its pixels at offset 54.";

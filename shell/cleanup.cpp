@@ -5,6 +5,7 @@
 #include "base/fileio.h"
 #include "base/state.h"
 #include "base/worktree.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -57,8 +58,9 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
 
 void RemoveFolderIfEmpty(const std::string& path) {
     std::error_code ignored; // a folder that still holds files stays, by design
-    if (std::filesystem::is_empty(path, ignored) && !ignored)
-        std::filesystem::remove(path, ignored);
+    const std::filesystem::path folder = PathFromUtf8(path);
+    if (std::filesystem::is_empty(folder, ignored) && !ignored)
+        std::filesystem::remove(folder, ignored);
 }
 
 } // namespace

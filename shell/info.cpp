@@ -1,13 +1,13 @@
 #include "shell/info.h"
 
 #include <filesystem>
-#include <random>
 #include <system_error>
 #include <utility>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/state.h"
+#include "base/unicode.h"
 #include "base/worktree.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
@@ -24,35 +24,14 @@ namespace fs = std::filesystem;
 class ScratchFolder {
 public:
     ScratchFolder() {
-        const fs::path temp = fs::temp_directory_path();
-        std::random_device seed;
-        std::mt19937 pick(seed());
-        std::uniform_int_distribution<int> digit(0, 35);
-        std::error_code ec;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = "zantrel-info-";
-            for (int i = 0; i < 6; ++i) {
-                const int d = digit(pick);
-                name += static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
-            }
-            const fs::path candidate = temp / name;
-            // create_directory is false, without an error, when the name is taken.
-            if (fs::create_directory(candidate, ec)) {
-                path_ = candidate.string();
-                break;
-            }
-            if (ec)
-                throw IoError(IoCodeFromErrno(ec.value()), candidate.string());
-        }
-        if (path_.empty())
-            throw IoError(IoCodeFromErrno(EEXIST), (temp / "zantrel-info-").string());
+        path_ = CreateTempFolder("zantrel-info");
         previous_ = fs::current_path();
-        fs::current_path(path_);
+        fs::current_path(PathFromUtf8(path_));
     }
     ~ScratchFolder() {
         std::error_code ignored; // a scratch folder left behind harms nothing
         fs::current_path(previous_, ignored);
-        fs::remove_all(path_, ignored);
+        fs::remove_all(PathFromUtf8(path_), ignored);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

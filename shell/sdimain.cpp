@@ -17,6 +17,7 @@
 #include "shell/settings.h"
 #include "base/state.h"
 #include "base/worktree.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -91,7 +92,7 @@ Outcome SaveSuperfile() {
 
 void InitApp() {
     SharedState& s = State();
-    s.startFolder = std::filesystem::current_path().string();
+    s.startFolder = Utf8FromPath(std::filesystem::current_path());
     ResetMenu();
     if (!ReadSessionFile()) {
         DisableMenuItem(MenuItem::FileSaveAsItem);

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "shell/sdimain.h"
+#include "base/paths.h"
 #include "base/state.h"
+#include "base/unicode.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 
@@ -18,9 +22,11 @@ namespace {
 // These tests make and remove many thousands of small files: on a memory
 // file system when there is one, unless TMPDIR says otherwise.
 const bool g_memoryTemp = [] {
+#ifndef _WIN32
     std::error_code ec;
     if (!std::getenv("TMPDIR") && fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0)
         setenv("TMPDIR", "/dev/shm", 0);
+#endif
     return true;
 }();
 } // namespace
@@ -86,8 +92,8 @@ int CountingFault::Check(Op op, const std::string& path) {
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(PathFromUtf8(folder)))
+        names.push_back(Utf8FromPath(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -95,7 +101,7 @@ std::vector<std::string> Entries(const std::string& folder) {
 std::vector<std::string> Leftovers(const std::string& folder) {
     std::vector<std::string> found;
     for (const std::string& file : test::ListFiles(folder)) {
-        const std::string name = fs::path(file).filename().string();
+        const std::string name = FileNamePart(file);
         if (name == "temp.bin" || (name.size() >= 5 && name.ends_with(".tmp~")))
             found.push_back(file);
     }

@@ -194,6 +194,11 @@ TEST(UpperExtension, TakesTheFileNamePartOnly) {
     EXPECT_EQ(UpperExtension("/a/b/x.tar.sbf"), ".SBF");
     EXPECT_EQ(UpperExtension("/a/b/name."), ".");
     EXPECT_EQ(UpperExtension(""), "");
+#ifdef _WIN32
+    // Both separators end a folder name there.
+    EXPECT_EQ(UpperExtension("C:\\a\\dot.dir\\result"), "");
+    EXPECT_EQ(UpperExtension("C:\\a/dot.dir\\x.Sbf"), ".SBF");
+#endif
 }
 
 TEST(FileOpen1Execute, ModeFollowsTheKindsAndTheDialogs) {

@@ -16,7 +16,8 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // The name below the folder, joined with the platform's separator.
+    std::string operator/(const std::string& name) const;
 
 private:
     std::string path_;
@@ -28,6 +29,10 @@ std::string ReadText(const std::string& path);
 void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 bool Exists(const std::string& path);
+// Removes a folder and everything below it, read-only files included.
+void RemoveTree(const std::string& path);
+// Copies a file's bytes over another file, which may exist.
+void CopyFileOver(const std::string& from, const std::string& to);
 // Every file below a folder, as paths relative to it, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
 // Every file below a folder with its bytes, keyed by relative path.

@@ -1,0 +1,30 @@
+// Text at the boundary with the system. Inside the program every path and
+// message is UTF-8; Windows takes paths and the command line as UTF-16, and
+// std::filesystem::path built from a plain std::string would read it in the
+// ANSI code page there. Every conversion goes through these functions.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zantrel {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// The command line as UTF-8 strings, program name first. Windows hands main()
+// the arguments in the ANSI code page, so they are taken again as wide
+// characters there; elsewhere argv is copied.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// Console output is UTF-8 bytes with "\n" line ends on every platform.
+void UseUtf8Console();
+
+#ifdef _WIN32
+std::wstring WideFromUtf8(std::string_view utf8);
+std::string Utf8FromWide(std::wstring_view wide);
+#endif
+
+} // namespace zantrel

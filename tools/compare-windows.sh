@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The same sample flows with the Linux zantrel-cli and with zantrel-cli.exe
+# under Wine, every file they leave compared byte for byte (a superfile's
+# build date, 64 bytes at offset 320, aside): a superfile, an SBF file, a raw
+# image and a pair with Port, each opened and then saved as a new file. Then
+# the same again with a start folder, a work folder and file names holding
+# spaces and non-ASCII characters.
+#   tools/compare-windows.sh BUILD BUILD-WIN
+set -u
+linux_bin="$(cd "${1:-build}/bin" && pwd)"
+source "$(dirname "$0")/wine-env.sh" "${2:-build-win}"
+win_bin="$wine_build/bin"
+root="$wine_build/compare"
+rm -rf "$root"
+mkdir -p "$root/samples"
+"$linux_bin/zantrel-samplegen" "$root/samples" >/dev/null || exit 1
+
+failures=0 compared=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# cli SIDE FOLDER ARGS...: one run of the side's console program in FOLDER;
+# its output goes to FOLDER/../SIDE-log.txt.
+cli() {
+  local side=$1 folder=$2; shift 2
+  local log="$folder/../$side-log.txt"
+  if [ "$side" = linux ]; then
+    (cd "$folder" && "$linux_bin/zantrel-cli" "$@") >>"$log" 2>&1
+  else
+    local args=() a
+    for a in "$@"; do
+      case "$a" in /*) args+=("$(windows_path "$a")") ;; *) args+=("$a") ;; esac
+    done
+    (cd "$folder" && "$WINE" "$win_bin/zantrel-cli.exe" "${args[@]}") >>"$log" 2>&1
+  fi
+}
+
+# flow SIDE NAME START WORK SAVE FLASH AS [EXPORT]: the start folder START
+# (made fresh) with the work folder WORK inside it ("." for the start folder
+# itself); open the sample FLASH, copied in as AS, port when EXPORT is given,
+# save-as SAVE.
+flow() {
+  local side=$1 name=$2 start=$3 work=$4 save=$5 flash=$6 as=$7 export=${8:-}
+  local dir="$root/$side/$name/$start" in="$root/$side/$name/in"
+  mkdir -p "$dir/$work" "$in"
+  cp "$root/samples/$flash" "$in/$as"
+  if [ "$work" != . ]; then
+    cli "$side" "$dir" settings --work-folder "$work" || fail "$side $name: settings"
+  fi
+  local open=("$in/$as")
+  if [ -n "$export" ]; then
+    cp "$root/samples/$export" "$in/$export"
+    open+=("$in/$export")
+  fi
+  cli "$side" "$dir" open "${open[@]}" || fail "$side $name: open"
+  # The decompiled work tree, kept for the comparison (clean-up removes it).
+  cp -r "$dir" "$root/$side/$name/after-open"
+  if [ -n "$export" ]; then
+    cli "$side" "$dir" port || fail "$side $name: port"
+  fi
+  cli "$side" "$dir" save-as "$save" || fail "$side $name: save-as"
+  [ -f "$dir/$save" ] || fail "$side $name: no $save"
+}
+
+# same A B: byte for byte, a superfile's date field aside.
+same() {
+  case "$1" in
+    *.shx) cmp -s -n 320 "$1" "$2" && cmp -s -i 384 "$1" "$2" ;;
+    *) cmp -s "$1" "$2" ;;
+  esac
+}
+
+compare() {
+  local name=$1 a="$root/linux/$1" b="$root/windows/$1"
+  local la lb
+  la=$(cd "$a" && find . -type f ! -name '*-log.txt' | LC_ALL=C sort)
+  lb=$(cd "$b" && find . -type f ! -name '*-log.txt' | LC_ALL=C sort)
+  if [ "$la" != "$lb" ]; then
+    fail "$name: different files"; diff <(echo "$la") <(echo "$lb") | head -20
+    return
+  fi
+  local f
+  while IFS= read -r f; do
+    compared=$((compared + 1))
+    case "$f" in
+      */zantrel.ini)
+        # Line 7 is the work folder in each system's own form.
+        diff -q <(head -n 6 "$a/$f") <(head -n 6 "$b/$f") >/dev/null ||
+          fail "$name: $f differs" ;;
+      *) same "$a/$f" "$b/$f" || fail "$name: $f differs" ;;
+    esac
+  done <<<"$la"
+  echo "$name: $(wc -l <<<"$la") files the same"
+}
+
+start=$(date +%s)
+for side in linux windows; do
+  flow "$side" superfile start . out.shx phone-extended.shx phone-extended.shx
+  flow "$side" sbf start . out.shx phone-basic.sbf phone-basic.sbf
+  flow "$side" raw start . out.bin drm-extended.bin drm-extended.bin
+  flow "$side" port start . out.shx phone-extended.shx phone-extended.shx export-extended.shx
+  flow "$side" unicode "Grüße start" "телефон work" "Ausgabe ü.shx" phone-basic.shx \
+    "телефон Grüße.shx"
+done
+for name in superfile sbf raw port unicode; do compare "$name"; done
+echo "Linux and Windows flows: $(( $(date +%s) - start )) s"
+if [ "$failures" != 0 ]; then
+  for side in linux windows; do
+    for f in "$root/$side"/*/*-log.txt; do echo "== $f"; tail -5 "$f"; done
+  done
+fi
+echo "compare-windows: $((compared - failures)) passed, $failures failed"
+[ "$failures" = 0 ]

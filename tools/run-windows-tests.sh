@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs each cross-built test program once under Wine (one Wine process per
+# program: starting Wine per test would cost more than the tests) and prints
+# the counts of each and a closing summary line. Fails when any test fails or
+# a program does not finish.
+#   tools/run-windows-tests.sh BUILD-WIN
+set -u
+build="${1:-build-win}"
+source "$(dirname "$0")/wine-env.sh" "$build"
+bin="$wine_build/bin"
+export ZANTREL_BIN="$(windows_path "$bin")"
+log="$wine_build/test-logs"
+mkdir -p "$log"
+
+passed=0 failed=0 skipped=0 broken=0
+start=$(date +%s)
+for exe in "$bin"/*_test.exe; do
+  name=$(basename "$exe" .exe)
+  # The programs run in a scratch folder, as ctest would run them.
+  work=$(mktemp -d)
+  ( cd "$work" && timeout 600 "$WINE" "$exe" ) >"$log/$name.txt" 2>&1
+  rc=$?
+  rm -rf "$work"
+  p=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?.*/\1/p' "$log/$name.txt" | tail -1)
+  f=$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$log/$name.txt" | tail -1)
+  s=$(sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?, listed below.*/\1/p' "$log/$name.txt" | tail -1)
+  p=${p:-0} f=${f:-0} s=${s:-0}
+  if [ "$rc" != 0 ] && [ "$f" = 0 ]; then
+    broken=$((broken + 1))
+    echo "$name: exited with status $rc without a test failure"
+    tail -20 "$log/$name.txt"
+  fi
+  if [ "$f" != 0 ]; then
+    grep -E '^\[  FAILED  \]|Failure|error:' "$log/$name.txt" | head -40
+  fi
+  # A skip says why, on the line after gtest's "Skipped".
+  grep -B1 -A1 ': Skipped$' "$log/$name.txt" | grep -v -- '^--$' | head -10
+  printf '%-28s %4d passed, %d failed, %d skipped\n' "$name" "$p" "$f" "$s"
+  passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+done
+echo "Windows test programs under Wine: $(( $(date +%s) - start )) s; logs in $log"
+echo "windows: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" = 0 ] && [ "$broken" = 0 ]

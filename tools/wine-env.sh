@@ -1,0 +1,17 @@
+# Sourced by the Windows scripts: a Wine prefix of the build's own, made once,
+# and no window, no debug output and no offer to install Mono or Gecko.
+# $1: the Windows build folder.
+wine_build="$(cd "$1" && pwd)"
+export WINEPREFIX="$wine_build/wine"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+unset DISPLAY
+WINE="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Making the Wine prefix $WINEPREFIX"
+  "$WINE" wineboot --init >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+fi
+# A Linux path as the Windows programs see it, on Wine's drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
