@@ -636,18 +636,19 @@ bool TryRenameFile(const std::string& from, const std::string& to) {
 void DeleteFileChecked(const std::string& path) {
 #ifdef _WIN32
     const std::wstring wide = WideFromUtf8(path);
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD err = GetLastError();
-        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
-            return;
-        throw IoError(IoCodeFromWindowsError(err), path);
-    }
+    if (DeleteFileW(wide.c_str()))
+        return;
+    DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+        return;
     // Elsewhere a file's write permission does not stop its deletion; the
     // program's own work files behave the same here.
-    if (attributes & FILE_ATTRIBUTE_READONLY)
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(wide.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    if (DWORD err = RetryWhileBusy([&] { return DeleteFileW(wide.c_str()) != 0; }))
+    if (IsBusy(err))
+        err = RetryWhileBusy([&] { return DeleteFileW(wide.c_str()) != 0; });
+    if (err)
         throw IoError(IoCodeFromWindowsError(err), path);
 #else
     std::error_code ec;

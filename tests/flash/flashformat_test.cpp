@@ -4,6 +4,7 @@
 #include <map>
 
 #include "base/fileio.h"
+#include "base/paths.h"
 #include "flash/flashformat.h"
 #include "base/state.h"
 #include "support/bytes.h"
@@ -54,7 +55,10 @@ Parse ParseBytes(const TempFolder& tmp, const Bytes& header, int image = 1) {
 void ExpectEntry(int k, const std::string& name, std::uint32_t start, std::uint32_t end,
                  std::uint32_t size) {
     SCOPED_TRACE("entry " + std::to_string(k));
-    EXPECT_EQ(lastTable.entries[static_cast<std::size_t>(k)].fileName, name);
+    // The table joins the folder and the name with the platform's separator.
+    std::string joined = name;
+    joined[joined.rfind('/')] = PathSeparator;
+    EXPECT_EQ(lastTable.entries[static_cast<std::size_t>(k)].fileName, joined);
     EXPECT_EQ(
         static_cast<std::uint32_t>(lastTable.entries[static_cast<std::size_t>(k)].startAddress),
         start);

@@ -39,7 +39,7 @@ struct Bench {
         flash = tmp / ("in/" + name);
         State().firstFlashPath = flash;
     }
-    std::string W(const std::string& name) const { return work + "/" + name; }
+    std::string W(const std::string& name) const { return JoinPath(work, name); }
     std::vector<std::string> Files() const {
         std::vector<std::string> files;
         for (const auto& f : ListFiles(work))

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include "base/fileio.h"
+#include "base/paths.h"
+#include "base/unicode.h"
 #include "hostile.h"
 #include "shell/sdimain.h"
 #include "tools/drmbuilder.h"
@@ -23,9 +26,9 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     TempFolder top;
     const std::string start = top / "Start F\xC3\xB6lder \xC3\xBC";            // "Start Földer ü"
     const std::string work = top / "W\xC3\xB6rk Ordner \xC3\xB1 \xE2\x82\xAC"; // "Wörk Ordner ñ €"
-    fs::create_directories(start);
-    fs::create_directories(work);
-    fs::current_path(start);
+    fs::create_directories(PathFromUtf8(start));
+    fs::create_directories(PathFromUtf8(work));
+    fs::current_path(PathFromUtf8(start));
     WriteSettings(start, work);
     const std::string one = start + "/ph\xC3\xB6ne one.shx";
     const std::string two = start + "/zwei \xC3\x9F.sbf";
@@ -73,7 +76,7 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
                                        "w \xC3\xADmage.bin";
     NextRun(run); // a second run of the session above: leave it
     ASSERT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
-    std::remove((start + "/shxdata.dat").c_str());
+    DeleteFileQuietly(JoinPath(start, "shxdata.dat"));
     NextRun(run).ui.openAnswers = {raw, std::nullopt};
     ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
     EXPECT_EQ(test::ReadText(start + "/shxdata.dat"), "5");

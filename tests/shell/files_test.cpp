@@ -141,12 +141,13 @@ TEST(BuildWorkTree, SetsAllSixPathsAndCreatesThem) {
     SharedState& s = State();
     s.workFolder = tmp / "work";
     BuildWorkTree();
-    EXPECT_EQ(s.binary1Dir, tmp.Path() + "/work/binary1");
-    EXPECT_EQ(s.drmpack1Dir, tmp.Path() + "/work/binary1/drmpack");
-    EXPECT_EQ(s.icons1Dir, tmp.Path() + "/work/binary1/drmpack/icons");
-    EXPECT_EQ(s.binary2Dir, tmp.Path() + "/work/binary2");
-    EXPECT_EQ(s.drmpack2Dir, tmp.Path() + "/work/binary2/drmpack");
-    EXPECT_EQ(s.icons2Dir, tmp.Path() + "/work/binary2/drmpack/icons");
+    const auto under = [&](const std::string& rel) { return tmp / test::NativePath(rel); };
+    EXPECT_EQ(s.binary1Dir, under("work/binary1"));
+    EXPECT_EQ(s.drmpack1Dir, under("work/binary1/drmpack"));
+    EXPECT_EQ(s.icons1Dir, under("work/binary1/drmpack/icons"));
+    EXPECT_EQ(s.binary2Dir, under("work/binary2"));
+    EXPECT_EQ(s.drmpack2Dir, under("work/binary2/drmpack"));
+    EXPECT_EQ(s.icons2Dir, under("work/binary2/drmpack/icons"));
     for (const auto& dir :
          {s.binary1Dir, s.drmpack1Dir, s.icons1Dir, s.binary2Dir, s.drmpack2Dir, s.icons2Dir})
         EXPECT_TRUE(Exists(dir)) << dir;
@@ -159,9 +160,9 @@ TEST(BuildWorkTree, SetsAllSixPathsAndCreatesThem) {
               std::vector<std::string>{"binary1/drmpack/icons/1.gif"});
 
     // Missing parents are not created, but the paths are set all the same.
-    s.workFolder = tmp / "no/such";
+    s.workFolder = under("no/such");
     BuildWorkTree();
-    EXPECT_EQ(s.icons2Dir, tmp.Path() + "/no/such/binary2/drmpack/icons");
+    EXPECT_EQ(s.icons2Dir, under("no/such/binary2/drmpack/icons"));
     EXPECT_FALSE(Exists(tmp / "no"));
 }
 

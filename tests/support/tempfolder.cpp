@@ -35,6 +35,13 @@ TempFolder::~TempFolder() {
 
 std::string TempFolder::operator/(const std::string& name) const { return JoinPath(path_, name); }
 
+std::string NativePath(std::string path) {
+    for (char& c : path)
+        if (c == '/')
+            c = PathSeparator;
+    return path;
+}
+
 void RemoveTree(const std::string& path) {
     std::error_code ec;
     const fs::path root = PathFromUtf8(path);

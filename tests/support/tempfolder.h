@@ -29,6 +29,8 @@ std::string ReadText(const std::string& path);
 void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 bool Exists(const std::string& path);
+// A path written with "/" in the platform's form, as the program writes it.
+std::string NativePath(std::string path);
 // Removes a folder and everything below it, read-only files included.
 void RemoveTree(const std::string& path);
 // Copies a file's bytes over another file, which may exist.
