@@ -36,8 +36,8 @@ for exe in "$bin"/*_test.exe; do
   if [ "$f" != 0 ]; then
     grep -E '^\[  FAILED  \]|Failure|error:' "$log/$name.txt" | head -40
   fi
-  # A skip says why, on the line after gtest's "Skipped".
-  grep -B1 -A1 ': Skipped$' "$log/$name.txt" | grep -v -- '^--$' | head -10
+  # A skip says why, on the line after gtest's "Skipped" (lines end in CR LF).
+  grep -B1 -A1 ': Skipped' "$log/$name.txt" | grep -v -- '^--$' | head -10
   printf '%-28s %4d passed, %d failed, %d skipped\n' "$name" "$p" "$f" "$s"
   passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
 done

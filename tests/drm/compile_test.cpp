@@ -6,6 +6,7 @@
 #include "drm/drmpack.h"
 #include "drmfixture.h"
 #include "base/fileio.h"
+#include "base/paths.h"
 #include "imaging/bmpraw.h"
 #include "support/recordingui.h"
 
@@ -152,7 +153,7 @@ TEST(DrmCompile, GifIsTakenBeforeBmpAndAMissingIconFailsWithoutOutput) {
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
-        EXPECT_EQ(e.Path(), State().icons1Dir + "/2.bmp");
+        EXPECT_EQ(e.Path(), JoinPath(State().icons1Dir, "2.bmp"));
     }
     EXPECT_EQ(ReadAll(folder / "out.bin"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(NoTemporaryLeft(folder));
