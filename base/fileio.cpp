@@ -247,6 +247,9 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
         throw IoError(IoFileNotFound, path);
 #ifdef _WIN32
     const std::wstring wideMode(mode, mode + std::strlen(mode));
+    // The system's own error says more than errno ("Invalid filename" is not
+    // "File not found"); cleared so that a stale one is never taken.
+    _doserrno = 0;
     std::FILE* f = _wfopen(WideFromUtf8(path).c_str(), wideMode.c_str());
     if (!f)
         throw IoError(_doserrno ? IoCodeFromWindowsError(_doserrno) : IoCodeFromErrno(errno), path);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/fileio.h"
+#include "base/unicode.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 
@@ -166,7 +167,8 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 4)
         return Usage();
-    const std::string dir = argv[1];
+    zantrel::UseUtf8Console();
+    const std::string dir = zantrel::Utf8Arguments(argc, argv)[1];
     int large = 0;
     if (argc == 4) {
         if (std::string(argv[2]) != "--large")
@@ -179,7 +181,7 @@ int main(int argc, char** argv) {
     }
     try {
         std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
+        std::filesystem::create_directories(zantrel::PathFromUtf8(dir), ec);
         WriteSamples(dir);
         if (large > 0)
             WriteLarge(dir, large);
