@@ -196,9 +196,9 @@ private:
     bool done_ = false;
 };
 
-// Checked rename over an existing target; a read-only target is refused.
-// On Windows a file another program holds open is tried again for about a
-// second, and so is a deletion.
+// Checked rename over an existing target. On Windows a read-only target is
+// refused at once, and a file another program holds open is tried again for
+// about a second (so is a deletion).
 void RenameFile(const std::string& from, const std::string& to);
 // Tested rename: false when it failed.
 bool TryRenameFile(const std::string& from, const std::string& to);
