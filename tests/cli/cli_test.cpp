@@ -67,7 +67,9 @@ struct StartFolder {
         EXPECT_EQ(gen.status, 0) << gen.err;
     }
     std::string Sample(const std::string& name) const { return JoinPath(temp / "samples", name); }
-    std::string operator/(const std::string& name) const { return JoinPath(path, name); }
+    std::string operator/(const std::string& name) const {
+        return JoinPath(path, test::NativePath(name));
+    }
     Result Cli(const Lines& args) const { return RunIn(path, "zantrel-cli", args); }
 };
 
