@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDir>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -61,8 +64,11 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
 
     GroupBox3 = new QGroupBox(this);
     CheckBox3 = new QCheckBox("Select folder to save icons and CG's ", GroupBox3);
+    WorkFolderLabel = new QLabel(GroupBox3);
+    WorkFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* group3 = new QVBoxLayout(GroupBox3);
     group3->addWidget(CheckBox3);
+    group3->addWidget(WorkFolderLabel);
 
     Button1 = new QPushButton("Cancel", this);
     Button2 = new QPushButton("OK", this);
@@ -88,6 +94,7 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     connect(CheckBox3, &QCheckBox::clicked, this, &TAboutBox1::CheckBox3Click);
     connect(CheckBox4, &QCheckBox::clicked, this, &TAboutBox1::CheckBox4Click);
     connect(CheckBox5, &QCheckBox::clicked, this, &TAboutBox1::CheckBox5Click);
+    Shape1->installEventFilter(this);
 
     FormCreate();
 }
@@ -123,6 +130,23 @@ void TAboutBox1::ShowState() {
     palette.setColor(QPalette::Inactive, QPalette::Window, colour);
     palette.setColor(QPalette::Disabled, QPalette::Window, colour);
     Shape1->setPalette(palette);
+
+    const std::string folder =
+        state_.checkBox3 && !state_.directory.empty() ? state_.directory : State().workFolder;
+    const QString path = QDir::toNativeSeparators(QString::fromStdString(folder));
+    WorkFolderLabel->setToolTip(path);
+    WorkFolderLabel->setText("Work folder: " +
+                             WorkFolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, 320));
+}
+
+bool TAboutBox1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Shape1 && event->type() == QEvent::MouseButtonRelease && Shape1->isEnabled() &&
+        CheckBox5->isEnabled()) {
+        CheckBox5->setChecked(true);
+        CheckBox5Click();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TAboutBox1::CheckBox4Click() {

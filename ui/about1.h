@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QGroupBox;
 class QPushButton;
 
@@ -40,12 +41,16 @@ public:
     QCheckBox* CheckBox4 = nullptr;
     QCheckBox* CheckBox5 = nullptr;
     QFrame* Shape1 = nullptr;
+    // The work folder OK keeps, elided; its full path is the tooltip.
+    QLabel* WorkFolderLabel = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     TOpenDirectory OpenDirectory1;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A click on the swatch is a tick of "Select transparency replacer color".
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The user's clicks; a tick set by the program runs none of them.

@@ -625,9 +625,19 @@ void WindowsTest::settingsDialog() {
     QCOMPARE(script.seen.back().colour, QColor(255, 128, 0));
     QVERIFY(!settings.CheckBox5->isChecked());
     QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
+    // A click on the swatch ticks the box as a click on the box does.
+    const std::size_t dialogs = script.seen.size();
+    script.PickColour(QColor(255, 128, 0));
+    QTest::mouseClick(settings.Shape1, Qt::LeftButton);
+    QCOMPARE(script.seen.size(), dialogs + 1);
+    QCOMPARE(script.seen.back().kind, QString("colour"));
+    QVERIFY(settings.CheckBox5->isChecked());
+    QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
 
     // The folder picker opens in the work folder; cancel clears the box.
     const std::string workFolder = State().workFolder;
+    QCOMPARE(settings.WorkFolderLabel->toolTip(),
+             QDir::toNativeSeparators(QString::fromStdString(workFolder)));
     settings.CheckBox3->click();
     QCOMPARE(script.seen.back().kind, QString("folder"));
     QCOMPARE(script.seen.back().title, QString("Select a folder"));
