@@ -30,8 +30,6 @@ struct SharedState {
     std::uint8_t sessionMode = 0;
     std::string firstFlashPath;
     std::string secondFlashPath;
-    std::string firstExt;
-    std::string secondExt;
     std::uint8_t currentImage = 0;
     std::string savePath;
     std::string compiledImagePath;

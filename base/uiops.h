@@ -1,4 +1,4 @@
-// The only way the logic reaches a window, a console or a test: eight
+// The only way the logic reaches a window, a console or a test: the
 // user-interface operations, carried out by whichever sink is installed.
 #pragma once
 

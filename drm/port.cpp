@@ -25,8 +25,6 @@ void CopyWhole(BinaryFile source, const std::string& destination) {
     output.Commit();
 }
 
-void DeleteChecked(const std::string& path) { DeleteFileChecked(path); }
-
 } // namespace
 
 PortResult PortDrm() {
@@ -54,7 +52,7 @@ PortResult PortDrm() {
         // Compilation takes a ".gif" before a ".bmp"; image 1's file of the
         // other kind would hide the ported icon, so it goes.
         const std::string other = source.extension == ".gif" ? ".bmp" : ".gif";
-        DeleteChecked(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
+        DeleteFileChecked(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
         SetProgress(ProgressPercent(k, icons));
     }
 

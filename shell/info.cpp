@@ -11,6 +11,7 @@
 #include "base/worktree.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
+#include "shell/open.h"
 
 namespace zantrel {
 
@@ -49,11 +50,12 @@ void Refuse(FlashInfo& info, std::string why) {
 
 void ReadInto(FlashInfo& info) {
     SharedState& s = State();
-    const std::string ext = UpperExtension(info.file);
+    const FlashKind kind = FlashKindOf(info.file);
     std::optional<BinaryFile> codeGroup;
-    if (ext == ".SHX" || ext == ".SBF") {
-        info.kind = ext == ".SHX" ? "superfile" : "SBF file";
-        const Outcome outcome = ext == ".SHX" ? ReadSuperfile(1) : ReadSbf(1);
+    if (kind != FlashKind::RawImage) {
+        const bool superfile = kind == FlashKind::Superfile;
+        info.kind = superfile ? "superfile" : "SBF file";
+        const Outcome outcome = superfile ? ReadSuperfile(1) : ReadSbf(1);
         info.warning = outcome.warning;
         if (outcome.Refused())
             return Refuse(info, outcome.message);

@@ -55,7 +55,7 @@ Outcome Open(FlashKind kind, int image) {
     return read.Done() ? DrmDecompile(image) : read;
 }
 
-void ReportError(const std::string& message, const std::string& path = {}) {
+void ReportError(const std::string& message, const std::string& path) {
     if (g_errorReporter)
         g_errorReporter(message, path);
 }
@@ -130,7 +130,6 @@ CommandResult FileOpen1Execute() {
         return CommandResult::Completed;
     }
     s.firstFlashPath = *first;
-    s.firstExt = UpperExtension(s.firstFlashPath);
 
     bool accepted = false;
     if (s.askSecondFile) {
@@ -140,7 +139,6 @@ CommandResult FileOpen1Execute() {
         s.secondFlashPath = second.value_or(std::string());
     }
     s.sessionMode = accepted ? ModePair : ModeSingle;
-    s.secondExt = UpperExtension(s.secondFlashPath);
 
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
@@ -233,9 +231,7 @@ CommandResult Port1Click() {
     if (port.outcome == PortOutcome::Refused)
         return ShowRefusal(Outcome::Refusal(port.message));
     if (port.outcome == PortOutcome::Incompatible) {
-        // The run ends; the session file was deleted at start-up, so it is
-        // written again or the pending work (image 1's edits) would be swept
-        // by the next fresh start.
+        // The run ends with the session still pending, as Exit leaves it.
         ShowMessage(port.message, "Error");
         CloseMainWindow();
         if (!State().freshSession)
@@ -273,29 +269,24 @@ CommandResult FileDiscard1Execute() {
 CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     // A command stopped by a failure leaves nothing of itself showing: the
     // error box is the last word.
-    auto stopped = [] {
-        ShowProgress(false);
-        SetStatusText("");
-    };
+    std::string message;
+    std::string path;
     try {
         return command();
     } catch (const IoError& e) {
-        stopped();
-        ReportError(IoErrorMessage(e.Code()), e.Path());
-        return CommandResult::Failed;
+        message = IoErrorMessage(e.Code());
+        path = e.Path();
     } catch (const std::bad_alloc&) {
-        stopped();
-        ReportError("Out of memory.");
-        return CommandResult::Failed;
+        message = "Out of memory.";
     } catch (const std::exception& e) {
-        stopped();
-        ReportError(e.what());
-        return CommandResult::Failed;
+        message = e.what();
     } catch (...) {
-        stopped();
-        ReportError("Unexpected failure.");
-        return CommandResult::Failed;
+        message = "Unexpected failure.";
     }
+    ShowProgress(false);
+    SetStatusText("");
+    ReportError(message, path);
+    return CommandResult::Failed;
 }
 
 void SetErrorReporter(ErrorReporter reporter) { g_errorReporter = std::move(reporter); }
