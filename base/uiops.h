@@ -12,7 +12,9 @@ enum class MenuItem {
     Port1,
     FileSaveAsItem,
     FileDiscardItem,
+    FileOpenWorkFolderItem, // the front end opens the folder in the file manager
     FileExitItem,
+    ViewRefreshItem, // the front end rereads the work files into its view
     Settings1,
     HelpAboutItem
 };

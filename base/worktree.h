@@ -24,6 +24,9 @@ inline constexpr std::string_view NewOffFileName = "newoff.bin";
 inline constexpr std::string_view RawOffFileName = "rawoff.bin";
 inline constexpr std::string_view TempRawFileName = "temp.raw";
 inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
+// The flash files a session was opened from, a UTF-8 path a line, in
+// binary1: the clean-up that ends the session takes it too.
+inline constexpr std::string_view FlashPathsFileName = "flashfiles.txt";
 
 // The code group that holds the DRM: CG15.bin.
 inline constexpr int DrmCodeGroup = 15;

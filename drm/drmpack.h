@@ -159,5 +159,8 @@ struct PortResult {
     std::int32_t pictures = 0;
 };
 PortResult PortDrm();
+// What PortDrm would do, read from the two "descr.dat" files; nothing is
+// copied. Throws IoError.
+PortResult PlanPort();
 
 } // namespace zantrel

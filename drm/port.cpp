@@ -25,24 +25,50 @@ void CopyWhole(BinaryFile source, const std::string& destination) {
     output.Commit();
 }
 
+// The pair's layouts and counts; the copy's own reading of them.
+struct PortPlan {
+    PortResult result;
+    std::int32_t r1 = 0; // pictures before image 1's icons
+    std::int32_t r2 = 0;
+};
+
+PortPlan Plan() {
+    const SharedState& s = State();
+    const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
+    const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
+    PortPlan plan;
+    for (const DrmRecords* d : {&one, &two})
+        if (auto bad = CheckDescr(*d)) {
+            plan.result = {PortOutcome::Refused, *bad};
+            return plan;
+        }
+    if (one.extended != two.extended) {
+        plan.result = {PortOutcome::Incompatible, "Incompatible DRMs"};
+        return plan;
+    }
+    plan.r1 = one.extended ? one.pictureCount : 0;
+    plan.r2 = two.extended ? two.pictureCount : 0;
+    plan.result.icons = std::max(std::min(one.iconCount, two.iconCount), 0);
+    plan.result.pictures = std::max(std::min(plan.r1, plan.r2), 0);
+    return plan;
+}
+
 } // namespace
+
+PortResult PlanPort() { return Plan().result; }
 
 PortResult PortDrm() {
     const SharedState& s = State();
     ProgressScope scope("Copying icons");
     SetProgress(0);
 
-    const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
-    const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
-    for (const DrmRecords* d : {&one, &two})
-        if (auto bad = CheckDescr(*d))
-            return {PortOutcome::Refused, *bad};
-    if (one.extended != two.extended)
-        return {PortOutcome::Incompatible, "Incompatible DRMs"};
-    const std::int32_t r1 = one.extended ? one.pictureCount : 0;
-    const std::int32_t r2 = two.extended ? two.pictureCount : 0;
+    const PortPlan plan = Plan();
+    if (plan.result.outcome != PortOutcome::Ported)
+        return plan.result;
+    const std::int32_t r1 = plan.r1;
+    const std::int32_t r2 = plan.r2;
 
-    const std::int32_t icons = std::min(one.iconCount, two.iconCount);
+    const std::int32_t icons = plan.result.icons;
     for (std::int32_t k = 1; k <= icons; ++k) {
         const long from = static_cast<long>(r2) + k;
         const long to = static_cast<long>(r1) + k;
@@ -56,7 +82,7 @@ PortResult PortDrm() {
         SetProgress(ProgressPercent(k, icons));
     }
 
-    const std::int32_t pictures = std::min(r1, r2);
+    const std::int32_t pictures = plan.result.pictures;
     for (std::int32_t j = 1; j <= pictures; ++j) {
         std::string from, to;
         if (s.rawConversionEnabled) {
@@ -68,7 +94,7 @@ PortResult PortDrm() {
         }
         CopyWhole(BinaryFile::OpenRead(from), to);
     }
-    return {PortOutcome::Ported, {}, std::max(icons, 0), std::max(pictures, 0)};
+    return plan.result;
 }
 
 } // namespace zantrel

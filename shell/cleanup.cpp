@@ -50,8 +50,10 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
     // The readers' scratch file lives here; an interrupted read may leave it.
     DeleteFileQuietly(JoinPath(binaryDir, ScratchFileName));
     DeleteFileQuietly(JoinPath(drmpackDir, RawOffFileName));
-    if (firstImage)
+    if (firstImage) {
         DeleteFileQuietly(JoinPath(drmpackDir, TempRawFileName));
+        DeleteFileQuietly(JoinPath(binaryDir, FlashPathsFileName));
+    }
     for (int n = 0; n <= HighestCleanedCodeGroup; ++n)
         DeleteFileQuietly(JoinPath(binaryDir, CodeGroupFileName(n)));
 }

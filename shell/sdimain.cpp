@@ -15,6 +15,7 @@
 #include "shell/open.h"
 #include "shell/session.h"
 #include "shell/settings.h"
+#include "shell/summary.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
@@ -27,9 +28,10 @@ std::map<MenuItem, bool> g_menu;
 ErrorReporter g_errorReporter;
 
 void ResetMenu() {
-    for (MenuItem item : {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
-                          MenuItem::FileDiscardItem, MenuItem::FileExitItem, MenuItem::Settings1,
-                          MenuItem::HelpAboutItem})
+    for (MenuItem item :
+         {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
+          MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
+          MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem})
         g_menu[item] = true;
 }
 
@@ -72,6 +74,16 @@ std::vector<std::string> SaveTargets(bool raw) {
     return {s.savePath, s.compiledImagePath};
 }
 
+// Whether Port will refuse the pair for its layouts; a pair it cannot even
+// read is for Port itself to report.
+bool PortIncompatible() {
+    try {
+        return PlanPort().outcome == PortOutcome::Incompatible;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 // Image 1's code group compiled, then the superfile written around it. Every
@@ -98,6 +110,8 @@ void InitApp() {
         DisableMenuItem(MenuItem::FileSaveAsItem);
         DisableMenuItem(MenuItem::Port1);
         DisableMenuItem(MenuItem::FileDiscardItem);
+        DisableMenuItem(MenuItem::FileOpenWorkFolderItem);
+        DisableMenuItem(MenuItem::ViewRefreshItem);
     } else {
         DisableMenuItem(MenuItem::Settings1);
         // Only a low-bit value of exactly 1 (one image) has nothing to port.
@@ -107,6 +121,8 @@ void InitApp() {
     }
     LoadSettings();
     BuildWorkTree();
+    if (!s.freshSession)
+        ReadFlashPaths();
     // Whatever an abandoned earlier run left goes, whatever the settings say.
     if (s.freshSession && FolderExists(s.binary1Dir)) {
         CleanWorkFolder();
@@ -174,11 +190,17 @@ CommandResult FileOpen1Execute() {
     }
     if (raw)
         s.sessionMode |= ModeRawImage;
+    const bool pair = (s.sessionMode & 3) == ModePair;
+    // The session file comes last: a run ended before it leaves no session,
+    // and the next start cleans the work folder.
+    WriteFlashPaths();
     WriteSessionFile();
-    ShowMessage("DRM decompiled.", "",
-                "The icons and pictures to edit are in " + s.icons1Dir +
-                    ". Edit them with any picture editor, then start Zantrel again and choose " +
-                    (s.sessionMode == ModePair ? "Port or Save As." : "Save As."));
+    std::string next = "The icons and pictures to edit are in " + EditFolder() +
+                       ". Edit them with any picture editor, then start Zantrel again and choose " +
+                       (pair ? "Port or Save As." : "Save As.");
+    if (pair && PortIncompatible())
+        next += "\nThe two DRMs have different layouts; Port will refuse them.";
+    ShowMessage("DRM decompiled.", "", next);
     CloseMainWindow();
     return result;
 }
@@ -227,17 +249,33 @@ CommandResult FileSave1Execute() {
 }
 
 CommandResult Port1Click() {
-    const PortResult port = PortDrm();
+    SharedState& s = State();
+    const PortResult plan = PlanPort();
+    if (plan.outcome == PortOutcome::Ported) {
+        // Port replaces files the user may have edited: ask, naming what goes.
+        const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
+        if (!AskConfirmation("Replace " + counts + " of " + FlashFileName(1) + " with those of " +
+                                 FlashFileName(2) + "?",
+                             "Port"))
+            return CommandResult::Completed;
+    }
+    const PortResult port = plan.outcome == PortOutcome::Ported ? PortDrm() : plan;
     if (port.outcome == PortOutcome::Refused)
         return ShowRefusal(Outcome::Refusal(port.message));
     if (port.outcome == PortOutcome::Incompatible) {
         // The run ends with the session still pending, as Exit leaves it.
         ShowMessage(port.message, "Error");
         CloseMainWindow();
-        if (!State().freshSession)
+        if (!s.freshSession)
             WriteSessionFile();
         return CommandResult::Stopped;
     }
+    const std::string report = "Ported " + CountIconsAndPictures(port.icons, port.pictures) +
+                               " of " + FlashFileName(2) + " into " + FlashFileName(1) + ".";
+    SetStatusText(report);
+    ShowMessage(report, "Port",
+                "Save As compiles them into the new flash file; until then the session stays "
+                "pending.");
     return CommandResult::Completed;
 }
 

@@ -2,11 +2,13 @@
 
 #include "base/fileio.h"
 #include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
 namespace {
 std::string SessionPath() { return JoinPath(State().startFolder, SessionFileName); }
+std::string FlashPathsPath() { return JoinPath(State().binary1Dir, FlashPathsFileName); }
 } // namespace
 
 bool ReadSessionFile() {
@@ -41,5 +43,34 @@ void WriteSessionFile() {
 }
 
 void DeleteSessionFile() { DeleteFileQuietly(SessionPath()); }
+
+void WriteFlashPaths() {
+    const SharedState& s = State();
+    AtomicOutput output(FlashPathsPath());
+    TextWriter out(BinaryFile::Create(output.TempPath()));
+    out.WriteLine(s.firstFlashPath);
+    if ((s.sessionMode & 3) == ModePair)
+        out.WriteLine(s.secondFlashPath);
+    out.Close();
+    output.Commit();
+}
+
+void ReadFlashPaths() {
+    SharedState& s = State();
+    s.firstFlashPath.clear();
+    s.secondFlashPath.clear();
+    auto file = BinaryFile::TryOpenRead(FlashPathsPath());
+    if (!file)
+        return;
+    try {
+        TextReader in(std::move(*file));
+        s.firstFlashPath = in.ReadLine();
+        if ((s.sessionMode & 3) == ModePair)
+            s.secondFlashPath = in.ReadLine();
+    } catch (const IoError&) {
+        s.firstFlashPath.clear(); // unreadable: the window says it does not know
+        s.secondFlashPath.clear();
+    }
+}
 
 } // namespace zantrel

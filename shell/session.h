@@ -9,11 +9,18 @@ namespace zantrel {
 inline constexpr std::string_view SessionFileName = "shxdata.dat";
 
 // Start-up only: true when a session file was found; it is then read into
-// sessionMode and deleted. Sets freshSession.
+// sessionMode and left in place. Sets freshSession.
 bool ReadSessionFile();
 // Writes sessionMode, replacing any earlier file; throws IoError.
 void WriteSessionFile();
 // Deletes the session file if present; failure is ignored.
 void DeleteSessionFile();
+
+// The flash files Open took (firstFlashPath, and secondFlashPath for a pair),
+// kept in the work tree for the second run's window and questions. Write
+// throws IoError; Read leaves the paths empty when there is no such record
+// (a session opened by an older version).
+void WriteFlashPaths();
+void ReadFlashPaths();
 
 } // namespace zantrel

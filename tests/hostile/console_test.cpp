@@ -25,7 +25,9 @@ TEST(Console, AFailureMidPortEndsTheBarBeforeTheError) {
     ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
     run.reset();
     ResetState();
-    std::filesystem::remove(dir / "binary2/drmpack/descr.dat");
+    // Image 2's icons gone: the copy fails at its first slot.
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "binary2/drmpack/icons"))
+        std::filesystem::remove(entry.path());
 
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);

@@ -1,0 +1,113 @@
+#include "shell/summary.h"
+
+#include <algorithm>
+
+#include "base/fileio.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "base/worktree.h"
+#include "drm/drmpack.h"
+#include "shell/open.h"
+
+namespace zantrel {
+
+namespace {
+
+std::string Counted(long n, const std::string& noun) {
+    if (n == 0)
+        return "no " + noun + "s";
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+std::string KindText(bool pair) {
+    const SharedState& s = State();
+    std::string kind;
+    if (s.sessionMode & ModeRawImage)
+        kind = "Raw code-group image";
+    else if (s.firstFlashPath.empty())
+        kind = "Superfile or SBF file";
+    else
+        kind = FlashKindOf(s.firstFlashPath) == FlashKind::Sbf ? "SBF file" : "Superfile";
+    return kind + (pair ? ", two images" : ", one image");
+}
+
+// An image's counts from its "descr.dat", or why they cannot be read.
+SessionLine ImageLine(int image) {
+    SessionLine line{"Image " + std::to_string(image), {}};
+    try {
+        const DrmRecords records = ReadDescr(JoinPath(FoldersOf(image).drmpackDir, DescrFileName));
+        if (auto bad = CheckDescr(records)) {
+            line.value = *bad;
+            line.role = SessionLine::Role::Warning;
+            return line;
+        }
+        line.value =
+            CountIconsAndPictures(records.iconCount, records.extended ? records.pictureCount : 0) +
+            (records.extended ? " (extended DRM)" : " (basic DRM)");
+    } catch (const IoError& e) {
+        line.value = "not readable: " + IoErrorMessage(e.Code()) + " " + e.Path();
+        line.role = SessionLine::Role::Warning;
+    }
+    return line;
+}
+
+SessionLine PortLine() {
+    PortResult plan;
+    try {
+        plan = PlanPort();
+    } catch (const IoError& e) {
+        plan = {PortOutcome::Refused, IoErrorMessage(e.Code()) + " " + e.Path()};
+    }
+    switch (plan.outcome) {
+    case PortOutcome::Ported:
+        return {"Port", "copies " + CountIconsAndPictures(plan.icons, plan.pictures) + " of " +
+                            FlashFileName(2) + " over those of " + FlashFileName(1)};
+    case PortOutcome::Incompatible:
+        return {"Port", "the two DRMs have different layouts; Port will refuse them",
+                SessionLine::Role::Warning};
+    case PortOutcome::Refused:
+        break;
+    }
+    return {"Port", "cannot work: " + plan.message, SessionLine::Role::Warning};
+}
+
+} // namespace
+
+std::string CountIconsAndPictures(long icons, long pictures) {
+    return Counted(icons, "icon") + " and " + Counted(pictures, "picture");
+}
+
+std::string FlashFileName(int image) {
+    const SharedState& s = State();
+    const std::string& path = image == 1 ? s.firstFlashPath : s.secondFlashPath;
+    return path.empty() ? "image " + std::to_string(image) : FileNamePart(path);
+}
+
+std::string EditFolder() { return State().icons1Dir; }
+
+SessionSummary DescribeSession() {
+    const SharedState& s = State();
+    SessionSummary summary;
+    if (s.freshSession)
+        return summary;
+    summary.pair = (s.sessionMode & 3) == ModePair;
+    const std::string unknown = "not recorded (opened by an earlier version)";
+    auto& lines = summary.lines;
+    lines.push_back({"Flash file", s.firstFlashPath.empty() ? unknown : s.firstFlashPath});
+    if (summary.pair)
+        lines.push_back({"Port source", s.secondFlashPath.empty() ? unknown : s.secondFlashPath});
+    lines.push_back({"Kind", KindText(summary.pair)});
+    lines.push_back({"Work folder", EditFolder(), SessionLine::Role::Folder});
+    lines.push_back(ImageLine(1));
+    if (summary.pair)
+        lines.push_back(ImageLine(2));
+    lines.push_back({"Save As writes", (s.sessionMode & ModeRawImage)
+                                           ? "the compiled code group, as the .bin file you name"
+                                           : "a new superfile (.shx) you name, and its compiled "
+                                             "code group (.bin) beside it"});
+    if (summary.pair)
+        lines.push_back(PortLine());
+    return summary;
+}
+
+} // namespace zantrel

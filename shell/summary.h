@@ -1,0 +1,40 @@
+// What the second run's window says about the pending session above its
+// thumbnails: the same facts, in the same words, in every front end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zantrel {
+
+struct SessionLine {
+    enum class Role {
+        Text,
+        Folder,  // a folder the front end offers to open in the file manager
+        Warning, // drawn so that it is not missed
+    };
+    std::string label; // "Flash file", "Kind", "Work folder", ...
+    std::string value;
+    Role role = Role::Text;
+};
+
+struct SessionSummary {
+    std::vector<SessionLine> lines;
+    bool pair = false; // image 2 was decompiled too: its thumbnails show what Port brings
+};
+
+// The pending session as start-up left it; empty in a fresh run. Never
+// throws: what cannot be read is said in the line's value.
+SessionSummary DescribeSession();
+
+// The folder the user edits in: image 1's icons and picture copies.
+std::string EditFolder();
+
+// "35 icons and 2 pictures", "1 icon and no pictures".
+std::string CountIconsAndPictures(long icons, long pictures);
+
+// The name a question or report gives a flash file of the session: its file
+// name as recorded at Open, else "image 1" or "image 2".
+std::string FlashFileName(int image);
+
+} // namespace zantrel
