@@ -1,15 +1,23 @@
 // Photographs the windows for the documentation: creates them exactly as the
 // program does, in the current folder as start folder, and saves each as PNG.
-//   zantrel-shots MAIN.png [SETTINGS.png ABOUT.png]
+//   zantrel-shots [--main F] [--settings F] [--about F]
+//                 [--port-question F] [--port-error F]
+// --port-question shows Port's question and answers Cancel; --port-error
+// answers OK and photographs the error box the port ends with.
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QWidget>
 
 #include "ui/about.h"
 #include "ui/about1.h"
+#include "ui/modal.h"
 #include "ui/sdimain.h"
 
 namespace {
@@ -21,12 +29,12 @@ void Settle() {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-bool Save(QWidget& window, const char* path) {
+bool Save(QWidget& window, const std::string& path) {
     window.show();
     window.raise();
     Settle();
-    if (!window.grab().save(QString::fromLocal8Bit(path), "PNG")) {
-        std::fprintf(stderr, "zantrel-shots: cannot write %s\n", path);
+    if (!window.grab().save(QString::fromLocal8Bit(path.c_str()), "PNG")) {
+        std::fprintf(stderr, "zantrel-shots: cannot write %s\n", path.c_str());
         return false;
     }
     return true;
@@ -36,18 +44,45 @@ bool Save(QWidget& window, const char* path) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png]\n");
+    std::map<std::string, std::string> shots;
+    for (int i = 1; i + 1 < argc; i += 2)
+        shots[argv[i]] = argv[i + 1];
+    if (argc < 3 || argc % 2 == 0) {
+        std::fprintf(stderr, "usage: zantrel-shots [--main F] [--settings F] [--about F] "
+                             "[--port-question F] [--port-error F]\n");
         return 2;
     }
     const auto form = zantrel::CreateAppWindows();
-    form->resize(760, 540);
-    bool ok = Save(*form, argv[1]);
-    if (argc == 4) {
-        ok = Save(*form->SettingsDialog(), argv[2]) && ok;
+    form->resize(820, 600);
+    bool ok = true;
+    if (shots.count("--main"))
+        ok = Save(*form, shots["--main"]) && ok;
+    if (shots.count("--settings")) {
+        ok = Save(*form->SettingsDialog(), shots["--settings"]) && ok;
         form->SettingsDialog()->hide();
-        ok = Save(*form->AboutBox(), argv[3]) && ok;
+    }
+    if (shots.count("--about")) {
+        ok = Save(*form->AboutBox(), shots["--about"]) && ok;
         form->AboutBox()->hide();
+    }
+    for (const char* which : {"--port-question", "--port-error"}) {
+        if (!shots.count(which))
+            continue;
+        form->show();
+        Settle();
+        const bool question = std::strcmp(which, "--port-question") == 0;
+        zantrel::SetModalRunner([&](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            const bool wanted = box && (question ? box->icon() == QMessageBox::Question
+                                                 : box->icon() == QMessageBox::Critical);
+            if (wanted) {
+                ok = Save(dialog, shots[which]) && ok;
+                dialog.hide();
+            }
+            return question && wanted ? int(QMessageBox::Cancel) : int(QMessageBox::Ok);
+        });
+        form->Port1->trigger();
+        zantrel::SetModalRunner({});
     }
     return ok ? 0 : 1;
 }

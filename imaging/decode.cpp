@@ -23,6 +23,20 @@ std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path) {
     }
 }
 
+bool LooksLikeGifOrBmp(const std::string& path) {
+    try {
+        auto file = BinaryFile::TryOpenRead(path);
+        std::array<std::uint8_t, 4> head{};
+        if (!file || file->Read(head) < 2)
+            return false;
+        if (head[0] == 'B' && head[1] == 'M')
+            return true;
+        return head[0] == 'G' && head[1] == 'I' && head[2] == 'F' && head[3] == '8';
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
 std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
                                                            int height) {
     if (width <= 0 || height <= 0 || width > 255 || height > 255)

@@ -14,6 +14,10 @@ namespace zantrel {
 // top-down file); nullopt when the file is not a BMP or cannot be read.
 std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path);
 
+// Whether a file's content starts as a GIF ("GIF8") or a BMP ("BM") does,
+// whatever its name says; false when it cannot be read.
+bool LooksLikeGifOrBmp(const std::string& path);
+
 // Decodes a raw picture of width x height (RGB565 big-endian pixels, then the
 // transparency mask) into 0xAARRGGBB pixels, top row first; transparent
 // pixels get alpha 0. nullopt when the file is too short or the size is out

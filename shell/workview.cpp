@@ -104,6 +104,8 @@ WorkView ListWorkItems(int image) {
                 DescribeFile(item, bmp);
             else
                 item.bytes = -1;
+            if (!item.path.empty())
+                item.notGifOrBmp = !LooksLikeGifOrBmp(item.path);
             view.items.push_back(std::move(item));
         }
     } catch (const IoError& e) {

@@ -21,6 +21,7 @@ struct WorkItem {
     int fileWidth = 0; // BMP files: the size in the file's header; 0 when unknown
     int fileHeight = 0;
     bool sizeChanged = false; // a picture's BMP no longer has its slot's size
+    bool notGifOrBmp = false; // an icon whose content is neither (compiled as it is)
     std::int64_t bytes = 0;   // the file's size, -1 when missing
 };
 

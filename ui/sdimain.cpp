@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QGridLayout>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -25,12 +27,16 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QToolBar>
 #include <QUrl>
 
 #include "shell/sdimain.h"
 #include "base/state.h"
+#include "base/worktree.h"
+#include "shell/summary.h"
 #include "shell/workview.h"
 #include "ui/about.h"
 #include "ui/about1.h"
@@ -82,6 +88,62 @@ QPixmap RenderThumbnail(const QImage& image) {
                           (ThumbnailSide - scaled.height()) / 2, scaled);
     }
     return canvas;
+}
+
+// Message boxes size themselves to the message and would cut a longer
+// caption, or break a path over several lines: widen the box to hold both.
+void WidenToFit(QMessageBox& box) {
+    const QFontMetrics metrics(box.font());
+    int width = metrics.horizontalAdvance(box.windowTitle()) + 160;
+    for (const QString& line : box.informativeText().split('\n'))
+        width = std::max(width, metrics.horizontalAdvance(line) + 90);
+    width = std::min(width, 760);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+QListWidget* MakeThumbnailGrid(QWidget* parent) {
+    auto* grid = new QListWidget(parent);
+    grid->setViewMode(QListView::IconMode);
+    grid->setIconSize(QSize(ThumbnailSide, ThumbnailSide));
+    grid->setGridSize(QSize(ThumbnailSide + 64, ThumbnailSide + 58));
+    grid->setResizeMode(QListView::Adjust);
+    grid->setMovement(QListView::Static);
+    grid->setWordWrap(true);
+    grid->setSpacing(4);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setTextElideMode(Qt::ElideNone);
+    grid->setFrameShape(QFrame::NoFrame);
+    return grid;
+}
+
+// The session's facts as a two-column table; the work folder a link.
+QString SessionPanelText(const SessionSummary& summary) {
+    QString rows;
+    for (const SessionLine& line : summary.lines) {
+        const QString value = QString::fromStdString(line.value).toHtmlEscaped();
+        QString cell;
+        switch (line.role) {
+        case SessionLine::Role::Folder:
+            cell =
+                QString("<a href=\"%1\">%2</a>")
+                    .arg(
+                        QUrl::fromLocalFile(FromLocalPath(line.value)).toString(QUrl::FullyEncoded),
+                        QDir::toNativeSeparators(value));
+            break;
+        case SessionLine::Role::Warning:
+            cell = "<span style=\"color:#C00000; font-weight:bold\">" + value + "</span>";
+            break;
+        case SessionLine::Role::Text:
+            cell = value;
+            break;
+        }
+        rows += "<tr><td style=\"color:#505050; padding-right:12px\">" +
+                QString::fromStdString(line.label).toHtmlEscaped() + "</td><td>" + cell +
+                "</td></tr>";
+    }
+    return "<table cellspacing=\"1\">" + rows + "</table>";
 }
 
 QImage LoadWorkImage(const WorkItem& work) {
@@ -171,8 +233,16 @@ void TSDIAppForm::BuildMenu() {
                              QKeySequence(Qt::CTRL | Qt::Key_S));
     FileDiscardItem = AddItem(File1, "&Discard Session...",
                               "Discard Session|Delete the pending session and its work files");
+    FileOpenWorkFolderItem =
+        AddItem(File1, "Open &Work Folder",
+                "Open Work Folder|Show the icons and pictures to edit in the file manager");
     File1->addSeparator();
     FileExitItem = AddItem(File1, "E&xit", "Exit|Exit utility");
+
+    View1 = menuBar()->addMenu("&View");
+    View1->menuAction()->setStatusTip(LongHint("View commands"));
+    ViewRefreshItem =
+        AddItem(View1, "&Refresh", "Refresh|Read the work files again", QKeySequence(Qt::Key_F5));
 
     Settings1 = menuBar()->addAction("&Settings");
     Settings1->setStatusTip(LongHint("Settings"));
@@ -186,7 +256,10 @@ void TSDIAppForm::BuildMenu() {
     connect(Port1, &QAction::triggered, this, &TSDIAppForm::Port1Click);
     connect(FileDiscardItem, &QAction::triggered, this, &TSDIAppForm::FileDiscard1Execute);
     connect(FileSaveAsItem, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
+    connect(FileOpenWorkFolderItem, &QAction::triggered, this,
+            &TSDIAppForm::FileOpenWorkFolder1Execute);
     connect(FileExitItem, &QAction::triggered, this, &TSDIAppForm::FileExit1Execute);
+    connect(ViewRefreshItem, &QAction::triggered, this, &TSDIAppForm::ViewRefresh1Execute);
     connect(Settings1, &QAction::triggered, this, &TSDIAppForm::Settings1Click);
     connect(HelpAboutItem, &QAction::triggered, this, &TSDIAppForm::HelpAbout1Execute);
 }
@@ -203,21 +276,53 @@ void TSDIAppForm::BuildClientArea() {
     HintLabel->setText("Open a flash file to start.\n\nFile > Open, or drop a flash file here.");
     HintLabel->setStyleSheet("color: #606060;");
 
-    Thumbnails = new QListWidget(this);
-    Thumbnails->setViewMode(QListView::IconMode);
-    Thumbnails->setIconSize(QSize(ThumbnailSide, ThumbnailSide));
-    Thumbnails->setGridSize(QSize(ThumbnailSide + 64, ThumbnailSide + 58));
-    Thumbnails->setResizeMode(QListView::Adjust);
-    Thumbnails->setMovement(QListView::Static);
-    Thumbnails->setWordWrap(true);
-    Thumbnails->setSpacing(4);
-    Thumbnails->setSelectionMode(QAbstractItemView::SingleSelection);
-    Thumbnails->setTextElideMode(Qt::ElideNone);
-    connect(Thumbnails, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
+    SessionPanel = new QLabel(this);
+    SessionPanel->setTextFormat(Qt::RichText);
+    SessionPanel->setWordWrap(true);
+    SessionPanel->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    SessionPanel->setOpenExternalLinks(false);
+    SessionPanel->setMargin(8);
+    SessionPanel->setStyleSheet(
+        "QLabel { background: #F7F7F2; border-bottom: 1px solid #D0D0C8; }");
+    connect(SessionPanel, &QLabel::linkActivated, this,
+            [this](const QString& link) { OpenFolder(ToLocalPath(QUrl(link).toLocalFile())); });
+
+    ImageTabs = new QTabWidget(this);
+    ImageTabs->setDocumentMode(true);
+    ImageTabs->setTabBarAutoHide(true);
+    Thumbnails = MakeThumbnailGrid(ImageTabs);
+    ImageTabs->addTab(Thumbnails, "Image 1");
+    // Image 2's tab is there for a pair only.
+    Thumbnails2 = MakeThumbnailGrid(ImageTabs);
+    Thumbnails2->hide();
+    for (QListWidget* grid : {Thumbnails, Thumbnails2})
+        connect(grid, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
+
+    sessionPage_ = new QWidget(this);
+    auto* layout = new QVBoxLayout(sessionPage_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(SessionPanel);
+    layout->addWidget(ImageTabs, 1);
 
     clientArea_->addWidget(HintLabel);
-    clientArea_->addWidget(Thumbnails);
+    clientArea_->addWidget(sessionPage_);
     setCentralWidget(clientArea_);
+
+    watcher_ = new QFileSystemWatcher(this);
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    // An editor's save is several changes in a row: refresh once they settle.
+    refreshTimer_->setInterval(300);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] {
+        if (busy_)
+            refreshTimer_->start();
+        else
+            RefreshThumbnails();
+    });
+    auto settle = [this] { refreshTimer_->start(); };
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, settle);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, settle);
 }
 
 void TSDIAppForm::SetDialogs(TAboutBox1* settings, TAboutBox* about) {
@@ -261,6 +366,23 @@ void TSDIAppForm::FileDiscard1Execute() {
     Run([] { zantrel::FileDiscard1Execute(); });
 }
 
+void TSDIAppForm::FileOpenWorkFolder1Execute() {
+    if (!busy_)
+        OpenFolder(EditFolder());
+}
+
+void TSDIAppForm::ViewRefresh1Execute() {
+    if (!busy_)
+        RefreshThumbnails();
+}
+
+void TSDIAppForm::OpenFolder(const std::string& path) {
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path))))
+        return;
+    ShowMessage("No file manager answered. The folder is:", "Open Work Folder",
+                QDir::toNativeSeparators(FromLocalPath(path)).toStdString());
+}
+
 void TSDIAppForm::FileExit1Execute() {
     Run([] { zantrel::FileExit1Execute(); });
 }
@@ -293,6 +415,7 @@ void TSDIAppForm::ShowIoError(const std::string& message, const std::string& pat
     // The file the failure concerns, so the user knows which one to look at.
     if (!path.empty())
         box.setInformativeText(QDir::toNativeSeparators(QString::fromStdString(path)));
+    WidenToFit(box);
     RunModal(box);
 }
 
@@ -325,6 +448,7 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
                     QString::fromStdString(text), QMessageBox::Ok, this);
     if (!details.empty())
         box.setInformativeText(QString::fromStdString(details));
+    WidenToFit(box);
     RunModal(box);
 }
 
@@ -332,6 +456,7 @@ bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& ca
     QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
+    WidenToFit(box);
     return RunModal(box) == QMessageBox::Ok;
 }
 
@@ -395,8 +520,12 @@ QAction* TSDIAppForm::ActionOf(MenuItem item) const {
         return FileSaveAsItem;
     case MenuItem::FileDiscardItem:
         return FileDiscardItem;
+    case MenuItem::FileOpenWorkFolderItem:
+        return FileOpenWorkFolderItem;
     case MenuItem::FileExitItem:
         return FileExitItem;
+    case MenuItem::ViewRefreshItem:
+        return ViewRefreshItem;
     case MenuItem::Settings1:
         return Settings1;
     case MenuItem::HelpAboutItem:
@@ -421,6 +550,9 @@ QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
     } else if (work.sizeChanged) {
         detail = QString("size changed: was %1x%2").arg(work.slotWidth).arg(work.slotHeight);
         item->setForeground(QColor(0xC0, 0x00, 0x00));
+    } else if (work.notGifOrBmp) {
+        detail = "not a GIF or BMP";
+        item->setForeground(QColor(0xC0, 0x00, 0x00));
     }
     const QImage image = path.isEmpty() ? QImage() : LoadWorkImage(work);
     if (detail.isEmpty()) {
@@ -439,35 +571,88 @@ QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
     return item;
 }
 
+bool TSDIAppForm::FillThumbnails(QListWidget* grid, int image, QString& error) {
+    const WorkView view = ListWorkItems(image);
+    if (!view.error.empty() && view.items.empty()) {
+        error = QString::fromStdString(view.error);
+        return false;
+    }
+    const int scroll = grid->verticalScrollBar()->value();
+    const int row = grid->currentRow();
+    grid->setUpdatesEnabled(false);
+    grid->clear();
+    for (const WorkItem& work : view.items)
+        grid->addItem(MakeThumbnail(work));
+    if (row >= 0 && row < grid->count())
+        grid->setCurrentRow(row);
+    grid->setUpdatesEnabled(true);
+    grid->verticalScrollBar()->setValue(scroll);
+    return true;
+}
+
 void TSDIAppForm::RefreshThumbnails() {
     if (State().freshSession) {
         clientArea_->setCurrentWidget(HintLabel);
         return;
     }
-    const WorkView view = ListWorkItems(1);
-    if (!view.error.empty() && view.items.empty()) {
-        HintLabel->setText("The work folder holds no decompiled DRM to show.\n" +
-                           QString::fromStdString(view.error));
+    const SessionSummary summary = DescribeSession();
+    SessionPanel->setText(SessionPanelText(summary));
+    QString error;
+    if (!FillThumbnails(Thumbnails, 1, error)) {
+        HintLabel->setText("The work folder holds no decompiled DRM to show.\n" + error);
         clientArea_->setCurrentWidget(HintLabel);
+        WatchWorkFiles();
         return;
     }
-    const int scroll = Thumbnails->verticalScrollBar()->value();
-    const int row = Thumbnails->currentRow();
-    Thumbnails->setUpdatesEnabled(false);
-    Thumbnails->clear();
-    for (const WorkItem& work : view.items)
-        Thumbnails->addItem(MakeThumbnail(work));
-    if (row >= 0 && row < Thumbnails->count())
-        Thumbnails->setCurrentRow(row);
-    Thumbnails->setUpdatesEnabled(true);
-    Thumbnails->verticalScrollBar()->setValue(scroll);
-    clientArea_->setCurrentWidget(Thumbnails);
+    const int tab = ImageTabs->currentIndex();
+    ImageTabs->setTabText(0, "Image 1: " + QString::fromStdString(FlashFileName(1)));
+    if (summary.pair) {
+        QString ignored;
+        FillThumbnails(Thumbnails2, 2, ignored);
+        const QString second =
+            "Image 2: " + QString::fromStdString(FlashFileName(2)) + " (what Port copies)";
+        if (ImageTabs->indexOf(Thumbnails2) < 0)
+            ImageTabs->addTab(Thumbnails2, second);
+        ImageTabs->setTabText(1, second);
+        if (tab >= 0)
+            ImageTabs->setCurrentIndex(tab);
+    } else if (ImageTabs->indexOf(Thumbnails2) >= 0) {
+        ImageTabs->removeTab(ImageTabs->indexOf(Thumbnails2));
+    }
+    clientArea_->setCurrentWidget(sessionPage_);
+    WatchWorkFiles();
+}
+
+void TSDIAppForm::WatchWorkFiles() {
+    // Folders tell of files added, removed or renamed into place; the files
+    // themselves of edits written in place.
+    QStringList paths;
+    const SharedState& s = State();
+    for (const std::string& folder :
+         {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName), s.drmpack1Dir, s.icons2Dir,
+          JoinPath(s.drmpack2Dir, RawsFolderName)})
+        if (QFileInfo(FromLocalPath(folder)).isDir())
+            paths << FromLocalPath(folder);
+    for (QListWidget* grid : {Thumbnails, Thumbnails2})
+        for (int i = 0; i < grid->count(); ++i) {
+            const QString path = grid->item(i)->data(PathRole).toString();
+            if (!path.isEmpty())
+                paths << path;
+        }
+    const QStringList watched = watcher_->files() + watcher_->directories();
+    if (!watched.isEmpty())
+        watcher_->removePaths(watched);
+    if (!paths.isEmpty())
+        watcher_->addPaths(paths);
 }
 
 void TSDIAppForm::OpenThumbnail(QListWidgetItem* item) {
     const QString path = item ? item->data(PathRole).toString() : QString();
-    if (!path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (path.isEmpty())
+        return;
+    // Where no program is set up for the file's kind, its folder at least.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        OpenFolder(ToLocalPath(QFileInfo(path).absolutePath()));
 }
 
 void TSDIAppForm::closeEvent(QCloseEvent* event) {

@@ -14,12 +14,15 @@
 #include "base/uiops.h"
 
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QStackedWidget;
+class QTabWidget;
+class QTimer;
 class QToolBar;
 
 namespace zantrel {
@@ -59,7 +62,9 @@ public:
     void Port1Click();
     void FileSave1Execute();
     void FileDiscard1Execute();
+    void FileOpenWorkFolder1Execute();
     void FileExit1Execute();
+    void ViewRefresh1Execute();
     void Settings1Click();
     void HelpAbout1Execute();
 
@@ -71,8 +76,12 @@ public:
     // the application's title as caption.
     void ShowIoError(const std::string& message, const std::string& path = {});
 
-    // Rereads image 1's work files into the thumbnails (second run only).
+    // Rereads the session's facts and work files into the panel and the
+    // thumbnails (second run only), and watches the files shown.
     void RefreshThumbnails();
+
+    // Opens a folder in the file manager; says where it is when none answers.
+    void OpenFolder(const std::string& path);
 
     QString StatusText() const;
     bool CloseRequested() const { return closeRequested_; }
@@ -96,14 +105,22 @@ public:
     QAction* Port1 = nullptr;
     QAction* FileSaveAsItem = nullptr;
     QAction* FileDiscardItem = nullptr;
+    QAction* FileOpenWorkFolderItem = nullptr;
     QAction* FileExitItem = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* ViewRefreshItem = nullptr;
     QAction* Settings1 = nullptr;
     QMenu* Help1 = nullptr;
     QAction* HelpAboutItem = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
-    QListWidget* Thumbnails = nullptr;
     QLabel* HintLabel = nullptr;
+    // The second run: the session's facts above image 1's (and, for a pair,
+    // image 2's) thumbnails.
+    QLabel* SessionPanel = nullptr;
+    QTabWidget* ImageTabs = nullptr;
+    QListWidget* Thumbnails = nullptr;
+    QListWidget* Thumbnails2 = nullptr;
 
 protected:
     bool event(QEvent* event) override;
@@ -119,12 +136,20 @@ private:
     void Run(const std::function<void()>& command);
     QAction* ActionOf(MenuItem item) const;
     QListWidgetItem* MakeThumbnail(const WorkItem& work) const;
+    // Fills a grid from one image's work files; false when its DRM cannot be
+    // listed (the reason in error).
+    bool FillThumbnails(QListWidget* grid, int image, QString& error);
     void OpenThumbnail(QListWidgetItem* item);
+    void WatchWorkFiles();
 
     TAboutBox1* settings_ = nullptr;
     TAboutBox* about_ = nullptr;
     QLabel* statusPanel_ = nullptr;
     QStackedWidget* clientArea_ = nullptr;
+    QWidget* sessionPage_ = nullptr;
+    // Outside edits refresh the view once they settle.
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
     bool closeRequested_ = false;
     bool busy_ = false;
     // The open dialog's memory within the run.

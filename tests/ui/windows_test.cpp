@@ -197,17 +197,18 @@ void WindowsTest::freshRunWindow() {
 
     QCOMPARE(form->windowTitle(), QString("Zantrel"));
     const QList<QAction*> top = form->menuBar()->actions();
-    QCOMPARE(top.size(), 3);
+    QCOMPARE(top.size(), 4);
     QCOMPARE(top[0]->text(), QString("&File"));
     QCOMPARE(top[0]->statusTip(), QString("Operation commands"));
-    QCOMPARE(top[1], form->Settings1);
-    QCOMPARE(top[1]->text(), QString("&Settings"));
-    QCOMPARE(top[1]->statusTip(), QString("Settings"));
-    QCOMPARE(top[2]->text(), QString("&Help"));
-    QCOMPARE(top[2]->statusTip(), QString("Help topics"));
+    QCOMPARE(top[1]->text(), QString("&View"));
+    QCOMPARE(top[2], form->Settings1);
+    QCOMPARE(top[2]->text(), QString("&Settings"));
+    QCOMPARE(top[2]->statusTip(), QString("Settings"));
+    QCOMPARE(top[3]->text(), QString("&Help"));
+    QCOMPARE(top[3]->statusTip(), QString("Help topics"));
 
     const QList<QAction*> file = form->File1->actions();
-    QCOMPARE(file.size(), 6);
+    QCOMPARE(file.size(), 7);
     QCOMPARE(file[0]->text(), QString("&Open"));
     QCOMPARE(file[0]->statusTip(), QString("Open a flash file"));
     QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
@@ -219,9 +220,13 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
     QCOMPARE(file[3]->text(), QString("&Discard Session..."));
     QVERIFY(!file[3]->isEnabled()); // nothing to discard in a fresh run
-    QVERIFY(file[4]->isSeparator());
-    QCOMPARE(file[5]->text(), QString("E&xit"));
-    QCOMPARE(file[5]->statusTip(), QString("Exit utility"));
+    QCOMPARE(file[4], form->FileOpenWorkFolderItem);
+    QVERIFY(!file[4]->isEnabled());
+    QVERIFY(file[5]->isSeparator());
+    QCOMPARE(file[6]->text(), QString("E&xit"));
+    QCOMPARE(file[6]->statusTip(), QString("Exit utility"));
+    QVERIFY(!form->ViewRefreshItem->isEnabled());
+    QCOMPARE(form->ViewRefreshItem->shortcut(), QKeySequence("F5"));
     QCOMPARE(form->Help1->actions().size(), 1);
     QCOMPARE(form->HelpAboutItem->text(), QString("&About..."));
     QCOMPARE(form->HelpAboutItem->statusTip(),
