@@ -353,15 +353,22 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(form->Thumbnails->item(3)->text(), QString("4.bmp\n9x8"));
     QCOMPARE(form->Thumbnails->item(4)->text(), QString("5.gif\n16x16"));
 
-    // A picture saved at another size is marked when the window is activated.
+    // The panel says what is edited and where; one image, no second tab.
+    QVERIFY(form->SessionPanel->text().contains(
+        QString::fromStdString(folder / "phone.shx").toHtmlEscaped()));
+    QVERIFY(form->SessionPanel->text().contains("Superfile, one image"));
+    QCOMPARE(form->ImageTabs->count(), 1);
+    QCOMPARE(form->ImageTabs->tabText(0), QString("Image 1: phone.shx"));
+
+    // A picture saved at another size by another program is marked as soon
+    // as the watcher sees it, and the marker goes when the size is put back.
     const std::string picture = State().icons1Dir + "/2.bmp";
     const Bytes original = test::ReadAll(picture);
     QImage(41, 30, QImage::Format_RGB888).save(QString::fromStdString(picture), "BMP");
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(form.get(), &activate);
-    QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
+    QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
     QCOMPARE(form->Thumbnails->item(1)->foreground().color(), QColor(0xC0, 0, 0));
     test::WriteAll(picture, original);
+    QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 
     script.Choose(folder / "out.shx");
     form->FileSaveAsItem->trigger();
@@ -450,6 +457,11 @@ void WindowsTest::portAndIncompatibleDrms() {
     auto form = StartRun();
     QVERIFY(form->Port1->isEnabled());
     QVERIFY(form->FileSaveAsItem->isEnabled());
+    // Both images shown; the panel says whether Port can work.
+    QCOMPARE(form->ImageTabs->count(), 2);
+    QCOMPARE(form->Thumbnails2->count(), 5);
+    QVERIFY(form->SessionPanel->text().contains(
+        "copies 3 icons and 2 pictures of b.shx over those of a.shx"));
     const std::string icon1 = State().icons1Dir + "/3.gif";
     const Bytes exported = test::ReadAll(State().icons2Dir + "/3.gif");
     QVERIFY(test::ReadAll(icon1) != exported);
@@ -790,6 +802,7 @@ void WindowsTest::workView() {
     QCOMPARE(view.items[1].number, 2L);
     QVERIFY(!view.items[1].picture);
     QCOMPARE(view.items[1].path, folder / "work/binary1/drmpack/icons/2.gif");
+    QVERIFY(!view.items[1].notGifOrBmp);
     QCOMPARE(view.items[2].number, 3L);
     QCOMPARE(view.items[2].path, std::string());
     QCOMPARE(view.items[2].bytes, std::int64_t(-1));
@@ -799,6 +812,13 @@ void WindowsTest::workView() {
     QCOMPARE(view.items[0].path, folder / "work/binary1/drmpack/raws/1.raw");
     QCOMPARE(view.items[0].bytes, std::int64_t(14));
     QVERIFY(!view.items[0].sizeChanged);
+
+    // A PNG saved under the icon's ".gif" name is marked, and still listed.
+    QImage(4, 4, QImage::Format_RGB888)
+        .save(QString::fromStdString(folder / "work/binary1/drmpack/icons/2.gif"), "PNG");
+    view = ListWorkItems(1);
+    QCOMPARE(view.items[1].path, folder / "work/binary1/drmpack/icons/2.gif");
+    QVERIFY(view.items[1].notGifOrBmp);
 }
 
 QTEST_MAIN(WindowsTest)
