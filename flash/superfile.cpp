@@ -275,15 +275,17 @@ std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address)
 
 void PrepareRamdld() {
     BinaryFile ramdld = BinaryFile::OpenUpdate(JoinPath(State().binary1Dir, RamdldFileName));
-    // The fill goes round the two kept words instead of over them and back,
-    // so a save that fails half-way never leaves them lost to the next try.
-    const std::vector<std::uint8_t> fill(RamdldFillLength, 0xFF);
-    const std::size_t before = RamdldKeptOffset - RamdldFillOffset;
-    const std::size_t after = RamdldFillOffset + RamdldFillLength - RamdldKeptEnd;
+    // The two kept words are read and written back inside the fill, so the
+    // region goes out in one write: a save ended at any point leaves the file
+    // as it was or prepared, and the kept words are never lost.
+    std::vector<std::uint8_t> fill(RamdldFillLength, 0xFF);
+    std::array<std::uint8_t, RamdldKeptEnd - RamdldKeptOffset> kept{};
+    // A file that ends before them gets zeros there, as writing past its end did.
+    ramdld.Seek(RamdldKeptOffset);
+    ramdld.Read(kept);
+    std::copy(kept.begin(), kept.end(), fill.begin() + (RamdldKeptOffset - RamdldFillOffset));
     ramdld.Seek(RamdldFillOffset);
-    ramdld.Write(std::span(fill.data(), before));
-    ramdld.Seek(RamdldKeptEnd);
-    ramdld.Write(std::span(fill.data(), after));
+    ramdld.Write(fill);
     ramdld.Close();
 }
 
@@ -300,8 +302,17 @@ void PrepareHeader(const std::string& compiledPath) {
     const auto dateField = TextField(FormatBuildDate(local));
     const auto bannerField = TextField(BannerText);
 
+    // The header (a fixed size, checked before) is patched in memory and
+    // renamed into place whole: a save ended at any point leaves header.bin
+    // as it was or prepared, never between.
     const std::string folder = State().binary1Dir;
-    BinaryFile header = BinaryFile::OpenUpdate(JoinPath(folder, HeaderFileName));
+    const std::string headerPath = JoinPath(folder, HeaderFileName);
+    std::vector<std::uint8_t> header(FlashHeaderSize);
+    {
+        BinaryFile in = BinaryFile::OpenRead(headerPath);
+        if (in.Read(header) != header.size())
+            throw IoError(IoReadPastEnd, headerPath);
+    }
 
     BinaryFile compiled = BinaryFile::OpenRead(compiledPath);
     // The first 16 bytes, then the sum of the rest: one pass over the file.
@@ -315,39 +326,28 @@ void PrepareHeader(const std::string& compiledPath) {
     const auto drmSize = static_cast<std::uint32_t>(compiled.Size());
     compiled.Close();
 
-    const std::uint8_t count = 2;
-    header.Seek(PieceCountOffset);
-    header.Write(std::span(&count, 1));
-    const auto start = static_cast<std::uint32_t>(ReadLE32At(header, DrmSlotOffset));
-    // Cleared round the DRM slot, whose start address is rewritten below: a
-    // save that fails half-way leaves that address for the next try.
-    const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(ClearedTo - ClearedFrom), 0);
-    header.Seek(ClearedFrom);
-    header.Write(std::span(zeros.data(), static_cast<std::size_t>(DrmSlotOffset - ClearedFrom)));
-    header.Seek(DrmSlotOffset + SlotSize);
-    header.Write(
-        std::span(zeros.data(), static_cast<std::size_t>(ClearedTo - DrmSlotOffset - SlotSize)));
-
-    std::uint8_t slot[SlotSize] = {};
+    header[PieceCountOffset] = 2;
+    const std::uint32_t start = LoadLE32(header.data() + DrmSlotOffset);
+    // Cleared round the DRM slot, whose start address is rewritten below.
+    std::fill(header.begin() + ClearedFrom, header.begin() + ClearedTo, std::uint8_t{0});
+    std::uint8_t* slot = header.data() + DrmSlotOffset;
     StoreLE32(slot, start);
     StoreLE32(slot + 4, start + drmSize - 1u);
     std::memcpy(slot + 8, first, 16);
     StoreLE32(slot + 24, drmSum);
-    header.Seek(DrmSlotOffset);
-    header.Write(slot);
 
     BinaryFile ramdld = BinaryFile::OpenRead(JoinPath(folder, RamdldFileName));
-    std::uint8_t ramdldSum[4];
-    StoreLE32(ramdldSum, static_cast<std::uint32_t>(Checksum16(ramdld)));
+    StoreLE32(header.data() + RamdldChecksumOffset, static_cast<std::uint32_t>(Checksum16(ramdld)));
     ramdld.Close();
-    header.Seek(RamdldChecksumOffset);
-    header.Write(ramdldSum);
 
-    header.Seek(DateFieldOffset);
-    header.Write(dateField);
-    header.Seek(BannerFieldOffset);
-    header.Write(bannerField);
-    header.Close();
+    std::copy(dateField.begin(), dateField.end(), header.begin() + DateFieldOffset);
+    std::copy(bannerField.begin(), bannerField.end(), header.begin() + BannerFieldOffset);
+
+    AtomicOutput output(headerPath);
+    BinaryFile out = BinaryFile::Create(output.TempPath());
+    out.Write(header);
+    out.Close();
+    output.Commit();
 }
 
 std::optional<std::string> VerifySuperfile(const std::string& superfilePath,

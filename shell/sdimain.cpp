@@ -191,15 +191,15 @@ CommandResult FileOpen1Execute() {
     if (raw)
         s.sessionMode |= ModeRawImage;
     const bool pair = (s.sessionMode & 3) == ModePair;
-    // The session file comes last: a run ended before it leaves no session,
-    // and the next start cleans the work folder.
-    WriteFlashPaths();
-    WriteSessionFile();
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again and choose " +
                        (pair ? "Port or Save As." : "Save As.");
     if (pair && PortIncompatible())
         next += "\nThe two DRMs have different layouts; Port will refuse them.";
+    // The session file is the last file written: a run ended before it
+    // leaves no session, and the next start cleans the work folder.
+    WriteFlashPaths();
+    WriteSessionFile();
     ShowMessage("DRM decompiled.", "", next);
     CloseMainWindow();
     return result;

@@ -1,0 +1,278 @@
+// Abrupt ends: the process is ended at each file operation of Open, Port and
+// Save As in turn (a forked child, ended by the fault seam with _Exit, as a
+// crash or a kill would end it). The next start must find the session as the
+// command's contract says, every work file whole (as before the command or as
+// the command leaves it) and nothing half-written at a target. A second run
+// killed with SIGKILL while it waits loses nothing either.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "hostile.h"
+#include "shell/sdimain.h"
+#include "base/state.h"
+#include "support/process.h"
+
+extern char** environ;
+#endif
+
+namespace zantrel::hostile {
+namespace {
+
+#ifdef _WIN32
+TEST(Kill, NeedsFork) { GTEST_SKIP() << "the sweep forks a child per point; Linux only"; }
+#else
+
+using test::Exists;
+using test::ReadAll;
+using test::TempFolder;
+using test::WriteAll;
+using Files = std::map<std::string, Bytes>;
+
+inline constexpr int KilledStatus = 86;
+
+// Ends the process at the k-th file operation of any kind.
+class EndAt final : public FaultInjector {
+public:
+    explicit EndAt(int k) : k_(k) {}
+    int Check(Op, const std::string&) override {
+        if (++calls_ == k_)
+            std::_Exit(KilledStatus);
+        return 0;
+    }
+
+private:
+    int k_;
+    int calls_ = 0;
+};
+
+// The work files a user could lose. Not among them: a killed writer's
+// temporary beside its target, and the compiler's scratch files, which each
+// compilation writes afresh before it reads them. The header's date field is
+// the time of the save that prepared it.
+Files WorkFiles(const std::string& folder) {
+    Files files = test::Snapshot(folder);
+    std::erase_if(files, [](const auto& f) {
+        const std::string name = FileNamePart(f.first);
+        return name.ends_with(".tmp~") || name == "newoff.bin" || name == "temp.raw";
+    });
+    for (auto& [name, bytes] : files)
+        if (FileNamePart(name) == "header.bin")
+            bytes = WithoutDate(bytes);
+    return files;
+}
+
+// Every file in one of the states the command passes through whole (before,
+// after, and any whole state between); absence counts as a state.
+void ExpectEachWhole(const Files& now, std::initializer_list<const Files*> states) {
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : now)
+        names.insert(name);
+    for (const Files* f : states)
+        for (const auto& [name, bytes] : *f)
+            names.insert(name);
+    auto get = [](const Files& f, const std::string& name) {
+        auto it = f.find(name);
+        return it == f.end() ? std::optional<Bytes>() : std::optional<Bytes>(it->second);
+    };
+    for (const std::string& name : names)
+        EXPECT_TRUE(std::any_of(states.begin(), states.end(), [&](const Files* f) {
+            return get(*f, name) == get(now, name);
+        })) << name;
+}
+
+class Kill : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteSettings(dir.Path(), dir / "work");
+        WriteAll(dir / "a.shx", SmallSuperfile(SmallExtendedDrm(1)));
+        WriteAll(dir / "b.sbf", SmallSbf(SmallExtendedDrm(9)));
+    }
+
+    // A clean first run that opens the pair.
+    void OpenPair() {
+        run.reset();
+        std::remove((dir / "shxdata.dat").c_str());
+        test::RemoveTree(dir / "work");
+        NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.sbf"};
+        ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    }
+
+    // Runs command in a child from a new start, the process ended at file
+    // operation k of the command; false when the command ran to its end first.
+    bool EndedAt(int k, const std::function<void(ProgramRun&)>& answers,
+                 CommandResult (*command)()) {
+        run.reset();
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            ProgramRun r;
+            answers(r);
+            EndAt end(k);
+            InstallFaultInjector(&end);
+            RunCommand(command);
+            std::_Exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status));
+        return WIFEXITED(status) && WEXITSTATUS(status) == KilledStatus;
+    }
+
+    TempFolder dir;
+    std::unique_ptr<ProgramRun> run;
+};
+
+TEST_F(Kill, OpenLeavesNoSessionAndTheFlashFilesUntouched) {
+    const Bytes a = ReadAll(dir / "a.shx");
+    const Bytes b = ReadAll(dir / "b.sbf");
+    int points = 0;
+    for (int k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        std::remove((dir / "shxdata.dat").c_str());
+        const bool ended = EndedAt(
+            k,
+            [&](ProgramRun& r) {
+                r.ui.openAnswers = {dir / "a.shx", dir / "b.sbf"};
+            },
+            FileOpen1Execute);
+        if (!ended)
+            break;
+        ++points;
+        // The session file is Open's last write: ended before it, no session.
+        NextRun(run);
+        EXPECT_TRUE(State().freshSession);
+        EXPECT_EQ(ReadAll(dir / "a.shx"), a);
+        EXPECT_EQ(ReadAll(dir / "b.sbf"), b);
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(points, 10);
+    std::printf("[ figures  ] Open: ended at each of %d file operations\n", points);
+}
+
+TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
+    OpenPair();
+    const Files before = WorkFiles(dir / "work");
+    NextRun(run);
+    ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    const Files after = WorkFiles(dir / "work");
+    ASSERT_NE(before, after);
+
+    int points = 0;
+    for (int k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        OpenPair();
+        if (!EndedAt(
+                k, [](ProgramRun&) {}, Port1Click))
+            break;
+        ++points;
+        NextRun(run);
+        EXPECT_FALSE(State().freshSession);
+        ExpectEachWhole(WorkFiles(dir / "work"), {&before, &after});
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(points, 10);
+    std::printf("[ figures  ] Port: ended at each of %d file operations\n", points);
+}
+
+TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
+    const std::string target = dir / "out.shx";
+    const std::string image = dir / "out.bin";
+    const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    const Bytes earlierImage = {'o', 'l', 'd'};
+    auto answer = [&](ProgramRun& r) { r.ui.saveAnswers = {target}; };
+
+    // The work folder once saved and kept (the RAMDLD prepared in place,
+    // whole), then once saved and cleaned, as the settings say.
+    test::WriteText(dir / "zantrel.ini",
+                    "0\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + (dir / "work") + "\r\n");
+    OpenPair();
+    const Files before = WorkFiles(dir / "work");
+    answer(NextRun(run));
+    ASSERT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    const Files kept = WorkFiles(dir / "work");
+    WriteSettings(dir.Path(), dir / "work");
+    OpenPair();
+    answer(NextRun(run));
+    ASSERT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    const Bytes saved = WithoutDate(ReadAll(target));
+    const Bytes savedImage = ReadAll(image);
+    const Files after = WorkFiles(dir / "work");
+
+    int points = 0;
+    for (int k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        OpenPair();
+        WriteAll(target, earlier);
+        WriteAll(image, earlierImage);
+        if (!EndedAt(k, answer, FileSave1Execute))
+            break;
+        ++points;
+        const bool pending = Exists(dir / "shxdata.dat");
+        const Bytes result = WithoutDate(ReadAll(target));
+        const Bytes resultImage = ReadAll(image);
+        if (pending) {
+            // Ended before the session's end: every edit is still there.
+            NextRun(run);
+            EXPECT_FALSE(State().freshSession);
+            EXPECT_TRUE(result == earlier || result == saved);
+            EXPECT_TRUE(resultImage == earlierImage || resultImage == savedImage);
+        } else {
+            // The session ends only once both files are whole.
+            EXPECT_EQ(result, saved);
+            EXPECT_EQ(resultImage, savedImage);
+        }
+        ExpectEachWhole(WorkFiles(dir / "work"), {&before, &kept, &after});
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(points, 10);
+    std::printf("[ figures  ] Save As: ended at each of %d file operations\n", points);
+}
+
+// The window program of a second run killed while it waits for the user:
+// the next start is again that second run, every work file as it was.
+TEST_F(Kill, ASecondRunKilledWithoutACommandLosesNothing) {
+    const std::string program = test::ProgramFolder() + "/zantrel";
+    if (access(program.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the window program is not built";
+    OpenPair();
+    run.reset();
+    const Files before = WorkFiles(dir / "work");
+    const std::string session = test::ReadText(dir / "shxdata.dat");
+
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    pid_t child = 0;
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    // Long enough for the start-up to have read the session and drawn the view.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(kill(child, SIGKILL), 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), session);
+    NextRun(run);
+    EXPECT_FALSE(State().freshSession);
+    EXPECT_EQ(WorkFiles(dir / "work"), before);
+}
+
+#endif
+
+} // namespace
+} // namespace zantrel::hostile
