@@ -19,6 +19,7 @@
 #include "shell/about1.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
+#include "shell/summary.h"
 
 namespace zantrel {
 namespace {
@@ -162,6 +163,10 @@ session then stays pending (as with exit) for a later save-as. Only in
 a second run of a session opened with two files.)");
         Command("exit", R"(Exit: in a second run, keeps the pending session for a later run
 ("DRM was not compiled"); in a fresh run does nothing.)");
+        Command("session", R"(Prints the pending session as the window's panel shows it: the flash
+files, their kind, the work folder, the counts of icons and pictures,
+what save-as writes and, for two files, whether port can work. Changes
+nothing.)");
         Command("discard", R"(Discard Session: ends the pending session without saving it: deletes
 the session file and the work files, edits included. Only in a second
 run.)");
@@ -402,6 +407,12 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         note(RunCommand(FileExit1Execute));
     } else if (command == "discard") {
         note(RunCommand(FileDiscard1Execute));
+    } else if (command == "session") {
+        const SessionSummary summary = DescribeSession();
+        if (summary.lines.empty())
+            std::printf("No session is pending.\n");
+        for (const SessionLine& fact : summary.lines)
+            std::printf("%s: %s\n", fact.label.c_str(), fact.value.c_str());
     } else if (command == "settings") {
         if (change.Empty()) {
             PrintSettings();

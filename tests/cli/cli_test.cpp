@@ -123,6 +123,39 @@ TEST(ZantrelCli, OpenThenSaveAs) {
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
 }
 
+TEST(ZantrelCli, SessionAndPortOfAPair) {
+    StartFolder dir;
+    EXPECT_EQ(dir.Cli({"session"}).OutLines(), (Lines{"No session is pending."}));
+    Result open =
+        dir.Cli({"open", dir.Sample("phone-extended.shx"), dir.Sample("export-extended.shx")});
+    ASSERT_EQ(open.status, 0) << open.err;
+
+    Result session = dir.Cli({"session"});
+    EXPECT_EQ(session.status, 0);
+    EXPECT_EQ(
+        session.OutLines(),
+        (Lines{"Flash file: " + dir.Sample("phone-extended.shx"),
+               "Port source: " + dir.Sample("export-extended.shx"), "Kind: Superfile, two images",
+               "Work folder: " + (dir / "binary1/drmpack/icons"),
+               "Image 1: 12 icons and 5 pictures (extended DRM)",
+               "Image 2: 12 icons and 5 pictures (extended DRM)",
+               "Save As writes: a new superfile (.shx) you name, and its compiled code group "
+               "(.bin) beside it",
+               "Port: copies 12 icons and 5 pictures of export-extended.shx over those of "
+               "phone-extended.shx"}));
+
+    // Port says what it copied; the session stays for Save As.
+    Result port = dir.Cli({"port"});
+    EXPECT_EQ(port.status, 0) << port.err;
+    const Lines lines = port.OutLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Port: Ported 12 icons and 5 pictures of export-extended.shx into "
+                        "phone-extended.shx."),
+              lines.end())
+        << port.out;
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
+}
+
 TEST(ZantrelCli, FailuresAndUsage) {
     StartFolder dir;
     Result missing = dir.Cli({"open", "missing.shx"});
