@@ -2,11 +2,13 @@
 // the settings dialog and the About box, then the event loop until the main
 // window closes.
 #include <QApplication>
+#include <QIcon>
 
 #include "ui/sdimain.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zantrel.png")));
     const auto form = zantrel::CreateAppWindows();
     form->show();
     return app.exec();
