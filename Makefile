@@ -5,15 +5,15 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
-           libcli11-dev nlohmann-json3-dev \
+           libcli11-dev nlohmann-json3-dev dpkg-dev file \
            $(WINDOWS_PACKAGES)
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
 # binutils (windres), GoogleTest's sources to build for the target, and Wine.
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
 
-.PHONY: deps build test test-asan windows test-windows run screenshots bench fuzz format \
-        format-check clean
+.PHONY: deps build test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
+        bench fuzz format format-check clean
 
 deps:
 	@missing=""; \
@@ -83,6 +83,33 @@ test-windows: windows build
 	bash tools/run-windows-tests.sh $(WIN_BUILD)
 	bash tools/compare-windows.sh $(BUILD) $(WIN_BUILD)
 
+# Release artefacts in dist/: the Debian package of the Linux build (CPack,
+# dependencies from dpkg-shlibdeps) and the zip of the Windows programs.
+DIST ?= dist
+VERSION := $(shell sed -n 's/^project.zantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+WIN_ZIP = $(DIST)/zantrel-$(VERSION)-windows-x64.zip
+WIN_PROGRAMS = zantrel.exe zantrel-cli.exe
+
+dist: build windows
+	$(MAKE) --no-print-directory dist-deb dist-zip
+
+dist-deb:
+	@test -x $(BUILD)/bin/zantrel || { echo "$(BUILD)/bin/zantrel is missing: the package needs the Qt window program (make build)"; exit 1; }
+	cd $(BUILD) && cpack
+	mkdir -p $(DIST)
+	cp $(BUILD)/package/zantrel_$(VERSION)_$$(dpkg --print-architecture).deb $(DIST)/
+
+# Built in a staging folder and renamed into place, so a failure leaves no
+# partial zip behind.
+dist-zip:
+	@for p in $(WIN_PROGRAMS); do \
+	  test -f $(WIN_BUILD)/bin/$$p || { echo "$(WIN_BUILD)/bin/$$p is missing: build it with make windows"; exit 1; }; \
+	done
+	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
+	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) resources/README-Windows.txt $(WIN_BUILD)/zip/
+	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) README-Windows.txt
+	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)
+
 run: build
 	@bash tools/demo.sh $(BUILD)
 
@@ -105,4 +132,4 @@ format-check: deps
 	  || { echo "Sources not laid out by .clang-format: run make format"; exit 1; }
 
 clean:
-	rm -rf $(BUILD) build-* demo
+	rm -rf $(BUILD) build-* demo $(DIST)
