@@ -99,14 +99,16 @@ dist-deb:
 	mkdir -p $(DIST)
 	cp $(BUILD)/package/zantrel_$(VERSION)_$$(dpkg --print-architecture).deb $(DIST)/
 
-# Built in a staging folder and renamed into place, so a failure leaves no
-# partial zip behind.
+# The programs are stripped of their symbols (the package's are too, by
+# CPack); the zip is made in a staging folder and renamed into place, so a
+# failure leaves no partial zip behind.
 dist-zip:
 	@for p in $(WIN_PROGRAMS); do \
 	  test -f $(WIN_BUILD)/bin/$$p || { echo "$(WIN_BUILD)/bin/$$p is missing: build it with make windows"; exit 1; }; \
 	done
 	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
 	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) resources/README-Windows.txt $(WIN_BUILD)/zip/
+	cd $(WIN_BUILD)/zip && x86_64-w64-mingw32-strip $(WIN_PROGRAMS)
 	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) README-Windows.txt
 	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)
 
