@@ -9,6 +9,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zantrel.png")));
+    // Wayland takes the icon from the menu entry this names, not from the window.
+    QApplication::setDesktopFileName(QStringLiteral("zantrel"));
     const auto form = zantrel::CreateAppWindows();
     form->show();
     return app.exec();
