@@ -101,9 +101,9 @@ dist-deb:
 
 # The programs are stripped of their symbols (the package's are too, by
 # CPack); the zip is made in a staging folder and renamed into place, so a
-# failure leaves no partial zip behind.
+# failure leaves neither a partial zip nor an earlier one behind.
 dist-zip:
-	@for p in $(WIN_PROGRAMS); do \
+	@rm -f $(WIN_ZIP); for p in $(WIN_PROGRAMS); do \
 	  test -f $(WIN_BUILD)/bin/$$p || { echo "$(WIN_BUILD)/bin/$$p is missing: build it with make windows"; exit 1; }; \
 	done
 	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
