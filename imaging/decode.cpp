@@ -37,6 +37,20 @@ bool LooksLikeGifOrBmp(const std::string& path) {
     }
 }
 
+std::optional<std::pair<int, int>> ReadGifSize(const std::string& path) {
+    try {
+        auto file = BinaryFile::TryOpenRead(path);
+        if (!file)
+            return std::nullopt;
+        std::array<std::uint8_t, 10> head{};
+        if (file->Read(head) != head.size() || head[0] != 'G' || head[1] != 'I' || head[2] != 'F')
+            return std::nullopt;
+        return std::make_pair(head[6] | head[7] << 8, head[8] | head[9] << 8);
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,
                                                            int height) {
     if (width <= 0 || height <= 0 || width > 255 || height > 255)

@@ -13,6 +13,9 @@ namespace zantrel {
 // Width and height from a BMP file's header (height as stored: negative for a
 // top-down file); nullopt when the file is not a BMP or cannot be read.
 std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path);
+// Width and height from a GIF file's logical screen descriptor; nullopt when
+// the file is not a GIF or cannot be read.
+std::optional<std::pair<int, int>> ReadGifSize(const std::string& path);
 
 // Whether a file's content starts as a GIF ("GIF8") or a BMP ("BM") does,
 // whatever its name says; false when it cannot be read.

@@ -6,6 +6,7 @@
 
 #include "drm/drmpack.h"
 #include "base/fileio.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
 #include "base/state.h"
@@ -20,11 +21,13 @@ inline constexpr long MaxListedSlots = 65535; // far beyond any phone's DRM
 void DescribeFile(WorkItem& item, const std::string& path) {
     item.path = path;
     item.bytes = FileSizeOf(path);
-    if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".bmp") == 0) {
-        if (auto size = ReadBmpSize(path)) {
-            item.fileWidth = size->first;
-            item.fileHeight = std::abs(size->second);
-        }
+    const std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+    const auto size = extension == ".bmp"   ? ReadBmpSize(path)
+                      : extension == ".gif" ? ReadGifSize(path)
+                                            : std::nullopt;
+    if (size) {
+        item.fileWidth = size->first;
+        item.fileHeight = std::abs(size->second);
     }
 }
 
@@ -113,6 +116,34 @@ WorkView ListWorkItems(int image) {
         view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";
     }
     return view;
+}
+
+WorkItemCaption CaptionOf(const WorkItem& item) {
+    WorkItemCaption caption;
+    const auto size = [](int width, int height) {
+        return std::to_string(width) + "x" + std::to_string(height);
+    };
+    if (item.path.empty()) {
+        caption.name = std::to_string(item.number);
+        caption.detail = "missing";
+        caption.marked = true;
+        return caption;
+    }
+    caption.name = FileNamePart(item.path);
+    if (item.sizeChanged) {
+        caption.detail = "size changed: was " + size(item.slotWidth, item.slotHeight);
+        caption.marked = true;
+    } else if (item.notGifOrBmp) {
+        caption.detail = "not a GIF or BMP";
+        caption.marked = true;
+    } else if (item.picture) {
+        caption.detail = size(item.slotWidth, item.slotHeight);
+    } else if (item.fileWidth > 0 && item.fileHeight > 0) {
+        caption.detail = size(item.fileWidth, item.fileHeight);
+    } else {
+        caption.detail = std::to_string(item.bytes) + " bytes";
+    }
+    return caption;
 }
 
 } // namespace zantrel

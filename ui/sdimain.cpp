@@ -542,27 +542,12 @@ void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
 QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
     auto* item = new QListWidgetItem;
     const QString path = FromLocalPath(work.path);
-    QString name = path.isEmpty() ? QString::number(work.number) : QFileInfo(path).fileName();
-    QString detail;
-    if (path.isEmpty()) {
-        detail = "missing";
+    const WorkItemCaption caption = CaptionOf(work);
+    const QString name = QString::fromStdString(caption.name);
+    const QString detail = QString::fromStdString(caption.detail);
+    if (caption.marked)
         item->setForeground(QColor(0xC0, 0x00, 0x00));
-    } else if (work.sizeChanged) {
-        detail = QString("size changed: was %1x%2").arg(work.slotWidth).arg(work.slotHeight);
-        item->setForeground(QColor(0xC0, 0x00, 0x00));
-    } else if (work.notGifOrBmp) {
-        detail = "not a GIF or BMP";
-        item->setForeground(QColor(0xC0, 0x00, 0x00));
-    }
     const QImage image = path.isEmpty() ? QImage() : LoadWorkImage(work);
-    if (detail.isEmpty()) {
-        if (work.picture)
-            detail = QString("%1x%2").arg(work.slotWidth).arg(work.slotHeight);
-        else if (!image.isNull())
-            detail = QString("%1x%2").arg(image.width()).arg(image.height());
-        else
-            detail = QString("%1 bytes").arg(work.bytes);
-    }
     item->setText(name + "\n" + detail);
     item->setIcon(QIcon(RenderThumbnail(image)));
     item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);

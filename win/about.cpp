@@ -1,0 +1,47 @@
+#include "win/about.h"
+
+#include "win/modal.h"
+#include "win/resource.h"
+
+namespace zantrel {
+
+TAboutBox::TAboutBox(HWND owner) {
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner,
+                                 DialogProc, 0);
+    ProductName = GetDlgItem(window_, IDC_PRODUCTNAME);
+    Version = GetDlgItem(window_, IDC_VERSION);
+    OKButton = GetDlgItem(window_, IDOK);
+
+    // The product name large and bold: the dialog's own font, scaled.
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    font.lfHeight = font.lfHeight * 12 / 5;
+    font.lfWeight = FW_BOLD;
+    bigFont_ = CreateFontIndirectW(&font);
+    SendMessageW(ProductName, WM_SETFONT, reinterpret_cast<WPARAM>(bigFont_), FALSE);
+}
+
+TAboutBox::~TAboutBox() {
+    if (window_)
+        DestroyWindow(window_);
+    if (bigFont_)
+        DeleteObject(bigFont_);
+}
+
+INT_PTR CALLBACK TAboutBox::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            EndModalWindow(window, IDOK);
+        return TRUE;
+    case WM_CLOSE:
+        EndModalWindow(window, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace zantrel

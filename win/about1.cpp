@@ -1,0 +1,190 @@
+#include "win/about1.h"
+
+#include <commctrl.h>
+
+#include "base/state.h"
+#include "base/unicode.h"
+#include "win/modal.h"
+#include "win/resource.h"
+
+namespace zantrel {
+
+namespace {
+
+bool Ticked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Tick(HWND box, bool on) {
+    SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+} // namespace
+
+TAboutBox1::TAboutBox1(HWND owner) : OpenDirectory1(owner) {
+    for (COLORREF& colour : customColours_)
+        colour = RGB(255, 255, 255);
+    window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner,
+                                 DialogProc, reinterpret_cast<LPARAM>(this));
+    const auto item = [this](int id) { return GetDlgItem(window_, id); };
+    GroupBox1 = item(IDC_GROUPBOX1);
+    GroupBox2 = item(IDC_GROUPBOX2);
+    GroupBox3 = item(IDC_GROUPBOX3);
+    CheckBox1 = item(IDC_CHECKBOX1);
+    CheckBox2 = item(IDC_CHECKBOX2);
+    CheckBox3 = item(IDC_CHECKBOX3);
+    CheckBox4 = item(IDC_CHECKBOX4);
+    CheckBox5 = item(IDC_CHECKBOX5);
+    Shape1 = item(IDC_SHAPE1);
+    WorkFolderLabel = item(IDC_WORKFOLDER);
+    Button1 = item(IDCANCEL);
+    Button2 = item(IDOK);
+
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(WorkFolderLabel);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+
+    OpenDirectory1.Title = L"Select a folder";
+    OpenDirectory1.EnableSizing = true;
+    FormCreate();
+}
+
+TAboutBox1::~TAboutBox1() {
+    if (window_)
+        DestroyWindow(window_);
+    if (swatch_)
+        DeleteObject(swatch_);
+}
+
+void TAboutBox1::FormCreate() {
+    zantrel::FormCreate(state_);
+    ShowState();
+}
+
+const SettingsDialogState& TAboutBox1::CurrentState() {
+    state_.checkBox1 = Ticked(CheckBox1);
+    state_.checkBox2 = Ticked(CheckBox2);
+    state_.checkBox3 = Ticked(CheckBox3);
+    state_.checkBox4 = Ticked(CheckBox4);
+    state_.checkBox5 = Ticked(CheckBox5);
+    return state_;
+}
+
+void TAboutBox1::ShowState() {
+    Tick(CheckBox1, state_.checkBox1);
+    Tick(CheckBox2, state_.checkBox2);
+    Tick(CheckBox3, state_.checkBox3);
+    Tick(CheckBox4, state_.checkBox4);
+    Tick(CheckBox5, state_.checkBox5);
+    EnableWindow(CheckBox5, state_.checkBox5Enabled);
+    EnableWindow(Shape1, state_.shape1Enabled);
+    // Colours travel as 0x00BBGGRR, as a COLORREF holds them.
+    const COLORREF colour = state_.shape1Colour & 0xFFFFFF;
+    if (!swatch_ || colour != shape1Colour_) {
+        if (swatch_)
+            DeleteObject(swatch_);
+        swatch_ = CreateSolidBrush(colour);
+        shape1Colour_ = colour;
+    }
+    InvalidateRect(Shape1, nullptr, TRUE);
+
+    const std::string folder =
+        state_.checkBox3 && !state_.directory.empty() ? state_.directory : State().workFolder;
+    tip_ = WideFromUtf8(folder);
+    SetWindowTextW(WorkFolderLabel, tip_.c_str());
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(WorkFolderLabel);
+    tool.lpszText = tip_.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TAboutBox1::CheckBox4Click() {
+    CurrentState();
+    zantrel::CheckBox4Click(state_);
+    ShowState();
+}
+
+void TAboutBox1::CheckBox5Click() {
+    CurrentState();
+    Modal ColorDialog1;
+    ColorDialog1.kind = ModalKind::Colour;
+    ColorDialog1.owner = window_;
+    ColorDialog1.colour = colorDialog1Colour_;
+    ColorDialog1.customColours = customColours_;
+    std::optional<std::uint32_t> picked;
+    if (RunModal(ColorDialog1) == IDOK) {
+        colorDialog1Colour_ = ColorDialog1.colour & 0xFFFFFF;
+        picked = colorDialog1Colour_;
+    }
+    zantrel::CheckBox5Click(state_, picked);
+    ShowState();
+}
+
+void TAboutBox1::CheckBox3Click() {
+    CurrentState();
+    std::optional<std::string> picked;
+    if (state_.checkBox3) {
+        OpenDirectory1.InitialDirectory = WideFromUtf8(State().workFolder);
+        if (OpenDirectory1.Execute())
+            // A folder reached by a network path alone is its network form.
+            picked = Utf8FromWide(OpenDirectory1.Directory().empty()
+                                      ? OpenDirectory1.UncDirectory()
+                                      : OpenDirectory1.Directory());
+    }
+    zantrel::CheckBox3Click(state_, picked);
+    ShowState();
+}
+
+INT_PTR CALLBACK TAboutBox1::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<TAboutBox1*>(GetWindowLongPtrW(window, DWLP_USER));
+    return self ? self->OnMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR TAboutBox1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        // A disabled swatch keeps its colour; only the box beside it shows the state.
+        if (reinterpret_cast<HWND>(lParam) == Shape1)
+            return reinterpret_cast<INT_PTR>(swatch_);
+        return FALSE;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL)) {
+            EndModalWindow(window_, id);
+            return TRUE;
+        }
+        if (code == BN_CLICKED && id == IDC_CHECKBOX3)
+            CheckBox3Click();
+        else if (code == BN_CLICKED && id == IDC_CHECKBOX4)
+            CheckBox4Click();
+        else if (code == BN_CLICKED && id == IDC_CHECKBOX5)
+            CheckBox5Click();
+        else if (code == STN_CLICKED && id == IDC_SHAPE1 && IsWindowEnabled(CheckBox5)) {
+            // A click on the swatch is a tick of the colour box.
+            Tick(CheckBox5, true);
+            CheckBox5Click();
+        }
+        return TRUE;
+    }
+    case WM_CLOSE:
+        EndModalWindow(window_, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace zantrel

@@ -1,0 +1,209 @@
+#include "win/modal.h"
+
+#include <commdlg.h>
+#include <shobjidl.h>
+
+namespace zantrel {
+
+namespace {
+
+ModalRunner g_runner;
+
+const wchar_t* const ModalResultProperty = L"ZantrelModalResult";
+
+// Releases a COM interface at the end of a scope.
+template <class T> struct ComRef {
+    T* p = nullptr;
+    ~ComRef() {
+        if (p)
+            p->Release();
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+std::wstring PathOf(IShellItem* item) {
+    std::wstring path;
+    PWSTR name = nullptr;
+    if (item && SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name))) {
+        path = name;
+        CoTaskMemFree(name);
+    }
+    return path;
+}
+
+// Tells the folder picker's caller about the dialog while it runs.
+class FolderEvents final : public IFileDialogEvents {
+public:
+    explicit FolderEvents(Modal& modal) : modal_(modal) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IFileDialogEvents) {
+            *out = static_cast<IFileDialogEvents*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack of the dialog's run, which outlasts every reference.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE OnFolderChange(IFileDialog* dialog) override {
+        // The first change is the dialog coming up in its initial folder.
+        if (!shown_) {
+            shown_ = true;
+            if (modal_.shown)
+                modal_.shown();
+        }
+        ComRef<IShellItem> folder;
+        if (modal_.folderChanged && SUCCEEDED(dialog->GetFolder(&folder)))
+            modal_.folderChanged(PathOf(folder.p));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog*, IShellItem*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShareViolation(IFileDialog*, IShellItem*,
+                                               FDE_SHAREVIOLATION_RESPONSE*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnTypeChange(IFileDialog*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnOverwrite(IFileDialog*, IShellItem*,
+                                          FDE_OVERWRITE_RESPONSE*) override {
+        return S_OK;
+    }
+
+private:
+    Modal& modal_;
+    bool shown_ = false;
+};
+
+int ShowFileDialog(Modal& modal) {
+    // Harmless when the thread has it already; the dialogs need COM.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ComRef<IFileDialog> dialog;
+    const CLSID& kind = modal.kind == ModalKind::Save ? CLSID_FileSaveDialog : CLSID_FileOpenDialog;
+    if (FAILED(CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog,
+                                reinterpret_cast<void**>(&dialog))))
+        return IDCANCEL;
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_FORCEFILESYSTEM | modal.options);
+    if (!modal.title.empty())
+        dialog->SetTitle(modal.title.c_str());
+    std::vector<COMDLG_FILTERSPEC> types;
+    for (const auto& [name, pattern] : modal.filters)
+        types.push_back({name.c_str(), pattern.c_str()});
+    if (!types.empty()) {
+        dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
+        dialog->SetFileTypeIndex(static_cast<UINT>(modal.filterIndex));
+    }
+    if (!modal.defaultExtension.empty())
+        dialog->SetDefaultExtension(modal.defaultExtension.c_str());
+    if (!modal.folder.empty()) {
+        ComRef<IShellItem> folder;
+        if (SUCCEEDED(SHCreateItemFromParsingName(modal.folder.c_str(), nullptr, IID_IShellItem,
+                                                  reinterpret_cast<void**>(&folder))))
+            dialog->SetFolder(folder.p);
+    }
+    if (!modal.fileName.empty())
+        dialog->SetFileName(modal.fileName.c_str());
+
+    FolderEvents events(modal);
+    DWORD cookie = 0;
+    const bool advised = SUCCEEDED(dialog->Advise(&events, &cookie));
+    const HRESULT shown = dialog->Show(modal.owner);
+    if (advised)
+        dialog->Unadvise(cookie);
+    if (FAILED(shown))
+        return IDCANCEL;
+    ComRef<IShellItem> result;
+    if (FAILED(dialog->GetResult(&result)))
+        return IDCANCEL;
+    modal.fileName = PathOf(result.p);
+    UINT index = 0;
+    if (!types.empty() && SUCCEEDED(dialog->GetFileTypeIndex(&index)) && index > 0)
+        modal.filterIndex = static_cast<int>(index);
+    return modal.fileName.empty() ? IDCANCEL : IDOK;
+}
+
+int ShowColourDialog(Modal& modal) {
+    static COLORREF spare[16] = {};
+    CHOOSECOLORW choose{};
+    choose.lStructSize = sizeof choose;
+    choose.hwndOwner = modal.owner;
+    choose.rgbResult = modal.colour;
+    choose.lpCustColors = modal.customColours ? modal.customColours : spare;
+    choose.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
+    if (!ChooseColorW(&choose))
+        return IDCANCEL;
+    modal.colour = choose.rgbResult;
+    return IDOK;
+}
+
+} // namespace
+
+void SetModalRunner(ModalRunner runner) { g_runner = std::move(runner); }
+
+int RunModal(Modal& modal) { return g_runner ? g_runner(modal) : ShowModal(modal); }
+
+int ShowModal(Modal& modal) {
+    switch (modal.kind) {
+    case ModalKind::Box: {
+        const std::wstring text =
+            modal.details.empty() ? modal.text : modal.text + L"\n\n" + modal.details;
+        return MessageBoxW(modal.owner, text.c_str(), modal.title.c_str(), modal.style);
+    }
+    case ModalKind::Open:
+    case ModalKind::Save:
+    case ModalKind::Folder:
+        return ShowFileDialog(modal);
+    case ModalKind::Colour:
+        return ShowColourDialog(modal);
+    case ModalKind::Settings:
+    case ModalKind::About:
+        return RunModalWindow(modal.window, modal.owner);
+    }
+    return IDCANCEL;
+}
+
+int RunModalWindow(HWND window, HWND owner) {
+    RemovePropW(window, ModalResultProperty);
+    if (owner)
+        EnableWindow(owner, FALSE);
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    MSG msg{};
+    bool quit = false;
+    while (!GetPropW(window, ModalResultProperty)) {
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+            quit = true;
+            break;
+        }
+        if (!IsDialogMessageW(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    const auto stored = reinterpret_cast<INT_PTR>(RemovePropW(window, ModalResultProperty));
+    // The owner first, so that it, not another program, becomes active.
+    if (owner)
+        EnableWindow(owner, TRUE);
+    ShowWindow(window, SW_HIDE);
+    if (owner)
+        SetActiveWindow(owner);
+    if (quit)
+        PostQuitMessage(static_cast<int>(msg.wParam));
+    return stored ? static_cast<int>(stored - 1) : IDCANCEL;
+}
+
+void EndModalWindow(HWND window, int result) {
+    SetPropW(window, ModalResultProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(result) + 1));
+}
+
+} // namespace zantrel

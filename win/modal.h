@@ -1,0 +1,65 @@
+// Every modal dialog of the Windows window program runs through RunModal:
+// message boxes, the open, save, colour and folder dialogs and the program's
+// own dialogs. A test replaces the runner and answers them without a real
+// modal loop.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <windows.h>
+
+namespace zantrel {
+
+enum class ModalKind { Box, Open, Save, Colour, Folder, Settings, About };
+
+// What a dialog is asked, and what it answered.
+struct Modal {
+    ModalKind kind = ModalKind::Box;
+    HWND owner = nullptr;
+    // Settings, About: the dialog's own window, created once and reused.
+    HWND window = nullptr;
+    std::wstring title;
+    // Box: the text, the details shown below it, and MB_ flags.
+    std::wstring text;
+    std::wstring details;
+    UINT style = 0;
+    // Open, Save: (name, pattern) pairs; the chosen entry, from 1, in and out.
+    std::vector<std::pair<std::wstring, std::wstring>> filters;
+    int filterIndex = 1;
+    std::wstring defaultExtension; // without the dot
+    // Open, Save, Folder: FOS_ options added to the dialog's own.
+    DWORD options = 0;
+    // Open, Save, Folder: the folder it opens in; empty for the system's choice.
+    std::wstring folder;
+    // Open, Save: the file name shown at first; the chosen path afterwards.
+    // Folder: the chosen folder afterwards.
+    std::wstring fileName;
+    // Colour: the colour shown at first and the one chosen; the sixteen
+    // custom colours, kept by the caller.
+    COLORREF colour = 0;
+    COLORREF* customColours = nullptr;
+    // Folder: told when the dialog has been shown and after each change of
+    // its current folder.
+    std::function<void()> shown;
+    std::function<void(const std::wstring& folder)> folderChanged;
+};
+
+// Returns IDOK when a file, folder or colour was chosen or a dialog was
+// confirmed, IDCANCEL otherwise; a box returns the button pressed.
+using ModalRunner = std::function<int(Modal& modal)>;
+
+// Replaces how dialogs are run; an empty runner restores the real dialogs.
+void SetModalRunner(ModalRunner runner);
+int RunModal(Modal& modal);
+// The real dialogs, for a runner that wraps them.
+int ShowModal(Modal& modal);
+
+// Runs a dialog window created once for the run as a modal dialog: its owner
+// disabled, messages pumped until EndModalWindow.
+int RunModalWindow(HWND window, HWND owner);
+void EndModalWindow(HWND window, int result);
+
+} // namespace zantrel

@@ -1,0 +1,37 @@
+// Identifiers of the Windows window program's resources: its menu, its
+// shortcuts, the settings dialog and the About box.
+#pragma once
+
+#define IDI_ZANTREL 1
+#define IDR_MAINMENU 100
+#define IDR_SHORTCUTS 101
+#define IDD_SETTINGS 102
+#define IDD_ABOUT 103
+
+// Menu commands: the menu items' own identifiers.
+#define IDM_FILE_OPEN 1001
+#define IDM_FILE_PORT 1002
+#define IDM_FILE_SAVEAS 1003
+#define IDM_FILE_DISCARD 1004
+#define IDM_FILE_WORKFOLDER 1005
+#define IDM_FILE_EXIT 1006
+#define IDM_VIEW_REFRESH 1007
+#define IDM_SETTINGS 1008
+#define IDM_HELP_ABOUT 1009
+
+// The settings dialog's controls (OK and Cancel are IDOK and IDCANCEL).
+#define IDC_GROUPBOX1 2001
+#define IDC_GROUPBOX2 2002
+#define IDC_GROUPBOX3 2003
+#define IDC_CHECKBOX1 2011
+#define IDC_CHECKBOX2 2012
+#define IDC_CHECKBOX3 2013
+#define IDC_CHECKBOX4 2014
+#define IDC_CHECKBOX5 2015
+#define IDC_SHAPE1 2020
+#define IDC_WORKFOLDER 2021
+
+// The About box's controls.
+#define IDC_PRODUCTNAME 2101
+#define IDC_VERSION 2102
+#define IDC_PROGRAMICON 2103

@@ -1,0 +1,174 @@
+// TSDIAppForm: the main window of the Windows window program. It carries out
+// the user-interface operations for the logic, runs each menu command through
+// RunCommand, and between the two runs shows the pending session and the
+// work files as thumbnails.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "base/uiops.h"
+#include "shell/summary.h"
+
+namespace zantrel {
+
+class TAboutBox1;
+class TAboutBox;
+struct WorkItem;
+
+class TSDIAppForm : public UiSink {
+public:
+    // Builds the window (hidden), installs it as the user-interface sink and
+    // the error reporter, and runs the start-up sequence.
+    TSDIAppForm();
+    ~TSDIAppForm() override;
+    TSDIAppForm(const TSDIAppForm&) = delete;
+    TSDIAppForm& operator=(const TSDIAppForm&) = delete;
+
+    HWND Handle() const { return window_; }
+    // False once the window has closed: the run is over.
+    bool IsOpen() const { return window_ != nullptr; }
+    // Ctrl+O, Ctrl+P, Ctrl+S and F5, for the message loop.
+    HACCEL Shortcuts() const { return shortcuts_; }
+    void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
+    TAboutBox1* SettingsDialog() const { return settings_.get(); }
+    TAboutBox* AboutBox() const { return about_.get(); }
+
+    // Menu commands.
+    void FileOpen1Execute();
+    void Port1Click();
+    void FileSave1Execute();
+    void FileDiscard1Execute();
+    void FileOpenWorkFolder1Execute();
+    void FileExit1Execute();
+    void ViewRefresh1Execute();
+    void Settings1Click();
+    void HelpAbout1Execute();
+
+    // A flash file dropped on the window: in a fresh run, Open with it as the
+    // first dialog's answer.
+    void OpenDropped(const std::wstring& path);
+
+    // Shows an I/O failure that ended a command: a stop icon, one OK button,
+    // the program's name as caption, the file's path on its own line.
+    void ShowIoError(const std::string& message, const std::string& path = {});
+
+    // Rereads the session's facts and the shown image's work files (second run only).
+    void RefreshView();
+    // Shows image 1's or image 2's thumbnails (image 2 only for a pair).
+    void ShowImage(int image);
+    int ShownImage() const { return shownImage_; }
+
+    std::wstring StatusText() const { return statusText_; }
+    // The hint the status bar shows while the menu is open; empty when closed.
+    std::wstring MenuHint() const { return menuHint_; }
+    // Each thumbnail's text ("name\ndetail") and whether it is marked in red.
+    std::vector<std::pair<std::wstring, bool>> ThumbnailTexts() const;
+
+    // UiSink
+    void SetStatusText(const std::string& text) override;
+    void ShowProgress(bool on) override;
+    void SetProgress(int percent) override;
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     const std::string& details) override;
+    std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                           bool clearName) override;
+    std::optional<std::string> AskSaveFile(const std::string& title,
+                                           const std::string& filter) override;
+    void CloseMainWindow() override;
+    void SetMenuItemEnabled(MenuItem item, bool on) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+
+    HMENU Menu = nullptr;
+    HWND StatusBar1 = nullptr;
+    HWND ProgressBar1 = nullptr;
+    HWND HintLabel = nullptr;
+    HWND Tabs = nullptr;
+    HWND Thumbnails = nullptr;
+
+    // Where a panel line went: the label and value controls and the line.
+    struct PanelLine {
+        HWND label = nullptr;
+        HWND value = nullptr;
+        SessionLine line;
+    };
+    const std::vector<PanelLine>& Panel() const { return panel_; }
+
+    // The main window class's procedure.
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    struct Thumbnail {
+        std::wstring text;
+        std::wstring path;
+        std::wstring tip;
+        bool marked = false;
+    };
+
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id);
+    LRESULT OnNotify(NMHDR* header);
+    void OnMenuSelect(UINT id, UINT flags, HMENU menu);
+    void OnClose();
+    void OnTimer();
+    void CreateControls();
+    void UpdateFonts();
+    void Layout();
+    void BuildPanel();
+    void FillThumbnails();
+    void OpenThumbnail(int index);
+    void WatchWorkFolder();
+    // Runs a command; an I/O failure is shown by the error box, and a close
+    // asked for during the command happens once it has returned.
+    void Run(const std::function<void()>& command);
+    int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+
+    HWND window_ = nullptr;
+    HACCEL shortcuts_ = nullptr;
+    std::unique_ptr<TAboutBox1> settings_;
+    std::unique_ptr<TAboutBox> about_;
+    int dpi_ = 96;
+    HFONT font_ = nullptr;
+    HFONT boldFont_ = nullptr;
+    HFONT hintFont_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    int thumbnailSide_ = 96;
+    std::vector<PanelLine> panel_;
+    bool pair_ = false;
+    int shownImage_ = 1;
+    std::vector<Thumbnail> thumbnails_;
+    std::wstring statusText_;
+    std::wstring menuHint_;
+    bool closeRequested_ = false;
+    bool busy_ = false;
+    // The open dialog's memory within the run.
+    std::wstring openFileName_;
+    int openFilterIndex_ = 1;
+    std::wstring openFolder_;
+    std::optional<std::wstring> droppedFile_;
+    std::wstring pendingDrop_;
+    // Changes below the work folder, seen by the timer, refresh the view once
+    // they have settled.
+    HANDLE watch_ = INVALID_HANDLE_VALUE;
+    ULONGLONG changedAt_ = 0;
+};
+
+// Registers the window classes and the common controls, and starts COM on
+// this thread; the main window's constructor calls it.
+void InitWindowProgram();
+
+// Creates the windows as the program does at start: the main window (which
+// runs the start-up), then the settings dialog and the About box.
+std::unique_ptr<TSDIAppForm> CreateAppWindows();
+
+// Runs the program's message loop until the main window has closed.
+int RunMessageLoop(TSDIAppForm& form);
+
+} // namespace zantrel
