@@ -13,7 +13,7 @@ PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
 
 .PHONY: deps build test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
-        bench fuzz format format-check clean
+        screenshots-windows bench fuzz format format-check clean
 
 deps:
 	@missing=""; \
@@ -66,8 +66,8 @@ fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zantrel_fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_BUILD)
 
-# Windows: zantrel-cli.exe and the test programs, cross-built into
-# $(WIN_BUILD)/bin (static: no DLL beside them).
+# Windows: the window program zantrel.exe, zantrel-cli.exe and the test
+# programs, cross-built into $(WIN_BUILD)/bin (static: no DLL beside them).
 WIN_BUILD ?= build-win
 
 $(WIN_BUILD)/build.ninja: | deps
@@ -117,6 +117,10 @@ run: build
 
 screenshots: build
 	@bash tools/screenshots.sh $(BUILD)
+
+# The Windows window program's windows under Wine, in $(WIN_BUILD)/screenshots.
+screenshots-windows: windows
+	@bash tools/screenshots-windows.sh $(WIN_BUILD)
 
 # Times the program against srec_cat and objcopy; prints the table and writes
 # $(BUILD)/bench.md. BENCH_RUNS=n sets the runs per row (default 5).

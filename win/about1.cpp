@@ -135,16 +135,14 @@ void TAboutBox1::CheckBox3Click() {
         OpenDirectory1.InitialDirectory = WideFromUtf8(State().workFolder);
         if (OpenDirectory1.Execute())
             // A folder reached by a network path alone is its network form.
-            picked = Utf8FromWide(OpenDirectory1.Directory().empty()
-                                      ? OpenDirectory1.UncDirectory()
-                                      : OpenDirectory1.Directory());
+            picked = Utf8FromWide(OpenDirectory1.Directory().empty() ? OpenDirectory1.UncDirectory()
+                                                                     : OpenDirectory1.Directory());
     }
     zantrel::CheckBox3Click(state_, picked);
     ShowState();
 }
 
-INT_PTR CALLBACK TAboutBox1::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+INT_PTR CALLBACK TAboutBox1::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         return TRUE;

@@ -64,9 +64,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnFileOk(IFileDialog*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog*, IShellItem*) override {
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE OnFolderChanging(IFileDialog*, IShellItem*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnSelectionChange(IFileDialog*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnShareViolation(IFileDialog*, IShellItem*,
                                                FDE_SHAREVIOLATION_RESPONSE*) override {
@@ -203,7 +201,8 @@ int RunModalWindow(HWND window, HWND owner) {
 }
 
 void EndModalWindow(HWND window, int result) {
-    SetPropW(window, ModalResultProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(result) + 1));
+    SetPropW(window, ModalResultProperty,
+             reinterpret_cast<HANDLE>(static_cast<INT_PTR>(result) + 1));
 }
 
 } // namespace zantrel

@@ -24,7 +24,7 @@ namespace {
 
 const wchar_t* const WindowClassName = L"ZantrelMainWindow";
 constexpr UINT WatchTimer = 1;
-constexpr UINT WatchInterval = 250; // ms between looks at the change notification
+constexpr UINT WatchInterval = 250;   // ms between looks at the change notification
 constexpr ULONGLONG SettleTime = 400; // ms without a change before the view is reread
 constexpr UINT DroppedMessage = WM_APP + 1;
 constexpr int ProgressWidth = 200;
@@ -40,8 +40,7 @@ constexpr MenuEntry Entries[MenuCount] = {
     {MenuItem::FileOpenItem, IDM_FILE_OPEN, L"Open a flash file"},
     {MenuItem::Port1, IDM_FILE_PORT, L"Port DRM"},
     {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS, L"Save DRM to file"},
-    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD,
-     L"Delete the pending session and its work files"},
+    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD, L"Delete the pending session and its work files"},
     {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER,
      L"Open the folder of the icons and pictures to edit"},
     {MenuItem::FileExitItem, IDM_FILE_EXIT, L"Exit utility"},
@@ -197,10 +196,10 @@ void TSDIAppForm::CreateControls() {
                           L"Open a flash file to start.\n\nFile > Open, or drop a flash file here.",
                           SS_CENTER | SS_NOPREFIX);
     Tabs = MakeChild(window_, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP);
-    Thumbnails = MakeChild(window_, WC_LISTVIEWW, L"",
-                           WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                               LVS_AUTOARRANGE,
-                           WS_EX_CLIENTEDGE);
+    Thumbnails =
+        MakeChild(window_, WC_LISTVIEWW, L"",
+                  WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
+                  WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     UpdateFonts();
 }
@@ -242,8 +241,12 @@ void TSDIAppForm::Layout() {
     GetWindowRect(StatusBar1, &bar);
     const int barHeight = bar.bottom - bar.top;
     const int progress = Scaled(ProgressWidth);
+    // The progress bar's part only while it shows.
+    const bool showing = (GetWindowLongW(ProgressBar1, GWL_STYLE) & WS_VISIBLE) != 0;
     int parts[2] = {std::max(0, static_cast<int>(client.right) - progress - Scaled(24)), -1};
-    SendMessageW(StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    if (!showing)
+        parts[0] = -1;
+    SendMessageW(StatusBar1, SB_SETPARTS, showing ? 2 : 1, reinterpret_cast<LPARAM>(parts));
     RECT part{};
     SendMessageW(StatusBar1, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
     MoveWindow(ProgressBar1, part.left + 2, part.top + 2, progress - 4, part.bottom - part.top - 4,
@@ -262,8 +265,8 @@ void TSDIAppForm::Layout() {
         y = margin;
         for (const PanelLine& p : panel_) {
             MoveWindow(p.label, margin, y, labelWidth, line, TRUE);
-            MoveWindow(p.value, margin + labelWidth, y, std::max(0, width - 2 * margin - labelWidth),
-                       line, TRUE);
+            MoveWindow(p.value, margin + labelWidth, y,
+                       std::max(0, width - 2 * margin - labelWidth), line, TRUE);
             y += line;
         }
         y += margin / 2;
@@ -396,6 +399,7 @@ void TSDIAppForm::SetStatusText(const std::string& text) {
 void TSDIAppForm::ShowProgress(bool on) {
     ShowWindow(ProgressBar1, on ? SW_SHOW : SW_HIDE);
     EnableWindow(ProgressBar1, on);
+    Layout();
     if (on)
         UpdateWindow(ProgressBar1);
 }
@@ -441,9 +445,8 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     dialog.owner = window_;
     dialog.title = Wide(title);
     dialog.filters = FilterPairs(filter);
-    dialog.filterIndex = openFilterIndex_ <= static_cast<int>(dialog.filters.size())
-                             ? openFilterIndex_
-                             : 1;
+    dialog.filterIndex =
+        openFilterIndex_ <= static_cast<int>(dialog.filters.size()) ? openFilterIndex_ : 1;
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
     dialog.folder = openFolder_;
     dialog.fileName = NamePart(openFileName_);
@@ -492,8 +495,8 @@ void TSDIAppForm::BuildPanel() {
     for (const SessionLine& line : summary.lines) {
         PanelLine p;
         p.line = line;
-        p.label = MakeChild(window_, WC_STATICW, Wide(line.label).c_str(),
-                            WS_VISIBLE | SS_NOPREFIX);
+        p.label =
+            MakeChild(window_, WC_STATICW, Wide(line.label).c_str(), WS_VISIBLE | SS_NOPREFIX);
         if (line.role == SessionLine::Role::Folder) {
             const std::wstring markup = L"<a>" + Wide(line.value) + L"</a>";
             p.value = MakeChild(window_, WC_LINK, markup.c_str(), WS_VISIBLE | WS_TABSTOP);
@@ -547,9 +550,9 @@ void TSDIAppForm::ShowImage(int image) {
 void TSDIAppForm::FillThumbnails() {
     const WorkView view = ListWorkItems(shownImage_);
     if (!view.error.empty() && view.items.empty()) {
-        SetWindowTextW(HintLabel,
-                       (L"The work folder holds no decompiled DRM to show.\n" + Wide(view.error))
-                           .c_str());
+        SetWindowTextW(
+            HintLabel,
+            (L"The work folder holds no decompiled DRM to show.\n" + Wide(view.error)).c_str());
         ShowWindow(HintLabel, SW_SHOW);
         ShowWindow(Thumbnails, SW_HIDE);
         return;
@@ -633,10 +636,9 @@ void TSDIAppForm::WatchWorkFolder() {
     if (State().freshSession || !window_)
         return;
     // The whole drmpack folder: the icons, the BMP copies and the raws below it.
-    watch_ = FindFirstChangeNotificationW(Wide(State().drmpack1Dir).c_str(), TRUE,
-                                          FILE_NOTIFY_CHANGE_FILE_NAME |
-                                              FILE_NOTIFY_CHANGE_LAST_WRITE |
-                                              FILE_NOTIFY_CHANGE_SIZE);
+    watch_ = FindFirstChangeNotificationW(
+        Wide(State().drmpack1Dir).c_str(), TRUE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
     if (watch_ != INVALID_HANDLE_VALUE)
         SetTimer(window_, WatchTimer, WatchInterval, nullptr);
 }
@@ -734,7 +736,8 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
             item.iItem = tip->iItem;
             if (ListView_GetItem(Thumbnails, &item) &&
                 static_cast<std::size_t>(item.lParam) < thumbnails_.size())
-                lstrcpynW(tip->pszText, thumbnails_[static_cast<std::size_t>(item.lParam)].tip.c_str(),
+                lstrcpynW(tip->pszText,
+                          thumbnails_[static_cast<std::size_t>(item.lParam)].tip.c_str(),
                           tip->cchTextMax);
             return 0;
         }
@@ -774,8 +777,7 @@ void TSDIAppForm::OnClose() {
     DestroyWindow(window_);
 }
 
-LRESULT CALLBACK TSDIAppForm::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK TSDIAppForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         auto* self = static_cast<TSDIAppForm*>(create->lpCreateParams);

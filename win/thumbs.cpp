@@ -40,9 +40,8 @@ Picture DecodeWithWic(const std::string& path) {
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
         return picture;
     ComRef<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoderFromFilename(WideFromUtf8(path).c_str(), nullptr,
-                                                  GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                                  &decoder)))
+    if (FAILED(factory->CreateDecoderFromFilename(WideFromUtf8(path).c_str(), nullptr, GENERIC_READ,
+                                                  WICDecodeMetadataCacheOnDemand, &decoder)))
         return picture;
     ComRef<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, &frame)))
@@ -51,8 +50,8 @@ Picture DecodeWithWic(const std::string& path) {
     if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &converted)))
         return picture;
     UINT width = 0, height = 0;
-    if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        width > 4096 || height > 4096)
+    if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0 || width > 4096 ||
+        height > 4096)
         return picture;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     // BGRA bytes in memory are 0xAARRGGBB words on a little-endian machine.

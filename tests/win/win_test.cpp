@@ -1,0 +1,464 @@
+// The Windows window program driven through its menu, with every modal
+// dialog answered through the modal seam instead of a real modal loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shobjidl.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "base/state.h"
+#include "base/unicode.h"
+#include "support/tempfolder.h"
+#include "tools/containers.h"
+#include "tools/drmbuilder.h"
+#include "win/about.h"
+#include "win/about1.h"
+#include "win/modal.h"
+#include "win/resource.h"
+#include "win/sdimain.h"
+
+using namespace zantrel;
+
+namespace {
+
+// Answers the dialogs in turn; message boxes are answered with OK unless an
+// answer waits. A dialog without an answer is cancelled.
+struct Script {
+    std::vector<Modal> seen;
+    std::deque<std::function<int(Modal&)>> answers;
+
+    Script() {
+        SetModalRunner([this](Modal& modal) { return Run(modal); });
+    }
+    ~Script() { SetModalRunner({}); }
+
+    int Run(Modal& modal) {
+        seen.push_back(modal);
+        if (answers.empty())
+            return modal.kind == ModalKind::Box ? IDOK : IDCANCEL;
+        auto answer = std::move(answers.front());
+        answers.pop_front();
+        return answer(modal);
+    }
+    void Choose(const std::string& path, int filterIndex = 0) {
+        answers.push_back([path, filterIndex](Modal& m) {
+            m.fileName = WideFromUtf8(path);
+            if (filterIndex)
+                m.filterIndex = filterIndex;
+            return IDOK;
+        });
+    }
+    void Answer(int button) {
+        answers.push_back([button](Modal&) { return button; });
+    }
+    void PickColour(COLORREF colour) {
+        answers.push_back([colour](Modal& m) {
+            m.colour = colour;
+            return IDOK;
+        });
+    }
+    std::vector<Modal> Boxes() const {
+        std::vector<Modal> boxes;
+        for (const Modal& m : seen)
+            if (m.kind == ModalKind::Box)
+                boxes.push_back(m);
+        return boxes;
+    }
+};
+
+samples::DrmPlan ExtendedPlan(std::uint8_t seed) {
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
+                  samples::GifIcon(16, 16, seed + 2)};
+    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
+                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
+    return plan;
+}
+
+void WriteFlash(const std::string& path, const samples::DrmPlan& plan, std::uint32_t seed) {
+    samples::WriteSuperfileFile(
+        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
+               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
+}
+
+// A run of the program in the test's start folder.
+std::unique_ptr<TSDIAppForm> StartRun() {
+    ResetState();
+    return CreateAppWindows();
+}
+
+void Choose(TSDIAppForm& form, int id) { SendMessageW(form.Handle(), WM_COMMAND, id, 0); }
+
+bool Enabled(const TSDIAppForm& form, int id) {
+    return !(GetMenuState(form.Menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED);
+}
+
+// The items enabled, in menu order.
+std::vector<int> EnabledItems(const TSDIAppForm& form) {
+    std::vector<int> on;
+    for (int id :
+         {IDM_FILE_OPEN, IDM_FILE_PORT, IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
+          IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_SETTINGS, IDM_HELP_ABOUT})
+        if (Enabled(form, id))
+            on.push_back(id);
+    return on;
+}
+
+bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+bool Ticked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::wstring MenuText(HMENU menu, UINT position) {
+    wchar_t buffer[128] = {};
+    GetMenuStringW(menu, position, buffer, 128, MF_BYPOSITION);
+    return buffer;
+}
+
+} // namespace
+
+TEST(WinWindow, FreshRun) {
+    test::TempFolder folder;
+    Script script;
+    auto form = StartRun();
+    ASSERT_TRUE(form->IsOpen());
+    EXPECT_EQ(TextOf(form->Handle()), L"Zantrel");
+
+    // The captions, with the shortcuts the accelerator table carries out.
+    const std::vector<std::wstring> top = {L"&File", L"&View", L"&Settings", L"&Help"};
+    ASSERT_EQ(GetMenuItemCount(form->Menu), 4);
+    for (UINT i = 0; i < 4; ++i)
+        EXPECT_EQ(MenuText(form->Menu, i), top[i]);
+    const std::vector<std::wstring> file = {L"&Open\tCtrl+O",
+                                            L"&Port\tCtrl+P",
+                                            L"Save &As...\tCtrl+S",
+                                            L"&Discard Session...",
+                                            L"Open &Work Folder",
+                                            L"",
+                                            L"E&xit"};
+    HMENU fileMenu = GetSubMenu(form->Menu, 0);
+    ASSERT_EQ(GetMenuItemCount(fileMenu), 7);
+    for (UINT i = 0; i < 7; ++i)
+        EXPECT_EQ(MenuText(fileMenu, i), file[i]);
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Refresh\tF5");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&About...");
+    ACCEL keys[8] = {};
+    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 4);
+    EXPECT_EQ(keys[0].key, 'O');
+    EXPECT_EQ(keys[0].cmd, IDM_FILE_OPEN);
+    EXPECT_EQ(keys[0].fVirt & (FCONTROL | FVIRTKEY), FCONTROL | FVIRTKEY);
+    EXPECT_EQ(keys[2].cmd, IDM_FILE_SAVEAS);
+    EXPECT_EQ(keys[3].key, VK_F5);
+
+    // Fresh run: Open, Exit, Settings and About only; a shortcut of a greyed
+    // item does nothing.
+    EXPECT_EQ(EnabledItems(*form),
+              (std::vector<int>{IDM_FILE_OPEN, IDM_FILE_EXIT, IDM_SETTINGS, IDM_HELP_ABOUT}));
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_SAVEAS, 1), 0);
+    EXPECT_TRUE(script.seen.empty());
+    EXPECT_TRUE(Shown(form->HintLabel));
+    EXPECT_FALSE(Shown(form->Thumbnails));
+
+    // The hint of the item under the pointer while the menu is open.
+    SendMessageW(form->Handle(), WM_MENUSELECT, MAKEWPARAM(IDM_FILE_EXIT, MF_STRING),
+                 reinterpret_cast<LPARAM>(fileMenu));
+    EXPECT_EQ(form->MenuHint(), L"Exit utility");
+    SendMessageW(form->Handle(), WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP),
+                 reinterpret_cast<LPARAM>(form->Menu));
+    EXPECT_EQ(form->MenuHint(), L"Operation commands");
+    SendMessageW(form->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(form->MenuHint(), L"");
+
+    // The progress bar: hidden and disabled until shown; over 100 is full.
+    EXPECT_FALSE(Shown(form->ProgressBar1));
+    EXPECT_FALSE(IsWindowEnabled(form->ProgressBar1));
+    form->ShowProgress(true);
+    EXPECT_TRUE(Shown(form->ProgressBar1));
+    EXPECT_TRUE(IsWindowEnabled(form->ProgressBar1));
+    form->SetProgress(104);
+    EXPECT_EQ(SendMessageW(form->ProgressBar1, PBM_GETPOS, 0, 0), 100);
+    form->ShowProgress(false);
+    EXPECT_FALSE(Shown(form->ProgressBar1));
+
+    // An empty caption shows the program's name; one OK button, no icon.
+    form->ShowMessage("DRM decompiled.", "", "");
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].title, L"Zantrel");
+    EXPECT_EQ(script.seen[0].text, L"DRM decompiled.");
+    EXPECT_EQ(script.seen[0].style, static_cast<UINT>(MB_OK));
+
+    // The open dialog keeps its filter and file name within the run unless
+    // the name is cleared.
+    const std::string sbf = folder / "x.sbf";
+    script.Choose(sbf, 2);
+    const std::string filter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+    EXPECT_EQ(form->AskOpenFile("One", filter, false), std::optional<std::string>(sbf));
+    const Modal& first = script.seen.back();
+    EXPECT_EQ(first.kind, ModalKind::Open);
+    ASSERT_EQ(first.filters.size(), 4u);
+    EXPECT_EQ(first.filters[1], std::make_pair(std::wstring(L"SBF files"), std::wstring(L"*.sbf")));
+    EXPECT_EQ(first.filterIndex, 1);
+    EXPECT_EQ(form->AskOpenFile("Two", filter, false), std::nullopt);
+    EXPECT_EQ(script.seen.back().filterIndex, 2);
+    EXPECT_EQ(script.seen.back().fileName, L"x.sbf");
+    EXPECT_EQ(script.seen.back().folder, WideFromUtf8(folder.Path()));
+    EXPECT_EQ(form->AskOpenFile("Three", filter, true), std::nullopt);
+    EXPECT_EQ(script.seen.back().fileName, L"");
+    script.seen.clear();
+
+    // About: the box created at start, run modally; the window stays.
+    script.Answer(IDOK);
+    Choose(*form, IDM_HELP_ABOUT);
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].kind, ModalKind::About);
+    EXPECT_EQ(script.seen[0].window, form->AboutBox()->Handle());
+    EXPECT_EQ(TextOf(form->AboutBox()->ProductName), L"Zantrel");
+    EXPECT_EQ(TextOf(form->AboutBox()->Version), L"Version 0.3.3 beta");
+    EXPECT_TRUE(form->IsOpen());
+
+    // Exit in a fresh run: no word, no session file, the window closes.
+    Choose(*form, IDM_FILE_EXIT);
+    EXPECT_EQ(script.seen.size(), 1u);
+    EXPECT_FALSE(form->IsOpen());
+    EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
+}
+
+TEST(WinWindow, DroppedFileThenSaveAs) {
+    test::TempFolder folder;
+    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    {
+        Script script;
+        auto form = StartRun();
+        // A drop is the first dialog's answer; the second is cancelled.
+        form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
+        ASSERT_EQ(script.seen.size(), 2u);
+        EXPECT_EQ(script.seen[0].title, L"Open SBF/SHX file to export DRM from (Cancel to skip)");
+        EXPECT_EQ(script.seen[1].text, L"DRM decompiled.");
+        EXPECT_FALSE(form->IsOpen());
+        EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "1");
+    }
+
+    Script script;
+    auto form = StartRun();
+    EXPECT_EQ(EnabledItems(*form),
+              (std::vector<int>{IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
+                                IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
+    // A drop in a second run does nothing.
+    form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
+    EXPECT_TRUE(script.seen.empty());
+
+    // The session panel and image 1's thumbnails, without tabs for one image.
+    ASSERT_FALSE(form->Panel().empty());
+    EXPECT_EQ(TextOf(form->Panel()[0].value), WideFromUtf8(folder / "phone.shx"));
+    EXPECT_FALSE(Shown(form->Tabs));
+    EXPECT_TRUE(Shown(form->Thumbnails));
+    using Texts = std::vector<std::pair<std::wstring, bool>>;
+    EXPECT_EQ(form->ThumbnailTexts(), (Texts{{L"1.bmp\n3x2", false},
+                                             {L"2.bmp\n40x30", false},
+                                             {L"3.gif\n12x10", false},
+                                             {L"4.bmp\n9x8", false},
+                                             {L"5.gif\n16x16", false}}));
+    // A picture saved at another size is marked once the view is refreshed.
+    const std::string picture = State().icons1Dir + "\\2.bmp";
+    const auto original = test::ReadAll(picture);
+    test::CopyFileOver(State().icons1Dir + "\\4.bmp", picture);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_VIEW_REFRESH, 1), 0);
+    EXPECT_EQ(form->ThumbnailTexts()[1],
+              std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
+    test::WriteAll(picture, original);
+
+    script.Choose(folder / "out");
+    Choose(*form, IDM_FILE_SAVEAS);
+    ASSERT_FALSE(script.seen.empty());
+    const Modal& save = script.seen[0];
+    EXPECT_EQ(save.kind, ModalKind::Save);
+    EXPECT_EQ(save.title, L"Select a file to save DRM reflash");
+    ASSERT_EQ(save.filters.size(), 1u);
+    EXPECT_EQ(save.filters[0].second, L"*.shx");
+    EXPECT_EQ(save.defaultExtension, L"shx");
+    EXPECT_FALSE(save.options & FOS_OVERWRITEPROMPT);
+    ASSERT_EQ(script.Boxes().size(), 1u);
+    EXPECT_EQ(script.Boxes()[0].text, L"Operation Complete");
+    EXPECT_EQ(script.Boxes()[0].title, L"Zantrel");
+    EXPECT_EQ(form->StatusText(), L"Complete");
+    EXPECT_FALSE(form->IsOpen());
+    EXPECT_TRUE(test::Exists(folder / "out.shx"));
+    EXPECT_TRUE(test::Exists(folder / "out.bin"));
+    EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
+}
+
+TEST(WinWindow, PairPortCloseAndDiscard) {
+    test::TempFolder folder;
+    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
+    WriteFlash(folder / "b.shx", ExtendedPlan(40), 2);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "a.shx");
+        script.Choose(folder / "b.shx");
+        Choose(*form, IDM_FILE_OPEN);
+        EXPECT_EQ(script.seen[0].title, L"Open SBF/SHX file to edit or import DRM to");
+        EXPECT_FALSE(form->IsOpen());
+        EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "2");
+    }
+    {
+        Script script;
+        auto form = StartRun();
+        EXPECT_EQ(
+            EnabledItems(*form),
+            (std::vector<int>{IDM_FILE_PORT, IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
+                              IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
+        EXPECT_TRUE(Shown(form->Tabs));
+        EXPECT_EQ(TabCtrl_GetItemCount(form->Tabs), 2);
+        form->ShowImage(2);
+        EXPECT_EQ(form->ThumbnailTexts().size(), 5u);
+        form->ShowImage(1);
+
+        // Port asks, copies image 2's files over image 1's and keeps the window.
+        Choose(*form, IDM_FILE_PORT);
+        ASSERT_GE(script.seen.size(), 2u);
+        EXPECT_EQ(script.seen[0].style & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
+        EXPECT_EQ(script.seen.back().title, L"Port");
+        EXPECT_TRUE(form->IsOpen());
+        EXPECT_EQ(test::ReadAll(State().icons1Dir + "\\3.gif"),
+                  test::ReadAll(State().icons2Dir + "\\3.gif"));
+
+        // The title-bar button is Exit: the box, and the session kept.
+        script.seen.clear();
+        SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        EXPECT_FALSE(form->IsOpen());
+        ASSERT_EQ(script.seen.size(), 1u);
+        EXPECT_EQ(script.seen[0].text, L"DRM was not compiled");
+        EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "2");
+    }
+    // Discard asks, then ends the session with its work files.
+    Script script;
+    auto form = StartRun();
+    Choose(*form, IDM_FILE_DISCARD);
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+    EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
+    EXPECT_TRUE(test::ListFiles(folder / "binary1").empty());
+    EXPECT_FALSE(form->IsOpen());
+}
+
+TEST(WinWindow, IoFailureKeepsTheWindow) {
+    test::TempFolder folder;
+    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    {
+        Script script;
+        auto form = StartRun();
+        script.Choose(folder / "phone.shx");
+        Choose(*form, IDM_FILE_OPEN);
+    }
+    Script script;
+    auto form = StartRun();
+    const auto before = EnabledItems(*form);
+    script.Choose(folder / "missing\\out.shx");
+    Choose(*form, IDM_FILE_SAVEAS);
+    ASSERT_FALSE(script.Boxes().empty());
+    const Modal error = script.Boxes().back();
+    EXPECT_EQ(error.title, L"Zantrel");
+    EXPECT_EQ(error.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_NE(error.details.find(L"missing"), std::wstring::npos);
+    EXPECT_TRUE(form->IsOpen());
+    EXPECT_EQ(EnabledItems(*form), before);
+    EXPECT_FALSE(test::Exists(folder / "missing"));
+
+    // Exit still keeps the pending work.
+    Choose(*form, IDM_FILE_EXIT);
+    EXPECT_FALSE(form->IsOpen());
+    EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "1");
+}
+
+TEST(WinWindow, SettingsDialog) {
+    test::TempFolder folder;
+    Script script;
+    auto form = StartRun();
+    TAboutBox1& settings = *form->SettingsDialog();
+    EXPECT_EQ(TextOf(settings.Handle()), L"Settings");
+    EXPECT_EQ(TextOf(settings.CheckBox1), L"Do not perform clean-up on completion");
+    EXPECT_EQ(TextOf(settings.CheckBox2), L"Edit only mode (Export from dialog is not invoked)");
+    EXPECT_EQ(TextOf(settings.CheckBox3), L"Select folder to save icons and CG's ");
+    EXPECT_EQ(TextOf(settings.CheckBox4), L"Disable RAW 2 BMP conversion");
+    EXPECT_EQ(TextOf(settings.CheckBox5), L"Select transparency replacer color");
+    EXPECT_EQ(TextOf(settings.Button1), L"Cancel");
+    EXPECT_EQ(TextOf(settings.Button2), L"OK");
+
+    // Defaults: all clear, the colour box and swatch enabled, magenta.
+    for (HWND box : {settings.CheckBox1, settings.CheckBox2, settings.CheckBox3, settings.CheckBox4,
+                     settings.CheckBox5})
+        EXPECT_FALSE(Ticked(box));
+    EXPECT_TRUE(IsWindowEnabled(settings.CheckBox5));
+    EXPECT_TRUE(IsWindowEnabled(settings.Shape1));
+    EXPECT_EQ(settings.Shape1Colour(), RGB(255, 0, 255));
+
+    // Conversion off and on again, at once.
+    SendMessageW(settings.CheckBox4, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindowEnabled(settings.CheckBox5));
+    EXPECT_FALSE(IsWindowEnabled(settings.Shape1));
+    EXPECT_FALSE(State().rawConversionEnabled);
+    SendMessageW(settings.CheckBox4, BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(settings.CheckBox5));
+    EXPECT_TRUE(State().rawConversionEnabled);
+
+    // A picked colour ticks the box and paints the swatch; the picker opened
+    // magenta with its custom colours; cancelled, the box is cleared.
+    script.PickColour(RGB(255, 128, 0));
+    SendMessageW(settings.CheckBox5, BM_CLICK, 0, 0);
+    ASSERT_EQ(script.seen.back().kind, ModalKind::Colour);
+    EXPECT_EQ(script.seen.back().colour, RGB(255, 0, 255));
+    EXPECT_NE(script.seen.back().customColours, nullptr);
+    EXPECT_TRUE(Ticked(settings.CheckBox5));
+    EXPECT_EQ(settings.Shape1Colour(), RGB(255, 128, 0));
+    SendMessageW(settings.CheckBox5, BM_CLICK, 0, 0);
+    EXPECT_EQ(script.seen.back().colour, RGB(255, 128, 0));
+    EXPECT_FALSE(Ticked(settings.CheckBox5));
+    EXPECT_EQ(settings.Shape1Colour(), RGB(255, 128, 0));
+
+    // The folder picker opens in the work folder; cancel clears the box.
+    const std::string workFolder = State().workFolder;
+    EXPECT_EQ(TextOf(settings.WorkFolderLabel), WideFromUtf8(workFolder));
+    SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
+    ASSERT_EQ(script.seen.back().kind, ModalKind::Folder);
+    EXPECT_EQ(script.seen.back().title, L"Select a folder");
+    EXPECT_EQ(script.seen.back().folder, WideFromUtf8(workFolder));
+    EXPECT_TRUE(script.seen.back().options & FOS_PICKFOLDERS);
+    EXPECT_FALSE(Ticked(settings.CheckBox3));
+
+    // Cancel writes nothing.
+    const std::string before = test::ReadText(folder / "zantrel.ini");
+    SendMessageW(settings.CheckBox1, BM_CLICK, 0, 0);
+    script.Answer(IDCANCEL);
+    Choose(*form, IDM_SETTINGS);
+    EXPECT_EQ(script.seen.back().kind, ModalKind::Settings);
+    EXPECT_EQ(test::ReadText(folder / "zantrel.ini"), before);
+
+    // OK writes all seven lines, with the new work folder and its tree.
+    std::filesystem::create_directory(PathFromUtf8(folder / "elsewhere"));
+    script.Choose(folder / "elsewhere");
+    SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
+    EXPECT_TRUE(Ticked(settings.CheckBox3));
+    EXPECT_EQ(TextOf(settings.WorkFolderLabel), WideFromUtf8(folder / "elsewhere"));
+    script.Answer(IDOK);
+    Choose(*form, IDM_SETTINGS);
+    EXPECT_EQ(test::ReadText(folder / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + (folder / "elsewhere") + "\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(folder / "elsewhere\\binary1")));
+    EXPECT_TRUE(form->IsOpen());
+    // The picker made the chosen folder current; the temporary folder goes back.
+    SetCurrentDirectoryW(WideFromUtf8(folder.Path()).c_str());
+}

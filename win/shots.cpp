@@ -1,0 +1,152 @@
+// Photographs the window program's windows for the documentation: creates
+// them exactly as the program does, in the current folder as start folder,
+// shows each and saves what the screen shows of it as PNG.
+//   zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]
+#include <windows.h>
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "win/about.h"
+#include "win/about1.h"
+#include "win/modal.h"
+#include "win/sdimain.h"
+
+namespace {
+
+using namespace zantrel;
+
+void Settle(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    MSG msg{};
+    while (GetTickCount64() < end) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(20);
+    }
+}
+
+bool SavePng(HWND window, const wchar_t* path) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    bool ok = false;
+    IWICImagingFactory* factory = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+        SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
+        SUCCEEDED(frame->SetPixelFormat(&format)) &&
+        SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(width) * 4,
+                                     static_cast<UINT>(width * height * 4),
+                                     static_cast<BYTE*>(bits))) &&
+        SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()))
+        ok = true;
+    for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, factory})
+        if (object)
+            object->Release();
+    DeleteObject(bitmap);
+    if (!ok)
+        std::fwprintf(stderr, L"zantrel-shots: cannot write %ls\n", path);
+    return ok;
+}
+
+bool Shoot(HWND window, const wchar_t* path) {
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    UpdateWindow(window);
+    Settle(800);
+    return SavePng(window, path);
+}
+
+// The folder picker runs modally: a timer photographs and cancels it.
+std::wstring g_folderShot;
+bool g_folderOk = false;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK ShootFolderPicker(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog)
+        return;
+    g_folderOk = SavePng(dialog, g_folderShot.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t* argv[]) {
+    if (argc != 2 && argc != 5) {
+        std::fwprintf(stderr,
+                      L"usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]\n");
+        return 2;
+    }
+    const auto form = CreateAppWindows();
+    if (!form->IsOpen() || !form->SettingsDialog()) {
+        std::fwprintf(stderr, L"zantrel-shots: the main window did not open\n");
+        return 1;
+    }
+    SetWindowPos(form->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    bool ok = Shoot(form->Handle(), argv[1]);
+    if (argc == 5) {
+        TAboutBox1& settings = *form->SettingsDialog();
+        ok = Shoot(settings.Handle(), argv[2]) && ok;
+        ShowWindow(settings.Handle(), SW_HIDE);
+        ok = Shoot(form->AboutBox()->Handle(), argv[3]) && ok;
+        ShowWindow(form->AboutBox()->Handle(), SW_HIDE);
+        // The picker as the settings open it: its box ticked, in the work folder.
+        g_folderShot = argv[4];
+        SetModalRunner([](Modal& modal) {
+            if (modal.kind == ModalKind::Folder)
+                SetTimer(nullptr, 0, 2500, ShootFolderPicker);
+            return ShowModal(modal);
+        });
+        SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
+        SetModalRunner({});
+        ok = g_folderOk && ok;
+    }
+    return ok ? 0 : 1;
+}
