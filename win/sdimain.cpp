@@ -42,16 +42,16 @@ constexpr MenuEntry Entries[MenuCount] = {
     {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS, L"Save DRM to file"},
     {MenuItem::FileDiscardItem, IDM_FILE_DISCARD, L"Delete the pending session and its work files"},
     {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER,
-     L"Open the folder of the icons and pictures to edit"},
+     L"Show the icons and pictures to edit in the file manager"},
     {MenuItem::FileExitItem, IDM_FILE_EXIT, L"Exit utility"},
-    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH, L"Reread the work files"},
+    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH, L"Read the work files again"},
     {MenuItem::Settings1, IDM_SETTINGS, L"Settings"},
     {MenuItem::HelpAboutItem, IDM_HELP_ABOUT,
      L"Displays program information, version number, and copyright"},
 };
 
 // The menu bar's submenus by position: "&File", "&View", "&Settings", "&Help".
-const wchar_t* const TopHints[] = {L"Operation commands", L"View the work files", L"Settings",
+const wchar_t* const TopHints[] = {L"Operation commands", L"View commands", L"Settings",
                                    L"Help topics"};
 
 std::wstring Wide(const std::string& text) { return WideFromUtf8(text); }
@@ -330,18 +330,23 @@ void TSDIAppForm::FileDiscard1Execute() {
 }
 
 void TSDIAppForm::FileOpenWorkFolder1Execute() {
-    Run([this] {
-        const std::string folder = EditFolder();
-        if (!OpenInShell(window_, Wide(folder)))
-            zantrel::ShowMessage("The work folder cannot be opened:", "Error", folder);
-    });
+    if (!busy_)
+        OpenFolder(EditFolder());
+}
+
+void TSDIAppForm::OpenFolder(const std::string& path) {
+    if (!OpenInShell(window_, Wide(path)))
+        ShowMessage("No file manager answered. The folder is:", "Open Work Folder", path);
 }
 
 void TSDIAppForm::FileExit1Execute() {
     Run([] { zantrel::FileExit1Execute(); });
 }
 
-void TSDIAppForm::ViewRefresh1Execute() { RefreshView(); }
+void TSDIAppForm::ViewRefresh1Execute() {
+    if (!busy_)
+        RefreshView();
+}
 
 void TSDIAppForm::Settings1Click() {
     Run([this] {
@@ -521,13 +526,19 @@ void TSDIAppForm::RefreshView() {
         return;
     }
     BuildPanel();
-    if (pair_ && TabCtrl_GetItemCount(Tabs) == 0) {
-        for (int image : {1, 2}) {
-            std::wstring caption = L"Image " + std::to_wstring(image);
+    if (pair_) {
+        const std::wstring captions[2] = {L"Image 1: " + Wide(FlashFileName(1)),
+                                          L"Image 2: " + Wide(FlashFileName(2)) +
+                                              L" (what Port copies)"};
+        for (int i = 0; i < 2; ++i) {
+            std::wstring caption = captions[i];
             TCITEMW tab{};
             tab.mask = TCIF_TEXT;
             tab.pszText = caption.data();
-            TabCtrl_InsertItem(Tabs, image - 1, &tab);
+            if (TabCtrl_GetItemCount(Tabs) > i)
+                TabCtrl_SetItem(Tabs, i, &tab);
+            else
+                TabCtrl_InsertItem(Tabs, i, &tab);
         }
     }
     if (!pair_)
@@ -627,29 +638,32 @@ void TSDIAppForm::OpenThumbnail(int index) {
     const std::wstring& path = thumbnails_[static_cast<std::size_t>(index)].path;
     if (path.empty())
         return;
-    // No program for the file: its folder at least.
+    // Where no program is set up for the file's kind, its folder at least.
     if (!OpenInShell(window_, path))
-        OpenInShell(window_, FolderOf(path));
+        OpenFolder(Utf8FromWide(FolderOf(path)));
 }
 
 void TSDIAppForm::WatchWorkFolder() {
     if (State().freshSession || !window_)
         return;
-    // The whole drmpack folder: the icons, the BMP copies and the raws below it.
-    watch_ = FindFirstChangeNotificationW(
-        Wide(State().drmpack1Dir).c_str(), TRUE,
-        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-    if (watch_ != INVALID_HANDLE_VALUE)
+    // Each image's whole drmpack folder: the icons, the BMP copies and the raws below it.
+    for (const std::string& folder : {State().drmpack1Dir, State().drmpack2Dir}) {
+        HANDLE watch = FindFirstChangeNotificationW(
+            Wide(folder).c_str(), TRUE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+        if (watch != INVALID_HANDLE_VALUE)
+            watches_.push_back(watch);
+    }
+    if (!watches_.empty())
         SetTimer(window_, WatchTimer, WatchInterval, nullptr);
 }
 
 void TSDIAppForm::OnTimer() {
-    if (watch_ == INVALID_HANDLE_VALUE)
-        return;
-    if (WaitForSingleObject(watch_, 0) == WAIT_OBJECT_0) {
-        FindNextChangeNotification(watch_);
-        changedAt_ = GetTickCount64();
-    }
+    for (HANDLE watch : watches_)
+        if (WaitForSingleObject(watch, 0) == WAIT_OBJECT_0) {
+            FindNextChangeNotification(watch);
+            changedAt_ = GetTickCount64();
+        }
     // An editor saves in several steps: reread once they are done.
     if (changedAt_ && !busy_ && GetTickCount64() - changedAt_ >= SettleTime) {
         changedAt_ = 0;
@@ -756,9 +770,8 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
     }
     if (header->code == NM_CLICK || header->code == NM_RETURN) {
         for (const PanelLine& line : panel_)
-            if (line.value == header->hwndFrom)
-                if (!OpenInShell(window_, Wide(line.line.value)))
-                    ShowMessage("The folder cannot be opened:", "Error", line.line.value);
+            if (line.value == header->hwndFrom && !busy_)
+                OpenFolder(line.line.value);
     }
     return 0;
 }
@@ -863,10 +876,9 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         KillTimer(window_, WatchTimer);
-        if (watch_ != INVALID_HANDLE_VALUE) {
-            FindCloseChangeNotification(watch_);
-            watch_ = INVALID_HANDLE_VALUE;
-        }
+        for (HANDLE watch : watches_)
+            FindCloseChangeNotification(watch);
+        watches_.clear();
         PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY: {

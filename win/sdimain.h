@@ -124,6 +124,8 @@ private:
     void BuildPanel();
     void FillThumbnails();
     void OpenThumbnail(int index);
+    // Opens a folder in the file manager, or says where it is when none answers.
+    void OpenFolder(const std::string& path);
     void WatchWorkFolder();
     // Runs a command; an I/O failure is shown by the error box, and a close
     // asked for during the command happens once it has returned.
@@ -156,7 +158,7 @@ private:
     std::wstring pendingDrop_;
     // Changes below the work folder, seen by the timer, refresh the view once
     // they have settled.
-    HANDLE watch_ = INVALID_HANDLE_VALUE;
+    std::vector<HANDLE> watches_;
     ULONGLONG changedAt_ = 0;
 };
 
