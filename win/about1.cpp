@@ -178,6 +178,11 @@ INT_PTR TAboutBox1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     }
+    case WM_SHOWWINDOW:
+        // Each showing starts on OK, as a fresh dialog would.
+        if (wParam)
+            PostMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Button2), TRUE);
+        return FALSE;
     case WM_CLOSE:
         EndModalWindow(window_, IDCANCEL);
         return TRUE;
