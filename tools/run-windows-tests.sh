@@ -23,7 +23,10 @@ for exe in "$bin"/*_test.exe; do
   work=$(mktemp -d)
   # The window program's test makes windows: Wine needs an X display for them.
   display=()
-  [ "$name" = win_test ] && display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  if [ "$name" = win_test ]; then
+    display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    wine_wait
+  fi
   ( cd "$work" && timeout 600 "${display[@]}" "$WINE" "$exe" ) >"$log/$name.txt" 2>&1
   rc=$?
   rm -rf "$work"

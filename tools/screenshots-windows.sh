@@ -24,6 +24,7 @@ mkdir -p "$out/fresh" "$out/second/samples"
 for value in Managed Decorated; do
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v "$value" /t REG_SZ /d N /f >/dev/null 2>&1
 done
+wine_wait
 # One X display for every shot.
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &

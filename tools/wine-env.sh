@@ -8,10 +8,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 unset DISPLAY
 WINE="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
+# Waits until the prefix's Wine processes and its server have ended. Wine's
+# desktop process keeps the display of the program that started the server,
+# so a program that makes windows on another display starts after this.
+wine_wait() { wineserver -w 2>/dev/null || /usr/lib/wine/wineserver64 -w 2>/dev/null || true; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Making the Wine prefix $WINEPREFIX"
   "$WINE" wineboot --init >/dev/null 2>&1 || true
-  wineserver -w 2>/dev/null || /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+  wine_wait
 fi
 # A Linux path as the Windows programs see it, on Wine's drive Z:.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
