@@ -3,6 +3,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "base/unicode.h"
 #include "imaging/decode.h"
@@ -28,8 +29,9 @@ bool EndsWith(const std::string& text, const char* tail) {
     const std::size_t n = std::char_traits<char>::length(tail);
     if (text.size() < n)
         return false;
-    return std::equal(text.end() - static_cast<std::ptrdiff_t>(n), text.end(), tail,
-                      [](char a, char b) { return std::tolower(a) == b; });
+    return std::equal(
+        text.end() - static_cast<std::ptrdiff_t>(n), text.end(), tail,
+        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 Picture DecodeWithWic(const std::string& path) {
