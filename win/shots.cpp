@@ -85,6 +85,8 @@ bool SavePng(HWND window, const wchar_t* path) {
 }
 
 bool Shoot(HWND window, const wchar_t* path) {
+    // The pointer out of the way: nothing drawn as hovered.
+    SetCursorPos(1279, 1023);
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     UpdateWindow(window);
@@ -124,8 +126,6 @@ int wmain(int argc, wchar_t* argv[]) {
                       L"usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]\n");
         return 2;
     }
-    // The pointer out of the way: nothing drawn as hovered.
-    SetCursorPos(0, 0);
     const auto form = CreateAppWindows();
     if (!form->IsOpen() || !form->SettingsDialog()) {
         std::fwprintf(stderr, L"zantrel-shots: the main window did not open\n");
