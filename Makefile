@@ -10,7 +10,8 @@ PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
 # binutils (windres), GoogleTest's sources to build for the target, and Wine.
-WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
+                   fonts-wine
 
 .PHONY: deps build test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
         screenshots-windows bench fuzz format format-check clean

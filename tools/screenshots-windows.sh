@@ -24,6 +24,9 @@ mkdir -p "$out/fresh" "$out/second/samples"
 for value in Managed Decorated; do
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v "$value" /t REG_SZ /d N /f >/dev/null 2>&1
 done
+# The title bars' buttons are glyphs of Wine's Marlett font (fonts-wine).
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+[ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && cp -n /usr/share/wine/fonts/marlett.ttf "$fonts/"
 wine_wait
 # One X display for every shot.
 display=":$((90 + RANDOM % 100))"
