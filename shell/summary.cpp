@@ -83,6 +83,11 @@ std::string FlashFileName(int image) {
     return path.empty() ? "image " + std::to_string(image) : FileNamePart(path);
 }
 
+std::string ImageTitle(int image) {
+    return "Image " + std::to_string(image) + ": " + FlashFileName(image) +
+           (image == 2 ? " (what Port copies)" : "");
+}
+
 std::string EditFolder() { return State().icons1Dir; }
 
 SessionSummary DescribeSession() {

@@ -37,4 +37,8 @@ std::string CountIconsAndPictures(long icons, long pictures);
 // name as recorded at Open, else "image 1" or "image 2".
 std::string FlashFileName(int image);
 
+// The title over an image's thumbnails: "Image 1: phone.shx", and for image 2
+// "Image 2: other.shx (what Port copies)".
+std::string ImageTitle(int image);
+
 } // namespace zantrel

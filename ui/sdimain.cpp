@@ -590,12 +590,11 @@ void TSDIAppForm::RefreshThumbnails() {
         return;
     }
     const int tab = ImageTabs->currentIndex();
-    ImageTabs->setTabText(0, "Image 1: " + QString::fromStdString(FlashFileName(1)));
+    ImageTabs->setTabText(0, QString::fromStdString(ImageTitle(1)));
     if (summary.pair) {
         QString ignored;
         FillThumbnails(Thumbnails2, 2, ignored);
-        const QString second =
-            "Image 2: " + QString::fromStdString(FlashFileName(2)) + " (what Port copies)";
+        const QString second = QString::fromStdString(ImageTitle(2));
         if (ImageTabs->indexOf(Thumbnails2) < 0)
             ImageTabs->addTab(Thumbnails2, second);
         ImageTabs->setTabText(1, second);

@@ -91,6 +91,10 @@ int ShowFileDialog(Modal& modal) {
         return IDCANCEL;
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
+    // A save dialog's own checks of the chosen file are left to the caller,
+    // which asks before replacing and refuses a read-only file itself.
+    if (modal.kind == ModalKind::Save)
+        options &= ~(FOS_OVERWRITEPROMPT | FOS_NOREADONLYRETURN);
     dialog->SetOptions(options | FOS_FORCEFILESYSTEM | modal.options);
     if (!modal.title.empty())
         dialog->SetTitle(modal.title.c_str());

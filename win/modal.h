@@ -30,7 +30,8 @@ struct Modal {
     std::vector<std::pair<std::wstring, std::wstring>> filters;
     int filterIndex = 1;
     std::wstring defaultExtension; // without the dot
-    // Open, Save, Folder: FOS_ options added to the dialog's own.
+    // Open, Save, Folder: FOS_ options added to the dialog's own (a save
+    // dialog's own overwrite prompt and read-only check are off).
     DWORD options = 0;
     // Open, Save, Folder: the folder it opens in; empty for the system's choice.
     std::wstring folder;

@@ -527,11 +527,8 @@ void TSDIAppForm::RefreshView() {
     }
     BuildPanel();
     if (pair_) {
-        const std::wstring captions[2] = {L"Image 1: " + Wide(FlashFileName(1)),
-                                          L"Image 2: " + Wide(FlashFileName(2)) +
-                                              L" (what Port copies)"};
         for (int i = 0; i < 2; ++i) {
-            std::wstring caption = captions[i];
+            std::wstring caption = Wide(ImageTitle(i + 1));
             TCITEMW tab{};
             tab.mask = TCIF_TEXT;
             tab.pszText = caption.data();
@@ -819,6 +816,11 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SIZE:
         Layout();
+        return 0;
+    case WM_SETFOCUS:
+        // The keyboard works in the thumbnails: arrows, Enter opens a file.
+        if (GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE)
+            SetFocus(Thumbnails);
         return 0;
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);

@@ -327,6 +327,13 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
                               IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
         EXPECT_TRUE(Shown(form->Tabs));
         EXPECT_EQ(TabCtrl_GetItemCount(form->Tabs), 2);
+        wchar_t tab[64] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = tab;
+        item.cchTextMax = 64;
+        TabCtrl_GetItem(form->Tabs, 1, &item);
+        EXPECT_EQ(std::wstring(tab), L"Image 2: b.shx (what Port copies)");
         form->ShowImage(2);
         EXPECT_EQ(form->ThumbnailTexts().size(), 5u);
         form->ShowImage(1);
