@@ -1,6 +1,5 @@
 #include "shell/summary.h"
 
-#include <algorithm>
 
 #include "base/fileio.h"
 #include "base/paths.h"
