@@ -48,6 +48,7 @@ namespace {
 
 inline constexpr int ThumbnailSide = 96;
 inline constexpr int PathRole = Qt::UserRole;
+inline constexpr qsizetype MaxWatchedPaths = 2000;
 
 // The part of a menu hint after "|", which the status bar shows.
 QString LongHint(const char* hint) {
@@ -617,8 +618,11 @@ void TSDIAppForm::WatchWorkFiles() {
           JoinPath(s.drmpack2Dir, RawsFolderName)})
         if (QFileInfo(FromLocalPath(folder)).isDir())
             paths << FromLocalPath(folder);
+    // Each file is a watch of the system's, whose number per user is limited:
+    // past the cap, a change written in place shows at F5 or when the window
+    // is activated again.
     for (QListWidget* grid : {Thumbnails, Thumbnails2})
-        for (int i = 0; i < grid->count(); ++i) {
+        for (int i = 0; i < grid->count() && paths.size() < MaxWatchedPaths; ++i) {
             const QString path = grid->item(i)->data(PathRole).toString();
             if (!path.isEmpty())
                 paths << path;
