@@ -1,6 +1,5 @@
 #include "shell/summary.h"
 
-
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/state.h"
