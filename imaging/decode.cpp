@@ -8,47 +8,26 @@
 
 namespace zantrel {
 
-std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path) {
+PictureHead ReadPictureHead(const std::string& path, bool namedGif) {
+    PictureHead head;
     try {
         auto file = BinaryFile::TryOpenRead(path);
         if (!file)
-            return std::nullopt;
-        std::array<std::uint8_t, 26> head{};
-        if (file->Read(head) != head.size() || head[0] != 'B' || head[1] != 'M')
-            return std::nullopt;
-        return std::make_pair(static_cast<std::int32_t>(LoadLE32(&head[18])),
-                              static_cast<std::int32_t>(LoadLE32(&head[22])));
+            return head;
+        std::array<std::uint8_t, 26> bytes{}; // a BMP's header up to its height
+        const std::size_t n = file->Read(bytes);
+        const bool bmp = n >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+        const bool gif = n >= 3 && bytes[0] == 'G' && bytes[1] == 'I' && bytes[2] == 'F';
+        head.gifOrBmp = bmp || (gif && n >= 4 && bytes[3] == '8');
+        if (namedGif && gif && n >= 10)
+            head.size = std::make_pair(bytes[6] | bytes[7] << 8, bytes[8] | bytes[9] << 8);
+        else if (!namedGif && bmp && n == bytes.size())
+            head.size = std::make_pair(static_cast<std::int32_t>(LoadLE32(&bytes[18])),
+                                       static_cast<std::int32_t>(LoadLE32(&bytes[22])));
     } catch (const IoError&) {
-        return std::nullopt;
+        return {};
     }
-}
-
-bool LooksLikeGifOrBmp(const std::string& path) {
-    try {
-        auto file = BinaryFile::TryOpenRead(path);
-        std::array<std::uint8_t, 4> head{};
-        if (!file || file->Read(head) < 2)
-            return false;
-        if (head[0] == 'B' && head[1] == 'M')
-            return true;
-        return head[0] == 'G' && head[1] == 'I' && head[2] == 'F' && head[3] == '8';
-    } catch (const IoError&) {
-        return false;
-    }
-}
-
-std::optional<std::pair<int, int>> ReadGifSize(const std::string& path) {
-    try {
-        auto file = BinaryFile::TryOpenRead(path);
-        if (!file)
-            return std::nullopt;
-        std::array<std::uint8_t, 10> head{};
-        if (file->Read(head) != head.size() || head[0] != 'G' || head[1] != 'I' || head[2] != 'F')
-            return std::nullopt;
-        return std::make_pair(head[6] | head[7] << 8, head[8] | head[9] << 8);
-    } catch (const IoError&) {
-        return std::nullopt;
-    }
+    return head;
 }
 
 std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,

@@ -1,4 +1,4 @@
-// Pictures decoded for display: the size a BMP's header gives and the pixels
+// Pictures decoded for display: the kind and size a GIF's or BMP's header gives and the pixels
 // of a raw picture, for the thumbnails of the window programs.
 #pragma once
 
@@ -10,16 +10,17 @@
 
 namespace zantrel {
 
-// Width and height from a BMP file's header (height as stored: negative for a
-// top-down file); nullopt when the file is not a BMP or cannot be read.
-std::optional<std::pair<int, int>> ReadBmpSize(const std::string& path);
-// Width and height from a GIF file's logical screen descriptor; nullopt when
-// the file is not a GIF or cannot be read.
-std::optional<std::pair<int, int>> ReadGifSize(const std::string& path);
-
-// Whether a file's content starts as a GIF ("GIF8") or a BMP ("BM") does,
-// whatever its name says; false when it cannot be read.
-bool LooksLikeGifOrBmp(const std::string& path);
+// What the first bytes of a GIF or BMP work file say, from one read.
+struct PictureHead {
+    // The content starts as a GIF ("GIF8") or a BMP ("BM") does, whatever the
+    // file's name says; false when it cannot be read.
+    bool gifOrBmp = false;
+    // Width and height from the header of the kind the name gives: a GIF's
+    // logical screen descriptor, a BMP's header (height as stored: negative
+    // for a top-down file); nullopt when the file is not of that kind.
+    std::optional<std::pair<int, int>> size;
+};
+PictureHead ReadPictureHead(const std::string& path, bool namedGif);
 
 // Decodes a raw picture of width x height (RGB565 big-endian pixels, then the
 // transparency mask) into 0xAARRGGBB pixels, top row first; transparent

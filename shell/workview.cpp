@@ -18,17 +18,19 @@ namespace {
 
 inline constexpr long MaxListedSlots = 65535; // far beyond any phone's DRM
 
-void DescribeFile(WorkItem& item, const std::string& path) {
+// Returns whether the file's content is a GIF or a BMP (false for a raw picture).
+bool DescribeFile(WorkItem& item, const std::string& path) {
     item.path = path;
     item.bytes = FileSizeOf(path);
     const std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
-    const auto size = extension == ".bmp"   ? ReadBmpSize(path)
-                      : extension == ".gif" ? ReadGifSize(path)
-                                            : std::nullopt;
-    if (size) {
-        item.fileWidth = size->first;
-        item.fileHeight = std::abs(size->second);
+    if (extension != ".bmp" && extension != ".gif")
+        return false;
+    const PictureHead head = ReadPictureHead(path, extension == ".gif");
+    if (head.size) {
+        item.fileWidth = head.size->first;
+        item.fileHeight = std::abs(head.size->second);
     }
+    return head.gifOrBmp;
 }
 
 // The picture descriptors' widths and heights, descriptors 1..count; fewer
@@ -102,13 +104,11 @@ WorkView ListWorkItems(int image) {
             const std::string bmp =
                 JoinPath(folders.iconsDir, NumberedFileName(item.number, ".bmp"));
             if (FileExists(gif))
-                DescribeFile(item, gif);
+                item.notGifOrBmp = !DescribeFile(item, gif);
             else if (FileExists(bmp))
-                DescribeFile(item, bmp);
+                item.notGifOrBmp = !DescribeFile(item, bmp);
             else
                 item.bytes = -1;
-            if (!item.path.empty())
-                item.notGifOrBmp = !LooksLikeGifOrBmp(item.path);
             view.items.push_back(std::move(item));
         }
     } catch (const IoError& e) {
