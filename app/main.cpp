@@ -12,6 +12,9 @@ int main(int argc, char* argv[]) {
     // Wayland takes the icon from the menu entry this names, not from the window.
     QApplication::setDesktopFileName(QStringLiteral("zantrel"));
     const auto form = zantrel::CreateAppWindows();
+    // Start-up ended the run (another Zantrel works in this folder).
+    if (form->CloseRequested())
+        return 1;
     form->show();
     return app.exec();
 }

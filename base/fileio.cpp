@@ -1,6 +1,7 @@
 #include "base/fileio.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -10,11 +11,15 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "base/paths.h"
 #include "base/unicode.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -58,9 +63,53 @@ void GiveBackBuffer(std::unique_ptr<char[]> buffer) noexcept {
 
 } // namespace
 
-IoError::IoError(int code, std::string path)
-    : std::runtime_error(IoErrorText(code) + (path.empty() ? "" : ": " + path)), code_(code),
-      path_(std::move(path)) {}
+IoError::IoError(int code, std::string path, Subject subject)
+    : std::runtime_error(IoErrorText(code) + (path.empty() ? "" : ": " + ShownPath(path))),
+      code_(code), path_(ShownPath(path)), subject_(subject) {}
+
+namespace {
+
+constexpr std::string_view TemporarySuffix = ".tmp~";
+constexpr std::size_t TemporaryDigits = 16;
+// "." + the digits + ".tmp~"
+constexpr std::size_t TemporaryTail = 1 + TemporaryDigits + TemporarySuffix.size();
+
+std::string RandomHex() {
+    static std::mutex mutex;
+    static std::mt19937_64 random{std::random_device{}()};
+    std::lock_guard<std::mutex> lock(mutex);
+    char digits[TemporaryDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
+    return digits;
+}
+
+} // namespace
+
+std::string NewTemporaryPath(const std::string& target) {
+    return target + "." + RandomHex() + std::string(TemporarySuffix);
+}
+
+bool IsOwnTemporaryName(std::string_view name) {
+    if (name.size() <= TemporaryTail || !name.ends_with(TemporarySuffix))
+        return false;
+    const std::size_t dot = name.size() - TemporaryTail;
+    if (name[dot] != '.')
+        return false;
+    for (std::size_t i = dot + 1; i < dot + 1 + TemporaryDigits; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) ||
+            std::isupper(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+std::string ShownPath(std::string_view path) {
+    std::size_t start = path.size();
+    while (start > 0 && !IsPathSeparator(path[start - 1]))
+        --start;
+    if (IsOwnTemporaryName(path.substr(start)))
+        return std::string(path.substr(0, path.size() - TemporaryTail));
+    return std::string(path);
+}
 
 int IoCodeFromErrno(int err) {
     switch (err) {
@@ -272,6 +321,81 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
     return f;
 }
 
+// Whether a file could not be made because of its folder: the name is free
+// (nothing, not even a link, is there) yet creating it was refused or found
+// no folder. Returns the folder to name: the nearest one that exists.
+std::optional<std::string> FolderAtFault(const std::string& path, int code) {
+    if (code != IoAccessDenied && code != IoFileNotFound)
+        return std::nullopt;
+    std::error_code ec;
+    const fs::path file = PathFromUtf8(path);
+    if (fs::symlink_status(file, ec).type() != fs::file_type::not_found)
+        return std::nullopt;
+    fs::path folder = file.parent_path();
+    // A file missing from a folder that is there is not the folder's fault.
+    if (code == IoFileNotFound && fs::is_directory(folder, ec))
+        return std::nullopt;
+    while (!folder.empty() && !fs::is_directory(folder, ec) && folder != folder.parent_path())
+        folder = folder.parent_path();
+    if (folder.empty())
+        return std::nullopt;
+    return Utf8FromPath(folder);
+}
+
+[[noreturn]] void ThrowCreateFailure(const std::string& path, int code) {
+    if (auto folder = FolderAtFault(path, code))
+        throw IoError(IoAccessDenied, *folder, IoError::Subject::Folder);
+    throw IoError(code, path);
+}
+
+// Opens path for reading and writing, emptied. exclusive: the name must be
+// free. Otherwise a link at the name is removed first, so that the file
+// replaces it and nothing is written through it.
+std::FILE* OpenForWriting(const std::string& path, bool exclusive) {
+    if (int err = CheckFault(FaultInjector::Op::OpenWrite, path))
+        ThrowCreateFailure(path, IoCodeFromErrno(err));
+    if (path.empty())
+        throw IoError(IoFileNotFound, path);
+#ifdef _WIN32
+    const std::wstring wide = WideFromUtf8(path);
+    if (!exclusive && IsLink(path))
+        DeleteFileW(wide.c_str());
+    const HANDLE handle =
+        CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        ThrowCreateFailure(path, IoCodeFromWindowsError(GetLastError()));
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        throw IoError(IoTooManyOpenFiles, path);
+    }
+    std::FILE* f = _fdopen(fd, "w+b");
+    if (!f) {
+        _close(fd);
+        throw IoError(IoTooManyOpenFiles, path);
+    }
+    return f;
+#else
+    const int flags =
+        O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | (exclusive ? O_EXCL : 0);
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0 && errno == ELOOP && !exclusive && IsLink(path)) {
+        ::unlink(path.c_str());
+        fd = ::open(path.c_str(), flags, 0666);
+    }
+    if (fd < 0)
+        ThrowCreateFailure(path, IoCodeFromErrno(errno));
+    std::FILE* f = ::fdopen(fd, "w+b");
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        throw IoError(IoCodeFromErrno(err), path);
+    }
+    return f;
+#endif
+}
+
 } // namespace
 
 BinaryFile BinaryFile::OpenRead(const std::string& path, int recordSize) {
@@ -286,8 +410,11 @@ BinaryFile BinaryFile::OpenUpdate(const std::string& path, int recordSize) {
 }
 
 BinaryFile BinaryFile::Create(const std::string& path, int recordSize) {
-    return BinaryFile(OpenChecked(path, "w+b", FaultInjector::Op::OpenWrite), path, recordSize,
-                      true);
+    return BinaryFile(OpenForWriting(path, false), path, recordSize, true);
+}
+
+BinaryFile BinaryFile::CreateNew(const std::string& path, int recordSize) {
+    return BinaryFile(OpenForWriting(path, true), path, recordSize, true);
 }
 
 std::optional<BinaryFile> BinaryFile::TryOpenRead(const std::string& path, int recordSize) {
@@ -533,8 +660,9 @@ std::int64_t TextReader::ReadInteger() {
     return *value;
 }
 
-std::string TextReader::ReadLine() {
+std::optional<std::string> TextReader::ReadLine() {
     std::string line;
+    bool overlong = false;
     for (;;) {
         int c = Get();
         if (c < 0 || c == '\n')
@@ -544,8 +672,14 @@ std::string TextReader::ReadLine() {
                 Get();
             break;
         }
-        line.push_back(static_cast<char>(c));
+        // The rest is read on to the line end, but not kept.
+        if (line.size() < MaxTextLineLength)
+            line.push_back(static_cast<char>(c));
+        else
+            overlong = true;
     }
+    if (overlong)
+        return std::nullopt;
     return line;
 }
 
@@ -560,12 +694,21 @@ AtomicOutput::AtomicOutput(std::string target) : target_(std::move(target)) {
     // Refused before anything is written: the user made it read-only.
     if (IsReadOnlyFile(target_))
         throw IoError(IoAccessDenied, target_);
-    temp_ = target_ + ".tmp~";
+    temp_ = NewTemporaryPath(target_);
 }
 
 AtomicOutput::~AtomicOutput() {
     if (!done_)
         DeleteFileQuietly(temp_);
+}
+
+BinaryFile AtomicOutput::Create(int recordSize) {
+    // The first opening makes the temporary; a later one empties our own file.
+    if (!created_) {
+        created_ = true;
+        return BinaryFile::CreateNew(temp_, recordSize);
+    }
+    return BinaryFile::Create(temp_, recordSize);
 }
 
 void AtomicOutput::Commit() {
@@ -576,6 +719,11 @@ void AtomicOutput::Commit() {
 void AtomicOutput::Discard() {
     DeleteFileQuietly(temp_);
     done_ = true;
+}
+
+std::string AtomicOutput::Release() {
+    done_ = true;
+    return temp_;
 }
 
 namespace {
@@ -690,6 +838,67 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(PathFromUtf8(path), ec);
+}
+
+bool IsLink(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(PathFromUtf8(path), ec));
+#endif
+}
+
+bool IsRealFolder(const std::string& path) { return !IsLink(path) && FolderExists(path); }
+
+void CheckReplaceable(const std::string& path) {
+    if (int err = CheckFault(FaultInjector::Op::OpenWrite, path))
+        throw IoError(IoCodeFromErrno(err), path);
+    std::error_code ec;
+    if (fs::symlink_status(PathFromUtf8(path), ec).type() == fs::file_type::not_found)
+        return;
+    if (IsReadOnlyFile(path))
+        throw IoError(IoAccessDenied, path);
+#ifdef _WIN32
+    // A rename over the file needs every handle on it to share deletion; a
+    // viewer or an editor that holds it without doing so makes it fail.
+    const std::wstring wide = WideFromUtf8(path);
+    if (DWORD err = RetryWhileBusy([&] {
+            const HANDLE handle =
+                CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (handle == INVALID_HANDLE_VALUE)
+                return false;
+            CloseHandle(handle);
+            return true;
+        }))
+        throw IoError(IoCodeFromWindowsError(err), path);
+#endif
+}
+
+int RemoveOwnTemporaries(const std::string& folder, std::string_view targetName) {
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = Utf8FromPath(it->path().filename());
+        bool ours = IsOwnTemporaryName(name);
+        if (!targetName.empty())
+            // Only this target's, and the fixed name earlier versions used.
+            ours = (ours && name.size() == targetName.size() + TemporaryTail &&
+                    name.starts_with(targetName)) ||
+                   name == std::string(targetName) + std::string(TemporarySuffix);
+        const fs::file_type type = it->symlink_status(ec).type();
+        if (ours && (type == fs::file_type::regular || type == fs::file_type::symlink))
+            leftovers.push_back(it->path());
+    }
+    int removed = 0;
+    for (const fs::path& leftover : leftovers)
+        if (fs::remove(leftover, ec))
+            ++removed;
+    return removed;
 }
 
 std::int64_t FileSizeOf(const std::string& path) {

@@ -19,15 +19,28 @@ namespace zantrel {
 // A failed file operation. Code() is the number the user sees: 2 not found,
 // 3 bad name, 4 too many open files, 5 access denied, 100 read past end,
 // 101 disk full, 106 bad number; any other value is the system's own.
+// Path() is the person's own file: a temporary is named by its target.
+// A folder failure means a file could not be made in Path(), a folder.
 class IoError : public std::runtime_error {
 public:
-    IoError(int code, std::string path);
+    enum class Subject { File, Folder };
+    IoError(int code, std::string path, Subject subject = Subject::File);
     int Code() const noexcept { return code_; }
     const std::string& Path() const noexcept { return path_; }
+    bool AboutFolder() const noexcept { return subject_ == Subject::Folder; }
+    // What the failure meant for the command ("Nothing was ported."), added
+    // by the command that knows; empty when none.
+    const std::string& Note() const noexcept { return note_; }
+    IoError& WithNote(std::string note) {
+        note_ = std::move(note);
+        return *this;
+    }
 
 private:
     int code_;
     std::string path_;
+    Subject subject_;
+    std::string note_;
 };
 
 inline constexpr int IoFileNotFound = 2;
@@ -52,6 +65,14 @@ std::string IoErrorMessage(int code);
 // Bytes moved through one buffer by copies and checksums.
 inline constexpr std::size_t CopyBufferSize = 8192;
 
+// Temporaries are named "<target's name>.<16 hex digits>.tmp~": nobody can
+// place anything at such a name beforehand, and the pattern tells the
+// program's own leftovers from anyone else's files.
+std::string NewTemporaryPath(const std::string& target);
+bool IsOwnTemporaryName(std::string_view fileName);
+// The path a person knows: a temporary's target, any other path as it is.
+std::string ShownPath(std::string_view path);
+
 // Test seam for failing disks: every open, write, flush and rename of the
 // file layer asks it first. Null in normal runs.
 struct FaultInjector {
@@ -71,7 +92,11 @@ class BinaryFile {
 public:
     static BinaryFile OpenRead(const std::string& path, int recordSize = 1);
     static BinaryFile OpenUpdate(const std::string& path, int recordSize = 1);
+    // Creates or empties a file. A symbolic link at the name is replaced by
+    // the file, never written through.
     static BinaryFile Create(const std::string& path, int recordSize = 1);
+    // Creates a file that must not exist yet (nor any link at its name).
+    static BinaryFile CreateNew(const std::string& path, int recordSize = 1);
     // Tested open: no error, just nothing when the file cannot be opened.
     static std::optional<BinaryFile> TryOpenRead(const std::string& path, int recordSize = 1);
 
@@ -134,6 +159,9 @@ private:
     bool eof_ = false;
 };
 
+// Longer than any path a system takes.
+inline constexpr std::size_t MaxTextLineLength = 32 * 1024;
+
 // Reads a text file by the Conventions: integers as whitespace-delimited
 // tokens (then the rest of the line is skipped), strings as whole lines.
 // Lines end in CR LF; a lone CR or LF is taken as a line end too.
@@ -145,8 +173,9 @@ public:
     // rest of the line. End of file before a token gives 0; a bad token
     // throws IoError 106 (the rest of its line is skipped first).
     std::int64_t ReadInteger();
-    // Everything up to the line end, which is consumed.
-    std::string ReadLine();
+    // Everything up to the line end, which is consumed; nullopt for a line
+    // longer than MaxTextLineLength, which only a damaged file holds.
+    std::optional<std::string> ReadLine();
     bool AtEnd();
     void Close() { file_.Close(); }
 
@@ -178,7 +207,9 @@ private:
 
 // An output written to a temporary file beside its target and renamed into
 // place by Commit(); destroyed uncommitted, the temporary is removed, so a
-// failure never leaves a half-written file at the target.
+// failure never leaves a half-written file at the target. The temporary is
+// made at construction, under a new name, so nothing placed beforehand is
+// written through.
 class AtomicOutput {
 public:
     explicit AtomicOutput(std::string target);
@@ -187,12 +218,17 @@ public:
     ~AtomicOutput();
     const std::string& TempPath() const { return temp_; }
     const std::string& Target() const { return target_; }
+    // The temporary, emptied, for writing.
+    BinaryFile Create(int recordSize = 1);
     void Commit();
     void Discard();
+    // Leaves the temporary to the caller (a commit of several files).
+    std::string Release();
 
 private:
     std::string target_;
     std::string temp_;
+    bool created_ = false;
     bool done_ = false;
 };
 
@@ -208,8 +244,21 @@ void DeleteFileChecked(const std::string& path);
 void DeleteFileQuietly(const std::string& path);
 // A file without write permission (the read-only attribute on Windows).
 bool IsReadOnlyFile(const std::string& path);
+// Throws IoError naming path when an existing file there could not be
+// replaced now: read-only, or held open by a program that does not share it
+// for deletion (Windows). A missing file can always be replaced.
+void CheckReplaceable(const std::string& path);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// A symbolic link (or, on Windows, any reparse point: a junction too) at
+// path, whatever it points to.
+bool IsLink(const std::string& path);
+// A folder that is not reached through a link at its own name.
+bool IsRealFolder(const std::string& path);
+// Removes the program's own leftover temporaries directly inside folder
+// (never a folder, never through a link); only those of target's name when
+// one is given. Returns how many went.
+int RemoveOwnTemporaries(const std::string& folder, std::string_view targetName = {});
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t FileSizeOf(const std::string& path);
 // A new empty folder under the system's temporary folder, named prefix and

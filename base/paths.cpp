@@ -26,6 +26,14 @@ std::string FileNamePart(std::string_view path) {
     return std::string(path.substr(FileNameStart(path)));
 }
 
+std::string ParentFolder(std::string_view path) {
+    const std::size_t start = FileNameStart(path);
+    if (start == 0)
+        return ".";
+    // The root keeps its separator.
+    return std::string(path.substr(0, start == 1 ? 1 : start - 1));
+}
+
 std::string ExtensionOf(std::string_view path) {
     const std::string_view name = path.substr(FileNameStart(path));
     const std::size_t dot = name.find_last_of('.');

@@ -26,6 +26,8 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 
 // The part after the last separator (the whole path when it has none).
 std::string FileNamePart(std::string_view path);
+// The part before the last separator ("." when it has none).
+std::string ParentFolder(std::string_view path);
 
 // The file-name part's extension, dot included (".shx"); empty when the file
 // name has no dot.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/paths.h"
 #include "base/state.h"
 #include "base/unicode.h"
 
@@ -24,27 +25,72 @@ std::string NumberedFileName(long number, std::string_view extension) {
     return name;
 }
 
-void BuildWorkTree() {
+void SetWorkTreePaths() {
     SharedState& s = State();
-    CreateFolderQuietly(s.workFolder);
     s.binary1Dir = JoinPath(s.workFolder, Binary1FolderName);
-    CreateFolderQuietly(s.binary1Dir);
     s.drmpack1Dir = JoinPath(s.binary1Dir, DrmpackFolderName);
-    CreateFolderQuietly(s.drmpack1Dir);
     s.icons1Dir = JoinPath(s.drmpack1Dir, IconsFolderName);
-    CreateFolderQuietly(s.icons1Dir);
     s.binary2Dir = JoinPath(s.workFolder, Binary2FolderName);
-    CreateFolderQuietly(s.binary2Dir);
     s.drmpack2Dir = JoinPath(s.binary2Dir, DrmpackFolderName);
-    CreateFolderQuietly(s.drmpack2Dir);
     s.icons2Dir = JoinPath(s.drmpack2Dir, IconsFolderName);
-    CreateFolderQuietly(s.icons2Dir);
+}
+
+void BuildWorkTree() {
+    SetWorkTreePaths();
+    const SharedState& s = State();
+    for (const std::string* folder : {&s.workFolder, &s.binary1Dir, &s.drmpack1Dir, &s.icons1Dir,
+                                      &s.binary2Dir, &s.drmpack2Dir, &s.icons2Dir})
+        CreateFolderQuietly(*folder);
 }
 
 void DeriveCompiledImagePath() {
     SharedState& s = State();
-    std::string stem = s.savePath.size() > 4 ? s.savePath.substr(0, s.savePath.size() - 4) : "";
-    s.compiledImagePath = stem + ".bin";
+    const std::string extension = ExtensionOf(s.savePath);
+    s.compiledImagePath = s.savePath.substr(0, s.savePath.size() - extension.size()) + ".bin";
+}
+
+std::string JournalPath(std::string_view fallback) {
+    const SharedState& s = State();
+    if (!s.startFolder.empty() || fallback.empty())
+        return JoinPath(s.startFolder, JournalFileName);
+    std::string folder(fallback);
+    while (!folder.empty() && !IsPathSeparator(folder.back()))
+        folder.pop_back();
+    return folder + std::string(JournalFileName);
+}
+
+namespace {
+
+// The path as the file system sees it: links resolved as far as they exist,
+// and on Windows compared without regard to case.
+std::string Comparable(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::weakly_canonical(PathFromUtf8(path), ec);
+    if (ec)
+        p = std::filesystem::absolute(PathFromUtf8(path), ec).lexically_normal();
+    std::string text = Utf8FromPath(p);
+#ifdef _WIN32
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+#endif
+    return text;
+}
+
+} // namespace
+
+bool IsInsideWorkTree(const std::string& path) {
+    const SharedState& s = State();
+    const std::string target = Comparable(path);
+    for (const std::string* folder : {&s.binary1Dir, &s.binary2Dir}) {
+        if (folder->empty())
+            continue;
+        const std::string root = Comparable(*folder);
+        if (target.size() > root.size() && target.starts_with(root) &&
+            IsPathSeparator(target[root.size()]))
+            return true;
+    }
+    return false;
 }
 
 } // namespace zantrel

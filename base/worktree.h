@@ -28,6 +28,10 @@ inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
 // binary1: the clean-up that ends the session takes it too.
 inline constexpr std::string_view FlashPathsFileName = "flashfiles.txt";
 
+// The journal of a step that replaces several files as one (Save As's
+// outputs, Port's icons and pictures), in the start folder while it runs.
+inline constexpr std::string_view JournalFileName = "zantrel.commit";
+
 // The code group that holds the DRM: CG15.bin.
 inline constexpr int DrmCodeGroup = 15;
 
@@ -39,7 +43,17 @@ std::string NumberedFileName(long number, std::string_view extension);
 // Sets the six tree paths from workFolder and creates the folders, ignoring
 // every failure.
 void BuildWorkTree();
-// compiledImagePath = savePath less its last four characters, plus ".bin".
+// Sets the six tree paths only, creating nothing.
+void SetWorkTreePaths();
+// compiledImagePath = savePath with its file name's extension (or none)
+// replaced by ".bin": "new.shx" and "new" give "new.bin", "qout/x.s" gives
+// "qout/x.bin".
 void DeriveCompiledImagePath();
+// The journal's path: in the start folder, or beside fallback when no start
+// folder was taken (the logic run without a start-up).
+std::string JournalPath(std::string_view fallback = {});
+// Whether path lies in the work tree's binary1 or binary2 folder, whose
+// files the clean-up deletes.
+bool IsInsideWorkTree(const std::string& path);
 
 } // namespace zantrel

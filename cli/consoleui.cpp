@@ -22,12 +22,15 @@ void ConsoleUi::EndBar() {
 }
 
 void ConsoleUi::SetStatusText(const std::string& text) {
-    // An empty text only clears the status bar; nothing to print.
-    if (!showStatus || text.empty())
+    // An empty text only clears the status bar; nothing to print. Nor is a
+    // report the message before it has just printed.
+    if (!showStatus || text.empty() || text == lastMessage_)
         return;
     EndBar();
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
+    lastStatus_ = text;
+    lastMessage_.clear();
 }
 
 void ConsoleUi::ShowProgress(bool on) {
@@ -51,10 +54,15 @@ void ConsoleUi::SetProgress(int percent) {
 void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption,
                             const std::string& details) {
     EndBar();
-    if (caption.empty())
-        std::fprintf(out_, "%s\n", text.c_str());
-    else
-        std::fprintf(out_, "%s: %s\n", caption.c_str(), text.c_str());
+    // A report the status line has just printed is not printed twice.
+    if (text != lastStatus_) {
+        if (caption.empty())
+            std::fprintf(out_, "%s\n", text.c_str());
+        else
+            std::fprintf(out_, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+    lastStatus_.clear();
+    lastMessage_ = text;
     // The details on lines of their own, after the message's line.
     if (!details.empty())
         std::fprintf(out_, "%s\n", details.c_str());

@@ -46,6 +46,10 @@ private:
     bool drawProgress_;
     bool barDrawn_ = false;
     bool closed_ = false;
+    // What was printed last, a status text or a message, for either to be
+    // printed once when the other says the same.
+    std::string lastStatus_;
+    std::string lastMessage_;
 };
 
 } // namespace zantrel

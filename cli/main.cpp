@@ -72,16 +72,18 @@ void PrintError(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
 }
 
-// An I/O failure with the file it concerns: "File not found: /path/x.shx".
-void PrintIoFailure(const std::string& message, const std::string& path) {
-    if (path.empty()) {
-        PrintError(message);
-        return;
-    }
+// An I/O failure with the file it concerns, "File not found: /path/x.shx",
+// and what to do next on a line of its own.
+void PrintIoFailure(const std::string& message, const std::string& path, const std::string& next) {
     std::string text = message;
-    if (!text.empty() && text.back() == '.')
-        text.pop_back();
-    PrintError(text + ": " + path);
+    if (!path.empty()) {
+        if (!text.empty() && text.back() == '.')
+            text.pop_back();
+        text += ": " + path;
+    }
+    PrintError(text);
+    if (!next.empty())
+        std::fprintf(stderr, "%s\n", next.c_str());
 }
 
 int UsageError(const std::string& message) {
@@ -375,7 +377,9 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
             status = ExitFailed;
         return result;
     };
-    if (note(RunCommand(InitApp)) != CommandResult::Completed)
+    // Looking at a session, or keeping it, changes nothing on disk.
+    const bool readOnly = command == "session" || command == "exit";
+    if (note(RunCommand(readOnly ? InitAppReadOnly : InitApp)) != CommandResult::Completed)
         return status;
     const bool secondRun = !State().freshSession;
     // A second run that ends without finishing its session keeps it, as Exit does.
@@ -401,8 +405,8 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         if (note(RunCommand(FileSave1Execute)) != CommandResult::Completed)
             keepSession();
     } else if (command == "port") {
+        // The session stays pending on disk: nothing to keep, nothing to say.
         note(RunCommand(Port1Click));
-        keepSession();
     } else if (command == "exit") {
         note(RunCommand(FileExit1Execute));
     } else if (command == "discard") {

@@ -3,6 +3,7 @@
 // words corrected to match.
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <unordered_set>
 
@@ -81,7 +82,9 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
 
 } // namespace
 
-Outcome DrmCompileTo(const std::string& outputPath) {
+namespace {
+
+Outcome Compile(const std::function<BinaryFile()>& createOutput) {
     const SharedState& s = State();
     const std::string drmpack = s.drmpack1Dir;
     const std::string icons = s.icons1Dir;
@@ -135,7 +138,7 @@ Outcome DrmCompileTo(const std::string& outputPath) {
     ProgressScope scope("Moving gifs");
     SetProgress(0);
 
-    BinaryFile out = BinaryFile::Create(outputPath);
+    BinaryFile out = createOutput();
     const std::string newOffPath = JoinPath(drmpack, NewOffFileName);
     BinaryFile newOff = BinaryFile::Create(newOffPath);
     BinaryFile trail = BinaryFile::OpenRead(JoinPath(drmpack, TrailFileName));
@@ -216,9 +219,19 @@ Outcome DrmCompileTo(const std::string& outputPath) {
     return {};
 }
 
+} // namespace
+
+Outcome DrmCompileTo(const std::string& outputPath) {
+    return Compile([&] { return BinaryFile::Create(outputPath); });
+}
+
+Outcome DrmCompileTo(AtomicOutput& output) {
+    return Compile([&] { return output.Create(); });
+}
+
 Outcome DrmCompile() {
     AtomicOutput output(State().compiledImagePath);
-    Outcome outcome = DrmCompileTo(output.TempPath());
+    Outcome outcome = DrmCompileTo(output);
     // A refused compile's temporary goes with output; an earlier file stays as it was.
     if (outcome.Done())
         output.Commit();

@@ -238,12 +238,27 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
 }
 
 IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif) {
-    if (tryGif) {
-        auto gif = BinaryFile::TryOpenRead(JoinPath(iconsDir, NumberedFileName(number, ".gif")));
-        if (gif)
-            return {std::move(*gif), ".gif"};
+    const std::string gif = JoinPath(iconsDir, NumberedFileName(number, ".gif"));
+    const std::string bmp = JoinPath(iconsDir, NumberedFileName(number, ".bmp"));
+    try {
+        // Only a ".gif" file that is not there sends the search on to the
+        // ".bmp": one that cannot be read (held open, denied) is the failure
+        // to name.
+        if (tryGif)
+            return {BinaryFile::OpenRead(gif), ".gif"};
+    } catch (const IoError&) {
+        if (FileExists(gif))
+            throw;
     }
-    return {BinaryFile::OpenRead(JoinPath(iconsDir, NumberedFileName(number, ".bmp"))), ".bmp"};
+    try {
+        return {BinaryFile::OpenRead(bmp), ".bmp"};
+    } catch (IoError& e) {
+        if (e.Code() == IoFileNotFound)
+            e.WithNote("Icon " + std::to_string(number) + " has no file: neither " +
+                       NumberedFileName(number, ".gif") + " nor " +
+                       NumberedFileName(number, ".bmp") + " is in its folder.");
+        throw;
+    }
 }
 
 DrmRecords ReadDescr(const std::string& path) {

@@ -145,8 +145,10 @@ void WriteDescr(const std::string& path, const DrmRecords& records);
 // Compiles image 1's work folder into compiledImagePath, complete or not at
 // all. A refused edited file leaves nothing written. Throws IoError.
 Outcome DrmCompile();
-// The same into another path (a superfile's code group goes to a temporary).
+// The same into another path, or into an output's temporary that the caller
+// puts in place.
 Outcome DrmCompileTo(const std::string& outputPath);
+Outcome DrmCompileTo(AtomicOutput& output);
 
 // Copies image 2's icons and pictures over image 1's, slot by slot.
 // Incompatible: the DRMs' layouts differ and nothing was copied; Refused: a

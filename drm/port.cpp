@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/unicode.h"
+
 #include "drm/drmpack.h"
+#include "base/commit.h"
 #include "base/primitives.h"
 #include "base/state.h"
 #include "base/uiops.h"
@@ -13,17 +16,42 @@ namespace zantrel {
 
 namespace {
 
-// The source is opened before the destination is created, and the copy is
-// renamed into place only when whole: a missing source or a failed write
-// leaves image 1's file as it was, never a part of the other.
-void CopyWhole(BinaryFile source, const std::string& destination) {
-    AtomicOutput output(destination);
-    BinaryFile target = BinaryFile::Create(output.TempPath());
-    CopyFileRange(source, 0, 0, target, false);
-    target.Close();
-    source.Close();
-    output.Commit();
-}
+// The new files of a port, each copied whole beside the file it replaces;
+// the ones not handed to the commit are removed however the port ends.
+class Staging {
+public:
+    Staging() = default;
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+    ~Staging() {
+        for (const Replacement& r : set_)
+            if (!r.temp.empty())
+                DeleteFileQuietly(r.temp);
+    }
+    // source's bytes staged for destination.
+    void Copy(BinaryFile source, const std::string& destination) {
+        set_.push_back({destination, NewTemporaryPath(destination)});
+        BinaryFile target = BinaryFile::CreateNew(set_.back().temp);
+        CopyFileRange(source, 0, 0, target, false);
+        target.Close();
+        source.Close();
+    }
+    // destination goes with the rest (a file of the other kind).
+    void Remove(const std::string& destination) {
+        std::error_code ec;
+        if (std::filesystem::symlink_status(PathFromUtf8(destination), ec).type() !=
+            std::filesystem::file_type::not_found)
+            set_.push_back({destination, {}});
+    }
+    void Commit() {
+        const std::vector<Replacement> set = std::move(set_);
+        set_.clear();
+        CommitReplacements(set, JournalPath(set.empty() ? "" : set.front().target));
+    }
+
+private:
+    std::vector<Replacement> set_;
+};
 
 // The pair's layouts and counts; the copy's own reading of them.
 struct PortPlan {
@@ -68,21 +96,23 @@ PortResult PortDrm() {
     const std::int32_t r1 = plan.r1;
     const std::int32_t r2 = plan.r2;
 
+    // Every file is staged first and the lot swapped in as one step: a
+    // failure or a kill leaves image 1 wholly as it was or wholly ported.
+    Staging staging;
     const std::int32_t icons = plan.result.icons;
+    const std::int32_t pictures = plan.result.pictures;
     for (std::int32_t k = 1; k <= icons; ++k) {
         const long from = static_cast<long>(r2) + k;
         const long to = static_cast<long>(r1) + k;
         IconFile source = OpenIconFile(s.icons2Dir, from);
-        CopyWhole(std::move(source.file),
-                  JoinPath(s.icons1Dir, NumberedFileName(to, source.extension)));
+        staging.Copy(std::move(source.file),
+                     JoinPath(s.icons1Dir, NumberedFileName(to, source.extension)));
         // Compilation takes a ".gif" before a ".bmp"; image 1's file of the
         // other kind would hide the ported icon, so it goes.
         const std::string other = source.extension == ".gif" ? ".bmp" : ".gif";
-        DeleteFileChecked(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
+        staging.Remove(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
         SetProgress(ProgressPercent(k, icons));
     }
-
-    const std::int32_t pictures = plan.result.pictures;
     for (std::int32_t j = 1; j <= pictures; ++j) {
         std::string from, to;
         if (s.rawConversionEnabled) {
@@ -92,8 +122,9 @@ PortResult PortDrm() {
             from = JoinPath(JoinPath(s.drmpack2Dir, RawsFolderName), NumberedFileName(j, ".raw"));
             to = JoinPath(JoinPath(s.drmpack1Dir, RawsFolderName), NumberedFileName(j, ".raw"));
         }
-        CopyWhole(BinaryFile::OpenRead(from), to);
+        staging.Copy(BinaryFile::OpenRead(from), to);
     }
+    staging.Commit();
     return plan.result;
 }
 

@@ -58,7 +58,8 @@ public:
     }
 
 private:
-    void Open() { file_ = BinaryFile::Create(path_); }
+    // Made anew each time: the name is free again once a piece moved on.
+    void Open() { file_ = BinaryFile::CreateNew(path_); }
     std::string path_;
     std::optional<BinaryFile> file_;
 };
@@ -287,7 +288,7 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
     ProgressScope scope("Extracting codegroups");
     if (kind == BodyKind::Superfile)
         SetProgress(0);
-    const std::string tempPath = JoinPath(folders.binaryDir, ScratchFileName);
+    const std::string tempPath = NewTemporaryPath(JoinPath(folders.binaryDir, ScratchFileName));
     BodyResult result = kind == BodyKind::Superfile
                             ? ReadSuperfileBody(flash, table, name, tempPath)
                             : ReadSbfBody(flash, table, name, tempPath);
@@ -324,7 +325,7 @@ void ReadRawImage(int image) {
     const ImageFolders folders = FoldersOf(image);
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
     AtomicOutput output(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
-    BinaryFile copy = BinaryFile::Create(output.TempPath());
+    BinaryFile copy = output.Create();
     CopyFileRange(flash, 0, 0, copy, false);
     copy.Close();
     flash.Close();

@@ -344,7 +344,7 @@ void PrepareHeader(const std::string& compiledPath) {
     std::copy(bannerField.begin(), bannerField.end(), header.begin() + BannerFieldOffset);
 
     AtomicOutput output(headerPath);
-    BinaryFile out = BinaryFile::Create(output.TempPath());
+    BinaryFile out = output.Create();
     out.Write(header);
     out.Close();
     output.Commit();
@@ -394,22 +394,43 @@ std::optional<std::string> CheckHeaderFile() {
     return std::nullopt;
 }
 
-Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled) {
+std::optional<std::string> CheckRamdldFile() {
+    // The header keeps the RAMDLD's addresses: a file of another length would
+    // go into the superfile under a header that does not describe it.
+    const std::string folder = State().binary1Dir;
+    const std::int64_t size = FileSizeOf(JoinPath(folder, RamdldFileName));
+    auto header = BinaryFile::TryOpenRead(JoinPath(folder, HeaderFileName));
+    if (size < 0 || !header || header->Size() < RamdldEntryOffset + 8)
+        return std::nullopt; // missing: that fails where it is opened
+    const std::uint32_t start = static_cast<std::uint32_t>(ReadLE32At(*header, RamdldEntryOffset));
+    const std::uint32_t end =
+        static_cast<std::uint32_t>(ReadLE32At(*header, RamdldEntryOffset + 4));
+    const std::int64_t listed = static_cast<std::int64_t>(end) - start + 1;
+    if (size != listed)
+        return "RAMDLD.bin is " + std::to_string(size) + " bytes long, but header.bin lists " +
+               (listed > 0 ? std::to_string(listed) + " bytes" : std::string("no RAMDLD")) +
+               " for it. Open the flash file again to get both as they belong together. Nothing "
+               "was saved.";
+    return std::nullopt;
+}
+
+Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output) {
     const SharedState& s = State();
-    const std::string savePath = s.savePath;
+    const std::string savePath = output.Target();
     if (auto bad = CheckHeaderFile())
+        return Outcome::Refusal(*bad);
+    if (auto bad = CheckRamdldFile())
         return Outcome::Refusal(*bad);
 
     ProgressScope scope("Compiling shx");
     SetProgress(0);
     PrepareRamdld();
-    PrepareHeader(compiled.TempPath());
+    PrepareHeader(compiledPath);
 
     const std::string headerPath = JoinPath(s.binary1Dir, HeaderFileName);
     const std::string ramdldPath = JoinPath(s.binary1Dir, RamdldFileName);
-    AtomicOutput output(savePath);
     {
-        BinaryFile out = BinaryFile::Create(output.TempPath());
+        BinaryFile out = output.Create();
         BinaryFile header = BinaryFile::OpenRead(headerPath);
         CopyFileRange(header, 0, 0, out, false);
         const auto ramdldAddress =
@@ -418,7 +439,7 @@ Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled) {
         header.Close();
 
         BinaryFile ramdld = BinaryFile::OpenRead(ramdldPath);
-        BinaryFile image = BinaryFile::OpenRead(compiled.TempPath());
+        BinaryFile image = BinaryFile::OpenRead(compiledPath);
         ProgressMeter progress(static_cast<double>(image.Size() + ramdld.Size()));
         double counter = FlashHeaderSize;
         out.Write(SectionStartLine);
@@ -435,18 +456,10 @@ Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled) {
         out.Close();
     }
 
-    if (auto wrong =
-            VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiled.TempPath()))
+    if (auto wrong = VerifySuperfile(output.TempPath(), headerPath, ramdldPath, compiledPath))
         return Outcome::Refusal("The superfile written for " + FileNamePart(savePath) +
                                 " does not read back as it was built (" + *wrong +
                                 "). Nothing was saved.");
-    // The superfile goes into place last: a failure before it leaves an
-    // earlier file of that name untouched (the code group beside it is whole).
-    if (keepCompiled)
-        compiled.Commit();
-    else
-        compiled.Discard();
-    output.Commit();
     return {};
 }
 

@@ -21,11 +21,13 @@ inline constexpr int S3DataBytes = 64;
 // Why image 1's header.bin cannot be patched (not a flash header's size);
 // nullopt when it can, or when it is missing (that fails where it is opened).
 std::optional<std::string> CheckHeaderFile();
-// Writes savePath from image 1's header and RAMDLD and the code group
-// compiled into compiled's temporary, reads it back, and only then puts the
-// code group (when keepCompiled, else drops it) and the superfile in place.
-// A refusal leaves neither written.
-Outcome WriteSuperfile(AtomicOutput& compiled, bool keepCompiled);
+// Why image 1's RAMDLD.bin cannot go into a superfile under its header (its
+// length differs from what the header lists); nullopt when it can.
+std::optional<std::string> CheckRamdldFile();
+// Writes the superfile into output's temporary from image 1's header and
+// RAMDLD and the code group compiled at compiledPath, and reads it back.
+// Nothing is put in place: the caller commits output with the code group.
+Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output);
 void PrepareRamdld();
 // Patches header.bin for the compiled code group at compiledImagePath, or at
 // compiledPath (the writer compiles to a temporary first).

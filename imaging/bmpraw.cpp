@@ -127,7 +127,7 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     CheckSide(height);
     BinaryFile raw = BinaryFile::OpenRead(rawPath);
     AtomicOutput output(bmpPath);
-    BinaryFile bmp = BinaryFile::Create(output.TempPath());
+    BinaryFile bmp = output.Create();
 
     const std::int64_t rowSize = BmpRowSize(width);
     const std::int64_t imageSize = height * rowSize;
@@ -208,7 +208,7 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
               std::uint8_t green, std::uint8_t red) {
     BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
     AtomicOutput output(rawPath);
-    BinaryFile raw = BinaryFile::Create(output.TempPath());
+    BinaryFile raw = output.Create();
 
     std::array<std::uint8_t, BmpHeaderSize> header{};
     ReadOrZero(bmp, header);

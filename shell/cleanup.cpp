@@ -1,25 +1,53 @@
 #include "shell/cleanup.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include "base/fileio.h"
 #include "base/state.h"
-#include "base/worktree.h"
 #include "base/unicode.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 inline constexpr long HighestPictureNumber = 2999;
 inline constexpr int HighestCleanedCodeGroup = 18;
 
-// A numbered file counts as present when it can be opened for reading.
+fs::file_type EntryType(const std::string& path) {
+    std::error_code ec;
+    return fs::symlink_status(PathFromUtf8(path), ec).type();
+}
+
+// A numbered file counts as present when something other than a folder is
+// at its name; a link there is removed as a link.
 bool RemoveIfPresent(const std::string& path) {
-    if (!BinaryFile::TryOpenRead(path))
+    const fs::file_type type = EntryType(path);
+    if (type == fs::file_type::not_found || type == fs::file_type::directory)
         return false;
     DeleteFileQuietly(path);
     return true;
+}
+
+// Whether the clean-up may go into folder: a link found where a work folder
+// belongs is removed as a link, and nothing behind it is touched.
+bool Enter(const std::string& folder) {
+    if (IsLink(folder)) {
+        DeleteFileQuietly(folder);
+        std::error_code ignored; // a link to a folder is a directory entry on Windows
+        fs::remove(PathFromUtf8(folder), ignored);
+        return false;
+    }
+    return FolderExists(folder);
+}
+
+// Leftovers of the program's own writers: temporaries of any age.
+void RemoveTemporaries(const std::string& folder) {
+    if (IsRealFolder(folder))
+        RemoveOwnTemporaries(folder);
 }
 
 void CleanIcons(const std::string& iconsDir) {
@@ -30,8 +58,7 @@ void CleanIcons(const std::string& iconsDir) {
     }
 }
 
-void CleanRaws(const std::string& drmpackDir) {
-    std::string raws = JoinPath(drmpackDir, RawsFolderName);
+void CleanRaws(const std::string& raws) {
     for (long n = 1; n <= HighestPictureNumber; ++n)
         if (!RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
             break;
@@ -39,30 +66,133 @@ void CleanRaws(const std::string& drmpackDir) {
 
 void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
                  const std::string& iconsDir, bool firstImage) {
-    CleanIcons(iconsDir);
-    if (firstImage)
-        RemoveIfPresent(JoinPath(iconsDir, ThumbsFileName));
-    CleanRaws(drmpackDir);
-    for (auto name : {StartFileName, OffFileName, TrailFileName, DescrFileName, NewOffFileName})
-        DeleteFileQuietly(JoinPath(drmpackDir, name));
-    DeleteFileQuietly(JoinPath(binaryDir, RamdldFileName));
-    DeleteFileQuietly(JoinPath(binaryDir, HeaderFileName));
-    // The readers' scratch file lives here; an interrupted read may leave it.
-    DeleteFileQuietly(JoinPath(binaryDir, ScratchFileName));
-    DeleteFileQuietly(JoinPath(drmpackDir, RawOffFileName));
-    if (firstImage) {
-        DeleteFileQuietly(JoinPath(drmpackDir, TempRawFileName));
-        DeleteFileQuietly(JoinPath(binaryDir, FlashPathsFileName));
+    if (!Enter(binaryDir))
+        return;
+    if (Enter(drmpackDir)) {
+        if (Enter(iconsDir)) {
+            CleanIcons(iconsDir);
+            if (firstImage)
+                RemoveIfPresent(JoinPath(iconsDir, ThumbsFileName));
+            RemoveTemporaries(iconsDir);
+        }
+        const std::string raws = JoinPath(drmpackDir, RawsFolderName);
+        if (Enter(raws)) {
+            CleanRaws(raws);
+            RemoveTemporaries(raws);
+        }
+        for (auto name : {StartFileName, OffFileName, TrailFileName, DescrFileName, NewOffFileName,
+                          RawOffFileName})
+            RemoveIfPresent(JoinPath(drmpackDir, name));
+        if (firstImage)
+            RemoveIfPresent(JoinPath(drmpackDir, TempRawFileName));
+        RemoveTemporaries(drmpackDir);
     }
+    RemoveIfPresent(JoinPath(binaryDir, RamdldFileName));
+    RemoveIfPresent(JoinPath(binaryDir, HeaderFileName));
+    // The readers' scratch file of earlier versions.
+    RemoveIfPresent(JoinPath(binaryDir, ScratchFileName));
+    if (firstImage)
+        RemoveIfPresent(JoinPath(binaryDir, FlashPathsFileName));
     for (int n = 0; n <= HighestCleanedCodeGroup; ++n)
-        DeleteFileQuietly(JoinPath(binaryDir, CodeGroupFileName(n)));
+        RemoveIfPresent(JoinPath(binaryDir, CodeGroupFileName(n)));
+    RemoveTemporaries(binaryDir);
 }
 
 void RemoveFolderIfEmpty(const std::string& path) {
+    if (!IsRealFolder(path))
+        return;
     std::error_code ignored; // a folder that still holds files stays, by design
-    const std::filesystem::path folder = PathFromUtf8(path);
-    if (std::filesystem::is_empty(folder, ignored) && !ignored)
-        std::filesystem::remove(folder, ignored);
+    const fs::path folder = PathFromUtf8(path);
+    if (fs::is_empty(folder, ignored) && !ignored)
+        fs::remove(folder, ignored);
+}
+
+void RemoveEmptyTree() {
+    const SharedState& s = State();
+    for (const std::string& folder :
+         {s.icons1Dir, s.icons2Dir, JoinPath(s.drmpack1Dir, RawsFolderName),
+          JoinPath(s.drmpack2Dir, RawsFolderName), s.drmpack1Dir, s.drmpack2Dir, s.binary1Dir,
+          s.binary2Dir})
+        RemoveFolderIfEmpty(folder);
+}
+
+// "17" and the like: decimal without leading zeros, as the program numbers.
+bool IsNumber(std::string_view text) {
+    if (text.empty() || text.size() > 9 || text[0] == '0')
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// A name the program gives a numbered work file: "n.gif", "CGn.bin".
+bool IsNumbered(const std::string& name, std::string_view prefix,
+                std::initializer_list<std::string_view> extensions) {
+    for (std::string_view extension : extensions)
+        if (name.size() > prefix.size() + extension.size() && name.starts_with(prefix) &&
+            name.ends_with(extension))
+            return IsNumber(std::string_view(name).substr(
+                prefix.size(), name.size() - prefix.size() - extension.size()));
+    return false;
+}
+
+// Deletes every file of folder (not a folder) that names accepts; what
+// cannot be deleted is added to failed.
+template <class Accept>
+void DeleteListed(const std::string& folder, Accept names, std::vector<std::string>& failed) {
+    if (!Enter(folder))
+        return;
+    std::error_code ec;
+    std::vector<std::string> paths;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = Utf8FromPath(it->path().filename());
+        if (it->symlink_status(ec).type() != fs::file_type::directory &&
+            (names(name) || IsOwnTemporaryName(name)))
+            paths.push_back(JoinPath(folder, name));
+    }
+    for (const std::string& path : paths) {
+        try {
+            DeleteFileChecked(path);
+        } catch (const IoError&) {
+            failed.push_back(path);
+        }
+    }
+}
+
+void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
+                   const std::string& iconsDir, std::vector<std::string>& failed) {
+    if (!Enter(binaryDir))
+        return;
+    if (Enter(drmpackDir)) {
+        DeleteListed(
+            iconsDir,
+            [](const std::string& name) {
+                return name == ThumbsFileName || IsNumbered(name, "", {".gif", ".bmp"});
+            },
+            failed);
+        DeleteListed(
+            JoinPath(drmpackDir, RawsFolderName),
+            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, failed);
+        DeleteListed(
+            drmpackDir,
+            [](const std::string& name) {
+                for (auto known : {StartFileName, OffFileName, TrailFileName, DescrFileName,
+                                   NewOffFileName, RawOffFileName, TempRawFileName})
+                    if (name == known)
+                        return true;
+                return false;
+            },
+            failed);
+    }
+    DeleteListed(
+        binaryDir,
+        [](const std::string& name) {
+            return name == RamdldFileName || name == HeaderFileName || name == ScratchFileName ||
+                   name == FlashPathsFileName || IsNumbered(name, "CG", {".bin"});
+        },
+        failed);
 }
 
 } // namespace
@@ -71,11 +201,33 @@ void CleanWorkFolder() {
     const SharedState& s = State();
     CleanBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, true);
     CleanBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, false);
-    for (const std::string& folder :
-         {s.icons1Dir, s.icons2Dir, JoinPath(s.drmpack1Dir, RawsFolderName),
-          JoinPath(s.drmpack2Dir, RawsFolderName), s.drmpack1Dir, s.drmpack2Dir, s.binary1Dir,
-          s.binary2Dir})
-        RemoveFolderIfEmpty(folder);
+    RemoveEmptyTree();
+}
+
+std::vector<std::string> DiscardWorkFiles() {
+    const SharedState& s = State();
+    std::vector<std::string> failed;
+    DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
+    DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
+    RemoveEmptyTree();
+    return failed;
+}
+
+void RemoveLeftoverTemporaries() {
+    const SharedState& s = State();
+    // Folder by folder from the top, none entered through a link.
+    for (const auto& [binaryDir, drmpackDir, iconsDir] :
+         {std::tuple{s.binary1Dir, s.drmpack1Dir, s.icons1Dir},
+          std::tuple{s.binary2Dir, s.drmpack2Dir, s.icons2Dir}}) {
+        if (!IsRealFolder(binaryDir))
+            continue;
+        RemoveTemporaries(binaryDir);
+        if (!IsRealFolder(drmpackDir))
+            continue;
+        RemoveTemporaries(drmpackDir);
+        RemoveTemporaries(iconsDir);
+        RemoveTemporaries(JoinPath(drmpackDir, RawsFolderName));
+    }
 }
 
 } // namespace zantrel

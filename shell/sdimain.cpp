@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "base/commit.h"
 #include "base/fileio.h"
+#include "base/folderlock.h"
 #include "flash/readers.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
@@ -35,6 +37,8 @@ void ResetMenu() {
         g_menu[item] = true;
 }
 
+constexpr std::string_view AlreadyRunningText = "Zantrel is already running in this folder.";
+
 void DisableMenuItem(MenuItem item) {
     g_menu[item] = false;
     SetMenuItemEnabled(item, false);
@@ -57,10 +61,52 @@ Outcome Open(FlashKind kind, int image) {
     return read.Done() ? DrmDecompile(image) : read;
 }
 
-void ReportError(const std::string& message, const std::string& path) {
+void ReportError(const std::string& message, const std::string& path, const std::string& next) {
     if (g_errorReporter)
-        g_errorReporter(message, path);
+        g_errorReporter(message, path, next);
 }
+
+bool IsWithin(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.size() > folder.size() && path.starts_with(folder) &&
+           IsPathSeparator(path[folder.size()]);
+}
+
+// What the person can do about a failure, by where it happened.
+std::string NextStep(const IoError& e) {
+    const SharedState& s = State();
+    const std::string& path = e.Path();
+    const bool saveTarget =
+        !s.savePath.empty() && (path == s.savePath || path == s.compiledImagePath);
+    if (e.AboutFolder()) {
+        if (path == s.startFolder)
+            return "Zantrel keeps its session and settings files there: check the folder's "
+                   "permissions, or start Zantrel in a folder you can write to.";
+        if (path == s.workFolder || IsWithin(path, s.workFolder))
+            return "Choose another work folder in Settings, or check its permissions.";
+        return "Choose another folder, or check its permissions.";
+    }
+    switch (e.Code()) {
+    case IoAccessDenied:
+        if (saveTarget)
+            return "Close the program that has it open (or clear its read-only mark), then "
+                   "choose Save As again.";
+        return "Close any program that has it open and check its permissions, then try again.";
+    case IoDiskFull:
+        return "Free some space on that disk, then try again.";
+    case IoFileNotFound:
+        if (path == s.firstFlashPath || path == s.secondFlashPath)
+            return "Check the flash file's name and folder, then try again.";
+        if (IsWithin(path, s.workFolder))
+            return "Put the file back in the work folder, or end the session with File > "
+                   "Discard Session... and open the flash file again.";
+        return "Check that the file is there, then try again.";
+    default:
+        return "Check the file, then try again.";
+    }
+}
+
+// What Port's question adds about the edits it would overwrite.
+std::string EditedFilesPortReplaces(const PortResult&) { return {}; }
 
 // What a Save As to savePath writes: the superfile and the compiled code
 // group beside it; a raw session's code group, or a superfile saved under
@@ -84,28 +130,123 @@ bool PortIncompatible() {
     }
 }
 
+// Open writes into the work tree: a tree that could not be made, or a
+// folder in it that cannot be written, is said before a flash file is read.
+void CheckWorkTreeWritable(bool pair) {
+    BuildWorkTree();
+    const SharedState& s = State();
+    std::vector<const std::string*> folders{&s.binary1Dir, &s.drmpack1Dir, &s.icons1Dir};
+    if (pair)
+        folders.insert(folders.end(), {&s.binary2Dir, &s.drmpack2Dir, &s.icons2Dir});
+    for (const std::string* folder : folders)
+        if (IsLink(*folder))
+            throw IoError(IoAccessDenied, *folder, IoError::Subject::Folder)
+                .WithNote("A link stands where a work folder belongs; Zantrel writes only "
+                          "inside the work folder.");
+    for (const std::string* folder : {&s.binary1Dir, &s.binary2Dir}) {
+        if (folder == &s.binary2Dir && !pair)
+            break;
+        // A file made and removed at once: the folder's own answer, whatever
+        // its permissions say.
+        const std::string probe = NewTemporaryPath(JoinPath(*folder, ScratchFileName));
+        try {
+            BinaryFile::CreateNew(probe).Close();
+        } catch (const IoError&) {
+            DeleteFileQuietly(probe);
+            throw;
+        }
+        DeleteFileQuietly(probe);
+    }
+}
+
 } // namespace
 
-// Image 1's code group compiled, then the superfile written around it. Every
-// check that can refuse the header runs before anything is compiled.
+namespace {
+
+// A Save As's new files, recorded before they are written and put in place
+// together; however the save ends before that, they go (a run killed
+// meanwhile leaves them to the next start's recovery).
+class SaveOutputs {
+public:
+    explicit SaveOutputs(std::vector<Replacement> outputs)
+        : outputs_(std::move(outputs)), journal_(JournalPath(outputs_.front().target)) {
+        BeginReplacements(outputs_, journal_);
+    }
+    SaveOutputs(const SaveOutputs&) = delete;
+    SaveOutputs& operator=(const SaveOutputs&) = delete;
+    ~SaveOutputs() { RecoverReplacements(journal_); }
+    void Commit() { CommitReplacements(outputs_, journal_); }
+
+private:
+    std::vector<Replacement> outputs_;
+    std::string journal_;
+};
+
+} // namespace
+
+// Image 1's code group compiled, then the superfile written around it and
+// read back; both put in place together. Every check that can refuse the
+// header runs before anything is compiled.
 Outcome SaveSuperfile() {
     const SharedState& s = State();
     if (auto bad = CheckHeaderFile())
         return Outcome::Refusal(*bad);
+    if (auto bad = CheckRamdldFile())
+        return Outcome::Refusal(*bad);
     // Saved under a ".bin" name the superfile takes the compiled image's own
     // name, so the code group is compiled beside it and not kept.
     const bool sameTarget = s.savePath == s.compiledImagePath;
-    AtomicOutput compiled(sameTarget ? s.savePath + ".cg" : s.compiledImagePath);
-    const Outcome outcome = DrmCompileTo(compiled.TempPath());
+    AtomicOutput compiled(s.compiledImagePath);
+    AtomicOutput superfile(s.savePath);
+    SaveOutputs outputs({{s.savePath, superfile.TempPath()},
+                         {sameTarget ? std::string() : s.compiledImagePath, compiled.TempPath()}});
+    Outcome outcome = DrmCompileTo(compiled);
     if (!outcome.Done())
         return outcome;
-    return WriteSuperfile(compiled, !sameTarget);
+    outcome = WriteSuperfile(compiled.TempPath(), superfile);
+    if (!outcome.Done())
+        return outcome;
+    outputs.Commit();
+    superfile.Release();
+    compiled.Release();
+    return {};
 }
 
-void InitApp() {
+// A raw session's result: the compiled code group alone.
+Outcome SaveRawImage() {
+    const SharedState& s = State();
+    AtomicOutput compiled(s.compiledImagePath);
+    SaveOutputs outputs({{s.compiledImagePath, compiled.TempPath()}});
+    const Outcome outcome = DrmCompileTo(compiled);
+    if (outcome.Done()) {
+        outputs.Commit();
+        compiled.Release();
+    }
+    return outcome;
+}
+
+namespace {
+
+// Takes the start folder and its lock; false, after saying so, when another
+// Zantrel runs there: it would share the session, the work tree and the
+// scratch files.
+bool TakeStartFolder() {
     SharedState& s = State();
     s.startFolder = Utf8FromPath(std::filesystem::current_path());
-    ResetMenu();
+    if (LockStartFolder(s.startFolder))
+        return true;
+    for (auto& [item, enabled] : g_menu)
+        DisableMenuItem(item);
+    ShowMessage(std::string(AlreadyRunningText), "Zantrel",
+                "Use the Zantrel that works in " + s.startFolder +
+                    ", or close it and start Zantrel again.");
+    CloseMainWindow();
+    return false;
+}
+
+// The session file read and the menu set for a fresh or a second run.
+void ReadSessionAndSetMenu() {
+    const SharedState& s = State();
     if (!ReadSessionFile()) {
         DisableMenuItem(MenuItem::FileSaveAsItem);
         DisableMenuItem(MenuItem::Port1);
@@ -119,6 +260,23 @@ void InitApp() {
             DisableMenuItem(MenuItem::Port1);
         DisableMenuItem(MenuItem::FileOpenItem);
     }
+}
+
+} // namespace
+
+CommandResult InitApp() {
+    SharedState& s = State();
+    ResetMenu();
+    if (!TakeStartFolder())
+        return CommandResult::Stopped;
+    // A Save As or Port that a crash or a kill ended part-way is finished or
+    // undone before anything reads the files it touched.
+    RecoverReplacements(JournalPath());
+    // The temporaries of the start folder's own files, left by a run killed
+    // while it wrote one.
+    for (std::string_view name : {JournalFileName, SessionFileName, SettingsFileName})
+        RemoveOwnTemporaries(s.startFolder, name);
+    ReadSessionAndSetMenu();
     LoadSettings();
     BuildWorkTree();
     if (!s.freshSession)
@@ -128,6 +286,21 @@ void InitApp() {
         CleanWorkFolder();
         BuildWorkTree();
     }
+    RemoveLeftoverTemporaries();
+    return CommandResult::Completed;
+}
+
+CommandResult InitAppReadOnly() {
+    const SharedState& s = State();
+    ResetMenu();
+    if (!TakeStartFolder())
+        return CommandResult::Stopped;
+    ReadSessionAndSetMenu();
+    LoadSettings(false);
+    SetWorkTreePaths();
+    if (!s.freshSession)
+        ReadFlashPaths();
+    return CommandResult::Completed;
 }
 
 bool MenuItemEnabled(MenuItem item) {
@@ -156,6 +329,7 @@ CommandResult FileOpen1Execute() {
     }
     s.sessionMode = accepted ? ModePair : ModeSingle;
 
+    CheckWorkTreeWritable(s.sessionMode == ModePair);
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
     const FlashKind firstKind = FlashKindOf(s.firstFlashPath);
@@ -167,7 +341,10 @@ CommandResult FileOpen1Execute() {
         SetStatusText(outcome.Refused() ? "The file was refused. Shutting down."
                                         : "No DRM found. Shutting down.");
         if (outcome.kind == Outcome::Kind::NoDrm)
-            ShowMessage("No DRM found", "Error");
+            ShowMessage("No DRM found", "Error",
+                        s.firstFlashPath +
+                            " holds no DRM that Zantrel can take apart. Start Zantrel again and "
+                            "open another flash file.");
         DeleteSessionFile();
         CloseMainWindow();
         return outcome.Refused() ? CommandResult::Refused : CommandResult::Stopped;
@@ -185,7 +362,9 @@ CommandResult FileOpen1Execute() {
             SetStatusText(outcome.Refused() ? "The 2nd file was refused. DRM Edit mode"
                                             : "No DRM found. DRM Edit mode");
             if (outcome.kind == Outcome::Kind::NoDrm)
-                ShowMessage("No 2nd DRM found", "Warning");
+                ShowMessage("No 2nd DRM found", "Warning",
+                            s.secondFlashPath + " holds no DRM, so there is nothing to port; " +
+                                FileNamePart(s.firstFlashPath) + " is opened for editing alone.");
         }
     }
     if (raw)
@@ -216,6 +395,14 @@ CommandResult FileSave1Execute() {
             break;
         s.savePath = *chosen;
         DeriveCompiledImagePath();
+        // The clean-up would delete what it just wrote.
+        for (const std::string& target : SaveTargets(raw))
+            if (IsInsideWorkTree(target))
+                return ShowRefusal(Outcome::Refusal(
+                    target +
+                    " is inside the work tree, whose files Zantrel deletes when the session "
+                    "ends. Choose Save As again and pick a folder outside " +
+                    s.binary1Dir + " and " + s.binary2Dir + "."));
         // One question for every file the save replaces; no, and the dialog comes back.
         std::string existing;
         for (const std::string& target : SaveTargets(raw))
@@ -225,41 +412,68 @@ CommandResult FileSave1Execute() {
             AskConfirmation("These files exist and will be replaced:" + existing, "Save As"))
             break;
     }
-    if (chosen) {
-        // A raw session's result is the compiled code group itself.
-        const Outcome written = raw ? DrmCompile() : SaveSuperfile();
-        // Refused: the work stays pending, the window open.
-        if (!written.Done())
-            return ShowRefusal(written);
-        // The session ends here; until now the file kept it for the next run.
-        DeleteSessionFile();
-        std::string paths = "Written:";
-        for (const std::string& target : SaveTargets(raw))
-            paths += "\n" + target;
-        ShowMessage("Operation Complete", "", paths);
-        SetStatusText("Complete");
-        if (s.cleanupEnabled)
-            CleanWorkFolder();
-    } else {
+    if (!chosen) {
         ShowMessage("DRM was not compiled", "Incomplete Operation");
         WriteSessionFile();
+        CloseMainWindow();
+        return CommandResult::Completed;
     }
+    // An earlier attempt that was stopped part-way is finished or undone
+    // first, and what it left beside the targets goes.
+    RecoverReplacements(JournalPath(s.savePath));
+    for (const std::string& target : SaveTargets(raw))
+        RemoveOwnTemporaries(ParentFolder(target), FileNamePart(target));
+    const Outcome written = raw ? SaveRawImage() : SaveSuperfile();
+    // Refused: the work stays pending, the window open.
+    if (!written.Done())
+        return ShowRefusal(written);
+    std::string paths = "Written:";
+    for (const std::string& target : SaveTargets(raw))
+        paths += "\n" + target;
+    // The session ends here; until now the file kept it for the next run.
+    // Success is said only once it has ended.
+    try {
+        EndSession();
+    } catch (const IoError& e) {
+        SetStatusText("Written; the session is still pending");
+        ShowMessage("The new files were written, but the session could not be ended.", "Warning",
+                    paths + "\n\nThe session file " + e.Path() + " could not be deleted (" +
+                        IoErrorText(e.Code()) +
+                        "), so the work files are kept and the next start is again this "
+                        "session. Delete that file yourself to end the session, or choose "
+                        "File > Discard Session... in the next start.");
+        return CommandResult::Refused;
+    }
+    ShowMessage("Operation Complete", "", paths);
+    SetStatusText("Complete");
+    if (s.cleanupEnabled)
+        CleanWorkFolder();
     CloseMainWindow();
     return CommandResult::Completed;
 }
 
 CommandResult Port1Click() {
     SharedState& s = State();
+    RecoverReplacements(JournalPath());
     const PortResult plan = PlanPort();
     if (plan.outcome == PortOutcome::Ported) {
         // Port replaces files the user may have edited: ask, naming what goes.
         const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
         if (!AskConfirmation("Replace " + counts + " of " + FlashFileName(1) + " with those of " +
-                                 FlashFileName(2) + "?",
+                                 FlashFileName(2) + "?" + EditedFilesPortReplaces(plan),
                              "Port"))
             return CommandResult::Completed;
     }
-    const PortResult port = plan.outcome == PortOutcome::Ported ? PortDrm() : plan;
+    PortResult port = plan;
+    if (plan.outcome == PortOutcome::Ported) {
+        try {
+            port = PortDrm();
+        } catch (IoError& e) {
+            e.WithNote("Nothing was ported: the icons and pictures of " + FlashFileName(1) +
+                       " are as they were.");
+            throw;
+        }
+    }
     if (port.outcome == PortOutcome::Refused)
         return ShowRefusal(Outcome::Refusal(port.message));
     if (port.outcome == PortOutcome::Incompatible) {
@@ -272,10 +486,10 @@ CommandResult Port1Click() {
     }
     const std::string report = "Ported " + CountIconsAndPictures(port.icons, port.pictures) +
                                " of " + FlashFileName(2) + " into " + FlashFileName(1) + ".";
-    SetStatusText(report);
     ShowMessage(report, "Port",
                 "Save As compiles them into the new flash file; until then the session stays "
                 "pending.");
+    SetStatusText(report);
     return CommandResult::Completed;
 }
 
@@ -297,9 +511,32 @@ CommandResult FileDiscard1Execute() {
                                  "included. This cannot be undone.";
     if (!AskConfirmation(question, "Discard Session"))
         return CommandResult::Completed;
-    DeleteSessionFile();
-    CleanWorkFolder();
-    SetStatusText("Session discarded");
+    // The session file first: while it stays, the work files are its own.
+    try {
+        EndSession();
+    } catch (const IoError& e) {
+        ShowMessage("The session could not be discarded.", "Error",
+                    "The session file " + e.Path() + " could not be deleted (" +
+                        IoErrorText(e.Code()) +
+                        "). Nothing was deleted; check that folder's permissions, then choose "
+                        "Discard Session again.");
+        return CommandResult::Refused;
+    }
+    const std::vector<std::string> kept = DiscardWorkFiles();
+    if (!kept.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < kept.size() && i < 20; ++i)
+            list += "\n" + kept[i];
+        if (kept.size() > 20)
+            list += "\n... and " + std::to_string(kept.size() - 20) + " more";
+        SetStatusText("Session discarded; some work files stay");
+        ShowMessage(
+            "The session was discarded, but " + std::to_string(kept.size()) +
+                (kept.size() == 1 ? " work file" : " work files") + " could not be deleted.",
+            "Discard Session", "Delete them yourself (another program may hold them open):" + list);
+    } else {
+        SetStatusText("Session discarded");
+    }
     CloseMainWindow();
     return CommandResult::Completed;
 }
@@ -309,11 +546,14 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     // error box is the last word.
     std::string message;
     std::string path;
+    std::string next;
     try {
         return command();
     } catch (const IoError& e) {
-        message = IoErrorMessage(e.Code());
+        message = e.AboutFolder() ? std::string("The folder cannot be written.")
+                                  : IoErrorMessage(e.Code());
         path = e.Path();
+        next = e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e);
     } catch (const std::bad_alloc&) {
         message = "Out of memory.";
     } catch (const std::exception& e) {
@@ -323,7 +563,7 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     }
     ShowProgress(false);
     SetStatusText("");
-    ReportError(message, path);
+    ReportError(message, path, next);
     return CommandResult::Failed;
 }
 

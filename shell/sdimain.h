@@ -23,10 +23,18 @@ enum class CommandResult {
                // incompatible DRMs)
 };
 
-void InitApp();
+// Start-up. Stopped, after a box that says so, when another Zantrel runs in
+// this start folder.
+CommandResult InitApp();
+// The same facts without a change on disk: no settings file, no work tree,
+// no clean-up (the console's session and exit).
+CommandResult InitAppReadOnly();
 // Save As's work for a superfile or SBF session: image 1's code group
-// compiled, then the superfile written around it and verified.
+// compiled, then the superfile written around it and verified; both put in
+// place together.
 Outcome SaveSuperfile();
+// Save As's work for a raw session: the compiled code group.
+Outcome SaveRawImage();
 CommandResult FileOpen1Execute();
 CommandResult FileSave1Execute();
 CommandResult Port1Click();
@@ -51,9 +59,11 @@ template <class Command> CommandResult RunCommand(Command&& command) {
     else
         return RunGuarded(command);
 }
-// Set by the front end: shows an I/O failure's message and the path of the
-// file it concerns (empty when none), in the error box.
-using ErrorReporter = std::function<void(const std::string& message, const std::string& path)>;
+// Set by the front end: shows an I/O failure's message, the path of the
+// file or folder it concerns (empty when none) and what the person can do
+// next, in the error box.
+using ErrorReporter = std::function<void(const std::string& message, const std::string& path,
+                                         const std::string& next)>;
 void SetErrorReporter(ErrorReporter reporter);
 
 } // namespace zantrel

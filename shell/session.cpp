@@ -32,22 +32,45 @@ bool ReadSessionFile() {
     return true;
 }
 
+namespace {
+
+// Whether the session file already holds exactly text: a kept session is
+// not written again (a read-only file, or a folder that became read-only,
+// would fail for nothing).
+bool SessionFileHolds(const std::string& text) {
+    auto file = BinaryFile::TryOpenRead(SessionPath());
+    if (!file || file->Size() != static_cast<std::int64_t>(text.size()))
+        return false;
+    std::string held(text.size(), '\0');
+    file->ReadExact(std::span(reinterpret_cast<std::uint8_t*>(held.data()), held.size()));
+    return held == text;
+}
+
+} // namespace
+
 void WriteSessionFile() {
+    const std::string mode = std::to_string(State().sessionMode);
+    if (SessionFileHolds(mode))
+        return;
     // Written beside and renamed into place: a failed write leaves no empty
     // session file that the next run would take for a mode-0 session.
     AtomicOutput output(SessionPath());
-    BinaryFile out = BinaryFile::Create(output.TempPath());
-    out.Write(std::to_string(State().sessionMode));
+    BinaryFile out = output.Create();
+    out.Write(mode);
     out.Close();
     output.Commit();
 }
 
 void DeleteSessionFile() { DeleteFileQuietly(SessionPath()); }
 
+void EndSession() { DeleteFileChecked(SessionPath()); }
+
+std::string SessionFilePath() { return SessionPath(); }
+
 void WriteFlashPaths() {
     const SharedState& s = State();
     AtomicOutput output(FlashPathsPath());
-    TextWriter out(BinaryFile::Create(output.TempPath()));
+    TextWriter out(output.Create());
     out.WriteLine(s.firstFlashPath);
     if ((s.sessionMode & 3) == ModePair)
         out.WriteLine(s.secondFlashPath);
@@ -64,9 +87,10 @@ void ReadFlashPaths() {
         return;
     try {
         TextReader in(std::move(*file));
-        s.firstFlashPath = in.ReadLine();
+        // A line longer than any path is damage: the window says it does not know.
+        s.firstFlashPath = in.ReadLine().value_or(std::string());
         if ((s.sessionMode & 3) == ModePair)
-            s.secondFlashPath = in.ReadLine();
+            s.secondFlashPath = in.ReadLine().value_or(std::string());
     } catch (const IoError&) {
         s.firstFlashPath.clear(); // unreadable: the window says it does not know
         s.secondFlashPath.clear();

@@ -2,6 +2,7 @@
 // that decompiled to the run that compiles.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace zantrel {
@@ -11,10 +12,14 @@ inline constexpr std::string_view SessionFileName = "shxdata.dat";
 // Start-up only: true when a session file was found; it is then read into
 // sessionMode and left in place. Sets freshSession.
 bool ReadSessionFile();
-// Writes sessionMode, replacing any earlier file; throws IoError.
+// Writes sessionMode, replacing any earlier file that does not already hold
+// it; throws IoError.
 void WriteSessionFile();
 // Deletes the session file if present; failure is ignored.
 void DeleteSessionFile();
+// Deletes the session file if present; throws IoError when it stays.
+void EndSession();
+std::string SessionFilePath();
 
 // The flash files Open took (firstFlashPath, and secondFlashPath for a pair),
 // kept in the work tree for the second run's window and questions. Write

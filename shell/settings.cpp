@@ -43,11 +43,13 @@ void SetDefaultSettings() {
     s.workFolder = s.startFolder;
 }
 
-void LoadSettings() {
+void LoadSettings(bool writeDefaults) {
     SharedState& s = State();
     auto file = BinaryFile::TryOpenRead(SettingsPath());
     if (!file) {
         SetDefaultSettings();
+        if (!writeDefaults)
+            return;
         try {
             SaveSettings();
         } catch (const IoError&) {
@@ -63,7 +65,13 @@ void LoadSettings() {
         s.replacerBlue = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
         s.replacerGreen = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
         s.replacerRed = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
-        s.workFolder = in.ReadLine();
+        const std::optional<std::string> folder = in.ReadLine();
+        // A line longer than any path: the file is damaged, none of it holds.
+        if (!folder) {
+            SetDefaultSettings();
+            return;
+        }
+        s.workFolder = *folder;
     } catch (const IoError&) {
         // Read errors are not reported; what was read holds.
     }
@@ -75,7 +83,7 @@ void LoadSettings() {
 
 void SaveSettings(const std::function<void()>& beforeWorkFolder) {
     AtomicOutput target(SettingsPath());
-    TextWriter out(BinaryFile::Create(target.TempPath()));
+    TextWriter out(target.Create());
     WriteFlagLines(out, State());
     if (beforeWorkFolder)
         beforeWorkFolder();

@@ -11,9 +11,10 @@ inline constexpr std::string_view SettingsFileName = "zantrel.ini";
 // The defaults of a first start: every feature on, magenta, the work folder
 // in the start folder.
 void SetDefaultSettings();
-// Reads the settings into the shared state, or writes the default file and
-// takes the defaults. Never reports anything.
-void LoadSettings();
+// Reads the settings into the shared state, or writes the default file
+// (unless writeDefaults is false) and takes the defaults. Never reports
+// anything.
+void LoadSettings(bool writeDefaults = true);
 // Rewrites the settings file from the shared state; throws IoError. The
 // file appears complete or not at all: a short one would turn flags off and
 // empty the work folder at the next start. beforeWorkFolder runs between

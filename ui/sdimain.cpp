@@ -211,17 +211,19 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
     resize(720, 520);
 
     InstallUi(this);
-    SetErrorReporter([this](const std::string& message, const std::string& path) {
-        ShowIoError(message, path);
-    });
+    SetErrorReporter([this](const std::string& message, const std::string& path,
+                            const std::string& next) { ShowIoError(message, path, next); });
     Run([] { InitApp(); });
+    // Another Zantrel in this folder: the box has said so, the run ends.
+    if (closeRequested_)
+        return;
     RefreshThumbnails();
 }
 
 TSDIAppForm::~TSDIAppForm() {
     if (&Ui() == this)
         InstallUi(nullptr);
-    SetErrorReporter([](const std::string&, const std::string&) {});
+    SetErrorReporter([](const std::string&, const std::string&, const std::string&) {});
 }
 
 void TSDIAppForm::BuildMenu() {
@@ -410,12 +412,19 @@ void TSDIAppForm::OpenDropped(const QString& path) {
     droppedFile_.reset();
 }
 
-void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path) {
+void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
+                              const std::string& next) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), QString::fromStdString(message),
                     QMessageBox::Ok, this);
-    // The file the failure concerns, so the user knows which one to look at.
+    // The file the failure concerns, so the user knows which one to look at,
+    // then what to do about it.
+    QString details;
     if (!path.empty())
-        box.setInformativeText(QDir::toNativeSeparators(QString::fromStdString(path)));
+        details = QDir::toNativeSeparators(QString::fromStdString(path));
+    if (!next.empty())
+        details += (details.isEmpty() ? "" : "\n\n") + QString::fromStdString(next);
+    if (!details.isEmpty())
+        box.setInformativeText(details);
     WidenToFit(box);
     RunModal(box);
 }

@@ -74,7 +74,9 @@ public:
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
     // the application's title as caption.
-    void ShowIoError(const std::string& message, const std::string& path = {});
+    // The failure, the file or folder it concerns, and what to do next.
+    void ShowIoError(const std::string& message, const std::string& path = {},
+                     const std::string& next = {});
 
     // Rereads the session's facts and work files into the panel and the
     // thumbnails (second run only), and watches the files shown.

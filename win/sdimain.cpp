@@ -158,10 +158,12 @@ TSDIAppForm::TSDIAppForm() {
     CreateControls();
 
     InstallUi(this);
-    SetErrorReporter([this](const std::string& message, const std::string& path) {
-        ShowIoError(message, path);
-    });
+    SetErrorReporter([this](const std::string& message, const std::string& path,
+                            const std::string& next) { ShowIoError(message, path, next); });
     Run([] { InitApp(); });
+    // Another Zantrel in this folder: the box has said so, the run ends.
+    if (!window_)
+        return;
     // The menu as start-up left it, whatever the resource said.
     for (const MenuEntry& entry : Entries)
         SetMenuItemEnabled(entry.item, MenuItemEnabled(entry.item));
@@ -172,7 +174,7 @@ TSDIAppForm::TSDIAppForm() {
 TSDIAppForm::~TSDIAppForm() {
     if (&Ui() == this)
         InstallUi(nullptr);
-    SetErrorReporter([](const std::string&, const std::string&) {});
+    SetErrorReporter([](const std::string&, const std::string&, const std::string&) {});
     settings_.reset();
     about_.reset();
     if (window_)
@@ -383,13 +385,17 @@ void TSDIAppForm::OpenDropped(const std::wstring& path) {
     droppedFile_.reset();
 }
 
-void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path) {
+void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
+                              const std::string& next) {
     Modal box;
     box.owner = window_;
     box.title = L"Zantrel";
     box.text = Wide(message);
-    // The file the failure concerns, so the user knows which one to look at.
+    // The file the failure concerns, so the user knows which one to look at,
+    // then what to do about it.
     box.details = Wide(path);
+    if (!next.empty())
+        box.details += (box.details.empty() ? L"" : L"\n\n") + Wide(next);
     box.style = MB_OK | MB_ICONSTOP;
     RunModal(box);
 }

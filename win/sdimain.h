@@ -58,7 +58,9 @@ public:
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
     // the program's name as caption, the file's path on its own line.
-    void ShowIoError(const std::string& message, const std::string& path = {});
+    // The failure, the file or folder it concerns, and what to do next.
+    void ShowIoError(const std::string& message, const std::string& path = {},
+                     const std::string& next = {});
 
     // Rereads the session's facts and the shown image's work files (second run only).
     void RefreshView();

@@ -105,7 +105,7 @@ TEST(PortDrm, IncompatibleDrmsChangeNothing) {
     EXPECT_EQ(Snapshot(State().workFolder), before);
 }
 
-TEST(PortDrm, MissingSourceStopsAtThatSlot) {
+TEST(PortDrm, MissingSourceChangesNothing) {
     TempFolder folder;
     DrmPlan one, two;
     one.icons = {Bytes(3, 1), Bytes(3, 2), Bytes(3, 3)};
@@ -118,7 +118,10 @@ TEST(PortDrm, MissingSourceStopsAtThatSlot) {
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
     }
-    EXPECT_EQ(ReadAll(State().icons1Dir + "/1.gif"), Bytes(4, 4));
+    // All or nothing: the slot before the missing one is not ported either.
+    EXPECT_EQ(ReadAll(State().icons1Dir + "/1.gif"), Bytes(3, 1));
+    EXPECT_EQ(ListFiles(State().icons1Dir),
+              (std::vector<std::string>{"1.gif", "2.gif", "3.gif"})); // no temporary left
     EXPECT_EQ(ReadAll(State().icons1Dir + "/2.gif"), Bytes(3, 2));
     EXPECT_EQ(ReadAll(State().icons1Dir + "/3.gif"), Bytes(3, 3));
 

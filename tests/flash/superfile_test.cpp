@@ -259,8 +259,9 @@ struct FailWrites : FaultInjector {
     std::string path;
     FailWrites() { InstallFaultInjector(this); }
     ~FailWrites() override { InstallFaultInjector(nullptr); }
+    // Writes to path's temporaries (a temporary names its target).
     int Check(Op op, const std::string& p) override {
-        return op == Op::Write && p == path ? ENOSPC : 0;
+        return op == Op::Write && p != path && ShownPath(p) == path ? ENOSPC : 0;
     }
 };
 
@@ -270,7 +271,7 @@ TEST(WriteSuperfile, AFailedWriteLeavesEarlierFilesUntouched) {
     WriteText(b.out + "/new.bin", "earlier image");
     {
         FailWrites fail;
-        fail.path = b.out + "/new.shx.tmp~";
+        fail.path = b.out + "/new.shx";
         try {
             Report(SaveSuperfile());
             ADD_FAILURE() << "no error";

@@ -34,7 +34,7 @@ TEST(Console, AFailureMidPortEndsTheBarBeforeTheError) {
     {
         ConsoleUi console(out, out, true);
         InstallUi(&console);
-        SetErrorReporter([&](const std::string& message, const std::string&) {
+        SetErrorReporter([&](const std::string& message, const std::string&, const std::string&) {
             std::fprintf(out, "zantrel-cli: %s\n", message.c_str());
         });
         ASSERT_EQ(RunCommand(InitApp), CommandResult::Completed);

@@ -54,8 +54,9 @@ const char* OpName(Op op) {
 bool Acceptable(const FaultKind& kind, const std::vector<std::string>& errors) {
     if (errors.size() != 1)
         return false;
-    // A ".gif" icon that cannot be opened is looked for as ".bmp", which is not there.
-    return errors[0] == kind.message || (kind.op == Op::OpenRead && errors[0] == "File not found.");
+    // A new file refused is its folder's refusal.
+    return errors[0] == kind.message ||
+           (kind.op == Op::OpenWrite && errors[0] == "The folder cannot be written.");
 }
 
 struct Tally {
@@ -95,6 +96,9 @@ protected:
                        const std::vector<std::string>& allowed) {
         EXPECT_TRUE(Acceptable(kind, run->errors))
             << (run->errors.empty() ? "no message" : run->errors[0]);
+        // The person's own file is named, never a temporary.
+        for (const std::string& path : run->errorPaths)
+            EXPECT_FALSE(path.ends_with(".tmp~")) << path;
         EXPECT_EQ(run->ui.closeCalls, 0);
         EXPECT_TRUE(SnapMenu(*run) == before);
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});

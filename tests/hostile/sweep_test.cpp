@@ -123,7 +123,9 @@ private:
     std::vector<std::string> errors_;
     struct Reporter {
         explicit Reporter(std::vector<std::string>& e) {
-            SetErrorReporter([&e](const std::string& m, const std::string&) { e.push_back(m); });
+            SetErrorReporter([&e](const std::string& m, const std::string&, const std::string&) {
+                e.push_back(m);
+            });
         }
         ~Reporter() { SetErrorReporter(nullptr); }
     } reporter_{errors_};

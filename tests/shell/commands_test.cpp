@@ -485,7 +485,8 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
 TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
     TempFolder dir;
     std::vector<std::string> errors;
-    SetErrorReporter([&](const std::string& m, const std::string&) { errors.push_back(m); });
+    SetErrorReporter(
+        [&](const std::string& m, const std::string&, const std::string&) { errors.push_back(m); });
     EXPECT_EQ(RunCommand([] { throw IoError(101, "x"); }), CommandResult::Failed);
     EXPECT_EQ(RunCommand([] { throw IoError(32, "x"); }), CommandResult::Failed);
     EXPECT_EQ(RunCommand([] { throw std::bad_alloc(); }), CommandResult::Failed);

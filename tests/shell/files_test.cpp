@@ -124,11 +124,11 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
     DeleteSessionFile(); // absent: nothing happens
 }
 
-TEST(DeriveCompiledImagePath, ReplacesTheLastFourCharacters) {
+TEST(DeriveCompiledImagePath, ReplacesOnlyTheFileNamesExtension) {
     TempFolder tmp;
     const std::pair<const char*, const char*> cases[] = {
-        {"/d/a.shx", "/d/a.bin"}, {"abcd", ".bin"}, {"x.bin", "x.bin"},
-        {"ab", ".bin"},           {"", ".bin"},     {"/d/new.SHX", "/d/new.bin"}};
+        {"/d/a.shx", "/d/a.bin"},   {"abcd", "abcd.bin"},       {"x.bin", "x.bin"},
+        {"qout/x.s", "qout/x.bin"}, {"a.b/new", "a.b/new.bin"}, {"/d/new.SHX", "/d/new.bin"}};
     for (auto [save, compiled] : cases) {
         State().savePath = save;
         DeriveCompiledImagePath();

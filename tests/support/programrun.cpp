@@ -1,16 +1,24 @@
 #include "support/programrun.h"
 
+#include "base/folderlock.h"
 #include "base/state.h"
 #include "shell/sdimain.h"
 
 namespace zantrel::test {
 
 ProgramRun::ProgramRun() {
-    SetErrorReporter([this](const std::string& m, const std::string&) { errors.push_back(m); });
+    SetErrorReporter([this](const std::string& m, const std::string& path, const std::string&) {
+        errors.push_back(m);
+        errorPaths.push_back(path);
+    });
     InitApp();
 }
 
-ProgramRun::~ProgramRun() { SetErrorReporter(nullptr); }
+ProgramRun::~ProgramRun() {
+    SetErrorReporter(nullptr);
+    // The run's end, as the process's end would be: another may start here.
+    UnlockStartFolder();
+}
 
 ProgramRun& NextRun(std::unique_ptr<ProgramRun>& run) {
     run.reset();

@@ -15,6 +15,7 @@ namespace zantrel::test {
 struct ProgramRun {
     RecordingUi ui;
     std::vector<std::string> errors;
+    std::vector<std::string> errorPaths; // the file or folder each error names
     ProgramRun();
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;

@@ -513,8 +513,10 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(script.seen[0].title, QString("ui_test"));
     QCOMPARE(script.seen[0].text, QString("File not found."));
-    QCOMPARE(script.seen[0].informative,
-             QDir::toNativeSeparators(QString::fromStdString(State().drmpack2Dir + "/descr.dat")));
+    // The file first, then what to do about it.
+    QVERIFY(script.seen[0].informative.startsWith(
+        QDir::toNativeSeparators(QString::fromStdString(State().drmpack2Dir + "/descr.dat")) +
+        "\n\n"));
     QCOMPARE(script.seen[0].buttons, 1);
     QVERIFY(form->isVisible());
     // The failure came in the middle of the port: nothing of it is left showing.

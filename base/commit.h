@@ -1,0 +1,38 @@
+// Several files replaced as one step: a Save As's superfile and code group,
+// a Port's icons and pictures. Whatever ends the process part-way, the next
+// recovery leaves every target as it was before or every target new.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zantrel {
+
+struct Replacement {
+    // Empty for a scratch file that goes in any case.
+    std::string target;
+    // The new content, a file beside the target; empty: the target goes.
+    std::string temp;
+};
+
+// Records, before the new files are written, where they will be: a run
+// ended while writing them leaves them for the next recovery to remove.
+// Throws IoError when the journal cannot be written.
+void BeginReplacements(const std::vector<Replacement>& replacements,
+                       const std::string& journalPath);
+
+// Checks first that every existing target can be replaced (throws IoError
+// naming the first that cannot; nothing is changed then). Then records the
+// step in the journal at journalPath, moves the old files aside, the new
+// ones in, and removes the old ones last. A failure part-way puts the old
+// files back before the IoError, which names the person's file, goes on.
+void CommitReplacements(const std::vector<Replacement>& replacements,
+                        const std::string& journalPath);
+
+// Completes a step whose journal says every new file was in place, else
+// undoes it; then removes the journal. True when there was nothing to do or
+// it is done; false when a file could not be moved (the journal stays, and
+// the next recovery tries again). Never throws.
+bool RecoverReplacements(const std::string& journalPath);
+
+} // namespace zantrel
