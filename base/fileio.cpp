@@ -785,6 +785,8 @@ bool TryRenameFile(const std::string& from, const std::string& to) {
 }
 
 void DeleteFileChecked(const std::string& path) {
+    if (int err = CheckFault(FaultInjector::Op::Remove, path))
+        throw IoError(IoCodeFromErrno(err), path);
 #ifdef _WIN32
     const std::wstring wide = WideFromUtf8(path);
     if (DeleteFileW(wide.c_str()))

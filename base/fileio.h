@@ -73,11 +73,11 @@ bool IsOwnTemporaryName(std::string_view fileName);
 // The path a person knows: a temporary's target, any other path as it is.
 std::string ShownPath(std::string_view path);
 
-// Test seam for failing disks: every open, write, flush and rename of the
-// file layer asks it first. Null in normal runs.
+// Test seam for failing disks: every open, write, flush, rename and checked
+// deletion of the file layer asks it first. Null in normal runs.
 struct FaultInjector {
     virtual ~FaultInjector() = default;
-    enum class Op { OpenRead, OpenWrite, Write, Rename };
+    enum class Op { OpenRead, OpenWrite, Write, Rename, Remove };
     // Returns an errno value to fail the operation with, or 0 to let it run.
     virtual int Check(Op op, const std::string& path) = 0;
 };

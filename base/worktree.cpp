@@ -1,7 +1,9 @@
 #include "base/worktree.h"
 
+#include <array>
 #include <filesystem>
 
+#include "base/fileio.h"
 #include "base/paths.h"
 #include "base/state.h"
 #include "base/unicode.h"
@@ -38,9 +40,15 @@ void SetWorkTreePaths() {
 void BuildWorkTree() {
     SetWorkTreePaths();
     const SharedState& s = State();
-    for (const std::string* folder : {&s.workFolder, &s.binary1Dir, &s.drmpack1Dir, &s.icons1Dir,
-                                      &s.binary2Dir, &s.drmpack2Dir, &s.icons2Dir})
-        CreateFolderQuietly(*folder);
+    CreateFolderQuietly(s.workFolder);
+    // Nothing is made through a link found where a work folder belongs.
+    for (const auto& branch : {std::array{&s.binary1Dir, &s.drmpack1Dir, &s.icons1Dir},
+                               std::array{&s.binary2Dir, &s.drmpack2Dir, &s.icons2Dir}})
+        for (const std::string* folder : branch) {
+            CreateFolderQuietly(*folder);
+            if (IsLink(*folder))
+                break;
+        }
 }
 
 void DeriveCompiledImagePath() {

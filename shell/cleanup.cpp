@@ -1,5 +1,6 @@
 #include "shell/cleanup.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -195,7 +196,43 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
         failed);
 }
 
+// The links directly inside folder (not entered when it is one itself).
+void AddLinks(const std::string& folder, std::vector<std::string>& links) {
+    if (IsLink(folder)) {
+        links.push_back(folder);
+        return;
+    }
+    std::error_code ec;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec))
+        if (it->symlink_status(ec).type() == fs::file_type::symlink)
+            links.push_back(Utf8FromPath(it->path()));
+}
+
 } // namespace
+
+std::vector<std::string> LinksInWorkTree(bool both) {
+    const SharedState& s = State();
+    std::vector<std::string> links;
+    for (const auto& [binaryDir, drmpackDir, iconsDir] :
+         {std::tuple{s.binary1Dir, s.drmpack1Dir, s.icons1Dir},
+          std::tuple{s.binary2Dir, s.drmpack2Dir, s.icons2Dir}}) {
+        if (binaryDir == s.binary2Dir && !both)
+            break;
+        AddLinks(binaryDir, links);
+        if (IsLink(binaryDir))
+            continue;
+        AddLinks(drmpackDir, links);
+        if (IsLink(drmpackDir))
+            continue;
+        AddLinks(iconsDir, links);
+        AddLinks(JoinPath(drmpackDir, RawsFolderName), links);
+    }
+    // A folder that is a link shows up once, from the folder above it.
+    std::sort(links.begin(), links.end());
+    links.erase(std::unique(links.begin(), links.end()), links.end());
+    return links;
+}
 
 void CleanWorkFolder() {
     const SharedState& s = State();

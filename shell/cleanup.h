@@ -16,6 +16,11 @@ void CleanWorkFolder();
 // files, then the empty folders. Returns the files that could not be deleted.
 std::vector<std::string> DiscardWorkFiles();
 
+// Links found in the work tree where its folders or files belong, image 1's
+// branch and, with both, image 2's: the commands read and write only inside
+// the tree, never through one.
+std::vector<std::string> LinksInWorkTree(bool both);
+
 // The program's own temporaries left in the work tree by a run that ended
 // part-way. Never reports anything.
 void RemoveLeftoverTemporaries();

@@ -44,6 +44,22 @@ void DisableMenuItem(MenuItem item) {
     SetMenuItemEnabled(item, false);
 }
 
+// The refusal of a command that would read or write through links in the
+// work tree; nullopt when there is none.
+std::optional<Outcome> RefuseLinks(bool both) {
+    const std::vector<std::string> links = LinksInWorkTree(both);
+    if (links.empty())
+        return std::nullopt;
+    std::string list;
+    for (const std::string& link : links)
+        list += "\n" + link;
+    return Outcome::Refusal("Zantrel reads and writes only inside the work folder, and these are "
+                            "links to elsewhere:" +
+                            list +
+                            "\nPut the files themselves in their place, or end the session with "
+                            "File > Discard Session.... Nothing was written.");
+}
+
 // A refusal's message, shown once, in the box every refusal has.
 CommandResult ShowRefusal(const Outcome& outcome) {
     if (!outcome.Refused())
@@ -421,6 +437,8 @@ CommandResult FileSave1Execute() {
     // An earlier attempt that was stopped part-way is finished or undone
     // first, and what it left beside the targets goes.
     RecoverReplacements(JournalPath(s.savePath));
+    if (auto refused = RefuseLinks(false))
+        return ShowRefusal(*refused);
     for (const std::string& target : SaveTargets(raw))
         RemoveOwnTemporaries(ParentFolder(target), FileNamePart(target));
     const Outcome written = raw ? SaveRawImage() : SaveSuperfile();
@@ -455,6 +473,8 @@ CommandResult FileSave1Execute() {
 CommandResult Port1Click() {
     SharedState& s = State();
     RecoverReplacements(JournalPath());
+    if (auto refused = RefuseLinks(true))
+        return ShowRefusal(*refused);
     const PortResult plan = PlanPort();
     if (plan.outcome == PortOutcome::Ported) {
         // Port replaces files the user may have edited: ask, naming what goes.

@@ -6,6 +6,7 @@
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "shell/open.h"
+#include "shell/session.h"
 
 namespace zantrel {
 
@@ -88,14 +89,53 @@ std::string ImageTitle(int image) {
 
 std::string EditFolder() { return State().icons1Dir; }
 
+std::optional<std::string> SessionProblem() {
+    const SharedState& s = State();
+    if (s.freshSession)
+        return std::nullopt;
+    const int count = s.sessionMode & 3;
+    if (count != ModeSingle && count != ModePair)
+        return "the session file " + std::string(SessionFileName) +
+               " does not hold a session Zantrel wrote";
+    for (const std::string* folder : {&s.binary1Dir, &s.drmpack1Dir, &s.icons1Dir})
+        if (IsLink(*folder))
+            return *folder + " is a link; Zantrel works only inside the work folder";
+    if (!FolderExists(s.binary1Dir))
+        return "its work files are gone (" + s.binary1Dir + " is not there)";
+    try {
+        if (auto bad = CheckDescr(ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName))))
+            return "its work files are damaged: " + *bad;
+    } catch (const IoError& e) {
+        return "its work files are damaged or gone (" + IoErrorText(e.Code()) + ": " + e.Path() +
+               ")";
+    }
+    return std::nullopt;
+}
+
+std::string NoDrmToShowText(const std::string& error) {
+    std::string text = "The work folder holds no decompiled DRM to show.";
+    if (!error.empty())
+        text += "\n" + error;
+    if (auto problem = SessionProblem())
+        text += "\n\nThis session cannot be used: " + *problem +
+                ". Choose File > Discard Session... to end it, then open the flash file again.";
+    return text;
+}
+
 SessionSummary DescribeSession() {
     const SharedState& s = State();
     SessionSummary summary;
     if (s.freshSession)
         return summary;
     summary.pair = (s.sessionMode & 3) == ModePair;
-    const std::string unknown = "not recorded (opened by an earlier version)";
+    const std::string unknown =
+        FolderExists(s.binary1Dir) ? "not recorded (opened by an earlier version)" : "not recorded";
     auto& lines = summary.lines;
+    if (auto problem = SessionProblem())
+        lines.push_back(
+            {"Session",
+             "cannot be used: " + *problem + ". Choose File > Discard Session... to end it.",
+             SessionLine::Role::Warning});
     lines.push_back({"Flash file", s.firstFlashPath.empty() ? unknown : s.firstFlashPath});
     if (summary.pair)
         lines.push_back({"Port source", s.secondFlashPath.empty() ? unknown : s.secondFlashPath});

@@ -2,6 +2,7 @@
 // thumbnails: the same facts, in the same words, in every front end.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,15 @@ struct SessionSummary {
 // The pending session as start-up left it; empty in a fresh run. Never
 // throws: what cannot be read is said in the line's value.
 SessionSummary DescribeSession();
+
+// Why the pending session cannot be used (a session file Zantrel did not
+// write, image 1's work files gone or damaged, a link where a work folder
+// belongs), in words; nullopt when it can, or none is pending.
+std::optional<std::string> SessionProblem();
+
+// What the window shows instead of image's thumbnails when its work files
+// cannot be listed (error says why): the way out included.
+std::string NoDrmToShowText(const std::string& error);
 
 // The folder the user edits in: image 1's icons and picture copies.
 std::string EditFolder();

@@ -594,7 +594,7 @@ void TSDIAppForm::RefreshThumbnails() {
     SessionPanel->setText(SessionPanelText(summary));
     QString error;
     if (!FillThumbnails(Thumbnails, 1, error)) {
-        HintLabel->setText("The work folder holds no decompiled DRM to show.\n" + error);
+        HintLabel->setText(QString::fromStdString(NoDrmToShowText(error.toStdString())));
         clientArea_->setCurrentWidget(HintLabel);
         WatchWorkFiles();
         return;

@@ -564,9 +564,7 @@ void TSDIAppForm::ShowImage(int image) {
 void TSDIAppForm::FillThumbnails() {
     const WorkView view = ListWorkItems(shownImage_);
     if (!view.error.empty() && view.items.empty()) {
-        SetWindowTextW(
-            HintLabel,
-            (L"The work folder holds no decompiled DRM to show.\n" + Wide(view.error)).c_str());
+        SetWindowTextW(HintLabel, Wide(NoDrmToShowText(view.error)).c_str());
         ShowWindow(HintLabel, SW_SHOW);
         ShowWindow(Thumbnails, SW_HIDE);
         return;

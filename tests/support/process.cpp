@@ -1,5 +1,6 @@
 #include "support/process.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -86,6 +87,13 @@ int Run(const std::string& folder, const std::string& exe, const std::vector<std
 
 int Run(const std::string& folder, const std::string& exe, const std::vector<std::string>& args,
         const std::string& outPath, const std::string& errPath) {
+    // Everything the child needs is made before the fork: between fork and
+    // exec it may not allocate (another thread may hold the allocator).
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0)
@@ -94,11 +102,6 @@ int Run(const std::string& folder, const std::string& exe, const std::vector<std
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        std::vector<std::string> copy = args;
-        for (auto& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }
@@ -113,10 +116,13 @@ int Run(const std::string& folder, const std::string& exe, const std::vector<std
 
 ProgramResult RunProgram(const std::string& folder, const std::string& program,
                          const std::vector<std::string>& args) {
-    // Beside the folder, so that the program's listing of it stays clean.
+    // Beside the folder, so that the program's listing of it stays clean;
+    // numbered, so that programs run at once keep their outputs apart.
+    static std::atomic<int> runs{0};
+    const std::string number = std::to_string(++runs);
     const std::string parent = Utf8FromPath(PathFromUtf8(folder).parent_path());
-    const std::string outPath = JoinPath(parent, "program-out.txt");
-    const std::string errPath = JoinPath(parent, "program-err.txt");
+    const std::string outPath = JoinPath(parent, "program-out-" + number + ".txt");
+    const std::string errPath = JoinPath(parent, "program-err-" + number + ".txt");
 #ifdef _WIN32
     const std::string exe = JoinPath(ProgramFolder(), program + ".exe");
 #else
