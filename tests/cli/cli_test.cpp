@@ -210,8 +210,13 @@ TEST(ZantrelCli, FailuresAndUsage) {
     EXPECT_EQ(dir.Cli({"discard"}).status, 2);
 }
 
-TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
+TEST(ZantrelCli, InfoSessionAndExitLeaveTheStartFolderAlone) {
     StartFolder dir;
+    // Looking, or ending a run that has nothing pending, writes nothing.
+    EXPECT_EQ(dir.Cli({"session"}).OutLines(), (Lines{"No session is pending."}));
+    EXPECT_EQ(dir.Cli({"exit"}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(PathFromUtf8(dir.path)));
+
     Result text = dir.Cli({"info", dir.Sample("phone-extended.shx")});
     EXPECT_EQ(text.status, 0) << text.err;
     Lines lines = text.OutLines();

@@ -232,8 +232,9 @@ TEST_F(Faults, SaveAsStopsCleanlyAtEveryFault) {
                 std::vector<std::string> allowed = FlashFiles;
                 allowed.insert(allowed.end(), {"out.bin", "out.shx"});
                 // The pair stays all old.
-                if (sc.superfile)
+                if (sc.superfile) {
                     EXPECT_EQ(ReadAll(target), earlier);
+                }
                 EXPECT_EQ(ReadAll(image), earlierImage);
                 ExpectStopped(kind, before, allowed);
                 // The user leaves with Exit; the next run saves from the same work.
