@@ -25,12 +25,19 @@ bool DescribeFile(WorkItem& item, const std::string& path) {
     const std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
     if (extension != ".bmp" && extension != ".gif")
         return false;
-    const PictureHead head = ReadPictureHead(path, extension == ".gif");
-    if (head.size) {
-        item.fileWidth = head.size->first;
-        item.fileHeight = std::abs(head.size->second);
+    std::vector<std::uint8_t> head(PictureHeadSize);
+    try {
+        auto file = BinaryFile::TryOpenRead(path);
+        head.resize(file ? file->Read(head) : 0);
+    } catch (const IoError&) {
+        head.clear();
     }
-    return head.gifOrBmp;
+    if (const auto size = PictureSizeOf(head, extension == ".gif")) {
+        item.fileWidth = size->first;
+        item.fileHeight = std::abs(size->second);
+    }
+    const ContentKind kind = KindOfContent(head);
+    return kind == ContentKind::Gif || kind == ContentKind::Bmp;
 }
 
 // The picture descriptors' widths and heights, descriptors 1..count; fewer
