@@ -390,7 +390,7 @@ std::optional<std::string> CheckHeaderFile() {
     const std::int64_t headerSize = FileSizeOf(JoinPath(State().binary1Dir, HeaderFileName));
     if (headerSize >= 0 && headerSize != FlashHeaderSize)
         return "header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
-               std::to_string(FlashHeaderSize) + " bytes. Nothing was saved.";
+               std::to_string(FlashHeaderSize) + " bytes.";
     return std::nullopt;
 }
 

@@ -16,6 +16,7 @@
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/summary.h"
+#include "shell/workcheck.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
@@ -206,6 +207,11 @@ CommandResult FileOpen1Execute() {
 }
 
 CommandResult FileSave1Execute() {
+    // Everything Save As would refuse, listed at once before anything is asked or written.
+    if (const std::vector<WorkProblem> problems = CheckWorkFiles(); !problems.empty()) {
+        ShowWorkProblems(problems);
+        return CommandResult::Refused;
+    }
     SharedState& s = State();
     const bool raw = (s.sessionMode & ModeRawImage) != 0;
     std::optional<std::string> chosen;
