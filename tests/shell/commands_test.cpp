@@ -550,6 +550,26 @@ TEST(FileSave1Execute, ListsEveryProblemInOneRefusalAndWritesNothing) {
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
 }
 
+TEST(CheckWorkFiles, RawPicturesMustKeepTheLengthOfTheirSlots) {
+    TempFolder dir;
+    WriteAll(dir / "x.shx", Superfile(ExtendedDrm()));
+    std::unique_ptr<ProgramRun> run;
+    SecondRunOf(dir, run, dir / "x.shx", "1\r\n0\r\n0\r\n255\r\n0\r\n255\r\n");
+    EXPECT_TRUE(CheckWorkFiles().empty());
+    const std::string raw = dir / "binary1/drmpack/raws/1.raw";
+    Bytes picture = test::ReadAll(raw);
+    const std::size_t length = picture.size();
+    picture.resize(length - 2);
+    WriteAll(raw, picture);
+    ExpectGridMarksTheCheck();
+    const std::vector<WorkProblem> problems = CheckWorkFiles();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].text, "1.raw: " + std::to_string(length - 2) +
+                                    " bytes; a raw picture must keep the " +
+                                    std::to_string(length) + " bytes of its slot.");
+    EXPECT_EQ(problems[0].files, std::vector<std::string>{raw});
+}
+
 // Icons the phone's own DRM holds that are neither GIF nor BMP (one byte,
 // none at all) compile as before; only an edit into such a thing is refused.
 TEST(FileSave1Execute, OddIconsOfThePhonesOwnDrmCompileAsBefore) {
