@@ -21,13 +21,6 @@ namespace {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
-struct PictureSlot {
-    int width = 0;
-    int height = 0;
-    std::int64_t offset = 0; // in the code group
-    std::int64_t size = 0;   // bytes up to the next picture
-};
-
 // Reads the picture slots from the picture table that "start.bin" holds, and
 // checks them against it. Returns the message when they cannot be used.
 std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords& d,
@@ -82,6 +75,18 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
 
 } // namespace
 
+std::optional<std::string> ReadStartRegion(BinaryFile& start, const DrmRecords& d,
+                                           std::vector<PictureSlot>& slots) {
+    const std::int64_t startSize = start.Size();
+    const std::int64_t directoryAfter = d.extended ? 40 : 8;
+    if (d.directoryOffset < 16 || d.directoryOffset + directoryAfter > startSize)
+        return "descr.dat puts the DRM directory at offset " + Num(d.directoryOffset) +
+               ", outside start.bin (" + Num(startSize) + " bytes).";
+    if (d.extended)
+        return ReadPictureSlots(start, d, slots);
+    return std::nullopt;
+}
+
 namespace {
 
 Outcome Compile(const std::function<BinaryFile()>& createOutput) {
@@ -100,15 +105,9 @@ Outcome Compile(const std::function<BinaryFile()>& createOutput) {
     // Every check that can refuse runs before the output exists.
     BinaryFile start = BinaryFile::OpenRead(JoinPath(drmpack, StartFileName));
     const std::int64_t startSize = start.Size();
-    const std::int64_t directoryAfter = d.extended ? 40 : 8;
-    if (d.directoryOffset < 16 || d.directoryOffset + directoryAfter > startSize)
-        return Outcome::Refusal("descr.dat puts the DRM directory at offset " +
-                                Num(d.directoryOffset) + ", outside start.bin (" + Num(startSize) +
-                                " bytes).");
     std::vector<PictureSlot> slots;
-    if (d.extended)
-        if (auto bad = ReadPictureSlots(start, d, slots))
-            return Outcome::Refusal(*bad);
+    if (auto bad = ReadStartRegion(start, d, slots))
+        return Outcome::Refusal(*bad);
     for (std::int32_t i = 1; i <= r; ++i) {
         const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;

@@ -142,6 +142,21 @@ DrmRecords ReadDescr(const std::string& path);
 std::optional<std::string> CheckDescr(const DrmRecords& records);
 void WriteDescr(const std::string& path, const DrmRecords& records);
 
+// A picture's place in the compiled code group, as the picture table in
+// "start.bin" gives it.
+struct PictureSlot {
+    int width = 0;
+    int height = 0;
+    std::int64_t offset = 0; // in the code group
+    std::int64_t size = 0;   // bytes up to the next picture
+};
+// Checks records CheckDescr accepted against "start.bin" as compilation uses them (the
+// directory and, in the extended layout, the picture table inside it) and
+// reads the picture slots into slots. Returns the message when they cannot
+// be used. Throws IoError.
+std::optional<std::string> ReadStartRegion(BinaryFile& start, const DrmRecords& records,
+                                           std::vector<PictureSlot>& slots);
+
 // Compiles image 1's work folder into compiledImagePath, complete or not at
 // all. A refused edited file leaves nothing written. Throws IoError.
 Outcome DrmCompile();

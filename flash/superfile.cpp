@@ -390,7 +390,7 @@ std::optional<std::string> CheckHeaderFile() {
     const std::int64_t headerSize = FileSizeOf(JoinPath(State().binary1Dir, HeaderFileName));
     if (headerSize >= 0 && headerSize != FlashHeaderSize)
         return "header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
-               std::to_string(FlashHeaderSize) + " bytes. Nothing was saved.";
+               std::to_string(FlashHeaderSize) + " bytes.";
     return std::nullopt;
 }
 
@@ -409,18 +409,18 @@ std::optional<std::string> CheckRamdldFile() {
     if (size != listed)
         return "RAMDLD.bin is " + std::to_string(size) + " bytes long, but header.bin lists " +
                (listed > 0 ? std::to_string(listed) + " bytes" : std::string("no RAMDLD")) +
-               " for it. Open the flash file again to get both as they belong together. Nothing "
-               "was saved.";
+               " for it.";
     return std::nullopt;
 }
 
 Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output) {
     const SharedState& s = State();
     const std::string savePath = output.Target();
+    // Guards: Save As's check has said these already, unless the files changed since.
     if (auto bad = CheckHeaderFile())
-        return Outcome::Refusal(*bad);
+        return Outcome::Refusal(*bad + " Nothing was saved.");
     if (auto bad = CheckRamdldFile())
-        return Outcome::Refusal(*bad);
+        return Outcome::Refusal(*bad + " Nothing was saved.");
 
     ProgressScope scope("Compiling shx");
     SetProgress(0);

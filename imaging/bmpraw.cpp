@@ -13,6 +13,7 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/primitives.h"
+#include "imaging/decode.h"
 
 namespace zantrel {
 
@@ -121,18 +122,16 @@ std::int64_t RawPictureSize(int width, int height) {
     return 2 * static_cast<std::int64_t>(width) * height + MaskSize(width, height);
 }
 
-void RawToBmp(const std::string& rawPath, int width, int height, const std::string& bmpPath,
-              std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std::uint8_t blue,
+                   std::uint8_t green, std::uint8_t red, std::vector<std::uint8_t>& bmp) {
     CheckSide(width);
     CheckSide(height);
-    BinaryFile raw = BinaryFile::OpenRead(rawPath);
-    AtomicOutput output(bmpPath);
-    BinaryFile bmp = output.Create();
-
     const std::int64_t rowSize = BmpRowSize(width);
     const std::int64_t imageSize = height * rowSize;
+    bmp.resize(static_cast<std::size_t>(BmpHeaderSize + imageSize));
 
-    std::array<std::uint8_t, BmpHeaderSize> header{};
+    std::uint8_t* header = bmp.data();
+    std::fill(header, header + BmpHeaderSize, std::uint8_t{0});
     header[0] = 'B';
     header[1] = 'M';
     StoreLE32(&header[2], static_cast<std::uint32_t>(BmpHeaderSize + imageSize));
@@ -143,62 +142,79 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     StoreLE16(&header[26], 1);
     StoreLE16(&header[28], 24);
     StoreLE32(&header[34], static_cast<std::uint32_t>(imageSize));
-    bmp.Write(header);
+    if (width == 0 || height == 0)
+        return;
 
-    if (width > 0 && height > 0) {
-        // The raw picture and the BMP's pixels are bounded by 255 x 255, so
-        // both are held whole: one read, one pass, one write.
-        const std::size_t pixels = static_cast<std::size_t>(width) * height;
-        std::vector<std::uint8_t>& source = WorkBuffer(0);
-        source.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
-        ReadOrZero(raw, source);
-        // Big-endian words read most significant bit first are a plain
-        // most-significant-first bit stream: pixel p is bit 7 - p % 8 of byte p / 8.
-        const std::uint8_t* mask = source.data() + 2 * pixels;
-        // Laid out as the BMP stores it: bottom row first, padding included
-        // (zero); raw rows run top-down. Every other byte is written below.
-        std::vector<std::uint8_t>& picture = WorkBuffer(1);
-        picture.resize(static_cast<std::size_t>(imageSize));
-        const std::uint8_t replacer[3] = {blue, green, red};
-        const std::uint8_t* in = source.data();
-        std::size_t p = 0; // pixel number, which is its bit in the mask
-        for (int r = 0; r < height; ++r) {
-            std::uint8_t* out = &picture[static_cast<std::size_t>((height - 1 - r) * rowSize)];
-            std::fill(out + 3 * width, out + rowSize, std::uint8_t{0});
-            int c = 0;
-            while (c < width) {
-                if ((p & 7) == 0 && c + 8 <= width) {
-                    // Eight pixels of one mask byte, most often all opaque.
-                    const unsigned m = mask[p >> 3];
-                    if (m == 0) {
-                        for (int i = 0; i < 8; ++i)
-                            PutColour(out + 3 * i, in + 2 * i);
-                    } else {
-                        for (int i = 0; i < 8; ++i) {
-                            if ((m >> (7 - i)) & 1u)
-                                std::memcpy(out + 3 * i, replacer, 3);
-                            else
-                                PutColour(out + 3 * i, in + 2 * i);
-                        }
-                    }
-                    c += 8;
-                    p += 8;
-                    in += 16;
-                    out += 24;
-                    continue;
-                }
-                if ((mask[p >> 3] >> (7 - (p & 7))) & 1u)
-                    std::memcpy(out, replacer, 3);
-                else
-                    PutColour(out, in);
-                ++c;
-                ++p;
-                in += 2;
-                out += 3;
-            }
-        }
-        bmp.Write(picture);
+    // A raw picture cut short reads as zero bytes past its end.
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    const auto needed = static_cast<std::size_t>(RawPictureSize(width, height));
+    std::vector<std::uint8_t> padded;
+    if (raw.size() < needed) {
+        padded.assign(raw.begin(), raw.end());
+        padded.resize(needed, 0);
+        raw = padded;
     }
+    // Big-endian words read most significant bit first are a plain
+    // most-significant-first bit stream: pixel p is bit 7 - p % 8 of byte p / 8.
+    const std::uint8_t* mask = raw.data() + 2 * pixels;
+    // Laid out as the BMP stores it: bottom row first, padding included
+    // (zero); raw rows run top-down. Every other byte is written below.
+    std::uint8_t* picture = bmp.data() + BmpHeaderSize;
+    const std::uint8_t replacer[3] = {blue, green, red};
+    const std::uint8_t* in = raw.data();
+    std::size_t p = 0; // pixel number, which is its bit in the mask
+    for (int r = 0; r < height; ++r) {
+        std::uint8_t* out = picture + static_cast<std::size_t>((height - 1 - r) * rowSize);
+        std::fill(out + 3 * width, out + rowSize, std::uint8_t{0});
+        int c = 0;
+        while (c < width) {
+            if ((p & 7) == 0 && c + 8 <= width) {
+                // Eight pixels of one mask byte, most often all opaque.
+                const unsigned m = mask[p >> 3];
+                if (m == 0) {
+                    for (int i = 0; i < 8; ++i)
+                        PutColour(out + 3 * i, in + 2 * i);
+                } else {
+                    for (int i = 0; i < 8; ++i) {
+                        if ((m >> (7 - i)) & 1u)
+                            std::memcpy(out + 3 * i, replacer, 3);
+                        else
+                            PutColour(out + 3 * i, in + 2 * i);
+                    }
+                }
+                c += 8;
+                p += 8;
+                in += 16;
+                out += 24;
+                continue;
+            }
+            if ((mask[p >> 3] >> (7 - (p & 7))) & 1u)
+                std::memcpy(out, replacer, 3);
+            else
+                PutColour(out, in);
+            ++c;
+            ++p;
+            in += 2;
+            out += 3;
+        }
+    }
+}
+
+void RawToBmp(const std::string& rawPath, int width, int height, const std::string& bmpPath,
+              std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    CheckSide(width);
+    CheckSide(height);
+    BinaryFile raw = BinaryFile::OpenRead(rawPath);
+    AtomicOutput output(bmpPath);
+    BinaryFile bmp = output.Create();
+    // The raw picture and the BMP are bounded by 255 x 255, so both are held
+    // whole: one read, one pass, one write.
+    std::vector<std::uint8_t>& source = WorkBuffer(0);
+    source.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
+    ReadOrZero(raw, source);
+    std::vector<std::uint8_t>& picture = WorkBuffer(1);
+    RawBytesToBmp(source, width, height, blue, green, red, picture);
+    bmp.Write(picture);
     raw.Close();
     bmp.Close();
     output.Commit();
@@ -285,45 +301,68 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
     output.Commit();
 }
 
+std::vector<std::string> PictureBmpFaults(std::span<const std::uint8_t> head, std::int64_t fileSize,
+                                          int width, int height) {
+    const ContentKind kind = KindOfContent(head);
+    if (kind != ContentKind::Bmp || head.size() < static_cast<std::size_t>(BmpHeaderSize)) {
+        const std::string name = ContentKindName(kind);
+        if (kind == ContentKind::Empty)
+            return {name};
+        if (kind == ContentKind::Bmp)
+            return {"cut short inside its header"};
+        return {name.empty() ? "not a BMP picture" : name + ", not a BMP"};
+    }
+    std::vector<std::string> faults;
+    // Only the plain 40-byte header puts the pixels where BmpToRaw reads them.
+    const std::uint32_t infoSize = LoadLE32(&head[14]);
+    if (infoSize < 40)
+        faults.push_back("an older kind of BMP header");
+    else if (infoSize > 40)
+        faults.push_back("a newer kind of BMP header");
+    const std::uint32_t bits = LoadLE16(&head[28]);
+    if (bits != 24)
+        faults.push_back(std::to_string(bits) + "-bit colour");
+    if (LoadLE32(&head[30]) != 0)
+        faults.push_back("compressed");
+    const auto bmpWidth = static_cast<std::int32_t>(LoadLE32(&head[18]));
+    const auto bmpHeight = static_cast<std::int32_t>(LoadLE32(&head[22]));
+    if (bmpHeight < 0)
+        faults.push_back("stored top-down");
+    if (infoSize == 40 && LoadLE32(&head[10]) != BmpHeaderSize)
+        faults.push_back("extra data before its pixels");
+    const std::int64_t absHeight =
+        bmpHeight < 0 ? -static_cast<std::int64_t>(bmpHeight) : bmpHeight;
+    if (bmpWidth != width || absHeight != height)
+        faults.push_back(std::to_string(bmpWidth) + " x " + std::to_string(absHeight) + " pixels");
+    if (faults.empty()) {
+        const std::int64_t needed = BmpHeaderSize + height * BmpRowSize(width);
+        if (fileSize < needed)
+            faults.push_back("cut short (" + std::to_string(fileSize) + " of " +
+                             std::to_string(needed) + " bytes)");
+    }
+    return faults;
+}
+
+std::string PictureBmpProblem(const std::string& name, const std::vector<std::string>& faults,
+                              int width, int height) {
+    std::string text = name + ":";
+    for (std::size_t i = 0; i < faults.size(); ++i)
+        text += (i ? ", " : " ") + faults[i];
+    return text + "; it must be a plain 24-bit BMP of " + std::to_string(width) + " x " +
+           std::to_string(height) + " pixels.";
+}
+
 std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width, int height) {
     BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
     const std::int64_t fileSize = bmp.Size();
     std::array<std::uint8_t, BmpHeaderSize> header{};
-    ReadOrZero(bmp, header);
+    const std::size_t got = bmp.Read(header);
     bmp.Close();
-
-    const std::string picture = "Picture " + FileNamePart(bmpPath);
-    const std::string mustBe = "; it must be a 24-bit uncompressed BMP of " +
-                               std::to_string(width) + " x " + std::to_string(height) +
-                               " pixels, bottom-up, with its pixels at offset 54.";
-
-    if (fileSize < BmpHeaderSize || header[0] != 'B' || header[1] != 'M')
-        return picture + " is not a BMP file" + mustBe;
-    const std::uint32_t infoSize = LoadLE32(&header[14]);
-    if (infoSize != 40)
-        return picture + " has a " + std::to_string(infoSize) + "-byte information header" + mustBe;
-    const std::uint32_t bits = LoadLE16(&header[28]);
-    if (bits != 24)
-        return picture + " is " + std::to_string(bits) + "-bit" + mustBe;
-    if (LoadLE32(&header[30]) != 0)
-        return picture + " is compressed" + mustBe;
-    const auto bmpWidth = static_cast<std::int32_t>(LoadLE32(&header[18]));
-    const auto bmpHeight = static_cast<std::int32_t>(LoadLE32(&header[22]));
-    if (bmpHeight < 0)
-        return picture + " is stored top-down" + mustBe;
-    const std::uint32_t pixelOffset = LoadLE32(&header[10]);
-    if (pixelOffset != BmpHeaderSize)
-        return picture + " has its pixels at offset " + std::to_string(pixelOffset) + mustBe;
-    if (bmpWidth != width || bmpHeight != height)
-        return picture + " is " + std::to_string(bmpWidth) + " x " + std::to_string(bmpHeight) +
-               " pixels; it must be " + std::to_string(width) + " x " + std::to_string(height) +
-               " (the size of its slot).";
-    const std::int64_t needed = BmpHeaderSize + height * BmpRowSize(width);
-    if (fileSize < needed)
-        return picture + " is cut short at " + std::to_string(fileSize) +
-               " bytes; it must be at least " + std::to_string(needed) + " bytes long to hold " +
-               std::to_string(width) + " x " + std::to_string(height) + " pixels.";
-    return std::nullopt;
+    const std::vector<std::string> faults =
+        PictureBmpFaults(std::span(header.data(), got), fileSize, width, height);
+    if (faults.empty())
+        return std::nullopt;
+    return PictureBmpProblem(FileNamePart(bmpPath), faults, width, height);
 }
 
 } // namespace zantrel

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace zantrel {
 
@@ -31,10 +33,23 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
 void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8_t blue,
               std::uint8_t green, std::uint8_t red);
 
-// Checks that bmpPath is a picture BmpToRaw can take for a slot of
-// width x height: 24-bit, uncompressed, bottom-up, pixels at 54, that size,
-// and long enough. Returns the message naming the file, what it is and what
-// it must be; nullopt when it fits. Throws IoError when it cannot be read.
+// The BMP RawToBmp writes for a raw picture held in memory (one cut short
+// reads as zero bytes past its end), into bmp. Sides as for RawToBmp.
+void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std::uint8_t blue,
+                   std::uint8_t green, std::uint8_t red, std::vector<std::uint8_t>& bmp);
+
+// What keeps BmpToRaw from taking a picture BMP for a slot of width x height,
+// from the file's first 54 bytes (fewer when it is shorter) and its size:
+// each fault in words ("32-bit colour", "stored top-down", "100 x 80
+// pixels", "a PNG picture, not a BMP"); empty when it fits: 24-bit,
+// uncompressed, bottom-up, pixels at 54, that size, and long enough.
+std::vector<std::string> PictureBmpFaults(std::span<const std::uint8_t> head, std::int64_t fileSize,
+                                          int width, int height);
+// "5.bmp: 32-bit colour; it must be a plain 24-bit BMP of 176 x 220 pixels."
+std::string PictureBmpProblem(const std::string& name, const std::vector<std::string>& faults,
+                              int width, int height);
+// The same for the file at bmpPath, named by its file name; nullopt when it
+// fits. Throws IoError when it cannot be read.
 std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width, int height);
 
 } // namespace zantrel

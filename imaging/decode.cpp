@@ -1,5 +1,6 @@
 #include "imaging/decode.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/fileio.h"
@@ -8,26 +9,65 @@
 
 namespace zantrel {
 
-PictureHead ReadPictureHead(const std::string& path, bool namedGif) {
-    PictureHead head;
-    try {
-        auto file = BinaryFile::TryOpenRead(path);
-        if (!file)
-            return head;
-        std::array<std::uint8_t, 26> bytes{}; // a BMP's header up to its height
-        const std::size_t n = file->Read(bytes);
-        const bool bmp = n >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
-        const bool gif = n >= 3 && bytes[0] == 'G' && bytes[1] == 'I' && bytes[2] == 'F';
-        head.gifOrBmp = bmp || (gif && n >= 4 && bytes[3] == '8');
-        if (namedGif && gif && n >= 10)
-            head.size = std::make_pair(bytes[6] | bytes[7] << 8, bytes[8] | bytes[9] << 8);
-        else if (!namedGif && bmp && n == bytes.size())
-            head.size = std::make_pair(static_cast<std::int32_t>(LoadLE32(&bytes[18])),
-                                       static_cast<std::int32_t>(LoadLE32(&bytes[22])));
-    } catch (const IoError&) {
-        return {};
+ContentKind KindOfContent(std::span<const std::uint8_t> head) {
+    const auto starts = [&](std::initializer_list<std::uint8_t> magic, std::size_t at = 0) {
+        return head.size() >= at + magic.size() &&
+               std::equal(magic.begin(), magic.end(),
+                          head.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    if (head.empty())
+        return ContentKind::Empty;
+    // Decompilation names an icon ".bmp" by these two bytes alone.
+    if (starts({'B', 'M'}))
+        return ContentKind::Bmp;
+    if (starts({'G', 'I', 'F', '8'}))
+        return ContentKind::Gif;
+    if (starts({0x89, 'P', 'N', 'G'}))
+        return ContentKind::Png;
+    if (starts({0xFF, 0xD8, 0xFF}))
+        return ContentKind::Jpeg;
+    if (starts({'I', 'I', 0x2A, 0x00}) || starts({'M', 'M', 0x00, 0x2A}))
+        return ContentKind::Tiff;
+    if (starts({'R', 'I', 'F', 'F'}) && starts({'W', 'E', 'B', 'P'}, 8))
+        return ContentKind::WebP;
+    if (starts({0x00, 0x00, 0x01, 0x00}))
+        return ContentKind::Ico;
+    return ContentKind::Unknown;
+}
+
+std::string ContentKindName(ContentKind kind) {
+    switch (kind) {
+    case ContentKind::Gif:
+        return "a GIF picture";
+    case ContentKind::Bmp:
+        return "a BMP picture";
+    case ContentKind::Png:
+        return "a PNG picture";
+    case ContentKind::Jpeg:
+        return "a JPEG picture";
+    case ContentKind::Tiff:
+        return "a TIFF picture";
+    case ContentKind::WebP:
+        return "a WebP picture";
+    case ContentKind::Ico:
+        return "an ICO icon";
+    case ContentKind::Empty:
+        return "an empty file";
+    case ContentKind::Unknown:
+        break;
     }
-    return head;
+    return {};
+}
+
+std::optional<std::pair<int, int>> PictureSizeOf(std::span<const std::uint8_t> head,
+                                                 bool namedGif) {
+    const ContentKind kind = KindOfContent(head);
+    if (namedGif && kind == ContentKind::Gif && head.size() >= 10)
+        return std::make_pair(head[6] | head[7] << 8, head[8] | head[9] << 8);
+    if (!namedGif && kind == ContentKind::Bmp && head.size() >= 26)
+        return std::make_pair(static_cast<std::int32_t>(LoadLE32(&head[18])),
+                              static_cast<std::int32_t>(LoadLE32(&head[22])));
+    return std::nullopt;
 }
 
 std::optional<std::vector<std::uint32_t>> DecodeRawPicture(const std::string& path, int width,

@@ -4,23 +4,27 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace zantrel {
 
-// What the first bytes of a GIF or BMP work file say, from one read.
-struct PictureHead {
-    // The content starts as a GIF ("GIF8") or a BMP ("BM") does, whatever the
-    // file's name says; false when it cannot be read.
-    bool gifOrBmp = false;
-    // Width and height from the header of the kind the name gives: a GIF's
-    // logical screen descriptor, a BMP's header (height as stored: negative
-    // for a top-down file); nullopt when the file is not of that kind.
-    std::optional<std::pair<int, int>> size;
-};
-PictureHead ReadPictureHead(const std::string& path, bool namedGif);
+// What a file's first bytes say it is, whatever its name says.
+enum class ContentKind { Gif, Bmp, Png, Jpeg, Tiff, WebP, Ico, Empty, Unknown };
+// Enough of a file's start for KindOfContent and PictureSizeOf: a BMP's
+// header up to its height, a WebP's signature.
+inline constexpr std::size_t PictureHeadSize = 26;
+// head: the file's first bytes (fewer when it is shorter; none: Empty).
+ContentKind KindOfContent(std::span<const std::uint8_t> head);
+// "a PNG picture", "an ICO icon", "an empty file", ...; empty for Unknown.
+std::string ContentKindName(ContentKind kind);
+
+// Width and height from the header of the kind the name gives: a GIF's
+// logical screen descriptor, a BMP's header (height as stored: negative for
+// a top-down file); nullopt when the content is not of that kind.
+std::optional<std::pair<int, int>> PictureSizeOf(std::span<const std::uint8_t> head, bool namedGif);
 
 // Decodes a raw picture of width x height (RGB565 big-endian pixels, then the
 // transparency mask) into 0xAARRGGBB pixels, top row first; transparent

@@ -18,6 +18,7 @@
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/summary.h"
+#include "shell/workcheck.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
@@ -201,14 +202,9 @@ private:
 } // namespace
 
 // Image 1's code group compiled, then the superfile written around it and
-// read back; both put in place together. Every check that can refuse the
-// header runs before anything is compiled.
+// read back; both put in place together.
 Outcome SaveSuperfile() {
     const SharedState& s = State();
-    if (auto bad = CheckHeaderFile())
-        return Outcome::Refusal(*bad);
-    if (auto bad = CheckRamdldFile())
-        return Outcome::Refusal(*bad);
     // Saved under a ".bin" name the superfile takes the compiled image's own
     // name, so the code group is compiled beside it and not kept.
     const bool sameTarget = s.savePath == s.compiledImagePath;
@@ -401,6 +397,11 @@ CommandResult FileOpen1Execute() {
 }
 
 CommandResult FileSave1Execute() {
+    // Everything Save As would refuse, listed at once before anything is asked or written.
+    if (const std::vector<WorkProblem> problems = CheckWorkFiles(); !problems.empty()) {
+        ShowWorkProblems(problems);
+        return CommandResult::Refused;
+    }
     SharedState& s = State();
     const bool raw = (s.sessionMode & ModeRawImage) != 0;
     std::optional<std::string> chosen;
@@ -437,8 +438,6 @@ CommandResult FileSave1Execute() {
     // An earlier attempt that was stopped part-way is finished or undone
     // first, and what it left beside the targets goes.
     RecoverReplacements(JournalPath(s.savePath));
-    if (auto refused = RefuseLinks(false))
-        return ShowRefusal(*refused);
     for (const std::string& target : SaveTargets(raw))
         RemoveOwnTemporaries(ParentFolder(target), FileNamePart(target));
     const Outcome written = raw ? SaveRawImage() : SaveSuperfile();

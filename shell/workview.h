@@ -1,16 +1,25 @@
 // What the window shows of a decompiled image between the two runs: each
-// picture and icon slot with the file that compilation will take for it, so
-// the user sees which edits changed a picture's size.
+// picture and icon slot with the file that compilation will take for it,
+// marked where Save As would refuse it.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "imaging/decode.h"
-
 namespace zantrel {
+
+// Why Save As would refuse an item's file; None when it takes it.
+enum class WorkFault {
+    None,
+    Missing,
+    SizeChanged,   // a picture BMP of another width or height
+    NotPlainBmp,   // a picture BMP of another depth or layout, or not a BMP
+    DoesNotFit,    // a picture whose pixels no longer fit its slot
+    LengthChanged, // a raw picture of another length than its slot
+    NotGifOrBmp,   // an icon edited into something else
+    Unreadable,
+};
 
 struct WorkItem {
     long number = 0;      // the work file's number: pictures 1..R, icons R+1..R+N
@@ -18,11 +27,14 @@ struct WorkItem {
     std::string path;     // the file compilation takes; empty when none is there
     int slotWidth = 0;    // pictures: the size in the DRM's picture descriptor
     int slotHeight = 0;
-    int fileWidth = 0; // BMP and GIF files: the size in the file's header; 0 when unknown
+    std::int64_t slotBytes = 0; // pictures: the bytes of the slot in the DRM
+    int fileWidth = 0;          // BMP and GIF files: the size in the file's header; 0 when unknown
     int fileHeight = 0;
-    bool sizeChanged = false; // a picture's BMP no longer has its slot's size
-    bool notGifOrBmp = false; // an icon whose content is neither (compiled as it is)
-    std::int64_t bytes = 0;   // the file's size, -1 when missing
+    std::int64_t bytes = 0; // the file's size, -1 when missing
+    WorkFault fault = WorkFault::None;
+    std::string problem; // the line Save As lists for the item; empty when it takes it
+    // An icon neither GIF nor BMP that the phone's own DRM holds so: compiled as it is.
+    bool unusual = false;
 };
 
 struct WorkView {
@@ -32,17 +44,20 @@ struct WorkView {
 };
 
 // What a thumbnail says under its picture: the file's name, and its size in
-// pixels (a picture's slot size) or in bytes; marked when the file is missing
-// or not a GIF or BMP, or when a picture no longer has its slot's size.
+// pixels (a picture's slot size) or in bytes, or in short what Save As would
+// refuse; marked exactly where Save As would refuse. tip says it in full
+// (empty when there is nothing to say) for a tooltip.
 struct WorkItemCaption {
     std::string name;
     std::string detail;
+    std::string tip;
     bool marked = false;
 };
 WorkItemCaption CaptionOf(const WorkItem& item);
 
-// Lists image 1's or 2's pictures and icons from its drmpack folder. Never
-// throws: a missing or unreadable work file is reported in the result.
+// Lists image 1's or 2's pictures and icons from its drmpack folder, each
+// examined as Save As's check examines it (shell/workcheck.h). Never throws:
+// a missing or unreadable work file is reported in the result.
 WorkView ListWorkItems(int image);
 
 } // namespace zantrel

@@ -38,6 +38,7 @@
 #include "base/worktree.h"
 #include "shell/summary.h"
 #include "shell/workview.h"
+#include "imaging/decode.h"
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
@@ -562,7 +563,10 @@ QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
     item->setIcon(QIcon(RenderThumbnail(image)));
     item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     item->setData(PathRole, path);
-    item->setToolTip(path.isEmpty() ? name : path + QString("\n%1 bytes").arg(work.bytes));
+    QString tip = path.isEmpty() ? name : path + QString("\n%1 bytes").arg(work.bytes);
+    if (!caption.tip.empty())
+        tip += "\n" + QString::fromStdString(caption.tip);
+    item->setToolTip(tip);
     return item;
 }
 

@@ -593,6 +593,8 @@ void TSDIAppForm::FillThumbnails() {
         t.path = Wide(work.path);
         t.tip = work.path.empty() ? Wide(caption.name)
                                   : t.path + L"\n" + std::to_wstring(work.bytes) + L" bytes";
+        if (!caption.tip.empty())
+            t.tip += L"\n" + Wide(caption.tip);
         t.marked = caption.marked;
         HBITMAP bitmap = RenderThumbnail(LoadWorkPicture(work), side);
         const int image = bitmap ? ImageList_Add(images_, bitmap, nullptr) : -1;

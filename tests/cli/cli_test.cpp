@@ -174,14 +174,22 @@ TEST(ZantrelCli, FailuresAndUsage) {
                                "and open another flash file.");
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
 
-    // A work file gone between the runs: status 1, the session kept.
+    // Work files gone between the runs: each problem on a line of its own,
+    // status 1, the session kept.
     ASSERT_EQ(dir.Cli({"open", dir.Sample("phone-extended.shx")}).status, 0);
-    DeleteFileQuietly(dir / "binary1/drmpack/descr.dat");
+    DeleteFileQuietly(dir / "binary1/drmpack/trail.bin");
+    DeleteFileQuietly(dir / "binary1/RAMDLD.bin");
     Result save = dir.Cli({"save-as", "out.shx"});
     EXPECT_EQ(save.status, 1);
-    EXPECT_EQ(save.err.substr(0, save.err.find('\n')),
-              "zantrel-cli: File not found: " + (dir / "binary1/drmpack/descr.dat"));
-    EXPECT_EQ(save.OutLines(), (Lines{"Incomplete Operation: DRM was not compiled"}));
+    EXPECT_EQ(save.err, "");
+    const std::string putBack = "; Save As needs it as Open wrote it. Put it back, or discard "
+                                "the session and open the flash file again.";
+    EXPECT_EQ(save.OutLines(),
+              (Lines{"Error: Nothing was saved: Save As found 2 problems in the work files. Put "
+                     "them right, then save again.",
+                     "trail.bin: missing" + putBack, "RAMDLD.bin: missing" + putBack,
+                     "Folders: " + (dir / "binary1/drmpack") + ", " + (dir / "binary1"),
+                     "Incomplete Operation: DRM was not compiled"}));
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_FALSE(Exists(dir / "out.shx"));
 

@@ -240,7 +240,17 @@ protected:
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
         EXPECT_TRUE(Exists(dir / "binary1/drmpack/start.bin"));
     }
+    // Save As's one box for one problem: its line, then the folder it is in.
+    void ExpectRefused(const std::string& line, const std::string& folder) {
+        EXPECT_EQ(run->ui.messages.back(),
+                  (Message{"Nothing was saved: Save As found a problem in the work files. Put it "
+                           "right, then save again.",
+                           "Error"}));
+        EXPECT_EQ(run->ui.messageDetails.back(), line + "\nFolder: " + folder);
+    }
     const Bytes earlier = {'o', 'l', 'd'};
+    const std::string putBack = "; Save As needs it as Open wrote it. Put it back, or discard the "
+                                "session and open the flash file again.";
 };
 
 TEST_F(SecondRun, DescrRecordCounts) {
@@ -254,13 +264,12 @@ TEST_F(SecondRun, DescrRecordCounts) {
         cut.resize(4 * count, 0);
         WriteAll(descr, cut);
         const CommandResult result = Save();
-        if (count == 16) {
+        if (count != 12) {
             EXPECT_EQ(result, CommandResult::Refused);
-            EXPECT_EQ(
-                run->ui.messages.back(),
-                (Message{"The DRM record file descr.dat holds 16 records; it must hold 12 or 15.",
-                         "Error"}));
-        } else if (count == 12) {
+            ExpectRefused("The DRM record file descr.dat holds " + std::to_string(count) +
+                              " records; it must hold 12 or 15" + putBack,
+                          dir / "binary1/drmpack");
+        } else {
             // Read as a basic DRM: the picture table in start.bin is not touched,
             // and the compiled code group is whole.
             EXPECT_EQ(result, CommandResult::Completed);
@@ -268,10 +277,6 @@ TEST_F(SecondRun, DescrRecordCounts) {
             WriteAll(dir / "out.bin", earlier);
             NextRun(run);
             continue;
-        } else {
-            EXPECT_EQ(result, CommandResult::Failed);
-            EXPECT_EQ(run->errors, std::vector<std::string>{"Read beyond end of file."});
-            run->errors.clear();
         }
         ExpectNothingSaved();
         // Port checks both record files before it copies anything.
@@ -291,12 +296,10 @@ TEST_F(SecondRun, HeaderOfAnotherSizeIsNotSaved) {
         Bytes edited = good;
         edited.resize(size, 0x5A);
         WriteAll(header, edited);
-        run->ui.messages.clear();
         EXPECT_EQ(Save(), CommandResult::Refused);
-        EXPECT_EQ(run->ui.messages,
-                  (Messages{{"header.bin is " + std::to_string(size) +
-                                 " bytes long; a flash header is 8172 bytes. Nothing was saved.",
-                             "Error"}}));
+        ExpectRefused("header.bin is " + std::to_string(size) +
+                          " bytes long; a flash header is 8172 bytes" + putBack,
+                      dir / "binary1");
         EXPECT_EQ(ReadAll(header), edited);
         ExpectNothingSaved();
     }
@@ -308,42 +311,38 @@ TEST_F(SecondRun, PictureBmps) {
     const std::string picture = dir / "binary1/drmpack/icons/1.bmp";
     const Bytes good = ReadAll(picture);
     ASSERT_EQ(good.size(), 54u + 2 * 12); // 3 x 2 pixels, rows of 9 bytes and 3 of padding
-    const std::string mustBe = "; it must be a 24-bit uncompressed BMP of 3 x 2 pixels, bottom-up, "
-                               "with its pixels at offset 54.";
+    const std::string mustBe = "; it must be a plain 24-bit BMP of 3 x 2 pixels.";
     struct Case {
         const char* what;
         std::function<void(Bytes&)> edit;
         std::string message;
     } cases[] = {
-        {"8-bit", [](Bytes& b) { b[28] = 8; }, "Picture 1.bmp is 8-bit" + mustBe},
-        {"32-bit", [](Bytes& b) { b[28] = 32; }, "Picture 1.bmp is 32-bit" + mustBe},
-        {"compressed", [](Bytes& b) { b[30] = 1; }, "Picture 1.bmp is compressed" + mustBe},
+        {"8-bit", [](Bytes& b) { b[28] = 8; }, "1.bmp: 8-bit colour" + mustBe},
+        {"32-bit", [](Bytes& b) { b[28] = 32; }, "1.bmp: 32-bit colour" + mustBe},
+        {"compressed", [](Bytes& b) { b[30] = 1; }, "1.bmp: compressed" + mustBe},
         {"top-down", [](Bytes& b) { PutLE32(b, 22, static_cast<std::uint32_t>(-2)); },
-         "Picture 1.bmp is stored top-down" + mustBe},
+         "1.bmp: stored top-down" + mustBe},
         {"pixels at 58",
          [](Bytes& b) {
              b[10] = 58;
              b.insert(b.begin() + 54, 4, 0);
          },
-         "Picture 1.bmp has its pixels at offset 58" + mustBe},
+         "1.bmp: extra data before its pixels" + mustBe},
         {"truncated", [](Bytes& b) { b.resize(b.size() - 1); },
-         "Picture 1.bmp is cut short at 77 bytes; it must be at least 78 bytes long to hold 3 x 2 "
-         "pixels."},
+         "1.bmp: cut short (77 of 78 bytes)" + mustBe},
         {"header only", [](Bytes& b) { b.resize(54); },
-         "Picture 1.bmp is cut short at 54 bytes; it must be at least 78 bytes long to hold 3 x 2 "
-         "pixels."},
-        {"not a BMP", [](Bytes& b) { b.resize(20); }, "Picture 1.bmp is not a BMP file" + mustBe},
-        {"wider", [](Bytes& b) { b[18] = 4; },
-         "Picture 1.bmp is 4 x 2 pixels; it must be 3 x 2 (the size of its slot)."},
+         "1.bmp: cut short (54 of 78 bytes)" + mustBe},
+        {"not a BMP", [](Bytes& b) { b.resize(20); },
+         "1.bmp: cut short inside its header" + mustBe},
+        {"wider", [](Bytes& b) { b[18] = 4; }, "1.bmp: 4 x 2 pixels" + mustBe},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Bytes edited = good;
         c.edit(edited);
         WriteAll(picture, edited);
-        run->ui.messages.clear();
         EXPECT_EQ(Save(), CommandResult::Refused);
-        EXPECT_EQ(run->ui.messages, (Messages{{c.message, "Error"}}));
+        ExpectRefused(c.message, dir / "binary1/drmpack/icons");
         ExpectNothingSaved();
     }
     // Put right, the same run saves.

@@ -6,6 +6,7 @@
 
 #include "base/fileio.h"
 #include "imaging/bmpraw.h"
+#include "imaging/decode.h"
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 
@@ -309,6 +310,24 @@ TEST(Conversion, MissingSourceThrowsAndWritesNothing) {
     EXPECT_TRUE(test::ListFiles(tmp.Path()).empty());
 }
 
+TEST(KindOfContent, NamesWhatTheFirstBytesSay) {
+    const std::pair<Bytes, std::string> cases[] = {
+        {{'G', 'I', 'F', '8', '9', 'a'}, "a GIF picture"},
+        {{'B', 'M'}, "a BMP picture"},
+        {{0x89, 'P', 'N', 'G', '\r', '\n'}, "a PNG picture"},
+        {{0xFF, 0xD8, 0xFF, 0xE0}, "a JPEG picture"},
+        {{'I', 'I', 0x2A, 0x00}, "a TIFF picture"},
+        {{'M', 'M', 0x00, 0x2A}, "a TIFF picture"},
+        {{'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'E', 'B', 'P'}, "a WebP picture"},
+        {{0x00, 0x00, 0x01, 0x00, 0x01}, "an ICO icon"},
+        {{}, "an empty file"},
+        {{'R', 'I', 'F', 'F', 1, 2, 3, 4, 'W', 'A', 'V', 'E'}, ""},
+        {{'G', 'I', 'F'}, ""},
+    };
+    for (const auto& [head, name] : cases)
+        EXPECT_EQ(ContentKindName(KindOfContent(head)), name) << name;
+}
+
 TEST(CheckPictureBmp, AcceptsOnlyTheSlotsOwnKindOfBmp) {
     TempFolder tmp;
     WriteAll(tmp / "src.raw", Bytes(14, 0));
@@ -316,43 +335,49 @@ TEST(CheckPictureBmp, AcceptsOnlyTheSlotsOwnKindOfBmp) {
     const Bytes good = ReadAll(tmp / "3.bmp");
     EXPECT_EQ(CheckPictureBmp(tmp / "3.bmp", 3, 2), std::nullopt);
 
-    const std::string mustBe =
-        "; it must be a 24-bit uncompressed BMP of 3 x 2 pixels, bottom-up, with its pixels at "
-        "offset 54.";
+    const std::string mustBe = "; it must be a plain 24-bit BMP of 3 x 2 pixels.";
     auto check = [&](Bytes bmp) {
         WriteAll(tmp / "3.bmp", bmp);
         return CheckPictureBmp(tmp / "3.bmp", 3, 2).value_or("accepted");
     };
     Bytes b = good;
     b[28] = 8;
-    EXPECT_EQ(check(b), "Picture 3.bmp is 8-bit" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: 8-bit colour" + mustBe);
     b[28] = 32;
-    EXPECT_EQ(check(b), "Picture 3.bmp is 32-bit" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: 32-bit colour" + mustBe);
     b = good;
     b[30] = 1;
-    EXPECT_EQ(check(b), "Picture 3.bmp is compressed" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: compressed" + mustBe);
     b = good;
     PutLE32(b, 22, static_cast<std::uint32_t>(-2));
-    EXPECT_EQ(check(b), "Picture 3.bmp is stored top-down" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: stored top-down" + mustBe);
     b = good;
     b[10] = 138;
-    EXPECT_EQ(check(b), "Picture 3.bmp has its pixels at offset 138" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: extra data before its pixels" + mustBe);
     b = good;
     b[14] = 108;
-    EXPECT_EQ(check(b), "Picture 3.bmp has a 108-byte information header" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: a newer kind of BMP header" + mustBe);
+    b[14] = 12;
+    EXPECT_EQ(check(b), "3.bmp: an older kind of BMP header" + mustBe);
     b = good;
     b[1] = 'A';
-    EXPECT_EQ(check(b), "Picture 3.bmp is not a BMP file" + mustBe);
-    EXPECT_EQ(check(Slice(good, 0, 40)), "Picture 3.bmp is not a BMP file" + mustBe);
+    EXPECT_EQ(check(b), "3.bmp: not a BMP picture" + mustBe);
+    EXPECT_EQ(check(Slice(good, 0, 40)), "3.bmp: cut short inside its header" + mustBe);
+    EXPECT_EQ(check({}), "3.bmp: an empty file" + mustBe);
+    EXPECT_EQ(check({0x89, 'P', 'N', 'G', '\r', '\n'}), "3.bmp: a PNG picture, not a BMP" + mustBe);
     b = good;
     b[18] = 4;
-    EXPECT_EQ(check(b), "Picture 3.bmp is 4 x 2 pixels; it must be 3 x 2 (the size of its slot).");
+    EXPECT_EQ(check(b), "3.bmp: 4 x 2 pixels" + mustBe);
     b = good;
     b[23] = 1; // height 258: its low byte alone would pass
-    EXPECT_EQ(check(b),
-              "Picture 3.bmp is 3 x 258 pixels; it must be 3 x 2 (the size of its slot).");
-    EXPECT_EQ(check(Slice(good, 0, 77)), "Picture 3.bmp is cut short at 77 bytes; it must be at "
-                                         "least 78 bytes long to hold 3 x 2 pixels.");
+    EXPECT_EQ(check(b), "3.bmp: 3 x 258 pixels" + mustBe);
+    // Every fault of the header in one line.
+    b = good;
+    b[28] = 32;
+    b[18] = 5;
+    PutLE32(b, 22, static_cast<std::uint32_t>(-4));
+    EXPECT_EQ(check(b), "3.bmp: 32-bit colour, stored top-down, 5 x 4 pixels" + mustBe);
+    EXPECT_EQ(check(Slice(good, 0, 77)), "3.bmp: cut short (77 of 78 bytes)" + mustBe);
     // Trailing bytes are harmless.
     b = good;
     b.push_back(0);

@@ -10,6 +10,7 @@
 #include "base/fileio.h"
 #include "shell/about1.h"
 #include "shell/sdimain.h"
+#include "shell/workcheck.h"
 #include "base/state.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
@@ -382,14 +383,16 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "5");
     EXPECT_EQ(run->ui.closeCalls, 1);
 
-    // A missing work file stops Save As: no box of its own, the window stays open.
+    // A missing work file is refused before the dialog; the window stays open.
     NextRun(run);
     std::remove((dir / "binary1/drmpack/descr.dat").c_str());
     const auto menuBefore = run->ui.menu;
     run->ui.saveAnswers = {dir / "new.bin"};
-    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Failed);
-    EXPECT_EQ(run->errors, (std::vector<std::string>{"File not found."}));
-    EXPECT_TRUE(run->ui.messages.empty());
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Refused);
+    EXPECT_TRUE(run->ui.saveDialogs.empty());
+    ASSERT_EQ(run->ui.messages.size(), 1u);
+    EXPECT_EQ(run->ui.messages[0].caption, "Error");
+    EXPECT_EQ(run->ui.messageDetails[0].rfind("descr.dat: missing;", 0), 0u);
     EXPECT_EQ(run->ui.closeCalls, 0);
     EXPECT_EQ(run->ui.menu, menuBefore);
     EXPECT_FALSE(Exists(dir / "new.bin"));
@@ -495,6 +498,116 @@ TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
     SetErrorReporter(nullptr);
     EXPECT_EQ(errors,
               (std::vector<std::string>{"Disk full.", "I/O error 32.", "Out of memory.", "odd"}));
+}
+
+// ---- the work files' check ----
+
+// A grid item is marked exactly when the check lists it, with its text.
+void ExpectGridMarksTheCheck() {
+    const std::vector<WorkProblem> problems = CheckWorkFiles();
+    for (const WorkItem& item : ListWorkItems(1).items) {
+        SCOPED_TRACE(item.number);
+        auto listed = std::find_if(problems.begin(), problems.end(),
+                                   [&](const WorkProblem& p) { return p.number == item.number; });
+        const WorkItemCaption caption = CaptionOf(item);
+        EXPECT_EQ(caption.marked, listed != problems.end());
+        EXPECT_EQ(caption.tip, listed != problems.end() ? listed->text : caption.tip);
+    }
+}
+
+TEST(FileSave1Execute, ListsEveryProblemInOneRefusalAndWritesNothing) {
+    TempFolder dir;
+    WriteAll(dir / "x.shx", Superfile(ExtendedDrm()));
+    std::unique_ptr<ProgramRun> run;
+    SecondRunOf(dir, run, dir / "x.shx");
+    const std::string icons = dir / "binary1/drmpack/icons";
+    Bytes picture = test::ReadAll(icons + "/1.bmp");
+    picture[28] = 32;
+    WriteAll(icons + "/1.bmp", picture);
+    WriteAll(icons + "/2.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    std::remove((icons + "/3.gif").c_str());
+    ExpectGridMarksTheCheck();
+    const auto work = Snapshot(dir / "binary1");
+
+    run->ui.saveAnswers = {dir / "out.shx"};
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Refused);
+    EXPECT_TRUE(run->ui.saveDialogs.empty());
+    EXPECT_EQ(run->ui.messages,
+              (std::vector<RecordingUi::Message>{
+                  {"Nothing was saved: Save As found 3 problems in the work files. Put them "
+                   "right, then save again.",
+                   "Error"}}));
+    EXPECT_EQ(run->ui.messageDetails[0],
+              "1.bmp: 32-bit colour; it must be a plain 24-bit BMP of 5 x 3 pixels.\n"
+              "2.gif: a PNG picture; the phone shows only GIF and BMP icons: save it as one of "
+              "those.\n"
+              "3.gif, 3.bmp: both missing; put icon 3 back as a GIF or BMP under one of these "
+              "names.\n"
+              "Folder: " +
+                  icons);
+    EXPECT_FALSE(Exists(dir / "out.shx") || Exists(dir / "out.bin"));
+    EXPECT_EQ(Snapshot(dir / "binary1"), work);
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+}
+
+TEST(CheckWorkFiles, RawPicturesMustKeepTheLengthOfTheirSlots) {
+    TempFolder dir;
+    WriteAll(dir / "x.shx", Superfile(ExtendedDrm()));
+    std::unique_ptr<ProgramRun> run;
+    SecondRunOf(dir, run, dir / "x.shx", "1\r\n0\r\n0\r\n255\r\n0\r\n255\r\n");
+    EXPECT_TRUE(CheckWorkFiles().empty());
+    const std::string raw = dir / "binary1/drmpack/raws/1.raw";
+    Bytes picture = test::ReadAll(raw);
+    const std::size_t length = picture.size();
+    picture.resize(length - 2);
+    WriteAll(raw, picture);
+    ExpectGridMarksTheCheck();
+    const std::vector<WorkProblem> problems = CheckWorkFiles();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].text, "1.raw: " + std::to_string(length - 2) +
+                                    " bytes; a raw picture must keep the " +
+                                    std::to_string(length) + " bytes of its slot.");
+    EXPECT_EQ(problems[0].files, std::vector<std::string>{raw});
+}
+
+// Icons the phone's own DRM holds that are neither GIF nor BMP (one byte,
+// none at all) compile as before; only an edit into such a thing is refused.
+TEST(FileSave1Execute, OddIconsOfThePhonesOwnDrmCompileAsBefore) {
+    TempFolder dir;
+    samples::DrmPlan plan;
+    plan.icons = {samples::GifIcon(4, 4, 1), {'X'}, {}};
+    const Bytes drm = samples::BuildDrmCodeGroup(plan);
+    WriteAll(dir / "x.bin", drm);
+    std::unique_ptr<ProgramRun> run;
+    SecondRunOf(dir, run, dir / "x.bin");
+    const std::string icons = dir / "binary1/drmpack/icons";
+    const std::vector<WorkItem> items = ListWorkItems(1).items;
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_TRUE(items[1].unusual && items[2].unusual);
+    EXPECT_FALSE(CaptionOf(items[1]).marked);
+
+    WriteAll(icons + "/2.gif", {'Y'});
+    ExpectGridMarksTheCheck();
+    const std::vector<WorkProblem> problems = CheckWorkFiles();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].text, "2.gif: not a GIF or BMP picture; the phone shows only GIF and "
+                                "BMP icons: save it as one of those.");
+
+    WriteAll(icons + "/2.gif", {'X'});
+    run->ui.saveAnswers = {dir / "new.bin"};
+    EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
+    EXPECT_EQ(test::ReadAll(dir / "new.bin"), drm);
+
+    // Brought by Port from the other phone's own DRM, such an icon is not an edit either.
+    samples::DrmPlan other;
+    other.icons = {samples::GifIcon(4, 4, 1), samples::GifIcon(2, 2, 2), {'Z'}};
+    WriteAll(dir / "other.bin", samples::BuildDrmCodeGroup(other));
+    WriteText(dir / "zantrel.ini", "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n");
+    EXPECT_EQ(OpenFiles(dir, run, {dir / "other.bin", dir / "x.bin"}), "6");
+    NextRun(run);
+    ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    EXPECT_TRUE(CheckWorkFiles().empty());
 }
 
 // ---- settings dialog ----

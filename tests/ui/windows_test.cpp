@@ -21,6 +21,9 @@
 #include <functional>
 
 #include "base/state.h"
+#include "base/worktree.h"
+#include "drm/drmpack.h"
+#include "imaging/decode.h"
 #include "shell/workview.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"
@@ -745,13 +748,7 @@ void WindowsTest::folderPicker() {
 void WindowsTest::workView() {
     test::TempFolder folder;
     State().workFolder = folder / "work";
-    {
-        std::filesystem::create_directories(folder / "work/binary1/drmpack/icons");
-        std::filesystem::create_directories(folder / "work/binary1/drmpack/raws");
-        State().binary1Dir = folder / "work/binary1";
-        State().drmpack1Dir = folder / "work/binary1/drmpack";
-        State().icons1Dir = folder / "work/binary1/drmpack/icons";
-    }
+    BuildWorkTree();
     // No "descr.dat": an error, no items.
     WorkView empty = ListWorkItems(1);
     QVERIFY(empty.items.empty());
@@ -760,8 +757,8 @@ void WindowsTest::workView() {
     // A 3x2 raw: red, green, blue / white, black, transparent.
     const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF,
                        0xFF, 0x00, 0x00, 0x12, 0x34, 0x04, 0x00};
-    test::WriteAll(folder / "work/binary1/drmpack/raws/1.raw", raw);
-    const auto pixels = DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 3, 2);
+    test::WriteAll(folder / "raw3x2.raw", raw);
+    const auto pixels = DecodeRawPicture(folder / "raw3x2.raw", 3, 2);
     QVERIFY(pixels.has_value());
     QCOMPARE(pixels->size(), std::size_t(6));
     QCOMPARE((*pixels)[0], 0xFFFF0000u);
@@ -771,56 +768,29 @@ void WindowsTest::workView() {
     QCOMPARE((*pixels)[4], 0xFF000000u);
     // 0x1234: red 2 -> 16, green 17 -> 69, blue 20 -> 165; masked out.
     QCOMPARE((*pixels)[5], 0x001045A5u);
-    QVERIFY(!DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 4, 2).has_value());
-    QVERIFY(!DecodeRawPicture(folder / "work/binary1/drmpack/raws/1.raw", 0, 2).has_value());
+    QVERIFY(!DecodeRawPicture(folder / "raw3x2.raw", 4, 2).has_value());
+    QVERIFY(!DecodeRawPicture(folder / "raw3x2.raw", 0, 2).has_value());
 
-    // descr.dat of an extended DRM with 1 picture (of 2 in the table: counts
-    // are checked against it) and 2 icons, one missing.
-    Bytes descr(60, 0);
-    descr[32] = 2; // iconCount
-    descr[48] = 2; // pictureCount, more than rawoff.bin describes
-    test::WriteAll(folder / "work/binary1/drmpack/descr.dat", descr);
-    Bytes rawoff(64, 0); // descriptors 0..3: one picture
-    rawoff[16 + 1] = 3;
-    rawoff[16 + 3] = 2;
-    test::WriteAll(folder / "work/binary1/drmpack/rawoff.bin", rawoff);
-    test::WriteAll(folder / "work/binary1/drmpack/off.bin", Bytes(16, 0));
-    test::WriteAll(folder / "work/binary1/drmpack/icons/2.gif", samples::GifIcon(4, 4, 1));
-    QImage(5, 3, QImage::Format_RGB888)
-        .save(QString::fromStdString(folder / "work/binary1/drmpack/icons/1.bmp"), "BMP");
-
+    // What Qt writes, as an outside editor would: its 24-bit BMP of the
+    // slot's size is taken, one of another size and a PNG under an icon's
+    // ".gif" name are marked, and still listed.
     State().rawConversionEnabled = true;
-    WorkView view = ListWorkItems(1);
+    test::WriteAll(State().binary1Dir + "/CG15.bin", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
+    QVERIFY(DrmDecompile(1).Done());
+    const QString icons = QString::fromStdString(State().icons1Dir);
+    QVERIFY(QImage(40, 30, QImage::Format_RGB888).save(icons + "/2.bmp", "BMP"));
+    QVERIFY(QImage(5, 3, QImage::Format_RGB888).save(icons + "/1.bmp", "BMP"));
+    QVERIFY(QImage(4, 4, QImage::Format_RGB888).save(icons + "/3.gif", "PNG"));
+    const WorkView view = ListWorkItems(1);
     QVERIFY(view.error.empty());
-    QCOMPARE(view.items.size(), std::size_t(3));
-    QCOMPARE(view.items[0].number, 1L);
-    QVERIFY(view.items[0].picture);
-    QCOMPARE(view.items[0].path, folder / "work/binary1/drmpack/icons/1.bmp");
-    QCOMPARE(view.items[0].slotWidth, 3);
-    QCOMPARE(view.items[0].slotHeight, 2);
+    QCOMPARE(view.items.size(), std::size_t(5));
+    QCOMPARE(view.items[0].fault, WorkFault::SizeChanged);
     QCOMPARE(view.items[0].fileWidth, 5);
-    QCOMPARE(view.items[0].fileHeight, 3);
-    QVERIFY(view.items[0].sizeChanged);
-    QCOMPARE(view.items[1].number, 2L);
-    QVERIFY(!view.items[1].picture);
-    QCOMPARE(view.items[1].path, folder / "work/binary1/drmpack/icons/2.gif");
-    QVERIFY(!view.items[1].notGifOrBmp);
-    QCOMPARE(view.items[2].number, 3L);
-    QCOMPARE(view.items[2].path, std::string());
-    QCOMPARE(view.items[2].bytes, std::int64_t(-1));
-
-    State().rawConversionEnabled = false;
-    view = ListWorkItems(1);
-    QCOMPARE(view.items[0].path, folder / "work/binary1/drmpack/raws/1.raw");
-    QCOMPARE(view.items[0].bytes, std::int64_t(14));
-    QVERIFY(!view.items[0].sizeChanged);
-
-    // A PNG saved under the icon's ".gif" name is marked, and still listed.
-    QImage(4, 4, QImage::Format_RGB888)
-        .save(QString::fromStdString(folder / "work/binary1/drmpack/icons/2.gif"), "PNG");
-    view = ListWorkItems(1);
-    QCOMPARE(view.items[1].path, folder / "work/binary1/drmpack/icons/2.gif");
-    QVERIFY(view.items[1].notGifOrBmp);
+    QCOMPARE(view.items[1].fault, WorkFault::None);
+    QCOMPARE(view.items[2].fault, WorkFault::NotGifOrBmp);
+    QCOMPARE(view.items[2].path, State().icons1Dir + "/3.gif");
+    QCOMPARE(view.items[2].problem, std::string("3.gif: a PNG picture; the phone shows only GIF "
+                                                "and BMP icons: save it as one of those."));
 }
 
 QTEST_MAIN(WindowsTest)

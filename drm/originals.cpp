@@ -1,0 +1,127 @@
+#include "drm/originals.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "base/paths.h"
+#include "base/worktree.h"
+#include "imaging/bmpraw.h"
+
+namespace zantrel {
+
+namespace {
+
+// Whether file holds exactly the bytes that next() hands out, length in all:
+// compared a buffer at a time, so neither side is held whole.
+template <class Next> bool SameBytes(BinaryFile& file, std::int64_t length, Next next) {
+    if (file.Size() != length)
+        return false;
+    std::array<std::uint8_t, CopyBufferSize> mine{};
+    file.Seek(0);
+    for (std::int64_t done = 0; done < length;) {
+        const auto n = static_cast<std::size_t>(
+            std::min<std::int64_t>(length - done, static_cast<std::int64_t>(mine.size())));
+        const std::span<std::uint8_t> chunk(mine.data(), n);
+        if (file.Read(chunk) != n || !next(std::span<const std::uint8_t>(chunk)))
+            return false;
+        done += static_cast<std::int64_t>(n);
+    }
+    return true;
+}
+
+// Whether the file at path holds the length bytes of source at offset.
+bool SameAsRange(const std::string& path, BinaryFile& source, std::int64_t offset,
+                 std::int64_t length) {
+    BinaryFile file = BinaryFile::OpenRead(path);
+    std::array<std::uint8_t, CopyBufferSize> theirs{};
+    source.Seek(offset);
+    return SameBytes(file, length, [&](std::span<const std::uint8_t> chunk) {
+        const std::span<std::uint8_t> into(theirs.data(), chunk.size());
+        return source.Read(into) == chunk.size() &&
+               std::memcmp(into.data(), chunk.data(), chunk.size()) == 0;
+    });
+}
+
+bool SameAsBytes(const std::string& path, std::span<const std::uint8_t> expected) {
+    BinaryFile file = BinaryFile::OpenRead(path);
+    std::size_t at = 0;
+    return SameBytes(
+        file, static_cast<std::int64_t>(expected.size()), [&](std::span<const std::uint8_t> chunk) {
+            const bool same = std::memcmp(expected.data() + at, chunk.data(), chunk.size()) == 0;
+            at += chunk.size();
+            return same;
+        });
+}
+
+} // namespace
+
+std::optional<DrmOriginals> DrmOriginals::Load(int image) {
+    ImageFolders folders = FoldersOf(image);
+    const std::string path = JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup));
+    if (!FileExists(path))
+        return std::nullopt;
+    BinaryFile codeGroup = BinaryFile::OpenRead(path);
+    std::string error;
+    std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
+    if (!drm)
+        return std::nullopt;
+    return DrmOriginals(std::move(folders), std::move(codeGroup), std::move(*drm));
+}
+
+bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
+    const long index = number - PictureCount() - 1;
+    if (index < 0 || index >= IconCount())
+        return false;
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(index)];
+    return SameAsRange(path, codeGroup_, icon.offset, icon.size);
+}
+
+bool DrmOriginals::PictureEdited(long number) {
+    const DrmPicture& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
+    const SharedState& s = State();
+    if (!s.rawConversionEnabled) {
+        const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
+                                         NumberedFileName(number, ".raw"));
+        return !FileExists(raw) || !SameAsRange(raw, codeGroup_, p.offset, p.size);
+    }
+    const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
+    if (!FileExists(bmp))
+        return true;
+    // What decompilation's RawToBmp wrote: at most 255 x 255 pixels, so
+    // both forms are small enough to hold.
+    std::vector<std::uint8_t> raw(static_cast<std::size_t>(
+        std::min<std::int64_t>(p.size, RawPictureSize(p.width, p.height))));
+    codeGroup_.Seek(p.offset);
+    raw.resize(codeGroup_.Read(raw));
+    std::vector<std::uint8_t> expected;
+    RawBytesToBmp(raw, p.width, p.height, s.replacerBlue, s.replacerGreen, s.replacerRed, expected);
+    return !SameAsBytes(bmp, expected);
+}
+
+bool DrmOriginals::Edited(long number) {
+    if (number < 1 || number > PictureCount() + IconCount())
+        return true;
+    if (number <= PictureCount())
+        return PictureEdited(number);
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(number - PictureCount() - 1)];
+    const std::string gif = JoinPath(folders_.iconsDir, NumberedFileName(number, ".gif"));
+    const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
+    const std::string& original = icon.bmp ? bmp : gif;
+    const std::string& other = icon.bmp ? gif : bmp;
+    return FileExists(other) || !FileExists(original) || !HoldsIcon(number, original);
+}
+
+std::optional<std::vector<long>> EditedItems(int image) {
+    std::optional<DrmOriginals> originals = DrmOriginals::Load(image);
+    if (!originals)
+        return std::nullopt;
+    std::vector<long> edited;
+    const long items = originals->PictureCount() + originals->IconCount();
+    for (long number = 1; number <= items; ++number)
+        if (originals->Edited(number))
+            edited.push_back(number);
+    return edited;
+}
+
+} // namespace zantrel

@@ -1,0 +1,56 @@
+// What Open wrote for each work item of an image, told from the image's code
+// group binaryN/CG15.bin, which no command changes: an icon's bytes in the
+// code group (n.gif, or n.bmp when they start with "BM"), a picture's slot
+// bytes (k.raw) and, with conversion on, the BMP RawToBmp makes of them with
+// the current replacer colour (k.bmp). A work file whose content differs
+// from its original is edited.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/fileio.h"
+#include "base/state.h"
+#include "drm/drmpack.h"
+
+namespace zantrel {
+
+class DrmOriginals {
+public:
+    // Reads image's CG15.bin and its DRM's tables once; the file stays open
+    // for the comparisons. nullopt when it is missing or its DRM is refused:
+    // then no original is known. Throws IoError when it cannot be read.
+    static std::optional<DrmOriginals> Load(int image);
+
+    long PictureCount() const { return static_cast<long>(drm_.pictures.size()); }
+    long IconCount() const { return static_cast<long>(drm_.icons.size()); }
+
+    // Whether item number's work file, the one compilation takes (k.bmp with
+    // conversion on, else k.raw; n.gif, else n.bmp), differs from its
+    // original. A missing file is edited, and so is an icon with a file at
+    // the extension Open did not give it: moved there, or put beside the
+    // original (which compilation or Port's removal of the other kind would
+    // pass over). A number outside the DRM is edited. Throws IoError when a
+    // file that is there cannot be read.
+    bool Edited(long number);
+    // Whether the file at path holds exactly icon number's original bytes,
+    // whatever its name. Throws IoError.
+    bool HoldsIcon(long number, const std::string& path);
+
+private:
+    DrmOriginals(ImageFolders folders, BinaryFile codeGroup, DrmSummary drm)
+        : folders_(std::move(folders)), codeGroup_(std::move(codeGroup)), drm_(std::move(drm)) {}
+    bool PictureEdited(long number);
+
+    ImageFolders folders_;
+    BinaryFile codeGroup_;
+    DrmSummary drm_;
+};
+
+// The numbers of image's edited items (1 to R + N of its code group's DRM),
+// in order; nullopt when no original is known (CG15.bin missing or refused).
+// Throws IoError.
+std::optional<std::vector<long>> EditedItems(int image);
+
+} // namespace zantrel

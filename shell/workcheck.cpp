@@ -1,0 +1,321 @@
+#include "shell/workcheck.h"
+
+#include "shell/cleanup.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "base/fileio.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "base/uiops.h"
+#include "base/worktree.h"
+#include "drm/drmpack.h"
+#include "drm/originals.h"
+#include "flash/superfile.h"
+#include "imaging/bmpraw.h"
+#include "imaging/decode.h"
+
+namespace zantrel {
+
+namespace {
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+std::string FolderPart(const std::string& path) {
+    const std::string name = FileNamePart(path);
+    return path.substr(0, path.size() - name.size() - (path.size() > name.size() ? 1 : 0));
+}
+
+// A BMP's height as stored is negative for a top-down file.
+int Magnitude(int v) { return v < 0 ? (v == INT_MIN ? INT_MAX : -v) : v; }
+
+std::string WithoutStop(std::string text) {
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+// For the files Open wrote that are not for editing.
+std::string PutBack(bool two = false) {
+    return two ? "; Save As needs them as Open wrote them. Put them back, or discard the session "
+                 "and open the flash file again."
+               : "; Save As needs it as Open wrote it. Put it back, or discard the session and "
+                 "open the flash file again.";
+}
+
+// One pass over an image's work files.
+class Scanner {
+public:
+    Scanner(int image, bool strict) : image_(image), strict_(strict), folders_(FoldersOf(image)) {}
+
+    WorkScan Run() {
+        // Nothing is read through a link out of the tree, so nothing more is
+        // looked at while there is one.
+        if (image_ == 1) {
+            for (const std::string& link : LinksInWorkTree(false))
+                Whole({link}, FileNamePart(link) +
+                                  ": a link to elsewhere; Zantrel reads only files inside the "
+                                  "work folder. Put the file or folder itself in its place.");
+            if (!scan_.problems.empty())
+                return std::move(scan_);
+        }
+        if (!ReadLayout())
+            return std::move(scan_);
+        if (image_ == 1 && (State().sessionMode & ModeRawImage) == 0)
+            CheckFlashPieces();
+        for (long k = 1; k <= static_cast<long>(slots_.size()); ++k)
+            Item(k, [&](WorkItem& item) { Picture(item); });
+        for (long k = 1; k <= records_.iconCount; ++k)
+            Item(static_cast<long>(slots_.size()) + k, [&](WorkItem& item) { Icon(item); });
+        return std::move(scan_);
+    }
+
+private:
+    void Whole(std::vector<std::string> files, std::string text) {
+        scan_.problems.push_back({0, std::move(files), std::move(text)});
+    }
+
+    // descr.dat and start.bin as compilation reads them; false when the items
+    // cannot be told from them.
+    bool ReadLayout() {
+        const std::string descr = JoinPath(folders_.drmpackDir, DescrFileName);
+        const std::string start = JoinPath(folders_.drmpackDir, StartFileName);
+        if (!FileExists(descr)) {
+            Whole({descr}, "descr.dat: missing" + PutBack());
+            return false;
+        }
+        try {
+            records_ = ReadDescr(descr);
+        } catch (const IoError& e) {
+            if (e.Code() != IoReadPastEnd)
+                throw;
+            Whole({descr}, "The DRM record file descr.dat holds " + Num(FileSizeOf(descr) / 4) +
+                               " records; it must hold 12 or 15" + PutBack());
+            return false;
+        }
+        if (auto bad = CheckDescr(records_)) {
+            Whole({descr}, WithoutStop(*bad) + PutBack());
+            return false;
+        }
+        if (!FileExists(start)) {
+            Whole({start}, "start.bin: missing" + PutBack());
+            return false;
+        }
+        BinaryFile file = BinaryFile::OpenRead(start);
+        if (auto bad = ReadStartRegion(file, records_, slots_)) {
+            Whole({descr, start}, WithoutStop(*bad) + PutBack(true));
+            return false;
+        }
+        const std::string trail = JoinPath(folders_.drmpackDir, TrailFileName);
+        if (!FileExists(trail))
+            Whole({trail}, "trail.bin: missing" + PutBack());
+        return true;
+    }
+
+    // What a superfile is written from besides the code group.
+    void CheckFlashPieces() {
+        for (std::string_view name : {HeaderFileName, RamdldFileName}) {
+            const std::string path = JoinPath(folders_.binaryDir, name);
+            if (!FileExists(path))
+                Whole({path}, std::string(name) + ": missing" + PutBack());
+        }
+        if (auto bad = CheckHeaderFile())
+            Whole({JoinPath(folders_.binaryDir, HeaderFileName)}, WithoutStop(*bad) + PutBack());
+        else if (auto wrong = CheckRamdldFile())
+            Whole({JoinPath(folders_.binaryDir, RamdldFileName),
+                   JoinPath(folders_.binaryDir, HeaderFileName)},
+                  WithoutStop(*wrong) + PutBack(true));
+    }
+
+    template <class Examine> void Item(long number, Examine examine) {
+        WorkItem item;
+        item.number = number;
+        item.bytes = -1;
+        files_.clear();
+        try {
+            examine(item);
+        } catch (const IoError& e) {
+            if (strict_)
+                throw;
+            item.fault = WorkFault::Unreadable;
+            item.problem =
+                FileNamePart(e.Path()) + ": cannot be read (" + IoErrorText(e.Code()) + ").";
+        }
+        if (item.fault != WorkFault::None) {
+            if (files_.empty())
+                files_.push_back(item.path);
+            scan_.problems.push_back({number, files_, item.problem});
+        }
+        scan_.items.push_back(std::move(item));
+    }
+
+    void Missing(WorkItem& item, std::vector<std::string> files, std::string text) {
+        item.fault = WorkFault::Missing;
+        item.problem = std::move(text);
+        files_ = std::move(files);
+    }
+
+    // The file's size and first bytes, from one open.
+    std::vector<std::uint8_t> Head(WorkItem& item, const std::string& path) {
+        item.path = path;
+        BinaryFile file = BinaryFile::OpenRead(path);
+        item.bytes = file.Size();
+        std::vector<std::uint8_t> head(BmpHeaderSize);
+        head.resize(file.Read(head));
+        return head;
+    }
+
+    void Picture(WorkItem& item) {
+        const long k = item.number;
+        const PictureSlot& slot = slots_[static_cast<std::size_t>(k - 1)];
+        item.picture = true;
+        item.slotWidth = slot.width;
+        item.slotHeight = slot.height;
+        item.slotBytes = slot.size;
+        const std::string size = Num(slot.width) + " x " + Num(slot.height);
+        if (!State().rawConversionEnabled) {
+            const std::string name = NumberedFileName(k, ".raw");
+            const std::string path = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName), name);
+            if (!FileExists(path))
+                return Missing(item, {path},
+                               name + ": missing; put picture " + Num(k) +
+                                   " back as a raw picture of " + Num(slot.size) + " bytes.");
+            item.path = path;
+            item.bytes = FileSizeOf(path);
+            // A shorter one would leave the rest of the slot holding the old picture's bytes.
+            if (item.bytes != slot.size) {
+                item.fault = WorkFault::LengthChanged;
+                item.problem = name + ": " + Num(item.bytes) +
+                               " bytes; a raw picture must keep the " + Num(slot.size) +
+                               " bytes of its slot.";
+            }
+            return;
+        }
+        const std::string name = NumberedFileName(k, ".bmp");
+        const std::string path = JoinPath(folders_.iconsDir, name);
+        if (!FileExists(path))
+            return Missing(item, {path},
+                           name + ": missing; put picture " + Num(k) +
+                               " back as a plain 24-bit BMP of " + size + " pixels.");
+        const std::vector<std::uint8_t> head = Head(item, path);
+        if (const auto sides = PictureSizeOf(head, false)) {
+            item.fileWidth = sides->first;
+            item.fileHeight = Magnitude(sides->second);
+        }
+        const std::vector<std::string> faults =
+            PictureBmpFaults(head, item.bytes, slot.width, slot.height);
+        if (!faults.empty()) {
+            const bool resized = item.fileWidth != slot.width || item.fileHeight != slot.height;
+            item.fault = KindOfContent(head) == ContentKind::Bmp && resized
+                             ? WorkFault::SizeChanged
+                             : WorkFault::NotPlainBmp;
+            item.problem = PictureBmpProblem(name, faults, slot.width, slot.height);
+        } else if (RawPictureSize(slot.width, slot.height) > slot.size) {
+            item.fault = WorkFault::DoesNotFit;
+            item.problem = name + ": its slot in the DRM holds " + Num(slot.size) +
+                           " bytes, too few for " + size + " pixels (start.bin was changed).";
+        }
+    }
+
+    void Icon(WorkItem& item) {
+        const long n = item.number;
+        const std::string gif = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
+        const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
+        // Compilation takes the ".gif" when both are present.
+        const bool namedGif = FileExists(gif);
+        if (!namedGif && !FileExists(bmp))
+            return Missing(item, {gif, bmp},
+                           NumberedFileName(n, ".gif") + ", " + NumberedFileName(n, ".bmp") +
+                               ": both missing; put icon " + Num(n) +
+                               " back as a GIF or BMP under one of these names.");
+        const std::string& path = namedGif ? gif : bmp;
+        const std::vector<std::uint8_t> head = Head(item, path);
+        if (const auto sides = PictureSizeOf(head, namedGif)) {
+            item.fileWidth = sides->first;
+            item.fileHeight = Magnitude(sides->second);
+        }
+        const ContentKind kind = KindOfContent(head);
+        if (kind == ContentKind::Gif || kind == ContentKind::Bmp)
+            return;
+        // The phone's own DRM may hold such an icon: compiled as it is. Only
+        // an edited one is refused, as a bad picture BMP is.
+        if (Original(n, path)) {
+            item.unusual = true;
+            return;
+        }
+        const std::string what = ContentKindName(kind);
+        item.fault = WorkFault::NotGifOrBmp;
+        item.problem = FileNamePart(path) + ": " +
+                       (what.empty() ? "not a GIF or BMP picture" : what) +
+                       "; the phone shows only GIF and BMP icons: save it as one of those.";
+    }
+
+    // Whether icon n's file holds what Open wrote for it: image 1's own
+    // icon, or in a pair session image 2's icon that Port brings to it.
+    bool Original(long n, const std::string& path) {
+        if (Originals(image_, own_) && own_->value().HoldsIcon(n, path))
+            return true;
+        if (image_ != 1 || (State().sessionMode & 3) != ModePair || !Originals(2, ported_))
+            return false;
+        const long k = n - static_cast<long>(slots_.size());
+        return ported_->value().HoldsIcon(ported_->value().PictureCount() + k, path);
+    }
+
+    // Loads an image's originals once; false when none are known.
+    bool Originals(int image, std::optional<std::optional<DrmOriginals>>& slot) {
+        if (!slot) {
+            try {
+                slot = DrmOriginals::Load(image);
+            } catch (const IoError&) {
+                if (strict_)
+                    throw;
+                slot = std::optional<DrmOriginals>();
+            }
+        }
+        return slot->has_value();
+    }
+
+    int image_;
+    bool strict_;
+    ImageFolders folders_;
+    DrmRecords records_;
+    std::vector<PictureSlot> slots_;
+    std::vector<std::string> files_; // the files the item's problem names, when not its path
+    std::optional<std::optional<DrmOriginals>> own_;
+    std::optional<std::optional<DrmOriginals>> ported_;
+    WorkScan scan_;
+};
+
+} // namespace
+
+WorkScan ScanWorkFiles(int image, bool strict) { return Scanner(image, strict).Run(); }
+
+std::vector<WorkProblem> CheckWorkFiles() { return ScanWorkFiles(1, true).problems; }
+
+void ShowWorkProblems(const std::vector<WorkProblem>& problems) {
+    std::string details;
+    std::vector<std::string> folders;
+    for (const WorkProblem& problem : problems) {
+        details += (details.empty() ? "" : "\n") + problem.text;
+        for (const std::string& file : problem.files) {
+            const std::string folder = FolderPart(file);
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(folder);
+        }
+    }
+    std::string where = folders.size() == 1 ? "Folder: " : "Folders: ";
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        where += (i ? ", " : "") + folders[i];
+    const std::string text =
+        problems.size() == 1
+            ? "Nothing was saved: Save As found a problem in the work files. Put it right, then "
+              "save again."
+            : "Nothing was saved: Save As found " +
+                  Num(static_cast<std::int64_t>(problems.size())) +
+                  " problems in the work files. Put them right, then save again.";
+    ShowMessage(text, "Error", details + "\n" + where);
+}
+
+} // namespace zantrel

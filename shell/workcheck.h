@@ -1,0 +1,40 @@
+// Everything Save As would refuse in the work files, found in one pass
+// before anything is asked or written; the windows' grids mark the same,
+// item by item, through ListWorkItems.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/workview.h"
+
+namespace zantrel {
+
+struct WorkProblem {
+    long number = 0;                // the item's number; 0 for a file of the whole DRM
+    std::vector<std::string> files; // the file or files it is about, full paths
+    std::string text;               // "5.bmp: 32-bit colour; it must be ..."
+};
+
+// Image 1's work files as Save As takes them, every problem at once: missing
+// files, picture BMPs and raw pictures that do not fit their slots, icons
+// edited into something that is neither GIF nor BMP, a refused "descr.dat"
+// or "start.bin", a "header.bin" of the wrong size. Empty when Save As can
+// compile. Throws IoError when a file that is there cannot be read.
+std::vector<WorkProblem> CheckWorkFiles();
+
+// Save As's refusal of problems: one "Error" box with each problem on a line
+// of its own and the folders they are in.
+void ShowWorkProblems(const std::vector<WorkProblem>& problems);
+
+// The pass behind both: image's items, each with its problem, and every
+// problem in order (the files of the whole DRM first, number 0, then the
+// items'). strict: a file that cannot be read throws IoError; otherwise its
+// item gets that as its problem.
+struct WorkScan {
+    std::vector<WorkItem> items;
+    std::vector<WorkProblem> problems;
+};
+WorkScan ScanWorkFiles(int image, bool strict);
+
+} // namespace zantrel
