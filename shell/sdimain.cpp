@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/originals.h"
 #include "base/commit.h"
 #include "base/fileio.h"
 #include "base/folderlock.h"
@@ -122,8 +123,53 @@ std::string NextStep(const IoError& e) {
     }
 }
 
-// What Port's question adds about the edits it would overwrite.
-std::string EditedFilesPortReplaces(const PortResult&) { return {}; }
+// What Port's question adds about the edits it would overwrite: image 1's
+// files that differ from what Open wrote, among the slots Port fills.
+std::string EditedFilesPortReplaces(const PortResult& plan) {
+    const SharedState& s = State();
+    std::optional<DrmOriginals> originals;
+    long r1 = 0;
+    try {
+        originals = DrmOriginals::Load(1);
+        r1 = originals ? originals->PictureCount() : 0;
+    } catch (const IoError&) {
+        originals.reset();
+    }
+    if (!originals)
+        return "\n\nWhich of its files you edited cannot be told (its code group CG15.bin is "
+               "missing or damaged): any edit among them is overwritten.";
+    std::vector<std::string> names;
+    auto note = [&](long number, bool picture) {
+        try {
+            if (!originals->Edited(number))
+                return;
+        } catch (const IoError&) {
+            // Unreadable: Port overwrites it all the same, so it is named.
+        }
+        if (picture)
+            names.push_back(NumberedFileName(number, s.rawConversionEnabled ? ".bmp" : ".raw"));
+        else
+            names.push_back(NumberedFileName(
+                number, FileExists(JoinPath(s.icons1Dir, NumberedFileName(number, ".gif")))
+                            ? ".gif"
+                            : ".bmp"));
+    };
+    for (long j = 1; j <= plan.pictures; ++j)
+        note(j, true);
+    for (long k = 1; k <= plan.icons; ++k)
+        note(r1 + k, false);
+    if (names.empty())
+        return "\n\nNone of them was edited since Open.";
+    constexpr std::size_t Shown = 20;
+    std::string list;
+    for (std::size_t i = 0; i < names.size() && i < Shown; ++i)
+        list += (i ? ", " : "") + names[i];
+    if (names.size() > Shown)
+        list += " and " + std::to_string(names.size() - Shown) + " more";
+    return "\n\nPort overwrites " +
+           (names.size() == 1 ? std::string("a file") : std::to_string(names.size()) + " files") +
+           " you edited since Open: " + list + ".";
+}
 
 // What a Save As to savePath writes: the superfile and the compiled code
 // group beside it; a raw session's code group, or a superfile saved under

@@ -274,6 +274,20 @@ TEST_F(Trust, AReadOnlyStartFolderIsToldNotHidden) {
     EXPECT_TRUE(Exists(dir / "work/binary1/drmpack/descr.dat"));
 }
 
+// Port's question names the edits it would overwrite; no, and nothing changes.
+TEST_F(Trust, PortsQuestionNamesTheEditsItOverwrites) {
+    Open(dir / "a.shx", dir / "b.shx");
+    WriteText(dir / "work/binary1/drmpack/icons/2.gif", "GIF89a edited");
+    const auto before = Snapshot(dir / "work");
+    NextRun(run).ui.confirmAnswers = {false};
+    EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    ASSERT_EQ(run->ui.questions.size(), 1u);
+    EXPECT_EQ(run->ui.questions[0].text,
+              "Replace 2 icons and 1 picture of a.shx with those of b.shx?\n\nPort overwrites a "
+              "file you edited since Open: 2.gif.");
+    EXPECT_EQ(Snapshot(dir / "work"), before);
+}
+
 // Discard does not stop at a gap in the numbering.
 TEST_F(Trust, DiscardDeletesEveryWorkFilePastAGap) {
     Open(dir / "a.shx");

@@ -476,7 +476,8 @@ void WindowsTest::portAndIncompatibleDrms() {
     // Asked first, naming what goes, then told what came.
     QCOMPARE(script.Boxes().size(), std::size_t(2));
     QCOMPARE(script.Boxes()[0].text,
-             QString("Replace 3 icons and 2 pictures of a.shx with those of b.shx?"));
+             QString("Replace 3 icons and 2 pictures of a.shx with those of b.shx?\n\nNone of "
+                     "them was edited since Open."));
     QCOMPARE(script.Boxes()[1].text, QString("Ported 3 icons and 2 pictures of b.shx into a.shx."));
     QCOMPARE(form->StatusText(), script.Boxes()[1].text);
     QVERIFY(!form->ProgressBar1->isVisible());
