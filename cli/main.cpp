@@ -138,6 +138,8 @@ class Definition {
 public:
     Definition() : app_(Overview, ProgramName) {
         app_.set_help_flag("-h,--help", "This text.");
+        app_.set_version_flag("-V,--version", std::string(ProgramName) + " " + ZANTREL_VERSION,
+                              "Prints the program's name and version.");
         app_.footer(Notes);
         app_.formatter(std::make_shared<HelpFormatter>());
 
