@@ -137,6 +137,9 @@ struct CommandLine {
 class Definition {
 public:
     Definition() : app_(Overview, ProgramName) {
+        // Options are "-x" and "--name" alone: on Windows CLI11 would take a
+        // rooted path ("/phones/a.shx") for an option. The commands inherit it.
+        app_.allow_windows_style_options(false);
         app_.set_help_flag("-h,--help", "This text.");
         app_.set_version_flag("-V,--version", std::string(ProgramName) + " " + ZANTREL_VERSION,
                               "Prints the program's name and version.");

@@ -231,6 +231,12 @@ TEST(ZantrelCli, InfoLeavesTheStartFolderAlone) {
     EXPECT_NE(json.out.find("\"drm\":{\"layout\":\"extended\""), std::string::npos);
     EXPECT_EQ(json.out.back(), '\n');
 
+    // A rooted path is a file, not an option (Windows-style "/name").
+    Result rooted = dir.Cli({"info", "/nothing/at-all.shx"});
+    EXPECT_EQ(rooted.status, 1) << rooted.err;
+    EXPECT_EQ(rooted.err.rfind("zantrel-cli: File not found: ", 0), 0u) << rooted.err;
+    EXPECT_TRUE(rooted.err.ends_with("at-all.shx\n")) << rooted.err;
+
     Result none = dir.Cli({"info", dir.Sample("nodrm.shx")});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.OutLines().back(), "DRM: none");
