@@ -250,7 +250,7 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
     // The system's own error says more than errno ("Invalid filename" is not
     // "File not found"); cleared so that a stale one is never taken.
     _doserrno = 0;
-    std::FILE* f = _wfopen(WideFromUtf8(path).c_str(), wideMode.c_str());
+    std::FILE* f = _wfopen(SystemPathFromUtf8(path).c_str(), wideMode.c_str());
     if (!f)
         throw IoError(_doserrno ? IoCodeFromWindowsError(_doserrno) : IoCodeFromErrno(errno), path);
 #else
@@ -613,8 +613,8 @@ void RenameFile(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     if (IsReadOnlyFile(to))
         throw IoError(IoAccessDenied, to);
-    const std::wstring wideFrom = WideFromUtf8(from);
-    const std::wstring wideTo = WideFromUtf8(to);
+    const std::wstring wideFrom = SystemPathFromUtf8(from);
+    const std::wstring wideTo = SystemPathFromUtf8(to);
     // Plain rename() does not replace an existing target on Windows.
     if (DWORD err = RetryWhileBusy([&] {
             return MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
@@ -638,7 +638,7 @@ bool TryRenameFile(const std::string& from, const std::string& to) {
 
 void DeleteFileChecked(const std::string& path) {
 #ifdef _WIN32
-    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring wide = SystemPathFromUtf8(path);
     if (DeleteFileW(wide.c_str()))
         return;
     DWORD err = GetLastError();
@@ -671,7 +671,7 @@ void DeleteFileQuietly(const std::string& path) {
 
 bool IsReadOnlyFile(const std::string& path) {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPathFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
            !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else

@@ -91,7 +91,7 @@ int UsageError(const std::string& message) {
 }
 
 std::string Absolute(const std::string& path) {
-    return Utf8FromPath(fs::absolute(PathFromUtf8(path)).lexically_normal());
+    return Utf8FromPath(fs::absolute(PlainPathFromUtf8(path)).lexically_normal());
 }
 
 std::optional<bool> ParseOnOff(const std::string& text) {

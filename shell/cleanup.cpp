@@ -59,10 +59,12 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
 }
 
 void RemoveFolderIfEmpty(const std::string& path) {
-    std::error_code ignored; // a folder that still holds files stays, by design
-    const std::filesystem::path folder = PathFromUtf8(path);
-    if (std::filesystem::is_empty(folder, ignored) && !ignored)
-        std::filesystem::remove(folder, ignored);
+    // Removing a folder fails while it holds anything: one that still holds
+    // files stays, by design. (Not is_empty: it cannot list a folder whose
+    // path passes 260 characters on Windows.)
+    std::error_code ignored;
+    if (FolderExists(path))
+        std::filesystem::remove(PathFromUtf8(path), ignored);
 }
 
 } // namespace
