@@ -581,6 +581,13 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     EXPECT_TRUE(Exists(dir / "work/binary2/drmpack/icons"));
     EXPECT_EQ(ReadText(dir / "zantrel.ini"),
               "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");
+
+    // A picker that named no folder: the start folder, as at loading.
+    CheckBox3Click(dialog, "");
+    ApplySettings(dialog);
+    EXPECT_EQ(State().workFolder, dir.Path());
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir.Path() + "\r\n");
 }
 
 TEST(SettingsDialog, FailedWriteLeavesTheOldFile) {
