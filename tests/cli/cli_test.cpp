@@ -270,6 +270,20 @@ TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
     EXPECT_EQ(json.out.substr(json.out.find(",\"kind\"")), tail);
 }
 
+// Options it does not know never become a folder of that name.
+TEST(ZantrelSamplegen, HelpAndUnknownOptions) {
+    TempFolder dir;
+    Result help = RunIn(dir.Path(), "zantrel-samplegen", {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: zantrel-samplegen OUTDIR", 0), 0u) << help.out;
+    Result unknown = RunIn(dir.Path(), "zantrel-samplegen", {"-x"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.rfind("zantrel-samplegen: unknown option '-x'\n", 0), 0u) << unknown.err;
+    EXPECT_TRUE(test::ListFiles(dir.Path()).empty());
+    EXPECT_FALSE(Exists(dir / "--help"));
+    EXPECT_FALSE(Exists(dir / "-x"));
+}
+
 TEST(ZantrelCli, SettingsOptions) {
     StartFolder dir;
     std::filesystem::create_directory(PathFromUtf8(dir / "work"));
