@@ -416,8 +416,9 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         const SessionSummary summary = DescribeSession();
         if (summary.lines.empty())
             std::printf("No session is pending.\n");
+        // The values come from files of the work folder, flash paths included.
         for (const SessionLine& fact : summary.lines)
-            std::printf("%s: %s\n", fact.label.c_str(), fact.value.c_str());
+            std::printf("%s: %s\n", fact.label.c_str(), Printable(fact.value).c_str());
     } else if (command == "settings") {
         if (change.Empty()) {
             PrintSettings();

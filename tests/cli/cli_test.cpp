@@ -154,6 +154,15 @@ TEST(ZantrelCli, SessionAndPortOfAPair) {
               lines.end())
         << port.out;
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
+
+    // Names from the work folder reach the terminal with their control
+    // characters and stray bytes escaped, other UTF-8 as it is.
+    WriteText(dir / "binary1/flashfiles.txt",
+              "ph\x1b[2Jon\xc3\xa9\x07\xff.shx\r\nex\xc2\x9bport\x7f.shx\r\n");
+    const Lines shown = dir.Cli({"session"}).OutLines();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "Flash file: ph\\x1b[2Jon\xc3\xa9\\x07\\xff.shx");
+    EXPECT_EQ(shown[1], "Port source: ex\\xc2\\x9bport\\x7f.shx");
 }
 
 TEST(ZantrelCli, FailuresAndUsage) {
