@@ -108,7 +108,7 @@ dist-zip:
 	  test -f $(WIN_BUILD)/bin/$$p || { echo "$(WIN_BUILD)/bin/$$p is missing: build it with make windows"; exit 1; }; \
 	done
 	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
-	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) resources/README-Windows.txt $(WIN_BUILD)/zip/
+	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) $(WIN_BUILD)/README-Windows.txt $(WIN_BUILD)/zip/
 	cd $(WIN_BUILD)/zip && x86_64-w64-mingw32-strip $(WIN_PROGRAMS)
 	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) README-Windows.txt
 	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "base/folders.h"
 #include "base/paths.h"
 #include "base/unicode.h"
 
@@ -299,7 +300,7 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
     // The system's own error says more than errno ("Invalid filename" is not
     // "File not found"); cleared so that a stale one is never taken.
     _doserrno = 0;
-    std::FILE* f = _wfopen(WideFromUtf8(path).c_str(), wideMode.c_str());
+    std::FILE* f = _wfopen(SystemPathFromUtf8(path).c_str(), wideMode.c_str());
     if (!f)
         throw IoError(_doserrno ? IoCodeFromWindowsError(_doserrno) : IoCodeFromErrno(errno), path);
 #else
@@ -357,7 +358,7 @@ std::FILE* OpenForWriting(const std::string& path, bool exclusive) {
     if (path.empty())
         throw IoError(IoFileNotFound, path);
 #ifdef _WIN32
-    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring wide = SystemPathFromUtf8(path);
     if (!exclusive && IsLink(path))
         DeleteFileW(wide.c_str());
     const HANDLE handle =
@@ -761,8 +762,8 @@ void RenameFile(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     if (IsReadOnlyFile(to))
         throw IoError(IoAccessDenied, to);
-    const std::wstring wideFrom = WideFromUtf8(from);
-    const std::wstring wideTo = WideFromUtf8(to);
+    const std::wstring wideFrom = SystemPathFromUtf8(from);
+    const std::wstring wideTo = SystemPathFromUtf8(to);
     // Plain rename() does not replace an existing target on Windows.
     if (DWORD err = RetryWhileBusy([&] {
             return MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
@@ -788,7 +789,7 @@ void DeleteFileChecked(const std::string& path) {
     if (int err = CheckFault(FaultInjector::Op::Remove, path))
         throw IoError(IoCodeFromErrno(err), path);
 #ifdef _WIN32
-    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring wide = SystemPathFromUtf8(path);
     if (DeleteFileW(wide.c_str()))
         return;
     DWORD err = GetLastError();
@@ -821,7 +822,7 @@ void DeleteFileQuietly(const std::string& path) {
 
 bool IsReadOnlyFile(const std::string& path) {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPathFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
            !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
@@ -844,7 +845,7 @@ bool FolderExists(const std::string& path) {
 
 bool IsLink(const std::string& path) {
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPathFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 #else
     std::error_code ec;
@@ -865,7 +866,7 @@ void CheckReplaceable(const std::string& path) {
 #ifdef _WIN32
     // A rename over the file needs every handle on it to share deletion; a
     // viewer or an editor that holds it without doing so makes it fail.
-    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring wide = SystemPathFromUtf8(path);
     if (DWORD err = RetryWhileBusy([&] {
             const HANDLE handle =
                 CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE,
@@ -881,25 +882,26 @@ void CheckReplaceable(const std::string& path) {
 }
 
 int RemoveOwnTemporaries(const std::string& folder, std::string_view targetName) {
-    std::error_code ec;
-    std::vector<fs::path> leftovers;
-    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = Utf8FromPath(it->path().filename());
+    const auto names = FolderEntries(folder);
+    if (!names)
+        return 0;
+    int removed = 0;
+    for (const std::string& name : *names) {
         bool ours = IsOwnTemporaryName(name);
         if (!targetName.empty())
             // Only this target's, and the fixed name earlier versions used.
             ours = (ours && name.size() == targetName.size() + TemporaryTail &&
                     name.starts_with(targetName)) ||
                    name == std::string(targetName) + std::string(TemporarySuffix);
-        const fs::file_type type = it->symlink_status(ec).type();
-        if (ours && (type == fs::file_type::regular || type == fs::file_type::symlink))
-            leftovers.push_back(it->path());
-    }
-    int removed = 0;
-    for (const fs::path& leftover : leftovers)
-        if (fs::remove(leftover, ec))
+        if (!ours)
+            continue;
+        std::error_code ec;
+        const fs::path path = PathFromUtf8(JoinPath(folder, name));
+        const fs::file_type type = fs::symlink_status(path, ec).type();
+        if ((type == fs::file_type::regular || type == fs::file_type::symlink) &&
+            fs::remove(path, ec))
             ++removed;
+    }
     return removed;
 }
 

@@ -28,9 +28,9 @@ HANDLE g_mutex = nullptr;
 // case aside), so that every spelling of one folder takes one lock.
 std::wstring FolderKey(const std::string& folder) {
     std::wstring path = WideFromUtf8(folder);
-    const HANDLE handle =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = CreateFileW(SystemPathFromUtf8(folder).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         wchar_t final[32768];
         const DWORD n = GetFinalPathNameByHandleW(handle, final, 32768, FILE_NAME_NORMALIZED);

@@ -6,19 +6,102 @@
 #include <windows.h>
 #include <shellapi.h>
 #endif
+#include <algorithm>
 #include <cstdio>
 
 namespace zantrel {
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
+std::filesystem::path PlainPathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(
         std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
+
+#ifdef _WIN32
+
+namespace {
+
+constexpr std::wstring_view ExtendedPrefix = L"\\\\?\\";
+constexpr std::wstring_view ExtendedUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::wstring_view DevicePrefix = L"\\\\.\\";
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool IsDrivePath(std::wstring_view path) {
+    return path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
+}
+
+// The path with the extended form's prefix taken off, or path itself.
+std::wstring_view WithoutExtendedPrefix(std::wstring_view path, std::wstring& unc) {
+    if (StartsWith(path, ExtendedUncPrefix)) {
+        unc = L"\\\\";
+        unc += path.substr(ExtendedUncPrefix.size());
+        return unc;
+    }
+    if (StartsWith(path, ExtendedPrefix) && IsDrivePath(path.substr(ExtendedPrefix.size())))
+        return path.substr(ExtendedPrefix.size());
+    return path;
+}
+
+} // namespace
+
+std::wstring SystemPathFromUtf8(std::string_view utf8) {
+    const std::wstring wide = WideFromUtf8(utf8);
+    if (wide.empty() || StartsWith(wide, ExtendedPrefix) || StartsWith(wide, DevicePrefix))
+        return wide;
+    // GetFullPathNameW does all the extended form leaves undone: the current
+    // folder or drive, "/" to "\\", "." and "..", as the system would for a
+    // path without the prefix. Its own limit is 32767 characters, not 260.
+    std::wstring full(std::max<std::size_t>(wide.size() + 1, MAX_PATH), L'\0');
+    for (;;) {
+        const DWORD n =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0)
+            return wide; // the system's own error comes with the call it is used in
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        full.resize(n);
+    }
+    if (StartsWith(full, ExtendedPrefix) || StartsWith(full, DevicePrefix))
+        return full;
+    if (StartsWith(full, L"\\\\"))
+        return std::wstring(ExtendedUncPrefix) + full.substr(2);
+    if (IsDrivePath(full))
+        return std::wstring(ExtendedPrefix) + full;
+    return full;
+}
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    // libstdc++ 12 takes "\\?\C:\a" for a relative path: is_absolute() is
+    // false, absolute() gives "C:\?\C:\a", relative() nothing. So only a path
+    // the system would refuse plain gets the extended form; MAX_PATH - 12 is
+    // the limit for a folder.
+    std::filesystem::path path = PlainPathFromUtf8(utf8);
+    if (!path.is_absolute() || path.native().size() < MAX_PATH - 12)
+        return path;
+    return std::filesystem::path(SystemPathFromUtf8(utf8));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    std::wstring unc;
+    const std::u8string text =
+        std::filesystem::path(WithoutExtendedPrefix(path.native(), unc)).u8string();
+    return std::string(text.begin(), text.end());
+}
+
+#else
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) { return PlainPathFromUtf8(utf8); }
 
 std::string Utf8FromPath(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
+
+#endif
 
 #ifdef _WIN32
 

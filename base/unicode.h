@@ -11,7 +11,15 @@
 
 namespace zantrel {
 
+// For the file system functions. On Windows an absolute path too long for
+// the system's plain form comes back in the extended form (see
+// SystemPathFromUtf8), which libstdc++'s path arithmetic gets wrong; others,
+// relative ones included, are as given.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// The path as given, never in the extended form: for path arithmetic
+// (absolute(), relative(), lexically_normal()).
+std::filesystem::path PlainPathFromUtf8(std::string_view utf8);
+// Drops the extended form's prefix: paths shown to people never carry it.
 std::string Utf8FromPath(const std::filesystem::path& path);
 
 // The command line as UTF-8 strings, program name first. Windows hands main()
@@ -25,6 +33,11 @@ void UseUtf8Console();
 #ifdef _WIN32
 std::wstring WideFromUtf8(std::string_view utf8);
 std::string Utf8FromWide(std::wstring_view wide);
+// A path as the system's file functions take it past 260 characters: the
+// extended form "\\?\C:\..." or "\\?\UNC\server\share\...". That form is
+// passed on unprocessed, so the path is made absolute first, with "\" for "/"
+// and its "." and ".." resolved. A device name ("\\.\...", "NUL") stays as it is.
+std::wstring SystemPathFromUtf8(std::string_view utf8);
 #endif
 
 } // namespace zantrel

@@ -8,10 +8,16 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/uiops.h"
 
 namespace zantrel {
+
+// Text from files as a terminal may show it: control characters (C0, DEL,
+// C1) and bytes that are not UTF-8 become "\x1b" and the like, so that a
+// name cannot move the cursor or recolour the terminal; the rest is kept.
+std::string Printable(std::string_view text);
 
 class ConsoleUi final : public UiSink {
 public:

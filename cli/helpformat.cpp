@@ -94,10 +94,12 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string, CLI::AppF
             if (!option->get_positional())
                 out += OptionLines(option);
     }
-    if (const CLI::Option* help = app->get_help_ptr()) {
-        out += "  " + help->get_name(false, false) + "\n";
+    for (const CLI::Option* flag : {app->get_help_ptr(), app->get_version_ptr()}) {
+        if (!flag)
+            continue;
+        out += "  " + flag->get_name(false, false) + "\n";
         out +=
-            Wrap(help->get_description(), std::string(DescriptionIndent, ' '), DescriptionIndent);
+            Wrap(flag->get_description(), std::string(DescriptionIndent, ' '), DescriptionIndent);
     }
     return out + "\n" + app->get_footer();
 }

@@ -1,6 +1,6 @@
 // The help as the console prints it: the program's description (the
 // overview), each command with its arguments, description and options, the
-// help option, and the footer (the notes).
+// help and version options, and the footer (the notes).
 #pragma once
 
 #include <string>

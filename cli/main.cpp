@@ -93,7 +93,7 @@ int UsageError(const std::string& message) {
 }
 
 std::string Absolute(const std::string& path) {
-    return Utf8FromPath(fs::absolute(PathFromUtf8(path)).lexically_normal());
+    return Utf8FromPath(fs::absolute(PlainPathFromUtf8(path)).lexically_normal());
 }
 
 std::optional<bool> ParseOnOff(const std::string& text) {
@@ -139,7 +139,12 @@ struct CommandLine {
 class Definition {
 public:
     Definition() : app_(Overview, ProgramName) {
+        // Options are "-x" and "--name" alone: on Windows CLI11 would take a
+        // rooted path ("/phones/a.shx") for an option. The commands inherit it.
+        app_.allow_windows_style_options(false);
         app_.set_help_flag("-h,--help", "This text.");
+        app_.set_version_flag("-V,--version", std::string(ProgramName) + " " + ZANTREL_VERSION,
+                              "Prints the program's name and version.");
         app_.footer(Notes);
         app_.formatter(std::make_shared<HelpFormatter>());
 
@@ -415,8 +420,9 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         const SessionSummary summary = DescribeSession();
         if (summary.lines.empty())
             std::printf("No session is pending.\n");
+        // The values come from files of the work folder, flash paths included.
         for (const SessionLine& fact : summary.lines)
-            std::printf("%s: %s\n", fact.label.c_str(), fact.value.c_str());
+            std::printf("%s: %s\n", fact.label.c_str(), Printable(fact.value).c_str());
     } else if (command == "settings") {
         if (change.Empty()) {
             PrintSettings();

@@ -2,18 +2,17 @@
 // with a rebuilt icon table, the trail moved behind it and the directory
 // words corrected to match.
 #include <array>
-#include <filesystem>
 #include <functional>
 #include <limits>
 #include <unordered_set>
 
 #include "drm/drmpack.h"
+#include "base/folders.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
 #include "base/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
-#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -58,18 +57,16 @@ std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords&
 // The names in a folder, in lower case (a file system that ignores case
 // would open "5.GIF" as "5.gif"); nullopt when it cannot be listed.
 std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string& folder) {
-    std::error_code ec;
+    auto entries = FolderEntries(folder);
+    if (!entries)
+        return std::nullopt;
     std::unordered_set<std::string> names;
-    std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        std::string name = Utf8FromPath(it->path().filename());
+    for (std::string& name : *entries) {
         for (char& c : name)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
         names.insert(std::move(name));
     }
-    if (ec)
-        return std::nullopt;
     return names;
 }
 

@@ -88,7 +88,8 @@ SettingsChangeResult ChangeSettings(const SettingsChange& change) {
         TakeReplacer(*change.replacer);
     SaveSettings([&] {
         if (change.workFolder) {
-            s.workFolder = *change.workFolder;
+            // As at loading: no work folder is the start folder, never the root.
+            s.workFolder = change.workFolder->empty() ? s.startFolder : *change.workFolder;
             BuildWorkTree(); // the old tree is left as it is
         }
     });

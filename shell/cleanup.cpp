@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "base/fileio.h"
+#include "base/folders.h"
 #include "base/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
@@ -100,12 +101,13 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
 }
 
 void RemoveFolderIfEmpty(const std::string& path) {
+    // Removing a folder fails while it holds anything: one that still holds
+    // files stays, by design. (Not is_empty: it cannot list a folder whose
+    // path passes 260 characters on Windows.)
     if (!IsRealFolder(path))
         return;
-    std::error_code ignored; // a folder that still holds files stays, by design
-    const fs::path folder = PathFromUtf8(path);
-    if (fs::is_empty(folder, ignored) && !ignored)
-        fs::remove(folder, ignored);
+    std::error_code ignored;
+    std::filesystem::remove(PathFromUtf8(path), ignored);
 }
 
 void RemoveEmptyTree() {
@@ -144,15 +146,11 @@ template <class Accept>
 void DeleteListed(const std::string& folder, Accept names, std::vector<std::string>& failed) {
     if (!Enter(folder))
         return;
-    std::error_code ec;
     std::vector<std::string> paths;
-    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const std::string name = Utf8FromPath(it->path().filename());
-        if (it->symlink_status(ec).type() != fs::file_type::directory &&
-            (names(name) || IsOwnTemporaryName(name)))
+    for (const std::string& name : FolderEntries(folder).value_or(std::vector<std::string>{}))
+        if ((names(name) || IsOwnTemporaryName(name)) &&
+            EntryType(JoinPath(folder, name)) != fs::file_type::directory)
             paths.push_back(JoinPath(folder, name));
-    }
     for (const std::string& path : paths) {
         try {
             DeleteFileChecked(path);
@@ -202,11 +200,9 @@ void AddLinks(const std::string& folder, std::vector<std::string>& links) {
         links.push_back(folder);
         return;
     }
-    std::error_code ec;
-    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
-         it.increment(ec))
-        if (it->symlink_status(ec).type() == fs::file_type::symlink)
-            links.push_back(Utf8FromPath(it->path()));
+    for (const std::string& name : FolderEntries(folder).value_or(std::vector<std::string>{}))
+        if (IsLink(JoinPath(folder, name)))
+            links.push_back(JoinPath(folder, name));
 }
 
 } // namespace

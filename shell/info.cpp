@@ -6,6 +6,7 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
+#include "base/scratch.h"
 #include "base/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
@@ -19,27 +20,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of its own under the system's temporary folder, made the current
+// A scratch folder under the system's temporary folder, made the current
 // folder while it lives (the readers put their scratch piece in the current
-// folder), and removed with everything in it afterwards.
-class ScratchFolder {
+// folder). A killed run's folder is removed by the next run.
+class InfoFolder {
 public:
-    ScratchFolder() {
-        path_ = CreateTempFolder("zantrel-info");
+    InfoFolder() : scratch_("zantrel-info") {
         previous_ = fs::current_path();
-        fs::current_path(PathFromUtf8(path_));
+        fs::current_path(PathFromUtf8(scratch_.Path()));
     }
-    ~ScratchFolder() {
-        std::error_code ignored; // a scratch folder left behind harms nothing
+    ~InfoFolder() {
+        std::error_code ignored; // the folder is removed all the same
         fs::current_path(previous_, ignored);
-        fs::remove_all(PathFromUtf8(path_), ignored);
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
+    InfoFolder(const InfoFolder&) = delete;
+    InfoFolder& operator=(const InfoFolder&) = delete;
+    const std::string& Path() const { return scratch_.Path(); }
 
 private:
-    std::string path_;
+    ScratchFolder scratch_;
     fs::path previous_;
 };
 
@@ -98,7 +97,7 @@ void ReadInto(FlashInfo& info) {
 void ReadFlashInfo(const std::string& file, FlashInfo& info) {
     info = FlashInfo{};
     info.file = file;
-    ScratchFolder scratch;
+    InfoFolder scratch;
     SharedState& s = State();
     s.startFolder = scratch.Path();
     s.workFolder = scratch.Path();

@@ -35,7 +35,8 @@ struct FlashInfo {
 };
 
 // Reads file (the superfile, SBF file or raw image its extension says) in a
-// private folder under the system's temporary folder, removed afterwards.
+// private folder under the system's temporary folder, removed afterwards (or,
+// when the run is killed, by the next one).
 // Uses the shared state's first image as scratch: not for a run with a
 // session. Throws IoError; info then holds what was read before.
 void ReadFlashInfo(const std::string& file, FlashInfo& info);

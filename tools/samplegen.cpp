@@ -157,25 +157,49 @@ void WriteLarge(const std::string& dir, int mb) {
     DeleteFileQuietly(drmPath);
 }
 
+constexpr const char* UsageLine = "usage: zantrel-samplegen OUTDIR [--large MB]\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: zantrel-samplegen OUTDIR [--large MB]\n");
+    std::fputs(UsageLine, stderr);
     return 2;
+}
+
+int Help() {
+    std::fputs(UsageLine, stdout);
+    std::fputs(R"(
+Writes sample flash files into OUTDIR, made when missing: superfiles, SBF
+files and raw images with basic and extended DRMs, and files without a DRM.
+  --large MB   also a superfile and an SBF file of about MB megabytes (1-4096)
+  -h, --help   this text
+A folder whose name begins with "-" is given as ./-name.
+)",
+               stdout);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 4)
-        return Usage();
     zantrel::UseUtf8Console();
-    const std::string dir = zantrel::Utf8Arguments(argc, argv)[1];
+    const std::vector<std::string> args = zantrel::Utf8Arguments(argc, argv);
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))
+        return Help();
+    if (args.size() != 2 && args.size() != 4)
+        return Usage();
+    const std::string& dir = args[1];
+    // An option it does not know would otherwise become a folder of that name.
+    if (dir.empty() || dir[0] == '-') {
+        std::fprintf(stderr, "zantrel-samplegen: %s\n",
+                     dir.empty() ? "empty folder name" : ("unknown option '" + dir + "'").c_str());
+        return Usage();
+    }
     int large = 0;
-    if (argc == 4) {
-        if (std::string(argv[2]) != "--large")
+    if (args.size() == 4) {
+        if (args[2] != "--large")
             return Usage();
         char* end = nullptr;
-        const long mb = std::strtol(argv[3], &end, 10);
-        if (*end != '\0' || mb < 1 || mb > 4096)
+        const long mb = std::strtol(args[3].c_str(), &end, 10);
+        if (args[3].empty() || *end != '\0' || mb < 1 || mb > 4096)
             return Usage();
         large = static_cast<int>(mb);
     }

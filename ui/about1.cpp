@@ -176,7 +176,10 @@ void TAboutBox1::CheckBox3Click() {
     if (state_.checkBox3) {
         OpenDirectory1.InitialDirectory = FromLocalPath(State().workFolder);
         if (OpenDirectory1.Execute())
-            picked = ToLocalPath(OpenDirectory1.Directory());
+            // A folder reached by a network path alone is its network form.
+            picked =
+                ToLocalPath(OpenDirectory1.Directory().isEmpty() ? OpenDirectory1.UncDirectory()
+                                                                 : OpenDirectory1.Directory());
     }
     zantrel::CheckBox3Click(state_, picked);
     ShowState();

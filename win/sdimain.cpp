@@ -56,6 +56,29 @@ const wchar_t* const TopHints[] = {L"Operation commands", L"View commands", L"Se
 
 std::wstring Wide(const std::string& text) { return WideFromUtf8(text); }
 
+} // namespace
+
+std::wstring ApplicationTitle() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return L"Zantrel";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.resize(dot);
+    return name.empty() ? L"Zantrel" : name;
+}
+
+namespace {
+
 // "SHX files|*.shx|SBF files|*.sbf" as (name, pattern) pairs.
 std::vector<std::pair<std::wstring, std::wstring>> FilterPairs(const std::string& filter) {
     std::vector<std::pair<std::wstring, std::wstring>> pairs;
@@ -389,7 +412,7 @@ void TSDIAppForm::ShowIoError(const std::string& message, const std::string& pat
                               const std::string& next) {
     Modal box;
     box.owner = window_;
-    box.title = L"Zantrel";
+    box.title = ApplicationTitle();
     box.text = Wide(message);
     // The file the failure concerns, so the user knows which one to look at,
     // then what to do about it.
@@ -424,8 +447,8 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
                               const std::string& details) {
     Modal box;
     box.owner = window_;
-    // An empty caption would show "Error" in the title bar.
-    box.title = caption.empty() ? L"Zantrel" : Wide(caption);
+    // An empty caption leaves the title bar empty ("Error" is shown for none at all).
+    box.title = Wide(caption);
     box.text = Wide(text);
     box.details = Wide(details);
     box.style = MB_OK;

@@ -23,6 +23,10 @@ class TAboutBox1;
 class TAboutBox;
 struct WorkItem;
 
+// The caption of the error box: the program file's name without its
+// extension ("zantrel" for zantrel.exe).
+std::wstring ApplicationTitle();
+
 class TSDIAppForm : public UiSink {
 public:
     // Builds the window (hidden), installs it as the user-interface sink and

@@ -154,6 +154,15 @@ TEST(ZantrelCli, SessionAndPortOfAPair) {
               lines.end())
         << port.out;
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
+
+    // Names from the work folder reach the terminal with their control
+    // characters and stray bytes escaped, other UTF-8 as it is.
+    WriteText(dir / "binary1/flashfiles.txt",
+              "ph\x1b[2Jon\xc3\xa9\x07\xff.shx\r\nex\xc2\x9bport\x7f.shx\r\n");
+    const Lines shown = dir.Cli({"session"}).OutLines();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "Flash file: ph\\x1b[2Jon\xc3\xa9\\x07\\xff.shx");
+    EXPECT_EQ(shown[1], "Port source: ex\\xc2\\x9bport\\x7f.shx");
 }
 
 TEST(ZantrelCli, FailuresAndUsage) {
@@ -204,12 +213,14 @@ TEST(ZantrelCli, FailuresAndUsage) {
     Result help = dir.Cli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  --version\n"), std::string::npos);
 
     EXPECT_EQ(dir.Cli({"exit"}).status, 0);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
+    // The version the About box shows.
     Result version = dir.Cli({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("zantrel-cli ", 0), 0u);
+    EXPECT_EQ(version.out, "zantrel-cli 0.3.3\n");
 
     // Discard ends the session on purpose, with its work files; then there is none.
     EXPECT_EQ(dir.Cli({"discard"}).status, 0);
@@ -248,6 +259,12 @@ TEST(ZantrelCli, InfoSessionAndExitLeaveTheStartFolderAlone) {
     EXPECT_NE(json.out.find("\"drm\":{\"layout\":\"extended\""), std::string::npos);
     EXPECT_EQ(json.out.back(), '\n');
 
+    // A rooted path is a file, not an option (Windows-style "/name").
+    Result rooted = dir.Cli({"info", "/nothing/at-all.shx"});
+    EXPECT_EQ(rooted.status, 1) << rooted.err;
+    EXPECT_EQ(rooted.err.rfind("zantrel-cli: File not found: ", 0), 0u) << rooted.err;
+    EXPECT_TRUE(rooted.err.substr(0, rooted.err.find('\n')).ends_with("at-all.shx")) << rooted.err;
+
     Result none = dir.Cli({"info", dir.Sample("nodrm.shx")});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.OutLines().back(), "DRM: none");
@@ -280,6 +297,20 @@ TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
     Result plain = dir.Cli({"info", "--json", dir.Sample("phone-extended.shx")});
     const std::string tail = plain.out.substr(plain.out.find(",\"kind\""));
     EXPECT_EQ(json.out.substr(json.out.find(",\"kind\"")), tail);
+}
+
+// Options it does not know never become a folder of that name.
+TEST(ZantrelSamplegen, HelpAndUnknownOptions) {
+    TempFolder dir;
+    Result help = RunIn(dir.Path(), "zantrel-samplegen", {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: zantrel-samplegen OUTDIR", 0), 0u) << help.out;
+    Result unknown = RunIn(dir.Path(), "zantrel-samplegen", {"-x"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.rfind("zantrel-samplegen: unknown option '-x'\n", 0), 0u) << unknown.err;
+    EXPECT_TRUE(test::ListFiles(dir.Path()).empty());
+    EXPECT_FALSE(Exists(dir / "--help"));
+    EXPECT_FALSE(Exists(dir / "-x"));
 }
 
 TEST(ZantrelCli, SettingsOptions) {

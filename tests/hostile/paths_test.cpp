@@ -55,7 +55,7 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     ASSERT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed) << run->errors.size();
     EXPECT_EQ(run->ui.messages.back(), (Message{"Operation Complete", ""}));
     EXPECT_FALSE(Exists(start + "/shxdata.dat"));
-    EXPECT_EQ(ListFiles(work), std::vector<std::string>{}); // cleaned after saving
+    EXPECT_FALSE(Exists(JoinPath(work, "binary1"))); // cleaned after saving
     EXPECT_EQ(Entries(start),
               (std::vector<std::string>{"n\xC3\xAB"
                                         "w out put.bin",
@@ -85,6 +85,31 @@ TEST(OddPaths, TwoRunsWithSpacesAndNonAscii) {
     // Nothing edited: the compiled code group is the one opened.
     EXPECT_EQ(ReadAll(rawOut), SmallBasicDrm());
     EXPECT_EQ(Leftovers(top.Path()), std::vector<std::string>{});
+}
+
+// Windows takes a plain path of at most 259 characters (a folder's, 247).
+TEST(OddPaths, WorkFolderPast260Characters) {
+    TempFolder top;
+    const std::string work = JoinPath(JoinPath(top / std::string(100, 'a'), std::string(100, 'b')),
+                                      std::string(90, 'c'));
+    ASSERT_GT(work.size(), 260u);
+    fs::create_directories(PathFromUtf8(work));
+    WriteSettings(top.Path(), work);
+    const std::string flash = top / "phone.shx";
+    WriteAll(flash, SmallSuperfile(SmallExtendedDrm(1)));
+
+    std::unique_ptr<ProgramRun> run;
+    NextRun(run).ui.openAnswers = {flash, std::nullopt};
+    ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed) << run->errors.size();
+    EXPECT_EQ(ReadAll(JoinPath(work, "binary1/CG15.bin")), SmallExtendedDrm(1));
+    EXPECT_TRUE(Exists(JoinPath(work, "binary1/drmpack/icons/1.bmp")));
+
+    NextRun(run).ui.saveAnswers = {top / "new.shx"};
+    ASSERT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed)
+        << (run->errors.empty() ? "" : run->errors[0]);
+    EXPECT_EQ(run->ui.messages.back(), (Message{"Operation Complete", ""}));
+    EXPECT_TRUE(Exists(top / "new.shx"));
+    EXPECT_FALSE(Exists(JoinPath(work, "binary1"))); // cleaned after saving
 }
 
 } // namespace

@@ -2,12 +2,19 @@
 // RecordingUi in a fresh start folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "base/fileio.h"
+#include "base/paths.h"
+#include "base/scratch.h"
+#include "base/unicode.h"
+#include "shell/info.h"
 #include "shell/about1.h"
 #include "shell/sdimain.h"
 #include "shell/workcheck.h"
@@ -17,6 +24,10 @@
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace zantrel {
 namespace {
@@ -684,6 +695,13 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     EXPECT_TRUE(Exists(dir / "work/binary2/drmpack/icons"));
     EXPECT_EQ(ReadText(dir / "zantrel.ini"),
               "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir / "work" + "\r\n");
+
+    // A picker that named no folder: the start folder, as at loading.
+    CheckBox3Click(dialog, "");
+    ApplySettings(dialog);
+    EXPECT_EQ(State().workFolder, dir.Path());
+    EXPECT_EQ(ReadText(dir / "zantrel.ini"),
+              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + dir.Path() + "\r\n");
 }
 
 TEST(SettingsDialog, FailedWriteLeavesTheOldFile) {
@@ -702,6 +720,108 @@ TEST(SettingsDialog, FailedWriteLeavesTheOldFile) {
     EXPECT_EQ(run.errors, (std::vector<std::string>{"Disk full."}));
     EXPECT_EQ(ReadText(dir / "zantrel.ini"), before);
     EXPECT_EQ(test::ListFiles(dir.Path()), (std::vector<std::string>{"zantrel.ini"}));
+}
+
+// ---- info ----
+
+// The temporary folder the system names, for the life of the scope.
+class TempVariable {
+public:
+    explicit TempVariable(const std::string& folder) {
+#ifdef _WIN32
+        wchar_t before[32768];
+        const DWORD n = GetEnvironmentVariableW(L"TMP", before, 32768);
+        if (n > 0 && n < 32768)
+            before_ = Utf8FromWide(before);
+        SetEnvironmentVariableW(L"TMP", WideFromUtf8(folder).c_str());
+#else
+        if (const char* before = std::getenv("TMPDIR"))
+            before_ = before;
+        setenv("TMPDIR", folder.c_str(), 1);
+#endif
+    }
+    ~TempVariable() {
+#ifdef _WIN32
+        SetEnvironmentVariableW(L"TMP", before_ ? WideFromUtf8(*before_).c_str() : nullptr);
+#else
+        if (before_)
+            setenv("TMPDIR", before_->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+#endif
+    }
+
+private:
+    std::optional<std::string> before_;
+};
+
+// MinGW's std::filesystem cannot set a folder's time.
+void MakeTwoHoursOld(const std::string& folder) {
+#ifdef _WIN32
+    const HANDLE handle = CreateFileW(SystemPathFromUtf8(folder).c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER then;
+    then.LowPart = now.dwLowDateTime;
+    then.HighPart = now.dwHighDateTime;
+    then.QuadPart -= 2ull * 3600 * 10'000'000; // in 100 ns
+    const FILETIME time{then.LowPart, then.HighPart};
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &time));
+    CloseHandle(handle);
+#else
+    std::filesystem::last_write_time(folder, std::filesystem::file_time_type::clock::now() -
+                                                 std::chrono::hours(2));
+#endif
+}
+
+// A killed run's scratch folder is removed by the next run; a live run's
+// (its lock held), a recent one not yet locked and other names are not.
+TEST(ReadFlashInfo, RemovesTheScratchFoldersOfKilledRunsOnly) {
+    namespace fs = std::filesystem;
+    TempFolder dir;
+    WriteAll(dir / "a.shx", Superfile(ExtendedDrm()));
+    const std::string temp = dir / "tmp";
+    fs::create_directory(PathFromUtf8(temp));
+    TempVariable scope(temp);
+    auto scratch = [&](const std::string& digits) {
+        const std::string folder = JoinPath(temp, "zantrel-info-" + digits);
+        fs::create_directories(PathFromUtf8(JoinPath(folder, "binary1")));
+        WriteText(JoinPath(folder, "binary1/CG15.bin"), "drm");
+        return folder;
+    };
+    const std::string killed = scratch("0123456789abcdef");
+    WriteText(JoinPath(killed, "scratch.lock"), "");
+    const std::string unlockedOld = scratch("00000000000000aa");
+    MakeTwoHoursOld(unlockedOld);
+    const std::string unlockedNew = scratch("00000000000000bb");
+    const std::string otherName = scratch("0123456789abcdef0");
+#ifndef _WIN32
+    // A link in a killed run's folder goes; what it points at stays.
+    fs::create_directory(dir / "kept");
+    WriteText(dir / "kept/file", "x");
+    fs::create_directory_symlink(dir / "kept", JoinPath(killed, "link"));
+#endif
+    ScratchFolder live("zantrel-info");
+
+    FlashInfo info;
+    ReadFlashInfo(dir / "a.shx", info);
+    EXPECT_TRUE(info.drm.has_value());
+    EXPECT_FALSE(Exists(killed));
+    EXPECT_FALSE(Exists(unlockedOld));
+    EXPECT_TRUE(Exists(unlockedNew));
+    EXPECT_TRUE(Exists(otherName));
+    EXPECT_TRUE(Exists(JoinPath(live.Path(), "scratch.lock")));
+#ifndef _WIN32
+    EXPECT_TRUE(Exists(dir / "kept/file"));
+#endif
+    // Its own went at its end.
+    std::size_t left = 0;
+    for (const auto& entry : fs::directory_iterator(PathFromUtf8(temp)))
+        left += entry.is_directory() ? 1 : 0;
+    EXPECT_EQ(left, 3u);
 }
 
 } // namespace

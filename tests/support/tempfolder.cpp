@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "base/fileio.h"
+#include "base/folders.h"
 #include "base/paths.h"
 #include "base/state.h"
 #include "base/uiops.h"
@@ -50,7 +51,8 @@ void RemoveTree(const std::string& path) {
     for (auto it = fs::recursive_directory_iterator(root, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove_all(root, ec);
+    // Not fs::remove_all: MinGW's cannot list a folder past 260 characters.
+    RemoveFolderTree(path);
 }
 
 void CopyFileOver(const std::string& from, const std::string& to) {

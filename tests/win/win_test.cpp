@@ -197,10 +197,10 @@ TEST(WinWindow, FreshRun) {
     form->ShowProgress(false);
     EXPECT_FALSE(Shown(form->ProgressBar1));
 
-    // An empty caption shows the program's name; one OK button, no icon.
+    // An empty caption stays empty; one OK button, no icon.
     form->ShowMessage("DRM decompiled.", "", "");
     ASSERT_EQ(script.seen.size(), 1u);
-    EXPECT_EQ(script.seen[0].title, L"Zantrel");
+    EXPECT_EQ(script.seen[0].title, L"");
     EXPECT_EQ(script.seen[0].text, L"DRM decompiled.");
     EXPECT_EQ(script.seen[0].style, static_cast<UINT>(MB_OK));
 
@@ -296,7 +296,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_FALSE(save.options & FOS_OVERWRITEPROMPT);
     ASSERT_EQ(script.Boxes().size(), 1u);
     EXPECT_EQ(script.Boxes()[0].text, L"Operation Complete");
-    EXPECT_EQ(script.Boxes()[0].title, L"Zantrel");
+    EXPECT_EQ(script.Boxes()[0].title, L"");
     EXPECT_EQ(form->StatusText(), L"Complete");
     EXPECT_FALSE(form->IsOpen());
     EXPECT_TRUE(test::Exists(folder / "out.shx"));
@@ -382,7 +382,8 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
     Choose(*form, IDM_FILE_SAVEAS);
     ASSERT_FALSE(script.Boxes().empty());
     const Modal error = script.Boxes().back();
-    EXPECT_EQ(error.title, L"Zantrel");
+    // The program file's name: this test program's.
+    EXPECT_EQ(error.title, L"win_test");
     EXPECT_EQ(error.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_NE(error.details.find(L"missing"), std::wstring::npos);
     EXPECT_TRUE(form->IsOpen());

@@ -1,0 +1,85 @@
+#include "base/folders.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "base/unicode.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace zantrel {
+
+#ifdef _WIN32
+
+namespace {
+
+// path in the extended form. Calls fn with each name in the folder.
+template <typename Fn> bool ForEachEntry(const std::wstring& path, Fn fn) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry,
+                                         FindExSearchNameMatch, nullptr, 0);
+    // A drive's empty root lists not even "." and "..".
+    if (find == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::wstring_view name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            fn(name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return true;
+}
+
+// std::filesystem follows links on this platform; this never does.
+void RemoveTree(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        ForEachEntry(
+            path, [&](std::wstring_view name) { RemoveTree(path + L"\\" + std::wstring(name)); });
+    RemoveDirectoryW(path.c_str());
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (!ForEachEntry(SystemPathFromUtf8(folder),
+                      [&](std::wstring_view name) { names.push_back(Utf8FromWide(name)); }))
+        return std::nullopt;
+    return names;
+}
+
+void RemoveFolderTree(const std::string& folder) { RemoveTree(SystemPathFromUtf8(folder)); }
+
+#else
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        names.push_back(Utf8FromPath(it->path().filename()));
+    if (ec)
+        return std::nullopt;
+    return names;
+}
+
+// Links are removed, not followed; a file's own permission does not matter here.
+void RemoveFolderTree(const std::string& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(PathFromUtf8(folder), ignored);
+}
+
+#endif
+
+} // namespace zantrel
