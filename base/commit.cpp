@@ -125,59 +125,57 @@ std::optional<Journal> ReadJournal(const std::string& path) {
     return journal;
 }
 
+// Runs step on each entry from first to last, on whatever fails; true
+// when none did.
+template <class Iterator, class Step> bool EachEntry(Iterator first, Iterator last, Step step) {
+    bool whole = true;
+    for (; first != last; ++first) {
+        try {
+            step(*first);
+        } catch (const IoError&) {
+            whole = false;
+        }
+    }
+    return whole;
+}
+
 // Removes the new files (and scratch files) before anything was moved.
 bool RemoveNew(const std::vector<Entry>& entries) {
-    bool whole = true;
-    for (const Entry& e : entries) {
-        try {
-            if (!e.temp.empty())
-                DeleteFileChecked(e.temp);
-        } catch (const IoError&) {
-            whole = false;
-        }
-    }
-    return whole;
+    return EachEntry(entries.begin(), entries.end(), [](const Entry& e) {
+        if (!e.temp.empty())
+            DeleteFileChecked(e.temp);
+    });
 }
 
-// Puts every old file back and removes every new one. Each step looks at
-// what is on disk, so an undo ended part-way is finished by the next one.
+// Puts every old file back and removes every new one, last first. Each step
+// looks at what is on disk, so an undo ended part-way is finished by the
+// next one.
 bool Undo(const std::vector<Entry>& entries) {
-    bool whole = true;
-    for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
-        try {
-            if (e->target.empty()) { // a scratch file
-                DeleteFileChecked(e->temp);
-                continue;
-            }
-            const bool placed = !e->temp.empty() && !Exists(e->temp) && Exists(e->target);
-            // A target whose recorded old file is no longer aside is that
-            // old file, already back.
-            if (placed && (e->aside.empty() || Exists(e->aside)))
-                DeleteFileChecked(e->target);
-            if (!e->aside.empty() && Exists(e->aside))
-                RenameFile(e->aside, e->target);
-            if (!e->temp.empty())
-                DeleteFileChecked(e->temp);
-        } catch (const IoError&) {
-            whole = false;
+    return EachEntry(entries.rbegin(), entries.rend(), [](const Entry& e) {
+        if (e.target.empty()) { // a scratch file
+            DeleteFileChecked(e.temp);
+            return;
         }
-    }
-    return whole;
+        const bool placed = !e.temp.empty() && !Exists(e.temp) && Exists(e.target);
+        // A target whose recorded old file is no longer aside is that old
+        // file, already back.
+        if (placed && (e.aside.empty() || Exists(e.aside)))
+            DeleteFileChecked(e.target);
+        if (!e.aside.empty() && Exists(e.aside))
+            RenameFile(e.aside, e.target);
+        if (!e.temp.empty())
+            DeleteFileChecked(e.temp);
+    });
 }
 
+// Removes what waits aside once every new file is in place.
 bool Finish(const std::vector<Entry>& entries) {
-    bool whole = true;
-    for (const Entry& e : entries) {
-        try {
-            if (!e.aside.empty())
-                DeleteFileChecked(e.aside);
-            if (!e.temp.empty())
-                DeleteFileChecked(e.temp);
-        } catch (const IoError&) {
-            whole = false;
-        }
-    }
-    return whole;
+    return EachEntry(entries.begin(), entries.end(), [](const Entry& e) {
+        if (!e.aside.empty())
+            DeleteFileChecked(e.aside);
+        if (!e.temp.empty())
+            DeleteFileChecked(e.temp);
+    });
 }
 
 } // namespace
