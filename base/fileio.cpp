@@ -324,8 +324,13 @@ std::FILE* OpenChecked(const std::string& path, const char* mode, FaultInjector:
 
 // Whether a file could not be made because of its folder: the name is free
 // (nothing, not even a link, is there) yet creating it was refused or found
-// no folder. Returns the folder to name: the nearest one that exists.
-std::optional<std::string> FolderAtFault(const std::string& path, int code) {
+// no folder. The folder to name: the file's own when it refused (access
+// denied), else the first one missing on the way (not found).
+struct FolderFault {
+    std::string folder;
+    int code;
+};
+std::optional<FolderFault> FolderAtFault(const std::string& path, int code) {
     if (code != IoAccessDenied && code != IoFileNotFound)
         return std::nullopt;
     std::error_code ec;
@@ -333,19 +338,23 @@ std::optional<std::string> FolderAtFault(const std::string& path, int code) {
     if (fs::symlink_status(file, ec).type() != fs::file_type::not_found)
         return std::nullopt;
     fs::path folder = file.parent_path();
-    // A file missing from a folder that is there is not the folder's fault.
-    if (code == IoFileNotFound && fs::is_directory(folder, ec))
-        return std::nullopt;
-    while (!folder.empty() && !fs::is_directory(folder, ec) && folder != folder.parent_path())
-        folder = folder.parent_path();
     if (folder.empty())
         return std::nullopt;
-    return Utf8FromPath(folder);
+    if (fs::is_directory(folder, ec)) {
+        // A file missing from a folder that is there is not the folder's fault.
+        if (code == IoFileNotFound)
+            return std::nullopt;
+        return FolderFault{Utf8FromPath(folder), IoAccessDenied};
+    }
+    while (folder.has_parent_path() && folder != folder.parent_path() &&
+           !fs::is_directory(folder.parent_path(), ec))
+        folder = folder.parent_path();
+    return FolderFault{Utf8FromPath(folder), IoFileNotFound};
 }
 
 [[noreturn]] void ThrowCreateFailure(const std::string& path, int code) {
-    if (auto folder = FolderAtFault(path, code))
-        throw IoError(IoAccessDenied, *folder, IoError::Subject::Folder);
+    if (auto fault = FolderAtFault(path, code))
+        throw IoError(fault->code, fault->folder, IoError::Subject::Folder);
     throw IoError(code, path);
 }
 

@@ -20,7 +20,8 @@ namespace zantrel {
 // 3 bad name, 4 too many open files, 5 access denied, 100 read past end,
 // 101 disk full, 106 bad number; any other value is the system's own.
 // Path() is the person's own file: a temporary is named by its target.
-// A folder failure means a file could not be made in Path(), a folder.
+// A folder failure means a file could not be made because of Path(), a
+// folder: it cannot be written (access denied) or is not there (not found).
 class IoError : public std::runtime_error {
 public:
     enum class Subject { File, Folder };

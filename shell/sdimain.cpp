@@ -95,6 +95,11 @@ std::string NextStep(const IoError& e) {
     const std::string& path = e.Path();
     const bool saveTarget =
         !s.savePath.empty() && (path == s.savePath || path == s.compiledImagePath);
+    if (e.AboutFolder() && e.Code() == IoFileNotFound) {
+        if (path == s.workFolder || IsWithin(path, s.workFolder))
+            return "Choose another work folder in Settings, or create this one.";
+        return "Choose a folder that is there, or create this one, then try again.";
+    }
     if (e.AboutFolder()) {
         if (path == s.startFolder)
             return "Zantrel keeps its session and settings files there: check the folder's "
@@ -206,6 +211,10 @@ void CheckWorkTreeWritable(bool pair) {
             throw IoError(IoAccessDenied, *folder, IoError::Subject::Folder)
                 .WithNote("A link stands where a work folder belongs; Zantrel writes only "
                           "inside the work folder.");
+    // The tree could not be made: the work folder refused it.
+    if (!FolderExists(s.binary1Dir) || (pair && !FolderExists(s.binary2Dir)))
+        throw IoError(FolderExists(s.workFolder) ? IoAccessDenied : IoFileNotFound, s.workFolder,
+                      IoError::Subject::Folder);
     for (const std::string* folder : {&s.binary1Dir, &s.binary2Dir}) {
         if (folder == &s.binary2Dir && !pair)
             break;
@@ -615,8 +624,9 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     try {
         return command();
     } catch (const IoError& e) {
-        message = e.AboutFolder() ? std::string("The folder cannot be written.")
-                                  : IoErrorMessage(e.Code());
+        message = !e.AboutFolder()             ? IoErrorMessage(e.Code())
+                  : e.Code() == IoFileNotFound ? std::string("The folder does not exist.")
+                                               : std::string("The folder cannot be written.");
         path = e.Path();
         next = e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e);
     } catch (const std::bad_alloc&) {

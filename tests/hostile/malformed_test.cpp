@@ -246,7 +246,7 @@ protected:
                   (Message{"Nothing was saved: Save As found a problem in the work files. Put it "
                            "right, then save again.",
                            "Error"}));
-        EXPECT_EQ(run->ui.messageDetails.back(), line + "\nFolder: " + folder);
+        EXPECT_EQ(run->ui.messageDetails.back(), line + "\nFolder: " + test::NativePath(folder));
     }
     const Bytes earlier = {'o', 'l', 'd'};
     const std::string putBack = "; Save As needs it as Open wrote it. Put it back, or discard the "

@@ -531,7 +531,7 @@ TEST(FileSave1Execute, ListsEveryProblemInOneRefusalAndWritesNothing) {
     WriteAll(dir / "x.shx", Superfile(ExtendedDrm()));
     std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.shx");
-    const std::string icons = dir / "binary1/drmpack/icons";
+    const std::string icons = test::NativePath(dir / "binary1/drmpack/icons");
     Bytes picture = test::ReadAll(icons + "/1.bmp");
     picture[28] = 32;
     WriteAll(icons + "/1.bmp", picture);
@@ -568,7 +568,7 @@ TEST(CheckWorkFiles, RawPicturesMustKeepTheLengthOfTheirSlots) {
     std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.shx", "1\r\n0\r\n0\r\n255\r\n0\r\n255\r\n");
     EXPECT_TRUE(CheckWorkFiles().empty());
-    const std::string raw = dir / "binary1/drmpack/raws/1.raw";
+    const std::string raw = test::NativePath(dir / "binary1/drmpack/raws/1.raw");
     Bytes picture = test::ReadAll(raw);
     const std::size_t length = picture.size();
     picture.resize(length - 2);
