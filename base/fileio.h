@@ -29,11 +29,11 @@ public:
     int Code() const noexcept { return code_; }
     const std::string& Path() const noexcept { return path_; }
     bool AboutFolder() const noexcept { return subject_ == Subject::Folder; }
-    // What the failure meant for the command ("Nothing was ported."), added
-    // by the command that knows; empty when none.
+    // What the failure meant ("Nothing was ported."), added by the code that
+    // knows, each note after the ones before; empty when none.
     const std::string& Note() const noexcept { return note_; }
-    IoError& WithNote(std::string note) {
-        note_ = std::move(note);
+    IoError& WithNote(const std::string& note) {
+        note_ += (note_.empty() ? "" : " ") + note;
         return *this;
     }
 
