@@ -81,7 +81,7 @@ int main(int argc, char* argv[]) {
             }
             return question && wanted ? int(QMessageBox::Cancel) : int(QMessageBox::Ok);
         });
-        form->Port1->trigger();
+        form->Choose(zantrel::MenuItem::Port1);
         zantrel::SetModalRunner({});
     }
     return ok ? 0 : 1;

@@ -133,22 +133,14 @@ void ConsoleUi::ShowMessage(const std::string& text, const std::string& caption,
     std::fflush(out_);
 }
 
+// The console's commands take their files as arguments: a dialog the
+// command still asks for counts as cancelled.
 std::optional<std::string> ConsoleUi::AskOpenFile(const std::string&, const std::string&, bool) {
-    if (openAnswers.empty())
-        return std::nullopt;
-    auto answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
 std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std::string&) {
-    if (saveAnswers.empty())
-        return std::nullopt;
-    auto answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    if (answer)
-        answer = WithDefaultExtension(*answer);
-    return answer;
+    return std::nullopt;
 }
 
 void ConsoleUi::CloseMainWindow() {

@@ -1,10 +1,10 @@
 // The console's user-interface sink: status texts and message boxes as lines
 // on standard output, progress as a bar on standard error (only when that is
-// a terminal), file dialogs answered from the command line.
+// a terminal). The commands take their files from the command line, so a
+// file dialog counts as cancelled.
 #pragma once
 
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,9 +23,6 @@ class ConsoleUi final : public UiSink {
 public:
     ConsoleUi(std::FILE* out, std::FILE* err, bool drawProgress);
 
-    // Answers for the next file dialogs; an empty queue cancels.
-    std::deque<std::optional<std::string>> openAnswers;
-    std::deque<std::optional<std::string>> saveAnswers;
     // When off, status texts are not printed (messages still are).
     bool showStatus = true;
 

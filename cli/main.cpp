@@ -403,11 +403,9 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
                        "--ask-second on turns it back on)");
             return ExitUsage;
         }
-        ui.openAnswers = {firstFile, secondFile};
-        note(RunCommand(FileOpen1Execute));
+        note(RunCommand([&] { return OpenFlashFiles({firstFile, secondFile}); }));
     } else if (command == "save-as") {
-        ui.saveAnswers = {saveFile};
-        if (note(RunCommand(FileSave1Execute)) != CommandResult::Completed)
+        if (note(RunCommand([&] { return SaveAs(saveFile); })) != CommandResult::Completed)
             keepSession();
     } else if (command == "port") {
         // The session stays pending on disk: nothing to keep, nothing to say.

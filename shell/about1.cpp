@@ -53,6 +53,12 @@ void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> pi
     dialog.checkBox5 = true;
 }
 
+const std::string& CurrentWorkFolder() { return State().workFolder; }
+
+std::string ShownWorkFolder(const SettingsDialogState& dialog) {
+    return dialog.checkBox3 && !dialog.directory.empty() ? dialog.directory : CurrentWorkFolder();
+}
+
 void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked) {
     if (!dialog.checkBox3)
         return;

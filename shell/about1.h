@@ -34,6 +34,11 @@ void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> pi
 // The user ticked or cleared the folder box; picked is the folder the picker
 // accepted, or nullopt when it was cancelled (the box is then cleared).
 void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked);
+// Where the folder picker opens: the work folder in use.
+const std::string& CurrentWorkFolder();
+// The work folder OK keeps: the folder picked in this showing, else the
+// current one; the dialog shows it under the folder box.
+std::string ShownWorkFolder(const SettingsDialogState& dialog);
 // The dialog was closed with OK: flags into the shared state, the settings
 // file rewritten, the new work tree built; as ChangeSettings. Throws IoError.
 void ApplySettings(const SettingsDialogState& dialog);

@@ -370,16 +370,21 @@ CommandResult InitAppReadOnly() {
     return CommandResult::Completed;
 }
 
+CommandResult FileOpen1Execute() { return OpenFlashFiles({}); }
+
+CommandResult FileSave1Execute() { return SaveAs(std::nullopt); }
+
 bool MenuItemEnabled(MenuItem item) {
     auto it = g_menu.find(item);
     return it == g_menu.end() || it->second;
 }
 
-CommandResult FileOpen1Execute() {
+CommandResult OpenFlashFiles(const OpenAnswers& given) {
     SharedState& s = State();
     s.secondFlashPath.clear();
-    auto first =
-        AskOpenFile("Open SBF/SHX file to edit or import DRM to", std::string(OpenFilter), false);
+    auto first = given.first ? given.first
+                             : AskOpenFile("Open SBF/SHX file to edit or import DRM to",
+                                           std::string(OpenFilter), false);
     if (!first) {
         DeleteSessionFile();
         CloseMainWindow();
@@ -389,8 +394,10 @@ CommandResult FileOpen1Execute() {
 
     bool accepted = false;
     if (s.askSecondFile) {
-        auto second = AskOpenFile("Open SBF/SHX file to export DRM from (Cancel to skip)",
-                                  std::string(OpenFilter), true);
+        auto second = given.first
+                          ? given.second
+                          : AskOpenFile("Open SBF/SHX file to export DRM from (Cancel to skip)",
+                                        std::string(OpenFilter), true);
         accepted = second.has_value();
         s.secondFlashPath = second.value_or(std::string());
     }
@@ -451,7 +458,7 @@ CommandResult FileOpen1Execute() {
     return result;
 }
 
-CommandResult FileSave1Execute() {
+CommandResult SaveAs(const std::optional<std::string>& given) {
     // Everything Save As would refuse, listed at once before anything is asked or written.
     if (const std::vector<WorkProblem> problems = CheckWorkFiles(); !problems.empty()) {
         ShowWorkProblems(problems);
@@ -460,11 +467,17 @@ CommandResult FileSave1Execute() {
     SharedState& s = State();
     const bool raw = (s.sessionMode & ModeRawImage) != 0;
     std::optional<std::string> chosen;
-    for (;;) {
-        chosen = AskSaveFile("Select a file to save DRM reflash",
-                             raw ? "BIN files|*.bin" : "SHX files|*.shx");
+    for (bool asked = false;; asked = true) {
+        // An answer given beforehand is taken once; declined, it is a cancel.
+        if (given && asked)
+            chosen.reset();
+        else
+            chosen = given ? given
+                           : AskSaveFile("Select a file to save DRM reflash",
+                                         raw ? "BIN files|*.bin" : "SHX files|*.shx");
         if (!chosen)
             break;
+        chosen = WithDefaultExtension(*chosen);
         s.savePath = *chosen;
         DeriveCompiledImagePath();
         // The clean-up would delete what it just wrote.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <type_traits>
 #include <string>
 
@@ -35,6 +36,18 @@ CommandResult InitAppReadOnly();
 Outcome SaveSuperfile();
 // Save As's work for a raw session: the compiled code group.
 Outcome SaveRawImage();
+// The files a command was given instead of asking its dialogs (the
+// console's arguments, a file dropped on the window). With first given, the
+// second dialog's answer is second (nullopt: cancelled).
+struct OpenAnswers {
+    std::optional<std::string> first;
+    std::optional<std::string> second;
+};
+CommandResult OpenFlashFiles(const OpenAnswers& given);
+// given: the file to save as, instead of the save dialog's answer. A name
+// without an extension gets ".shx" either way.
+CommandResult SaveAs(const std::optional<std::string>& given);
+// The menu's Open and Save As: every answer from the dialogs.
 CommandResult FileOpen1Execute();
 CommandResult FileSave1Execute();
 CommandResult Port1Click();

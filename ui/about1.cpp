@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "base/state.h"
 #include "ui/modal.h"
 #include "ui/sdimain.h"
 
@@ -131,9 +130,7 @@ void TAboutBox1::ShowState() {
     palette.setColor(QPalette::Disabled, QPalette::Window, colour);
     Shape1->setPalette(palette);
 
-    const std::string folder =
-        state_.checkBox3 && !state_.directory.empty() ? state_.directory : State().workFolder;
-    const QString path = QDir::toNativeSeparators(QString::fromStdString(folder));
+    const QString path = QDir::toNativeSeparators(QString::fromStdString(ShownWorkFolder(state_)));
     WorkFolderLabel->setToolTip(path);
     WorkFolderLabel->setText("Work folder: " +
                              WorkFolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, 320));
@@ -174,7 +171,7 @@ void TAboutBox1::CheckBox3Click() {
     CurrentState();
     std::optional<std::string> picked;
     if (state_.checkBox3) {
-        OpenDirectory1.InitialDirectory = FromLocalPath(State().workFolder);
+        OpenDirectory1.InitialDirectory = FromLocalPath(CurrentWorkFolder());
         if (OpenDirectory1.Execute())
             // A folder reached by a network path alone is its network form.
             picked =

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -29,16 +29,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QToolBar>
 #include <QUrl>
+#include <QVBoxLayout>
 
-#include "shell/sdimain.h"
-#include "base/state.h"
-#include "base/worktree.h"
-#include "shell/summary.h"
-#include "shell/workview.h"
-#include "imaging/decode.h"
+#include "shell/about1.h"
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
@@ -47,49 +42,42 @@ namespace zantrel {
 
 namespace {
 
-inline constexpr int ThumbnailSide = 96;
 inline constexpr int PathRole = Qt::UserRole;
-inline constexpr qsizetype MaxWatchedPaths = 2000;
 
-// The part of a menu hint after "|", which the status bar shows.
-QString LongHint(const char* hint) {
-    const QString text = QString::fromUtf8(hint);
-    const qsizetype bar = text.indexOf('|');
-    return bar < 0 ? text : text.mid(bar + 1);
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QAction* AddItem(QMenu* menu, const char* caption, const char* hint, QKeySequence shortcut = {}) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setStatusTip(LongHint(hint));
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    return action;
-}
-
-// A picture scaled to fit the thumbnail square: small icons grow by whole
-// steps so their pixels stay sharp; large pictures shrink smoothly.
+// A picture drawn into the thumbnail square as the shell fits it.
 QPixmap RenderThumbnail(const QImage& image) {
     QPixmap canvas(ThumbnailSide, ThumbnailSide);
     canvas.fill(QColor(0xF4, 0xF4, 0xF4));
     QPainter painter(&canvas);
     painter.setPen(QColor(0xC8, 0xC8, 0xC8));
     painter.drawRect(0, 0, ThumbnailSide - 1, ThumbnailSide - 1);
-    if (!image.isNull() && image.width() > 0 && image.height() > 0) {
-        const int room = ThumbnailSide - 8;
-        QImage scaled;
-        if (image.width() <= room / 2 && image.height() <= room / 2) {
-            const int factor = std::min(room / image.width(), room / image.height());
-            scaled = image.scaled(image.width() * factor, image.height() * factor,
-                                  Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        } else if (image.width() > room || image.height() > room) {
-            scaled = image.scaled(room, room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        } else {
-            scaled = image;
-        }
-        painter.drawImage((ThumbnailSide - scaled.width()) / 2,
-                          (ThumbnailSide - scaled.height()) / 2, scaled);
+    const ThumbnailFit fit = FitThumbnail(image.width(), image.height(), ThumbnailSide);
+    if (!image.isNull() && fit.width > 0) {
+        const QImage scaled =
+            image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
+                         fit.smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
+        painter.drawImage((ThumbnailSide - fit.width) / 2, (ThumbnailSide - fit.height) / 2,
+                          scaled);
     }
     return canvas;
+}
+
+QImage LoadThumbnailImage(const Thumbnail& thumbnail) {
+    if (!thumbnail.raw)
+        return QImage(FromLocalPath(thumbnail.path));
+    const auto pixels = RawThumbnailPixels(thumbnail);
+    if (!pixels)
+        return {};
+    QImage image(thumbnail.width, thumbnail.height, QImage::Format_ARGB32);
+    for (int y = 0; y < thumbnail.height; ++y)
+        std::memcpy(image.scanLine(y),
+                    pixels->data() + static_cast<std::size_t>(y) * thumbnail.width,
+                    static_cast<std::size_t>(thumbnail.width) * 4);
+    return image;
 }
 
 // Message boxes size themselves to the message and would cut a longer
@@ -103,6 +91,18 @@ void WidenToFit(QMessageBox& box) {
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
                       grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
+           const std::string& text, const QString& details,
+           QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+    QMessageBox box(icon, Text(caption), Text(text), buttons, parent);
+    if (buttons & QMessageBox::Cancel)
+        box.setDefaultButton(QMessageBox::Cancel);
+    if (!details.isEmpty())
+        box.setInformativeText(details);
+    WidenToFit(box);
+    return RunModal(box);
 }
 
 QListWidget* MakeThumbnailGrid(QWidget* parent) {
@@ -124,58 +124,28 @@ QListWidget* MakeThumbnailGrid(QWidget* parent) {
 QString SessionPanelText(const SessionSummary& summary) {
     QString rows;
     for (const SessionLine& line : summary.lines) {
-        const QString value = QString::fromStdString(line.value).toHtmlEscaped();
-        QString cell;
-        switch (line.role) {
-        case SessionLine::Role::Folder:
+        const QString value = Text(line.value).toHtmlEscaped();
+        QString cell = value;
+        if (line.role == SessionLine::Role::Folder)
             cell =
                 QString("<a href=\"%1\">%2</a>")
                     .arg(
                         QUrl::fromLocalFile(FromLocalPath(line.value)).toString(QUrl::FullyEncoded),
                         QDir::toNativeSeparators(value));
-            break;
-        case SessionLine::Role::Warning:
+        else if (line.role == SessionLine::Role::Warning)
             cell = "<span style=\"color:#C00000; font-weight:bold\">" + value + "</span>";
-            break;
-        case SessionLine::Role::Text:
-            cell = value;
-            break;
-        }
         rows += "<tr><td style=\"color:#505050; padding-right:12px\">" +
-                QString::fromStdString(line.label).toHtmlEscaped() + "</td><td>" + cell +
-                "</td></tr>";
+                Text(line.label).toHtmlEscaped() + "</td><td>" + cell + "</td></tr>";
     }
     return "<table cellspacing=\"1\">" + rows + "</table>";
-}
-
-QImage LoadWorkImage(const WorkItem& work) {
-    const QString path = FromLocalPath(work.path);
-    if (path.endsWith(".raw", Qt::CaseInsensitive)) {
-        const auto pixels = DecodeRawPicture(work.path, work.slotWidth, work.slotHeight);
-        if (!pixels)
-            return {};
-        QImage image(work.slotWidth, work.slotHeight, QImage::Format_ARGB32);
-        for (int y = 0; y < work.slotHeight; ++y)
-            std::memcpy(image.scanLine(y),
-                        pixels->data() + static_cast<std::size_t>(y) * work.slotWidth,
-                        static_cast<std::size_t>(work.slotWidth) * 4);
-        return image;
-    }
-    return QImage(path);
 }
 
 } // namespace
 
 QStringList QtNameFilters(const std::string& filter) {
     QStringList result;
-    if (filter.empty())
-        return result;
-    const QStringList parts = QString::fromStdString(filter).split('|');
-    for (qsizetype i = 0; i < parts.size(); i += 2) {
-        QString patterns = i + 1 < parts.size() ? parts[i + 1] : QStringLiteral("*");
-        patterns.replace(';', ' ');
-        result << parts[i] + " (" + patterns.trimmed() + ")";
-    }
+    for (const auto& [name, patterns] : FilterEntries(filter))
+        result << Text(name) + " (" + Text(patterns).replace(';', ' ').trimmed() + ")";
     return result;
 }
 
@@ -186,20 +156,18 @@ QString FromLocalPath(const std::string& path) {
 }
 
 QString ApplicationTitle() {
-    const QString program = QCoreApplication::applicationFilePath();
-    const QString base = QFileInfo(program).completeBaseName();
+    const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     return base.isEmpty() ? QCoreApplication::applicationName() : base;
 }
 
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle("Zantrel");
+    setWindowTitle(Text(MainCaption));
     setAcceptDrops(true);
     BuildMenu();
     BuildClientArea();
 
     ToolBar1 = addToolBar("ToolBar1");
     ToolBar1->setMovable(false);
-
     statusPanel_ = new QLabel(this);
     statusBar()->addWidget(statusPanel_, 1);
     ProgressBar1 = new QProgressBar(this);
@@ -216,9 +184,8 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
                             const std::string& next) { ShowIoError(message, path, next); });
     Run([] { InitApp(); });
     // Another Zantrel in this folder: the box has said so, the run ends.
-    if (closeRequested_)
-        return;
-    RefreshThumbnails();
+    if (!CloseRequested())
+        RefreshThumbnails();
 }
 
 TSDIAppForm::~TSDIAppForm() {
@@ -228,44 +195,26 @@ TSDIAppForm::~TSDIAppForm() {
 }
 
 void TSDIAppForm::BuildMenu() {
-    File1 = menuBar()->addMenu("&File");
-    File1->menuAction()->setStatusTip(LongHint("Operation commands"));
-    FileOpenItem =
-        AddItem(File1, "&Open", "Open|Open a flash file", QKeySequence(Qt::CTRL | Qt::Key_O));
-    Port1 = AddItem(File1, "&Port", "Port |Port DRM", QKeySequence(Qt::CTRL | Qt::Key_P));
-    FileSaveAsItem = AddItem(File1, "Save &As...", "Save As|Save DRM to file",
-                             QKeySequence(Qt::CTRL | Qt::Key_S));
-    FileDiscardItem = AddItem(File1, "&Discard Session...",
-                              "Discard Session|Delete the pending session and its work files");
-    FileOpenWorkFolderItem =
-        AddItem(File1, "Open &Work Folder",
-                "Open Work Folder|Show the icons and pictures to edit in the file manager");
-    File1->addSeparator();
-    FileExitItem = AddItem(File1, "E&xit", "Exit|Exit utility");
-
-    View1 = menuBar()->addMenu("&View");
-    View1->menuAction()->setStatusTip(LongHint("View commands"));
-    ViewRefreshItem =
-        AddItem(View1, "&Refresh", "Refresh|Read the work files again", QKeySequence(Qt::Key_F5));
-
-    Settings1 = menuBar()->addAction("&Settings");
-    Settings1->setStatusTip(LongHint("Settings"));
-
-    Help1 = menuBar()->addMenu("&Help");
-    Help1->menuAction()->setStatusTip(LongHint("Help topics"));
-    HelpAboutItem = AddItem(Help1, "&About...",
-                            "About|Displays program information, version number, and copyright");
-
-    connect(FileOpenItem, &QAction::triggered, this, &TSDIAppForm::FileOpen1Execute);
-    connect(Port1, &QAction::triggered, this, &TSDIAppForm::Port1Click);
-    connect(FileDiscardItem, &QAction::triggered, this, &TSDIAppForm::FileDiscard1Execute);
-    connect(FileSaveAsItem, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
-    connect(FileOpenWorkFolderItem, &QAction::triggered, this,
-            &TSDIAppForm::FileOpenWorkFolder1Execute);
-    connect(FileExitItem, &QAction::triggered, this, &TSDIAppForm::FileExit1Execute);
-    connect(ViewRefreshItem, &QAction::triggered, this, &TSDIAppForm::ViewRefresh1Execute);
-    connect(Settings1, &QAction::triggered, this, &TSDIAppForm::Settings1Click);
-    connect(HelpAboutItem, &QAction::triggered, this, &TSDIAppForm::HelpAbout1Execute);
+    auto add = [this](auto* where, const MenuEntry& entry) {
+        QAction* action = where->addAction(Text(entry.caption));
+        action->setStatusTip(Text(LongHint(entry.hint)));
+        action->setShortcut(QKeySequence(Text(ShortcutText(entry.shortcut))));
+        connect(action, &QAction::triggered, this, [this, item = entry.item] { Choose(item); });
+        actions_[entry.item] = action;
+    };
+    for (const MenuGroup& group : MainMenu()) {
+        if (group.item) {
+            add(menuBar(), {*group.item, group.caption, group.hint});
+            continue;
+        }
+        QMenu* menu = menuBar()->addMenu(Text(group.caption));
+        menu->menuAction()->setStatusTip(Text(LongHint(group.hint)));
+        for (const MenuEntry& entry : group.entries) {
+            if (entry.separatorBefore)
+                menu->addSeparator();
+            add(menu, entry);
+        }
+    }
 }
 
 void TSDIAppForm::BuildClientArea() {
@@ -277,7 +226,7 @@ void TSDIAppForm::BuildClientArea() {
     QFont hintFont = HintLabel->font();
     hintFont.setPointSizeF(hintFont.pointSizeF() * 1.25);
     HintLabel->setFont(hintFont);
-    HintLabel->setText("Open a flash file to start.\n\nFile > Open, or drop a flash file here.");
+    HintLabel->setText(Text(FreshRunHint));
     HintLabel->setStyleSheet("color: #606060;");
 
     SessionPanel = new QLabel(this);
@@ -308,7 +257,6 @@ void TSDIAppForm::BuildClientArea() {
     layout->setSpacing(0);
     layout->addWidget(SessionPanel);
     layout->addWidget(ImageTabs, 1);
-
     clientArea_->addWidget(HintLabel);
     clientArea_->addWidget(sessionPage_);
     setCentralWidget(clientArea_);
@@ -316,10 +264,9 @@ void TSDIAppForm::BuildClientArea() {
     watcher_ = new QFileSystemWatcher(this);
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setSingleShot(true);
-    // An editor's save is several changes in a row: refresh once they settle.
-    refreshTimer_->setInterval(300);
+    refreshTimer_->setInterval(SettleMilliseconds);
     connect(refreshTimer_, &QTimer::timeout, this, [this] {
-        if (busy_)
+        if (runner_.Busy())
             refreshTimer_->start();
         else
             RefreshThumbnails();
@@ -335,95 +282,62 @@ void TSDIAppForm::SetDialogs(TAboutBox1* settings, TAboutBox* about) {
 }
 
 void TSDIAppForm::Run(const std::function<void()>& command) {
-    // Commands never nest: one runs to its end before the next starts.
-    if (busy_)
-        return;
-    busy_ = true;
-    closeRequested_ = false;
-    try {
-        RunCommand(command);
-    } catch (const std::exception& e) {
-        // Nothing may cross Qt's event loop; RunCommand takes the I/O failures.
-        ShowIoError(e.what());
-    } catch (...) {
-        ShowIoError("Unexpected failure");
-    }
-    busy_ = false;
-    if (closeRequested_)
+    runner_.Run(command);
+    if (runner_.CloseRequested())
         close();
 }
 
-void TSDIAppForm::FileOpen1Execute() {
-    Run([] { zantrel::FileOpen1Execute(); });
-}
-
-void TSDIAppForm::Port1Click() {
-    Run([] { zantrel::Port1Click(); });
-    RefreshThumbnails();
-}
-
-void TSDIAppForm::FileSave1Execute() {
-    Run([] { zantrel::FileSave1Execute(); });
-}
-
-void TSDIAppForm::FileDiscard1Execute() {
-    Run([] { zantrel::FileDiscard1Execute(); });
-}
-
-void TSDIAppForm::FileOpenWorkFolder1Execute() {
-    if (!busy_)
-        OpenFolder(EditFolder());
-}
-
-void TSDIAppForm::ViewRefresh1Execute() {
-    if (!busy_)
-        RefreshThumbnails();
+void TSDIAppForm::Choose(MenuItem item) {
+    switch (ActionOf(item)) {
+    case MenuAction::Command:
+        Run([item] { RunMenuCommand(item); });
+        if (item == MenuItem::Port1)
+            RefreshThumbnails();
+        break;
+    case MenuAction::OpenWorkFolder:
+        if (!runner_.Busy())
+            OpenFolder(EditFolder());
+        break;
+    case MenuAction::Refresh:
+        if (!runner_.Busy())
+            RefreshThumbnails();
+        break;
+    case MenuAction::SettingsDialog:
+        Run([this] {
+            if (settings_ && RunModal(*settings_) == QDialog::Accepted)
+                ApplySettings(settings_->CurrentState());
+        });
+        break;
+    case MenuAction::AboutBox:
+        Run([this] {
+            if (about_)
+                RunModal(*about_);
+        });
+        break;
+    }
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path))))
-        return;
-    ShowMessage("No file manager answered. The folder is:", "Open Work Folder",
-                QDir::toNativeSeparators(FromLocalPath(path)).toStdString());
-}
-
-void TSDIAppForm::FileExit1Execute() {
-    Run([] { zantrel::FileExit1Execute(); });
-}
-
-void TSDIAppForm::Settings1Click() {
-    Run([this] {
-        if (settings_ && RunModal(*settings_) == QDialog::Accepted)
-            ApplySettings(settings_->CurrentState());
-    });
-}
-
-void TSDIAppForm::HelpAbout1Execute() {
-    Run([this] {
-        if (about_)
-            RunModal(*about_);
-    });
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path))))
+        SayWhereFolderIs(QDir::toNativeSeparators(FromLocalPath(path)).toStdString());
 }
 
 void TSDIAppForm::OpenDropped(const QString& path) {
-    if (busy_ || !FileOpenItem->isEnabled() || path.isEmpty())
+    if (path.isEmpty() || !runner_.TakesDroppedFile())
         return;
-    droppedFile_ = path;
-    FileOpen1Execute();
-    droppedFile_.reset();
+    openMemory_.Drop(ToLocalPath(path));
+    Choose(MenuItem::FileOpenItem);
 }
 
 void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
                               const std::string& next) {
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), QString::fromStdString(message),
-                    QMessageBox::Ok, this);
     // The file the failure concerns, so the user knows which one to look at,
     // then what to do about it.
-    QString details;
-    if (!path.empty())
-        details = QDir::toNativeSeparators(QString::fromStdString(path));
+    QString details = QDir::toNativeSeparators(Text(path));
     if (!next.empty())
-        details += (details.isEmpty() ? "" : "\n\n") + QString::fromStdString(next);
+        details += (details.isEmpty() ? "" : "\n\n") + Text(next);
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), Text(message), QMessageBox::Ok,
+                    this);
     if (!details.isEmpty())
         box.setInformativeText(details);
     WidenToFit(box);
@@ -433,7 +347,7 @@ void TSDIAppForm::ShowIoError(const std::string& message, const std::string& pat
 QString TSDIAppForm::StatusText() const { return statusPanel_->text(); }
 
 void TSDIAppForm::SetStatusText(const std::string& text) {
-    statusPanel_->setText(QString::fromStdString(text));
+    statusPanel_->setText(Text(text));
     // Commands run on this thread without returning to the event loop.
     statusPanel_->repaint();
 }
@@ -454,57 +368,44 @@ void TSDIAppForm::SetProgress(int percent) {
 void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption,
                               const std::string& details) {
     // An empty caption would show the program file's name instead.
-    QMessageBox box(QMessageBox::NoIcon,
-                    caption.empty() ? QString("Zantrel") : QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Ok, this);
-    if (!details.empty())
-        box.setInformativeText(QString::fromStdString(details));
-    WidenToFit(box);
-    RunModal(box);
+    RunBox(this, QMessageBox::NoIcon, caption.empty() ? std::string(MainCaption) : caption, text,
+           Text(details));
 }
 
 bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
-                    QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Cancel);
-    WidenToFit(box);
-    return RunModal(box) == QMessageBox::Ok;
+    return RunBox(this, QMessageBox::Question, caption, text, {},
+                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
                                                     const std::string& filter, bool clearName) {
-    if (clearName)
-        openFileName_.clear();
-    if (droppedFile_) {
-        openFileName_ = *droppedFile_;
-        droppedFile_.reset();
-        return ToLocalPath(openFileName_);
-    }
-    QFileDialog dialog(this, QString::fromStdString(title));
+    if (auto dropped = openMemory_.TakeDropped(clearName))
+        return dropped;
+    QFileDialog dialog(this, Text(title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(filter);
     dialog.setNameFilters(filters);
-    if (filters.contains(openFilter_))
-        dialog.selectNameFilter(openFilter_);
-    if (!openFolder_.isEmpty())
-        dialog.setDirectory(openFolder_);
-    if (!openFileName_.isEmpty())
-        dialog.selectFile(openFileName_);
+    if (openMemory_.FilterIndex() <= filters.size())
+        dialog.selectNameFilter(filters.value(openMemory_.FilterIndex() - 1));
+    if (!openMemory_.Folder().empty())
+        dialog.setDirectory(FromLocalPath(openMemory_.Folder()));
+    if (!openMemory_.FileName().empty())
+        dialog.selectFile(FromLocalPath(openMemory_.FileName()));
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
-    openFileName_ = files.first();
-    openFilter_ = dialog.selectedNameFilter();
-    openFolder_ = QFileInfo(openFileName_).absolutePath();
-    return ToLocalPath(openFileName_);
+    const std::string chosen = ToLocalPath(files.first());
+    openMemory_.Remember(chosen,
+                         static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1);
+    return chosen;
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
                                                     const std::string& filter) {
-    QFileDialog dialog(this, QString::fromStdString(title));
+    QFileDialog dialog(this, Text(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
@@ -516,102 +417,53 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
-    return WithDefaultExtension(ToLocalPath(files.first()));
-}
-
-void TSDIAppForm::CloseMainWindow() { closeRequested_ = true; }
-
-QAction* TSDIAppForm::ActionOf(MenuItem item) const {
-    switch (item) {
-    case MenuItem::FileOpenItem:
-        return FileOpenItem;
-    case MenuItem::Port1:
-        return Port1;
-    case MenuItem::FileSaveAsItem:
-        return FileSaveAsItem;
-    case MenuItem::FileDiscardItem:
-        return FileDiscardItem;
-    case MenuItem::FileOpenWorkFolderItem:
-        return FileOpenWorkFolderItem;
-    case MenuItem::FileExitItem:
-        return FileExitItem;
-    case MenuItem::ViewRefreshItem:
-        return ViewRefreshItem;
-    case MenuItem::Settings1:
-        return Settings1;
-    case MenuItem::HelpAboutItem:
-        return HelpAboutItem;
-    }
-    return nullptr;
+    return ToLocalPath(files.first());
 }
 
 void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    if (QAction* action = ActionOf(item))
-        action->setEnabled(on);
+    if (auto found = actions_.find(item); found != actions_.end())
+        found->second->setEnabled(on);
 }
 
-QListWidgetItem* TSDIAppForm::MakeThumbnail(const WorkItem& work) const {
-    auto* item = new QListWidgetItem;
-    const QString path = FromLocalPath(work.path);
-    const WorkItemCaption caption = CaptionOf(work);
-    const QString name = QString::fromStdString(caption.name);
-    const QString detail = QString::fromStdString(caption.detail);
-    if (caption.marked)
-        item->setForeground(QColor(0xC0, 0x00, 0x00));
-    const QImage image = path.isEmpty() ? QImage() : LoadWorkImage(work);
-    item->setText(name + "\n" + detail);
-    item->setIcon(QIcon(RenderThumbnail(image)));
-    item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    item->setData(PathRole, path);
-    QString tip = path.isEmpty() ? name : path + QString("\n%1 bytes").arg(work.bytes);
-    if (!caption.tip.empty())
-        tip += "\n" + QString::fromStdString(caption.tip);
-    item->setToolTip(tip);
-    return item;
-}
-
-bool TSDIAppForm::FillThumbnails(QListWidget* grid, int image, QString& error) {
-    const WorkView view = ListWorkItems(image);
-    if (!view.error.empty() && view.items.empty()) {
-        error = QString::fromStdString(view.error);
-        return false;
-    }
+void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     const int scroll = grid->verticalScrollBar()->value();
     const int row = grid->currentRow();
     grid->setUpdatesEnabled(false);
     grid->clear();
-    for (const WorkItem& work : view.items)
-        grid->addItem(MakeThumbnail(work));
+    for (const Thumbnail& thumbnail : image.thumbnails) {
+        auto* item = new QListWidgetItem(Text(thumbnail.text));
+        if (thumbnail.marked)
+            item->setForeground(QColor(0xC0, 0x00, 0x00));
+        item->setIcon(QIcon(
+            RenderThumbnail(thumbnail.path.empty() ? QImage() : LoadThumbnailImage(thumbnail))));
+        item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        item->setData(PathRole, FromLocalPath(thumbnail.path));
+        item->setToolTip(Text(thumbnail.tip));
+        grid->addItem(item);
+    }
     if (row >= 0 && row < grid->count())
         grid->setCurrentRow(row);
     grid->setUpdatesEnabled(true);
     grid->verticalScrollBar()->setValue(scroll);
-    return true;
 }
 
 void TSDIAppForm::RefreshThumbnails() {
-    if (State().freshSession) {
-        clientArea_->setCurrentWidget(HintLabel);
-        return;
-    }
-    const SessionSummary summary = DescribeSession();
-    SessionPanel->setText(SessionPanelText(summary));
-    QString error;
-    if (!FillThumbnails(Thumbnails, 1, error)) {
-        HintLabel->setText(QString::fromStdString(NoDrmToShowText(error.toStdString())));
+    const MainView view = DescribeMainWindow();
+    if (!view.sessionPage) {
+        HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);
         WatchWorkFiles();
         return;
     }
+    SessionPanel->setText(SessionPanelText(view.panel));
     const int tab = ImageTabs->currentIndex();
-    ImageTabs->setTabText(0, QString::fromStdString(ImageTitle(1)));
-    if (summary.pair) {
-        QString ignored;
-        FillThumbnails(Thumbnails2, 2, ignored);
-        const QString second = QString::fromStdString(ImageTitle(2));
+    FillThumbnails(Thumbnails, view.images[0]);
+    ImageTabs->setTabText(0, Text(view.images[0].title));
+    if (view.images.size() > 1) {
+        FillThumbnails(Thumbnails2, view.images[1]);
         if (ImageTabs->indexOf(Thumbnails2) < 0)
-            ImageTabs->addTab(Thumbnails2, second);
-        ImageTabs->setTabText(1, second);
+            ImageTabs->addTab(Thumbnails2, Text(view.images[1].title));
+        ImageTabs->setTabText(1, Text(view.images[1].title));
         if (tab >= 0)
             ImageTabs->setCurrentIndex(tab);
     } else if (ImageTabs->indexOf(Thumbnails2) >= 0) {
@@ -622,26 +474,16 @@ void TSDIAppForm::RefreshThumbnails() {
 }
 
 void TSDIAppForm::WatchWorkFiles() {
-    // Folders tell of files added, removed or renamed into place; the files
-    // themselves of edits written in place.
     QStringList paths;
-    const SharedState& s = State();
-    for (const std::string& folder :
-         {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName), s.drmpack1Dir, s.icons2Dir,
-          JoinPath(s.drmpack2Dir, RawsFolderName)})
+    for (const std::string& folder : WatchedFolders())
         if (QFileInfo(FromLocalPath(folder)).isDir())
             paths << FromLocalPath(folder);
-    // Each file is a watch of the system's, whose number per user is limited:
-    // past the cap, a change written in place shows at F5 or when the window
-    // is activated again.
     for (QListWidget* grid : {Thumbnails, Thumbnails2})
-        for (int i = 0; i < grid->count() && paths.size() < MaxWatchedPaths; ++i) {
-            const QString path = grid->item(i)->data(PathRole).toString();
-            if (!path.isEmpty())
+        for (int i = 0;
+             i < grid->count() && static_cast<std::size_t>(paths.size()) < MaxWatchedPaths; ++i)
+            if (const QString path = grid->item(i)->data(PathRole).toString(); !path.isEmpty())
                 paths << path;
-        }
-    const QStringList watched = watcher_->files() + watcher_->directories();
-    if (!watched.isEmpty())
+    if (const QStringList watched = watcher_->files() + watcher_->directories(); !watched.isEmpty())
         watcher_->removePaths(watched);
     if (!paths.isEmpty())
         watcher_->addPaths(paths);
@@ -649,41 +491,28 @@ void TSDIAppForm::WatchWorkFiles() {
 
 void TSDIAppForm::OpenThumbnail(QListWidgetItem* item) {
     const QString path = item ? item->data(PathRole).toString() : QString();
-    if (path.isEmpty())
-        return;
     // Where no program is set up for the file's kind, its folder at least.
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         OpenFolder(ToLocalPath(QFileInfo(path).absolutePath()));
 }
 
 void TSDIAppForm::closeEvent(QCloseEvent* event) {
-    // The title-bar button in a second run is Exit: the box, and the session
-    // kept for the next run. A command that closes the window has done its part.
-    if (!closeRequested_ && !busy_ && !State().freshSession) {
-        busy_ = true;
-        RunCommand([] { return zantrel::FileExit1Execute(); });
-        busy_ = false;
-        // Closed even after a failure: the session file is still there from the start.
+    if (runner_.AllowClose())
         QMainWindow::closeEvent(event);
-        return;
-    }
-    if (busy_) {
-        event->ignore(); // a running command ends first
-        return;
-    }
-    QMainWindow::closeEvent(event);
+    else
+        event->ignore();
 }
 
 bool TSDIAppForm::event(QEvent* event) {
-    // Files edited in other programs show up when the user comes back.
-    if (event->type() == QEvent::WindowActivate && !busy_ && !State().freshSession)
+    // Files edited in other programs show up when the person comes back.
+    if (event->type() == QEvent::WindowActivate && !runner_.Busy() && !WatchedFolders().empty())
         RefreshThumbnails();
     return QMainWindow::event(event);
 }
 
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!busy_ && FileOpenItem->isEnabled() && urls.size() == 1 && urls.first().isLocalFile())
+    if (runner_.TakesDroppedFile() && urls.size() == 1 && urls.first().isLocalFile())
         event->acceptProposedAction();
 }
 
@@ -699,9 +528,7 @@ void TSDIAppForm::dropEvent(QDropEvent* event) {
 
 std::unique_ptr<TSDIAppForm> CreateAppWindows() {
     auto form = std::make_unique<TSDIAppForm>();
-    auto* settings = new TAboutBox1(form.get());
-    auto* about = new TAboutBox(form.get());
-    form->SetDialogs(settings, about);
+    form->SetDialogs(new TAboutBox1(form.get()), new TAboutBox(form.get()));
     return form;
 }
 

@@ -1,9 +1,9 @@
-// TSDIAppForm: the main window. It carries out the user-interface operations
-// for the logic, runs each menu command through RunCommand, and between the
-// two runs shows image 1's pictures and icons as thumbnails.
+// TSDIAppForm: the Qt main window. It draws the main window the shell
+// describes (menu, panel, thumbnails), carries out the user-interface
+// operations, and passes the person's actions back to the shell.
 #pragma once
 
-#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -12,13 +12,13 @@
 #include <QStringList>
 
 #include "base/uiops.h"
+#include "shell/mainview.h"
 
 class QAction;
 class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
-class QMenu;
 class QProgressBar;
 class QStackedWidget;
 class QTabWidget;
@@ -29,7 +29,6 @@ namespace zantrel {
 
 class TAboutBox1;
 class TAboutBox;
-struct WorkItem;
 
 // "SHX files|*.shx|SBF files|*.sbf" as Qt's name filters
 // ("SHX files (*.shx)", "SBF files (*.sbf)").
@@ -57,36 +56,26 @@ public:
     TAboutBox1* SettingsDialog() const { return settings_; }
     TAboutBox* AboutBox() const { return about_; }
 
-    // Menu commands.
-    void FileOpen1Execute();
-    void Port1Click();
-    void FileSave1Execute();
-    void FileDiscard1Execute();
-    void FileOpenWorkFolder1Execute();
-    void FileExit1Execute();
-    void ViewRefresh1Execute();
-    void Settings1Click();
-    void HelpAbout1Execute();
+    // The menu's action of item; the top-level menus by their place.
+    QAction* Action(MenuItem item) const { return actions_.at(item); }
+    // Chooses a menu item as the person would.
+    void Choose(MenuItem item);
 
-    // A flash file dropped on the window: in a fresh run, Open with it as the
-    // first dialog's answer.
+    // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const QString& path);
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
-    // the application's title as caption.
-    // The failure, the file or folder it concerns, and what to do next.
+    // the application's title as caption; the file or folder it concerns and
+    // what to do next below.
     void ShowIoError(const std::string& message, const std::string& path = {},
                      const std::string& next = {});
 
-    // Rereads the session's facts and work files into the panel and the
-    // thumbnails (second run only), and watches the files shown.
+    // Draws the main window as the shell describes it now, and follows the
+    // files shown.
     void RefreshThumbnails();
 
-    // Opens a folder in the file manager; says where it is when none answers.
-    void OpenFolder(const std::string& path);
-
     QString StatusText() const;
-    bool CloseRequested() const { return closeRequested_; }
+    bool CloseRequested() const { return runner_.CloseRequested(); }
 
     // UiSink
     void SetStatusText(const std::string& text) override;
@@ -98,22 +87,10 @@ public:
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,
                                            const std::string& filter) override;
-    void CloseMainWindow() override;
+    void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
 
-    QMenu* File1 = nullptr;
-    QAction* FileOpenItem = nullptr;
-    QAction* Port1 = nullptr;
-    QAction* FileSaveAsItem = nullptr;
-    QAction* FileDiscardItem = nullptr;
-    QAction* FileOpenWorkFolderItem = nullptr;
-    QAction* FileExitItem = nullptr;
-    QMenu* View1 = nullptr;
-    QAction* ViewRefreshItem = nullptr;
-    QAction* Settings1 = nullptr;
-    QMenu* Help1 = nullptr;
-    QAction* HelpAboutItem = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* HintLabel = nullptr;
@@ -133,32 +110,24 @@ protected:
 private:
     void BuildMenu();
     void BuildClientArea();
-    // Runs a command; an I/O failure is shown by the error box, and a close
-    // asked for during the command happens once it has returned.
+    // Runs a command; a close asked for during it happens once it returned.
     void Run(const std::function<void()>& command);
-    QAction* ActionOf(MenuItem item) const;
-    QListWidgetItem* MakeThumbnail(const WorkItem& work) const;
-    // Fills a grid from one image's work files; false when its DRM cannot be
-    // listed (the reason in error).
-    bool FillThumbnails(QListWidget* grid, int image, QString& error);
+    void FillThumbnails(QListWidget* grid, const ImageView& image);
     void OpenThumbnail(QListWidgetItem* item);
+    // Opens a folder in the file manager; says where it is when none answers.
+    void OpenFolder(const std::string& path);
     void WatchWorkFiles();
 
+    std::map<MenuItem, QAction*> actions_;
     TAboutBox1* settings_ = nullptr;
     TAboutBox* about_ = nullptr;
     QLabel* statusPanel_ = nullptr;
     QStackedWidget* clientArea_ = nullptr;
     QWidget* sessionPage_ = nullptr;
-    // Outside edits refresh the view once they settle.
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
-    bool closeRequested_ = false;
-    bool busy_ = false;
-    // The open dialog's memory within the run.
-    QString openFileName_;
-    QString openFilter_;
-    QString openFolder_;
-    std::optional<QString> droppedFile_;
+    CommandRunner runner_;
+    OpenDialogMemory openMemory_;
 };
 
 // Creates the windows as the program does at start: the main window (which

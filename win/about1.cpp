@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "base/state.h"
 #include "base/unicode.h"
 #include "win/modal.h"
 #include "win/resource.h"
@@ -94,9 +93,7 @@ void TAboutBox1::ShowState() {
     }
     InvalidateRect(Shape1, nullptr, TRUE);
 
-    const std::string folder =
-        state_.checkBox3 && !state_.directory.empty() ? state_.directory : State().workFolder;
-    tip_ = WideFromUtf8(folder);
+    tip_ = WideFromUtf8(ShownWorkFolder(state_));
     SetWindowTextW(WorkFolderLabel, tip_.c_str());
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -132,7 +129,7 @@ void TAboutBox1::CheckBox3Click() {
     CurrentState();
     std::optional<std::string> picked;
     if (state_.checkBox3) {
-        OpenDirectory1.InitialDirectory = WideFromUtf8(State().workFolder);
+        OpenDirectory1.InitialDirectory = WideFromUtf8(CurrentWorkFolder());
         if (OpenDirectory1.Execute())
             // A folder reached by a network path alone is its network form.
             picked = Utf8FromWide(OpenDirectory1.Directory().empty() ? OpenDirectory1.UncDirectory()

@@ -199,49 +199,33 @@ void WindowsTest::freshRunWindow() {
     auto form = StartRun();
 
     QCOMPARE(form->windowTitle(), QString("Zantrel"));
+    // The menu bar is the shell's menu, item for item, enabled as start-up says.
     const QList<QAction*> top = form->menuBar()->actions();
-    QCOMPARE(top.size(), 4);
-    QCOMPARE(top[0]->text(), QString("&File"));
-    QCOMPARE(top[0]->statusTip(), QString("Operation commands"));
-    QCOMPARE(top[1]->text(), QString("&View"));
-    QCOMPARE(top[2], form->Settings1);
-    QCOMPARE(top[2]->text(), QString("&Settings"));
-    QCOMPARE(top[2]->statusTip(), QString("Settings"));
-    QCOMPARE(top[3]->text(), QString("&Help"));
-    QCOMPARE(top[3]->statusTip(), QString("Help topics"));
-
-    const QList<QAction*> file = form->File1->actions();
-    QCOMPARE(file.size(), 7);
-    QCOMPARE(file[0]->text(), QString("&Open"));
-    QCOMPARE(file[0]->statusTip(), QString("Open a flash file"));
-    QCOMPARE(file[0]->shortcut(), QKeySequence("Ctrl+O"));
-    QCOMPARE(file[1]->text(), QString("&Port"));
-    QCOMPARE(file[1]->statusTip(), QString("Port DRM"));
-    QCOMPARE(file[1]->shortcut(), QKeySequence("Ctrl+P"));
-    QCOMPARE(file[2]->text(), QString("Save &As..."));
-    QCOMPARE(file[2]->statusTip(), QString("Save DRM to file"));
-    QCOMPARE(file[2]->shortcut(), QKeySequence("Ctrl+S"));
-    QCOMPARE(file[3]->text(), QString("&Discard Session..."));
-    QVERIFY(!file[3]->isEnabled()); // nothing to discard in a fresh run
-    QCOMPARE(file[4], form->FileOpenWorkFolderItem);
-    QVERIFY(!file[4]->isEnabled());
-    QVERIFY(file[5]->isSeparator());
-    QCOMPARE(file[6]->text(), QString("E&xit"));
-    QCOMPARE(file[6]->statusTip(), QString("Exit utility"));
-    QVERIFY(!form->ViewRefreshItem->isEnabled());
-    QCOMPARE(form->ViewRefreshItem->shortcut(), QKeySequence("F5"));
-    QCOMPARE(form->Help1->actions().size(), 1);
-    QCOMPARE(form->HelpAboutItem->text(), QString("&About..."));
-    QCOMPARE(form->HelpAboutItem->statusTip(),
-             QString("Displays program information, version number, and copyright"));
-
-    // Fresh run: Open, Exit, Settings and About only.
-    QVERIFY(form->FileOpenItem->isEnabled());
-    QVERIFY(!form->Port1->isEnabled());
-    QVERIFY(!form->FileSaveAsItem->isEnabled());
-    QVERIFY(form->FileExitItem->isEnabled());
-    QVERIFY(form->Settings1->isEnabled());
-    QVERIFY(form->HelpAboutItem->isEnabled());
+    QCOMPARE(top.size(), qsizetype(MainMenu().size()));
+    for (qsizetype i = 0; i < top.size(); ++i) {
+        const MenuGroup& group = MainMenu()[static_cast<std::size_t>(i)];
+        QCOMPARE(top[i]->text(), QString::fromUtf8(group.caption.data(), group.caption.size()));
+        QCOMPARE(top[i]->statusTip(), QString::fromStdString(LongHint(group.hint)));
+        if (group.item) {
+            QCOMPARE(top[i], form->Action(*group.item));
+            continue;
+        }
+        QList<QAction*> entries = top[i]->menu()->actions();
+        entries.removeIf([](QAction* a) { return a->isSeparator(); });
+        QCOMPARE(entries.size(), qsizetype(group.entries.size()));
+        for (qsizetype k = 0; k < entries.size(); ++k) {
+            const MenuEntry& entry = group.entries[static_cast<std::size_t>(k)];
+            QCOMPARE(entries[k], form->Action(entry.item));
+            QCOMPARE(entries[k]->text(),
+                     QString::fromUtf8(entry.caption.data(), entry.caption.size()));
+            QCOMPARE(entries[k]->statusTip(), QString::fromStdString(LongHint(entry.hint)));
+            QCOMPARE(entries[k]->shortcut(),
+                     QKeySequence(QString::fromStdString(ShortcutText(entry.shortcut))));
+            QCOMPARE(entries[k]->isEnabled(), MenuItemEnabled(entry.item));
+        }
+    }
+    QVERIFY(top[0]->menu()->actions()[5]->isSeparator()); // before Exit
+    QVERIFY(!form->Action(MenuItem::FileSaveAsItem)->isEnabled());
     QVERIFY(form->ToolBar1->actions().isEmpty());
     QVERIFY(form->HintLabel->isVisible());
     QVERIFY(!form->Thumbnails->isVisible());
@@ -297,7 +281,7 @@ void WindowsTest::freshRunWindow() {
 
     // About: shown through the menu, the window stays.
     script.Accept();
-    form->HelpAboutItem->trigger();
+    form->Action(MenuItem::HelpAboutItem)->trigger();
     QCOMPARE(script.seen.back().kind, QString("about"));
     QCOMPARE(script.seen.back().title, QString("About"));
     QCOMPARE(form->AboutBox()->ProductName->text(), QString("Zantrel"));
@@ -308,7 +292,7 @@ void WindowsTest::freshRunWindow() {
 
     // Exit in a fresh run: no word, no session file, the window closes.
     const std::size_t before = script.seen.size();
-    form->FileExitItem->trigger();
+    form->Action(MenuItem::FileExitItem)->trigger();
     QCOMPARE(script.seen.size(), before);
     QVERIFY(!form->isVisible());
     QVERIFY(!test::Exists(folder / "shxdata.dat"));
@@ -322,7 +306,7 @@ void WindowsTest::openThenSaveAs() {
         auto form = StartRun();
         script.Choose(folder / "phone.shx");
         script.Cancel();
-        form->FileOpenItem->trigger();
+        form->Action(MenuItem::FileOpenItem)->trigger();
 
         QCOMPARE(script.seen.size(), std::size_t(3));
         QCOMPARE(script.seen[0].kind, QString("open"));
@@ -342,12 +326,12 @@ void WindowsTest::openThenSaveAs() {
     // Second run: Save As only, and the thumbnails of image 1.
     Script script;
     auto form = StartRun();
-    QVERIFY(!form->FileOpenItem->isEnabled());
-    QVERIFY(!form->Port1->isEnabled());
-    QVERIFY(form->FileSaveAsItem->isEnabled());
-    QVERIFY(form->FileExitItem->isEnabled());
-    QVERIFY(!form->Settings1->isEnabled());
-    QVERIFY(form->HelpAboutItem->isEnabled());
+    QVERIFY(!form->Action(MenuItem::FileOpenItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::Port1)->isEnabled());
+    QVERIFY(form->Action(MenuItem::FileSaveAsItem)->isEnabled());
+    QVERIFY(form->Action(MenuItem::FileExitItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::Settings1)->isEnabled());
+    QVERIFY(form->Action(MenuItem::HelpAboutItem)->isEnabled());
     QVERIFY(form->Thumbnails->isVisible());
     QCOMPARE(form->Thumbnails->count(), 5);
     QCOMPARE(form->Thumbnails->item(0)->text(), QString("1.bmp\n3x2"));
@@ -374,7 +358,7 @@ void WindowsTest::openThenSaveAs() {
     QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 
     script.Choose(folder / "out.shx");
-    form->FileSaveAsItem->trigger();
+    form->Action(MenuItem::FileSaveAsItem)->trigger();
     QCOMPARE(script.seen[0].kind, QString("save"));
     QCOMPARE(script.seen[0].title, QString("Select a file to save DRM reflash"));
     QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)"}));
@@ -403,7 +387,7 @@ void WindowsTest::saveAsCancelAndExit() {
         Script script;
         auto form = StartRun();
         script.Choose(folder / "drm.smg");
-        form->FileOpenItem->trigger();
+        form->Action(MenuItem::FileOpenItem)->trigger();
         QCOMPARE(script.seen.size(), std::size_t(2)); // one open dialog, one box
         QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("5"));
     }
@@ -412,7 +396,7 @@ void WindowsTest::saveAsCancelAndExit() {
         Script script;
         auto form = StartRun();
         script.Cancel();
-        form->FileSaveAsItem->trigger();
+        form->Action(MenuItem::FileSaveAsItem)->trigger();
         QCOMPARE(script.seen[0].filters, QStringList({"BIN files (*.bin)"}));
         QCOMPARE(script.Boxes().size(), std::size_t(1));
         QCOMPARE(script.Boxes()[0].text, QString("DRM was not compiled"));
@@ -424,7 +408,7 @@ void WindowsTest::saveAsCancelAndExit() {
         // Exit in a second run keeps the session too.
         Script script;
         auto form = StartRun();
-        form->FileExitItem->trigger();
+        form->Action(MenuItem::FileExitItem)->trigger();
         QCOMPARE(script.Boxes().size(), std::size_t(1));
         QCOMPARE(script.Boxes()[0].text, QString("DRM was not compiled"));
         QVERIFY(!form->isVisible());
@@ -435,7 +419,7 @@ void WindowsTest::saveAsCancelAndExit() {
     Script script;
     auto form = StartRun();
     script.Choose(folder / "new");
-    form->FileSaveAsItem->trigger();
+    form->Action(MenuItem::FileSaveAsItem)->trigger();
     QCOMPARE(script.Boxes().size(), std::size_t(1));
     QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
     QVERIFY(test::Exists(folder / "new.bin"));
@@ -453,13 +437,13 @@ void WindowsTest::portAndIncompatibleDrms() {
         auto form = StartRun();
         script.Choose(folder / "a.shx");
         script.Choose(folder / "b.shx");
-        form->FileOpenItem->trigger();
+        form->Action(MenuItem::FileOpenItem)->trigger();
         QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("2"));
     }
     Script script;
     auto form = StartRun();
-    QVERIFY(form->Port1->isEnabled());
-    QVERIFY(form->FileSaveAsItem->isEnabled());
+    QVERIFY(form->Action(MenuItem::Port1)->isEnabled());
+    QVERIFY(form->Action(MenuItem::FileSaveAsItem)->isEnabled());
     // Both images shown; the panel says whether Port can work.
     QCOMPARE(form->ImageTabs->count(), 2);
     QCOMPARE(form->Thumbnails2->count(), 5);
@@ -468,7 +452,7 @@ void WindowsTest::portAndIncompatibleDrms() {
     const std::string icon1 = State().icons1Dir + "/3.gif";
     const Bytes exported = test::ReadAll(State().icons2Dir + "/3.gif");
     QVERIFY(test::ReadAll(icon1) != exported);
-    form->Port1->trigger();
+    form->Action(MenuItem::Port1)->trigger();
     QVERIFY(form->isVisible());
     QVERIFY(!form->CloseRequested());
     QCOMPARE(test::ReadAll(icon1), exported);
@@ -489,7 +473,7 @@ void WindowsTest::portAndIncompatibleDrms() {
         test::WriteAll(State().drmpack2Dir + "/descr.dat", descr);
     }
     const Bytes before = test::ReadAll(State().icons1Dir + "/4.bmp");
-    form->Port1->trigger();
+    form->Action(MenuItem::Port1)->trigger();
     QCOMPARE(script.Boxes().size(), std::size_t(3));
     QCOMPARE(script.Boxes()[2].text, QString("Incompatible DRMs"));
     QCOMPARE(script.Boxes()[2].title, QString("Error"));
@@ -506,12 +490,12 @@ void WindowsTest::ioFailureKeepsTheWindow() {
         auto form = StartRun();
         script.Choose(folder / "a.shx");
         script.Choose(folder / "b.shx");
-        form->FileOpenItem->trigger();
+        form->Action(MenuItem::FileOpenItem)->trigger();
     }
     Script script;
     auto form = StartRun();
     std::filesystem::remove(State().drmpack2Dir + "/descr.dat");
-    form->Port1->trigger();
+    form->Action(MenuItem::Port1)->trigger();
     QCOMPARE(script.seen.size(), std::size_t(1));
     QCOMPARE(script.seen[0].kind, QString("box"));
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
@@ -526,21 +510,21 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     // The failure came in the middle of the port: nothing of it is left showing.
     QVERIFY(!form->ProgressBar1->isVisible());
     QCOMPARE(form->StatusText(), QString());
-    QVERIFY(form->Port1->isEnabled());
-    QVERIFY(form->FileSaveAsItem->isEnabled());
-    QVERIFY(!form->FileOpenItem->isEnabled());
-    QVERIFY(!form->Settings1->isEnabled());
+    QVERIFY(form->Action(MenuItem::Port1)->isEnabled());
+    QVERIFY(form->Action(MenuItem::FileSaveAsItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::FileOpenItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::Settings1)->isEnabled());
 
     // Save As into a folder that does not exist fails the same way and keeps the session.
     script.Choose(folder / "missing/out.shx");
-    form->FileSaveAsItem->trigger();
+    form->Action(MenuItem::FileSaveAsItem)->trigger();
     QCOMPARE(script.seen.back().kind, QString("box"));
     QCOMPARE(script.seen.back().icon, QMessageBox::Critical);
     QVERIFY(form->isVisible());
     QVERIFY(!test::Exists(folder / "missing"));
 
     // Exit still keeps the pending work.
-    form->FileExitItem->trigger();
+    form->Action(MenuItem::FileExitItem)->trigger();
     QVERIFY(!form->isVisible());
     QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("2"));
 }
@@ -552,13 +536,13 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
         Script script;
         auto form = StartRun();
         script.Choose(folder / "a.shx");
-        form->FileOpenItem->trigger();
+        form->Action(MenuItem::FileOpenItem)->trigger();
     }
     const auto work = test::Snapshot(folder / "binary1");
     {
         Script script;
         auto form = StartRun();
-        QVERIFY(form->FileDiscardItem->isEnabled());
+        QVERIFY(form->Action(MenuItem::FileDiscardItem)->isEnabled());
         form->close(); // the title-bar button: Exit
         QVERIFY(!form->isVisible());
         QCOMPARE(script.seen.size(), std::size_t(1));
@@ -570,7 +554,7 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
     // Discard asks, then ends the session with its work files.
     Script script;
     auto form = StartRun();
-    form->FileDiscardItem->trigger();
+    form->Action(MenuItem::FileDiscardItem)->trigger();
     QCOMPARE(script.seen.size(), std::size_t(1));
     QCOMPARE(script.seen[0].icon, QMessageBox::Question);
     QVERIFY(!test::Exists(folder / "shxdata.dat"));
@@ -676,7 +660,7 @@ void WindowsTest::settingsDialog() {
     const std::string before = Settings(folder.Path());
     settings.CheckBox1->click();
     script.Cancel();
-    form->Settings1->trigger();
+    form->Action(MenuItem::Settings1)->trigger();
     QCOMPARE(script.seen.back().kind, QString("settings"));
     QCOMPARE(Settings(folder.Path()), before);
 
@@ -686,7 +670,7 @@ void WindowsTest::settingsDialog() {
     settings.CheckBox3->click();
     QVERIFY(settings.CheckBox3->isChecked());
     script.Accept();
-    form->Settings1->trigger();
+    form->Action(MenuItem::Settings1)->trigger();
     QCOMPARE(Settings(folder.Path()),
              "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + folder.Path() + "/elsewhere\r\n");
     QVERIFY(std::filesystem::is_directory(folder / "elsewhere/binary1/drmpack/icons"));

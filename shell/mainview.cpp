@@ -1,0 +1,230 @@
+#include "shell/mainview.h"
+
+#include <algorithm>
+
+#include "base/paths.h"
+#include "base/state.h"
+#include "base/worktree.h"
+#include "imaging/decode.h"
+#include "shell/workview.h"
+
+namespace zantrel {
+
+const std::vector<MenuGroup>& MainMenu() {
+    static const std::vector<MenuGroup> menu = {
+        {"&File",
+         "Operation commands",
+         {
+             {MenuItem::FileOpenItem, "&Open", "Open|Open a flash file", Shortcut::CtrlO},
+             {MenuItem::Port1, "&Port", "Port |Port DRM", Shortcut::CtrlP},
+             {MenuItem::FileSaveAsItem, "Save &As...", "Save As|Save DRM to file",
+              Shortcut::CtrlS},
+             {MenuItem::FileDiscardItem, "&Discard Session...",
+              "Discard Session|Delete the pending session and its work files"},
+             {MenuItem::FileOpenWorkFolderItem, "Open &Work Folder",
+              "Open Work Folder|Show the icons and pictures to edit in the file manager"},
+             {MenuItem::FileExitItem, "E&xit", "Exit|Exit utility", Shortcut::None, true},
+         },
+         std::nullopt},
+        {"&View",
+         "View commands",
+         {{MenuItem::ViewRefreshItem, "&Refresh", "Refresh|Read the work files again",
+           Shortcut::F5}},
+         std::nullopt},
+        {"&Settings", "Settings", {}, MenuItem::Settings1},
+        {"&Help",
+         "Help topics",
+         {{MenuItem::HelpAboutItem, "&About...",
+           "About|Displays program information, version number, and copyright"}},
+         std::nullopt},
+    };
+    return menu;
+}
+
+std::string LongHint(std::string_view hint) {
+    const std::size_t bar = hint.find('|');
+    return std::string(bar == std::string_view::npos ? hint : hint.substr(bar + 1));
+}
+
+std::string ShortcutText(Shortcut shortcut) {
+    switch (shortcut) {
+    case Shortcut::CtrlO:
+        return "Ctrl+O";
+    case Shortcut::CtrlP:
+        return "Ctrl+P";
+    case Shortcut::CtrlS:
+        return "Ctrl+S";
+    case Shortcut::F5:
+        return "F5";
+    case Shortcut::None:
+        break;
+    }
+    return {};
+}
+
+MenuAction ActionOf(MenuItem item) {
+    switch (item) {
+    case MenuItem::FileOpenWorkFolderItem:
+        return MenuAction::OpenWorkFolder;
+    case MenuItem::ViewRefreshItem:
+        return MenuAction::Refresh;
+    case MenuItem::Settings1:
+        return MenuAction::SettingsDialog;
+    case MenuItem::HelpAboutItem:
+        return MenuAction::AboutBox;
+    default:
+        return MenuAction::Command;
+    }
+}
+
+CommandResult RunMenuCommand(MenuItem item) {
+    switch (item) {
+    case MenuItem::FileOpenItem:
+        return FileOpen1Execute();
+    case MenuItem::Port1:
+        return Port1Click();
+    case MenuItem::FileSaveAsItem:
+        return FileSave1Execute();
+    case MenuItem::FileDiscardItem:
+        return FileDiscard1Execute();
+    case MenuItem::FileExitItem:
+        return FileExit1Execute();
+    default:
+        return CommandResult::Completed;
+    }
+}
+
+bool CommandRunner::Run(const std::function<void()>& command) {
+    // Commands never nest: one runs to its end before the next starts.
+    if (busy_)
+        return false;
+    busy_ = true;
+    closeRequested_ = false;
+    RunCommand(command);
+    busy_ = false;
+    return true;
+}
+
+bool CommandRunner::AllowClose() {
+    if (busy_)
+        return false; // a running command ends first
+    // A command that closes the window has done its part already.
+    if (!closeRequested_ && !State().freshSession)
+        Run([] { FileExit1Execute(); });
+    // Closed even after a failure: the session file is still there from the start.
+    return true;
+}
+
+bool CommandRunner::TakesDroppedFile() const {
+    return !busy_ && MenuItemEnabled(MenuItem::FileOpenItem);
+}
+
+std::optional<std::string> OpenDialogMemory::TakeDropped(bool clearName) {
+    if (clearName)
+        fileName_.clear();
+    if (!dropped_)
+        return std::nullopt;
+    std::string path = std::move(*dropped_);
+    dropped_.reset();
+    fileName_ = path;
+    folder_ = ParentFolder(path);
+    return path;
+}
+
+void OpenDialogMemory::Remember(const std::string& path, int filterIndex) {
+    fileName_ = path;
+    folder_ = ParentFolder(path);
+    filterIndex_ = filterIndex;
+}
+
+std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; !filter.empty() && start <= filter.size();) {
+        const std::size_t bar = std::min(filter.find('|', start), filter.size());
+        parts.emplace_back(filter.substr(start, bar - start));
+        start = bar + 1;
+    }
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (std::size_t i = 0; i < parts.size(); i += 2)
+        entries.emplace_back(parts[i], i + 1 < parts.size() ? parts[i + 1] : "*");
+    return entries;
+}
+
+namespace {
+
+Thumbnail ThumbnailOf(const WorkItem& work) {
+    const WorkItemCaption caption = CaptionOf(work);
+    Thumbnail t;
+    t.text = caption.name + "\n" + caption.detail;
+    t.path = work.path;
+    t.marked = caption.marked;
+    t.tip = work.path.empty() ? caption.name
+                              : work.path + "\n" + std::to_string(work.bytes) + " bytes";
+    if (!caption.tip.empty())
+        t.tip += "\n" + caption.tip;
+    t.raw = ExtensionOf(work.path) == ".raw";
+    t.width = work.slotWidth;
+    t.height = work.slotHeight;
+    return t;
+}
+
+} // namespace
+
+MainView DescribeMainWindow() {
+    MainView view;
+    if (State().freshSession) {
+        view.hint = FreshRunHint;
+        return view;
+    }
+    view.panel = DescribeSession();
+    const int images = view.panel.pair ? 2 : 1;
+    for (int image = 1; image <= images; ++image) {
+        const WorkView work = ListWorkItems(image);
+        // Without image 1's files there is nothing to show but why.
+        if (image == 1 && !work.error.empty() && work.items.empty()) {
+            view.hint = NoDrmToShowText(work.error);
+            return view;
+        }
+        ImageView shown{ImageTitle(image), {}};
+        for (const WorkItem& item : work.items)
+            shown.thumbnails.push_back(ThumbnailOf(item));
+        view.images.push_back(std::move(shown));
+    }
+    view.sessionPage = true;
+    return view;
+}
+
+std::optional<std::vector<std::uint32_t>> RawThumbnailPixels(const Thumbnail& thumbnail) {
+    if (!thumbnail.raw || thumbnail.path.empty())
+        return std::nullopt;
+    return DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height);
+}
+
+ThumbnailFit FitThumbnail(int width, int height, int side) {
+    if (width <= 0 || height <= 0)
+        return {};
+    const int room = side - side / 12;
+    if (width <= room / 2 && height <= room / 2) {
+        const int factor = std::min(room / width, room / height);
+        return {width * factor, height * factor, false};
+    }
+    if (width <= room && height <= room)
+        return {width, height, false};
+    if (width >= height)
+        return {room, std::max(1, height * room / width), true};
+    return {std::max(1, width * room / height), room, true};
+}
+
+std::vector<std::string> WatchedFolders() {
+    const SharedState& s = State();
+    if (s.freshSession)
+        return {};
+    return {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName), s.drmpack1Dir, s.icons2Dir,
+            JoinPath(s.drmpack2Dir, RawsFolderName)};
+}
+
+void SayWhereFolderIs(const std::string& folder) {
+    ShowMessage(std::string(NoFileManagerText), std::string(OpenWorkFolderCaption), folder);
+}
+
+} // namespace zantrel

@@ -1,0 +1,172 @@
+// The main window as every window program draws it: its menu, the rules of
+// its commands, what it shows, what it watches and every text it shows.
+// A window holds only toolkit code: it draws what these say and passes the
+// person's actions back, so the windows cannot drift apart.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/uiops.h"
+#include "shell/sdimain.h"
+#include "shell/summary.h"
+
+namespace zantrel {
+
+// ---- The menu ----
+
+enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5 };
+
+struct MenuEntry {
+    MenuItem item;
+    std::string_view caption; // "&Open": the letter after "&" is the item's key
+    std::string_view hint;    // "Open|Open a flash file": the status bar shows the part after "|"
+    Shortcut shortcut = Shortcut::None;
+    bool separatorBefore = false;
+};
+
+// A top-level entry of the menu bar: a menu of entries, or (without
+// entries) an item of its own.
+struct MenuGroup {
+    std::string_view caption;
+    std::string_view hint;
+    std::vector<MenuEntry> entries;
+    std::optional<MenuItem> item; // a top-level item: "&Settings"
+};
+
+// File, View, Settings and Help, in order.
+const std::vector<MenuGroup>& MainMenu();
+// The part of a hint after "|" (the whole hint when it has none).
+std::string LongHint(std::string_view hint);
+// "Ctrl+O", "F5"; empty for none.
+std::string ShortcutText(Shortcut shortcut);
+
+// What choosing an item does: a command of the logic, or something the
+// window does itself.
+enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox };
+MenuAction ActionOf(MenuItem item);
+// The command a Command item runs (Open, Port, Save As, Discard, Exit).
+CommandResult RunMenuCommand(MenuItem item);
+
+// ---- Running commands ----
+
+// The window's side of a command: one at a time, a close the logic asks for
+// happens once the command has returned, and the close button of a second
+// run is Exit.
+class CommandRunner {
+public:
+    // Runs command through RunCommand unless another command runs; false
+    // when it did not run.
+    bool Run(const std::function<void()>& command);
+    bool Busy() const { return busy_; }
+    // The logic's CloseMainWindow: the window closes after the command.
+    void RequestClose() { closeRequested_ = true; }
+    bool CloseRequested() const { return closeRequested_; }
+    // The window's own close button: false while a command runs (the window
+    // stays); a second run is kept for the next start as Exit keeps it.
+    bool AllowClose();
+    // Whether a dropped flash file is opened now: a fresh run, no command
+    // running.
+    bool TakesDroppedFile() const;
+
+private:
+    bool busy_ = false;
+    bool closeRequested_ = false;
+};
+
+// ---- The open dialog ----
+
+// What the open dialog keeps between its showings in a run, and a dropped
+// file that stands for the next answer.
+class OpenDialogMemory {
+public:
+    // A dropped file: the next Answer gives it without showing the dialog.
+    void Drop(std::string path) { dropped_ = std::move(path); }
+    // Before a showing: clearName empties the file name; a dropped file is
+    // the answer at once (nullopt: show the dialog).
+    std::optional<std::string> TakeDropped(bool clearName);
+    // After a showing that chose path with the filter entry filterIndex (1 first).
+    void Remember(const std::string& path, int filterIndex);
+    const std::string& FileName() const { return fileName_; }
+    const std::string& Folder() const { return folder_; }
+    int FilterIndex() const { return filterIndex_; }
+
+private:
+    std::string fileName_;
+    std::string folder_;
+    int filterIndex_ = 1;
+    std::optional<std::string> dropped_;
+};
+
+// "SHX files|*.shx|SBF files|*.sbf" as (name, patterns) pairs.
+std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter);
+
+// ---- What the window shows ----
+
+inline constexpr std::string_view MainCaption = "Zantrel";
+inline constexpr std::string_view FreshRunHint =
+    "Open a flash file to start.\n\nFile > Open, or drop a flash file here.";
+
+struct Thumbnail {
+    std::string text; // the name, a line end, the size or the mark
+    std::string tip;  // the file's path and size, and the problem when marked
+    std::string path; // the file to draw and to open; empty when missing
+    bool marked = false;
+    // A raw picture, which only the shell decodes: its slot's size.
+    bool raw = false;
+    int width = 0;
+    int height = 0;
+};
+
+struct ImageView {
+    std::string title; // "Image 1: phone.shx"
+    std::vector<Thumbnail> thumbnails;
+};
+
+struct MainView {
+    // The hint page (a fresh run, or work files that cannot be listed), or
+    // the session: the panel above the images' thumbnails.
+    bool sessionPage = false;
+    std::string hint;
+    SessionSummary panel;
+    std::vector<ImageView> images; // image 1, and image 2 for a pair
+};
+MainView DescribeMainWindow();
+
+// A raw thumbnail's pixels (0xAARRGGBB, top row first); nullopt when the
+// file cannot be decoded.
+std::optional<std::vector<std::uint32_t>> RawThumbnailPixels(const Thumbnail& thumbnail);
+
+// How a picture of width x height sits in a thumbnail square of side: small
+// icons grow by whole steps so their pixels stay sharp; large pictures
+// shrink smoothly, keeping their shape.
+inline constexpr int ThumbnailSide = 96;
+struct ThumbnailFit {
+    int width = 0;
+    int height = 0;
+    bool smooth = false;
+};
+ThumbnailFit FitThumbnail(int width, int height, int side);
+
+// ---- Following the files ----
+
+// The folders whose changes the view follows: files added, removed or
+// renamed into place. The shown files themselves tell of edits in place, up
+// to MaxWatchedPaths paths in all (the system's watches are limited).
+std::vector<std::string> WatchedFolders();
+inline constexpr std::size_t MaxWatchedPaths = 2000;
+// An editor's save is several changes in a row: the view is reread once
+// none has come for this long.
+inline constexpr int SettleMilliseconds = 300;
+
+// The work folder's link and the menu's Open Work Folder: shows the folder
+// where the file manager did not answer.
+inline constexpr std::string_view NoFileManagerText = "No file manager answered. The folder is:";
+inline constexpr std::string_view OpenWorkFolderCaption = "Open Work Folder";
+void SayWhereFolderIs(const std::string& folder);
+
+} // namespace zantrel
