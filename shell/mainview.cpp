@@ -17,8 +17,7 @@ const std::vector<MenuGroup>& MainMenu() {
          {
              {MenuItem::FileOpenItem, "&Open", "Open|Open a flash file", Shortcut::CtrlO},
              {MenuItem::Port1, "&Port", "Port |Port DRM", Shortcut::CtrlP},
-             {MenuItem::FileSaveAsItem, "Save &As...", "Save As|Save DRM to file",
-              Shortcut::CtrlS},
+             {MenuItem::FileSaveAsItem, "Save &As...", "Save As|Save DRM to file", Shortcut::CtrlS},
              {MenuItem::FileDiscardItem, "&Discard Session...",
               "Discard Session|Delete the pending session and its work files"},
              {MenuItem::FileOpenWorkFolderItem, "Open &Work Folder",
@@ -158,8 +157,8 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     t.text = caption.name + "\n" + caption.detail;
     t.path = work.path;
     t.marked = caption.marked;
-    t.tip = work.path.empty() ? caption.name
-                              : work.path + "\n" + std::to_string(work.bytes) + " bytes";
+    t.tip =
+        work.path.empty() ? caption.name : work.path + "\n" + std::to_string(work.bytes) + " bytes";
     if (!caption.tip.empty())
         t.tip += "\n" + caption.tip;
     t.raw = ExtensionOf(work.path) == ".raw";

@@ -17,6 +17,7 @@ struct SessionLine {
     std::string label; // "Flash file", "Kind", "Work folder", ...
     std::string value;
     Role role = Role::Text;
+    bool operator==(const SessionLine&) const = default;
 };
 
 struct SessionSummary {

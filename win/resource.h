@@ -1,10 +1,8 @@
-// Identifiers of the Windows window program's resources: its menu, its
-// shortcuts, the settings dialog and the About box.
+// Identifiers of the Windows window program's resources and commands: the
+// menu items, the settings dialog and the About box.
 #pragma once
 
 #define IDI_ZANTREL 1
-#define IDR_MAINMENU 100
-#define IDR_SHORTCUTS 101
 #define IDD_SETTINGS 102
 #define IDD_ABOUT 103
 

@@ -24,37 +24,38 @@ namespace {
 
 const wchar_t* const WindowClassName = L"ZantrelMainWindow";
 constexpr UINT WatchTimer = 1;
-constexpr UINT WatchInterval = 250;   // ms between looks at the change notification
-constexpr ULONGLONG SettleTime = 400; // ms without a change before the view is reread
+constexpr UINT WatchInterval = 100; // ms between looks at the change notifications
 constexpr UINT DroppedMessage = WM_APP + 1;
 constexpr int ProgressWidth = 200;
-constexpr int MenuCount = 9;
 
-struct MenuEntry {
-    MenuItem item;
-    int id;
-    const wchar_t* hint; // the long part of the item's hint, for the status bar
+// The menu items' command identifiers.
+constexpr std::pair<MenuItem, int> MenuIds[] = {
+    {MenuItem::FileOpenItem, IDM_FILE_OPEN},
+    {MenuItem::Port1, IDM_FILE_PORT},
+    {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS},
+    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD},
+    {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER},
+    {MenuItem::FileExitItem, IDM_FILE_EXIT},
+    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH},
+    {MenuItem::Settings1, IDM_SETTINGS},
+    {MenuItem::HelpAboutItem, IDM_HELP_ABOUT},
 };
 
-constexpr MenuEntry Entries[MenuCount] = {
-    {MenuItem::FileOpenItem, IDM_FILE_OPEN, L"Open a flash file"},
-    {MenuItem::Port1, IDM_FILE_PORT, L"Port DRM"},
-    {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS, L"Save DRM to file"},
-    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD, L"Delete the pending session and its work files"},
-    {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER,
-     L"Show the icons and pictures to edit in the file manager"},
-    {MenuItem::FileExitItem, IDM_FILE_EXIT, L"Exit utility"},
-    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH, L"Read the work files again"},
-    {MenuItem::Settings1, IDM_SETTINGS, L"Settings"},
-    {MenuItem::HelpAboutItem, IDM_HELP_ABOUT,
-     L"Displays program information, version number, and copyright"},
-};
+int IdOf(MenuItem item) {
+    for (const auto& [known, id] : MenuIds)
+        if (known == item)
+            return id;
+    return 0;
+}
 
-// The menu bar's submenus by position: "&File", "&View", "&Settings", "&Help".
-const wchar_t* const TopHints[] = {L"Operation commands", L"View commands", L"Settings",
-                                   L"Help topics"};
+std::optional<MenuItem> ItemOf(int id) {
+    for (const auto& [item, known] : MenuIds)
+        if (known == id)
+            return item;
+    return std::nullopt;
+}
 
-std::wstring Wide(const std::string& text) { return WideFromUtf8(text); }
+std::wstring Wide(std::string_view text) { return WideFromUtf8(text); }
 
 } // namespace
 
@@ -78,26 +79,6 @@ std::wstring ApplicationTitle() {
 }
 
 namespace {
-
-// "SHX files|*.shx|SBF files|*.sbf" as (name, pattern) pairs.
-std::vector<std::pair<std::wstring, std::wstring>> FilterPairs(const std::string& filter) {
-    std::vector<std::pair<std::wstring, std::wstring>> pairs;
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    while (!filter.empty() && start <= filter.size()) {
-        const std::size_t bar = std::min(filter.find('|', start), filter.size());
-        parts.push_back(Wide(filter.substr(start, bar - start)));
-        start = bar + 1;
-    }
-    for (std::size_t i = 0; i < parts.size(); i += 2)
-        pairs.emplace_back(parts[i], i + 1 < parts.size() ? parts[i + 1] : L"*.*");
-    return pairs;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 std::wstring NamePart(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
@@ -167,12 +148,11 @@ void InitWindowProgram() {
 
 TSDIAppForm::TSDIAppForm() {
     InitWindowProgram();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    Menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
-    shortcuts_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_SHORTCUTS));
-    window_ = CreateWindowExW(WS_EX_ACCEPTFILES, WindowClassName, L"Zantrel",
+    BuildMenu();
+    window_ = CreateWindowExW(WS_EX_ACCEPTFILES, WindowClassName, Wide(MainCaption).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, Menu, instance, this);
+                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, Menu,
+                              GetModuleHandleW(nullptr), this);
     dpi_ = static_cast<int>(GetDpiForWindow(window_));
     if (dpi_ <= 0)
         dpi_ = 96;
@@ -187,11 +167,8 @@ TSDIAppForm::TSDIAppForm() {
     // Another Zantrel in this folder: the box has said so, the run ends.
     if (!window_)
         return;
-    // The menu as start-up left it, whatever the resource said.
-    for (const MenuEntry& entry : Entries)
-        SetMenuItemEnabled(entry.item, MenuItemEnabled(entry.item));
     RefreshView();
-    WatchWorkFolder();
+    WatchWorkFolders();
 }
 
 TSDIAppForm::~TSDIAppForm() {
@@ -209,6 +186,34 @@ TSDIAppForm::~TSDIAppForm() {
             DeleteObject(font);
     if (images_)
         ImageList_Destroy(images_);
+}
+
+void TSDIAppForm::BuildMenu() {
+    Menu = CreateMenu();
+    std::vector<ACCEL> keys;
+    for (const MenuGroup& group : MainMenu()) {
+        if (group.item) {
+            AppendMenuW(Menu, MF_STRING, static_cast<UINT_PTR>(IdOf(*group.item)),
+                        Wide(group.caption).c_str());
+            continue;
+        }
+        HMENU popup = CreatePopupMenu();
+        for (const MenuEntry& entry : group.entries) {
+            if (entry.separatorBefore)
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            const std::string key = ShortcutText(entry.shortcut);
+            const std::string text = std::string(entry.caption) + (key.empty() ? "" : "\t" + key);
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdOf(entry.item)),
+                        Wide(text).c_str());
+            const auto id = static_cast<WORD>(IdOf(entry.item));
+            if (entry.shortcut == Shortcut::F5)
+                keys.push_back({FVIRTKEY, VK_F5, id});
+            else if (!key.empty())
+                keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(key.back()), id});
+        }
+        AppendMenuW(Menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(group.caption).c_str());
+    }
+    shortcuts_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }
 
 void TSDIAppForm::CreateControls() {
@@ -299,7 +304,7 @@ void TSDIAppForm::Layout() {
     const int height = std::max(0, bottom - y);
     MoveWindow(HintLabel, margin, y + std::max(0, height / 3 - Scaled(40)),
                std::max(0, width - 2 * margin), Scaled(160), TRUE);
-    if (pair_) {
+    if (view_.images.size() > 1) {
         MoveWindow(Tabs, 0, y, width, height, TRUE);
         RECT inside{0, 0, width, height};
         TabCtrl_AdjustRect(Tabs, FALSE, &inside);
@@ -318,94 +323,64 @@ void TSDIAppForm::SetDialogs(std::unique_ptr<TAboutBox1> settings,
 }
 
 void TSDIAppForm::Run(const std::function<void()>& command) {
-    // Commands never nest: one runs to its end before the next starts.
-    if (busy_)
-        return;
-    busy_ = true;
-    closeRequested_ = false;
-    try {
-        RunCommand(command);
-    } catch (const std::exception& e) {
-        // Nothing may cross the window procedure; RunCommand takes the I/O failures.
-        ShowIoError(e.what());
-    } catch (...) {
-        ShowIoError("Unexpected failure");
-    }
-    busy_ = false;
-    if (closeRequested_ && window_)
+    runner_.Run(command);
+    if (runner_.CloseRequested() && window_)
         DestroyWindow(window_);
 }
 
-void TSDIAppForm::FileOpen1Execute() {
-    Run([] { zantrel::FileOpen1Execute(); });
-}
-
-void TSDIAppForm::Port1Click() {
-    Run([] { zantrel::Port1Click(); });
-    if (window_)
-        RefreshView();
-}
-
-void TSDIAppForm::FileSave1Execute() {
-    Run([] { zantrel::FileSave1Execute(); });
-}
-
-void TSDIAppForm::FileDiscard1Execute() {
-    Run([] { zantrel::FileDiscard1Execute(); });
-}
-
-void TSDIAppForm::FileOpenWorkFolder1Execute() {
-    if (!busy_)
-        OpenFolder(EditFolder());
+void TSDIAppForm::Choose(MenuItem item) {
+    if (!window_)
+        return;
+    // A shortcut reaches here even for a greyed item: the menu's state decides.
+    if (!MenuItemEnabled(item))
+        return;
+    const auto modal = [this](ModalKind kind, HWND dialog, const wchar_t* title) {
+        Modal m;
+        m.kind = kind;
+        m.owner = window_;
+        m.window = dialog;
+        m.title = title;
+        return RunModal(m);
+    };
+    switch (ActionOf(item)) {
+    case MenuAction::Command:
+        Run([item] { RunMenuCommand(item); });
+        if (item == MenuItem::Port1 && window_)
+            RefreshView();
+        break;
+    case MenuAction::OpenWorkFolder:
+        if (!runner_.Busy())
+            OpenFolder(EditFolder());
+        break;
+    case MenuAction::Refresh:
+        if (!runner_.Busy())
+            RefreshView();
+        break;
+    case MenuAction::SettingsDialog:
+        Run([&] {
+            if (settings_ && modal(ModalKind::Settings, settings_->Handle(), L"Settings") == IDOK)
+                ApplySettings(settings_->CurrentState());
+        });
+        break;
+    case MenuAction::AboutBox:
+        Run([&] {
+            if (about_)
+                modal(ModalKind::About, about_->Handle(), L"About");
+        });
+        break;
+    }
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {
     if (!OpenInShell(window_, Wide(path)))
-        ShowMessage("No file manager answered. The folder is:", "Open Work Folder", path);
-}
-
-void TSDIAppForm::FileExit1Execute() {
-    Run([] { zantrel::FileExit1Execute(); });
-}
-
-void TSDIAppForm::ViewRefresh1Execute() {
-    if (!busy_)
-        RefreshView();
-}
-
-void TSDIAppForm::Settings1Click() {
-    Run([this] {
-        if (!settings_)
-            return;
-        Modal dialog;
-        dialog.kind = ModalKind::Settings;
-        dialog.owner = window_;
-        dialog.window = settings_->Handle();
-        dialog.title = L"Settings";
-        if (RunModal(dialog) == IDOK)
-            ApplySettings(settings_->CurrentState());
-    });
-}
-
-void TSDIAppForm::HelpAbout1Execute() {
-    Run([this] {
-        if (!about_)
-            return;
-        Modal dialog;
-        dialog.kind = ModalKind::About;
-        dialog.owner = window_;
-        dialog.window = about_->Handle();
-        dialog.title = L"About";
-        RunModal(dialog);
-    });
+        SayWhereFolderIs(path);
 }
 
 void TSDIAppForm::OpenDropped(const std::wstring& path) {
-    if (busy_ || !window_ || path.empty() || !MenuItemEnabled(MenuItem::FileOpenItem))
+    if (!window_ || path.empty() || !runner_.TakesDroppedFile())
         return;
-    droppedFile_ = path;
-    FileOpen1Execute();
-    droppedFile_.reset();
+    openMemory_.Drop(Utf8FromWide(path));
+    Choose(MenuItem::FileOpenItem);
 }
 
 void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
@@ -447,7 +422,7 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
                               const std::string& details) {
     Modal box;
     box.owner = window_;
-    // An empty caption leaves the title bar empty ("Error" is shown for none at all).
+    // An empty caption leaves the title bar empty, as Windows allows.
     box.title = Wide(caption);
     box.text = Wide(text);
     box.details = Wide(details);
@@ -466,30 +441,25 @@ bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& ca
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
                                                     const std::string& filter, bool clearName) {
-    if (clearName)
-        openFileName_.clear();
-    if (droppedFile_) {
-        openFileName_ = *droppedFile_;
-        openFolder_ = FolderOf(openFileName_);
-        droppedFile_.reset();
-        return Utf8FromWide(openFileName_);
-    }
+    if (auto dropped = openMemory_.TakeDropped(clearName))
+        return dropped;
     Modal dialog;
     dialog.kind = ModalKind::Open;
     dialog.owner = window_;
     dialog.title = Wide(title);
-    dialog.filters = FilterPairs(filter);
-    dialog.filterIndex =
-        openFilterIndex_ <= static_cast<int>(dialog.filters.size()) ? openFilterIndex_ : 1;
+    for (const auto& [name, patterns] : FilterEntries(filter))
+        dialog.filters.emplace_back(Wide(name), Wide(patterns));
+    dialog.filterIndex = openMemory_.FilterIndex() <= static_cast<int>(dialog.filters.size())
+                             ? openMemory_.FilterIndex()
+                             : 1;
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
-    dialog.folder = openFolder_;
-    dialog.fileName = NamePart(openFileName_);
+    dialog.folder = Wide(openMemory_.Folder());
+    dialog.fileName = NamePart(Wide(openMemory_.FileName()));
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
-    openFileName_ = dialog.fileName;
-    openFilterIndex_ = dialog.filterIndex;
-    openFolder_ = FolderOf(openFileName_);
-    return Utf8FromWide(openFileName_);
+    const std::string chosen = Utf8FromWide(dialog.fileName);
+    openMemory_.Remember(chosen, dialog.filterIndex);
+    return chosen;
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
@@ -498,22 +468,19 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     dialog.kind = ModalKind::Save;
     dialog.owner = window_;
     dialog.title = Wide(title);
-    dialog.filters = FilterPairs(filter);
+    for (const auto& [name, patterns] : FilterEntries(filter))
+        dialog.filters.emplace_back(Wide(name), Wide(patterns));
     dialog.defaultExtension = L"shx";
     // No overwrite prompt: Save As asks itself, naming every file it replaces.
     dialog.options = FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
-    return WithDefaultExtension(Utf8FromWide(dialog.fileName));
+    return Utf8FromWide(dialog.fileName);
 }
 
-void TSDIAppForm::CloseMainWindow() { closeRequested_ = true; }
-
 void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    for (const MenuEntry& entry : Entries)
-        if (entry.item == item)
-            EnableMenuItem(Menu, static_cast<UINT>(entry.id),
-                           MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(Menu, static_cast<UINT>(IdOf(item)),
+                   MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
     if (window_)
         DrawMenuBar(window_);
 }
@@ -524,9 +491,7 @@ void TSDIAppForm::BuildPanel() {
         DestroyWindow(line.value);
     }
     panel_.clear();
-    const SessionSummary summary = DescribeSession();
-    pair_ = summary.pair;
-    for (const SessionLine& line : summary.lines) {
+    for (const SessionLine& line : view_.panel.lines) {
         PanelLine p;
         p.line = line;
         p.label =
@@ -547,36 +512,29 @@ void TSDIAppForm::BuildPanel() {
 void TSDIAppForm::RefreshView() {
     if (!window_)
         return;
-    if (State().freshSession) {
-        ShowWindow(HintLabel, SW_SHOW);
-        ShowWindow(Tabs, SW_HIDE);
-        ShowWindow(Thumbnails, SW_HIDE);
-        Layout();
-        return;
-    }
+    view_ = DescribeMainWindow();
     BuildPanel();
-    if (pair_) {
-        for (int i = 0; i < 2; ++i) {
-            std::wstring caption = Wide(ImageTitle(i + 1));
-            TCITEMW tab{};
-            tab.mask = TCIF_TEXT;
-            tab.pszText = caption.data();
-            if (TabCtrl_GetItemCount(Tabs) > i)
-                TabCtrl_SetItem(Tabs, i, &tab);
-            else
-                TabCtrl_InsertItem(Tabs, i, &tab);
-        }
+    const bool pair = view_.images.size() > 1;
+    for (int i = 0; pair && i < 2; ++i) {
+        std::wstring caption = Wide(view_.images[static_cast<std::size_t>(i)].title);
+        TCITEMW tab{};
+        tab.mask = TCIF_TEXT;
+        tab.pszText = caption.data();
+        if (TabCtrl_GetItemCount(Tabs) > i)
+            TabCtrl_SetItem(Tabs, i, &tab);
+        else
+            TabCtrl_InsertItem(Tabs, i, &tab);
     }
-    if (!pair_)
+    if (!pair)
         shownImage_ = 1;
-    ShowWindow(Tabs, pair_ ? SW_SHOW : SW_HIDE);
+    ShowWindow(Tabs, pair ? SW_SHOW : SW_HIDE);
     FillThumbnails();
     Layout();
     InvalidateRect(window_, nullptr, TRUE);
 }
 
 void TSDIAppForm::ShowImage(int image) {
-    if (image != 1 && !(image == 2 && pair_))
+    if (image < 1 || image > static_cast<int>(view_.images.size()))
         return;
     shownImage_ = image;
     TabCtrl_SetCurSel(Tabs, image - 1);
@@ -584,10 +542,17 @@ void TSDIAppForm::ShowImage(int image) {
     Layout();
 }
 
+const Thumbnail* TSDIAppForm::ThumbnailAt(int index) const {
+    if (!view_.sessionPage || index < 0)
+        return nullptr;
+    const auto& shown = view_.images[static_cast<std::size_t>(shownImage_ - 1)].thumbnails;
+    return static_cast<std::size_t>(index) < shown.size() ? &shown[static_cast<std::size_t>(index)]
+                                                          : nullptr;
+}
+
 void TSDIAppForm::FillThumbnails() {
-    const WorkView view = ListWorkItems(shownImage_);
-    if (!view.error.empty() && view.items.empty()) {
-        SetWindowTextW(HintLabel, Wide(NoDrmToShowText(view.error)).c_str());
+    if (!view_.sessionPage) {
+        SetWindowTextW(HintLabel, Wide(view_.hint).c_str());
         ShowWindow(HintLabel, SW_SHOW);
         ShowWindow(Thumbnails, SW_HIDE);
         return;
@@ -595,8 +560,7 @@ void TSDIAppForm::FillThumbnails() {
     const int selected = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED);
     POINT origin{};
     ListView_GetOrigin(Thumbnails, &origin);
-
-    const int side = Scaled(96);
+    const int side = Scaled(ThumbnailSide);
     if (!images_ || side != thumbnailSide_) {
         if (images_)
             ImageList_Destroy(images_);
@@ -608,31 +572,21 @@ void TSDIAppForm::FillThumbnails() {
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
     ImageList_RemoveAll(images_);
-    thumbnails_.clear();
-    for (const WorkItem& work : view.items) {
-        const WorkItemCaption caption = CaptionOf(work);
-        Thumbnail t;
-        t.text = Wide(caption.name) + L"\n" + Wide(caption.detail);
-        t.path = Wide(work.path);
-        t.tip = work.path.empty() ? Wide(caption.name)
-                                  : t.path + L"\n" + std::to_wstring(work.bytes) + L" bytes";
-        if (!caption.tip.empty())
-            t.tip += L"\n" + Wide(caption.tip);
-        t.marked = caption.marked;
-        HBITMAP bitmap = RenderThumbnail(LoadWorkPicture(work), side);
-        const int image = bitmap ? ImageList_Add(images_, bitmap, nullptr) : -1;
-        if (bitmap)
-            DeleteObject(bitmap);
+    const auto& shown = view_.images[static_cast<std::size_t>(shownImage_ - 1)].thumbnails;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        HBITMAP bitmap = RenderThumbnail(LoadThumbnailPicture(shown[i]), side);
+        std::wstring text = Wide(shown[i].text);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = static_cast<int>(thumbnails_.size());
-        item.pszText = t.text.data();
-        item.iImage = image;
-        item.lParam = static_cast<LPARAM>(thumbnails_.size());
-        thumbnails_.push_back(std::move(t));
+        item.iItem = static_cast<int>(i);
+        item.pszText = text.data();
+        item.iImage = bitmap ? ImageList_Add(images_, bitmap, nullptr) : -1;
+        item.lParam = static_cast<LPARAM>(i);
+        if (bitmap)
+            DeleteObject(bitmap);
         ListView_InsertItem(Thumbnails, &item);
     }
-    if (selected >= 0 && selected < static_cast<int>(thumbnails_.size()))
+    if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
     ListView_Scroll(Thumbnails, origin.x, origin.y);
@@ -644,38 +598,26 @@ void TSDIAppForm::FillThumbnails() {
 
 std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
     std::vector<std::pair<std::wstring, bool>> texts;
-    const int count = ListView_GetItemCount(Thumbnails);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < ListView_GetItemCount(Thumbnails); ++i) {
         wchar_t buffer[512] = {};
         ListView_GetItemText(Thumbnails, i, 0, buffer, 512);
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        ListView_GetItem(Thumbnails, &item);
-        const auto index = static_cast<std::size_t>(item.lParam);
-        texts.emplace_back(buffer, index < thumbnails_.size() && thumbnails_[index].marked);
+        const Thumbnail* shown = ThumbnailAt(i);
+        texts.emplace_back(buffer, shown && shown->marked);
     }
     return texts;
 }
 
 void TSDIAppForm::OpenThumbnail(int index) {
-    if (index < 0 || index >= static_cast<int>(thumbnails_.size()))
-        return;
-    const std::wstring& path = thumbnails_[static_cast<std::size_t>(index)].path;
-    if (path.empty())
-        return;
+    const Thumbnail* shown = ThumbnailAt(index);
     // Where no program is set up for the file's kind, its folder at least.
-    if (!OpenInShell(window_, path))
-        OpenFolder(Utf8FromWide(FolderOf(path)));
+    if (shown && !shown->path.empty() && !OpenInShell(window_, Wide(shown->path)))
+        OpenFolder(ParentFolder(shown->path));
 }
 
-void TSDIAppForm::WatchWorkFolder() {
-    if (State().freshSession || !window_)
-        return;
-    // Each image's whole drmpack folder: the icons, the BMP copies and the raws below it.
-    for (const std::string& folder : {State().drmpack1Dir, State().drmpack2Dir}) {
+void TSDIAppForm::WatchWorkFolders() {
+    for (const std::string& folder : WatchedFolders()) {
         HANDLE watch = FindFirstChangeNotificationW(
-            Wide(folder).c_str(), TRUE,
+            SystemPathFromUtf8(folder).c_str(), FALSE,
             FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
         if (watch != INVALID_HANDLE_VALUE)
             watches_.push_back(watch);
@@ -690,8 +632,7 @@ void TSDIAppForm::OnTimer() {
             FindNextChangeNotification(watch);
             changedAt_ = GetTickCount64();
         }
-    // An editor saves in several steps: reread once they are done.
-    if (changedAt_ && !busy_ && GetTickCount64() - changedAt_ >= SettleTime) {
+    if (changedAt_ && !runner_.Busy() && GetTickCount64() - changedAt_ >= SettleMilliseconds) {
         changedAt_ = 0;
         RefreshView();
     }
@@ -703,54 +644,23 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         SendMessageW(StatusBar1, SB_SIMPLE, FALSE, 0);
         return;
     }
-    std::wstring hint;
-    if ((flags & MF_POPUP) && menu == Menu && id < std::size(TopHints)) {
-        hint = TopHints[id];
-    } else if (!(flags & (MF_POPUP | MF_SEPARATOR))) {
-        for (const MenuEntry& entry : Entries)
-            if (entry.id == static_cast<int>(id))
-                hint = entry.hint;
+    std::string hint;
+    for (std::size_t i = 0; i < MainMenu().size(); ++i) {
+        const MenuGroup& group = MainMenu()[i];
+        if ((flags & MF_POPUP) && menu == Menu && id == i)
+            hint = group.hint;
+        if (!(flags & (MF_POPUP | MF_SEPARATOR))) {
+            if (group.item && IdOf(*group.item) == static_cast<int>(id))
+                hint = group.hint;
+            for (const MenuEntry& entry : group.entries)
+                if (IdOf(entry.item) == static_cast<int>(id))
+                    hint = entry.hint;
+        }
     }
-    menuHint_ = hint;
+    menuHint_ = Wide(LongHint(hint));
     SendMessageW(StatusBar1, SB_SIMPLE, TRUE, 0);
     SendMessageW(StatusBar1, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS,
                  reinterpret_cast<LPARAM>(menuHint_.c_str()));
-}
-
-void TSDIAppForm::OnCommand(int id) {
-    // A shortcut reaches here even for a greyed item: the menu's state decides.
-    const UINT state = GetMenuState(Menu, static_cast<UINT>(id), MF_BYCOMMAND);
-    if (state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)))
-        return;
-    switch (id) {
-    case IDM_FILE_OPEN:
-        FileOpen1Execute();
-        break;
-    case IDM_FILE_PORT:
-        Port1Click();
-        break;
-    case IDM_FILE_SAVEAS:
-        FileSave1Execute();
-        break;
-    case IDM_FILE_DISCARD:
-        FileDiscard1Execute();
-        break;
-    case IDM_FILE_WORKFOLDER:
-        FileOpenWorkFolder1Execute();
-        break;
-    case IDM_FILE_EXIT:
-        FileExit1Execute();
-        break;
-    case IDM_VIEW_REFRESH:
-        ViewRefresh1Execute();
-        break;
-    case IDM_SETTINGS:
-        Settings1Click();
-        break;
-    case IDM_HELP_ABOUT:
-        HelpAbout1Execute();
-        break;
-    }
 }
 
 LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
@@ -759,61 +669,39 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
         return 0;
     }
     if (header->hwndFrom == Thumbnails) {
-        switch (header->code) {
-        case LVN_ITEMACTIVATE: {
-            const auto* activate = reinterpret_cast<NMITEMACTIVATE*>(header);
+        const auto indexOf = [this](int row) {
             LVITEMW item{};
             item.mask = LVIF_PARAM;
-            item.iItem = activate->iItem;
-            if (ListView_GetItem(Thumbnails, &item))
-                OpenThumbnail(static_cast<int>(item.lParam));
+            item.iItem = row;
+            return ListView_GetItem(Thumbnails, &item) ? static_cast<int>(item.lParam) : -1;
+        };
+        switch (header->code) {
+        case LVN_ITEMACTIVATE:
+            OpenThumbnail(indexOf(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem));
             return 0;
-        }
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = tip->iItem;
-            if (ListView_GetItem(Thumbnails, &item) &&
-                static_cast<std::size_t>(item.lParam) < thumbnails_.size())
-                lstrcpynW(tip->pszText,
-                          thumbnails_[static_cast<std::size_t>(item.lParam)].tip.c_str(),
-                          tip->cchTextMax);
+            if (const Thumbnail* shown = ThumbnailAt(indexOf(tip->iItem)))
+                lstrcpynW(tip->pszText, Wide(shown->tip).c_str(), tip->cchTextMax);
             return 0;
         }
         case NM_CUSTOMDRAW: {
             auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
             if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
                 return CDRF_NOTIFYITEMDRAW;
-            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-                const auto index = static_cast<std::size_t>(draw->nmcd.lItemlParam);
-                if (index < thumbnails_.size() && thumbnails_[index].marked)
-                    draw->clrText = RGB(0xC0, 0x00, 0x00);
-            }
+            const Thumbnail* shown = ThumbnailAt(static_cast<int>(draw->nmcd.lItemlParam));
+            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown && shown->marked)
+                draw->clrText = RGB(0xC0, 0x00, 0x00);
             return CDRF_DODEFAULT;
         }
         }
     }
     if (header->code == NM_CLICK || header->code == NM_RETURN) {
         for (const PanelLine& line : panel_)
-            if (line.value == header->hwndFrom && !busy_)
+            if (line.value == header->hwndFrom && !runner_.Busy())
                 OpenFolder(line.line.value);
     }
     return 0;
-}
-
-void TSDIAppForm::OnClose() {
-    // The title-bar button in a second run is Exit: the box, and the session
-    // kept for the next run. A command that closes the window has done its part.
-    if (busy_)
-        return; // a running command ends first
-    if (!State().freshSession) {
-        busy_ = true;
-        RunCommand([] { return zantrel::FileExit1Execute(); });
-        busy_ = false;
-    }
-    // Closed even after a failure: the session file is still there from the start.
-    DestroyWindow(window_);
 }
 
 LRESULT CALLBACK TSDIAppForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -832,8 +720,8 @@ LRESULT CALLBACK TSDIAppForm::WindowProc(HWND window, UINT message, WPARAM wPara
 LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        if (lParam == 0)
-            OnCommand(LOWORD(wParam));
+        if (auto item = lParam == 0 ? ItemOf(LOWORD(wParam)) : std::nullopt)
+            Choose(*item);
         return 0;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
@@ -863,8 +751,7 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetWindowPos(window_, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        if (!State().freshSession)
-            RefreshView();
+        RefreshView();
         return 0;
     }
     case WM_CTLCOLORSTATIC: {
@@ -903,7 +790,8 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE:
-        OnClose();
+        if (runner_.AllowClose())
+            DestroyWindow(window_);
         return 0;
     case WM_DESTROY:
         KillTimer(window_, WatchTimer);

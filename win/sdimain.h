@@ -1,10 +1,8 @@
-// TSDIAppForm: the main window of the Windows window program. It carries out
-// the user-interface operations for the logic, runs each menu command through
-// RunCommand, and between the two runs shows the pending session and the
-// work files as thumbnails.
+// TSDIAppForm: the main window of the Windows window program. It draws the
+// main window the shell describes (menu, panel, thumbnails), carries out the
+// user-interface operations, and passes the person's actions back.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,13 +13,12 @@
 #include <commctrl.h>
 
 #include "base/uiops.h"
-#include "shell/summary.h"
+#include "shell/mainview.h"
 
 namespace zantrel {
 
 class TAboutBox1;
 class TAboutBox;
-struct WorkItem;
 
 // The caption of the error box: the program file's name without its
 // extension ("zantrel" for zantrel.exe).
@@ -39,34 +36,25 @@ public:
     HWND Handle() const { return window_; }
     // False once the window has closed: the run is over.
     bool IsOpen() const { return window_ != nullptr; }
-    // Ctrl+O, Ctrl+P, Ctrl+S and F5, for the message loop.
+    // The menu's shortcuts, for the message loop.
     HACCEL Shortcuts() const { return shortcuts_; }
+
     void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
     TAboutBox1* SettingsDialog() const { return settings_.get(); }
     TAboutBox* AboutBox() const { return about_.get(); }
 
-    // Menu commands.
-    void FileOpen1Execute();
-    void Port1Click();
-    void FileSave1Execute();
-    void FileDiscard1Execute();
-    void FileOpenWorkFolder1Execute();
-    void FileExit1Execute();
-    void ViewRefresh1Execute();
-    void Settings1Click();
-    void HelpAbout1Execute();
-
-    // A flash file dropped on the window: in a fresh run, Open with it as the
-    // first dialog's answer.
+    // Chooses a menu item as the person would.
+    void Choose(MenuItem item);
+    // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const std::wstring& path);
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
-    // the program's name as caption, the file's path on its own line.
-    // The failure, the file or folder it concerns, and what to do next.
+    // the program's name as caption; the file or folder it concerns and what
+    // to do next below.
     void ShowIoError(const std::string& message, const std::string& path = {},
                      const std::string& next = {});
 
-    // Rereads the session's facts and the shown image's work files (second run only).
+    // Draws the main window as the shell describes it now.
     void RefreshView();
     // Shows image 1's or image 2's thumbnails (image 2 only for a pair).
     void ShowImage(int image);
@@ -88,7 +76,7 @@ public:
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,
                                            const std::string& filter) override;
-    void CloseMainWindow() override;
+    void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
 
@@ -98,7 +86,6 @@ public:
     HWND HintLabel = nullptr;
     HWND Tabs = nullptr;
     HWND Thumbnails = nullptr;
-
     // Where a panel line went: the label and value controls and the line.
     struct PanelLine {
         HWND label = nullptr;
@@ -111,19 +98,11 @@ public:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    struct Thumbnail {
-        std::wstring text;
-        std::wstring path;
-        std::wstring tip;
-        bool marked = false;
-    };
-
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnCommand(int id);
     LRESULT OnNotify(NMHDR* header);
     void OnMenuSelect(UINT id, UINT flags, HMENU menu);
-    void OnClose();
     void OnTimer();
+    void BuildMenu();
     void CreateControls();
     void UpdateFonts();
     void Layout();
@@ -132,11 +111,11 @@ private:
     void OpenThumbnail(int index);
     // Opens a folder in the file manager, or says where it is when none answers.
     void OpenFolder(const std::string& path);
-    void WatchWorkFolder();
-    // Runs a command; an I/O failure is shown by the error box, and a close
-    // asked for during the command happens once it has returned.
+    void WatchWorkFolders();
+    // Runs a command; a close asked for during it happens once it returned.
     void Run(const std::function<void()>& command);
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+    const Thumbnail* ThumbnailAt(int index) const;
 
     HWND window_ = nullptr;
     HACCEL shortcuts_ = nullptr;
@@ -147,23 +126,17 @@ private:
     HFONT boldFont_ = nullptr;
     HFONT hintFont_ = nullptr;
     HIMAGELIST images_ = nullptr;
-    int thumbnailSide_ = 96;
+    int thumbnailSide_ = 0;
+    MainView view_;
     std::vector<PanelLine> panel_;
-    bool pair_ = false;
     int shownImage_ = 1;
-    std::vector<Thumbnail> thumbnails_;
     std::wstring statusText_;
     std::wstring menuHint_;
-    bool closeRequested_ = false;
-    bool busy_ = false;
-    // The open dialog's memory within the run.
-    std::wstring openFileName_;
-    int openFilterIndex_ = 1;
-    std::wstring openFolder_;
-    std::optional<std::wstring> droppedFile_;
+    CommandRunner runner_;
+    OpenDialogMemory openMemory_;
     std::wstring pendingDrop_;
-    // Changes below the work folder, seen by the timer, refresh the view once
-    // they have settled.
+    // Changes in the watched folders, seen by the timer, refresh the view
+    // once they have settled.
     std::vector<HANDLE> watches_;
     ULONGLONG changedAt_ = 0;
 };

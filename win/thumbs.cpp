@@ -3,10 +3,8 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/unicode.h"
-#include "imaging/decode.h"
 
 namespace zantrel {
 
@@ -25,15 +23,6 @@ template <class T> struct ComRef {
     T* operator->() const { return p; }
 };
 
-bool EndsWith(const std::string& text, const char* tail) {
-    const std::size_t n = std::char_traits<char>::length(tail);
-    if (text.size() < n)
-        return false;
-    return std::equal(
-        text.end() - static_cast<std::ptrdiff_t>(n), text.end(), tail,
-        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-}
-
 Picture DecodeWithWic(const std::string& path) {
     Picture picture;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -42,8 +31,9 @@ Picture DecodeWithWic(const std::string& path) {
                                 IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
         return picture;
     ComRef<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoderFromFilename(WideFromUtf8(path).c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, &decoder)))
+    if (FAILED(factory->CreateDecoderFromFilename(SystemPathFromUtf8(path).c_str(), nullptr,
+                                                  GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                  &decoder)))
         return picture;
     ComRef<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, &frame)))
@@ -96,19 +86,18 @@ std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {
 
 } // namespace
 
-Picture LoadWorkPicture(const WorkItem& work) {
-    if (work.path.empty())
+Picture LoadThumbnailPicture(const Thumbnail& thumbnail) {
+    if (thumbnail.path.empty())
         return {};
-    if (EndsWith(work.path, ".raw")) {
-        Picture picture;
-        if (auto pixels = DecodeRawPicture(work.path, work.slotWidth, work.slotHeight)) {
-            picture.width = work.slotWidth;
-            picture.height = work.slotHeight;
-            picture.pixels = std::move(*pixels);
-        }
-        return picture;
+    if (!thumbnail.raw)
+        return DecodeWithWic(thumbnail.path);
+    Picture picture;
+    if (auto pixels = RawThumbnailPixels(thumbnail)) {
+        picture.width = thumbnail.width;
+        picture.height = thumbnail.height;
+        picture.pixels = std::move(*pixels);
     }
-    return DecodeWithWic(work.path);
+    return picture;
 }
 
 HBITMAP RenderThumbnail(const Picture& picture, int side) {
@@ -131,21 +120,8 @@ HBITMAP RenderThumbnail(const Picture& picture, int side) {
     if (picture.width <= 0 || picture.height <= 0)
         return bitmap;
 
-    const int room = side - side / 12;
-    int width = picture.width, height = picture.height;
-    if (width <= room / 2 && height <= room / 2) {
-        const int factor = std::min(room / width, room / height);
-        width *= factor;
-        height *= factor;
-    } else if (width > room || height > room) {
-        if (width >= height) {
-            height = std::max(1, height * room / width);
-            width = room;
-        } else {
-            width = std::max(1, width * room / height);
-            height = room;
-        }
-    }
+    const ThumbnailFit fit = FitThumbnail(picture.width, picture.height, side);
+    const int width = fit.width, height = fit.height;
     const int left = (side - width) / 2, top = (side - height) / 2;
     for (int y = 0; y < height; ++y) {
         const int y0 = y * picture.height / height;

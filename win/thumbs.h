@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "shell/workview.h"
+#include "shell/mainview.h"
 
 namespace zantrel {
 
@@ -19,11 +19,10 @@ struct Picture {
     std::vector<std::uint32_t> pixels;
 };
 
-Picture LoadWorkPicture(const WorkItem& work);
+Picture LoadThumbnailPicture(const Thumbnail& thumbnail);
 
-// A side x side 32-bit bitmap: the picture on a light square with a border.
-// Small icons grow by whole steps so that their pixels stay sharp; large
-// pictures shrink by averaging.
+// A side x side 32-bit bitmap: the picture on a light square with a border,
+// fitted as the shell says; shrunk by averaging.
 HBITMAP RenderThumbnail(const Picture& picture, int side);
 
 } // namespace zantrel

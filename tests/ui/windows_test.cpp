@@ -734,28 +734,6 @@ void WindowsTest::workView() {
     test::TempFolder folder;
     State().workFolder = folder / "work";
     BuildWorkTree();
-    // No "descr.dat": an error, no items.
-    WorkView empty = ListWorkItems(1);
-    QVERIFY(empty.items.empty());
-    QVERIFY(!empty.error.empty());
-
-    // A 3x2 raw: red, green, blue / white, black, transparent.
-    const Bytes raw = {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF,
-                       0xFF, 0x00, 0x00, 0x12, 0x34, 0x04, 0x00};
-    test::WriteAll(folder / "raw3x2.raw", raw);
-    const auto pixels = DecodeRawPicture(folder / "raw3x2.raw", 3, 2);
-    QVERIFY(pixels.has_value());
-    QCOMPARE(pixels->size(), std::size_t(6));
-    QCOMPARE((*pixels)[0], 0xFFFF0000u);
-    QCOMPARE((*pixels)[1], 0xFF00FF00u);
-    QCOMPARE((*pixels)[2], 0xFF0000FFu);
-    QCOMPARE((*pixels)[3], 0xFFFFFFFFu);
-    QCOMPARE((*pixels)[4], 0xFF000000u);
-    // 0x1234: red 2 -> 16, green 17 -> 69, blue 20 -> 165; masked out.
-    QCOMPARE((*pixels)[5], 0x001045A5u);
-    QVERIFY(!DecodeRawPicture(folder / "raw3x2.raw", 4, 2).has_value());
-    QVERIFY(!DecodeRawPicture(folder / "raw3x2.raw", 0, 2).has_value());
-
     // What Qt writes, as an outside editor would: its 24-bit BMP of the
     // slot's size is taken, one of another size and a PNG under an icon's
     // ".gif" name are marked, and still listed.

@@ -1,0 +1,186 @@
+// The main window as the shell describes it to both windows: the menu table,
+// the page and thumbnails, the fit of a thumbnail, the open dialog's memory
+// and the command runner's rules. The windows' own tests only check that
+// they draw this.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "base/state.h"
+#include "base/worktree.h"
+#include "drm/drmpack.h"
+#include "imaging/decode.h"
+#include "shell/mainview.h"
+#include "shell/workview.h"
+#include "support/programrun.h"
+#include "support/tempfolder.h"
+#include "tools/containers.h"
+#include "tools/drmbuilder.h"
+
+namespace zantrel {
+namespace {
+
+using test::TempFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+samples::DrmPlan Plan(std::uint8_t seed) {
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
+                  samples::GifIcon(16, 16, seed + 2)};
+    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
+                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
+    return plan;
+}
+
+void WriteFlash(const std::string& path, std::uint8_t seed) {
+    const samples::DrmPlan plan = Plan(seed);
+    samples::WriteSuperfileFile(
+        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
+               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
+}
+
+TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
+    std::set<MenuItem> seen;
+    for (const MenuGroup& group : MainMenu()) {
+        if (group.item)
+            EXPECT_TRUE(seen.insert(*group.item).second);
+        for (const MenuEntry& entry : group.entries)
+            EXPECT_TRUE(seen.insert(entry.item).second);
+    }
+    EXPECT_EQ(seen.size(), 9u);
+    EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
+    EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
+    EXPECT_EQ(LongHint("Settings"), "Settings");
+    EXPECT_EQ(ShortcutText(MainMenu()[0].entries[2].shortcut), "Ctrl+S");
+    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "F5");
+    EXPECT_TRUE(MainMenu()[0].entries.back().separatorBefore); // Exit stands apart
+    EXPECT_EQ(ActionOf(MenuItem::Port1), MenuAction::Command);
+    EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
+    EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
+}
+
+TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
+    TempFolder dir;
+    std::unique_ptr<test::ProgramRun> run;
+    test::NextRun(run);
+    MainView view = DescribeMainWindow();
+    EXPECT_FALSE(view.sessionPage);
+    EXPECT_EQ(view.hint, FreshRunHint);
+    EXPECT_TRUE(WatchedFolders().empty());
+
+    // A pair: the panel, and both images' thumbnails under their titles.
+    WriteFlash(dir / "a.shx", 1);
+    WriteFlash(dir / "b.shx", 2);
+    test::NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.shx"};
+    ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    test::NextRun(run);
+    test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    view = DescribeMainWindow();
+    ASSERT_TRUE(view.sessionPage);
+    EXPECT_EQ(view.panel.lines, DescribeSession().lines);
+    ASSERT_EQ(view.images.size(), 2u);
+    EXPECT_EQ(view.images[0].title, "Image 1: a.shx");
+    EXPECT_EQ(view.images[1].title, "Image 2: b.shx (what Port copies)");
+    ASSERT_EQ(view.images[0].thumbnails.size(), 5u);
+    const Thumbnail& picture = view.images[0].thumbnails[0];
+    EXPECT_EQ(picture.text, "1.bmp\n3x2");
+    EXPECT_FALSE(picture.raw); // conversion on: the BMP copy is drawn
+    const Thumbnail& png = view.images[0].thumbnails[2];
+    EXPECT_TRUE(png.marked);
+    EXPECT_EQ(png.text, "3.gif\nnot a GIF or BMP");
+    EXPECT_NE(png.tip.find("a PNG picture"), std::string::npos);
+    EXPECT_EQ(WatchedFolders().size(), 5u);
+
+    // Image 1's work files gone: the hint page says why and the way out.
+    std::remove((State().drmpack1Dir + "/descr.dat").c_str());
+    view = DescribeMainWindow();
+    EXPECT_FALSE(view.sessionPage);
+    EXPECT_NE(view.hint.find("File > Discard Session..."), std::string::npos);
+}
+
+TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
+    TempFolder dir;
+    State().workFolder = dir / "work";
+    BuildWorkTree();
+    const WorkView empty = ListWorkItems(1);
+    EXPECT_TRUE(empty.items.empty());
+    EXPECT_FALSE(empty.error.empty());
+
+    // A 3x2 raw: red, green, blue / white, black, transparent.
+    test::WriteAll(dir / "raw3x2.raw",
+                   {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00, 0x12, 0x34, 0x04,
+                    0x00});
+    Thumbnail raw;
+    raw.raw = true;
+    raw.path = dir / "raw3x2.raw";
+    raw.width = 3;
+    raw.height = 2;
+    const auto pixels = RawThumbnailPixels(raw);
+    ASSERT_TRUE(pixels.has_value());
+    EXPECT_EQ(*pixels, (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
+                                                   0xFFFFFFFFu, 0xFF000000u,
+                                                   // 0x1234 masked out: alpha 0
+                                                   0x001045A5u}));
+    raw.width = 4;
+    EXPECT_FALSE(RawThumbnailPixels(raw).has_value()); // too short for 4x2
+    raw.width = 0;
+    EXPECT_FALSE(RawThumbnailPixels(raw).has_value());
+}
+
+TEST(FitThumbnail, SmallGrowSharpLargeShrinkSmooth) {
+    const auto fit = [](int w, int h) {
+        const ThumbnailFit f = FitThumbnail(w, h, 96);
+        return std::tuple{f.width, f.height, f.smooth};
+    };
+    EXPECT_EQ(fit(1, 1), std::tuple(88, 88, false));
+    EXPECT_EQ(fit(3, 2), std::tuple(87, 58, false)); // whole steps of 29
+    EXPECT_EQ(fit(50, 60), std::tuple(50, 60, false));
+    EXPECT_EQ(fit(200, 12), std::tuple(88, 5, true));
+    EXPECT_EQ(fit(12, 200), std::tuple(5, 88, true));
+    EXPECT_EQ(fit(0, 5), std::tuple(0, 0, false));
+}
+
+TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {
+    OpenDialogMemory memory;
+    EXPECT_EQ(memory.TakeDropped(false), std::nullopt);
+    memory.Remember("/p/x.sbf", 2);
+    EXPECT_EQ(memory.FileName(), "/p/x.sbf");
+    EXPECT_EQ(memory.Folder(), "/p");
+    EXPECT_EQ(memory.FilterIndex(), 2);
+    memory.TakeDropped(true); // a cleared name keeps the folder and the filter
+    EXPECT_EQ(memory.FileName(), "");
+    EXPECT_EQ(memory.Folder(), "/p");
+    memory.Drop("/q/phone.shx");
+    EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>("/q/phone.shx"));
+    EXPECT_EQ(memory.Folder(), "/q");
+    EXPECT_EQ(memory.TakeDropped(false), std::nullopt); // once only
+    EXPECT_EQ(FilterEntries("SHX files|*.shx|All|*.*"),
+              (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"},
+                                                                {"All", "*.*"}}));
+}
+
+TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
+    TempFolder dir;
+    WriteFlash(dir / "a.shx", 1);
+    std::unique_ptr<test::ProgramRun> run;
+    test::NextRun(run).ui.openAnswers = {dir / "a.shx", std::nullopt};
+    ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+
+    test::NextRun(run);
+    CommandRunner runner;
+    bool nested = true;
+    EXPECT_TRUE(runner.Run([&] { nested = runner.Run([] {}); }));
+    EXPECT_FALSE(nested);
+    EXPECT_FALSE(runner.TakesDroppedFile()); // a second run opens nothing
+    EXPECT_TRUE(runner.AllowClose());
+    EXPECT_EQ(run->ui.messages,
+              (std::vector<test::RecordingUi::Message>{{"DRM was not compiled",
+                                                        "Incomplete Operation"}}));
+    EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "1");
+}
+
+} // namespace
+} // namespace zantrel
