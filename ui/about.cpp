@@ -1,5 +1,8 @@
 #include "ui/about.h"
 
+#include "shell/about1.h"
+#include "ui/sdimain.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,18 +11,18 @@
 namespace zantrel {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("About");
+    setWindowTitle(QtText(AboutCaption));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    ProductName = new QLabel("Zantrel", this);
+    ProductName = new QLabel(QtText(ProductNameText), this);
     QFont big = ProductName->font();
     big.setPointSizeF(big.pointSizeF() * 2.4);
     big.setBold(true);
     ProductName->setFont(big);
     ProductName->setAlignment(Qt::AlignCenter);
 
-    Version = new QLabel("Version 0.3.3 beta", this);
+    Version = new QLabel(QtText(VersionText), this);
     Version->setAlignment(Qt::AlignCenter);
 
     OKButton = new QPushButton("OK", this);

@@ -19,6 +19,8 @@ namespace zantrel {
 
 namespace {
 
+QString Text(std::string_view text) { return QtText(text); }
+
 // Colours travel as 0x00BBGGRR: red in the low byte.
 QColor FromColourRef(std::uint32_t colour) {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -33,20 +35,20 @@ std::uint32_t ToColourRef(const QColor& colour) {
 } // namespace
 
 TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) {
-    setWindowTitle("Settings");
+    setWindowTitle(Text(SettingsCaption));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
     GroupBox1 = new QGroupBox(this);
-    CheckBox1 = new QCheckBox("Do not perform clean-up on completion", GroupBox1);
-    CheckBox2 = new QCheckBox("Edit only mode (Export from dialog is not invoked)", GroupBox1);
+    CheckBox1 = new QCheckBox(Text(CheckBox1Caption), GroupBox1);
+    CheckBox2 = new QCheckBox(Text(CheckBox2Caption), GroupBox1);
     auto* group1 = new QVBoxLayout(GroupBox1);
     group1->addWidget(CheckBox1);
     group1->addWidget(CheckBox2);
 
     GroupBox2 = new QGroupBox(this);
-    CheckBox4 = new QCheckBox("Disable RAW 2 BMP conversion", GroupBox2);
-    CheckBox5 = new QCheckBox("Select transparency replacer color", GroupBox2);
+    CheckBox4 = new QCheckBox(Text(CheckBox4Caption), GroupBox2);
+    CheckBox5 = new QCheckBox(Text(CheckBox5Caption), GroupBox2);
     CheckBox5->setEnabled(false);
     Shape1 = new QFrame(GroupBox2);
     Shape1->setFixedSize(22, 22);
@@ -62,7 +64,7 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     group2->addLayout(colourRow);
 
     GroupBox3 = new QGroupBox(this);
-    CheckBox3 = new QCheckBox("Select folder to save icons and CG's ", GroupBox3);
+    CheckBox3 = new QCheckBox(Text(CheckBox3Caption), GroupBox3);
     WorkFolderLabel = new QLabel(GroupBox3);
     WorkFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* group3 = new QVBoxLayout(GroupBox3);
@@ -84,7 +86,7 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    OpenDirectory1.Title = "Select a folder";
+    OpenDirectory1.Title = Text(FolderPickerTitle);
     OpenDirectory1.EnableSizing = true;
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
@@ -132,7 +134,7 @@ void TAboutBox1::ShowState() {
 
     const QString path = QDir::toNativeSeparators(QString::fromStdString(ShownWorkFolder(state_)));
     WorkFolderLabel->setToolTip(path);
-    WorkFolderLabel->setText("Work folder: " +
+    WorkFolderLabel->setText(Text(WorkFolderCaption) + " " +
                              WorkFolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, 320));
 }
 

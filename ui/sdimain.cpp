@@ -44,9 +44,7 @@ namespace {
 
 inline constexpr int PathRole = Qt::UserRole;
 
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString Text(std::string_view text) { return QtText(text); }
 
 // A picture drawn into the thumbnail square as the shell fits it.
 QPixmap RenderThumbnail(const QImage& image) {
@@ -147,6 +145,10 @@ QStringList QtNameFilters(const std::string& filter) {
     for (const auto& [name, patterns] : FilterEntries(filter))
         result << Text(name) + " (" + Text(patterns).replace(';', ' ').trimmed() + ")";
     return result;
+}
+
+QString QtText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }

@@ -34,6 +34,9 @@ class TAboutBox;
 // ("SHX files (*.shx)", "SBF files (*.sbf)").
 QStringList QtNameFilters(const std::string& filter);
 
+// The shell's UTF-8 texts as Qt's strings.
+QString QtText(std::string_view text);
+
 // Paths between the logic's byte strings and Qt's strings, in the file
 // system's own encoding.
 std::string ToLocalPath(const QString& path);

@@ -1,5 +1,8 @@
 #include "win/about.h"
 
+#include "base/unicode.h"
+#include "shell/about1.h"
+
 #include "win/modal.h"
 #include "win/resource.h"
 
@@ -11,6 +14,9 @@ TAboutBox::TAboutBox(HWND owner) {
     ProductName = GetDlgItem(window_, IDC_PRODUCTNAME);
     Version = GetDlgItem(window_, IDC_VERSION);
     OKButton = GetDlgItem(window_, IDOK);
+    SetWindowTextW(window_, WideFromUtf8(AboutCaption).c_str());
+    SetWindowTextW(ProductName, WideFromUtf8(ProductNameText).c_str());
+    SetWindowTextW(Version, WideFromUtf8(VersionText).c_str());
 
     // The product name large and bold: the dialog's own font, scaled.
     LOGFONTW font{};

@@ -36,6 +36,16 @@ TAboutBox1::TAboutBox1(HWND owner) : OpenDirectory1(owner) {
     WorkFolderLabel = item(IDC_WORKFOLDER);
     Button1 = item(IDCANCEL);
     Button2 = item(IDOK);
+    const auto say = [](HWND control, std::string_view text) {
+        SetWindowTextW(control, WideFromUtf8(text).c_str());
+    };
+    say(window_, SettingsCaption);
+    say(CheckBox1, CheckBox1Caption);
+    say(CheckBox2, CheckBox2Caption);
+    say(CheckBox3, CheckBox3Caption);
+    say(CheckBox4, CheckBox4Caption);
+    say(CheckBox5, CheckBox5Caption);
+    say(item(IDC_WORKFOLDERCAPTION), WorkFolderCaption);
 
     tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
@@ -49,7 +59,7 @@ TAboutBox1::TAboutBox1(HWND owner) : OpenDirectory1(owner) {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
 
-    OpenDirectory1.Title = L"Select a folder";
+    OpenDirectory1.Title = WideFromUtf8(FolderPickerTitle);
     OpenDirectory1.EnableSizing = true;
     FormCreate();
 }

@@ -28,6 +28,7 @@
 #define IDC_CHECKBOX5 2015
 #define IDC_SHAPE1 2020
 #define IDC_WORKFOLDER 2021
+#define IDC_WORKFOLDERCAPTION 2022
 
 // The About box's controls.
 #define IDC_PRODUCTNAME 2101

@@ -10,6 +10,7 @@
 
 #include "base/state.h"
 #include "base/unicode.h"
+#include "shell/about1.h"
 #include "shell/sdimain.h"
 #include "shell/workview.h"
 #include "win/about.h"
@@ -334,12 +335,12 @@ void TSDIAppForm::Choose(MenuItem item) {
     // A shortcut reaches here even for a greyed item: the menu's state decides.
     if (!MenuItemEnabled(item))
         return;
-    const auto modal = [this](ModalKind kind, HWND dialog, const wchar_t* title) {
+    const auto modal = [this](ModalKind kind, HWND dialog, std::string_view title) {
         Modal m;
         m.kind = kind;
         m.owner = window_;
         m.window = dialog;
-        m.title = title;
+        m.title = Wide(title);
         return RunModal(m);
     };
     switch (ActionOf(item)) {
@@ -358,14 +359,15 @@ void TSDIAppForm::Choose(MenuItem item) {
         break;
     case MenuAction::SettingsDialog:
         Run([&] {
-            if (settings_ && modal(ModalKind::Settings, settings_->Handle(), L"Settings") == IDOK)
+            if (settings_ &&
+                modal(ModalKind::Settings, settings_->Handle(), SettingsCaption) == IDOK)
                 ApplySettings(settings_->CurrentState());
         });
         break;
     case MenuAction::AboutBox:
         Run([&] {
             if (about_)
-                modal(ModalKind::About, about_->Handle(), L"About");
+                modal(ModalKind::About, about_->Handle(), AboutCaption);
         });
         break;
     }

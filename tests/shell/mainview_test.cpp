@@ -110,9 +110,8 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     EXPECT_FALSE(empty.error.empty());
 
     // A 3x2 raw: red, green, blue / white, black, transparent.
-    test::WriteAll(dir / "raw3x2.raw",
-                   {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00, 0x12, 0x34, 0x04,
-                    0x00});
+    test::WriteAll(dir / "raw3x2.raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00,
+                                        0x12, 0x34, 0x04, 0x00});
     Thumbnail raw;
     raw.raw = true;
     raw.path = dir / "raw3x2.raw";
@@ -157,9 +156,9 @@ TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {
     EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>("/q/phone.shx"));
     EXPECT_EQ(memory.Folder(), "/q");
     EXPECT_EQ(memory.TakeDropped(false), std::nullopt); // once only
-    EXPECT_EQ(FilterEntries("SHX files|*.shx|All|*.*"),
-              (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"},
-                                                                {"All", "*.*"}}));
+    EXPECT_EQ(
+        FilterEntries("SHX files|*.shx|All|*.*"),
+        (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"}, {"All", "*.*"}}));
 }
 
 TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
@@ -176,9 +175,8 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     EXPECT_FALSE(nested);
     EXPECT_FALSE(runner.TakesDroppedFile()); // a second run opens nothing
     EXPECT_TRUE(runner.AllowClose());
-    EXPECT_EQ(run->ui.messages,
-              (std::vector<test::RecordingUi::Message>{{"DRM was not compiled",
-                                                        "Incomplete Operation"}}));
+    EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
+                                    {"DRM was not compiled", "Incomplete Operation"}}));
     EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "1");
 }
 
