@@ -13,7 +13,7 @@ PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
                    fonts-wine
 
-.PHONY: deps build test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
+.PHONY: deps build check test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
         screenshots-windows bench fuzz format format-check clean
 
 deps:
@@ -34,6 +34,11 @@ $(BUILD)/build.ninja: | deps
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The quick loop: the build, then every test but the long sweeps over faults,
+# kills and pairs (ctest label sweep).
+check: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE sweep
 
 # The format check first, then the suite; the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (g++, without the Qt
