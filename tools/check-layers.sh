@@ -4,7 +4,8 @@
 # is neither in the map nor exempt. The map, bottom to top (a folder uses only
 # itself and what is below):
 #   base; imaging on base; flash on base; drm on base and imaging;
-#   shell on all four; the front ends cli, ui and win on shell; app on ui;
+#   shell on all four; the front ends cli, ui and win on shell; app on ui,
+#   winapp on win (the programs over each window);
 #   the sample builders in tools on base alone.
 # CMakeLists.txt holds the same map; the build enforces it too.
 #   tools/check-layers.sh [ROOT]
@@ -22,6 +23,7 @@ declare -A allowed=(
   [ui]="base imaging flash drm shell ui"
   [win]="base imaging flash drm shell win"
   [app]="base imaging flash drm shell ui app"
+  [winapp]="base imaging flash drm shell win winapp"
   [tools]="base tools"
 )
 # Test programs, benchmarks and fuzzers link whatever they exercise (the build
