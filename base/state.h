@@ -15,6 +15,8 @@ namespace zantrel {
 inline constexpr std::uint8_t ModeSingle = 1;
 inline constexpr std::uint8_t ModePair = 2;
 inline constexpr std::uint8_t ModeRawImage = 4;
+// How many images a session mode says were decompiled: its low two bits.
+inline constexpr int ImageCountOf(std::uint8_t mode) { return mode & 3; }
 
 struct SharedState {
     std::string startFolder;

@@ -323,7 +323,7 @@ void ReadSessionAndSetMenu() {
     } else {
         DisableMenuItem(MenuItem::Settings1);
         // Only a low-bit value of exactly 1 (one image) has nothing to port.
-        if ((s.sessionMode & 3) == ModeSingle)
+        if (ImageCountOf(s.sessionMode) == ModeSingle)
             DisableMenuItem(MenuItem::Port1);
         DisableMenuItem(MenuItem::FileOpenItem);
     }
@@ -436,7 +436,7 @@ CommandResult FileOpen1Execute() {
     }
     if (raw)
         s.sessionMode |= ModeRawImage;
-    const bool pair = (s.sessionMode & 3) == ModePair;
+    const bool pair = ImageCountOf(s.sessionMode) == ModePair;
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again and choose " +
                        (pair ? "Port or Save As." : "Save As.");

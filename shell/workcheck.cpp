@@ -257,7 +257,7 @@ private:
     bool Original(long n, const std::string& path) {
         if (Originals(image_, own_) && own_->value().HoldsIcon(n, path))
             return true;
-        if (image_ != 1 || (State().sessionMode & 3) != ModePair || !Originals(2, ported_))
+        if (image_ != 1 || ImageCountOf(State().sessionMode) != ModePair || !Originals(2, ported_))
             return false;
         const long k = n - static_cast<long>(slots_.size());
         return ported_->value().HoldsIcon(ported_->value().PictureCount() + k, path);
