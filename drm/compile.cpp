@@ -132,7 +132,6 @@ Outcome Compile(const std::function<BinaryFile()>& createOutput) {
     }
 
     ProgressScope scope("Moving gifs");
-    SetProgress(0);
 
     BinaryFile out = createOutput();
     const std::string newOffPath = JoinPath(drmpack, NewOffFileName);

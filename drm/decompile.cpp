@@ -33,7 +33,6 @@ std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int i
     const SharedState& s = State();
     const ImageFolders folders = FoldersOf(image);
     ProgressScope scope("Extracting raws");
-    SetProgress(0);
     const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
     std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
     std::filesystem::create_directory(PathFromUtf8(raws), ignored);
@@ -55,7 +54,6 @@ std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firs
                           int image) {
     const ImageFolders folders = FoldersOf(image);
     ProgressScope scope("Extracting gifs");
-    SetProgress(0);
     const auto n = static_cast<std::int32_t>(drm.icons.size());
     for (std::int32_t k = 1; k <= n; ++k) {
         const DrmIcon& icon = drm.icons[static_cast<std::size_t>(k - 1)];

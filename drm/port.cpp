@@ -88,7 +88,6 @@ PortResult PlanPort() { return Plan().result; }
 PortResult PortDrm() {
     const SharedState& s = State();
     ProgressScope scope("Copying icons");
-    SetProgress(0);
 
     const PortPlan plan = Plan();
     if (plan.result.outcome != PortOutcome::Ported)

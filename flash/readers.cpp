@@ -296,9 +296,8 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
     if (!table.listsDrm)
         return Outcome::NoDrmFound();
 
-    ProgressScope scope("Extracting codegroups");
-    if (kind == BodyKind::Superfile)
-        SetProgress(0);
+    ProgressScope scope("Extracting codegroups",
+                        kind == BodyKind::Sbf ? ProgressStart::WhereItWas : ProgressStart::AtZero);
     const std::string tempPath = NewTemporaryPath(JoinPath(folders.binaryDir, ScratchFileName));
     BodyResult result = kind == BodyKind::Superfile
                             ? ReadSuperfileBody(flash, table, name, tempPath)

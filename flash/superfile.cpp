@@ -423,7 +423,6 @@ Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output) {
         return Outcome::Refusal(*bad + " Nothing was saved.");
 
     ProgressScope scope("Compiling shx");
-    SetProgress(0);
     PrepareRamdld();
     PrepareHeader(compiledPath);
 
