@@ -1,14 +1,11 @@
 #include "shell/info.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/scratch.h"
 #include "base/state.h"
-#include "base/unicode.h"
 #include "base/worktree.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
@@ -17,30 +14,6 @@
 namespace zantrel {
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// A scratch folder under the system's temporary folder, made the current
-// folder while it lives (the readers put their scratch piece in the current
-// folder). A killed run's folder is removed by the next run.
-class InfoFolder {
-public:
-    InfoFolder() : scratch_("zantrel-info") {
-        previous_ = fs::current_path();
-        fs::current_path(PathFromUtf8(scratch_.Path()));
-    }
-    ~InfoFolder() {
-        std::error_code ignored; // the folder is removed all the same
-        fs::current_path(previous_, ignored);
-    }
-    InfoFolder(const InfoFolder&) = delete;
-    InfoFolder& operator=(const InfoFolder&) = delete;
-    const std::string& Path() const { return scratch_.Path(); }
-
-private:
-    ScratchFolder scratch_;
-    fs::path previous_;
-};
 
 void Refuse(FlashInfo& info, std::string why) {
     info.refused = true;
@@ -97,7 +70,8 @@ void ReadInto(FlashInfo& info) {
 void ReadFlashInfo(const std::string& file, FlashInfo& info) {
     info = FlashInfo{};
     info.file = file;
-    InfoFolder scratch;
+    // Locked while it lives; a killed run's folder is removed by the next run.
+    ScratchFolder scratch("zantrel-info");
     SharedState& s = State();
     s.startFolder = scratch.Path();
     s.workFolder = scratch.Path();
