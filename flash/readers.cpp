@@ -275,8 +275,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const CodeGroupTable& table, const std
     return result;
 }
 
-Outcome ReadFlashFile(int image, BodyKind kind) {
-    const ImageFolders folders = FoldersOf(image);
+Outcome ReadHeaderAndBody(const ImageFolders& folders, BodyKind kind) {
     const std::string name = FileNamePart(folders.flashPath);
     // Only read: opened read-only, so a write-protected flash file is fine.
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
@@ -290,7 +289,7 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
     CodeGroupTable table;
     {
         BinaryFile header = BinaryFile::OpenRead(headerPath);
-        table = ParseFlashHeader(header, image);
+        table = ParseFlashHeader(header, folders.binaryDir);
         header.Close();
     }
     if (!table.listsDrm)
@@ -327,12 +326,13 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
 
 } // namespace
 
-Outcome ReadSuperfile(int image) { return ReadFlashFile(image, BodyKind::Superfile); }
+Outcome ReadSuperfile(const ImageFolders& image) {
+    return ReadHeaderAndBody(image, BodyKind::Superfile);
+}
 
-Outcome ReadSbf(int image) { return ReadFlashFile(image, BodyKind::Sbf); }
+Outcome ReadSbf(const ImageFolders& image) { return ReadHeaderAndBody(image, BodyKind::Sbf); }
 
-void ReadRawImage(int image) {
-    const ImageFolders folders = FoldersOf(image);
+void ReadRawImage(const ImageFolders& folders) {
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
     AtomicOutput output(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
     BinaryFile copy = output.Create();

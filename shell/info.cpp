@@ -21,19 +21,19 @@ void Refuse(FlashInfo& info, std::string why) {
 }
 
 void ReadInto(FlashInfo& info) {
-    SharedState& s = State();
+    const ImageFolders image = FoldersOf(1);
     const FlashKind kind = FlashKindOf(info.file);
     std::optional<BinaryFile> codeGroup;
     if (kind != FlashKind::RawImage) {
         const bool superfile = kind == FlashKind::Superfile;
         info.kind = superfile ? "superfile" : "SBF file";
-        const Outcome outcome = superfile ? ReadSuperfile(1) : ReadSbf(1);
+        const Outcome outcome = superfile ? ReadSuperfile(image) : ReadSbf(image);
         info.warning = outcome.warning;
         if (outcome.Refused())
             return Refuse(info, outcome.message);
-        BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
+        BinaryFile header = BinaryFile::OpenRead(JoinPath(image.binaryDir, HeaderFileName));
         info.headerBytes = header.Size();
-        const CodeGroupTable table = ParseFlashHeader(header, 1);
+        const CodeGroupTable table = ParseFlashHeader(header, image.binaryDir);
         info.hasHeader = true;
         for (int i = 0; i < table.count; ++i) {
             const strrec& entry = table.entries[static_cast<std::size_t>(i)];
@@ -43,7 +43,7 @@ void ReadInto(FlashInfo& info) {
                  static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
         }
         if (outcome.Done()) {
-            std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
+            std::string cg15 = JoinPath(image.binaryDir, CodeGroupFileName(DrmCodeGroup));
             if (!FileExists(cg15))
                 return Refuse(info,
                               "The header lists the DRM code group, but the body does not hold it");
@@ -58,10 +58,11 @@ void ReadInto(FlashInfo& info) {
         }
     }
     if (codeGroup) {
-        std::string error;
-        info.drm = InspectDrm(*codeGroup, error);
-        if (!info.drm)
-            Refuse(info, std::move(error));
+        Checked<DrmSummary> drm = InspectDrm(*codeGroup);
+        if (drm)
+            info.drm = std::move(*drm);
+        else
+            Refuse(info, drm.Why());
     }
 }
 

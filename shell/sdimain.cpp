@@ -12,7 +12,6 @@
 #include "base/commit.h"
 #include "base/fileio.h"
 #include "base/folderlock.h"
-#include "flash/readers.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
 #include "shell/open.h"
@@ -68,15 +67,6 @@ CommandResult ShowRefusal(const Outcome& outcome) {
         return CommandResult::Completed;
     ShowMessage(outcome.message, "Error");
     return CommandResult::Refused;
-}
-
-// Image's flash file read and its DRM decompiled; a damaged but readable
-// file's warning is shown as soon as the reading ends.
-Outcome Open(FlashKind kind, int image) {
-    const Outcome read = ReadFlashFile(kind, image);
-    if (!read.warning.empty())
-        ShowMessage(read.warning, "Warning");
-    return read.Done() ? DrmDecompile(image) : read;
 }
 
 void ReportError(const std::string& message, const std::string& path, const std::string& next) {
@@ -135,7 +125,7 @@ std::string EditedFilesPortReplaces(const PortResult& plan) {
     std::optional<DrmOriginals> originals;
     long r1 = 0;
     try {
-        originals = DrmOriginals::Load(1);
+        originals = DrmOriginals::Load(FoldersOf(1));
         r1 = originals ? originals->PictureCount() : 0;
     } catch (const IoError&) {
         originals.reset();
@@ -192,7 +182,7 @@ std::vector<std::string> SaveTargets(bool raw) {
 // read is for Port itself to report.
 bool PortIncompatible() {
     try {
-        return PlanPort().outcome == PortOutcome::Incompatible;
+        return PlanPort(FoldersOf(1), FoldersOf(2)).outcome == PortOutcome::Incompatible;
     } catch (const IoError&) {
         return false;
     }
@@ -267,7 +257,7 @@ Outcome SaveSuperfile() {
     AtomicOutput superfile(s.savePath);
     SaveOutputs outputs({{s.savePath, superfile.TempPath()},
                          {sameTarget ? std::string() : s.compiledImagePath, compiled.TempPath()}});
-    Outcome outcome = DrmCompileTo(compiled);
+    Outcome outcome = DrmCompileTo(FoldersOf(1), compiled);
     if (!outcome.Done())
         return outcome;
     outcome = WriteSuperfile(compiled.TempPath(), superfile);
@@ -284,7 +274,7 @@ Outcome SaveRawImage() {
     const SharedState& s = State();
     AtomicOutput compiled(s.compiledImagePath);
     SaveOutputs outputs({{s.compiledImagePath, compiled.TempPath()}});
-    const Outcome outcome = DrmCompileTo(compiled);
+    const Outcome outcome = DrmCompileTo(FoldersOf(1), compiled);
     if (outcome.Done()) {
         outputs.Commit();
         compiled.Release();
@@ -399,9 +389,8 @@ CommandResult FileOpen1Execute() {
     CheckWorkTreeWritable(s.sessionMode == ModePair);
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
-    const FlashKind firstKind = FlashKindOf(s.firstFlashPath);
-    const bool raw = firstKind == FlashKind::RawImage;
-    Outcome outcome = Open(firstKind, 1);
+    const bool raw = FlashKindOf(s.firstFlashPath) == FlashKind::RawImage;
+    Outcome outcome = OpenFlashFile(FoldersOf(1));
     if (!outcome.Done()) {
         // One box per file: a refusal's own message, or "No DRM found".
         ShowRefusal(outcome);
@@ -422,7 +411,7 @@ CommandResult FileOpen1Execute() {
         s.currentImage = 2;
         SetStatusText("Decompiling source file 2");
         // The raw bit describes flash file 1 only.
-        outcome = Open(FlashKindOf(s.secondFlashPath), 2);
+        outcome = OpenFlashFile(FoldersOf(2));
         if (!outcome.Done()) {
             result = ShowRefusal(outcome);
             s.sessionMode = ModeSingle;
@@ -529,7 +518,9 @@ CommandResult Port1Click() {
     RecoverReplacements(JournalPath());
     if (auto refused = RefuseLinks(true))
         return ShowRefusal(*refused);
-    const PortResult plan = PlanPort();
+    const ImageFolders one = FoldersOf(1);
+    const ImageFolders two = FoldersOf(2);
+    const PortResult plan = PlanPort(one, two);
     if (plan.outcome == PortOutcome::Ported) {
         // Port replaces files the user may have edited: ask, naming what goes.
         const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
@@ -541,7 +532,7 @@ CommandResult Port1Click() {
     PortResult port = plan;
     if (plan.outcome == PortOutcome::Ported) {
         try {
-            port = PortDrm();
+            port = PortDrm(one, two);
         } catch (IoError& e) {
             e.WithNote("Nothing was ported: the icons and pictures of " + FlashFileName(1) +
                        " are as they were.");

@@ -53,7 +53,7 @@ SessionLine ImageLine(int image) {
 SessionLine PortLine() {
     PortResult plan;
     try {
-        plan = PlanPort();
+        plan = PlanPort(FoldersOf(1), FoldersOf(2));
     } catch (const IoError& e) {
         plan = {PortOutcome::Refused, IoErrorMessage(e.Code()) + " " + e.Path()};
     }

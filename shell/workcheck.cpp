@@ -104,10 +104,12 @@ private:
             return false;
         }
         BinaryFile file = BinaryFile::OpenRead(start);
-        if (auto bad = ReadStartRegion(file, records_, slots_)) {
-            Whole({descr, start}, WithoutStop(*bad) + PutBack(true));
+        Checked<std::vector<PictureSlot>> slots = ReadStartRegion(file, records_);
+        if (!slots) {
+            Whole({descr, start}, WithoutStop(slots.Why()) + PutBack(true));
             return false;
         }
+        slots_ = std::move(*slots);
         const std::string trail = JoinPath(folders_.drmpackDir, TrailFileName);
         if (!FileExists(trail))
             Whole({trail}, "trail.bin: missing" + PutBack());
@@ -267,7 +269,7 @@ private:
     bool Originals(int image, std::optional<std::optional<DrmOriginals>>& slot) {
         if (!slot) {
             try {
-                slot = DrmOriginals::Load(image);
+                slot = DrmOriginals::Load(FoldersOf(image));
             } catch (const IoError&) {
                 if (strict_)
                     throw;

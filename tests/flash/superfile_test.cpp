@@ -186,7 +186,7 @@ struct SaveBench {
                  samples::BuildSuperfile(
                      {BytesPiece(-1, 0x03FC8000, ramdld), BytesPiece(4, 0x10100000, Seq(99, 4)),
                       BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
-        EXPECT_EQ(Report(OpenSuperfile(1)).kind, Outcome::Kind::Done);
+        EXPECT_EQ(Report(OpenSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
         std::filesystem::create_directory(tmp / "out");
         out = tmp / "out";
         SetSave("new.shx");
@@ -238,7 +238,7 @@ TEST(WriteSuperfile, WritesTheHeaderTheRamdldAndTheCodeGroupAsRecords) {
 
     // Read back as image 2: the same pieces.
     State().secondFlashPath = b.out + "/new.shx";
-    EXPECT_EQ(Report(ReadSuperfile(2)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(2))).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/RAMDLD.bin"), ramdld);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/CG15.bin"), compiled);
     EXPECT_TRUE(b.ui.messages.empty());
