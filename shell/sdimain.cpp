@@ -260,7 +260,7 @@ Outcome SaveSuperfile() {
     Outcome outcome = DrmCompileTo(FoldersOf(1), compiled);
     if (!outcome.Done())
         return outcome;
-    outcome = WriteSuperfile(compiled.TempPath(), superfile);
+    outcome = WriteSuperfile(FoldersOf(1), compiled.TempPath(), superfile);
     if (!outcome.Done())
         return outcome;
     outputs.Commit();

@@ -123,9 +123,9 @@ private:
             if (!FileExists(path))
                 Whole({path}, std::string(name) + ": missing" + PutBack());
         }
-        if (auto bad = CheckHeaderFile())
+        if (auto bad = CheckHeaderFile(folders_))
             Whole({JoinPath(folders_.binaryDir, HeaderFileName)}, WithoutStop(*bad) + PutBack());
-        else if (auto wrong = CheckRamdldFile())
+        else if (auto wrong = CheckRamdldFile(folders_))
             Whole({JoinPath(folders_.binaryDir, RamdldFileName),
                    JoinPath(folders_.binaryDir, HeaderFileName)},
                   WithoutStop(*wrong) + PutBack(true));
