@@ -151,10 +151,7 @@ std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std:
     return answer;
 }
 
-void ConsoleUi::CloseMainWindow() {
-    EndBar();
-    closed_ = true;
-}
+void ConsoleUi::CloseMainWindow() { EndBar(); }
 
 void ConsoleUi::SetMenuItemEnabled(MenuItem, bool) {}
 
