@@ -206,6 +206,8 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
          "offset 720)."},
         {"picture over the directory", [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 500); },
          "Picture 1 (offsets 500 to 520) overlaps the DRM directory (offsets 496 to 552)."},
+        {"picture over the picture table", [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 600); },
+         "Picture 1 (offsets 600 to 620) overlaps the picture table (offsets 560 to 640)."},
         {"picture area past the start region",
          [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 800); },
          "The DRM's picture area (offset 800) lies outside the start region (the icon area starts "
