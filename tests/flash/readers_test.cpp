@@ -291,7 +291,7 @@ TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
               std::string::npos);
 }
 
-TEST(ReadFlashFile, WithoutDrmWritesTheHeaderOnly) {
+TEST(OpenSuperfile, WithoutDrmWritesTheHeaderOnly) {
     const std::vector<Piece> pieces = {BytesPiece(-1, 0x100, Seq(40, 1)),
                                        BytesPiece(2, 0x200, Seq(40, 2)),
                                        BytesPiece(5, 0x300, Seq(40, 3))};
@@ -324,7 +324,7 @@ struct OpenWatch : FaultInjector {
     }
 };
 
-TEST(ReadFlashFile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
+TEST(ReadSuperfile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
     for (bool sbf : {false, true}) {
         Bench b(sbf ? "phone.sbf" : "phone.shx");
         WriteAll(b.flash,
