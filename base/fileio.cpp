@@ -35,33 +35,6 @@ FaultInjector* g_injector = nullptr;
 // stdio's own buffer, so that 4-byte reads and 64-byte writes stay cheap.
 constexpr std::size_t StdioBufferSize = 64 * 1024;
 
-// Buffers of closed files, kept for the next ones: a decompilation opens
-// hundreds of small files, and a fresh 64 KiB each would be handed back to
-// the system and faulted in again every time. Plain pointers in static
-// storage: nothing to destroy at exit, and never an allocation on release.
-constexpr std::size_t SpareBufferLimit = 4;
-std::mutex g_spareMutex;
-char* g_spareBuffers[SpareBufferLimit] = {};
-std::size_t g_spareCount = 0;
-
-std::unique_ptr<char[]> TakeBuffer() {
-    {
-        std::lock_guard<std::mutex> lock(g_spareMutex);
-        if (g_spareCount > 0)
-            return std::unique_ptr<char[]>(g_spareBuffers[--g_spareCount]);
-    }
-    return std::unique_ptr<char[]>(new char[StdioBufferSize]);
-}
-
-// Only once the stream that used it is closed.
-void GiveBackBuffer(std::unique_ptr<char[]> buffer) noexcept {
-    if (!buffer)
-        return;
-    std::lock_guard<std::mutex> lock(g_spareMutex);
-    if (g_spareCount < SpareBufferLimit)
-        g_spareBuffers[g_spareCount++] = buffer.release();
-}
-
 } // namespace
 
 IoError::IoError(int code, std::string path, Subject subject)
@@ -217,8 +190,8 @@ int CheckFault(FaultInjector::Op op, const std::string& path) {
 
 BinaryFile::BinaryFile(std::FILE* file, std::string path, int recordSize, bool writable,
                        std::int64_t size)
-    : file_(file), buffer_(TakeBuffer()), path_(std::move(path)), recordSize_(recordSize),
-      writable_(writable), size_(size) {
+    : file_(file), buffer_(new char[StdioBufferSize]), path_(std::move(path)),
+      recordSize_(recordSize), writable_(writable), size_(size) {
     std::setvbuf(file_, buffer_.get(), _IOFBF, StdioBufferSize);
 }
 
@@ -233,7 +206,6 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     if (this != &other) {
         if (file_)
             std::fclose(file_);
-        GiveBackBuffer(std::move(buffer_));
         file_ = other.file_;
         buffer_ = std::move(other.buffer_);
         path_ = std::move(other.path_);
@@ -246,10 +218,10 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     return *this;
 }
 
+// The buffer goes only after the stream that used it is closed.
 BinaryFile::~BinaryFile() {
     if (file_)
         std::fclose(file_);
-    GiveBackBuffer(std::move(buffer_));
 }
 
 namespace {
@@ -542,7 +514,7 @@ void BinaryFile::Close() {
     }
     int closeRc = std::fclose(f);
     int closeErr = closeRc != 0 ? errno : 0;
-    GiveBackBuffer(std::move(buffer_));
+    buffer_.reset();
     if (flushErr)
         Fail(flushErr);
     if (closeRc != 0)

@@ -63,7 +63,8 @@ std::string IoErrorText(int code);
 // sorts after ".".
 std::string IoErrorMessage(int code);
 
-// Bytes moved through one buffer by copies and checksums.
+// The block of a byte-for-byte comparison of two files (a work file with its
+// original). Copies and checksums move larger blocks: see CopyFileRange.
 inline constexpr std::size_t CopyBufferSize = 8192;
 
 // Temporaries are named "<target's name>.<16 hex digits>.tmp~": nobody can

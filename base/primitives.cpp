@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -62,13 +63,15 @@ constexpr std::array<std::uint16_t, 256> MakePairWords() {
 
 // Copies and sums move blocks of several stdio buffers: a request that large
 // goes mostly straight between the system and this buffer, not through
-// stdio's. Kept from call to call (a copy is made per icon).
+// stdio's.
 constexpr std::size_t BulkBufferSize = 4 * 64 * 1024;
 
-std::span<std::uint8_t> BulkBuffer() {
-    thread_local std::vector<std::uint8_t> buffer(BulkBufferSize);
-    return buffer;
-}
+// A block for one copy or sum, left uninitialised: every byte used is read
+// into it first.
+struct BulkBuffer {
+    std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[BulkBufferSize]};
+    std::span<std::uint8_t> Span() { return {bytes.get(), BulkBufferSize}; }
+};
 
 } // namespace
 
@@ -108,7 +111,8 @@ std::int32_t SwapBytes32(std::int32_t value) {
 
 void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length, BinaryFile& target,
                    bool limited) {
-    const std::span<std::uint8_t> buffer = BulkBuffer();
+    BulkBuffer block;
+    const std::span<std::uint8_t> buffer = block.Span();
     source.Seek(offset);
     // fread comes back short only at the end of the file (a failure throws):
     // no further read is asked for after a short one.
@@ -137,7 +141,8 @@ void CopyFileRange(BinaryFile& source, std::int64_t offset, std::int64_t length,
 }
 
 int Checksum16(BinaryFile& file) {
-    const std::span<std::uint8_t> buffer = BulkBuffer();
+    BulkBuffer block;
+    const std::span<std::uint8_t> buffer = block.Span();
     std::uint32_t total = 0;
     for (;;) {
         std::size_t got = file.Read(buffer);

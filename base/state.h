@@ -15,6 +15,8 @@ namespace zantrel {
 inline constexpr std::uint8_t ModeSingle = 1;
 inline constexpr std::uint8_t ModePair = 2;
 inline constexpr std::uint8_t ModeRawImage = 4;
+// How many images a session mode says were decompiled: its low two bits.
+inline constexpr int ImageCountOf(std::uint8_t mode) { return mode & 3; }
 
 struct SharedState {
     std::string startFolder;
@@ -45,13 +47,16 @@ SharedState& State();
 // Back to the zeroed record of a new process (tests, and each CLI run).
 void ResetState();
 
-// The folders of image 1 or 2 (any value other than 1 is image 2).
+// One image of the session as the readers and the DRM code take it: the
+// flash file it is opened from and its folders in the work tree.
 struct ImageFolders {
-    std::string binaryDir;
-    std::string drmpackDir;
-    std::string iconsDir;
+    std::string binaryDir;  // header.bin, RAMDLD.bin, the code groups
+    std::string drmpackDir; // the DRM's pieces and descr.dat
+    std::string iconsDir;   // the icons and picture BMPs
     std::string flashPath;
 };
+// Image 1's or 2's, as the shared state holds them now (any value other than
+// 1 is image 2). The commands take it once and hand it down.
 ImageFolders FoldersOf(int image);
 
 } // namespace zantrel

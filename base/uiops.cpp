@@ -82,9 +82,11 @@ void ProgressMeter::Report(double part) {
     next_ = threshold > part ? threshold : std::nextafter(part, HUGE_VAL);
 }
 
-ProgressScope::ProgressScope(const std::string& status) {
+ProgressScope::ProgressScope(const std::string& status, ProgressStart start) {
     SetStatusText(status);
     ShowProgress(true);
+    if (start == ProgressStart::AtZero)
+        SetProgress(0);
 }
 
 ProgressScope::~ProgressScope() {

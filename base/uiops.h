@@ -58,10 +58,12 @@ bool AskConfirmation(const std::string& text, const std::string& caption);
 
 // Shows the progress bar and a status text for one step of an operation, and
 // hides the bar and clears the text when the step ends by any path, an I/O
-// failure included.
+// failure included. The bar starts at 0, or where the last step left it
+// (an SBF file's reading, until its first piece is copied).
+enum class ProgressStart { AtZero, WhereItWas };
 class ProgressScope {
 public:
-    explicit ProgressScope(const std::string& status);
+    explicit ProgressScope(const std::string& status, ProgressStart start = ProgressStart::AtZero);
     ~ProgressScope();
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;

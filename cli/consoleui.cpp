@@ -143,10 +143,7 @@ std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std:
     return std::nullopt;
 }
 
-void ConsoleUi::CloseMainWindow() {
-    EndBar();
-    closed_ = true;
-}
+void ConsoleUi::CloseMainWindow() { EndBar(); }
 
 void ConsoleUi::SetMenuItemEnabled(MenuItem, bool) {}
 

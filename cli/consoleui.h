@@ -26,9 +26,6 @@ public:
     // When off, status texts are not printed (messages still are).
     bool showStatus = true;
 
-    // A message box with the caption "Error" was shown.
-    bool Closed() const { return closed_; }
-
     void SetStatusText(const std::string& text) override;
     void ShowProgress(bool on) override;
     void SetProgress(int percent) override;
@@ -48,7 +45,6 @@ private:
     std::FILE* err_;
     bool drawProgress_;
     bool barDrawn_ = false;
-    bool closed_ = false;
     // What was printed last, a status text or a message, for either to be
     // printed once when the other says the same.
     std::string lastStatus_;

@@ -106,7 +106,7 @@ std::optional<bool> ParseOnOff(const std::string& text) {
 
 // "R,G,B", each 0 to 255, as a platform colour value 0x00BBGGRR.
 std::optional<std::uint32_t> ParseColour(const std::string& text) {
-    std::uint32_t parts[3];
+    std::uint8_t parts[3];
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
         std::size_t end = text.find(',', pos);
@@ -120,10 +120,10 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
         unsigned long value = std::stoul(part);
         if (value > 255)
             return std::nullopt;
-        parts[i] = static_cast<std::uint32_t>(value);
+        parts[i] = static_cast<std::uint8_t>(value);
         pos = end + 1;
     }
-    return parts[0] | parts[1] << 8 | parts[2] << 16;
+    return PackColour({parts[0], parts[1], parts[2]});
 }
 
 // The command line as the definition took it, before any check of the values.

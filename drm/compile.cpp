@@ -1,8 +1,7 @@
-// Compilation: image 1's work files put back together into a code group,
+// Compilation: an image's work files put back together into a code group,
 // with a rebuilt icon table, the trail moved behind it and the directory
 // words corrected to match.
 #include <array>
-#include <functional>
 #include <limits>
 #include <unordered_set>
 
@@ -20,40 +19,6 @@ namespace {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
-// Reads the picture slots from the picture table that "start.bin" holds, and
-// checks them against it. Returns the message when they cannot be used.
-std::optional<std::string> ReadPictureSlots(BinaryFile& start, const DrmRecords& d,
-                                            std::vector<PictureSlot>& slots) {
-    const std::int64_t size = start.Size();
-    const std::int64_t r = d.pictureCount;
-    const std::int64_t tableSize = PictureDescriptorSize * (r + 3);
-    if (d.pictureTableOffset < 0 || d.pictureTableOffset + tableSize > size)
-        return "descr.dat puts the picture table of " + Num(r + 3) + " descriptors at offset " +
-               Num(d.pictureTableOffset) + ", outside start.bin (" + Num(size) + " bytes).";
-    if (d.pictureAreaOffset < 0 || d.pictureAreaOffset > size)
-        return "descr.dat puts the picture area at offset " + Num(d.pictureAreaOffset) +
-               ", outside start.bin (" + Num(size) + " bytes).";
-    std::vector<std::uint32_t> starts;
-    std::vector<std::array<int, 2>> sides;
-    start.Seek(d.pictureTableOffset + PictureDescriptorSize);
-    std::array<std::uint8_t, PictureDescriptorSize> record{};
-    for (std::int64_t k = 1; k <= r + 1; ++k) {
-        start.ReadExact(record);
-        const PictureDescriptor descriptor = ParsePictureDescriptor(record.data());
-        sides.push_back({descriptor.width, descriptor.height});
-        starts.push_back(descriptor.start);
-    }
-    if (auto bad = CheckPictureSlots(starts, d.pictureAreaOffset, size, d.directoryOffset,
-                                     d.pictureTableOffset, tableSize))
-        return bad;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(r); ++k) {
-        std::int64_t from = d.pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k]);
-        std::int64_t to = d.pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k + 1]);
-        slots.push_back({sides[k][0], sides[k][1], from, to - from});
-    }
-    return std::nullopt;
-}
-
 // The names in a folder, in lower case (a file system that ignores case
 // would open "5.GIF" as "5.gif"); nullopt when it cannot be listed.
 std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string& folder) {
@@ -70,26 +35,10 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
     return names;
 }
 
-} // namespace
-
-std::optional<std::string> ReadStartRegion(BinaryFile& start, const DrmRecords& d,
-                                           std::vector<PictureSlot>& slots) {
-    const std::int64_t startSize = start.Size();
-    const std::int64_t directoryAfter = d.extended ? 40 : 8;
-    if (d.directoryOffset < 16 || d.directoryOffset + directoryAfter > startSize)
-        return "descr.dat puts the DRM directory at offset " + Num(d.directoryOffset) +
-               ", outside start.bin (" + Num(startSize) + " bytes).";
-    if (d.extended)
-        return ReadPictureSlots(start, d, slots);
-    return std::nullopt;
-}
-
-namespace {
-
-Outcome Compile(const std::function<BinaryFile()>& createOutput) {
+Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     const SharedState& s = State();
-    const std::string drmpack = s.drmpack1Dir;
-    const std::string icons = s.icons1Dir;
+    const std::string& drmpack = image.drmpackDir;
+    const std::string& icons = image.iconsDir;
     const std::string raws = JoinPath(drmpack, RawsFolderName);
 
     const DrmRecords d = ReadDescr(JoinPath(drmpack, DescrFileName));
@@ -102,9 +51,10 @@ Outcome Compile(const std::function<BinaryFile()>& createOutput) {
     // Every check that can refuse runs before the output exists.
     BinaryFile start = BinaryFile::OpenRead(JoinPath(drmpack, StartFileName));
     const std::int64_t startSize = start.Size();
-    std::vector<PictureSlot> slots;
-    if (auto bad = ReadStartRegion(start, d, slots))
-        return Outcome::Refusal(*bad);
+    const Checked<std::vector<PictureSlot>> readSlots = ReadStartRegion(start, d);
+    if (!readSlots)
+        return Outcome::Refusal(readSlots.Why());
+    const std::vector<PictureSlot>& slots = *readSlots;
     for (std::int32_t i = 1; i <= r; ++i) {
         const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;
@@ -132,9 +82,8 @@ Outcome Compile(const std::function<BinaryFile()>& createOutput) {
     }
 
     ProgressScope scope("Moving gifs");
-    SetProgress(0);
 
-    BinaryFile out = createOutput();
+    BinaryFile out = output.Create();
     const std::string newOffPath = JoinPath(drmpack, NewOffFileName);
     BinaryFile newOff = BinaryFile::Create(newOffPath);
     BinaryFile trail = BinaryFile::OpenRead(JoinPath(drmpack, TrailFileName));
@@ -217,17 +166,13 @@ Outcome Compile(const std::function<BinaryFile()>& createOutput) {
 
 } // namespace
 
-Outcome DrmCompileTo(const std::string& outputPath) {
-    return Compile([&] { return BinaryFile::Create(outputPath); });
+Outcome DrmCompileTo(const ImageFolders& image, AtomicOutput& output) {
+    return Compile(image, output);
 }
 
-Outcome DrmCompileTo(AtomicOutput& output) {
-    return Compile([&] { return output.Create(); });
-}
-
-Outcome DrmCompile() {
-    AtomicOutput output(State().compiledImagePath);
-    Outcome outcome = DrmCompileTo(output);
+Outcome DrmCompile(const ImageFolders& image, const std::string& outputPath) {
+    AtomicOutput output(outputPath);
+    Outcome outcome = DrmCompileTo(image, output);
     // A refused compile's temporary goes with output; an earlier file stays as it was.
     if (outcome.Done())
         output.Commit();

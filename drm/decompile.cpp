@@ -29,17 +29,16 @@ void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
                   PictureDescriptorSize * drm.pictureDescriptorCount, pictureTablePiece, true);
 }
 
-std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image) {
+std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm,
+                             const ImageFolders& folders) {
     const SharedState& s = State();
-    const ImageFolders folders = FoldersOf(image);
     ProgressScope scope("Extracting raws");
-    SetProgress(0);
     const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
     std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
     std::filesystem::create_directory(PathFromUtf8(raws), ignored);
     const auto r = static_cast<std::int32_t>(drm.pictures.size());
     for (std::int32_t k = 1; k <= r; ++k) {
-        const DrmPicture& p = drm.pictures[static_cast<std::size_t>(k - 1)];
+        const PictureSlot& p = drm.pictures[static_cast<std::size_t>(k - 1)];
         const std::string rawPath = JoinPath(raws, NumberedFileName(k, ".raw"));
         CopyPiece(codeGroup, p.offset, p.size, true, rawPath);
         if (s.rawConversionEnabled)
@@ -52,10 +51,8 @@ std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int i
 }
 
 std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber,
-                          int image) {
-    const ImageFolders folders = FoldersOf(image);
+                          const ImageFolders& folders) {
     ProgressScope scope("Extracting gifs");
-    SetProgress(0);
     const auto n = static_cast<std::int32_t>(drm.icons.size());
     for (std::int32_t k = 1; k <= n; ++k) {
         const DrmIcon& icon = drm.icons[static_cast<std::size_t>(k - 1)];
@@ -70,21 +67,18 @@ std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firs
     return n;
 }
 
-Outcome DrmDecompile(int image) {
-    image = image == 1 ? 1 : 2;
-    const ImageFolders folders = FoldersOf(image);
+Outcome DrmDecompile(const ImageFolders& folders) {
     BinaryFile codeGroup =
         BinaryFile::OpenRead(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
     // Everything is checked before the first work file is written.
-    std::string error;
-    const std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
+    const Checked<DrmSummary> drm = InspectDrm(codeGroup);
     if (!drm)
-        return Outcome::Refusal(error);
+        return Outcome::Refusal(drm.Why());
     // With conversion on, compilation puts each picture's pixels and mask
     // back into its slot: one they cannot fit could be opened but never saved.
     if (State().rawConversionEnabled) {
         for (std::size_t k = 0; k < drm->pictures.size(); ++k) {
-            const DrmPicture& p = drm->pictures[k];
+            const PictureSlot& p = drm->pictures[k];
             const std::int64_t needed = RawPictureSize(p.width, p.height);
             if (needed > p.size)
                 return Outcome::Refusal("Picture " + std::to_string(k + 1) + " is " +
@@ -109,9 +103,9 @@ Outcome DrmDecompile(int image) {
         BinaryFile table = BinaryFile::Create(JoinPath(folders.drmpackDir, RawOffFileName));
         ExtractPictureTable(codeGroup, *drm, table);
         table.Close();
-        r = ExtractPictures(codeGroup, *drm, image);
+        r = ExtractPictures(codeGroup, *drm, folders);
     }
-    const std::int32_t n = ExtractIcons(codeGroup, *drm, r, image);
+    const std::int32_t n = ExtractIcons(codeGroup, *drm, r, folders);
     codeGroup.Close();
 
     DrmRecords records;

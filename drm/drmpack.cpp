@@ -26,6 +26,64 @@ constexpr std::int64_t ExtendedDirectoryAfter = 40; // up to pictureAreaStart
 constexpr int BasicRecords = 12;
 constexpr int ExtendedRecords = 15;
 
+// Where a picture table of R + 3 descriptors lies, and the region its
+// pictures must lie in: the code group's start region, up to its icon area.
+struct PictureTablePlace {
+    std::int64_t tableOffset = 0;
+    std::int64_t areaOffset = 0;
+    std::int64_t pictureCount = 0; // R
+    std::int64_t regionSize = 0;
+    std::int64_t directoryOffset = 0;
+};
+
+// The one reader of picture slots, for decompilation, compilation and the
+// thumbnails alike: pictures 1 to R from descriptors 1 to R + 1 of a table
+// the caller found inside file (each picture runs up to the next one's
+// start). A slot may not run backwards, leave the region, or overlap the
+// directory words (rewritten by compilation) or the picture table: then the
+// message says which. Throws IoError.
+Checked<std::vector<PictureSlot>> ReadPictureSlots(BinaryFile& file,
+                                                   const PictureTablePlace& place) {
+    using Slots = Checked<std::vector<PictureSlot>>;
+    const std::int64_t r = place.pictureCount;
+    std::vector<PictureDescriptor> descriptors; // 1 to R + 1
+    file.Seek(place.tableOffset + PictureDescriptorSize);
+    std::array<std::uint8_t, PictureDescriptorSize> record{};
+    for (std::int64_t k = 1; k <= r + 1; ++k) {
+        file.ReadExact(record);
+        descriptors.push_back(ParsePictureDescriptor(record.data()));
+    }
+    const std::int64_t dirFrom = place.directoryOffset - DirectoryBefore;
+    const std::int64_t dirTo = place.directoryOffset + ExtendedDirectoryAfter;
+    const std::int64_t tableFrom = place.tableOffset;
+    const std::int64_t tableTo = tableFrom + PictureDescriptorSize * (r + 3);
+    std::vector<PictureSlot> slots;
+    for (std::size_t k = 1; k < descriptors.size(); ++k) {
+        const std::string name = "Picture " + Num(static_cast<std::int64_t>(k));
+        const std::int64_t from =
+            place.areaOffset + 2 * static_cast<std::int64_t>(descriptors[k - 1].start);
+        const std::int64_t to =
+            place.areaOffset + 2 * static_cast<std::int64_t>(descriptors[k].start);
+        if (to < from)
+            return Slots::Refusal(name + " ends before it starts (its slot runs from offset " +
+                                  Num(from) + " to offset " + Num(to) + ").");
+        if (to > place.regionSize)
+            return Slots::Refusal(name + " lies outside the start region (it ends at offset " +
+                                  Num(to) + "; the icon area starts at offset " +
+                                  Num(place.regionSize) + ").");
+        if (from < dirTo && to > dirFrom)
+            return Slots::Refusal(name + " (offsets " + Num(from) + " to " + Num(to) +
+                                  ") overlaps the DRM directory (offsets " + Num(dirFrom) + " to " +
+                                  Num(dirTo) + ").");
+        if (from < tableTo && to > tableFrom)
+            return Slots::Refusal(name + " (offsets " + Num(from) + " to " + Num(to) +
+                                  ") overlaps the picture table (offsets " + Num(tableFrom) +
+                                  " to " + Num(tableTo) + ").");
+        slots.push_back({descriptors[k - 1].width, descriptors[k - 1].height, from, to - from});
+    }
+    return slots;
+}
+
 } // namespace
 
 DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout) {
@@ -70,39 +128,9 @@ DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout) {
     return h;
 }
 
-std::optional<std::string>
-CheckPictureSlots(const std::vector<std::uint32_t>& starts, std::int64_t pictureAreaOffset,
-                  std::int64_t startRegionSize, std::int64_t directoryOffset,
-                  std::int64_t pictureTableOffset, std::int64_t pictureTableSize) {
-    std::int64_t dirFrom = directoryOffset - DirectoryBefore;
-    std::int64_t dirTo = directoryOffset + ExtendedDirectoryAfter;
-    std::int64_t tableTo = pictureTableOffset + pictureTableSize;
-    for (std::size_t k = 1; k < starts.size(); ++k) {
-        std::string name = "Picture " + Num(static_cast<std::int64_t>(k));
-        std::int64_t from = pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k - 1]);
-        std::int64_t to = pictureAreaOffset + 2 * static_cast<std::int64_t>(starts[k]);
-        if (to < from)
-            return name + " ends before it starts (its slot runs from offset " + Num(from) +
-                   " to offset " + Num(to) + ").";
-        if (to > startRegionSize)
-            return name + " lies outside the start region (it ends at offset " + Num(to) +
-                   "; the icon area starts at offset " + Num(startRegionSize) + ").";
-        if (from < dirTo && to > dirFrom)
-            return name + " (offsets " + Num(from) + " to " + Num(to) +
-                   ") overlaps the DRM directory (offsets " + Num(dirFrom) + " to " + Num(dirTo) +
-                   ").";
-        if (from < tableTo && to > pictureTableOffset)
-            return name + " (offsets " + Num(from) + " to " + Num(to) +
-                   ") overlaps the picture table (offsets " + Num(pictureTableOffset) + " to " +
-                   Num(tableTo) + ").";
-    }
-    return std::nullopt;
-}
-
-std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) {
-    auto refuse = [&](std::string message) {
-        error = std::move(message);
-        return std::optional<DrmSummary>();
+Checked<DrmSummary> InspectDrm(BinaryFile& codeGroup) {
+    auto refuse = [](std::string message) {
+        return Checked<DrmSummary>::Refusal(std::move(message));
     };
     const std::int64_t size = codeGroup.Size();
     const std::string ofFile = " the code group (" + Num(size) + " bytes)";
@@ -192,18 +220,17 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
         if (table > size)
             return refuse("The DRM's picture table (offset " + Num(table) + ") lies outside" +
                           ofFile + ".");
-        std::vector<PictureDescriptor> descriptors;
+        std::int64_t t = 0; // descriptors
         codeGroup.Seek(table);
         std::array<std::uint8_t, PictureDescriptorSize> record{};
         // The table ends before the first record that says so, or at the end of the file.
         while (codeGroup.Read(record) == record.size() && !EndsPictureTable(record.data())) {
             // R + 3 descriptors for R pictures, at most MaxDrmItems of them.
-            if (descriptors.size() >= static_cast<std::size_t>(MaxDrmItems) + 3)
+            if (t >= MaxDrmItems + 3)
                 return refuse("The DRM's picture table lists more than " + Num(MaxDrmItems) +
                               " pictures.");
-            descriptors.push_back(ParsePictureDescriptor(record.data()));
+            ++t;
         }
-        const auto t = static_cast<std::int64_t>(descriptors.size());
         if (table + PictureDescriptorSize * t > iconArea)
             return refuse("The DRM's picture table (offsets " + Num(table) + " to " +
                           Num(table + PictureDescriptorSize * t) +
@@ -216,25 +243,39 @@ std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error) 
             return refuse("The DRM's picture area (offset " + Num(area) +
                           ") lies outside the start region (the icon area starts at offset " +
                           Num(iconArea) + ").");
-        const std::int64_t r = t - 3;
-        std::vector<std::uint32_t> starts;
-        for (std::int64_t k = 1; k <= r + 1; ++k)
-            starts.push_back(descriptors[static_cast<std::size_t>(k)].start);
-        if (auto bad =
-                CheckPictureSlots(starts, area, iconArea, dir, table, PictureDescriptorSize * t))
-            return refuse(*bad);
-        for (std::int64_t k = 1; k <= r; ++k) {
-            const PictureDescriptor& d = descriptors[static_cast<std::size_t>(k)];
-            std::int64_t from = area + 2 * static_cast<std::int64_t>(d.start);
-            std::int64_t to =
-                area + 2 * static_cast<std::int64_t>(starts[static_cast<std::size_t>(k)]);
-            s.pictures.push_back({d.width, d.height, from, to - from});
-        }
+        auto slots = ReadPictureSlots(codeGroup, {table, area, t - 3, iconArea, dir});
+        if (!slots)
+            return refuse(slots.Why());
+        s.pictures = std::move(*slots);
         s.pictureAreaOffset = static_cast<std::int32_t>(area);
         s.pictureTableOffset = static_cast<std::int32_t>(table);
         s.pictureDescriptorCount = static_cast<std::int32_t>(t);
     }
     return s;
+}
+
+Checked<std::vector<PictureSlot>> ReadStartRegion(BinaryFile& start, const DrmRecords& d) {
+    using Slots = Checked<std::vector<PictureSlot>>;
+    const std::int64_t size = start.Size();
+    const std::int64_t directoryAfter = d.extended ? ExtendedDirectoryAfter : BasicDirectoryAfter;
+    if (d.directoryOffset < DirectoryBefore || d.directoryOffset + directoryAfter > size)
+        return Slots::Refusal("descr.dat puts the DRM directory at offset " +
+                              Num(d.directoryOffset) + ", outside start.bin (" + Num(size) +
+                              " bytes).");
+    if (!d.extended)
+        return std::vector<PictureSlot>();
+    const std::int64_t r = d.pictureCount;
+    const std::int64_t tableSize = PictureDescriptorSize * (r + 3);
+    if (d.pictureTableOffset < 0 || d.pictureTableOffset + tableSize > size)
+        return Slots::Refusal("descr.dat puts the picture table of " + Num(r + 3) +
+                              " descriptors at offset " + Num(d.pictureTableOffset) +
+                              ", outside start.bin (" + Num(size) + " bytes).");
+    if (d.pictureAreaOffset < 0 || d.pictureAreaOffset > size)
+        return Slots::Refusal("descr.dat puts the picture area at offset " +
+                              Num(d.pictureAreaOffset) + ", outside start.bin (" + Num(size) +
+                              " bytes).");
+    return ReadPictureSlots(
+        start, {d.pictureTableOffset, d.pictureAreaOffset, r, size, d.directoryOffset});
 }
 
 IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif) {

@@ -10,6 +10,7 @@
 #include "base/fileio.h"
 #include "base/primitives.h"
 #include "base/outcome.h"
+#include "base/state.h"
 
 namespace zantrel {
 
@@ -68,6 +69,16 @@ struct DrmRecords : DrmHeader {
 
 DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout);
 
+// A picture's place in a code group (or in "start.bin", its start region)
+// as the picture table gives it: its size in pixels, and its bytes up to the
+// next picture.
+struct PictureSlot {
+    int width = 0;
+    int height = 0;
+    std::int64_t offset = 0; // in the code group
+    std::int64_t size = 0;   // bytes up to the next picture
+};
+
 // Everything a reader of the DRM needs to know of one code group, checked
 // against the file: the header, the icon table and the picture table.
 struct DrmIcon {
@@ -75,42 +86,31 @@ struct DrmIcon {
     std::int64_t size = 0;
     bool bmp = false;
 };
-struct DrmPicture {
-    int width = 0;
-    int height = 0;
-    std::int64_t offset = 0; // file offset in the code group
-    std::int64_t size = 0;   // bytes up to the next picture
-};
 struct DrmSummary {
     bool extended = false;
     DrmHeader header;
     std::int32_t pictureAreaOffset = 0;
     std::int32_t pictureTableOffset = 0;
     std::int32_t pictureDescriptorCount = 0; // R + 3, the ending record not counted
-    std::vector<DrmPicture> pictures;
+    std::vector<PictureSlot> pictures;
     std::vector<DrmIcon> icons;
 };
-// Reads and checks the DRM of an open code group. On a bad one returns the
-// message that says what is wrong (for the "Error" box) in error.
-std::optional<DrmSummary> InspectDrm(BinaryFile& codeGroup, std::string& error);
-
-// Checks picture slots against the start region they must lie in: starts
-// holds the start fields (16-bit units) of descriptors 1 to R + 1. A slot may
-// not run backwards, leave the start region, or overlap the directory words
-// (rewritten by compilation) or the picture table. Returns the message.
-std::optional<std::string>
-CheckPictureSlots(const std::vector<std::uint32_t>& starts, std::int64_t pictureAreaOffset,
-                  std::int64_t startRegionSize, std::int64_t directoryOffset,
-                  std::int64_t pictureTableOffset, std::int64_t pictureTableSize);
+// Reads and checks the DRM of an open code group; a bad one is refused with
+// the message that says what is wrong.
+Checked<DrmSummary> InspectDrm(BinaryFile& codeGroup);
 
 // The pieces of the decompilation, on a code group InspectDrm accepted.
 // "rawoff.bin": the picture descriptors, verbatim, without the ending record.
 void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
                          BinaryFile& pictureTablePiece);
-// Writes raws/k.raw (and icons/k.bmp while conversion is on); returns R.
-std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm, int image);
-// Writes icons/n.gif or n.bmp for n = firstNumber + 1 ...; returns N.
-std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber, int image);
+// Writes the image's raws/k.raw (and icons/k.bmp while conversion is on);
+// returns R.
+std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm,
+                             const ImageFolders& image);
+// Writes the image's icons/n.gif or n.bmp for n = firstNumber + 1 ...;
+// returns N.
+std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber,
+                          const ImageFolders& image);
 
 // A flash address seen from the code group's base. Addresses are 32-bit
 // words and wrap, so one below the base comes out huge and fails every
@@ -129,9 +129,9 @@ struct IconFile {
 };
 IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif = true);
 
-// Decompiles binaryNDir/CG15.bin into image n's drmpack folder. A refused
-// code group has written no work file. Throws IoError.
-Outcome DrmDecompile(int image);
+// Decompiles the image's binaryDir/CG15.bin into its drmpack and icons
+// folders. A refused code group has written no work file. Throws IoError.
+Outcome DrmDecompile(const ImageFolders& image);
 
 // Reads "descr.dat"; throws IoError on a missing one or one of fewer than 12,
 // or 13 or 14, records (100, read beyond end). A longer file reads as 15
@@ -142,30 +142,20 @@ DrmRecords ReadDescr(const std::string& path);
 std::optional<std::string> CheckDescr(const DrmRecords& records);
 void WriteDescr(const std::string& path, const DrmRecords& records);
 
-// A picture's place in the compiled code group, as the picture table in
-// "start.bin" gives it.
-struct PictureSlot {
-    int width = 0;
-    int height = 0;
-    std::int64_t offset = 0; // in the code group
-    std::int64_t size = 0;   // bytes up to the next picture
-};
-// Checks records CheckDescr accepted against "start.bin" as compilation uses them (the
-// directory and, in the extended layout, the picture table inside it) and
-// reads the picture slots into slots. Returns the message when they cannot
-// be used. Throws IoError.
-std::optional<std::string> ReadStartRegion(BinaryFile& start, const DrmRecords& records,
-                                           std::vector<PictureSlot>& slots);
+// Checks records CheckDescr accepted against "start.bin" as compilation
+// uses them (the directory and, in the extended layout, the picture table
+// inside it) and reads the picture slots; refused when they cannot be used.
+// Throws IoError.
+Checked<std::vector<PictureSlot>> ReadStartRegion(BinaryFile& start, const DrmRecords& records);
 
-// Compiles image 1's work folder into compiledImagePath, complete or not at
-// all. A refused edited file leaves nothing written. Throws IoError.
-Outcome DrmCompile();
-// The same into another path, or into an output's temporary that the caller
-// puts in place.
-Outcome DrmCompileTo(const std::string& outputPath);
-Outcome DrmCompileTo(AtomicOutput& output);
+// Compiles the image's drmpack and icons folders into outputPath, complete
+// or not at all. A refused edited file leaves nothing written. Throws
+// IoError.
+Outcome DrmCompile(const ImageFolders& image, const std::string& outputPath);
+// The same into an output's temporary that the caller puts in place.
+Outcome DrmCompileTo(const ImageFolders& image, AtomicOutput& output);
 
-// Copies image 2's icons and pictures over image 1's, slot by slot.
+// Copies from's icons and pictures over into's, slot by slot.
 // Incompatible: the DRMs' layouts differ and nothing was copied; Refused: a
 // "descr.dat" was refused. message says why; the counts say what was copied.
 enum class PortOutcome { Ported, Refused, Incompatible };
@@ -175,9 +165,9 @@ struct PortResult {
     std::int32_t icons = 0;
     std::int32_t pictures = 0;
 };
-PortResult PortDrm();
+PortResult PortDrm(const ImageFolders& into, const ImageFolders& from);
 // What PortDrm would do, read from the two "descr.dat" files; nothing is
 // copied. Throws IoError.
-PortResult PlanPort();
+PortResult PlanPort(const ImageFolders& into, const ImageFolders& from);
 
 } // namespace zantrel

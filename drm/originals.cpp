@@ -56,17 +56,15 @@ bool SameAsBytes(const std::string& path, std::span<const std::uint8_t> expected
 
 } // namespace
 
-std::optional<DrmOriginals> DrmOriginals::Load(int image) {
-    ImageFolders folders = FoldersOf(image);
-    const std::string path = JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup));
+std::optional<DrmOriginals> DrmOriginals::Load(const ImageFolders& image) {
+    const std::string path = JoinPath(image.binaryDir, CodeGroupFileName(DrmCodeGroup));
     if (!FileExists(path))
         return std::nullopt;
     BinaryFile codeGroup = BinaryFile::OpenRead(path);
-    std::string error;
-    std::optional<DrmSummary> drm = InspectDrm(codeGroup, error);
+    Checked<DrmSummary> drm = InspectDrm(codeGroup);
     if (!drm)
         return std::nullopt;
-    return DrmOriginals(std::move(folders), std::move(codeGroup), std::move(*drm));
+    return DrmOriginals(image, std::move(codeGroup), std::move(*drm));
 }
 
 bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
@@ -78,7 +76,7 @@ bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
 }
 
 bool DrmOriginals::PictureEdited(long number) {
-    const DrmPicture& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
+    const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
     const SharedState& s = State();
     if (!s.rawConversionEnabled) {
         const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
@@ -112,7 +110,7 @@ bool DrmOriginals::Edited(long number) {
     return FileExists(other) || !FileExists(original) || !HoldsIcon(number, original);
 }
 
-std::optional<std::vector<long>> EditedItems(int image) {
+std::optional<std::vector<long>> EditedItems(const ImageFolders& image) {
     std::optional<DrmOriginals> originals = DrmOriginals::Load(image);
     if (!originals)
         return std::nullopt;

@@ -1,5 +1,5 @@
 // What Open wrote for each work item of an image, told from the image's code
-// group binaryN/CG15.bin, which no command changes: an icon's bytes in the
+// group CG15.bin in its binary folder, which no command changes: an icon's bytes in the
 // code group (n.gif, or n.bmp when they start with "BM"), a picture's slot
 // bytes (k.raw) and, with conversion on, the BMP RawToBmp makes of them with
 // the current replacer colour (k.bmp). A work file whose content differs
@@ -18,10 +18,10 @@ namespace zantrel {
 
 class DrmOriginals {
 public:
-    // Reads image's CG15.bin and its DRM's tables once; the file stays open
+    // Reads the image's CG15.bin and its DRM's tables once; the file stays open
     // for the comparisons. nullopt when it is missing or its DRM is refused:
     // then no original is known. Throws IoError when it cannot be read.
-    static std::optional<DrmOriginals> Load(int image);
+    static std::optional<DrmOriginals> Load(const ImageFolders& image);
 
     long PictureCount() const { return static_cast<long>(drm_.pictures.size()); }
     long IconCount() const { return static_cast<long>(drm_.icons.size()); }
@@ -48,9 +48,9 @@ private:
     DrmSummary drm_;
 };
 
-// The numbers of image's edited items (1 to R + N of its code group's DRM),
+// The numbers of the image's edited items (1 to R + N of its code group's DRM),
 // in order; nullopt when no original is known (CG15.bin missing or refused).
 // Throws IoError.
-std::optional<std::vector<long>> EditedItems(int image);
+std::optional<std::vector<long>> EditedItems(const ImageFolders& image);
 
 } // namespace zantrel

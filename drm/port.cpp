@@ -1,5 +1,5 @@
-// The port: image 2's icon and picture files copied over image 1's, slot by
-// slot, for a later compilation of image 1.
+// The port: one image's icon and picture files copied over another's, slot
+// by slot, for a later compilation of the other.
 #include <algorithm>
 #include <filesystem>
 
@@ -56,14 +56,13 @@ private:
 // The pair's layouts and counts; the copy's own reading of them.
 struct PortPlan {
     PortResult result;
-    std::int32_t r1 = 0; // pictures before image 1's icons
-    std::int32_t r2 = 0;
+    std::int32_t r1 = 0; // pictures before into's icons
+    std::int32_t r2 = 0; // before from's
 };
 
-PortPlan Plan() {
-    const SharedState& s = State();
-    const DrmRecords one = ReadDescr(JoinPath(s.drmpack1Dir, DescrFileName));
-    const DrmRecords two = ReadDescr(JoinPath(s.drmpack2Dir, DescrFileName));
+PortPlan Plan(const ImageFolders& into, const ImageFolders& from) {
+    const DrmRecords one = ReadDescr(JoinPath(into.drmpackDir, DescrFileName));
+    const DrmRecords two = ReadDescr(JoinPath(from.drmpackDir, DescrFileName));
     PortPlan plan;
     for (const DrmRecords* d : {&one, &two})
         if (auto bad = CheckDescr(*d)) {
@@ -83,46 +82,49 @@ PortPlan Plan() {
 
 } // namespace
 
-PortResult PlanPort() { return Plan().result; }
+PortResult PlanPort(const ImageFolders& into, const ImageFolders& from) {
+    return Plan(into, from).result;
+}
 
-PortResult PortDrm() {
+PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
     const SharedState& s = State();
     ProgressScope scope("Copying icons");
-    SetProgress(0);
 
-    const PortPlan plan = Plan();
+    const PortPlan plan = Plan(into, from);
     if (plan.result.outcome != PortOutcome::Ported)
         return plan.result;
     const std::int32_t r1 = plan.r1;
     const std::int32_t r2 = plan.r2;
 
     // Every file is staged first and the lot swapped in as one step: a
-    // failure or a kill leaves image 1 wholly as it was or wholly ported.
+    // failure or a kill leaves into wholly as it was or wholly ported.
     Staging staging;
     const std::int32_t icons = plan.result.icons;
     const std::int32_t pictures = plan.result.pictures;
     for (std::int32_t k = 1; k <= icons; ++k) {
-        const long from = static_cast<long>(r2) + k;
-        const long to = static_cast<long>(r1) + k;
-        IconFile source = OpenIconFile(s.icons2Dir, from);
+        const long fromNumber = static_cast<long>(r2) + k;
+        const long toNumber = static_cast<long>(r1) + k;
+        IconFile source = OpenIconFile(from.iconsDir, fromNumber);
         staging.Copy(std::move(source.file),
-                     JoinPath(s.icons1Dir, NumberedFileName(to, source.extension)));
-        // Compilation takes a ".gif" before a ".bmp"; image 1's file of the
+                     JoinPath(into.iconsDir, NumberedFileName(toNumber, source.extension)));
+        // Compilation takes a ".gif" before a ".bmp"; into's file of the
         // other kind would hide the ported icon, so it goes.
         const std::string other = source.extension == ".gif" ? ".bmp" : ".gif";
-        staging.Remove(JoinPath(s.icons1Dir, NumberedFileName(to, other)));
+        staging.Remove(JoinPath(into.iconsDir, NumberedFileName(toNumber, other)));
         SetProgress(ProgressPercent(k, icons));
     }
     for (std::int32_t j = 1; j <= pictures; ++j) {
-        std::string from, to;
+        std::string source, target;
         if (s.rawConversionEnabled) {
-            from = JoinPath(s.icons2Dir, NumberedFileName(j, ".bmp"));
-            to = JoinPath(s.icons1Dir, NumberedFileName(j, ".bmp"));
+            source = JoinPath(from.iconsDir, NumberedFileName(j, ".bmp"));
+            target = JoinPath(into.iconsDir, NumberedFileName(j, ".bmp"));
         } else {
-            from = JoinPath(JoinPath(s.drmpack2Dir, RawsFolderName), NumberedFileName(j, ".raw"));
-            to = JoinPath(JoinPath(s.drmpack1Dir, RawsFolderName), NumberedFileName(j, ".raw"));
+            source =
+                JoinPath(JoinPath(from.drmpackDir, RawsFolderName), NumberedFileName(j, ".raw"));
+            target =
+                JoinPath(JoinPath(into.drmpackDir, RawsFolderName), NumberedFileName(j, ".raw"));
         }
-        staging.Copy(BinaryFile::OpenRead(from), to);
+        staging.Copy(BinaryFile::OpenRead(source), target);
     }
     staging.Commit();
     return plan.result;

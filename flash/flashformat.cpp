@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "base/paths.h"
 #include "base/primitives.h"
-#include "base/state.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -23,10 +23,9 @@ void FillEntry(strrec& entry, std::string fileName, std::int32_t start, std::int
 
 } // namespace
 
-CodeGroupTable ParseFlashHeader(BinaryFile& header, int image) {
+CodeGroupTable ParseFlashHeader(BinaryFile& header, const std::string& folder) {
     CodeGroupTable table;
     auto& entries = table.entries;
-    const std::string folder = image == 1 ? State().binary1Dir : State().binary2Dir;
     // A header cut short is no flash header: no DRM, and nothing read past it.
     if (header.Size() < FlashHeaderSize)
         return table;

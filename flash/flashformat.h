@@ -1,5 +1,5 @@
-// The flash header of superfiles and SBF files, the code-group table it
-// yields, and the DRM tag test of raw code-group images.
+// The flash header of superfiles and SBF files and the code-group table it
+// yields.
 #pragma once
 
 #include <array>
@@ -26,17 +26,17 @@ struct strrec {
 };
 
 // What a flash header lists: entry 0 is the RAMDLD, then the code groups in
-// the order the file carries them, each with its work file in image 1's or
-// 2's binary folder.
+// the order the file carries them, each with its work file in the image's
+// binary folder.
 struct CodeGroupTable {
     std::array<strrec, CodeGroupSlots> entries;
     int count = 0;         // entries filled, RAMDLD included
     bool listsDrm = false; // the DRM code group is among them
 };
 
-// Parses an open header.bin for image 1 or 2. A header whose piece count
-// exceeds the table, or whose non-empty slots run out before the count,
-// lists no DRM.
-CodeGroupTable ParseFlashHeader(BinaryFile& header, int image);
+// Parses an open header.bin; the work files are named in binaryDir. A
+// header whose piece count exceeds the table, or whose non-empty slots run
+// out before the count, lists no DRM.
+CodeGroupTable ParseFlashHeader(BinaryFile& header, const std::string& binaryDir);
 
 } // namespace zantrel

@@ -1,6 +1,5 @@
 // Reading superfiles, SBF files and raw code-group images into an image's
-// work folder: header.bin, RAMDLD.bin and one CG<s>.bin per piece, then the
-// DRM decompiled from CG15.bin.
+// binary folder: header.bin, RAMDLD.bin and one CG<s>.bin per piece.
 #include "flash/readers.h"
 
 #include <algorithm>
@@ -64,8 +63,6 @@ private:
     std::optional<BinaryFile> file_;
 };
 
-// The flash file's body in large blocks, so that a line costs no read call.
-
 enum class BodyKind { Superfile, Sbf };
 
 struct BodyResult {
@@ -86,13 +83,28 @@ std::string TooManyPiecesText(const std::string& name, int listed) {
            "). Nothing was decompiled.";
 }
 
+// The rules of a record line, for the fast check and the diagnosis alike:
+// "S", a type digit, a count of the upper-case hex pairs that follow it
+// (at least 3 for type 0; 5 for the others, which hold a 4-byte address and
+// the checksum), then CR LF.
+bool IsTypeDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
+// The count field of a line whose first four characters are there; -1 when
+// they are not hex digits.
+int RecordCountOf(const std::uint8_t* line) {
+    const int hi = HexDigitTable[line[2]];
+    const int lo = HexDigitTable[line[3]];
+    return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+}
+int MinRecordCount(std::uint8_t type) { return type == '0' ? 3 : 5; }
+std::size_t RecordChars(int count) { return 4 + 2 * static_cast<std::size_t>(count); }
+
 // Why a superfile line is not a record this reader can take, for a line
 // the fast check turned down. avail counts the bytes from its start to the
 // end of what was read ahead.
 std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
     if (line[0] != 'S')
         return "it does not start with \"S\"";
-    if (avail < 2 || line[1] < '0' || line[1] > '9')
+    if (avail < 2 || !IsTypeDigit(line[1]))
         return "its record type is not a digit";
     std::size_t end = 0;
     const std::size_t limit = std::min(avail, MaxRecordChars + 1);
@@ -108,11 +120,11 @@ std::string DiagnoseLine(const std::uint8_t* line, std::size_t avail) {
     for (std::size_t i = 2; i < end; ++i)
         if (HexDigitTable[line[i]] < 0)
             return "it holds a character that is not an upper-case hex digit";
-    const int count = HexDigitTable[line[2]] * 16 + HexDigitTable[line[3]];
-    const int minCount = line[1] == '0' ? 3 : 5;
+    const int count = RecordCountOf(line);
+    const int minCount = MinRecordCount(line[1]);
     if (count < minCount)
         return "its count " + std::to_string(count) + " is below " + std::to_string(minCount);
-    if (end != 4 + 2 * static_cast<std::size_t>(count))
+    if (end != RecordChars(count))
         return "its count does not match its length";
     return "it does not end in CR LF";
 }
@@ -121,6 +133,7 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const CodeGroupTable& table,
                              const std::string& name, const std::string& tempPath) {
     BodyResult result;
     Scratch scratch(tempPath);
+    // Read in large blocks, so that a line costs no read call.
     ReadAhead body(flash, ReadAheadSize + MaxRecordChars + 2);
     ProgressMeter progress(static_cast<double>(flash.Size()));
     double counter = FlashHeaderSize;
@@ -158,16 +171,14 @@ BodyResult ReadSuperfileBody(BinaryFile& flash, const CodeGroupTable& table,
 
         // A sound line is upper-case hex with its count, and CR LF right
         // where the count says (only the file's last line may lack it).
-        bool sound = avail >= 4 && line[0] == 'S' && line[1] >= '0' && line[1] <= '9' &&
-                     HexDigitTable[line[2]] >= 0 && HexDigitTable[line[3]] >= 0;
-        int count = 0;
+        const int count =
+            avail >= 4 && line[0] == 'S' && IsTypeDigit(line[1]) ? RecordCountOf(line) : -1;
+        bool sound = count >= 0;
         std::size_t chars = 0;
         bool lineEnd = false;
         if (sound) {
-            count = HexDigitTable[line[2]] * 16 + HexDigitTable[line[3]];
-            chars = 4 + 2 * static_cast<std::size_t>(count);
-            const int minCount = line[1] == '0' ? 3 : 5;
-            if (count < minCount || chars > avail)
+            chars = RecordChars(count);
+            if (count < MinRecordCount(line[1]) || chars > avail)
                 sound = false;
             else if (chars + 2 <= avail && line[chars] == '\r' && line[chars + 1] == '\n')
                 lineEnd = true;
@@ -264,8 +275,7 @@ BodyResult ReadSbfBody(BinaryFile& flash, const CodeGroupTable& table, const std
     return result;
 }
 
-Outcome ReadFlashFile(int image, BodyKind kind) {
-    const ImageFolders folders = FoldersOf(image);
+Outcome ReadHeaderAndBody(const ImageFolders& folders, BodyKind kind) {
     const std::string name = FileNamePart(folders.flashPath);
     // Only read: opened read-only, so a write-protected flash file is fine.
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
@@ -279,15 +289,14 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
     CodeGroupTable table;
     {
         BinaryFile header = BinaryFile::OpenRead(headerPath);
-        table = ParseFlashHeader(header, image);
+        table = ParseFlashHeader(header, folders.binaryDir);
         header.Close();
     }
     if (!table.listsDrm)
         return Outcome::NoDrmFound();
 
-    ProgressScope scope("Extracting codegroups");
-    if (kind == BodyKind::Superfile)
-        SetProgress(0);
+    ProgressScope scope("Extracting codegroups",
+                        kind == BodyKind::Sbf ? ProgressStart::WhereItWas : ProgressStart::AtZero);
     const std::string tempPath = NewTemporaryPath(JoinPath(folders.binaryDir, ScratchFileName));
     BodyResult result = kind == BodyKind::Superfile
                             ? ReadSuperfileBody(flash, table, name, tempPath)
@@ -317,12 +326,13 @@ Outcome ReadFlashFile(int image, BodyKind kind) {
 
 } // namespace
 
-Outcome ReadSuperfile(int image) { return ReadFlashFile(image, BodyKind::Superfile); }
+Outcome ReadSuperfile(const ImageFolders& image) {
+    return ReadHeaderAndBody(image, BodyKind::Superfile);
+}
 
-Outcome ReadSbf(int image) { return ReadFlashFile(image, BodyKind::Sbf); }
+Outcome ReadSbf(const ImageFolders& image) { return ReadHeaderAndBody(image, BodyKind::Sbf); }
 
-void ReadRawImage(int image) {
-    const ImageFolders folders = FoldersOf(image);
+void ReadRawImage(const ImageFolders& folders) {
     BinaryFile flash = BinaryFile::OpenRead(folders.flashPath);
     AtomicOutput output(JoinPath(folders.binaryDir, CodeGroupFileName(DrmCodeGroup)));
     BinaryFile copy = output.Create();

@@ -3,18 +3,20 @@
 #pragma once
 
 #include "base/outcome.h"
+#include "base/state.h"
 
 namespace zantrel {
 
-// Write header.bin and, when the header lists the DRM, every piece. Done means
-// the pieces are in the work folder (warning set when S-record lines had a
-// wrong checksum); NoDrm that the header lists no DRM; Refused that the body
-// is malformed (no piece is left behind).
-Outcome ReadSuperfile(int image);
-Outcome ReadSbf(int image);
+// Read image.flashPath: write its header.bin into image.binaryDir and, when
+// the header lists the DRM, every piece beside it. Done means the pieces are there (warning set
+// when S-record lines had a wrong checksum); NoDrm that the header lists no DRM; Refused that the
+// body is malformed (no piece is left behind).
+Outcome ReadSuperfile(const ImageFolders& image);
+Outcome ReadSbf(const ImageFolders& image);
 
-// Copies a raw code-group image whole into the image's CG15.bin, complete or
-// not at all.
-void ReadRawImage(int image);
+// Copies the raw code-group image image.flashPath whole into
+// image.binaryDir's CG15.bin,
+// complete or not at all.
+void ReadRawImage(const ImageFolders& image);
 
 } // namespace zantrel

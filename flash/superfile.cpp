@@ -273,8 +273,8 @@ std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address)
     return std::string(text, PutS3Line(text, data, n, address));
 }
 
-void PrepareRamdld() {
-    BinaryFile ramdld = BinaryFile::OpenUpdate(JoinPath(State().binary1Dir, RamdldFileName));
+void PrepareRamdld(const ImageFolders& image) {
+    BinaryFile ramdld = BinaryFile::OpenUpdate(JoinPath(image.binaryDir, RamdldFileName));
     // The two kept words are read and written back inside the fill, so the
     // region goes out in one write: a save ended at any point leaves the file
     // as it was or prepared, and the kept words are never lost.
@@ -289,9 +289,7 @@ void PrepareRamdld() {
     ramdld.Close();
 }
 
-void PrepareHeader() { PrepareHeader(State().compiledImagePath); }
-
-void PrepareHeader(const std::string& compiledPath) {
+void PrepareHeader(const ImageFolders& image, const std::string& compiledPath) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -305,8 +303,7 @@ void PrepareHeader(const std::string& compiledPath) {
     // The header (a fixed size, checked before) is patched in memory and
     // renamed into place whole: a save ended at any point leaves header.bin
     // as it was or prepared, never between.
-    const std::string folder = State().binary1Dir;
-    const std::string headerPath = JoinPath(folder, HeaderFileName);
+    const std::string headerPath = JoinPath(image.binaryDir, HeaderFileName);
     std::vector<std::uint8_t> header(FlashHeaderSize);
     {
         BinaryFile in = BinaryFile::OpenRead(headerPath);
@@ -336,7 +333,7 @@ void PrepareHeader(const std::string& compiledPath) {
     std::memcpy(slot + 8, first, 16);
     StoreLE32(slot + 24, drmSum);
 
-    BinaryFile ramdld = BinaryFile::OpenRead(JoinPath(folder, RamdldFileName));
+    BinaryFile ramdld = BinaryFile::OpenRead(JoinPath(image.binaryDir, RamdldFileName));
     StoreLE32(header.data() + RamdldChecksumOffset, static_cast<std::uint32_t>(Checksum16(ramdld)));
     ramdld.Close();
 
@@ -383,21 +380,21 @@ std::optional<std::string> VerifySuperfile(const std::string& superfilePath,
     return std::nullopt;
 }
 
-std::optional<std::string> CheckHeaderFile() {
+std::optional<std::string> CheckHeaderFile(const ImageFolders& image) {
     // The header is patched in place and copied whole: one of another size
     // (cut or padded by hand) is refused before anything is touched. A
     // missing one fails where it is opened.
-    const std::int64_t headerSize = FileSizeOf(JoinPath(State().binary1Dir, HeaderFileName));
+    const std::int64_t headerSize = FileSizeOf(JoinPath(image.binaryDir, HeaderFileName));
     if (headerSize >= 0 && headerSize != FlashHeaderSize)
         return "header.bin is " + std::to_string(headerSize) + " bytes long; a flash header is " +
                std::to_string(FlashHeaderSize) + " bytes.";
     return std::nullopt;
 }
 
-std::optional<std::string> CheckRamdldFile() {
+std::optional<std::string> CheckRamdldFile(const ImageFolders& image) {
     // The header keeps the RAMDLD's addresses: a file of another length would
     // go into the superfile under a header that does not describe it.
-    const std::string folder = State().binary1Dir;
+    const std::string& folder = image.binaryDir;
     const std::int64_t size = FileSizeOf(JoinPath(folder, RamdldFileName));
     auto header = BinaryFile::TryOpenRead(JoinPath(folder, HeaderFileName));
     if (size < 0 || !header || header->Size() < RamdldEntryOffset + 8)
@@ -413,22 +410,21 @@ std::optional<std::string> CheckRamdldFile() {
     return std::nullopt;
 }
 
-Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output) {
-    const SharedState& s = State();
+Outcome WriteSuperfile(const ImageFolders& image, const std::string& compiledPath,
+                       AtomicOutput& output) {
     const std::string savePath = output.Target();
     // Guards: Save As's check has said these already, unless the files changed since.
-    if (auto bad = CheckHeaderFile())
+    if (auto bad = CheckHeaderFile(image))
         return Outcome::Refusal(*bad + " Nothing was saved.");
-    if (auto bad = CheckRamdldFile())
+    if (auto bad = CheckRamdldFile(image))
         return Outcome::Refusal(*bad + " Nothing was saved.");
 
     ProgressScope scope("Compiling shx");
-    SetProgress(0);
-    PrepareRamdld();
-    PrepareHeader(compiledPath);
+    PrepareRamdld(image);
+    PrepareHeader(image, compiledPath);
 
-    const std::string headerPath = JoinPath(s.binary1Dir, HeaderFileName);
-    const std::string ramdldPath = JoinPath(s.binary1Dir, RamdldFileName);
+    const std::string headerPath = JoinPath(image.binaryDir, HeaderFileName);
+    const std::string ramdldPath = JoinPath(image.binaryDir, RamdldFileName);
     {
         BinaryFile out = output.Create();
         BinaryFile header = BinaryFile::OpenRead(headerPath);

@@ -10,6 +10,7 @@
 
 #include "base/fileio.h"
 #include "base/outcome.h"
+#include "base/state.h"
 
 namespace zantrel {
 
@@ -18,21 +19,20 @@ inline constexpr std::string_view SectionEndLine = "S70500000000FA";
 inline constexpr std::string_view BannerText = "Zantrel Utility Generated Superfile";
 inline constexpr int S3DataBytes = 64;
 
-// Why image 1's header.bin cannot be patched (not a flash header's size);
+// Why the image's header.bin cannot be patched (not a flash header's size);
 // nullopt when it can, or when it is missing (that fails where it is opened).
-std::optional<std::string> CheckHeaderFile();
-// Why image 1's RAMDLD.bin cannot go into a superfile under its header (its
-// length differs from what the header lists); nullopt when it can.
-std::optional<std::string> CheckRamdldFile();
-// Writes the superfile into output's temporary from image 1's header and
+std::optional<std::string> CheckHeaderFile(const ImageFolders& image);
+// Why the image's RAMDLD.bin cannot go into a superfile under its header
+// (its length differs from what the header lists); nullopt when it can.
+std::optional<std::string> CheckRamdldFile(const ImageFolders& image);
+// Writes the superfile into output's temporary from the image's header and
 // RAMDLD and the code group compiled at compiledPath, and reads it back.
 // Nothing is put in place: the caller commits output with the code group.
-Outcome WriteSuperfile(const std::string& compiledPath, AtomicOutput& output);
-void PrepareRamdld();
-// Patches header.bin for the compiled code group at compiledImagePath, or at
-// compiledPath (the writer compiles to a temporary first).
-void PrepareHeader();
-void PrepareHeader(const std::string& compiledPath);
+Outcome WriteSuperfile(const ImageFolders& image, const std::string& compiledPath,
+                       AtomicOutput& output);
+void PrepareRamdld(const ImageFolders& image);
+// Patches the image's header.bin for the code group compiled at compiledPath.
+void PrepareHeader(const ImageFolders& image, const std::string& compiledPath);
 std::string FormatBuildDate(const std::tm& local);
 // One S3 line of n = data.size() (1..64) bytes with CR LF; advances address.
 std::string BuildS3Line(const std::uint8_t* data, int n, std::uint32_t& address);

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     bool compiled = false;
     try {
-        compiled = DrmCompile().Done();
+        compiled = DrmCompile(FoldersOf(1), State().compiledImagePath).Done();
     } catch (const IoError&) {
         compiled = false; // a missing or unreadable work file: an I/O error for the user
     }

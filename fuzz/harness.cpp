@@ -153,7 +153,7 @@ void CheckDecompiled(bool conversion) {
         return; // a picture's slot may be shorter than its BMP converts back to
     State().compiledImagePath = JoinPath(s.workFolder, "compiled.bin");
     try {
-        if (!DrmCompile())
+        if (!DrmCompile(FoldersOf(1), State().compiledImagePath))
             Fail("the untouched decompilation was refused by the compilation");
     } catch (const IoError& e) {
         Fail("compiling the untouched decompilation failed: " + IoErrorText(e.Code()) + " at " +
@@ -168,7 +168,7 @@ void CheckDecompiled(bool conversion) {
 
 } // namespace
 
-void OpenAndCheck(Outcome (*open)(int), const std::string& fileName,
+void OpenAndCheck(Outcome (*open)(const ImageFolders&), const std::string& fileName,
                   std::span<const std::uint8_t> data, bool conversion) {
     const std::string& start = StartFolder();
     ResetWorkTree();
@@ -179,7 +179,7 @@ void OpenAndCheck(Outcome (*open)(int), const std::string& fileName,
     WriteFile(s.firstFlashPath, data);
     Outcome outcome = Outcome::NoDrmFound();
     try {
-        outcome = open(1);
+        outcome = open(FoldersOf(1));
     } catch (const IoError&) {
         return; // reported by the command loop as an I/O error
     }

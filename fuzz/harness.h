@@ -30,7 +30,7 @@ std::string ReadFile(const std::string& path);
 // Checks what the reader leaves: a decompiled DRM has all its work files; a
 // refused or DRM-less file has no "descr.dat". With conversion off, the
 // untouched work folder must compile, to exactly the size its pieces add up to.
-void OpenAndCheck(Outcome (*open)(int), const std::string& fileName,
+void OpenAndCheck(Outcome (*open)(const ImageFolders&), const std::string& fileName,
                   std::span<const std::uint8_t> data, bool conversion);
 
 // Stops the run with a message: a broken invariant is a finding like a crash.

@@ -188,7 +188,7 @@ void CompileSeeds(const std::vector<NamedDrm>& drms) {
             s.rawConversionEnabled = conversion;
             fuzz::WriteFile(JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup)),
                             BuildDrmCodeGroup(d.plan));
-            if (!DrmDecompile(1))
+            if (!DrmDecompile(FoldersOf(1)))
                 throw std::runtime_error("sample DRM " + d.name + " was refused");
             Bytes b = {static_cast<std::uint8_t>(conversion ? 1 : 0)};
             PutChunk(b, JoinPath(s.drmpack1Dir, DescrFileName));

@@ -9,17 +9,17 @@ namespace zantrel {
 
 namespace {
 
-// A platform colour value keeps red in the low byte: 0x00BBGGRR.
-std::uint32_t ColourOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return static_cast<std::uint32_t>(red) | static_cast<std::uint32_t>(green) << 8 |
-           static_cast<std::uint32_t>(blue) << 16;
+std::uint32_t ReplacerColour() {
+    const SharedState& s = State();
+    return PackColour({s.replacerRed, s.replacerGreen, s.replacerBlue});
 }
 
 void TakeReplacer(std::uint32_t colour) {
     SharedState& s = State();
-    s.replacerBlue = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
-    s.replacerGreen = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
-    s.replacerRed = static_cast<std::uint8_t>(colour & 0xFF);
+    const ColourParts parts = UnpackColour(colour);
+    s.replacerBlue = parts.blue;
+    s.replacerGreen = parts.green;
+    s.replacerRed = parts.red;
 }
 
 } // namespace
@@ -32,7 +32,7 @@ void FormCreate(SettingsDialogState& dialog) {
     dialog.checkBox4 = !s.rawConversionEnabled;
     dialog.checkBox5Enabled = s.rawConversionEnabled;
     dialog.shape1Enabled = s.rawConversionEnabled;
-    dialog.shape1Colour = ColourOf(s.replacerRed, s.replacerGreen, s.replacerBlue);
+    dialog.shape1Colour = ReplacerColour();
 }
 
 void CheckBox4Click(SettingsDialogState& dialog) {
@@ -48,8 +48,7 @@ void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> pi
         return;
     }
     TakeReplacer(*picked);
-    const SharedState& s = State();
-    dialog.shape1Colour = ColourOf(s.replacerRed, s.replacerGreen, s.replacerBlue);
+    dialog.shape1Colour = ReplacerColour();
     dialog.checkBox5 = true;
 }
 

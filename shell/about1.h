@@ -24,6 +24,22 @@ inline constexpr std::string_view AboutCaption = "About";
 inline constexpr std::string_view ProductNameText = "Zantrel";
 inline constexpr std::string_view VersionText = "Version 0.3.3 beta";
 
+// A platform colour value, as the colour dialogs give it and the settings
+// dialog keeps it: red in the low byte, then green, then blue (0x00BBGGRR).
+struct ColourParts {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+inline constexpr std::uint32_t PackColour(ColourParts c) {
+    return static_cast<std::uint32_t>(c.red) | static_cast<std::uint32_t>(c.green) << 8 |
+           static_cast<std::uint32_t>(c.blue) << 16;
+}
+inline constexpr ColourParts UnpackColour(std::uint32_t colour) {
+    return {static_cast<std::uint8_t>(colour & 0xFF), static_cast<std::uint8_t>(colour >> 8 & 0xFF),
+            static_cast<std::uint8_t>(colour >> 16 & 0xFF)};
+}
+
 struct SettingsDialogState {
     bool checkBox1 = false; // "Do not perform clean-up on completion"
     bool checkBox2 = false; // "Edit only mode (Export from dialog is not invoked)"

@@ -1,14 +1,11 @@
 #include "shell/info.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/scratch.h"
 #include "base/state.h"
-#include "base/unicode.h"
 #include "base/worktree.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
@@ -18,49 +15,25 @@ namespace zantrel {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A scratch folder under the system's temporary folder, made the current
-// folder while it lives (the readers put their scratch piece in the current
-// folder). A killed run's folder is removed by the next run.
-class InfoFolder {
-public:
-    InfoFolder() : scratch_("zantrel-info") {
-        previous_ = fs::current_path();
-        fs::current_path(PathFromUtf8(scratch_.Path()));
-    }
-    ~InfoFolder() {
-        std::error_code ignored; // the folder is removed all the same
-        fs::current_path(previous_, ignored);
-    }
-    InfoFolder(const InfoFolder&) = delete;
-    InfoFolder& operator=(const InfoFolder&) = delete;
-    const std::string& Path() const { return scratch_.Path(); }
-
-private:
-    ScratchFolder scratch_;
-    fs::path previous_;
-};
-
 void Refuse(FlashInfo& info, std::string why) {
     info.refused = true;
     info.refusal = std::move(why);
 }
 
 void ReadInto(FlashInfo& info) {
-    SharedState& s = State();
+    const ImageFolders image = FoldersOf(1);
     const FlashKind kind = FlashKindOf(info.file);
     std::optional<BinaryFile> codeGroup;
     if (kind != FlashKind::RawImage) {
         const bool superfile = kind == FlashKind::Superfile;
         info.kind = superfile ? "superfile" : "SBF file";
-        const Outcome outcome = superfile ? ReadSuperfile(1) : ReadSbf(1);
+        const Outcome outcome = superfile ? ReadSuperfile(image) : ReadSbf(image);
         info.warning = outcome.warning;
         if (outcome.Refused())
             return Refuse(info, outcome.message);
-        BinaryFile header = BinaryFile::OpenRead(JoinPath(s.binary1Dir, HeaderFileName));
+        BinaryFile header = BinaryFile::OpenRead(JoinPath(image.binaryDir, HeaderFileName));
         info.headerBytes = header.Size();
-        const CodeGroupTable table = ParseFlashHeader(header, 1);
+        const CodeGroupTable table = ParseFlashHeader(header, image.binaryDir);
         info.hasHeader = true;
         for (int i = 0; i < table.count; ++i) {
             const strrec& entry = table.entries[static_cast<std::size_t>(i)];
@@ -70,7 +43,7 @@ void ReadInto(FlashInfo& info) {
                  static_cast<std::int64_t>(entry.endAddress) - entry.startAddress + 1});
         }
         if (outcome.Done()) {
-            std::string cg15 = JoinPath(s.binary1Dir, CodeGroupFileName(DrmCodeGroup));
+            std::string cg15 = JoinPath(image.binaryDir, CodeGroupFileName(DrmCodeGroup));
             if (!FileExists(cg15))
                 return Refuse(info,
                               "The header lists the DRM code group, but the body does not hold it");
@@ -85,10 +58,11 @@ void ReadInto(FlashInfo& info) {
         }
     }
     if (codeGroup) {
-        std::string error;
-        info.drm = InspectDrm(*codeGroup, error);
-        if (!info.drm)
-            Refuse(info, std::move(error));
+        Checked<DrmSummary> drm = InspectDrm(*codeGroup);
+        if (drm)
+            info.drm = std::move(*drm);
+        else
+            Refuse(info, drm.Why());
     }
 }
 
@@ -97,7 +71,8 @@ void ReadInto(FlashInfo& info) {
 void ReadFlashInfo(const std::string& file, FlashInfo& info) {
     info = FlashInfo{};
     info.file = file;
-    InfoFolder scratch;
+    // Locked while it lives; a killed run's folder is removed by the next run.
+    ScratchFolder scratch("zantrel-info");
     SharedState& s = State();
     s.startFolder = scratch.Path();
     s.workFolder = scratch.Path();

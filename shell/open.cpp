@@ -1,11 +1,21 @@
 #include "shell/open.h"
 
 #include "base/paths.h"
-#include "base/state.h"
+#include "base/uiops.h"
 #include "drm/drmpack.h"
 #include "flash/readers.h"
 
 namespace zantrel {
+
+namespace {
+
+Outcome DecompileAfter(const Outcome& read, const ImageFolders& image) {
+    if (!read.warning.empty())
+        ShowMessage(read.warning, "Warning");
+    return read.Done() ? DrmDecompile(image) : read;
+}
+
+} // namespace
 
 FlashKind FlashKindOf(std::string_view path) {
     const std::string ext = UpperExtension(path);
@@ -16,37 +26,32 @@ FlashKind FlashKindOf(std::string_view path) {
     return FlashKind::RawImage;
 }
 
-Outcome ReadFlashFile(FlashKind kind, int image) {
-    switch (kind) {
-    case FlashKind::Superfile:
-        return ReadSuperfile(image);
-    case FlashKind::Sbf:
-        return ReadSbf(image);
-    case FlashKind::RawImage:
-        break;
-    }
+Outcome OpenSuperfile(const ImageFolders& image) {
+    return DecompileAfter(ReadSuperfile(image), image);
+}
+
+Outcome OpenSbf(const ImageFolders& image) { return DecompileAfter(ReadSbf(image), image); }
+
+Outcome OpenRawImage(const ImageFolders& image) {
     {
-        BinaryFile flash = BinaryFile::OpenRead(FoldersOf(image).flashPath);
+        BinaryFile flash = BinaryFile::OpenRead(image.flashPath);
         if (!FindDrmTag(flash).found)
             return Outcome::NoDrmFound();
     }
     ReadRawImage(image);
-    return {};
+    return DrmDecompile(image);
 }
 
-Outcome OpenFlashFile(FlashKind kind, int image) {
-    const Outcome read = ReadFlashFile(kind, image);
-    if (!read.Done())
-        return read;
-    Outcome decompiled = DrmDecompile(image);
-    decompiled.warning = read.warning;
-    return decompiled;
+Outcome OpenFlashFile(const ImageFolders& image) {
+    switch (FlashKindOf(image.flashPath)) {
+    case FlashKind::Superfile:
+        return OpenSuperfile(image);
+    case FlashKind::Sbf:
+        return OpenSbf(image);
+    case FlashKind::RawImage:
+        break;
+    }
+    return OpenRawImage(image);
 }
-
-Outcome OpenSuperfile(int image) { return OpenFlashFile(FlashKind::Superfile, image); }
-
-Outcome OpenSbf(int image) { return OpenFlashFile(FlashKind::Sbf, image); }
-
-Outcome OpenRawImage(int image) { return OpenFlashFile(FlashKind::RawImage, image); }
 
 } // namespace zantrel

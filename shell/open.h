@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/outcome.h"
+#include "base/state.h"
 
 namespace zantrel {
 
@@ -12,15 +13,14 @@ enum class FlashKind { Superfile, Sbf, RawImage };
 // ".SBF" is taken as a raw code-group image.
 FlashKind FlashKindOf(std::string_view path);
 
-// The reader's step: image 1's or 2's flash file into its work folder. Done
-// when the DRM's code group is there (warning set for a damaged but readable
-// superfile), NoDrm, or Refused with its message.
-Outcome ReadFlashFile(FlashKind kind, int image);
-
-// Both steps; a reader's warning is carried whatever the decompilation came to.
-Outcome OpenFlashFile(FlashKind kind, int image);
-Outcome OpenSuperfile(int image);
-Outcome OpenSbf(int image);
-Outcome OpenRawImage(int image);
+// The image's flash file read into its binary folder and its DRM decompiled.
+// A damaged but readable superfile's warning is shown as soon as the reading
+// ends; what is returned is the decompilation's outcome, or NoDrm or a
+// refusal from the reading.
+Outcome OpenSuperfile(const ImageFolders& image);
+Outcome OpenSbf(const ImageFolders& image);
+Outcome OpenRawImage(const ImageFolders& image);
+// The one of the three that the flash file's kind calls for.
+Outcome OpenFlashFile(const ImageFolders& image);
 
 } // namespace zantrel

@@ -12,7 +12,6 @@
 #include "base/commit.h"
 #include "base/fileio.h"
 #include "base/folderlock.h"
-#include "flash/readers.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
 #include "shell/open.h"
@@ -68,15 +67,6 @@ CommandResult ShowRefusal(const Outcome& outcome) {
         return CommandResult::Completed;
     ShowMessage(outcome.message, "Error");
     return CommandResult::Refused;
-}
-
-// Image's flash file read and its DRM decompiled; a damaged but readable
-// file's warning is shown as soon as the reading ends.
-Outcome Open(FlashKind kind, int image) {
-    const Outcome read = ReadFlashFile(kind, image);
-    if (!read.warning.empty())
-        ShowMessage(read.warning, "Warning");
-    return read.Done() ? DrmDecompile(image) : read;
 }
 
 void ReportError(const std::string& message, const std::string& path, const std::string& next) {
@@ -135,7 +125,7 @@ std::string EditedFilesPortReplaces(const PortResult& plan) {
     std::optional<DrmOriginals> originals;
     long r1 = 0;
     try {
-        originals = DrmOriginals::Load(1);
+        originals = DrmOriginals::Load(FoldersOf(1));
         r1 = originals ? originals->PictureCount() : 0;
     } catch (const IoError&) {
         originals.reset();
@@ -192,7 +182,7 @@ std::vector<std::string> SaveTargets(bool raw) {
 // read is for Port itself to report.
 bool PortIncompatible() {
     try {
-        return PlanPort().outcome == PortOutcome::Incompatible;
+        return PlanPort(FoldersOf(1), FoldersOf(2)).outcome == PortOutcome::Incompatible;
     } catch (const IoError&) {
         return false;
     }
@@ -267,10 +257,10 @@ Outcome SaveSuperfile() {
     AtomicOutput superfile(s.savePath);
     SaveOutputs outputs({{s.savePath, superfile.TempPath()},
                          {sameTarget ? std::string() : s.compiledImagePath, compiled.TempPath()}});
-    Outcome outcome = DrmCompileTo(compiled);
+    Outcome outcome = DrmCompileTo(FoldersOf(1), compiled);
     if (!outcome.Done())
         return outcome;
-    outcome = WriteSuperfile(compiled.TempPath(), superfile);
+    outcome = WriteSuperfile(FoldersOf(1), compiled.TempPath(), superfile);
     if (!outcome.Done())
         return outcome;
     outputs.Commit();
@@ -284,7 +274,7 @@ Outcome SaveRawImage() {
     const SharedState& s = State();
     AtomicOutput compiled(s.compiledImagePath);
     SaveOutputs outputs({{s.compiledImagePath, compiled.TempPath()}});
-    const Outcome outcome = DrmCompileTo(compiled);
+    const Outcome outcome = DrmCompileTo(FoldersOf(1), compiled);
     if (outcome.Done()) {
         outputs.Commit();
         compiled.Release();
@@ -323,7 +313,7 @@ void ReadSessionAndSetMenu() {
     } else {
         DisableMenuItem(MenuItem::Settings1);
         // Only a low-bit value of exactly 1 (one image) has nothing to port.
-        if ((s.sessionMode & 3) == ModeSingle)
+        if (ImageCountOf(s.sessionMode) == ModeSingle)
             DisableMenuItem(MenuItem::Port1);
         DisableMenuItem(MenuItem::FileOpenItem);
     }
@@ -406,9 +396,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     CheckWorkTreeWritable(s.sessionMode == ModePair);
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
-    const FlashKind firstKind = FlashKindOf(s.firstFlashPath);
-    const bool raw = firstKind == FlashKind::RawImage;
-    Outcome outcome = Open(firstKind, 1);
+    const bool raw = FlashKindOf(s.firstFlashPath) == FlashKind::RawImage;
+    Outcome outcome = OpenFlashFile(FoldersOf(1));
     if (!outcome.Done()) {
         // One box per file: a refusal's own message, or "No DRM found".
         ShowRefusal(outcome);
@@ -429,7 +418,7 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
         s.currentImage = 2;
         SetStatusText("Decompiling source file 2");
         // The raw bit describes flash file 1 only.
-        outcome = Open(FlashKindOf(s.secondFlashPath), 2);
+        outcome = OpenFlashFile(FoldersOf(2));
         if (!outcome.Done()) {
             result = ShowRefusal(outcome);
             s.sessionMode = ModeSingle;
@@ -443,7 +432,7 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     }
     if (raw)
         s.sessionMode |= ModeRawImage;
-    const bool pair = (s.sessionMode & 3) == ModePair;
+    const bool pair = ImageCountOf(s.sessionMode) == ModePair;
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again and choose " +
                        (pair ? "Port or Save As." : "Save As.");
@@ -542,7 +531,9 @@ CommandResult Port1Click() {
     RecoverReplacements(JournalPath());
     if (auto refused = RefuseLinks(true))
         return ShowRefusal(*refused);
-    const PortResult plan = PlanPort();
+    const ImageFolders one = FoldersOf(1);
+    const ImageFolders two = FoldersOf(2);
+    const PortResult plan = PlanPort(one, two);
     if (plan.outcome == PortOutcome::Ported) {
         // Port replaces files the user may have edited: ask, naming what goes.
         const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
@@ -554,7 +545,7 @@ CommandResult Port1Click() {
     PortResult port = plan;
     if (plan.outcome == PortOutcome::Ported) {
         try {
-            port = PortDrm();
+            port = PortDrm(one, two);
         } catch (IoError& e) {
             e.WithNote("Nothing was ported: the icons and pictures of " + FlashFileName(1) +
                        " are as they were.");

@@ -72,7 +72,7 @@ void WriteFlashPaths() {
     AtomicOutput output(FlashPathsPath());
     TextWriter out(output.Create());
     out.WriteLine(s.firstFlashPath);
-    if ((s.sessionMode & 3) == ModePair)
+    if (ImageCountOf(s.sessionMode) == ModePair)
         out.WriteLine(s.secondFlashPath);
     out.Close();
     output.Commit();
@@ -89,7 +89,7 @@ void ReadFlashPaths() {
         TextReader in(std::move(*file));
         // A line longer than any path is damage: the window says it does not know.
         s.firstFlashPath = in.ReadLine().value_or(std::string());
-        if ((s.sessionMode & 3) == ModePair)
+        if (ImageCountOf(s.sessionMode) == ModePair)
             s.secondFlashPath = in.ReadLine().value_or(std::string());
     } catch (const IoError&) {
         s.firstFlashPath.clear(); // unreadable: the window says it does not know

@@ -53,7 +53,7 @@ SessionLine ImageLine(int image) {
 SessionLine PortLine() {
     PortResult plan;
     try {
-        plan = PlanPort();
+        plan = PlanPort(FoldersOf(1), FoldersOf(2));
     } catch (const IoError& e) {
         plan = {PortOutcome::Refused, IoErrorMessage(e.Code()) + " " + e.Path()};
     }
@@ -93,7 +93,7 @@ std::optional<std::string> SessionProblem() {
     const SharedState& s = State();
     if (s.freshSession)
         return std::nullopt;
-    const int count = s.sessionMode & 3;
+    const int count = ImageCountOf(s.sessionMode);
     if (count != ModeSingle && count != ModePair)
         return "the session file " + std::string(SessionFileName) +
                " does not hold a session Zantrel wrote";
@@ -127,7 +127,7 @@ SessionSummary DescribeSession() {
     SessionSummary summary;
     if (s.freshSession)
         return summary;
-    summary.pair = (s.sessionMode & 3) == ModePair;
+    summary.pair = ImageCountOf(s.sessionMode) == ModePair;
     const std::string unknown =
         FolderExists(s.binary1Dir) ? "not recorded (opened by an earlier version)" : "not recorded";
     auto& lines = summary.lines;

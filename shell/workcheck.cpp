@@ -104,10 +104,12 @@ private:
             return false;
         }
         BinaryFile file = BinaryFile::OpenRead(start);
-        if (auto bad = ReadStartRegion(file, records_, slots_)) {
-            Whole({descr, start}, WithoutStop(*bad) + PutBack(true));
+        Checked<std::vector<PictureSlot>> slots = ReadStartRegion(file, records_);
+        if (!slots) {
+            Whole({descr, start}, WithoutStop(slots.Why()) + PutBack(true));
             return false;
         }
+        slots_ = std::move(*slots);
         const std::string trail = JoinPath(folders_.drmpackDir, TrailFileName);
         if (!FileExists(trail))
             Whole({trail}, "trail.bin: missing" + PutBack());
@@ -121,9 +123,9 @@ private:
             if (!FileExists(path))
                 Whole({path}, std::string(name) + ": missing" + PutBack());
         }
-        if (auto bad = CheckHeaderFile())
+        if (auto bad = CheckHeaderFile(folders_))
             Whole({JoinPath(folders_.binaryDir, HeaderFileName)}, WithoutStop(*bad) + PutBack());
-        else if (auto wrong = CheckRamdldFile())
+        else if (auto wrong = CheckRamdldFile(folders_))
             Whole({JoinPath(folders_.binaryDir, RamdldFileName),
                    JoinPath(folders_.binaryDir, HeaderFileName)},
                   WithoutStop(*wrong) + PutBack(true));
@@ -257,7 +259,7 @@ private:
     bool Original(long n, const std::string& path) {
         if (Originals(image_, own_) && own_->value().HoldsIcon(n, path))
             return true;
-        if (image_ != 1 || (State().sessionMode & 3) != ModePair || !Originals(2, ported_))
+        if (image_ != 1 || ImageCountOf(State().sessionMode) != ModePair || !Originals(2, ported_))
             return false;
         const long k = n - static_cast<long>(slots_.size());
         return ported_->value().HoldsIcon(ported_->value().PictureCount() + k, path);
@@ -267,7 +269,7 @@ private:
     bool Originals(int image, std::optional<std::optional<DrmOriginals>>& slot) {
         if (!slot) {
             try {
-                slot = DrmOriginals::Load(image);
+                slot = DrmOriginals::Load(FoldersOf(image));
             } catch (const IoError&) {
                 if (strict_)
                     throw;

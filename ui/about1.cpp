@@ -23,13 +23,14 @@ QString Text(std::string_view text) { return QtText(text); }
 
 // Colours travel as 0x00BBGGRR: red in the low byte.
 QColor FromColourRef(std::uint32_t colour) {
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    const ColourParts parts = UnpackColour(colour);
+    return QColor(parts.red, parts.green, parts.blue);
 }
 
 std::uint32_t ToColourRef(const QColor& colour) {
-    return static_cast<std::uint32_t>(colour.red()) |
-           static_cast<std::uint32_t>(colour.green()) << 8 |
-           static_cast<std::uint32_t>(colour.blue()) << 16;
+    return PackColour({static_cast<std::uint8_t>(colour.red()),
+                       static_cast<std::uint8_t>(colour.green()),
+                       static_cast<std::uint8_t>(colour.blue())});
 }
 
 } // namespace

@@ -20,10 +20,13 @@ std::vector<std::uint8_t> Decompiled(const TempFolder& folder, const DrmPlan& pl
     MakeWorkTree(folder);
     std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
-    EXPECT_TRUE(Report(DrmDecompile(1)));
+    EXPECT_TRUE(Report(DrmDecompile(FoldersOf(1))));
     State().compiledImagePath = folder / "out.bin";
     return cg;
 }
+
+// Compiles image 1 to where Decompiled pointed the compilation.
+Outcome CompileImage1() { return DrmCompile(FoldersOf(1), State().compiledImagePath); }
 
 bool NoTemporaryLeft(const TempFolder& folder) {
     for (const std::string& f : ListFiles(folder.Path()))
@@ -63,7 +66,7 @@ TEST(DrmCompile, UneditedFolderRoundTripsByteForByte) {
         State().rawConversionEnabled = c.conversion;
         std::vector<std::uint8_t> cg = Decompiled(folder, c.plan);
         RecordingUi ui;
-        ASSERT_TRUE(Report(DrmCompile()));
+        ASSERT_TRUE(Report(CompileImage1()));
         EXPECT_EQ(ReadAll(folder / "out.bin"), cg);
         EXPECT_EQ(ReadAll(State().drmpack1Dir + "/newoff.bin"),
                   ReadAll(State().drmpack1Dir + "/off.bin"));
@@ -85,7 +88,7 @@ TEST(DrmCompile, PicturesStayInTheirSlots) {
     // Picture 2 replaced whole goes to its own slot; nothing else moves.
     std::vector<std::uint8_t> raw2(32, 0x5A);
     WriteAll(State().drmpack1Dir + "/raws/2.raw", raw2);
-    ASSERT_TRUE(Report(DrmCompile()));
+    ASSERT_TRUE(Report(CompileImage1()));
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 900u);
     EXPECT_EQ(Slice(out, 0, 676), Slice(cg, 0, 676));
@@ -99,7 +102,7 @@ TEST(DrmCompile, LongerIconMovesTableAndTrailWords) {
     ASSERT_EQ(cg.size(), 656u); // table at 608, trail at 624
     std::vector<std::uint8_t> icon1(36, 0x33);
     WriteAll(State().icons1Dir + "/1.gif", icon1);
-    ASSERT_TRUE(Report(DrmCompile()));
+    ASSERT_TRUE(Report(CompileImage1()));
 
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 688u); // 560 + 68 icon bytes + 12 zero bytes + 16 + 32
@@ -126,7 +129,7 @@ TEST(DrmCompile, StrayTableBytesAreDroppedAndTheTrailMovesByItsOwnDistance) {
     plan.strayTableBytes = {0xAB, 0xCD};
     std::vector<std::uint8_t> cg = Decompiled(folder, plan);
     ASSERT_EQ(cg.size(), 658u); // table 608..626, trail at 626
-    ASSERT_TRUE(Report(DrmCompile()));
+    ASSERT_TRUE(Report(CompileImage1()));
     std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     ASSERT_EQ(out.size(), 656u);
     EXPECT_EQ(Slice(out, 608, 16), Slice(cg, 608, 16));
@@ -142,14 +145,14 @@ TEST(DrmCompile, GifIsTakenBeforeBmpAndAMissingIconFailsWithoutOutput) {
     TempFolder folder;
     Decompiled(folder, TwoIconBasic());
     WriteAll(State().icons1Dir + "/2.bmp", std::vector<std::uint8_t>(20, 0x44));
-    ASSERT_TRUE(Report(DrmCompile()));
+    ASSERT_TRUE(Report(CompileImage1()));
     EXPECT_EQ(Slice(ReadAll(folder / "out.bin"), 576, 32), std::vector<std::uint8_t>(32, 0x22));
 
     WriteAll(folder / "out.bin", {'o', 'l', 'd'});
     std::remove((State().icons1Dir + "/2.gif").c_str());
     std::remove((State().icons1Dir + "/2.bmp").c_str());
     try {
-        Report(DrmCompile());
+        Report(CompileImage1());
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
@@ -171,7 +174,7 @@ TEST(DrmCompile, GifThatDoesNotOpenFallsBackToBmp) {
     WriteAll(icons + "/1.bmp", std::vector<std::uint8_t>(16, 0x55));
     WriteAll(icons + "/2.GIF", std::vector<std::uint8_t>(32, 0x77));
     WriteAll(icons + "/2.bmp", std::vector<std::uint8_t>(32, 0x66));
-    ASSERT_TRUE(Report(DrmCompile()));
+    ASSERT_TRUE(Report(CompileImage1()));
     const std::vector<std::uint8_t> out = ReadAll(folder / "out.bin");
     EXPECT_EQ(Slice(out, 560, 16), std::vector<std::uint8_t>(16, 0x55));
     // Where names are matched without regard to case, 2.GIF is the icon.
@@ -217,7 +220,7 @@ TEST(DrmCompile, RefusesPicturesThatDoNotFit) {
         c.edit();
         WriteAll(folder / "out.bin", {'o', 'l', 'd'});
         RecordingUi ui;
-        EXPECT_FALSE(Report(DrmCompile()));
+        EXPECT_FALSE(Report(CompileImage1()));
         std::string expected = c.message;
         if (expected.empty())
             expected = CheckPictureBmp(State().icons1Dir + "/2.bmp", 5, 3).value_or("(accepted)");
@@ -280,13 +283,13 @@ TEST(DrmCompile, RefusesABadRecordFile) {
         RecordingUi ui;
         if (c.code != 0) {
             try {
-                Report(DrmCompile());
+                Report(CompileImage1());
                 ADD_FAILURE() << "no I/O failure";
             } catch (const IoError& e) {
                 EXPECT_EQ(e.Code(), c.code);
             }
         } else {
-            EXPECT_FALSE(Report(DrmCompile()));
+            EXPECT_FALSE(Report(CompileImage1()));
             EXPECT_EQ(ui.messages, (std::vector<RecordingUi::Message>{{c.message, "Error"}}));
         }
         EXPECT_FALSE(Exists(folder / "out.bin"));
@@ -297,19 +300,11 @@ TEST(DrmCompile, RefusesABadRecordFile) {
     MakeWorkTree(folder);
     State().compiledImagePath = folder / "out.bin";
     try {
-        Report(DrmCompile());
+        Report(CompileImage1());
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
     }
-}
-
-TEST(DrmCompileTo, WritesExactlyTheGivenPath) {
-    TempFolder folder;
-    std::vector<std::uint8_t> cg = Decompiled(folder, TwoIconBasic());
-    ASSERT_TRUE(Report(DrmCompileTo(folder / "elsewhere.bin")));
-    EXPECT_EQ(ReadAll(folder / "elsewhere.bin"), cg);
-    EXPECT_FALSE(Exists(folder / "out.bin"));
 }
 
 } // namespace

@@ -44,7 +44,7 @@ TEST(DrmDecompile, ReadsEachHeaderCase) {
         if (c.extended)
             plan.pictures = {samples::SamplePicture(2, 2, 3, false, 0)};
         PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
-        ASSERT_TRUE(Report(DrmDecompile(1)));
+        ASSERT_TRUE(Report(DrmDecompile(FoldersOf(1))));
 
         // basic: icons at 560; extended: table at 560 (5 records), area at 640, one 2x2 picture
         // of 10 bytes, icons at 656. Icons 42 + 10 bytes, then padding to 16.
@@ -82,7 +82,7 @@ TEST(DrmDecompile, WritesExactWorkFiles) {
         std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
         ASSERT_EQ(cg.size(), 900u);
         PlaceCodeGroup(1, cg);
-        ASSERT_TRUE(Report(DrmDecompile(1)));
+        ASSERT_TRUE(Report(DrmDecompile(FoldersOf(1))));
 
         const std::string d = State().drmpack1Dir;
         std::vector<std::string> files = {"descr.dat", "icons/3.gif", "icons/4.bmp", "icons/5.gif",
@@ -128,7 +128,7 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     plan.extraIconPadding = true;
     std::vector<std::uint8_t> cg = samples::BuildDrmCodeGroup(plan);
     PlaceCodeGroup(1, cg);
-    ASSERT_TRUE(Report(DrmDecompile(1)));
+    ASSERT_TRUE(Report(DrmDecompile(FoldersOf(1))));
     const std::string d = State().drmpack1Dir;
     EXPECT_EQ(ListFiles(d),
               (std::vector<std::string>{"descr.dat", "icons/1.bmp", "icons/2.gif", "icons/3.gif",
@@ -145,7 +145,7 @@ TEST(DrmDecompile, BasicLayoutAndEmptyIconTable) {
     RecordingUi ui2;
     plan.icons.clear();
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(plan));
-    ASSERT_TRUE(Report(DrmDecompile(1)));
+    ASSERT_TRUE(Report(DrmDecompile(FoldersOf(1))));
     EXPECT_EQ(ListFiles(State().icons1Dir), std::vector<std::string>{});
     EXPECT_EQ(DescrRecords(State().drmpack1Dir + "/descr.dat")[8], 0);
     EXPECT_EQ(ui2.progress, std::vector<int>{0});
@@ -157,7 +157,7 @@ TEST(DrmDecompile, DecompilesImageTwoIntoItsOwnFolders) {
     DrmPlan plan;
     plan.icons = {{'G', 'I'}};
     PlaceCodeGroup(2, samples::BuildDrmCodeGroup(plan));
-    ASSERT_TRUE(Report(DrmDecompile(2)));
+    ASSERT_TRUE(Report(DrmDecompile(FoldersOf(2))));
     EXPECT_EQ(ReadAll(State().icons2Dir + "/1.gif"), (std::vector<std::uint8_t>{'G', 'I'}));
     EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
 }
@@ -206,6 +206,8 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
          "offset 720)."},
         {"picture over the directory", [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 500); },
          "Picture 1 (offsets 500 to 520) overlaps the DRM directory (offsets 496 to 552)."},
+        {"picture over the picture table", [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 600); },
+         "Picture 1 (offsets 600 to 620) overlaps the picture table (offsets 560 to 640)."},
         {"picture area past the start region",
          [](auto& b) { PutBE32(b, 512 + 36, 0x10D00000 + 800); },
          "The DRM's picture area (offset 800) lies outside the start region (the icon area starts "
@@ -224,7 +226,7 @@ TEST(DrmDecompile, RefusesDamagedCodeGroups) {
         ASSERT_EQ(cg.size(), 900u);
         c.damage(cg);
         PlaceCodeGroup(1, cg);
-        EXPECT_FALSE(Report(DrmDecompile(1)));
+        EXPECT_FALSE(Report(DrmDecompile(FoldersOf(1))));
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, c.message);
         EXPECT_EQ(ui.messages[0].caption, "Error");
@@ -239,7 +241,8 @@ TEST(DrmDecompile, RefusesWhatASaveWouldRefuse) {
     DrmPlan many = ExtendedPlan();
     many.pictures.assign(3000, samples::SamplePicture(1, 1, 7, true, 0));
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(many));
-    EXPECT_EQ(DrmDecompile(1).message, "The DRM's picture table lists more than 2999 pictures.");
+    EXPECT_EQ(DrmDecompile(FoldersOf(1)).message,
+              "The DRM's picture table lists more than 2999 pictures.");
     EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
 
     // A descriptor larger than its slot: its BMP would compile back too long.
@@ -247,13 +250,13 @@ TEST(DrmDecompile, RefusesWhatASaveWouldRefuse) {
     cg[577] = 5; // picture 1 said to be 5 x 2 in its slot of 20 bytes
     PlaceCodeGroup(1, cg);
     State().rawConversionEnabled = true;
-    EXPECT_EQ(DrmDecompile(1).message,
+    EXPECT_EQ(DrmDecompile(FoldersOf(1)).message,
               "Picture 1 is 5 x 2 pixels, which take 22 bytes with their mask, but its slot in "
               "the DRM holds 20 bytes.");
     EXPECT_EQ(ListFiles(State().drmpack1Dir), std::vector<std::string>{});
     // Without conversion the raw picture goes back as it came.
     State().rawConversionEnabled = false;
-    EXPECT_TRUE(DrmDecompile(1));
+    EXPECT_TRUE(DrmDecompile(FoldersOf(1)));
 }
 
 TEST(InspectDrm, SummarisesTheLayout) {
@@ -261,9 +264,8 @@ TEST(InspectDrm, SummarisesTheLayout) {
     DrmPlan plan = ExtendedPlan();
     WriteAll(folder / "cg.bin", samples::BuildDrmCodeGroup(plan));
     BinaryFile cg = BinaryFile::OpenRead(folder / "cg.bin");
-    std::string error;
-    auto drm = InspectDrm(cg, error);
-    ASSERT_TRUE(drm) << error;
+    const Checked<DrmSummary> drm = InspectDrm(cg);
+    ASSERT_TRUE(drm) << drm.Why();
     EXPECT_TRUE(drm->extended);
     EXPECT_EQ(drm->header.prefixLength, 8);
     EXPECT_EQ(drm->header.baseAddress, 0x10D00000);
@@ -284,8 +286,8 @@ TEST(InspectDrm, SummarisesTheLayout) {
 
     WriteAll(folder / "short.bin", std::vector<std::uint8_t>(20, 1));
     BinaryFile tiny = BinaryFile::OpenRead(folder / "short.bin");
-    EXPECT_FALSE(InspectDrm(tiny, error));
-    EXPECT_EQ(error, "The code group is only 20 bytes long, too short to hold a DRM header.");
+    EXPECT_EQ(InspectDrm(tiny).Why(),
+              "The code group is only 20 bytes long, too short to hold a DRM header.");
 }
 
 TEST(FindDrmTag, TagOffsetsAndSignatureWord) {

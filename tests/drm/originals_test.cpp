@@ -18,10 +18,10 @@ TEST(EditedItems, TellsEachChangedWorkFileFromWhatOpenWrote) {
         TempFolder folder;
         State().rawConversionEnabled = conversion;
         MakeWorkTree(folder);
-        EXPECT_EQ(EditedItems(1), std::nullopt); // no code group: no original known
+        EXPECT_EQ(EditedItems(FoldersOf(1)), std::nullopt); // no code group: no original known
         PlaceCodeGroup(1, samples::BuildDrmCodeGroup(ExtendedPlan()));
-        ASSERT_TRUE(DrmDecompile(1).Done());
-        EXPECT_EQ(EditedItems(1), Numbers(std::vector<long>{}));
+        ASSERT_TRUE(DrmDecompile(FoldersOf(1)).Done());
+        EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{}));
 
         const std::string icons = State().icons1Dir;
         const std::string picture =
@@ -36,14 +36,14 @@ TEST(EditedItems, TellsEachChangedWorkFileFromWhatOpenWrote) {
         std::filesystem::rename(icons + "/4.bmp", icons + "/4.gif");
         // Beside an unchanged original, a file of the other kind is an edit too.
         WriteAll(icons + "/5.bmp", ReadAll(icons + "/5.gif"));
-        EXPECT_EQ(EditedItems(1), Numbers(std::vector<long>{2, 3, 4, 5}));
+        EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{2, 3, 4, 5}));
 
         WriteAll(picture, before);
-        EXPECT_EQ(EditedItems(1), Numbers(std::vector<long>{3, 4, 5}));
+        EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{3, 4, 5}));
         if (conversion) {
             // The originals of BMP pictures are made with the current replacer colour.
             State().replacerGreen = 1;
-            EXPECT_EQ(EditedItems(1), Numbers(std::vector<long>{1, 3, 4, 5}));
+            EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{1, 3, 4, 5}));
         }
     }
 }

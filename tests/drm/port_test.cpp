@@ -32,8 +32,8 @@ void DecompileBoth(const TempFolder& folder, const DrmPlan& one, const DrmPlan& 
     MakeWorkTree(folder);
     PlaceCodeGroup(1, samples::BuildDrmCodeGroup(one));
     PlaceCodeGroup(2, samples::BuildDrmCodeGroup(two));
-    ASSERT_TRUE(Report(DrmDecompile(1)));
-    ASSERT_TRUE(Report(DrmDecompile(2)));
+    ASSERT_TRUE(Report(DrmDecompile(FoldersOf(1))));
+    ASSERT_TRUE(Report(DrmDecompile(FoldersOf(2))));
 }
 
 TEST(PortDrm, CopiesSlotsByTheirOwnNumbering) {
@@ -52,7 +52,7 @@ TEST(PortDrm, CopiesSlotsByTheirOwnNumbering) {
         const auto picture1Before = ReadAll(conversion ? i1 + "/1.bmp" : raws1 + "/1.raw");
         const auto untouchedRaw = ReadAll(raws1 + "/1.raw");
         RecordingUi ui;
-        PortDrm();
+        PortDrm(FoldersOf(1), FoldersOf(2));
 
         EXPECT_EQ(ReadAll(i1 + "/2.bmp"), samples::BmpIcon(1, 1, 5)); // from image 2's file 3
         EXPECT_FALSE(Exists(i1 + "/2.gif"));                          // would hide the ported icon
@@ -72,7 +72,7 @@ TEST(PortDrm, CopiesSlotsByTheirOwnNumbering) {
 
         // Compilation then takes the ported icons.
         State().compiledImagePath = folder / "out.bin";
-        ASSERT_TRUE(Report(DrmCompile()));
+        ASSERT_TRUE(Report(DrmCompile(FoldersOf(1), State().compiledImagePath)));
     }
 }
 
@@ -83,7 +83,7 @@ TEST(PortDrm, BasicDrmsCopyIconsOnly) {
     two.icons = {Bytes(4, 3), Bytes(4, 4), Bytes(4, 5)};
     DecompileBoth(folder, one, two);
     RecordingUi ui;
-    PortDrm();
+    PortDrm(FoldersOf(1), FoldersOf(2));
     EXPECT_EQ(Snapshot(State().icons1Dir), (std::map<std::string, std::vector<std::uint8_t>>{
                                                {"1.gif", Bytes(4, 3)}, {"2.gif", Bytes(4, 4)}}));
     EXPECT_FALSE(Exists(State().drmpack1Dir + "/raws"));
@@ -96,7 +96,7 @@ TEST(PortDrm, IncompatibleDrmsChangeNothing) {
     DecompileBoth(folder, basic, Extended(1, {Bytes(4, 2)}, 3));
     const auto before = Snapshot(State().workFolder);
     RecordingUi ui;
-    const PortResult port = PortDrm();
+    const PortResult port = PortDrm(FoldersOf(1), FoldersOf(2));
     EXPECT_EQ(port.outcome, PortOutcome::Incompatible);
     EXPECT_EQ(port.message, "Incompatible DRMs");
     // Showing it and ending the run are the command's to do.
@@ -113,7 +113,7 @@ TEST(PortDrm, MissingSourceChangesNothing) {
     DecompileBoth(folder, one, two);
     std::remove((State().icons2Dir + "/2.gif").c_str());
     try {
-        PortDrm();
+        PortDrm(FoldersOf(1), FoldersOf(2));
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
@@ -129,7 +129,7 @@ TEST(PortDrm, MissingSourceChangesNothing) {
     WriteAll(State().drmpack2Dir + "/descr.dat", Bytes(44, 0));
     WriteAll(State().icons2Dir + "/2.gif", Bytes(4, 5));
     try {
-        PortDrm();
+        PortDrm(FoldersOf(1), FoldersOf(2));
         FAIL() << "no I/O failure";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 100);

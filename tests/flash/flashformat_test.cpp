@@ -48,7 +48,7 @@ CodeGroupTable lastTable;
 Parse ParseBytes(const TempFolder& tmp, const Bytes& header, int image = 1) {
     WriteAll(tmp / "header.bin", header);
     BinaryFile f = BinaryFile::OpenRead(tmp / "header.bin");
-    lastTable = ParseFlashHeader(f, image);
+    lastTable = ParseFlashHeader(f, FoldersOf(image).binaryDir);
     return {lastTable.listsDrm, lastTable.count};
 }
 

@@ -90,7 +90,7 @@ TEST(ReadSuperfile, SplitsEveryPieceIntoTheWorkFolder) {
             WriteAll(b.flash, file);
             WriteAll(b.W("CG3.bin"), Bytes(5000, 0xEE)); // an earlier file is replaced
 
-            EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Done);
+            EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
             EXPECT_EQ(b.Files(), (std::vector<std::string>{"CG1.bin", "CG15.bin", "CG3.bin",
                                                            "RAMDLD.bin", "header.bin"}));
             EXPECT_EQ(ReadAll(b.W("header.bin")).size(), 8172u);
@@ -116,7 +116,7 @@ TEST(ReadSbf, SplitsEveryPieceIntoTheWorkFolder) {
     const Bytes file = samples::BuildSbf(pieces);
     WriteAll(b.flash, file);
 
-    EXPECT_EQ(Report(ReadSbf(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSbf(FoldersOf(1))).kind, Outcome::Kind::Done);
     EXPECT_EQ(b.Files(), (std::vector<std::string>{"CG1.bin", "CG15.bin", "CG3.bin", "RAMDLD.bin",
                                                    "header.bin"}));
     EXPECT_EQ(ReadAll(b.W("header.bin")), Header(file));
@@ -145,7 +145,7 @@ TEST(ReadSuperfile, TakesDataLinesAsWrittenAndWarnsOfBadChecksums) {
                              "S306000000AA0A46\r\n"
                              "S70500000000FA";
     WriteAll(b.flash, SuperfileWithBody(body));
-    EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(b.W("RAMDLD.bin")), (Bytes{0x01, 0x02, 0x03, 0x04}));
     EXPECT_EQ(ReadAll(b.W("CG15.bin")), (Bytes{0x0A}));
     ASSERT_EQ(b.ui.messages.size(), 1u);
@@ -156,7 +156,7 @@ TEST(ReadSuperfile, TakesDataLinesAsWrittenAndWarnsOfBadChecksums) {
     WriteAll(one.flash,
              SuperfileWithBody("S00600004844521B\r\nS307000000000102F4\r\nS70500000000FA\r\n"
                                "S00600004844521B\r\nS70500000000FA\r\n"));
-    EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
     ASSERT_EQ(one.ui.messages.size(), 1u);
     EXPECT_EQ(one.ui.messages[0].text, "one.shx: 1 S-record line has a wrong checksum.");
     EXPECT_EQ(ReadAll(one.W("CG15.bin")), Bytes{});
@@ -188,7 +188,7 @@ TEST(ReadSuperfile, RefusesMalformedLines) {
         Bench b("phone.shx");
         WriteAll(b.flash,
                  SuperfileWithBody(start + good + c.line + good + end + start + good + end));
-        EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Refused);
+        EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Refused);
         ASSERT_EQ(b.ui.messages.size(), 1u);
         EXPECT_EQ(b.ui.messages[0].caption, "Error");
         EXPECT_EQ(b.ui.messages[0].text.rfind("phone.shx, line 3: ", 0), 0u)
@@ -221,7 +221,7 @@ TEST(ReadSuperfile, RefusesABodyThatDoesNotMatchItsHeader) {
         SCOPED_TRACE(c.text);
         Bench b("phone.shx");
         WriteAll(b.flash, SuperfileWithBody(c.body));
-        EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Refused);
+        EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Refused);
         ASSERT_EQ(b.ui.messages.size(), 1u);
         EXPECT_EQ(b.ui.messages[0].caption, "Error");
         EXPECT_EQ(b.ui.messages[0].text.rfind(c.text, 0), 0u) << b.ui.messages[0].text;
@@ -231,7 +231,7 @@ TEST(ReadSuperfile, RefusesABodyThatDoesNotMatchItsHeader) {
     // Line ends after the last section are no extra piece.
     Bench tail("phone.shx");
     WriteAll(tail.flash, SuperfileWithBody(start + good + end + start + good + end + "\r\n\r\n"));
-    EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
     EXPECT_TRUE(tail.ui.messages.empty());
 
     // CG0 and CG1 written apart: one piece more than the header lists.
@@ -239,7 +239,7 @@ TEST(ReadSuperfile, RefusesABodyThatDoesNotMatchItsHeader) {
     BodyOptions body;
     body.mergeCg0 = false;
     WriteAll(apart.flash, samples::BuildSuperfile(FivePieces(), body));
-    EXPECT_EQ(Report(ReadSuperfile(1)).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(1))).kind, Outcome::Kind::Refused);
     ASSERT_EQ(apart.ui.messages.size(), 1u);
     EXPECT_EQ(apart.ui.messages[0].text,
               "phone.shx: its body holds more pieces than its header lists (4). Nothing was "
@@ -265,7 +265,7 @@ TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
          {std::pair<std::uint32_t, std::size_t>{0xFFFFFFFFu, 100}, {101, 100}, {0x7FFFFFFF, 0}}) {
         Bench b("phone.sbf");
         WriteAll(b.flash, sbfWithLength(length, data));
-        EXPECT_EQ(Report(ReadSbf(1)).kind, Outcome::Kind::Refused);
+        EXPECT_EQ(Report(ReadSbf(FoldersOf(1))).kind, Outcome::Kind::Refused);
         ASSERT_EQ(b.ui.messages.size(), 1u);
         EXPECT_EQ(b.ui.messages[0].caption, "Error");
         EXPECT_EQ(b.ui.messages[0].text,
@@ -278,20 +278,20 @@ TEST(ReadSbf, RefusesRecordsThatDoNotFit) {
     Bytes file = sbfWithLength(100, 100);
     file.insert(file.end(), 5, 0x00);
     WriteAll(cut.flash, file);
-    EXPECT_EQ(Report(ReadSbf(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSbf(FoldersOf(1))).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(cut.W("CG15.bin")), Bytes(100, 0x5A));
 
     Bench apart("phone.sbf");
     BodyOptions body;
     body.mergeCg0 = false;
     WriteAll(apart.flash, samples::BuildSbf(FivePieces(), body));
-    EXPECT_EQ(Report(ReadSbf(1)).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(Report(ReadSbf(FoldersOf(1))).kind, Outcome::Kind::Refused);
     ASSERT_EQ(apart.ui.messages.size(), 1u);
     EXPECT_NE(apart.ui.messages[0].text.find("more pieces than its header lists"),
               std::string::npos);
 }
 
-TEST(ReadFlashFile, WithoutDrmWritesTheHeaderOnly) {
+TEST(OpenSuperfile, WithoutDrmWritesTheHeaderOnly) {
     const std::vector<Piece> pieces = {BytesPiece(-1, 0x100, Seq(40, 1)),
                                        BytesPiece(2, 0x200, Seq(40, 2)),
                                        BytesPiece(5, 0x300, Seq(40, 3))};
@@ -299,7 +299,8 @@ TEST(ReadFlashFile, WithoutDrmWritesTheHeaderOnly) {
         Bench b(sbf ? "nodrm.sbf" : "nodrm.shx");
         const Bytes file = sbf ? samples::BuildSbf(pieces) : samples::BuildSuperfile(pieces);
         WriteAll(b.flash, file);
-        EXPECT_EQ((sbf ? Report(OpenSbf(1)) : Report(OpenSuperfile(1))).kind, Outcome::Kind::NoDrm);
+        EXPECT_EQ((sbf ? Report(OpenSbf(FoldersOf(1))) : Report(OpenSuperfile(FoldersOf(1)))).kind,
+                  Outcome::Kind::NoDrm);
         EXPECT_EQ(b.Files(), std::vector<std::string>{"header.bin"});
         EXPECT_EQ(ReadAll(b.W("header.bin")), Header(file));
         EXPECT_TRUE(b.ui.messages.empty());
@@ -323,7 +324,7 @@ struct OpenWatch : FaultInjector {
     }
 };
 
-TEST(ReadFlashFile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
+TEST(ReadSuperfile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
     for (bool sbf : {false, true}) {
         Bench b(sbf ? "phone.sbf" : "phone.shx");
         WriteAll(b.flash,
@@ -331,7 +332,8 @@ TEST(ReadFlashFile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
         chmod(b.flash.c_str(), 0444);
         OpenWatch watch;
         watch.deny = b.flash; // as a read-only file would answer to a writable open
-        EXPECT_EQ((sbf ? Report(ReadSbf(1)) : Report(ReadSuperfile(1))).kind, Outcome::Kind::Done);
+        EXPECT_EQ((sbf ? Report(ReadSbf(FoldersOf(1))) : Report(ReadSuperfile(FoldersOf(1)))).kind,
+                  Outcome::Kind::Done);
         EXPECT_EQ(ReadAll(b.W("CG15.bin")), Seq(200, 5));
         bool scratchInWork = false;
         for (const std::string& path : watch.writes) {
@@ -349,7 +351,7 @@ TEST(ReadFlashFile, ReadsAWriteProtectedFileAndKeepsScratchInTheWorkFolder) {
 TEST(OpenRawImage, CopiesATaggedImageWhole) {
     Bench none("nodrm.bin");
     WriteAll(none.flash, Seq(600, 9));
-    EXPECT_EQ(Report(OpenRawImage(1)).kind, Outcome::Kind::NoDrm);
+    EXPECT_EQ(Report(OpenRawImage(FoldersOf(1))).kind, Outcome::Kind::NoDrm);
     EXPECT_TRUE(none.Files().empty());
 
     Bench b("drm.smg");
@@ -362,7 +364,7 @@ TEST(OpenRawImage, CopiesATaggedImageWhole) {
     const Bytes image = samples::BuildDrmCodeGroup(plan);
     WriteAll(b.flash, image);
     chmod(b.flash.c_str(), 0444);
-    EXPECT_EQ(Report(OpenRawImage(1)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(OpenRawImage(FoldersOf(1))).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(b.W("CG15.bin")), image);
     EXPECT_TRUE(Exists(State().drmpack1Dir + "/descr.dat"));
     EXPECT_FALSE(Exists(b.W("header.bin")));
@@ -382,7 +384,8 @@ TEST(OpenSuperfile, DecompilesTheDrmOfEitherImage) {
         State().secondFlashPath = b.flash;
         State().firstFlashPath.clear();
         WriteAll(b.flash, sbf ? samples::BuildSbf(pieces) : samples::BuildSuperfile(pieces));
-        EXPECT_EQ((sbf ? Report(OpenSbf(2)) : Report(OpenSuperfile(2))).kind, Outcome::Kind::Done);
+        EXPECT_EQ((sbf ? Report(OpenSbf(FoldersOf(2))) : Report(OpenSuperfile(FoldersOf(2)))).kind,
+                  Outcome::Kind::Done);
         EXPECT_EQ(ReadAll(State().binary2Dir + "/CG15.bin"), image);
         EXPECT_TRUE(Exists(State().drmpack2Dir + "/descr.dat"));
         EXPECT_TRUE(ListFiles(State().binary1Dir).empty());

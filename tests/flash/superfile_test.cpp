@@ -90,19 +90,19 @@ TEST(PrepareRamdld, FillsFrom256KeepingTheWordsAt368) {
     State().binary1Dir = tmp.Path();
     const Bytes before = Seq(500, 1);
     WriteAll(tmp / "RAMDLD.bin", before);
-    PrepareRamdld();
+    PrepareRamdld(FoldersOf(1));
     Bytes after = ReadAll(tmp / "RAMDLD.bin");
     ASSERT_EQ(after.size(), 500u);
     for (std::size_t i = 0; i < 500; ++i) {
         const bool filled = i >= 256 && i <= 414 && !(i >= 368 && i <= 375);
         EXPECT_EQ(after[i], filled ? 0xFF : before[i]) << "offset " << i;
     }
-    PrepareRamdld(); // the same bytes again
+    PrepareRamdld(FoldersOf(1)); // the same bytes again
     EXPECT_EQ(ReadAll(tmp / "RAMDLD.bin"), after);
 
     // A short file grows to 415 bytes; absent words come back as zeros.
     WriteAll(tmp / "RAMDLD.bin", Seq(100, 2));
-    PrepareRamdld();
+    PrepareRamdld(FoldersOf(1));
     after = ReadAll(tmp / "RAMDLD.bin");
     ASSERT_EQ(after.size(), 415u);
     EXPECT_EQ(Bytes(after.begin(), after.begin() + 100), Seq(100, 2));
@@ -123,8 +123,7 @@ TEST(PrepareHeader, ListsTheRamdldAndTheCompiledCodeGroupOnly) {
     WriteAll(tmp / "RAMDLD.bin", Bytes(3, 0xFF)); // sum 765
     Bytes compiled = Seq(100, 7);
     WriteAll(tmp / "new.bin", compiled);
-    State().compiledImagePath = tmp / "new.bin";
-    PrepareHeader();
+    PrepareHeader(FoldersOf(1), tmp / "new.bin");
 
     const Bytes after = ReadAll(tmp / "header.bin");
     ASSERT_EQ(after.size(), 8172u);
@@ -186,7 +185,7 @@ struct SaveBench {
                  samples::BuildSuperfile(
                      {BytesPiece(-1, 0x03FC8000, ramdld), BytesPiece(4, 0x10100000, Seq(99, 4)),
                       BytesPiece(15, 0x10D00000, samples::BuildDrmCodeGroup(plan))}));
-        EXPECT_EQ(Report(OpenSuperfile(1)).kind, Outcome::Kind::Done);
+        EXPECT_EQ(Report(OpenSuperfile(FoldersOf(1))).kind, Outcome::Kind::Done);
         std::filesystem::create_directory(tmp / "out");
         out = tmp / "out";
         SetSave("new.shx");
@@ -238,7 +237,7 @@ TEST(WriteSuperfile, WritesTheHeaderTheRamdldAndTheCodeGroupAsRecords) {
 
     // Read back as image 2: the same pieces.
     State().secondFlashPath = b.out + "/new.shx";
-    EXPECT_EQ(Report(ReadSuperfile(2)).kind, Outcome::Kind::Done);
+    EXPECT_EQ(Report(ReadSuperfile(FoldersOf(2))).kind, Outcome::Kind::Done);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/RAMDLD.bin"), ramdld);
     EXPECT_EQ(ReadAll(State().binary2Dir + "/CG15.bin"), compiled);
     EXPECT_TRUE(b.ui.messages.empty());

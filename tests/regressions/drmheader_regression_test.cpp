@@ -85,9 +85,9 @@ TEST(DrmHeaderRegression, DirectoryPointerAcrossTheSignBitWraps) {
     EXPECT_EQ(h.directoryOffset, 0x110);
     EXPECT_EQ(h.prefixLength, 0);
 
-    std::string error;
-    EXPECT_FALSE(InspectDrm(file, error).has_value());
-    EXPECT_EQ(error, "The DRM directory (offset 272) lies outside the code group (64 bytes).");
+    const Checked<DrmSummary> drm = InspectDrm(file);
+    EXPECT_FALSE(drm);
+    EXPECT_EQ(drm.Why(), "The DRM directory (offset 272) lies outside the code group (64 bytes).");
 }
 
 TEST(DrmHeaderRegression, FuzzedRawImageIsRefusedWithoutWorkFiles) {
@@ -99,7 +99,7 @@ TEST(DrmHeaderRegression, FuzzedRawImageIsRefusedWithoutWorkFiles) {
     WriteAll(State().firstFlashPath, FuzzedImage);
     ASSERT_EQ(FuzzedImage.size(), 705u);
 
-    EXPECT_EQ(Report(OpenRawImage(1)).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(Report(OpenRawImage(FoldersOf(1))).kind, Outcome::Kind::Refused);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].caption, "Error");
     EXPECT_EQ(ui.messages[0].text,

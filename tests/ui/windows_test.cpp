@@ -739,7 +739,7 @@ void WindowsTest::workView() {
     // ".gif" name are marked, and still listed.
     State().rawConversionEnabled = true;
     test::WriteAll(State().binary1Dir + "/CG15.bin", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
-    QVERIFY(DrmDecompile(1).Done());
+    QVERIFY(DrmDecompile(FoldersOf(1)).Done());
     const QString icons = QString::fromStdString(State().icons1Dir);
     QVERIFY(QImage(40, 30, QImage::Format_RGB888).save(icons + "/2.bmp", "BMP"));
     QVERIFY(QImage(5, 3, QImage::Format_RGB888).save(icons + "/1.bmp", "BMP"));
