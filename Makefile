@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
-           libcli11-dev nlohmann-json3-dev dpkg-dev file \
+           libcli11-dev nlohmann-json3-dev libstb-dev dpkg-dev file \
            $(WINDOWS_PACKAGES)
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its

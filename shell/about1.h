@@ -23,6 +23,8 @@ inline constexpr std::string_view FolderPickerTitle = "Select a folder";
 inline constexpr std::string_view AboutCaption = "About";
 inline constexpr std::string_view ProductNameText = "Zantrel";
 inline constexpr std::string_view VersionText = "Version 0.3.3 beta";
+inline constexpr std::string_view OkCaption = "OK";
+inline constexpr std::string_view CancelCaption = "Cancel";
 
 // A platform colour value, as the colour dialogs give it and the settings
 // dialog keeps it: red in the low byte, then green, then blue (0x00BBGGRR).

@@ -6,6 +6,7 @@
 #include "base/state.h"
 #include "base/worktree.h"
 #include "imaging/decode.h"
+#include "imaging/picture.h"
 #include "shell/workview.h"
 
 namespace zantrel {
@@ -90,6 +91,36 @@ CommandResult RunMenuCommand(MenuItem item) {
         return FileExit1Execute();
     default:
         return CommandResult::Completed;
+    }
+}
+
+void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowActions& window) {
+    if (!MenuItemEnabled(item))
+        return;
+    switch (ActionOf(item)) {
+    case MenuAction::Command:
+        window.Run([item] { RunMenuCommand(item); });
+        // Port changes the files shown and leaves the window open.
+        if (item == MenuItem::Port1)
+            window.Refresh();
+        break;
+    case MenuAction::OpenWorkFolder:
+        if (!runner.Busy())
+            window.OpenFolder(EditFolder());
+        break;
+    case MenuAction::Refresh:
+        if (!runner.Busy())
+            window.Refresh();
+        break;
+    case MenuAction::SettingsDialog:
+        window.Run([&window] {
+            if (auto state = window.RunSettingsDialog())
+                ApplySettings(*state);
+        });
+        break;
+    case MenuAction::AboutBox:
+        window.Run([&window] { window.RunAboutBox(); });
+        break;
     }
 }
 
@@ -193,25 +224,43 @@ MainView DescribeMainWindow() {
     return view;
 }
 
-std::optional<std::vector<std::uint32_t>> RawThumbnailPixels(const Thumbnail& thumbnail) {
-    if (!thumbnail.raw || thumbnail.path.empty())
-        return std::nullopt;
-    return DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height);
-}
-
 ThumbnailFit FitThumbnail(int width, int height, int side) {
     if (width <= 0 || height <= 0)
         return {};
     const int room = side - side / 12;
     if (width <= room / 2 && height <= room / 2) {
         const int factor = std::min(room / width, room / height);
-        return {width * factor, height * factor, false};
+        return {width * factor, height * factor};
     }
     if (width <= room && height <= room)
-        return {width, height, false};
+        return {width, height};
     if (width >= height)
-        return {room, std::max(1, height * room / width), true};
-    return {std::max(1, width * room / height), room, true};
+        return {room, std::max(1, height * room / width)};
+    return {std::max(1, width * room / height), room};
+}
+
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
+    constexpr std::uint32_t Background = 0xFFF4F4F4;
+    constexpr std::uint32_t Border = 0xFFC8C8C8;
+    Picture canvas = FilledPicture(side, side, Border);
+    for (int y = 1; y < side - 1; ++y)
+        std::fill_n(&canvas.At(1, y), side - 2, Background);
+    std::optional<Picture> picture;
+    if (thumbnail.raw) {
+        if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
+            picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
+    } else if (!thumbnail.path.empty()) {
+        picture = DecodePictureFile(thumbnail.path);
+    }
+    if (!picture)
+        return canvas;
+    const ThumbnailFit fit = FitThumbnail(picture->width, picture->height, side);
+    const Picture fitted = ScaleByArea(*picture, fit.width, fit.height);
+    const int left = (side - fit.width) / 2, top = (side - fit.height) / 2;
+    for (int y = 0; y < fit.height; ++y)
+        for (int x = 0; x < fit.width; ++x)
+            canvas.At(left + x, top + y) = Over(fitted.At(x, y), canvas.At(left + x, top + y));
+    return canvas;
 }
 
 std::vector<std::string> WatchedFolders() {

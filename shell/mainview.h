@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/uiops.h"
+#include "imaging/picture.h"
+#include "shell/about1.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
 
@@ -51,6 +53,26 @@ enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutB
 MenuAction ActionOf(MenuItem item);
 // The command a Command item runs (Open, Port, Save As, Discard, Exit).
 CommandResult RunMenuCommand(MenuItem item);
+
+// What a window does itself when an item is chosen.
+struct MainWindowActions {
+    virtual ~MainWindowActions() = default;
+    // Runs command through the window's CommandRunner, closing after it when asked.
+    virtual void Run(const std::function<void()>& command) = 0;
+    // Draws the main window anew (DescribeMainWindow).
+    virtual void Refresh() = 0;
+    // Opens a folder in the file manager (SayWhereFolderIs when none answers).
+    virtual void OpenFolder(const std::string& folder) = 0;
+    // Shows the settings dialog; its state when closed with OK.
+    virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
+    virtual void RunAboutBox() = 0;
+};
+
+class CommandRunner;
+// A menu item chosen (by the menu, a shortcut or a drop): what it does, in
+// both windows alike. A greyed item does nothing, nor does a second command
+// while one runs.
+void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowActions& window);
 
 // ---- Running commands ----
 
@@ -137,20 +159,21 @@ struct MainView {
 };
 MainView DescribeMainWindow();
 
-// A raw thumbnail's pixels (0xAARRGGBB, top row first); nullopt when the
-// file cannot be decoded.
-std::optional<std::vector<std::uint32_t>> RawThumbnailPixels(const Thumbnail& thumbnail);
-
 // How a picture of width x height sits in a thumbnail square of side: small
 // icons grow by whole steps so their pixels stay sharp; large pictures
-// shrink smoothly, keeping their shape.
+// shrink, keeping their shape.
 inline constexpr int ThumbnailSide = 96;
 struct ThumbnailFit {
     int width = 0;
     int height = 0;
-    bool smooth = false;
 };
 ThumbnailFit FitThumbnail(int width, int height, int side);
+
+// The thumbnail as both windows draw it: a side x side opaque square, light
+// with a border, the item's picture (raw, GIF, BMP or any other kind the
+// imaging layer reads) fitted in its middle; the bare square when the file is
+// missing or cannot be decoded.
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side);
 
 // ---- Following the files ----
 

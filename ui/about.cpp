@@ -25,7 +25,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     Version = new QLabel(QtText(VersionText), this);
     Version->setAlignment(Qt::AlignCenter);
 
-    OKButton = new QPushButton("OK", this);
+    OKButton = new QPushButton(QtText(OkCaption), this);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

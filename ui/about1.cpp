@@ -72,8 +72,8 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     group3->addWidget(CheckBox3);
     group3->addWidget(WorkFolderLabel);
 
-    Button1 = new QPushButton("Cancel", this);
-    Button2 = new QPushButton("OK", this);
+    Button1 = new QPushButton(Text(CancelCaption), this);
+    Button2 = new QPushButton(Text(OkCaption), this);
     Button2->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -22,7 +22,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -46,36 +45,15 @@ inline constexpr int PathRole = Qt::UserRole;
 
 QString Text(std::string_view text) { return QtText(text); }
 
-// A picture drawn into the thumbnail square as the shell fits it.
-QPixmap RenderThumbnail(const QImage& image) {
-    QPixmap canvas(ThumbnailSide, ThumbnailSide);
-    canvas.fill(QColor(0xF4, 0xF4, 0xF4));
-    QPainter painter(&canvas);
-    painter.setPen(QColor(0xC8, 0xC8, 0xC8));
-    painter.drawRect(0, 0, ThumbnailSide - 1, ThumbnailSide - 1);
-    const ThumbnailFit fit = FitThumbnail(image.width(), image.height(), ThumbnailSide);
-    if (!image.isNull() && fit.width > 0) {
-        const QImage scaled =
-            image.scaled(fit.width, fit.height, Qt::IgnoreAspectRatio,
-                         fit.smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
-        painter.drawImage((ThumbnailSide - fit.width) / 2, (ThumbnailSide - fit.height) / 2,
-                          scaled);
-    }
-    return canvas;
-}
-
-QImage LoadThumbnailImage(const Thumbnail& thumbnail) {
-    if (!thumbnail.raw)
-        return QImage(FromLocalPath(thumbnail.path));
-    const auto pixels = RawThumbnailPixels(thumbnail);
-    if (!pixels)
-        return {};
-    QImage image(thumbnail.width, thumbnail.height, QImage::Format_ARGB32);
-    for (int y = 0; y < thumbnail.height; ++y)
+// The thumbnail square the shell draws.
+QPixmap RenderThumbnail(const Thumbnail& thumbnail) {
+    const Picture square = ThumbnailPicture(thumbnail, ThumbnailSide);
+    QImage image(square.width, square.height, QImage::Format_ARGB32);
+    for (int y = 0; y < square.height; ++y)
         std::memcpy(image.scanLine(y),
-                    pixels->data() + static_cast<std::size_t>(y) * thumbnail.width,
-                    static_cast<std::size_t>(thumbnail.width) * 4);
-    return image;
+                    square.pixels.data() + static_cast<std::size_t>(y) * square.width,
+                    static_cast<std::size_t>(square.width) * 4);
+    return QPixmap::fromImage(image);
 }
 
 // Message boxes size themselves to the message and would cut a longer
@@ -289,34 +267,17 @@ void TSDIAppForm::Run(const std::function<void()>& command) {
         close();
 }
 
-void TSDIAppForm::Choose(MenuItem item) {
-    switch (ActionOf(item)) {
-    case MenuAction::Command:
-        Run([item] { RunMenuCommand(item); });
-        if (item == MenuItem::Port1)
-            RefreshThumbnails();
-        break;
-    case MenuAction::OpenWorkFolder:
-        if (!runner_.Busy())
-            OpenFolder(EditFolder());
-        break;
-    case MenuAction::Refresh:
-        if (!runner_.Busy())
-            RefreshThumbnails();
-        break;
-    case MenuAction::SettingsDialog:
-        Run([this] {
-            if (settings_ && RunModal(*settings_) == QDialog::Accepted)
-                ApplySettings(settings_->CurrentState());
-        });
-        break;
-    case MenuAction::AboutBox:
-        Run([this] {
-            if (about_)
-                RunModal(*about_);
-        });
-        break;
-    }
+void TSDIAppForm::Choose(MenuItem item) { ChooseMenuItem(item, runner_, *this); }
+
+std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
+    if (settings_ && RunModal(*settings_) == QDialog::Accepted)
+        return settings_->CurrentState();
+    return std::nullopt;
+}
+
+void TSDIAppForm::RunAboutBox() {
+    if (about_)
+        RunModal(*about_);
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {
@@ -436,8 +397,7 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
         auto* item = new QListWidgetItem(Text(thumbnail.text));
         if (thumbnail.marked)
             item->setForeground(QColor(0xC0, 0x00, 0x00));
-        item->setIcon(QIcon(
-            RenderThumbnail(thumbnail.path.empty() ? QImage() : LoadThumbnailImage(thumbnail))));
+        item->setIcon(QIcon(RenderThumbnail(thumbnail)));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setData(PathRole, FromLocalPath(thumbnail.path));
         item->setToolTip(Text(thumbnail.tip));

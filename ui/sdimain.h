@@ -46,7 +46,7 @@ QString FromLocalPath(const std::string& path);
 // its extension.
 QString ApplicationTitle();
 
-class TSDIAppForm : public QMainWindow, public UiSink {
+class TSDIAppForm : public QMainWindow, public UiSink, private MainWindowActions {
     Q_OBJECT
 
 public:
@@ -113,13 +113,16 @@ protected:
 private:
     void BuildMenu();
     void BuildClientArea();
-    // Runs a command; a close asked for during it happens once it returned.
-    void Run(const std::function<void()>& command);
     void FillThumbnails(QListWidget* grid, const ImageView& image);
     void OpenThumbnail(QListWidgetItem* item);
-    // Opens a folder in the file manager; says where it is when none answers.
-    void OpenFolder(const std::string& path);
     void WatchWorkFiles();
+
+    // MainWindowActions
+    void Run(const std::function<void()>& command) override;
+    void Refresh() override { RefreshThumbnails(); }
+    void OpenFolder(const std::string& path) override;
+    std::optional<SettingsDialogState> RunSettingsDialog() override;
+    void RunAboutBox() override;
 
     std::map<MenuItem, QAction*> actions_;
     TAboutBox1* settings_ = nullptr;

@@ -17,6 +17,7 @@ TAboutBox::TAboutBox(HWND owner) {
     SetWindowTextW(window_, WideFromUtf8(AboutCaption).c_str());
     SetWindowTextW(ProductName, WideFromUtf8(ProductNameText).c_str());
     SetWindowTextW(Version, WideFromUtf8(VersionText).c_str());
+    SetWindowTextW(OKButton, WideFromUtf8(OkCaption).c_str());
 
     // The product name large and bold: the dialog's own font, scaled.
     LOGFONTW font{};

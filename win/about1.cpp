@@ -46,6 +46,8 @@ TAboutBox1::TAboutBox1(HWND owner) : OpenDirectory1(owner) {
     say(CheckBox4, CheckBox4Caption);
     say(CheckBox5, CheckBox5Caption);
     say(item(IDC_WORKFOLDERCAPTION), WorkFolderCaption);
+    say(Button1, CancelCaption);
+    say(Button2, OkCaption);
 
     tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "base/state.h"
+#include "base/paths.h"
 #include "base/unicode.h"
 #include "shell/about1.h"
 #include "shell/sdimain.h"
@@ -330,47 +330,28 @@ void TSDIAppForm::Run(const std::function<void()>& command) {
 }
 
 void TSDIAppForm::Choose(MenuItem item) {
-    if (!window_)
-        return;
-    // A shortcut reaches here even for a greyed item: the menu's state decides.
-    if (!MenuItemEnabled(item))
-        return;
-    const auto modal = [this](ModalKind kind, HWND dialog, std::string_view title) {
-        Modal m;
-        m.kind = kind;
-        m.owner = window_;
-        m.window = dialog;
-        m.title = Wide(title);
-        return RunModal(m);
-    };
-    switch (ActionOf(item)) {
-    case MenuAction::Command:
-        Run([item] { RunMenuCommand(item); });
-        if (item == MenuItem::Port1 && window_)
-            RefreshView();
-        break;
-    case MenuAction::OpenWorkFolder:
-        if (!runner_.Busy())
-            OpenFolder(EditFolder());
-        break;
-    case MenuAction::Refresh:
-        if (!runner_.Busy())
-            RefreshView();
-        break;
-    case MenuAction::SettingsDialog:
-        Run([&] {
-            if (settings_ &&
-                modal(ModalKind::Settings, settings_->Handle(), SettingsCaption) == IDOK)
-                ApplySettings(settings_->CurrentState());
-        });
-        break;
-    case MenuAction::AboutBox:
-        Run([&] {
-            if (about_)
-                modal(ModalKind::About, about_->Handle(), AboutCaption);
-        });
-        break;
-    }
+    if (window_)
+        ChooseMenuItem(item, runner_, *this);
+}
+
+int TSDIAppForm::RunDialog(ModalKind kind, HWND dialog, std::string_view title) {
+    Modal modal;
+    modal.kind = kind;
+    modal.owner = window_;
+    modal.window = dialog;
+    modal.title = Wide(title);
+    return RunModal(modal);
+}
+
+std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
+    if (settings_ && RunDialog(ModalKind::Settings, settings_->Handle(), SettingsCaption) == IDOK)
+        return settings_->CurrentState();
+    return std::nullopt;
+}
+
+void TSDIAppForm::RunAboutBox() {
+    if (about_)
+        RunDialog(ModalKind::About, about_->Handle(), AboutCaption);
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {
@@ -576,7 +557,7 @@ void TSDIAppForm::FillThumbnails() {
     ImageList_RemoveAll(images_);
     const auto& shown = view_.images[static_cast<std::size_t>(shownImage_ - 1)].thumbnails;
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        HBITMAP bitmap = RenderThumbnail(LoadThumbnailPicture(shown[i]), side);
+        HBITMAP bitmap = RenderThumbnail(shown[i], side);
         std::wstring text = Wide(shown[i].text);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;

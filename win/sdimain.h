@@ -14,6 +14,7 @@
 
 #include "base/uiops.h"
 #include "shell/mainview.h"
+#include "win/modal.h"
 
 namespace zantrel {
 
@@ -24,7 +25,7 @@ class TAboutBox;
 // extension ("zantrel" for zantrel.exe).
 std::wstring ApplicationTitle();
 
-class TSDIAppForm : public UiSink {
+class TSDIAppForm : public UiSink, private MainWindowActions {
 public:
     // Builds the window (hidden), installs it as the user-interface sink and
     // the error reporter, and runs the start-up sequence.
@@ -109,11 +110,17 @@ private:
     void BuildPanel();
     void FillThumbnails();
     void OpenThumbnail(int index);
-    // Opens a folder in the file manager, or says where it is when none answers.
-    void OpenFolder(const std::string& path);
     void WatchWorkFolders();
-    // Runs a command; a close asked for during it happens once it returned.
-    void Run(const std::function<void()>& command);
+    // The settings dialog and the About box, run modally as the dialogs the
+    // window made at start.
+    int RunDialog(ModalKind kind, HWND dialog, std::string_view title);
+
+    // MainWindowActions
+    void Run(const std::function<void()>& command) override;
+    void Refresh() override { RefreshView(); }
+    void OpenFolder(const std::string& path) override;
+    std::optional<SettingsDialogState> RunSettingsDialog() override;
+    void RunAboutBox() override;
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
     const Thumbnail* ThumbnailAt(int index) const;
 

@@ -117,29 +117,35 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     raw.path = dir / "raw3x2.raw";
     raw.width = 3;
     raw.height = 2;
-    const auto pixels = RawThumbnailPixels(raw);
-    ASSERT_TRUE(pixels.has_value());
-    EXPECT_EQ(*pixels, (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
-                                                   0xFFFFFFFFu, 0xFF000000u,
-                                                   // 0x1234 masked out: alpha 0
-                                                   0x001045A5u}));
-    raw.width = 4;
-    EXPECT_FALSE(RawThumbnailPixels(raw).has_value()); // too short for 4x2
-    raw.width = 0;
-    EXPECT_FALSE(RawThumbnailPixels(raw).has_value());
+    // Grown by whole steps of 29 to 87 x 58, centred in the bordered square:
+    // each cell one pixel's colour, the transparent one the background.
+    const Picture shown = ThumbnailPicture(raw, 96);
+    ASSERT_EQ(shown.width, 96);
+    const auto cell = [&](int x, int y) { return shown.At(4 + 29 * x + 14, 19 + 29 * y + 14); };
+    EXPECT_EQ(cell(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(cell(2, 0), 0xFF0000FFu);
+    EXPECT_EQ(cell(1, 1), 0xFF000000u);
+    EXPECT_EQ(cell(2, 1), 0xFFF4F4F4u); // 0x1234 masked out
+    EXPECT_EQ(shown.At(0, 0), 0xFFC8C8C8u);
+    EXPECT_EQ(shown.At(4, 18), 0xFFF4F4F4u);
+    EXPECT_EQ(shown.At(4, 19), 0xFFFF0000u);
+
+    raw.width = 4; // too short for 4x2: the bare square
+    const Picture bare = ThumbnailPicture(raw, 96);
+    EXPECT_EQ(bare.At(48, 48), 0xFFF4F4F4u);
 }
 
-TEST(FitThumbnail, SmallGrowSharpLargeShrinkSmooth) {
+TEST(FitThumbnail, SmallGrowByWholeStepsLargeShrink) {
     const auto fit = [](int w, int h) {
         const ThumbnailFit f = FitThumbnail(w, h, 96);
-        return std::tuple{f.width, f.height, f.smooth};
+        return std::pair{f.width, f.height};
     };
-    EXPECT_EQ(fit(1, 1), std::tuple(88, 88, false));
-    EXPECT_EQ(fit(3, 2), std::tuple(87, 58, false)); // whole steps of 29
-    EXPECT_EQ(fit(50, 60), std::tuple(50, 60, false));
-    EXPECT_EQ(fit(200, 12), std::tuple(88, 5, true));
-    EXPECT_EQ(fit(12, 200), std::tuple(5, 88, true));
-    EXPECT_EQ(fit(0, 5), std::tuple(0, 0, false));
+    EXPECT_EQ(fit(1, 1), std::pair(88, 88));
+    EXPECT_EQ(fit(3, 2), std::pair(87, 58)); // whole steps of 29
+    EXPECT_EQ(fit(50, 60), std::pair(50, 60));
+    EXPECT_EQ(fit(200, 12), std::pair(88, 5));
+    EXPECT_EQ(fit(12, 200), std::pair(5, 88));
+    EXPECT_EQ(fit(0, 5), std::pair(0, 0));
 }
 
 TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {

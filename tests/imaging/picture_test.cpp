@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/picture.h"
+#include "support/bytes.h"
+#include "support/tempfolder.h"
+
+namespace zantrel {
+namespace {
+
+using test::TempFolder;
+
+TEST(PictureFiles, PngRoundTripKeepsEveryPixelAndAlpha) {
+    TempFolder dir;
+    Picture picture = FilledPicture(3, 2, 0xFF102030u);
+    picture.At(1, 0) = 0x00000000u;
+    picture.At(2, 1) = 0x80FF8000u;
+    const std::string path = dir / "p.png";
+    WritePngFile(path, picture);
+    const auto back = DecodePictureFile(path);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->width, 3);
+    EXPECT_EQ(back->height, 2);
+    EXPECT_EQ(back->pixels, picture.pixels);
+}
+
+TEST(PictureFiles, ABottomUp24BitBmpDecodesTopRowFirst) {
+    TempFolder dir;
+    // 2 x 2, bottom row (blue, white) stored first, rows padded to 4 bytes.
+    std::vector<std::uint8_t> bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                     2,   0,   0,  0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0,  0, 0, 16, 0,
+                                     0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,  0, 0, 0,  0};
+    for (std::uint8_t b : {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0, // blue, white
+                           0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0, 0}) // red, green
+        bmp.push_back(b);
+    test::WriteAll(dir / "b.bmp", bmp);
+    const auto picture = DecodePictureFile(dir / "b.bmp");
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->pixels,
+              (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}));
+}
+
+TEST(PictureFiles, WhatCannotBeDecodedSaysWhy) {
+    TempFolder dir;
+    std::string why;
+    EXPECT_FALSE(DecodePictureFile(dir / "missing.png", &why).has_value());
+    EXPECT_EQ(why, "it cannot be read");
+    test::WriteAll(dir / "text.gif", {'h', 'e', 'l', 'l', 'o'});
+    EXPECT_FALSE(DecodePictureFile(dir / "text.gif", &why).has_value());
+    EXPECT_NE(why.find("not a PNG, JPEG, GIF, BMP or TGA picture"), std::string::npos);
+    // A GIF header claiming 60000 x 60000 pixels is refused before decoding.
+    test::WriteAll(dir / "huge.gif", {'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 0x60, 0xEA, 0, 0, 0});
+    EXPECT_FALSE(DecodePictureFile(dir / "huge.gif", &why).has_value());
+}
+
+TEST(ScaleByArea, ShrinksByAlphaWeightedAverageAndGrowsSharp) {
+    Picture picture = FilledPicture(2, 2, 0xFFFF0000u);
+    picture.At(1, 0) = 0xFF0000FFu;
+    picture.At(0, 1) = 0x00000000u; // transparent: no colour weight
+    picture.At(1, 1) = 0x00000000u;
+    const Picture one = ScaleByArea(picture, 1, 1);
+    EXPECT_EQ(one.At(0, 0), 0x7F7F007Fu);
+    const Picture grown = ScaleByArea(picture, 4, 4);
+    EXPECT_EQ(grown.At(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(grown.At(2, 0), 0xFF0000FFu);
+    EXPECT_EQ(grown.At(3, 3), 0x00000000u);
+}
+
+} // namespace
+} // namespace zantrel
