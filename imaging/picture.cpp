@@ -68,7 +68,7 @@ std::optional<Picture> DecodePictureFile(const std::string& path, std::string* w
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_callbacks(&Callbacks, &*file, &width, &height, &channels))
         return fail("it is not a PNG, JPEG, GIF, BMP or TGA picture Zantrel can read");
-    if (width <= 0 || height <= 0 || width > MaxPictureSide || height > MaxPictureSide)
+    if (width <= 0 || height <= 0 || width > MaxDecodedSide || height > MaxDecodedSide)
         return fail("it is too large (" + std::to_string(width) + " x " + std::to_string(height) +
                     " pixels)");
     try {

@@ -27,7 +27,7 @@ Picture FilledPicture(int width, int height, std::uint32_t colour);
 
 // Larger pictures are refused before their pixels are decoded: a phone's
 // largest picture is a few hundred pixels wide.
-inline constexpr int MaxPictureSide = 8192;
+inline constexpr int MaxDecodedSide = 8192;
 
 // Decodes a PNG, JPEG, GIF (its first frame), BMP of any depth or TGA file,
 // whatever its name says. nullopt when the file cannot be read or decoded;
