@@ -256,4 +256,26 @@ bool RecoverReplacements(const std::string& journalPath) {
     return true;
 }
 
+StagedReplacements::~StagedReplacements() {
+    for (const Replacement& r : set_)
+        if (!r.temp.empty())
+            DeleteFileQuietly(r.temp);
+}
+
+BinaryFile StagedReplacements::Stage(const std::string& target) {
+    set_.push_back({target, NewTemporaryPath(target)});
+    return BinaryFile::CreateNew(set_.back().temp);
+}
+
+void StagedReplacements::Remove(const std::string& target) {
+    if (Exists(target))
+        set_.push_back({target, {}});
+}
+
+void StagedReplacements::Commit(const std::string& journalPath) {
+    const std::vector<Replacement> set = std::move(set_);
+    set_.clear();
+    CommitReplacements(set, journalPath);
+}
+
 } // namespace zantrel

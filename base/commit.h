@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/fileio.h"
+
 namespace zantrel {
 
 struct Replacement {
@@ -34,5 +36,28 @@ void CommitReplacements(const std::vector<Replacement>& replacements,
 // it is done; false when a file could not be moved (the journal stays, and
 // the next recovery tries again). Never throws.
 bool RecoverReplacements(const std::string& journalPath);
+
+// New files staged beside their targets, then put in place together by
+// CommitReplacements; whatever is staged and not committed goes when the set
+// does, however the step ends.
+class StagedReplacements {
+public:
+    StagedReplacements() = default;
+    StagedReplacements(const StagedReplacements&) = delete;
+    StagedReplacements& operator=(const StagedReplacements&) = delete;
+    ~StagedReplacements();
+    // A new file for target's new content, beside it, open for writing.
+    BinaryFile Stage(const std::string& target);
+    // target goes with the rest, when there is anything at its name.
+    void Remove(const std::string& target);
+    bool Empty() const { return set_.empty(); }
+    std::size_t Size() const { return set_.size(); }
+    // Every staged file in place (the journal beside the first target unless
+    // given); the set is empty afterwards. Throws IoError as CommitReplacements.
+    void Commit(const std::string& journalPath);
+
+private:
+    std::vector<Replacement> set_;
+};
 
 } // namespace zantrel

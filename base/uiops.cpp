@@ -65,6 +65,8 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
     return g_sink->AskSaveFile(title, filter);
 }
 
+std::optional<std::string> AskFolder(const std::string& title) { return g_sink->AskFolder(title); }
+
 void CloseMainWindow() { g_sink->CloseMainWindow(); }
 
 void SetMenuItemEnabled(MenuItem item, bool on) { g_sink->SetMenuItemEnabled(item, on); }
@@ -94,10 +96,10 @@ ProgressScope::~ProgressScope() {
     SetStatusText("");
 }
 
-std::string WithDefaultExtension(const std::string& path) {
+std::string WithDefaultExtension(const std::string& path, std::string_view extension) {
     if (FileNamePart(path).find('.') != std::string::npos)
         return path;
-    return path + ".shx";
+    return path + std::string(extension);
 }
 
 int ProgressPercent(double part, double whole) {

@@ -16,7 +16,14 @@ enum class MenuItem {
     FileExitItem,
     ViewRefreshItem, // the front end rereads the work files into its view
     Settings1,
-    HelpAboutItem
+    HelpAboutItem,
+    FileImportItem,
+    FileExportItem,
+    FileExportSheetItem,
+    FileRestoreAllItem,
+    // A thumbnail's own menu: the commands take its number.
+    ItemReplaceItem,
+    ItemRestoreItem,
 };
 
 struct UiSink {
@@ -32,6 +39,10 @@ struct UiSink {
                                                    const std::string& filter, bool clearName) = 0;
     virtual std::optional<std::string> AskSaveFile(const std::string& title,
                                                    const std::string& filter) = 0;
+    // An existing folder; nullopt when cancelled (or nobody can be asked).
+    virtual std::optional<std::string> AskFolder(const std::string& /*title*/) {
+        return std::nullopt;
+    }
     virtual void CloseMainWindow() = 0;
     virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
     // A question with OK and Cancel; true for OK.
@@ -52,6 +63,7 @@ void ShowMessage(const std::string& text, const std::string& caption,
 std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                        bool clearName);
 std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter);
+std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
 bool AskConfirmation(const std::string& text, const std::string& caption);
@@ -69,9 +81,9 @@ public:
     ProgressScope& operator=(const ProgressScope&) = delete;
 };
 
-// A save dialog's default extension: ".shx" added to a chosen file name
+// A save dialog's default extension (".shx") added to a chosen file name
 // that has no extension of its own.
-std::string WithDefaultExtension(const std::string& path);
+std::string WithDefaultExtension(const std::string& path, std::string_view extension = ".shx");
 
 // part / whole as a percentage, rounded to the nearest integer, halves to even.
 int ProgressPercent(double part, double whole);

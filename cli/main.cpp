@@ -16,7 +16,9 @@
 #include "cli/consoleui.h"
 #include "cli/helpformat.h"
 #include "cli/infoprint.h"
+#include "drm/drmpack.h"
 #include "shell/about1.h"
+#include "shell/edit.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
@@ -52,6 +54,8 @@ drmpack/icons/ (pictures as .bmp, icons as .gif or .bmp, numbered from 1).
   2. edit the files in binary1/drmpack/icons with any outside tool
   3. zantrel-cli port                  (only when EXPORT was given)
   4. zantrel-cli save-as FILE          compiles and writes FILE
+
+Step 2 can also be done here: replace, restore, import, export-png, sheet.
 )";
 
 const char* const Notes = R"(A command that this run does not offer (open, settings in a second run;
@@ -133,6 +137,10 @@ struct CommandLine {
     bool json = false;
     // The settings options, each given or not.
     std::optional<std::string> cleanup, askSecond, bmp, replacer, workFolder;
+    // The editing commands' item ("12", or restore's "all") and options.
+    std::string item;
+    std::string fit = "inside";
+    bool keepSize = false;
 };
 
 // The commands, their arguments and options, and the help rendered from them.
@@ -178,6 +186,38 @@ nothing.)");
 the session file and the work files, edits included. Only in a second
 run.)");
 
+        CLI::App* replace = Command(
+            "replace", R"(Replaces item N of the file to edit with the picture FILE (PNG, JPEG,
+GIF, BMP or TGA): a picture at exactly its slot's size, an icon as a GIF
+or BMP as it was. Pixels less than half opaque become transparent. Only
+in a second run.)");
+        replace->add_option("N", line_.item)->required();
+        replace->add_option("FILE", line_.first)->required();
+        AddFitOption(replace);
+        replace
+            ->add_flag("--keep-size", line_.keepSize,
+                       "an icon keeps the new picture's own size\n(by default it takes the "
+                       "old icon's)")
+            ->disable_flag_override();
+        CLI::App* restore =
+            Command("restore", R"(Puts item N back as Open wrote it; "all" puts back every edited
+item. Only in a second run.)");
+        restore->add_option("N", line_.item)->required()->type_name("N|all");
+        CLI::App* exportPng = Command(
+            "export-png", R"(Writes every picture and icon of the file to edit into the existing
+folder DIR as N.png. Only in a second run.)");
+        exportPng->add_option("DIR", line_.first)->required();
+        CLI::App* sheet = Command(
+            "sheet", R"(Writes one PNG picture of every item with its number, size and edited
+mark. Only in a second run.)");
+        sheet->add_option("FILE", line_.first)->required();
+        CLI::App* import =
+            Command("import", R"(Replaces the items whose numbers name the pictures in DIR (1.png,
+2.jpg, ...), all in one step; a picture that shows what its item shows
+leaves it untouched. Only in a second run.)");
+        import->add_option("DIR", line_.first)->required();
+        AddFitOption(import);
+
         CLI::App* settings = Command(
             "settings", R"(Without options prints the settings. With options, changes them as the
 Settings dialog would and rewrites "zantrel.ini". Only in a fresh run.)");
@@ -222,6 +262,13 @@ temporary folder).)");
     }
 
 private:
+    void AddFitOption(CLI::App* command) {
+        command
+            ->add_option("--fit", line_.fit,
+                         "how a picture of another size fits:\ninside (the default, a "
+                         "transparent margin),\nfill (cropped) or stretch")
+            ->type_name("inside|fill|stretch");
+    }
     CLI::App* Command(const std::string& name, const std::string& description) {
         CLI::App* command = app_.add_subcommand(name, description);
         command->set_help_flag(); // --help is the program's alone
@@ -295,6 +342,14 @@ const char* WhyDisabled(MenuItem item) {
         return "save-as is not offered: no session is pending (open a flash file first)";
     case MenuItem::FileDiscardItem:
         return "discard is not offered: no session is pending";
+    case MenuItem::ItemReplaceItem:
+    case MenuItem::ItemRestoreItem:
+    case MenuItem::FileRestoreAllItem:
+    case MenuItem::FileImportItem:
+    case MenuItem::FileExportItem:
+    case MenuItem::FileExportSheetItem:
+        return "the editing commands are not offered: no session is pending (open a flash file "
+               "first)";
     case MenuItem::Port1:
         return s.freshSession
                    ? "port is not offered: no session is pending (open two flash files first)"
@@ -335,12 +390,71 @@ std::optional<std::string> ReadSettingsOptions(const CommandLine& line, Settings
     return std::nullopt;
 }
 
+// ---- editing ----
+
+bool IsEditCommand(const std::string& command) {
+    return command == "replace" || command == "restore" || command == "export-png" ||
+           command == "sheet" || command == "import";
+}
+
+struct EditRequest {
+    MenuItem menuItem = MenuItem::ItemReplaceItem;
+    long number = 0; // 0: restore all
+    std::string path;
+    ReplaceOptions options;
+};
+
+std::optional<std::string> ReadEditOptions(const std::string& command, const CommandLine& line,
+                                           EditRequest& edit) {
+    const auto fit = FitFromName(line.fit);
+    if (!fit)
+        return "--fit needs inside, fill or stretch";
+    edit.options.fit = *fit;
+    edit.options.iconTakesNewSize = line.keepSize;
+    if (command == "replace" || command == "restore") {
+        if (command == "restore" && line.item == "all") {
+            edit.menuItem = MenuItem::FileRestoreAllItem;
+        } else {
+            const auto number = ParseIntegerToken(line.item);
+            if (!number || *number < 1 || *number > MaxDrmItems + 3)
+                return command + " needs an item number (1, 2, ...)" +
+                       (command == "restore" ? " or all" : "");
+            edit.number = static_cast<long>(*number);
+            edit.menuItem =
+                command == "replace" ? MenuItem::ItemReplaceItem : MenuItem::ItemRestoreItem;
+        }
+    } else {
+        edit.menuItem = command == "import"       ? MenuItem::FileImportItem
+                        : command == "export-png" ? MenuItem::FileExportItem
+                                                  : MenuItem::FileExportSheetItem;
+    }
+    if (command != "restore") {
+        if (line.first.empty())
+            return "empty file name";
+        edit.path = Absolute(line.first);
+    }
+    return std::nullopt;
+}
+
+CommandResult RunEdit(const std::string& command, const EditRequest& edit) {
+    if (command == "replace")
+        return ReplaceItem(edit.number, edit.path, edit.options);
+    if (command == "restore")
+        return edit.number ? RestoreItem(edit.number) : RestoreAllItems();
+    if (command == "export-png")
+        return ExportPictures(edit.path);
+    if (command == "sheet")
+        return ExportContactSheet(edit.path);
+    return ImportPictures(edit.path, edit.options);
+}
+
 int RunMenuCommand(const std::string& command, const CommandLine& line) {
     MenuItem item = MenuItem::FileExitItem;
     std::optional<std::string> firstFile;
     std::optional<std::string> secondFile;
     std::optional<std::string> saveFile;
     SettingsChange change;
+    EditRequest edit;
 
     // Everything about the command line is checked before start-up, which
     // reads the session file.
@@ -360,6 +474,10 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
         item = command == "port" ? MenuItem::Port1 : MenuItem::FileExitItem;
     } else if (command == "discard") {
         item = MenuItem::FileDiscardItem;
+    } else if (IsEditCommand(command)) {
+        if (auto bad = ReadEditOptions(command, line, edit))
+            return UsageError(*bad);
+        item = edit.menuItem;
     } else if (command == "settings") {
         item = MenuItem::Settings1;
         if (auto bad = ReadSettingsOptions(line, change))
@@ -410,6 +528,8 @@ int RunMenuCommand(const std::string& command, const CommandLine& line) {
     } else if (command == "port") {
         // The session stays pending on disk: nothing to keep, nothing to say.
         note(RunCommand(Port1Click));
+    } else if (IsEditCommand(command)) {
+        note(RunCommand([&] { return RunEdit(command, edit); }));
     } else if (command == "exit") {
         note(RunCommand(FileExit1Execute));
     } else if (command == "discard") {
@@ -464,7 +584,12 @@ int Main(int argc, char** argv) {
         // A file argument missing: say which the command needs.
         return UsageError(command == "open" ? "open needs a flash file and at most one export file"
                           : command == "save-as" ? "save-as needs one file name"
-                                                 : command + " needs one flash file");
+                          : command == "replace" ? "replace needs an item number and a picture file"
+                          : command == "restore" ? "restore needs an item number or all"
+                          : command == "sheet"   ? "sheet needs one file name"
+                          : command == "export-png" || command == "import"
+                              ? command + " needs one folder"
+                              : command + " needs one flash file");
     } catch (const CLI::ParseError& e) {
         return UsageError(e.what());
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/paths.h"
 #include "base/worktree.h"
@@ -77,24 +78,60 @@ bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
 
 bool DrmOriginals::PictureEdited(long number) {
     const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
-    const SharedState& s = State();
-    if (!s.rawConversionEnabled) {
+    if (!State().rawConversionEnabled) {
         const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                                          NumberedFileName(number, ".raw"));
         return !FileExists(raw) || !SameAsRange(raw, codeGroup_, p.offset, p.size);
     }
     const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
-    if (!FileExists(bmp))
-        return true;
+    return !FileExists(bmp) || !SameAsBytes(bmp, OriginalPictureBmp(p));
+}
+
+std::vector<std::uint8_t> DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
     // What decompilation's RawToBmp wrote: at most 255 x 255 pixels, so
     // both forms are small enough to hold.
+    const SharedState& s = State();
     std::vector<std::uint8_t> raw(static_cast<std::size_t>(
-        std::min<std::int64_t>(p.size, RawPictureSize(p.width, p.height))));
-    codeGroup_.Seek(p.offset);
+        std::min<std::int64_t>(slot.size, RawPictureSize(slot.width, slot.height))));
+    codeGroup_.Seek(slot.offset);
     raw.resize(codeGroup_.Read(raw));
-    std::vector<std::uint8_t> expected;
-    RawBytesToBmp(raw, p.width, p.height, s.replacerBlue, s.replacerGreen, s.replacerRed, expected);
-    return !SameAsBytes(bmp, expected);
+    std::vector<std::uint8_t> bmp;
+    RawBytesToBmp(raw, slot.width, slot.height, s.replacerBlue, s.replacerGreen, s.replacerRed,
+                  bmp);
+    return bmp;
+}
+
+std::string DrmOriginals::OriginalPath(long number) const {
+    if (number <= PictureCount()) {
+        if (State().rawConversionEnabled)
+            return JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
+        return JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
+                        NumberedFileName(number, ".raw"));
+    }
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(number - PictureCount() - 1)];
+    return JoinPath(folders_.iconsDir, NumberedFileName(number, icon.bmp ? ".bmp" : ".gif"));
+}
+
+std::string DrmOriginals::OtherIconPath(long number) const {
+    if (number <= PictureCount())
+        return {};
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(number - PictureCount() - 1)];
+    return JoinPath(folders_.iconsDir, NumberedFileName(number, icon.bmp ? ".gif" : ".bmp"));
+}
+
+void DrmOriginals::WriteOriginal(long number, BinaryFile& out) {
+    if (number < 1 || number > PictureCount() + IconCount())
+        throw std::out_of_range("item " + std::to_string(number) + " is not in the DRM");
+    if (number <= PictureCount()) {
+        const PictureSlot& slot = drm_.pictures[static_cast<std::size_t>(number - 1)];
+        if (State().rawConversionEnabled)
+            out.Write(OriginalPictureBmp(slot));
+        else
+            CopyFileRange(codeGroup_, slot.offset, slot.size, out, true);
+        return;
+    }
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(number - PictureCount() - 1)];
+    CopyFileRange(codeGroup_, icon.offset, icon.size, out, true);
 }
 
 bool DrmOriginals::Edited(long number) {

@@ -34,6 +34,15 @@ public:
     // pass over). A number outside the DRM is edited. Throws IoError when a
     // file that is there cannot be read.
     bool Edited(long number);
+    // The file compilation takes for item number, at the name Open gave it
+    // (k.bmp with conversion on, else k.raw; n.gif, or n.bmp for an icon
+    // whose bytes start with "BM"); the other, for an icon: the file of the
+    // other kind, which compilation or a restore passes over.
+    std::string OriginalPath(long number) const;
+    std::string OtherIconPath(long number) const;
+    // Writes item number (1 to R + N) as Open wrote it to OriginalPath.
+    // Throws IoError.
+    void WriteOriginal(long number, BinaryFile& out);
     // Whether the file at path holds exactly icon number's original bytes,
     // whatever its name. Throws IoError.
     bool HoldsIcon(long number, const std::string& path);
@@ -42,6 +51,7 @@ private:
     DrmOriginals(ImageFolders folders, BinaryFile codeGroup, DrmSummary drm)
         : folders_(std::move(folders)), codeGroup_(std::move(codeGroup)), drm_(std::move(drm)) {}
     bool PictureEdited(long number);
+    std::vector<std::uint8_t> OriginalPictureBmp(const PictureSlot& slot);
 
     ImageFolders folders_;
     BinaryFile codeGroup_;

@@ -1,10 +1,6 @@
 // The port: one image's icon and picture files copied over another's, slot
 // by slot, for a later compilation of the other.
 #include <algorithm>
-#include <filesystem>
-
-#include "base/unicode.h"
-
 #include "drm/drmpack.h"
 #include "base/commit.h"
 #include "base/primitives.h"
@@ -16,42 +12,13 @@ namespace zantrel {
 
 namespace {
 
-// The new files of a port, each copied whole beside the file it replaces;
-// the ones not handed to the commit are removed however the port ends.
-class Staging {
-public:
-    Staging() = default;
-    Staging(const Staging&) = delete;
-    Staging& operator=(const Staging&) = delete;
-    ~Staging() {
-        for (const Replacement& r : set_)
-            if (!r.temp.empty())
-                DeleteFileQuietly(r.temp);
-    }
-    // source's bytes staged for destination.
-    void Copy(BinaryFile source, const std::string& destination) {
-        set_.push_back({destination, NewTemporaryPath(destination)});
-        BinaryFile target = BinaryFile::CreateNew(set_.back().temp);
-        CopyFileRange(source, 0, 0, target, false);
-        target.Close();
-        source.Close();
-    }
-    // destination goes with the rest (a file of the other kind).
-    void Remove(const std::string& destination) {
-        std::error_code ec;
-        if (std::filesystem::symlink_status(PathFromUtf8(destination), ec).type() !=
-            std::filesystem::file_type::not_found)
-            set_.push_back({destination, {}});
-    }
-    void Commit() {
-        const std::vector<Replacement> set = std::move(set_);
-        set_.clear();
-        CommitReplacements(set, JournalPath(set.empty() ? "" : set.front().target));
-    }
-
-private:
-    std::vector<Replacement> set_;
-};
+// source's bytes staged whole for destination.
+void StageCopy(StagedReplacements& staging, BinaryFile source, const std::string& destination) {
+    BinaryFile target = staging.Stage(destination);
+    CopyFileRange(source, 0, 0, target, false);
+    target.Close();
+    source.Close();
+}
 
 // The pair's layouts and counts; the copy's own reading of them.
 struct PortPlan {
@@ -98,15 +65,15 @@ PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
 
     // Every file is staged first and the lot swapped in as one step: a
     // failure or a kill leaves into wholly as it was or wholly ported.
-    Staging staging;
+    StagedReplacements staging;
     const std::int32_t icons = plan.result.icons;
     const std::int32_t pictures = plan.result.pictures;
     for (std::int32_t k = 1; k <= icons; ++k) {
         const long fromNumber = static_cast<long>(r2) + k;
         const long toNumber = static_cast<long>(r1) + k;
         IconFile source = OpenIconFile(from.iconsDir, fromNumber);
-        staging.Copy(std::move(source.file),
-                     JoinPath(into.iconsDir, NumberedFileName(toNumber, source.extension)));
+        StageCopy(staging, std::move(source.file),
+                  JoinPath(into.iconsDir, NumberedFileName(toNumber, source.extension)));
         // Compilation takes a ".gif" before a ".bmp"; into's file of the
         // other kind would hide the ported icon, so it goes.
         const std::string other = source.extension == ".gif" ? ".bmp" : ".gif";
@@ -124,9 +91,10 @@ PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
             target =
                 JoinPath(JoinPath(into.drmpackDir, RawsFolderName), NumberedFileName(j, ".raw"));
         }
-        staging.Copy(BinaryFile::OpenRead(source), target);
+        StageCopy(staging, BinaryFile::OpenRead(source), target);
     }
-    staging.Commit();
+    if (!staging.Empty())
+        staging.Commit(JournalPath(JoinPath(into.iconsDir, JournalFileName)));
     return plan.result;
 }
 

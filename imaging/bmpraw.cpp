@@ -118,6 +118,39 @@ std::uint32_t ExpandRawPixel(std::uint16_t pixel) {
            std::uint32_t{Expand6[(pixel >> 5) & 0x3F]} << 8 | Expand5[pixel & 0x1F];
 }
 
+std::vector<std::uint8_t> EncodeRawPicture(const std::vector<std::uint32_t>& pixels, int width,
+                                           int height, std::uint32_t replacer) {
+    CheckSide(width);
+    CheckSide(height);
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    std::vector<std::uint8_t> raw(static_cast<std::size_t>(RawPictureSize(width, height)), 0);
+    std::uint8_t* mask = raw.data() + 2 * count;
+    for (std::size_t p = 0; p < count && p < pixels.size(); ++p) {
+        const bool transparent = (pixels[p] >> 24) < 128;
+        const std::uint32_t c =
+            transparent ? replacer : AvoidReplacer(pixels[p] & 0xFFFFFF, replacer);
+        const unsigned word = unsigned{Reduce5[(c >> 16) & 0xFF]} << 11 |
+                              unsigned{Reduce6[(c >> 8) & 0xFF]} << 5 | Reduce5[c & 0xFF];
+        raw[2 * p] = static_cast<std::uint8_t>(word >> 8);
+        raw[2 * p + 1] = static_cast<std::uint8_t>(word);
+        if (transparent)
+            mask[p >> 3] |= static_cast<std::uint8_t>(1u << (7 - (p & 7)));
+    }
+    return raw;
+}
+
+std::uint32_t AvoidReplacer(std::uint32_t colour, std::uint32_t replacer) {
+    colour &= 0xFFFFFF;
+    if (colour != (replacer & 0xFFFFFF))
+        return colour;
+    // Each 5-bit level covers at least eight 8-bit values: one neighbour of
+    // blue shares it.
+    const std::uint32_t blue = colour & 0xFF;
+    const std::uint32_t other =
+        blue > 0 && Reduce5[blue - 1] == Reduce5[blue] ? blue - 1 : blue + 1;
+    return (colour & 0xFFFF00) | other;
+}
+
 std::int64_t RawPictureSize(int width, int height) {
     return 2 * static_cast<std::int64_t>(width) * height + MaskSize(width, height);
 }

@@ -38,6 +38,15 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
 void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std::uint8_t blue,
                    std::uint8_t green, std::uint8_t red, std::vector<std::uint8_t>& bmp);
 
+// The raw picture BmpToRaw makes of a 24-bit BMP whose pixels are pixels
+// (0xAARRGGBB, top row first, width x height), alpha below half standing for
+// the replacer colour: the pixels and the mask, RawPictureSize bytes.
+std::vector<std::uint8_t> EncodeRawPicture(const std::vector<std::uint32_t>& pixels, int width,
+                                           int height, std::uint32_t replacer);
+// colour (0x00RRGGBB), or when it is the replacer colour, a neighbour of it
+// that the phone's 5-6-5 colour cannot tell apart.
+std::uint32_t AvoidReplacer(std::uint32_t colour, std::uint32_t replacer);
+
 // What keeps BmpToRaw from taking a picture BMP for a slot of width x height,
 // from the file's first 54 bytes (fewer when it is shorter) and its size:
 // each fault in words ("32-bit colour", "stored top-down", "100 x 80

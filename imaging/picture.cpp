@@ -1,10 +1,13 @@
 #include "imaging/picture.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
 #include "base/fileio.h"
+#include "base/primitives.h"
+#include "imaging/bmpraw.h"
 #include "imaging/stbimage.h"
 
 namespace zantrel {
@@ -52,8 +55,12 @@ Picture FilledPicture(int width, int height, std::uint32_t colour) {
     return picture;
 }
 
-std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why) {
-    const auto fail = [why](std::string text) -> std::optional<Picture> {
+namespace {
+
+// The file opened and its header checked; nullopt with why when refused.
+std::optional<BinaryFile> OpenPicture(const std::string& path, std::string* why, int& width,
+                                      int& height) {
+    const auto fail = [why](std::string text) -> std::optional<BinaryFile> {
         if (why)
             *why = std::move(text);
         return std::nullopt;
@@ -65,9 +72,32 @@ std::optional<Picture> DecodePictureFile(const std::string& path, std::string* w
     }
     if (!file)
         return fail("it cannot be read");
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_callbacks(&Callbacks, &*file, &width, &height, &channels))
+    int channels = 0;
+    if (!stbi_info_from_callbacks(&Callbacks, &*file, &width, &height, &channels)) {
+        // The decoder refuses a huge size without saying which: the header tells.
+        std::uint8_t head[26] = {};
+        std::size_t got = 0;
+        try {
+            file->Seek(0);
+            got = file->Read(head);
+        } catch (const IoError&) {
+        }
+        std::int64_t w = 0, h = 0;
+        if (got >= 24 && head[0] == 0x89 && head[1] == 'P') {
+            w = LoadBE32(head + 16);
+            h = LoadBE32(head + 20);
+        } else if (got >= 10 && head[0] == 'G' && head[1] == 'I') {
+            w = head[6] | head[7] << 8;
+            h = head[8] | head[9] << 8;
+        } else if (got >= 26 && head[0] == 'B' && head[1] == 'M') {
+            w = static_cast<std::int32_t>(LoadLE32(head + 18));
+            h = std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(LoadLE32(head + 22))));
+        }
+        if (w > MaxDecodedSide || h > MaxDecodedSide)
+            return fail("it is too large (" + std::to_string(w) + " x " + std::to_string(h) +
+                        " pixels)");
         return fail("it is not a PNG, JPEG, GIF, BMP or TGA picture Zantrel can read");
+    }
     if (width <= 0 || height <= 0 || width > MaxDecodedSide || height > MaxDecodedSide)
         return fail("it is too large (" + std::to_string(width) + " x " + std::to_string(height) +
                     " pixels)");
@@ -76,11 +106,31 @@ std::optional<Picture> DecodePictureFile(const std::string& path, std::string* w
     } catch (const IoError&) {
         return fail("it cannot be read");
     }
+    return file;
+}
+
+} // namespace
+
+std::optional<std::pair<int, int>> ProbePictureFile(const std::string& path, std::string* why) {
+    int width = 0, height = 0;
+    if (!OpenPicture(path, why, width, height))
+        return std::nullopt;
+    return std::make_pair(width, height);
+}
+
+std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why) {
+    int width = 0, height = 0, channels = 0;
+    std::optional<BinaryFile> file = OpenPicture(path, why, width, height);
+    if (!file)
+        return std::nullopt;
     const std::unique_ptr<unsigned char, void (*)(void*)> rgba(
         stbi_load_from_callbacks(&Callbacks, &*file, &width, &height, &channels, 4),
         stbi_image_free);
-    if (!rgba)
-        return fail("it is damaged (" + std::string(stbi_failure_reason()) + ")");
+    if (!rgba) {
+        if (why)
+            *why = "it is damaged (" + std::string(stbi_failure_reason()) + ")";
+        return std::nullopt;
+    }
     Picture picture;
     picture.width = width;
     picture.height = height;
@@ -149,7 +199,8 @@ void WritePngFile(const std::string& path, const Picture& picture) {
         if (to->failure)
             return;
         try {
-            to->file->Write({static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
+            to->file->Write(
+                {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
         } catch (const IoError& error) {
             to->failure = error;
         }
@@ -161,6 +212,55 @@ void WritePngFile(const std::string& path, const Picture& picture) {
         throw *sink.failure;
     file.Close();
     output.Commit();
+}
+
+std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, std::uint32_t replacer) {
+    replacer &= 0xFFFFFF;
+    const std::size_t rowSize = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t imageSize = rowSize * static_cast<std::size_t>(picture.height);
+    std::vector<std::uint8_t> bmp(54 + imageSize, 0);
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(picture.width));
+    put32(22, static_cast<std::uint32_t>(picture.height));
+    bmp[26] = 1;
+    bmp[28] = 24;
+    put32(34, static_cast<std::uint32_t>(imageSize));
+    for (int y = 0; y < picture.height; ++y) {
+        std::uint8_t* row =
+            bmp.data() + 54 + rowSize * static_cast<std::size_t>(picture.height - 1 - y);
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            std::uint32_t colour = p & 0xFFFFFF;
+            if ((p >> 24) < 128)
+                colour = replacer;
+            else
+                colour = AvoidReplacer(colour, replacer);
+            row[3 * x] = static_cast<std::uint8_t>(colour);
+            row[3 * x + 1] = static_cast<std::uint8_t>(colour >> 8);
+            row[3 * x + 2] = static_cast<std::uint8_t>(colour >> 16);
+        }
+    }
+    return bmp;
+}
+
+Picture Flattened(Picture picture) {
+    for (std::uint32_t& p : picture.pixels)
+        p = (p >> 24) < 128 ? 0u : (p | 0xFF000000u);
+    return picture;
+}
+
+void MakeTransparent(Picture& picture, std::uint32_t colour) {
+    for (std::uint32_t& p : picture.pixels)
+        if ((p & 0xFFFFFF) == (colour & 0xFFFFFF))
+            p = 0;
 }
 
 std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {

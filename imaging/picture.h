@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zantrel {
@@ -17,22 +18,26 @@ struct Picture {
 
     bool Empty() const { return width <= 0 || height <= 0; }
     std::uint32_t& At(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
-    std::uint32_t At(int x, int y) const {
-        return pixels[static_cast<std::size_t>(y) * width + x];
-    }
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
 // A picture of width x height filled with one colour.
 Picture FilledPicture(int width, int height, std::uint32_t colour);
 
-// Larger pictures are refused before their pixels are decoded: a phone's
-// largest picture is a few hundred pixels wide.
+// Larger pictures are refused from their header, before their pixels are
+// decoded: a phone's largest picture is a few hundred pixels wide.
 inline constexpr int MaxDecodedSide = 8192;
 
 // Decodes a PNG, JPEG, GIF (its first frame), BMP of any depth or TGA file,
 // whatever its name says. nullopt when the file cannot be read or decoded;
 // why then says so in words ("not a picture Zantrel can read", ...).
 std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why = nullptr);
+
+// A picture file's width and height from its header alone, as
+// DecodePictureFile would take it; nullopt (why saying so) as it would refuse
+// it, though a file damaged past its header is found only by decoding.
+std::optional<std::pair<int, int>> ProbePictureFile(const std::string& path,
+                                                    std::string* why = nullptr);
 
 // The picture at width x height: each target pixel the alpha-weighted
 // average of the source pixels it covers (a shrink), or the one it falls in
@@ -42,6 +47,19 @@ Picture ScaleByArea(const Picture& picture, int width, int height);
 // Writes the picture as a PNG file (8-bit RGBA), atomically: the file is
 // the whole new picture or what it was. Throws IoError.
 void WritePngFile(const std::string& path, const Picture& picture);
+
+// A bottom-up, uncompressed 24-bit BMP of the picture, as the picture slots
+// take it: pixels with alpha below half in the replacer colour (0x00RRGGBB).
+// An opaque pixel of exactly that colour is moved to a neighbour the phone
+// cannot tell from it (AvoidReplacer), so it does not become transparent.
+std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, std::uint32_t replacer);
+
+// The picture as the phone shows it: alpha below half fully transparent (0),
+// the rest opaque; transparent is what the item's files can hold.
+Picture Flattened(Picture picture);
+// Pixels of exactly colour (0x00RRGGBB) made transparent: a BMP read with
+// its replacer colour.
+void MakeTransparent(Picture& picture, std::uint32_t colour);
 
 // top laid over an opaque bottom, by top's alpha; the result is opaque.
 std::uint32_t Over(std::uint32_t top, std::uint32_t bottom);

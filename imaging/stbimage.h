@@ -13,7 +13,6 @@
 #define STBI_ONLY_GIF
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
-#define STBI_MAX_DIMENSIONS 8192
 #include <stb_image.h>
 
 #define STBI_WRITE_NO_STDIO

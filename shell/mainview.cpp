@@ -7,6 +7,7 @@
 #include "base/worktree.h"
 #include "imaging/decode.h"
 #include "imaging/picture.h"
+#include "shell/edit.h"
 #include "shell/workview.h"
 
 namespace zantrel {
@@ -23,6 +24,15 @@ const std::vector<MenuGroup>& MainMenu() {
               "Discard Session|Delete the pending session and its work files"},
              {MenuItem::FileOpenWorkFolderItem, "Open &Work Folder",
               "Open Work Folder|Show the icons and pictures to edit in the file manager"},
+             {MenuItem::FileImportItem, "&Import Pictures...",
+              "Import Pictures|Replace items from a folder of pictures named by number",
+              Shortcut::None, true},
+             {MenuItem::FileExportItem, "&Export Pictures as PNG...",
+              "Export Pictures|Write every picture and icon as a PNG file named by number"},
+             {MenuItem::FileExportSheetItem, "Export &Contact Sheet...",
+              "Export Contact Sheet|One PNG of every item with its number, size and mark"},
+             {MenuItem::FileRestoreAllItem, "&Restore All Originals...",
+              "Restore All Originals|Put every edited item back as Open wrote it"},
              {MenuItem::FileExitItem, "E&xit", "Exit|Exit utility", Shortcut::None, true},
          },
          std::nullopt},
@@ -37,6 +47,16 @@ const std::vector<MenuGroup>& MainMenu() {
          {{MenuItem::HelpAboutItem, "&About...",
            "About|Displays program information, version number, and copyright"}},
          std::nullopt},
+    };
+    return menu;
+}
+
+const std::vector<MenuEntry>& ItemMenu() {
+    static const std::vector<MenuEntry> menu = {
+        {MenuItem::ItemReplaceItem, "&Replace...",
+         "Replace|Replace this item with a PNG, JPEG, GIF, BMP or TGA picture"},
+        {MenuItem::ItemRestoreItem, "Restore &Original",
+         "Restore Original|Put this item back as Open wrote it"},
     };
     return menu;
 }
@@ -89,6 +109,14 @@ CommandResult RunMenuCommand(MenuItem item) {
         return FileDiscard1Execute();
     case MenuItem::FileExitItem:
         return FileExit1Execute();
+    case MenuItem::FileImportItem:
+        return ImportPictures(std::nullopt);
+    case MenuItem::FileExportItem:
+        return ExportPictures(std::nullopt);
+    case MenuItem::FileExportSheetItem:
+        return ExportContactSheet(std::nullopt);
+    case MenuItem::FileRestoreAllItem:
+        return RestoreAllItems();
     default:
         return CommandResult::Completed;
     }
@@ -100,8 +128,9 @@ void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowAction
     switch (ActionOf(item)) {
     case MenuAction::Command:
         window.Run([item] { RunMenuCommand(item); });
-        // Port changes the files shown and leaves the window open.
-        if (item == MenuItem::Port1)
+        // Port and the edits change the files shown and leave the window open.
+        if (item != MenuItem::FileExitItem && item != MenuItem::FileOpenItem &&
+            item != MenuItem::FileSaveAsItem && item != MenuItem::FileDiscardItem)
             window.Refresh();
         break;
     case MenuAction::OpenWorkFolder:
@@ -122,6 +151,24 @@ void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowAction
         window.Run([&window] { window.RunAboutBox(); });
         break;
     }
+}
+
+bool ItemMenuApplies(const Thumbnail& thumbnail, int image) {
+    return image == 1 && thumbnail.number > 0 && MenuItemEnabled(MenuItem::ItemReplaceItem);
+}
+
+void ChooseItemMenu(MenuItem item, const Thumbnail& thumbnail, int image,
+                    MainWindowActions& window) {
+    if (!ItemMenuApplies(thumbnail, image))
+        return;
+    const long number = thumbnail.number;
+    if (item == MenuItem::ItemReplaceItem)
+        window.Run([number] { ReplaceItem(number, std::nullopt); });
+    else if (item == MenuItem::ItemRestoreItem)
+        window.Run([number] { RestoreItem(number); });
+    else
+        return;
+    window.Refresh();
 }
 
 bool CommandRunner::Run(const std::function<void()>& command) {
@@ -180,14 +227,24 @@ std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view 
     return entries;
 }
 
-namespace {
+std::string DefaultExtensionOf(std::string_view filter) {
+    const auto entries = FilterEntries(filter);
+    if (entries.empty())
+        return {};
+    std::string pattern = entries.front().second.substr(0, entries.front().second.find(';'));
+    if (pattern.rfind("*.", 0) != 0 || pattern.find('*', 1) != std::string::npos)
+        return {};
+    return pattern.substr(2);
+}
 
 Thumbnail ThumbnailOf(const WorkItem& work) {
     const WorkItemCaption caption = CaptionOf(work);
     Thumbnail t;
     t.text = caption.name + "\n" + caption.detail;
     t.path = work.path;
+    t.number = work.number;
     t.marked = caption.marked;
+    t.edited = caption.edited;
     t.tip =
         work.path.empty() ? caption.name : work.path + "\n" + std::to_string(work.bytes) + " bytes";
     if (!caption.tip.empty())
@@ -197,8 +254,6 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     t.height = work.slotHeight;
     return t;
 }
-
-} // namespace
 
 MainView DescribeMainWindow() {
     MainView view;
@@ -215,6 +270,9 @@ MainView DescribeMainWindow() {
             view.hint = NoDrmToShowText(work.error);
             return view;
         }
+        // Image 1's edits, counted in the panel.
+        if (const std::string edited = EditedCountText(work); image == 1 && !edited.empty())
+            view.panel.lines.push_back({"Edited", edited});
         ImageView shown{ImageTitle(image), {}};
         for (const WorkItem& item : work.items)
             shown.thumbnails.push_back(ThumbnailOf(item));

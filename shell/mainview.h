@@ -16,6 +16,7 @@
 #include "shell/about1.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
+#include "shell/workview.h"
 
 namespace zantrel {
 
@@ -42,6 +43,8 @@ struct MenuGroup {
 
 // File, View, Settings and Help, in order.
 const std::vector<MenuGroup>& MainMenu();
+// A thumbnail's own menu (Replace, Restore Original).
+const std::vector<MenuEntry>& ItemMenu();
 // The part of a hint after "|" (the whole hint when it has none).
 std::string LongHint(std::string_view hint);
 // "Ctrl+O", "F5"; empty for none.
@@ -53,6 +56,8 @@ enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutB
 MenuAction ActionOf(MenuItem item);
 // The command a Command item runs (Open, Port, Save As, Discard, Exit).
 CommandResult RunMenuCommand(MenuItem item);
+
+struct Thumbnail;
 
 // What a window does itself when an item is chosen.
 struct MainWindowActions {
@@ -73,6 +78,12 @@ class CommandRunner;
 // both windows alike. A greyed item does nothing, nor does a second command
 // while one runs.
 void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowActions& window);
+// Whether image's thumbnail offers its own menu: image 1's items, in a
+// second run.
+bool ItemMenuApplies(const Thumbnail& thumbnail, int image);
+// An item of ItemMenu chosen on image's thumbnail; the view follows at once.
+void ChooseItemMenu(MenuItem item, const Thumbnail& thumbnail, int image,
+                    MainWindowActions& window);
 
 // ---- Running commands ----
 
@@ -126,6 +137,9 @@ private:
 
 // "SHX files|*.shx|SBF files|*.sbf" as (name, patterns) pairs.
 std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter);
+// A save dialog's default extension, without the dot: its first pattern's
+// ("shx" for "SHX files|*.shx|..."); empty when that has none.
+std::string DefaultExtensionOf(std::string_view filter);
 
 // ---- What the window shows ----
 
@@ -137,12 +151,16 @@ struct Thumbnail {
     std::string text; // the name, a line end, the size or the mark
     std::string tip;  // the file's path and size, and the problem when marked
     std::string path; // the file to draw and to open; empty when missing
+    long number = 0;  // the item's number, for the commands of its menu
     bool marked = false;
+    bool edited = false; // drawn apart from the rest, beside the refusal marks
     // A raw picture, which only the shell decodes: its slot's size.
     bool raw = false;
     int width = 0;
     int height = 0;
 };
+
+Thumbnail ThumbnailOf(const WorkItem& item);
 
 struct ImageView {
     std::string title; // "Image 1: phone.shx"

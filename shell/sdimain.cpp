@@ -34,7 +34,9 @@ void ResetMenu() {
     for (MenuItem item :
          {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
           MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
-          MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem})
+          MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem,
+          MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
+          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
         g_menu[item] = true;
 }
 
@@ -310,6 +312,10 @@ void ReadSessionAndSetMenu() {
         DisableMenuItem(MenuItem::FileDiscardItem);
         DisableMenuItem(MenuItem::FileOpenWorkFolderItem);
         DisableMenuItem(MenuItem::ViewRefreshItem);
+        for (MenuItem item :
+             {MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
+              MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
+            DisableMenuItem(item);
     } else {
         DisableMenuItem(MenuItem::Settings1);
         // Only a low-bit value of exactly 1 (one image) has nothing to port.

@@ -1,6 +1,10 @@
 #include "shell/workview.h"
 
+#include <algorithm>
+
 #include "base/fileio.h"
+#include "base/state.h"
+#include "drm/originals.h"
 #include "base/paths.h"
 #include "shell/workcheck.h"
 
@@ -13,11 +17,29 @@ WorkView ListWorkItems(int image) {
         view.items = std::move(scan.items);
         if (view.items.empty() && !scan.problems.empty() && scan.problems[0].number == 0)
             view.error = scan.problems[0].text;
+        if (auto originals = DrmOriginals::Load(FoldersOf(image))) {
+            view.originalsKnown = true;
+            for (WorkItem& item : view.items) {
+                try {
+                    item.edited = originals->Edited(item.number);
+                } catch (const IoError&) {
+                    item.edited = true; // its file cannot be read: not Open's
+                }
+            }
+        }
     } catch (const IoError& e) {
         view.items.clear();
         view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";
     }
     return view;
+}
+
+std::string EditedCountText(const WorkView& view) {
+    if (!view.originalsKnown)
+        return {};
+    const auto edited = std::count_if(view.items.begin(), view.items.end(),
+                                      [](const WorkItem& item) { return item.edited; });
+    return std::to_string(edited) + " of " + std::to_string(view.items.size()) + " edited";
 }
 
 WorkItemCaption CaptionOf(const WorkItem& item) {
@@ -64,6 +86,10 @@ WorkItemCaption CaptionOf(const WorkItem& item) {
         }
         break;
     }
+    // A refusal tells of an edit already.
+    caption.edited = item.edited;
+    if (item.edited && item.fault == WorkFault::None)
+        caption.detail += ", edited";
     return caption;
 }
 

@@ -35,13 +35,21 @@ struct WorkItem {
     std::string problem; // the line Save As lists for the item; empty when it takes it
     // An icon neither GIF nor BMP that the phone's own DRM holds so: compiled as it is.
     bool unusual = false;
+    // The file differs from what Open wrote (known when the originals are).
+    bool edited = false;
 };
 
 struct WorkView {
     std::vector<WorkItem> items;
     // Set when the image's DRM could not be listed ("descr.dat" missing or bad).
     std::string error;
+    // Whether the items' edited marks could be told: the image's code group
+    // is there to compare with.
+    bool originalsKnown = false;
 };
+
+// "5 of 517 edited"; empty when the originals are not known.
+std::string EditedCountText(const WorkView& view);
 
 // What a thumbnail says under its picture: the file's name, and its size in
 // pixels (a picture's slot size) or in bytes, or in short what Save As would
@@ -52,11 +60,14 @@ struct WorkItemCaption {
     std::string detail;
     std::string tip;
     bool marked = false;
+    // Differs from what Open wrote: ", edited" ends the detail unless marked.
+    bool edited = false;
 };
 WorkItemCaption CaptionOf(const WorkItem& item);
 
 // Lists image 1's or 2's pictures and icons from its drmpack folder, each
-// examined as Save As's check examines it (shell/workcheck.h). Never throws:
+// examined as Save As's check examines it (shell/workcheck.h) and compared
+// with what Open wrote. Never throws:
 // a missing or unreadable work file is reported in the result.
 WorkView ListWorkItems(int image);
 

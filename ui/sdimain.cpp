@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -228,8 +229,22 @@ void TSDIAppForm::BuildClientArea() {
     // Image 2's tab is there for a pair only.
     Thumbnails2 = MakeThumbnailGrid(ImageTabs);
     Thumbnails2->hide();
-    for (QListWidget* grid : {Thumbnails, Thumbnails2})
+    for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
         connect(grid, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
+        grid->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(grid, &QListWidget::customContextMenuRequested, this,
+                [this, grid](const QPoint& at) {
+                    const int image = grid == Thumbnails ? 1 : 2;
+                    QListWidgetItem* item = grid->itemAt(at);
+                    if (!item)
+                        return;
+                    QMenu* menu = ThumbnailMenu(image, grid->row(item));
+                    if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
+                        ChooseForThumbnail(static_cast<MenuItem>(chosen->data().toInt()), image,
+                                           grid->row(item));
+                    menu->deleteLater();
+                });
+    }
 
     sessionPage_ = new QWidget(this);
     auto* layout = new QVBoxLayout(sessionPage_);
@@ -278,6 +293,31 @@ std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
 void TSDIAppForm::RunAboutBox() {
     if (about_)
         RunModal(*about_);
+}
+
+QMenu* TSDIAppForm::ThumbnailMenu(int image, int row) {
+    auto* menu = new QMenu(this);
+    const auto& shown = view_.images;
+    const bool applies = image >= 1 && image <= static_cast<int>(shown.size()) && row >= 0 &&
+                         row < static_cast<int>(shown[image - 1].thumbnails.size()) &&
+                         ItemMenuApplies(shown[image - 1].thumbnails[row], image);
+    for (const MenuEntry& entry : ItemMenu()) {
+        QAction* action = menu->addAction(Text(entry.caption));
+        action->setStatusTip(Text(LongHint(entry.hint)));
+        action->setData(static_cast<int>(entry.item));
+        action->setEnabled(applies && !runner_.Busy());
+    }
+    return menu;
+}
+
+void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
+    const auto& shown = view_.images;
+    if (image < 1 || image > static_cast<int>(shown.size()) || row < 0 ||
+        row >= static_cast<int>(shown[image - 1].thumbnails.size()))
+        return;
+    // A copy: the refresh after the command replaces the view.
+    const Thumbnail thumbnail = shown[image - 1].thumbnails[row];
+    ChooseItemMenu(item, thumbnail, image, *this);
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {
@@ -372,7 +412,7 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
-    dialog.setDefaultSuffix("shx");
+    dialog.setDefaultSuffix(Text(DefaultExtensionOf(filter)));
     // Save As asks itself, naming every file it replaces, not only this one.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (RunModal(dialog) != QDialog::Accepted)
@@ -381,6 +421,15 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
     return ToLocalPath(files.first());
+}
+
+std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
+    QFileDialog dialog(this, Text(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToLocalPath(dialog.selectedFiles().first());
 }
 
 void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
@@ -397,6 +446,8 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
         auto* item = new QListWidgetItem(Text(thumbnail.text));
         if (thumbnail.marked)
             item->setForeground(QColor(0xC0, 0x00, 0x00));
+        else if (thumbnail.edited)
+            item->setForeground(QColor(0x10, 0x60, 0xD0));
         item->setIcon(QIcon(RenderThumbnail(thumbnail)));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setData(PathRole, FromLocalPath(thumbnail.path));
@@ -410,7 +461,8 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 }
 
 void TSDIAppForm::RefreshThumbnails() {
-    const MainView view = DescribeMainWindow();
+    view_ = DescribeMainWindow();
+    const MainView& view = view_;
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

@@ -19,6 +19,7 @@ class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QMenu;
 class QProgressBar;
 class QStackedWidget;
 class QTabWidget;
@@ -63,6 +64,10 @@ public:
     QAction* Action(MenuItem item) const { return actions_.at(item); }
     // Chooses a menu item as the person would.
     void Choose(MenuItem item);
+    // Chooses an item of a thumbnail's own menu: row of image's grid.
+    void ChooseForThumbnail(MenuItem item, int image, int row);
+    // The thumbnail menu's actions as it would show them for that row.
+    QMenu* ThumbnailMenu(int image, int row);
 
     // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const QString& path);
@@ -90,6 +95,7 @@ public:
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,
                                            const std::string& filter) override;
+    std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
@@ -134,6 +140,7 @@ private:
     QTimer* refreshTimer_ = nullptr;
     CommandRunner runner_;
     OpenDialogMemory openMemory_;
+    MainView view_;
 };
 
 // Creates the windows as the program does at start: the main window (which

@@ -16,6 +16,12 @@
 #define IDM_VIEW_REFRESH 1007
 #define IDM_SETTINGS 1008
 #define IDM_HELP_ABOUT 1009
+#define IDM_FILE_IMPORT 1010
+#define IDM_FILE_EXPORT 1011
+#define IDM_FILE_SHEET 1012
+#define IDM_FILE_RESTOREALL 1013
+#define IDM_ITEM_REPLACE 1014
+#define IDM_ITEM_RESTORE 1015
 
 // The settings dialog's controls (OK and Cancel are IDOK and IDCANCEL).
 #define IDC_GROUPBOX1 2001

@@ -40,6 +40,12 @@ constexpr std::pair<MenuItem, int> MenuIds[] = {
     {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH},
     {MenuItem::Settings1, IDM_SETTINGS},
     {MenuItem::HelpAboutItem, IDM_HELP_ABOUT},
+    {MenuItem::FileImportItem, IDM_FILE_IMPORT},
+    {MenuItem::FileExportItem, IDM_FILE_EXPORT},
+    {MenuItem::FileExportSheetItem, IDM_FILE_SHEET},
+    {MenuItem::FileRestoreAllItem, IDM_FILE_RESTOREALL},
+    {MenuItem::ItemReplaceItem, IDM_ITEM_REPLACE},
+    {MenuItem::ItemRestoreItem, IDM_ITEM_RESTORE},
 };
 
 int IdOf(MenuItem item) {
@@ -453,12 +459,61 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     dialog.title = Wide(title);
     for (const auto& [name, patterns] : FilterEntries(filter))
         dialog.filters.emplace_back(Wide(name), Wide(patterns));
-    dialog.defaultExtension = L"shx";
+    dialog.defaultExtension = Wide(DefaultExtensionOf(filter));
     // No overwrite prompt: Save As asks itself, naming every file it replaces.
     dialog.options = FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
     return Utf8FromWide(dialog.fileName);
+}
+
+std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
+    Modal dialog;
+    dialog.kind = ModalKind::Folder;
+    dialog.owner = window_;
+    dialog.title = Wide(title);
+    dialog.options = FOS_PICKFOLDERS | FOS_PATHMUSTEXIST;
+    if (RunModal(dialog) != IDOK || dialog.fileName.empty())
+        return std::nullopt;
+    return Utf8FromWide(dialog.fileName);
+}
+
+void TSDIAppForm::ChooseForThumbnail(MenuItem item, int index) {
+    // A copy: the refresh after the command replaces the view.
+    if (const Thumbnail* shown = ThumbnailAt(index)) {
+        const Thumbnail thumbnail = *shown;
+        ChooseItemMenu(item, thumbnail, shownImage_, *this);
+    }
+}
+
+void TSDIAppForm::OnContextMenu(int x, int y) {
+    int row = ListView_GetNextItem(Thumbnails, -1, LVNI_FOCUSED);
+    if (x != -1 || y != -1) {
+        LVHITTESTINFO hit{};
+        hit.pt = {x, y};
+        ScreenToClient(Thumbnails, &hit.pt);
+        row = ListView_HitTest(Thumbnails, &hit);
+    } else if (row >= 0) {
+        // From the keyboard: under the focused thumbnail.
+        RECT box{};
+        ListView_GetItemRect(Thumbnails, row, &box, LVIR_ICON);
+        POINT at{box.left + (box.right - box.left) / 2, box.bottom};
+        ClientToScreen(Thumbnails, &at);
+        x = at.x;
+        y = at.y;
+    }
+    const Thumbnail* shown = ThumbnailAt(row);
+    if (!shown)
+        return;
+    const bool applies = ItemMenuApplies(*shown, shownImage_) && !runner_.Busy();
+    HMENU menu = CreatePopupMenu();
+    for (const MenuEntry& entry : ItemMenu())
+        AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
+                    static_cast<UINT_PTR>(IdOf(entry.item)), Wide(entry.caption).c_str());
+    const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
+    DestroyMenu(menu);
+    if (auto item = ItemOf(id))
+        ChooseForThumbnail(*item, row);
 }
 
 void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
@@ -675,6 +730,8 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
             const Thumbnail* shown = ThumbnailAt(static_cast<int>(draw->nmcd.lItemlParam));
             if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown && shown->marked)
                 draw->clrText = RGB(0xC0, 0x00, 0x00);
+            else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown && shown->edited)
+                draw->clrText = RGB(0x10, 0x60, 0xD0);
             return CDRF_DODEFAULT;
         }
         }
@@ -708,6 +765,12 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == Thumbnails) {
+            OnContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        }
+        break;
     case WM_MENUSELECT:
         OnMenuSelect(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HMENU>(lParam));
         return 0;

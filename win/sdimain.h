@@ -46,6 +46,9 @@ public:
 
     // Chooses a menu item as the person would.
     void Choose(MenuItem item);
+    // Chooses an item of a thumbnail's own menu for the shown image's
+    // thumbnail at index.
+    void ChooseForThumbnail(MenuItem item, int index);
     // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const std::wstring& path);
 
@@ -77,6 +80,7 @@ public:
                                            bool clearName) override;
     std::optional<std::string> AskSaveFile(const std::string& title,
                                            const std::string& filter) override;
+    std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
@@ -103,6 +107,8 @@ private:
     LRESULT OnNotify(NMHDR* header);
     void OnMenuSelect(UINT id, UINT flags, HMENU menu);
     void OnTimer();
+    // The thumbnail menu at screen point (x, y); -1, -1 from the keyboard.
+    void OnContextMenu(int x, int y);
     void BuildMenu();
     void CreateControls();
     void UpdateFonts();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/bmpraw.h"
 #include "imaging/picture.h"
 #include "support/bytes.h"
 #include "support/tempfolder.h"
@@ -30,10 +31,10 @@ TEST(PictureFiles, PngRoundTripKeepsEveryPixelAndAlpha) {
 TEST(PictureFiles, ABottomUp24BitBmpDecodesTopRowFirst) {
     TempFolder dir;
     // 2 x 2, bottom row (blue, white) stored first, rows padded to 4 bytes.
-    std::vector<std::uint8_t> bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
-                                     2,   0,   0,  0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0,  0, 0, 16, 0,
-                                     0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,  0, 0, 0,  0};
-    for (std::uint8_t b : {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0, // blue, white
+    std::vector<std::uint8_t> bmp = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0,  0,
+                                     2,   0,   0,  0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0,  0, 16, 0,
+                                     0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0,  0};
+    for (std::uint8_t b : {0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0,  // blue, white
                            0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0, 0}) // red, green
         bmp.push_back(b);
     test::WriteAll(dir / "b.bmp", bmp);
@@ -52,8 +53,28 @@ TEST(PictureFiles, WhatCannotBeDecodedSaysWhy) {
     EXPECT_FALSE(DecodePictureFile(dir / "text.gif", &why).has_value());
     EXPECT_NE(why.find("not a PNG, JPEG, GIF, BMP or TGA picture"), std::string::npos);
     // A GIF header claiming 60000 x 60000 pixels is refused before decoding.
-    test::WriteAll(dir / "huge.gif", {'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 0x60, 0xEA, 0, 0, 0});
+    test::WriteAll(dir / "huge.gif",
+                   {'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 0x60, 0xEA, 0, 0, 0});
     EXPECT_FALSE(DecodePictureFile(dir / "huge.gif", &why).has_value());
+}
+
+// The raw a picture is written as is what conversion makes of its BMP; the
+// replacer colour, opaque, stays opaque in both.
+TEST(SlotEncodings, RawEqualsTheConversionOfTheBmp) {
+    TempFolder dir;
+    Picture picture = FilledPicture(7, 3, 0xFF123456u);
+    picture.At(0, 0) = 0x10FFFFFFu;
+    picture.At(6, 2) = 0xFFFF00FFu;
+    picture.At(3, 1) = 0xFF00FF00u;
+    const std::uint32_t replacer = 0xFF00FF;
+    test::WriteAll(dir / "p.bmp", EncodeBmp24(picture, replacer));
+    BmpToRaw(dir / "p.bmp", dir / "p.raw", 0xFF, 0x00, 0xFF);
+    const auto raw = EncodeRawPicture(picture.pixels, 7, 3, replacer);
+    EXPECT_EQ(test::ReadAll(dir / "p.raw"), raw);
+    EXPECT_EQ(raw[42], 0x80); // only (0,0) is transparent
+    EXPECT_EQ(raw[44], 0x00);
+    EXPECT_NE(AvoidReplacer(0x0000FF, 0x0000FF), 0x0000FFu);
+    EXPECT_EQ(AvoidReplacer(0x0000FF, 0x0000FF) >> 3, 0x0000FFu >> 3);
 }
 
 TEST(ScaleByArea, ShrinksByAlphaWeightedAverageAndGrowsSharp) {

@@ -175,7 +175,8 @@ TEST(InitApp, MenuStatesFollowTheSessionFile) {
         for (auto [item, on] : ui.menu)
             EXPECT_EQ(on, MenuItemEnabled(item));
         EXPECT_EQ(MenuItemEnabled(MenuItem::FileDiscardItem), c.session != nullptr);
-        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 5u);
+        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 11u);
+        EXPECT_EQ(MenuItemEnabled(MenuItem::ItemReplaceItem), c.session != nullptr);
         EXPECT_EQ(Exists(dir / "shxdata.dat"), c.session != nullptr);
         std::filesystem::remove(dir / "shxdata.dat");
         EXPECT_EQ(State().freshSession, c.session == nullptr);

@@ -45,12 +45,15 @@ void WriteFlash(const std::string& path, std::uint8_t seed) {
 TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
     std::set<MenuItem> seen;
     for (const MenuGroup& group : MainMenu()) {
-        if (group.item)
+        if (group.item) {
             EXPECT_TRUE(seen.insert(*group.item).second);
+        }
         for (const MenuEntry& entry : group.entries)
             EXPECT_TRUE(seen.insert(entry.item).second);
     }
-    EXPECT_EQ(seen.size(), 9u);
+    for (const MenuEntry& entry : ItemMenu())
+        EXPECT_TRUE(seen.insert(entry.item).second);
+    EXPECT_EQ(seen.size(), 15u);
     EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
     EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
     EXPECT_EQ(LongHint("Settings"), "Settings");
@@ -80,7 +83,9 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     view = DescribeMainWindow();
     ASSERT_TRUE(view.sessionPage);
-    EXPECT_EQ(view.panel.lines, DescribeSession().lines);
+    auto lines = DescribeSession().lines;
+    lines.push_back({"Edited", "1 of 5 edited"});
+    EXPECT_EQ(view.panel.lines, lines);
     ASSERT_EQ(view.images.size(), 2u);
     EXPECT_EQ(view.images[0].title, "Image 1: a.shx");
     EXPECT_EQ(view.images[1].title, "Image 2: b.shx (what Port copies)");
@@ -91,6 +96,8 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     const Thumbnail& png = view.images[0].thumbnails[2];
     EXPECT_TRUE(png.marked);
     EXPECT_EQ(png.text, "3.gif\nnot a GIF or BMP");
+    EXPECT_TRUE(png.edited);
+    EXPECT_FALSE(picture.edited);
     EXPECT_NE(png.tip.find("a PNG picture"), std::string::npos);
     EXPECT_EQ(WatchedFolders().size(), 5u);
 
