@@ -2,8 +2,10 @@
 // user-interface operations, carried out by whichever sink is installed.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zantrel {
 
@@ -47,6 +49,14 @@ struct UiSink {
     virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
     // A question with OK and Cancel; true for OK.
     virtual bool AskConfirmation(const std::string& text, const std::string& caption) = 0;
+    // The same with a picture shown above the text: width x height pixels,
+    // 0xAARRGGBB, top row first, opaque. A sink that cannot show it asks
+    // without it.
+    virtual bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                            const std::vector<std::uint32_t>& /*pixels*/,
+                                            int /*width*/, int /*height*/) {
+        return AskConfirmation(text, caption);
+    }
 };
 
 // Installs the sink the operations below go to; null restores a silent one.
@@ -67,6 +77,8 @@ std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
 bool AskConfirmation(const std::string& text, const std::string& caption);
+bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                const std::vector<std::uint32_t>& pixels, int width, int height);
 
 // Shows the progress bar and a status text for one step of an operation, and
 // hides the bar and clears the text when the step ends by any path, an I/O

@@ -34,8 +34,7 @@ bool EndsWith(const std::string& text, std::string_view end) {
     if (text.size() < end.size())
         return false;
     for (std::size_t i = 0; i < end.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) !=
-            end[i])
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
             return false;
     return true;
 }
@@ -83,7 +82,8 @@ std::string TargetOf(const WorkItem& item, const EditContext& context) {
     if (item.picture && !State().rawConversionEnabled)
         return JoinPath(JoinPath(folders.drmpackDir, RawsFolderName),
                         NumberedFileName(item.number, ".raw"));
-    return JoinPath(folders.iconsDir, NumberedFileName(item.number, item.picture ? ".bmp" : ".gif"));
+    return JoinPath(folders.iconsDir,
+                    NumberedFileName(item.number, item.picture ? ".bmp" : ".gif"));
 }
 
 // The size the item takes a new picture of width x height at.
@@ -104,9 +104,9 @@ std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& contex
     const Picture fitted = Flattened(picture.width == width && picture.height == height
                                          ? picture
                                          : FitPicture(picture, width, height, options.fit));
-    if (const auto current = ItemPicture(item);
-        current && current->width == fitted.width && current->height == fitted.height &&
-        current->pixels == fitted.pixels)
+    if (const auto current = ItemPicture(item); current && current->width == fitted.width &&
+                                                current->height == fitted.height &&
+                                                current->pixels == fitted.pixels)
         return std::nullopt;
     NewFile file;
     file.target = TargetOf(item, context);
@@ -198,8 +198,7 @@ struct FolderEntry {
     long number = 0;
     std::string path;
 };
-constexpr std::string_view PictureExtensions[] = {".png", ".jpg", ".jpeg", ".gif", ".bmp",
-                                                  ".tga"};
+constexpr std::string_view PictureExtensions[] = {".png", ".jpg", ".jpeg", ".gif", ".bmp", ".tga"};
 
 std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
     std::vector<FolderEntry> entries;
@@ -214,8 +213,9 @@ std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
             continue;
         const std::string extension = name.substr(dot);
         if (std::none_of(std::begin(PictureExtensions), std::end(PictureExtensions),
-                         [&](std::string_view known) { return EndsWith(extension, known) &&
-                                                                extension.size() == known.size(); }))
+                         [&](std::string_view known) {
+                             return EndsWith(extension, known) && extension.size() == known.size();
+                         }))
             continue;
         entries.push_back({std::stol(name.substr(0, dot)), JoinPath(folder, name)});
     }
@@ -273,14 +273,29 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
         return CommandResult::Refused;
     }
     if (!source)
-        source = AskOpenFile("Replace " + std::to_string(number) + " with", std::string(PictureFilter),
-                             true);
+        source = AskOpenFile("Replace " + std::to_string(number) + " with",
+                             std::string(PictureFilter), true);
     if (!source)
         return CommandResult::Completed;
     const auto picture = DecodeSource(*source, Caption);
     if (!picture)
         return CommandResult::Refused;
     const auto file = EncodeFor(*item, *context, *picture, options);
+    if (file && options.askFirst) {
+        const auto [width, height] = SizeFor(*item, picture->width, picture->height, options);
+        const Picture fitted = picture->width == width && picture->height == height
+                                   ? *picture
+                                   : FitPicture(*picture, width, height, options.fit);
+        const Picture shown = SideBySide(ItemPicture(*item), fitted, 160);
+        const std::string name = FileNamePart(file->target);
+        std::string question = "Replace " + name + " with " + FileNamePart(*source) + "?";
+        if (picture->width != width || picture->height != height)
+            question += " It is fitted to " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels.";
+        if (!AskConfirmationWithPicture(question, std::string(Caption), shown.pixels, shown.width,
+                                        shown.height))
+            return CommandResult::Completed;
+    }
     if (!file) {
         SetStatusText(FileNamePart(*source) + " shows what item " + std::to_string(number) +
                       " already shows: nothing changed");
@@ -291,6 +306,43 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     staging.Commit(JournalPath(file->target));
     SetStatusText("Replaced " + FileNamePart(file->target) + " with " + FileNamePart(*source));
     return CommandResult::Completed;
+}
+
+bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path) {
+    if (!ItemMenuApplies(thumbnail, image))
+        return false;
+    ReplaceOptions options;
+    options.askFirst = true;
+    ReplaceItem(thumbnail.number, path, options);
+    return true;
+}
+
+Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side) {
+    constexpr int Margin = 12;
+    constexpr std::uint32_t White = 0xFFFFFFFF;
+    const int width = 3 * Margin + 2 * side;
+    const int height = 2 * Margin + side + 4 + TextHeight;
+    Picture canvas = FilledPicture(width, height, White);
+    const auto place = [&](const std::optional<Picture>& picture, int left,
+                           std::string_view label) {
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                canvas.At(left + x, Margin + y) =
+                    (x == 0 || y == 0 || x == side - 1 || y == side - 1) ? 0xFFC8C8C8 : 0xFFF4F4F4;
+        if (picture && !picture->Empty()) {
+            const ThumbnailFit fit = FitThumbnail(picture->width, picture->height, side);
+            const Picture fitted = ScaleByArea(*picture, fit.width, fit.height);
+            const int x0 = left + (side - fit.width) / 2, y0 = Margin + (side - fit.height) / 2;
+            for (int y = 0; y < fit.height; ++y)
+                for (int x = 0; x < fit.width; ++x)
+                    canvas.At(x0 + x, y0 + y) = Over(fitted.At(x, y), canvas.At(x0 + x, y0 + y));
+        }
+        DrawText(canvas, left + (side - TextWidth(label)) / 2, Margin + side + 4, label,
+                 0xFF404040);
+    };
+    place(now, Margin, now ? "Now" : "Now: missing");
+    place(then, 2 * Margin + side, "New");
+    return canvas;
 }
 
 namespace {
@@ -355,10 +407,10 @@ CommandResult RestoreAllItems() {
         ShowMessage("No item of " + FlashFileName(1) + " is edited.", std::string(Caption));
         return CommandResult::Completed;
     }
-    if (!AskConfirmation("Put " + Items(edited.size()) + " of " + FlashFileName(1) +
-                             " back as Open wrote them? Their edits are lost: " +
-                             NumberList(edited) + ".",
-                         std::string(Caption)))
+    if (!AskConfirmation(
+            "Put " + Items(edited.size()) + " of " + FlashFileName(1) +
+                " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
+            std::string(Caption)))
         return CommandResult::Completed;
     Restore(*context, edited);
     const std::string report = "Restored " + Items(edited.size()) + ".";
@@ -428,7 +480,8 @@ CommandResult ExportContactSheet(std::optional<std::string> file) {
                                     static_cast<double>(context->work.items.size())));
     }
     WritePngFile(target, ContactSheet(FlashFileName(1), cells));
-    const std::string report = "The contact sheet of " + Items(cells.size()) + " is " + target + ".";
+    const std::string report =
+        "The contact sheet of " + Items(cells.size()) + " is " + target + ".";
     ShowMessage(report, std::string(Caption));
     SetStatusText(report);
     return CommandResult::Completed;
@@ -486,8 +539,8 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
     std::string plan = "Replace up to " + Items(take.size()) + " of " + FlashFileName(1) +
                        " with the pictures in " + *folder + "?";
     if (!fitted.empty())
-        plan += "\n\nFitted (" + std::string(FitName(options.fit)) + "), their size differs: " +
-                NumberList(fitted);
+        plan += "\n\nFitted (" + std::string(FitName(options.fit)) +
+                "), their size differs: " + NumberList(fitted);
     if (!unreadable.empty()) {
         plan += "\n\nLeft out, they cannot be read:";
         for (std::size_t i = 0; i < unreadable.size() && i < 10; ++i)
@@ -514,8 +567,8 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
         const auto picture = DecodeSource(take[i].path, Caption);
         if (!picture)
             return CommandResult::Refused;
-        if (const auto file = EncodeFor(*context->Find(take[i].number), *context, *picture,
-                                        options)) {
+        if (const auto file =
+                EncodeFor(*context->Find(take[i].number), *context, *picture, options)) {
             Stage(staging, *file);
             if (firstTarget.empty())
                 firstTarget = file->target;
@@ -530,8 +583,9 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
     const std::string report = "Imported " + Items(changed) + " from " + *folder + "." +
                                (same ? " " + Items(same) + " showed what they show already." : "");
     ShowMessage(report, std::string(Caption),
-                unreadable.empty() ? "" : std::to_string(unreadable.size()) +
-                                              " files could not be read and were left out.");
+                unreadable.empty() ? ""
+                                   : std::to_string(unreadable.size()) +
+                                         " files could not be read and were left out.");
     SetStatusText(report);
     return CommandResult::Completed;
 }

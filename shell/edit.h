@@ -9,6 +9,7 @@
 
 #include "imaging/fit.h"
 #include "imaging/picture.h"
+#include "shell/mainview.h"
 #include "shell/sdimain.h"
 #include "shell/workview.h"
 
@@ -24,6 +25,9 @@ struct ReplaceOptions {
     Fit fit = Fit::Inside;
     // An icon takes the new picture's own size instead of the old icon's.
     bool iconTakesNewSize = false;
+    // Ask first, showing the item as it is and as it would be side by side
+    // (a picture dropped on a thumbnail).
+    bool askFirst = false;
 };
 
 // The item's pixels as the phone shows them (transparent where the replacer
@@ -37,6 +41,14 @@ std::optional<Picture> ItemPicture(const WorkItem& item);
 // cannot be decoded. source nullopt: the open dialog asks.
 CommandResult ReplaceItem(long number, std::optional<std::string> source,
                           const ReplaceOptions& options = {});
+// A file dropped on image's thumbnail: a picture replaces the item after the
+// question; anything else is refused with a word. False when the thumbnail
+// takes no drop (image 2's, or a fresh run).
+bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path);
+// The item as it is (left) and as it would be (right), each fitted in a
+// square of side with a caption under it.
+Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side);
+
 // Puts image 1's item number back as Open wrote it.
 CommandResult RestoreItem(long number);
 // Every edited item of image 1 back as Open wrote it, after a question.

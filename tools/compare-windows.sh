@@ -4,7 +4,7 @@
 # build date, 64 bytes at offset 320, aside): a superfile, an SBF file, a raw
 # image and a pair with Port, each opened and then saved as a new file. Then
 # the same again with a start folder, a work folder and file names holding
-# spaces and non-ASCII characters.
+# spaces and non-ASCII characters; and the editing commands.
 #   tools/compare-windows.sh BUILD BUILD-WIN
 set -u
 linux_bin="$(cd "${1:-build}/bin" && pwd)"
@@ -61,6 +61,27 @@ flow() {
   [ -f "$dir/$save" ] || fail "$side $name: no $save"
 }
 
+# edit SIDE: the editing commands on a superfile: every item exported as
+# PNG and drawn on a contact sheet, a picture and icons replaced from those
+# PNGs (fitted, at their own size), the set imported back with one file
+# changed, one item restored, then saved.
+edit() {
+  local side=$1 dir="$root/$1/edit/start" in="$root/$1/edit/in"
+  mkdir -p "$dir/png" "$in"
+  cp "$root/samples/phone-extended.shx" "$in/phone.shx"
+  cli "$side" "$dir" open "$in/phone.shx" || fail "$side edit: open"
+  cli "$side" "$dir" export-png "$dir/png" || fail "$side edit: export-png"
+  cli "$side" "$dir" sheet "$dir/sheet.png" || fail "$side edit: sheet"
+  cli "$side" "$dir" replace 3 "$dir/png/11.png" --fit fill || fail "$side edit: replace picture"
+  cli "$side" "$dir" replace 6 "$dir/png/3.png" || fail "$side edit: replace gif icon"
+  cli "$side" "$dir" replace 8 "$dir/png/12.png" --keep-size || fail "$side edit: replace bmp icon"
+  cp "$dir/png/13.png" "$dir/png/7.png"
+  cli "$side" "$dir" import "$dir/png" --fit stretch || fail "$side edit: import"
+  cli "$side" "$dir" restore 8 || fail "$side edit: restore"
+  cp -r "$dir" "$root/$side/edit/after-edits"
+  cli "$side" "$dir" save-as out.shx || fail "$side edit: save-as"
+}
+
 # same A B: byte for byte, a superfile's date field aside.
 same() {
   case "$1" in
@@ -104,8 +125,9 @@ for side in linux windows; do
   flow "$side" port start . out.shx phone-extended.shx phone-extended.shx export-extended.shx
   flow "$side" unicode "Grüße start" "телефон work" "Ausgabe ü.shx" phone-basic.shx \
     "телефон Grüße.shx"
+  edit "$side"
 done
-for name in superfile sbf raw port unicode; do compare "$name"; done
+for name in superfile sbf raw port unicode edit; do compare "$name"; done
 echo "Linux and Windows flows: $(( $(date +%s) - start )) s"
 if [ "$failures" != 0 ]; then
   for side in linux windows; do

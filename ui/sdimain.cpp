@@ -34,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include "shell/about1.h"
+#include "shell/edit.h"
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
@@ -47,14 +48,18 @@ inline constexpr int PathRole = Qt::UserRole;
 QString Text(std::string_view text) { return QtText(text); }
 
 // The thumbnail square the shell draws.
+QPixmap PixmapOf(const std::vector<std::uint32_t>& pixels, int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), pixels.data() + static_cast<std::size_t>(y) * width,
+                    static_cast<std::size_t>(width) * 4);
+    return QPixmap::fromImage(image);
+}
+
+// The thumbnail square the shell draws.
 QPixmap RenderThumbnail(const Thumbnail& thumbnail) {
     const Picture square = ThumbnailPicture(thumbnail, ThumbnailSide);
-    QImage image(square.width, square.height, QImage::Format_ARGB32);
-    for (int y = 0; y < square.height; ++y)
-        std::memcpy(image.scanLine(y),
-                    square.pixels.data() + static_cast<std::size_t>(y) * square.width,
-                    static_cast<std::size_t>(square.width) * 4);
-    return QPixmap::fromImage(image);
+    return PixmapOf(square.pixels, square.width, square.height);
 }
 
 // Message boxes size themselves to the message and would cut a longer
@@ -375,6 +380,16 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
            Text(details));
 }
 
+bool TSDIAppForm::AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                             const std::vector<std::uint32_t>& pixels, int width,
+                                             int height) {
+    QMessageBox box(QMessageBox::Question, Text(caption), Text(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setIconPixmap(PixmapOf(pixels, width, height));
+    return RunModal(box) == QMessageBox::Ok;
+}
+
 bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
     return RunBox(this, QMessageBox::Question, caption, text, {},
                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
@@ -524,9 +539,37 @@ bool TSDIAppForm::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
+void TSDIAppForm::DropOnRow(const QString& path, int image, int row) {
+    const auto& shown = view_.images;
+    if (runner_.Busy() || image < 1 || image > static_cast<int>(shown.size()) || row < 0 ||
+        row >= static_cast<int>(shown[image - 1].thumbnails.size()))
+        return;
+    const Thumbnail thumbnail = shown[image - 1].thumbnails[row];
+    Run([&] { DropOnThumbnail(thumbnail, image, ToLocalPath(path)); });
+    RefreshThumbnails();
+}
+
+namespace {
+
+// The grid and row under a drop at point (in the window's coordinates).
+std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, QPoint point) {
+    for (QListWidget* grid : {one, two}) {
+        if (!grid->isVisible())
+            continue;
+        const QPoint at = grid->viewport()->mapFrom(window, point);
+        if (grid->viewport()->rect().contains(at))
+            if (QListWidgetItem* item = grid->itemAt(at))
+                return {grid == one ? 1 : 2, grid->row(item)};
+    }
+    return {0, -1};
+}
+
+} // namespace
+
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (runner_.TakesDroppedFile() && urls.size() == 1 && urls.first().isLocalFile())
+    if (urls.size() == 1 && urls.first().isLocalFile() &&
+        (runner_.TakesDroppedFile() || !view_.images.empty()))
         event->acceptProposedAction();
 }
 
@@ -535,9 +578,15 @@ void TSDIAppForm::dropEvent(QDropEvent* event) {
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
-    // Open shows dialogs; they run after the drop has finished, not inside it.
+    // The commands show dialogs; they run after the drop has finished, not inside it.
     const QString path = urls.first().toLocalFile();
-    QTimer::singleShot(0, this, [this, path] { OpenDropped(path); });
+    const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
+    QTimer::singleShot(0, this, [this, path, image = image, row = row] {
+        if (image)
+            DropOnRow(path, image, row);
+        else
+            OpenDropped(path);
+    });
 }
 
 std::unique_ptr<TSDIAppForm> CreateAppWindows() {

@@ -71,6 +71,8 @@ public:
 
     // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const QString& path);
+    // A file dropped on row of image's grid (a picture replaces the item).
+    void DropOnRow(const QString& path, int image, int row);
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
     // the application's title as caption; the file or folder it concerns and
@@ -99,6 +101,9 @@ public:
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                    const std::vector<std::uint32_t>& pixels, int width,
+                                    int height) override;
 
     QToolBar* ToolBar1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;

@@ -3,6 +3,12 @@
 #include <commdlg.h>
 #include <shobjidl.h>
 
+#include <algorithm>
+#include <string>
+
+#include "base/unicode.h"
+#include "shell/about1.h"
+
 namespace zantrel {
 
 namespace {
@@ -148,6 +154,74 @@ int ShowColourDialog(Modal& modal) {
     return IDOK;
 }
 
+// A question with a picture: a dialog made from an empty template, its
+// controls laid out in pixels around the picture when it starts.
+INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    const Modal& modal = *reinterpret_cast<const Modal*>(lParam);
+    SetWindowTextW(dialog, modal.title.c_str());
+    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    const auto child = [&](const wchar_t* type, const wchar_t* text, DWORD style, int id) {
+        HWND control =
+            CreateWindowExW(0, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, dialog,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+        SendMessageW(control, WM_SETFONT, font, FALSE);
+        return control;
+    };
+    constexpr int Margin = 12, ButtonWidth = 80, ButtonHeight = 24;
+    const std::wstring text =
+        modal.details.empty() ? modal.text : modal.text + L"\n\n" + modal.details;
+    const int width = std::max(modal.pictureWidth, 320);
+    RECT measured{0, 0, width, 0};
+    HDC dc = GetDC(dialog);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
+    DrawTextW(dc, text.c_str(), -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+
+    HWND picture = child(L"STATIC", nullptr, SS_BITMAP, 100);
+    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(modal.picture));
+    MoveWindow(picture, Margin + (width - modal.pictureWidth) / 2, Margin, modal.pictureWidth,
+               modal.pictureHeight, FALSE);
+    int y = Margin + modal.pictureHeight + Margin;
+    MoveWindow(child(L"STATIC", text.c_str(), SS_NOPREFIX | SS_LEFT, 101), Margin, y, width,
+               measured.bottom, FALSE);
+    y += measured.bottom + Margin;
+    MoveWindow(child(L"BUTTON", WideFromUtf8(OkCaption).c_str(), BS_PUSHBUTTON | WS_TABSTOP, IDOK),
+               Margin + width - 2 * ButtonWidth - 8, y, ButtonWidth, ButtonHeight, FALSE);
+    HWND cancel = child(L"BUTTON", WideFromUtf8(CancelCaption).c_str(),
+                        BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL);
+    MoveWindow(cancel, Margin + width - ButtonWidth, y, ButtonWidth, ButtonHeight, FALSE);
+    RECT frame{0, 0, width + 2 * Margin, y + ButtonHeight + Margin};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    RECT owner{};
+    GetWindowRect(modal.owner ? modal.owner : GetDesktopWindow(), &owner);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - w) / 2,
+                 owner.top + (owner.bottom - owner.top - h) / 2, w, h, SWP_NOZORDER);
+    // As a question box: Cancel is the default.
+    SetFocus(cancel);
+    return FALSE;
+}
+
+int ShowPictureBox(Modal& modal) {
+    // An empty template: style, extended style, no items, position and
+    // size, then no menu, the dialog class and no title.
+    alignas(4) WORD layout[16] = {};
+    auto* head = reinterpret_cast<DLGTEMPLATE*>(layout);
+    head->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), head, modal.owner, PictureBoxProc,
+                                reinterpret_cast<LPARAM>(&modal));
+    return result == IDOK ? IDOK : IDCANCEL;
+}
+
 } // namespace
 
 void SetModalRunner(ModalRunner runner) { g_runner = std::move(runner); }
@@ -157,6 +231,8 @@ int RunModal(Modal& modal) { return g_runner ? g_runner(modal) : ShowModal(modal
 int ShowModal(Modal& modal) {
     switch (modal.kind) {
     case ModalKind::Box: {
+        if (modal.picture)
+            return ShowPictureBox(modal);
         const std::wstring text =
             modal.details.empty() ? modal.text : modal.text + L"\n\n" + modal.details;
         return MessageBoxW(modal.owner, text.c_str(), modal.title.c_str(), modal.style);

@@ -26,6 +26,11 @@ struct Modal {
     std::wstring text;
     std::wstring details;
     UINT style = 0;
+    // A question (OK and Cancel) with a picture above its text: the bitmap,
+    // owned by the caller, and its size in pixels.
+    HBITMAP picture = nullptr;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
     // Open, Save: (name, pattern) pairs; the chosen entry, from 1, in and out.
     std::vector<std::pair<std::wstring, std::wstring>> filters;
     int filterIndex = 1;

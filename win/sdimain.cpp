@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "base/unicode.h"
 #include "shell/about1.h"
+#include "shell/edit.h"
 #include "shell/sdimain.h"
 #include "shell/workview.h"
 #include "win/about.h"
@@ -372,6 +373,16 @@ void TSDIAppForm::OpenDropped(const std::wstring& path) {
     Choose(MenuItem::FileOpenItem);
 }
 
+void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
+    const Thumbnail* shown = ThumbnailAt(index);
+    if (!window_ || !shown || runner_.Busy())
+        return;
+    const Thumbnail thumbnail = *shown;
+    const int image = shownImage_;
+    Run([&] { DropOnThumbnail(thumbnail, image, Utf8FromWide(path)); });
+    RefreshView();
+}
+
 void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
                               const std::string& next) {
     Modal box;
@@ -417,6 +428,23 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
     box.details = Wide(details);
     box.style = MB_OK;
     RunModal(box);
+}
+
+bool TSDIAppForm::AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                             const std::vector<std::uint32_t>& pixels, int width,
+                                             int height) {
+    Modal box;
+    box.owner = window_;
+    box.title = Wide(caption);
+    box.text = Wide(text);
+    box.style = MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2;
+    box.picture = BitmapOf(pixels, width, height);
+    box.pictureWidth = width;
+    box.pictureHeight = height;
+    const bool ok = RunModal(box) == IDOK;
+    if (box.picture)
+        DeleteObject(box.picture);
+    return ok;
 }
 
 bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
@@ -823,6 +851,15 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DragQueryFileW(drop, 0, path.data(), length + 1);
             path.resize(length);
             pendingDrop_ = path;
+            // Over a thumbnail, the drop is for that item.
+            POINT at{};
+            DragQueryPoint(drop, &at);
+            MapWindowPoints(window_, Thumbnails, &at, 1);
+            LVHITTESTINFO hit{};
+            hit.pt = at;
+            pendingDropRow_ = (GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE)
+                                  ? ListView_HitTest(Thumbnails, &hit)
+                                  : -1;
             // Open shows dialogs; they run after the drop has finished, not inside it.
             PostMessageW(window_, DroppedMessage, 0, 0);
         }
@@ -832,7 +869,10 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case DroppedMessage: {
         const std::wstring path = std::move(pendingDrop_);
         pendingDrop_.clear();
-        OpenDropped(path);
+        if (pendingDropRow_ >= 0)
+            DropOnThumbnailAt(path, pendingDropRow_);
+        else
+            OpenDropped(path);
         return 0;
     }
     case WM_CLOSE:

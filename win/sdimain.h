@@ -51,6 +51,9 @@ public:
     void ChooseForThumbnail(MenuItem item, int index);
     // A flash file dropped on the window: Open with it as the first answer.
     void OpenDropped(const std::wstring& path);
+    // A file dropped on the shown image's thumbnail at index (a picture
+    // replaces the item).
+    void DropOnThumbnailAt(const std::wstring& path, int index);
 
     // Shows an I/O failure that ended a command: a stop icon, one OK button,
     // the program's name as caption; the file or folder it concerns and what
@@ -84,6 +87,9 @@ public:
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
+                                    const std::vector<std::uint32_t>& pixels, int width,
+                                    int height) override;
 
     HMENU Menu = nullptr;
     HWND StatusBar1 = nullptr;
@@ -148,6 +154,7 @@ private:
     CommandRunner runner_;
     OpenDialogMemory openMemory_;
     std::wstring pendingDrop_;
+    int pendingDropRow_ = -1; // the thumbnail under the drop; -1: none
     // Changes in the watched folders, seen by the timer, refresh the view
     // once they have settled.
     std::vector<HANDLE> watches_;

@@ -70,7 +70,8 @@ TEST_F(Edit, APictureFromAPngIsTheSlotsBmpOrRawExactly) {
     EXPECT_EQ(bmp[28], 24);
     // Bottom-up: the top row is the last; pixel (0,0) magenta, (1,0) the colour.
     const std::size_t top = 54 + 2 * 16;
-    EXPECT_EQ(Bytes(bmp.begin() + top, bmp.begin() + top + 6), (Bytes{255, 0, 255, 0x56, 0x34, 0x12}));
+    EXPECT_EQ(Bytes(bmp.begin() + top, bmp.begin() + top + 6),
+              (Bytes{255, 0, 255, 0x56, 0x34, 0x12}));
     EXPECT_EQ(Bytes(bmp.begin() + 54 + 12, bmp.begin() + 54 + 15), (Bytes{0xFE, 0x00, 0xFF}));
     EXPECT_TRUE(ListWorkItems(1).items[0].edited);
 
@@ -138,8 +139,9 @@ TEST_F(Edit, ExportThenImportChangesNoByteAndAFailingFileStopsTheLot) {
 
     // A JPEG named .png, and a header claiming 60000 x 60000, are left out.
     WriteAll(dir / "set/2.png", {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F'});
-    WriteAll(dir / "set/3.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D',
-                                 'R', 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0});
+    WriteAll(dir / "set/3.png",
+             {0x89, 'P', 'N', 'G',  13,   10, 26, 10,   0,    0, 0, 13, 'I', 'H', 'D',
+              'R',  0,   0,   0xEA, 0x60, 0,  0,  0xEA, 0x60, 8, 6, 0,  0,   0});
     run->ui.confirmAnswers = {true};
     ASSERT_EQ(ImportPictures(dir / "set"), CommandResult::Completed);
     const std::string& plan = run->ui.questions.back().text;

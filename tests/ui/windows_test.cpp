@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QMenu>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -47,6 +48,7 @@ struct Seen {
     QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QSize picture; // a box's picture, when it shows one
     QStringList filters;
     QString defaultSuffix;
     QString directory;
@@ -75,6 +77,7 @@ struct Script {
             s.informative = box->informativeText();
             s.icon = box->icon();
             s.buttons = static_cast<int>(box->buttons().size());
+            s.picture = box->iconPixmap().size();
             seen.push_back(s);
             return QMessageBox::Ok;
         }
@@ -356,6 +359,33 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(form->Thumbnails->item(1)->foreground().color(), QColor(0xC0, 0, 0));
     test::WriteAll(picture, original);
     QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
+
+    // A thumbnail's own menu replaces it from a picture file and restores
+    // it; the grid follows at once.
+    std::unique_ptr<QMenu> menu(form->ThumbnailMenu(1, 2));
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions()[0]->text(), QString("&Replace..."));
+    QVERIFY(menu->actions()[0]->isEnabled());
+    QImage green(12, 10, QImage::Format_ARGB32);
+    green.fill(QColor(0, 0xC0, 0));
+    green.save(QString::fromStdString(folder / "green.png"));
+    script.Choose(folder / "green.png");
+    form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 1, 2);
+    QCOMPARE(script.seen.back().filters.first(),
+             QString("Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.tga)"));
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
+    QCOMPARE(form->Thumbnails->item(2)->foreground().color(), QColor(0x10, 0x60, 0xD0));
+    QVERIFY(form->SessionPanel->text().contains("1 of 5 edited"));
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
+    // Dropped on a thumbnail, a picture replaces it after a question that
+    // shows the item now and as it would be, side by side.
+    form->DropOnRow(QString::fromStdString(folder / "green.png"), 1, 2);
+    QCOMPARE(script.seen.back().text, QString("Replace 3.gif with green.png?"));
+    QCOMPARE(script.seen.back().picture, QSize(356, 197));
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    script.seen.clear();
 
     script.Choose(folder / "out.shx");
     form->Action(MenuItem::FileSaveAsItem)->trigger();

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "base/state.h"
+#include "imaging/picture.h"
 #include "base/unicode.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"
@@ -152,10 +153,15 @@ TEST(WinWindow, FreshRun) {
                                             L"&Discard Session...",
                                             L"Open &Work Folder",
                                             L"",
+                                            L"&Import Pictures...",
+                                            L"&Export Pictures as PNG...",
+                                            L"Export &Contact Sheet...",
+                                            L"&Restore All Originals...",
+                                            L"",
                                             L"E&xit"};
     HMENU fileMenu = GetSubMenu(form->Menu, 0);
-    ASSERT_EQ(GetMenuItemCount(fileMenu), 7);
-    for (UINT i = 0; i < 7; ++i)
+    ASSERT_EQ(GetMenuItemCount(fileMenu), 12);
+    for (UINT i = 0; i < 12; ++i)
         EXPECT_EQ(MenuText(fileMenu, i), file[i]);
     EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Refresh\tF5");
     EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&About...");
@@ -283,6 +289,25 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_EQ(form->ThumbnailTexts()[1],
               std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
     test::WriteAll(picture, original);
+
+    // A thumbnail's own menu replaces it from a picture file and restores
+    // it; the view follows at once.
+    WritePngFile(folder / "green.png", FilledPicture(12, 10, 0xFF00C000u));
+    script.Choose(folder / "green.png");
+    form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 2);
+    ASSERT_FALSE(script.seen.empty());
+    EXPECT_EQ(script.seen.back().filters[0].second, L"*.png;*.jpg;*.jpeg;*.gif;*.bmp;*.tga");
+    EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10");
+    // Dropped on a thumbnail, a picture replaces it after a question that
+    // shows the item now and as it would be, side by side.
+    form->DropOnThumbnailAt(WideFromUtf8(folder / "green.png"), 2);
+    EXPECT_EQ(script.seen.back().text, L"Replace 3.gif with green.png?");
+    EXPECT_EQ(script.seen.back().pictureWidth, 356);
+    EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    script.seen.clear();
 
     script.Choose(folder / "out");
     Choose(*form, IDM_FILE_SAVEAS);
