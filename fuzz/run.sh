@@ -15,7 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
   harnesses=(fuzz_superfile fuzz_sbf fuzz_rawimage fuzz_rawtobmp fuzz_bmptoraw
-             fuzz_settings fuzz_session fuzz_compile)
+             fuzz_settings fuzz_session fuzz_compile fuzz_picture)
 fi
 
 # Input limits: room for the seeds, small enough to keep each run fast.
@@ -24,7 +24,7 @@ max_len() {
     fuzz_superfile) echo 32768 ;;
     fuzz_sbf) echo 16384 ;;
     fuzz_rawimage | fuzz_compile) echo 8192 ;;
-    fuzz_rawtobmp | fuzz_bmptoraw) echo 4096 ;;
+    fuzz_rawtobmp | fuzz_bmptoraw | fuzz_picture) echo 4096 ;;
     fuzz_settings) echo 1024 ;;
     *) echo 256 ;;
   esac

@@ -12,6 +12,8 @@
 #include "flash/flashformat.h"
 #include "base/fileio.h"
 #include "harness.h"
+#include "imaging/gifwrite.h"
+#include "imaging/picture.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "tools/containers.h"
@@ -149,6 +151,29 @@ void PictureSeeds() {
     }
 }
 
+// Small pictures of each kind the import reads, as Zantrel writes them.
+void ImportSeeds() {
+    Picture picture = FilledPicture(6, 4, 0xFF2080C0u);
+    picture.At(0, 0) = 0;
+    picture.At(5, 3) = 0xFFFF00FFu;
+    const std::string png = "seed.png";
+    WritePngFile(png, picture);
+    Bytes bytes;
+    {
+        BinaryFile file = BinaryFile::OpenRead(png);
+        bytes.resize(static_cast<std::size_t>(file.Size()));
+        file.Read(bytes);
+    }
+    std::remove(png.c_str());
+    const auto withSize = [](std::uint8_t w, std::uint8_t h, std::uint8_t fit, Bytes file) {
+        file.insert(file.begin(), {w, h, fit});
+        return file;
+    };
+    Seed("fuzz_picture", "png.in", withSize(6, 4, 0, bytes));
+    Seed("fuzz_picture", "gif-fill.in", withSize(3, 9, 1, EncodeGif(picture)));
+    Seed("fuzz_picture", "bmp-stretch.in", withSize(20, 2, 2, EncodeBmp24(picture, 0xFF00FF)));
+}
+
 void TextSeeds() {
     Seed("fuzz_settings", "defaults.ini", Text("1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n/tmp/work\r\n"));
     Seed("fuzz_settings", "hex.ini",
@@ -222,6 +247,7 @@ int main(int argc, char** argv) {
         const auto drms = SmallDrms();
         FlashSeeds(drms);
         PictureSeeds();
+        ImportSeeds();
         TextSeeds();
         CompileSeeds(drms);
     } catch (const std::exception& e) {
