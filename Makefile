@@ -6,6 +6,7 @@ JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
            libcli11-dev nlohmann-json3-dev libstb-dev dpkg-dev file \
+           help2man lintian desktop-file-utils \
            $(WINDOWS_PACKAGES)
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
@@ -95,15 +96,27 @@ DIST ?= dist
 VERSION := $(shell sed -n 's/^project.zantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 WIN_ZIP = $(DIST)/zantrel-$(VERSION)-windows-x64.zip
 WIN_PROGRAMS = zantrel.exe zantrel-cli.exe
+# The texts beside them; .txt so that a double-click opens them on Windows.
+WIN_DOCS = README-Windows.txt LICENSE.txt COPYRIGHT.txt NEWS.txt
 
 dist: build windows
 	$(MAKE) --no-print-directory dist-deb dist-zip
 
-dist-deb:
+DEB = $(DIST)/zantrel_$(VERSION)_$(shell dpkg --print-architecture).deb
+
+# NEWS, the package's changelog, must have this version's entry on top; the
+# menu entry and the package must pass desktop-file-validate and lintian
+# without an error or a warning; a package that fails is not left in dist/.
+dist-deb: deps
 	@test -x $(BUILD)/bin/zantrel || { echo "$(BUILD)/bin/zantrel is missing: the package needs the Qt window program (make build)"; exit 1; }
+	@head -n 1 NEWS | grep -q '^zantrel ($(VERSION)) ' || { echo "NEWS has no entry for $(VERSION) at its top"; exit 1; }
+	@out=$$(desktop-file-validate resources/zantrel.desktop 2>&1); \
+	  test -z "$$out" || { echo "$$out"; echo "resources/zantrel.desktop does not validate"; exit 1; }
+	rm -f $(DEB)
 	cd $(BUILD) && cpack
 	mkdir -p $(DIST)
-	cp $(BUILD)/package/zantrel_$(VERSION)_$$(dpkg --print-architecture).deb $(DIST)/
+	cp $(BUILD)/package/$(notdir $(DEB)) $(DIST)/
+	lintian --fail-on error,warning $(DEB) || { rm -f $(DEB); exit 1; }
 
 # The programs are stripped of their symbols (the package's are too, by
 # CPack); the zip is made in a staging folder and renamed into place, so a
@@ -114,8 +127,11 @@ dist-zip:
 	done
 	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
 	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) $(WIN_BUILD)/README-Windows.txt $(WIN_BUILD)/zip/
+	cp LICENSE $(WIN_BUILD)/zip/LICENSE.txt
+	cp resources/copyright $(WIN_BUILD)/zip/COPYRIGHT.txt
+	cp NEWS $(WIN_BUILD)/zip/NEWS.txt
 	cd $(WIN_BUILD)/zip && x86_64-w64-mingw32-strip $(WIN_PROGRAMS)
-	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) README-Windows.txt
+	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) $(WIN_DOCS)
 	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)
 
 run: build

@@ -4,9 +4,45 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstring>
+
 #include "ui/sdimain.h"
 
+namespace {
+
+// help2man makes the manual page from these two.
+const char* const HelpText = R"(Usage: zantrel [OPTION]
+
+Takes the DRM (the icons and pictures of a phone's flash) out of a superfile
+(.shx), an SBF file (.sbf) or a raw code-group image into a work folder of
+plain files, and compiles the edited files back into a new flash file.
+
+The work is spread over two runs. The first opens the flash file and
+decompiles it; the second shows the icons and pictures and offers Save As
+(and Port, when a second file was opened). The current folder is the start
+folder: it holds the settings file "zantrel.ini" and, between the two runs,
+the session file "shxdata.dat".
+
+Options:
+  -h, --help     Prints this help and exits.
+  -V, --version  Prints the program's name and version and exits.
+
+zantrel-cli is the console program, with the same commands.
+)";
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // Answered before QApplication, which needs a display.
+    if (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+    if (argc == 2 && (!std::strcmp(argv[1], "-V") || !std::strcmp(argv[1], "--version"))) {
+        std::puts("zantrel " ZANTREL_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zantrel.png")));
     // Wayland takes the icon from the menu entry this names, not from the window.
