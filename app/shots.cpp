@@ -2,16 +2,27 @@
 // program does, in the current folder as start folder, and saves each as PNG.
 //   zantrel-shots [--main F] [--settings F] [--about F]
 //                 [--port-question F] [--port-error F]
+//                 [--item-menu F] [--drop-question F --drop PICTURE]
+//                 [--import-summary F --import FOLDER]
 // --port-question shows Port's question and answers Cancel; --port-error
-// answers OK and photographs the error box the port ends with.
+// answers OK and photographs the error box the port ends with. --item-menu
+// photographs the main window with the first thumbnail's menu open;
+// --drop-question the question a picture dropped on the second thumbnail
+// asks, and --import-summary Import's question for the folder; both are
+// answered Cancel.
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 
@@ -49,7 +60,9 @@ int main(int argc, char* argv[]) {
         shots[argv[i]] = argv[i + 1];
     if (argc < 3 || argc % 2 == 0) {
         std::fprintf(stderr, "usage: zantrel-shots [--main F] [--settings F] [--about F] "
-                             "[--port-question F] [--port-error F]\n");
+                             "[--port-question F] [--port-error F] [--item-menu F] "
+                             "[--drop-question F --drop PICTURE] "
+                             "[--import-summary F --import FOLDER]\n");
         return 2;
     }
     const auto form = zantrel::CreateAppWindows();
@@ -82,6 +95,49 @@ int main(int argc, char* argv[]) {
             return question && wanted ? int(QMessageBox::Cancel) : int(QMessageBox::Ok);
         });
         form->Choose(zantrel::MenuItem::Port1);
+        zantrel::SetModalRunner({});
+    }
+    if (shots.count("--item-menu")) {
+        form->show();
+        Settle();
+        QListWidget* grid = form->Thumbnails;
+        const QRect first = grid->visualItemRect(grid->item(0));
+        std::unique_ptr<QMenu> menu(form->ThumbnailMenu(1, 0));
+        menu->popup(grid->viewport()->mapToGlobal(first.center()));
+        Settle();
+        // The menu is a window of its own: drawn over the main window where it opened.
+        QPixmap shot = form->grab();
+        QPainter painter(&shot);
+        painter.drawPixmap(form->mapFromGlobal(menu->pos()), menu->grab());
+        painter.end();
+        menu->hide();
+        ok = shot.save(QString::fromLocal8Bit(shots["--item-menu"].c_str()), "PNG") && ok;
+    }
+    // A question photographed and answered Cancel; a folder dialog answered
+    // with folder.
+    const auto photographQuestion = [&](const std::string& file, const std::string& folder) {
+        zantrel::SetModalRunner([&](QDialog& dialog) {
+            if (auto* picker = qobject_cast<QFileDialog*>(&dialog)) {
+                picker->setDirectory(QString::fromLocal8Bit(folder.c_str()));
+                return int(QDialog::Accepted);
+            }
+            ok = Save(dialog, file) && ok;
+            dialog.hide();
+            return int(QMessageBox::Cancel);
+        });
+    };
+    if (shots.count("--drop-question") && shots.count("--drop")) {
+        form->show();
+        Settle();
+        photographQuestion(shots["--drop-question"], {});
+        form->DropOnRow(QString::fromLocal8Bit(shots["--drop"].c_str()), 1, 1);
+        zantrel::SetModalRunner({});
+    }
+    if (shots.count("--import-summary") && shots.count("--import")) {
+        form->show();
+        Settle();
+        photographQuestion(shots["--import-summary"], shots["--import"]);
+        form->Choose(zantrel::MenuItem::FileImportItem);
         zantrel::SetModalRunner({});
     }
     return ok ? 0 : 1;

@@ -51,7 +51,17 @@ w() { windows_path "$1"; }
 # One picture edited to another size, as the window marks it.
 icons="$(find "$out/second" -path '*binary1/drmpack/icons' -type d | head -n 1)"
 [ -n "$icons" ] && cp "$icons/2.bmp" "$icons/3.bmp"
-(cd "$out/second" && wine_run "$bin/zantrel-shots.exe" "$(w "$out/main-second.png")")
+# Three items replaced inside Zantrel, as the edited marks show them; a folder
+# of PNG files to import, one of them another size than its item.
+mkdir -p "$out/second/png"
+(cd "$out/second" && wine_run "$bin/zantrel-cli.exe" export-png png >/dev/null &&
+  wine_run "$bin/zantrel-cli.exe" replace 7 png/11.png >/dev/null &&
+  wine_run "$bin/zantrel-cli.exe" replace 13 png/17.png >/dev/null &&
+  wine_run "$bin/zantrel-cli.exe" replace 4 png/3.png --fit fill >/dev/null) || true
+cp "$out/second/png/3.png" "$out/second/png/5.png"
+(cd "$out/second" && wine_run "$bin/zantrel-shots.exe" "$(w "$out/main-second.png")" --edits \
+  "$(w "$out/item-menu.png")" "$(w "$out/drop-question.png")" "$(w "$out/second/png/16.png")" \
+  "$(w "$out/import-summary.png")" "$(w "$out/second/png")")
 
 rm -rf "$out/fresh" "$out/second"
 ls "$out"/*.png

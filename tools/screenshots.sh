@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Photographs the window program for the documentation: the main window of a
-# fresh run, the main window of a second run of a pair with its session panel
-# and thumbnails, Port's question, an error box naming its file, the settings
-# dialog and the About box, as PNG files in BUILD/screenshots.
+# fresh run, the main window of a second run of a pair with its session panel,
+# thumbnails and edited marks, a thumbnail's menu, the question a dropped
+# picture asks, Import's summary, Port's question, an error box naming its
+# file, the settings dialog and the About box, as PNG files in
+# BUILD/screenshots.
 #   tools/screenshots.sh [BUILD]
 set -euo pipefail
 
@@ -42,7 +44,18 @@ shoot() {
 # One picture edited to another size, as the window marks it.
 icons="$(find "$out/second" -path '*binary1/drmpack/icons' -type d | head -n 1)"
 [ -n "$icons" ] && cp "$icons/2.bmp" "$icons/3.bmp"
-(cd "$out/second" && shoot --main "$out/main-second.png" --port-question "$out/port-question.png")
+# Three items replaced inside Zantrel, as the edited marks show them; a folder
+# of PNG files to import, one of them another size than its item.
+mkdir -p "$out/second/png"
+(cd "$out/second" && "$bin/zantrel-cli" export-png png >/dev/null &&
+  "$bin/zantrel-cli" replace 7 png/11.png >/dev/null &&
+  "$bin/zantrel-cli" replace 13 png/17.png >/dev/null &&
+  "$bin/zantrel-cli" replace 4 png/3.png --fit fill >/dev/null)
+cp "$out/second/png/3.png" "$out/second/png/5.png"
+(cd "$out/second" && shoot --main "$out/main-second.png" --port-question "$out/port-question.png" \
+  --item-menu "$out/item-menu.png" --drop-question "$out/drop-question.png" \
+  --drop "$out/second/png/16.png" --import-summary "$out/import-summary.png" \
+  --import "$out/second/png")
 # One of image 2's icons gone: Port stops with an error box naming it.
 icons2="$(find "$out/second" -path '*binary2/drmpack/icons' -type d | head -n 1)"
 rm -f "$(ls "$icons2"/*.gif "$icons2"/*.bmp 2>/dev/null | sort -V | tail -n 1)"

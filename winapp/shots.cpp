@@ -2,18 +2,25 @@
 // them exactly as the program does, in the current folder as start folder,
 // shows each and saves what the screen shows of it as PNG.
 //   zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]
+//   zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png FOLDER
+// --edits, in a second run: the first thumbnail's menu open over the main
+// window, the question PICTURE dropped on the second thumbnail asks, and
+// Import's summary for FOLDER; both questions are answered Cancel.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <wincodec.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "win/about.h"
 #include "win/about1.h"
 #include "win/modal.h"
+#include "win/resource.h"
 #include "win/sdimain.h"
 
 namespace {
@@ -97,6 +104,8 @@ bool Shoot(HWND window, const wchar_t* path) {
 // The folder picker runs modally: a timer photographs and cancels it.
 std::wstring g_folderShot;
 bool g_folderOk = false;
+std::wstring g_importFolder;
+HWND g_main = nullptr;
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     wchar_t name[64] = {};
@@ -118,12 +127,61 @@ void CALLBACK ShootFolderPicker(HWND, UINT, UINT_PTR timer, DWORD) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
+// The menu is open: what the screen shows of the main window, then closed.
+void CALLBACK ShootMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    g_folderOk = SavePng(g_main, g_folderShot.c_str());
+    EndMenu();
+}
+
+// The three shots of the editing commands; false when one failed.
+bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
+    g_main = form.Handle();
+    bool ok = true;
+    RECT item{};
+    ListView_GetItemRect(form.Thumbnails, 0, &item, LVIR_ICON);
+    POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(form.Thumbnails, &at);
+    g_folderShot = argv[3];
+    g_folderOk = false;
+    SetTimer(nullptr, 0, 1500, ShootMenu);
+    SendMessageW(form.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.Thumbnails),
+                 MAKELPARAM(at.x, at.y));
+    ok = g_folderOk && ok;
+
+    // The questions as the real boxes, photographed by a timer and cancelled;
+    // the folder picker answered with the folder.
+    SetModalRunner([](Modal& modal) {
+        if (modal.kind == ModalKind::Folder) {
+            modal.fileName = g_importFolder;
+            return IDOK;
+        }
+        if (modal.kind == ModalKind::Box)
+            SetTimer(nullptr, 0, 1500, ShootFolderPicker);
+        return ShowModal(modal);
+    });
+    g_folderShot = argv[4];
+    g_folderOk = false;
+    form.DropOnThumbnailAt(argv[5], 1);
+    ok = g_folderOk && ok;
+    g_folderShot = argv[6];
+    g_importFolder = argv[7];
+    g_folderOk = false;
+    SendMessageW(form.Handle(), WM_COMMAND, IDM_FILE_IMPORT, 0);
+    ok = g_folderOk && ok;
+    SetModalRunner({});
+    return ok;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
-    if (argc != 2 && argc != 5) {
+    const bool edits = argc == 8 && std::wcscmp(argv[2], L"--edits") == 0;
+    if (argc != 2 && argc != 5 && !edits) {
         std::fwprintf(stderr,
-                      L"usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]\n");
+                      L"usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]\n"
+                      L"       zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png "
+                      L"FOLDER\n");
         return 2;
     }
     const auto form = CreateAppWindows();
@@ -133,6 +191,8 @@ int wmain(int argc, wchar_t* argv[]) {
     }
     SetWindowPos(form->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     bool ok = Shoot(form->Handle(), argv[1]);
+    if (edits)
+        ok = ShootEdits(*form, argv) && ok;
     if (argc == 5) {
         TAboutBox1& settings = *form->SettingsDialog();
         ok = Shoot(settings.Handle(), argv[2]) && ok;
