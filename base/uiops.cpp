@@ -75,10 +75,7 @@ bool AskConfirmation(const std::string& text, const std::string& caption) {
     return g_sink->AskConfirmation(text, caption);
 }
 
-bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                const std::vector<std::uint32_t>& pixels, int width, int height) {
-    return g_sink->AskConfirmationWithPicture(text, caption, pixels, width, height);
-}
+bool AskPictureQuestion(PictureQuestion& question) { return g_sink->AskPictureQuestion(question); }
 
 void ProgressMeter::Report(double part) {
     const int percent = ProgressPercent(part, whole_);

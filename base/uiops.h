@@ -28,6 +28,18 @@ enum class MenuItem {
     ItemRestoreItem,
 };
 
+// A question that shows a picture: width x height pixels, 0xAARRGGBB, top
+// row first, opaque.
+struct PictureQuestion {
+    std::string text;
+    std::string caption;
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    std::string checkBox; // the check box's caption; empty for none
+    bool checked = false;
+};
+
 struct UiSink {
     virtual ~UiSink() = default;
     virtual void SetStatusText(const std::string& text) = 0;
@@ -49,13 +61,11 @@ struct UiSink {
     virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
     // A question with OK and Cancel; true for OK.
     virtual bool AskConfirmation(const std::string& text, const std::string& caption) = 0;
-    // The same with a picture shown above the text: width x height pixels,
-    // 0xAARRGGBB, top row first, opaque. A sink that cannot show it asks
-    // without it.
-    virtual bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                            const std::vector<std::uint32_t>& /*pixels*/,
-                                            int /*width*/, int /*height*/) {
-        return AskConfirmation(text, caption);
+    // The same with a picture above the text and, when it has a caption, a
+    // check box under it (its state in and out). A sink that cannot show
+    // them asks without them.
+    virtual bool AskPictureQuestion(PictureQuestion& question) {
+        return AskConfirmation(question.text, question.caption);
     }
 };
 
@@ -77,8 +87,7 @@ std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);
 bool AskConfirmation(const std::string& text, const std::string& caption);
-bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                const std::vector<std::uint32_t>& pixels, int width, int height);
+bool AskPictureQuestion(PictureQuestion& question);
 
 // Shows the progress bar and a status text for one step of an operation, and
 // hides the bar and clears the text when the step ends by any path, an I/O

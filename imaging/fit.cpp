@@ -25,25 +25,13 @@ int ScaledSide(int a, int b, int c) {
 Picture Resize(const Picture& picture, int width, int height) {
     if (picture.width == width && picture.height == height)
         return picture;
-    std::vector<unsigned char> in(picture.pixels.size() * 4);
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        const std::uint32_t p = picture.pixels[i];
-        in[4 * i] = static_cast<unsigned char>(p >> 16);
-        in[4 * i + 1] = static_cast<unsigned char>(p >> 8);
-        in[4 * i + 2] = static_cast<unsigned char>(p);
-        in[4 * i + 3] = static_cast<unsigned char>(p >> 24);
-    }
-    Picture resized = FilledPicture(width, height, 0);
-    std::vector<unsigned char> out(resized.pixels.size() * 4);
+    const std::vector<unsigned char> in = RgbaBytes(picture);
+    std::vector<unsigned char> out(static_cast<std::size_t>(width) * height * 4);
     if (!stbir_resize_uint8_generic(in.data(), picture.width, picture.height, picture.width * 4,
                                     out.data(), width, height, width * 4, 4, 3, 0, STBIR_EDGE_CLAMP,
                                     STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR, nullptr))
         throw std::bad_alloc(); // its only failure with valid sizes
-    for (std::size_t i = 0; i < resized.pixels.size(); ++i)
-        resized.pixels[i] = static_cast<std::uint32_t>(out[4 * i + 3]) << 24 |
-                            static_cast<std::uint32_t>(out[4 * i]) << 16 |
-                            static_cast<std::uint32_t>(out[4 * i + 1]) << 8 | out[4 * i + 2];
-    return resized;
+    return FromRgbaBytes(out.data(), width, height);
 }
 
 // The part of the picture of width x height at left, top.

@@ -47,6 +47,29 @@ constexpr stbi_io_callbacks Callbacks{ReadSome, Skip, AtEnd};
 
 } // namespace
 
+std::vector<unsigned char> RgbaBytes(const Picture& picture) {
+    std::vector<unsigned char> rgba(picture.pixels.size() * 4);
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        const std::uint32_t p = picture.pixels[i];
+        rgba[4 * i] = static_cast<unsigned char>(p >> 16);
+        rgba[4 * i + 1] = static_cast<unsigned char>(p >> 8);
+        rgba[4 * i + 2] = static_cast<unsigned char>(p);
+        rgba[4 * i + 3] = static_cast<unsigned char>(p >> 24);
+    }
+    return rgba;
+}
+
+Picture FromRgbaBytes(const unsigned char* rgba, int width, int height) {
+    Picture picture = FilledPicture(width, height, 0);
+    for (std::uint32_t& pixel : picture.pixels) {
+        pixel = static_cast<std::uint32_t>(rgba[3]) << 24 |
+                static_cast<std::uint32_t>(rgba[0]) << 16 |
+                static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
+        rgba += 4;
+    }
+    return picture;
+}
+
 Picture FilledPicture(int width, int height, std::uint32_t colour) {
     Picture picture;
     picture.width = std::max(width, 0);
@@ -131,17 +154,7 @@ std::optional<Picture> DecodePictureFile(const std::string& path, std::string* w
             *why = "it is damaged (" + std::string(stbi_failure_reason()) + ")";
         return std::nullopt;
     }
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.pixels.resize(static_cast<std::size_t>(width) * height);
-    const unsigned char* p = rgba.get();
-    for (std::uint32_t& pixel : picture.pixels) {
-        pixel = static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[0]) << 16 |
-                static_cast<std::uint32_t>(p[1]) << 8 | p[2];
-        p += 4;
-    }
-    return picture;
+    return FromRgbaBytes(rgba.get(), width, height);
 }
 
 Picture ScaleByArea(const Picture& picture, int width, int height) {
@@ -178,14 +191,7 @@ Picture ScaleByArea(const Picture& picture, int width, int height) {
 }
 
 void WritePngFile(const std::string& path, const Picture& picture) {
-    std::vector<unsigned char> rgba(picture.pixels.size() * 4);
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-        const std::uint32_t p = picture.pixels[i];
-        rgba[4 * i] = static_cast<unsigned char>(p >> 16);
-        rgba[4 * i + 1] = static_cast<unsigned char>(p >> 8);
-        rgba[4 * i + 2] = static_cast<unsigned char>(p);
-        rgba[4 * i + 3] = static_cast<unsigned char>(p >> 24);
-    }
+    const std::vector<unsigned char> rgba = RgbaBytes(picture);
     // The lowest level stb offers: its deflate is most of an export's time,
     // and a higher level saves about one per cent.
     stbi_write_png_compression_level = 5;

@@ -21,6 +21,11 @@ struct Picture {
     std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
+// The pixels as R, G, B, A bytes, the order the stb libraries take; and
+// back from width x height such bytes.
+std::vector<unsigned char> RgbaBytes(const Picture& picture);
+Picture FromRgbaBytes(const unsigned char* rgba, int width, int height);
+
 // A picture of width x height filled with one colour.
 Picture FilledPicture(int width, int height, std::uint32_t colour);
 

@@ -227,6 +227,21 @@ std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
     return entries;
 }
 
+// folder as given or as the picker answers; the command's end when there is
+// none (cancelled) or it does not exist (refused).
+std::optional<CommandResult> AskForFolder(std::optional<std::string>& folder,
+                                          const std::string& title, std::string_view caption) {
+    if (!folder)
+        folder = AskFolder(title);
+    if (!folder)
+        return CommandResult::Completed;
+    if (!FolderExists(*folder)) {
+        ShowMessage("The folder " + *folder + " does not exist.", std::string(caption));
+        return CommandResult::Refused;
+    }
+    return std::nullopt;
+}
+
 std::string NumberList(const std::vector<long>& numbers) {
     std::string text;
     for (std::size_t i = 0; i < numbers.size() && i < 30; ++i)
@@ -280,22 +295,34 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     const auto picture = DecodeSource(*source, Caption);
     if (!picture)
         return CommandResult::Refused;
-    const auto file = EncodeFor(*item, *context, *picture, options);
-    if (file && options.askFirst) {
+    ReplaceOptions chosen = options;
+    if (options.askFirst) {
         const auto [width, height] = SizeFor(*item, picture->width, picture->height, options);
         const Picture fitted = picture->width == width && picture->height == height
                                    ? *picture
                                    : FitPicture(*picture, width, height, options.fit);
         const Picture shown = SideBySide(ItemPicture(*item), fitted, 160);
-        const std::string name = FileNamePart(file->target);
-        std::string question = "Replace " + name + " with " + FileNamePart(*source) + "?";
-        if (picture->width != width || picture->height != height)
-            question += " It is fitted to " + std::to_string(width) + " x " +
-                        std::to_string(height) + " pixels.";
-        if (!AskConfirmationWithPicture(question, std::string(Caption), shown.pixels, shown.width,
-                                        shown.height))
+        PictureQuestion question;
+        question.caption = std::string(Caption);
+        question.text = "Replace " + FileNamePart(TargetOf(*item, *context)) + " with " +
+                        FileNamePart(*source) + "?";
+        if (picture->width != width || picture->height != height) {
+            question.text += " It is fitted to " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels.";
+            // An icon may take the picture's own size instead.
+            if (!item->picture)
+                question.checkBox = "Keep the picture's own size, " +
+                                    std::to_string(picture->width) + " x " +
+                                    std::to_string(picture->height) + " pixels";
+        }
+        question.pixels = shown.pixels;
+        question.width = shown.width;
+        question.height = shown.height;
+        if (!AskPictureQuestion(question))
             return CommandResult::Completed;
+        chosen.iconTakesNewSize = options.iconTakesNewSize || question.checked;
     }
+    const auto file = EncodeFor(*item, *context, *picture, chosen);
     if (!file) {
         SetStatusText(FileNamePart(*source) + " shows what item " + std::to_string(number) +
                       " already shows: nothing changed");
@@ -424,14 +451,9 @@ CommandResult ExportPictures(std::optional<std::string> folder) {
     auto context = LoadContext(Caption);
     if (!context)
         return CommandResult::Refused;
-    if (!folder)
-        folder = AskFolder("Export the pictures and icons as PNG files to");
-    if (!folder)
-        return CommandResult::Completed;
-    if (!FolderExists(*folder)) {
-        ShowMessage("The folder " + *folder + " does not exist.", std::string(Caption));
-        return CommandResult::Refused;
-    }
+    if (const auto refused =
+            AskForFolder(folder, "Export the pictures and icons as PNG files to", Caption))
+        return *refused;
     ProgressScope scope("Exporting pictures");
     std::vector<long> skipped;
     std::size_t written = 0;
@@ -492,14 +514,9 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
     auto context = LoadContext(Caption);
     if (!context)
         return CommandResult::Refused;
-    if (!folder)
-        folder = AskFolder("Import the pictures and icons named by number from");
-    if (!folder)
-        return CommandResult::Completed;
-    if (!FolderExists(*folder)) {
-        ShowMessage("The folder " + *folder + " does not exist.", std::string(Caption));
-        return CommandResult::Refused;
-    }
+    if (const auto refused =
+            AskForFolder(folder, "Import the pictures and icons named by number from", Caption))
+        return *refused;
     // First what each file would do, from its header alone.
     std::vector<FolderEntry> take;
     std::vector<long> fitted, outside, doubled;

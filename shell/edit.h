@@ -26,7 +26,8 @@ struct ReplaceOptions {
     // An icon takes the new picture's own size instead of the old icon's.
     bool iconTakesNewSize = false;
     // Ask first, showing the item as it is and as it would be side by side
-    // (a picture dropped on a thumbnail).
+    // (the windows' Replace and a picture dropped on a thumbnail); for an
+    // icon of another size, the question offers the picture's own size.
     bool askFirst = false;
 };
 

@@ -163,7 +163,11 @@ void ChooseItemMenu(MenuItem item, const Thumbnail& thumbnail, int image,
         return;
     const long number = thumbnail.number;
     if (item == MenuItem::ItemReplaceItem)
-        window.Run([number] { ReplaceItem(number, std::nullopt); });
+        window.Run([number] {
+            ReplaceOptions options;
+            options.askFirst = true;
+            ReplaceItem(number, std::nullopt, options);
+        });
     else if (item == MenuItem::ItemRestoreItem)
         window.Run([number] { RestoreItem(number); });
     else

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -380,14 +381,19 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
            Text(details));
 }
 
-bool TSDIAppForm::AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                             const std::vector<std::uint32_t>& pixels, int width,
-                                             int height) {
-    QMessageBox box(QMessageBox::Question, Text(caption), Text(text),
+bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
+    QMessageBox box(QMessageBox::Question, Text(question.caption), Text(question.text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
-    box.setIconPixmap(PixmapOf(pixels, width, height));
-    return RunModal(box) == QMessageBox::Ok;
+    box.setIconPixmap(PixmapOf(question.pixels, question.width, question.height));
+    if (!question.checkBox.empty()) {
+        box.setCheckBox(new QCheckBox(Text(question.checkBox), &box));
+        box.checkBox()->setChecked(question.checked);
+    }
+    const bool ok = RunModal(box) == QMessageBox::Ok;
+    if (box.checkBox())
+        question.checked = box.checkBox()->isChecked();
+    return ok;
 }
 
 bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {

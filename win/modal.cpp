@@ -156,13 +156,19 @@ int ShowColourDialog(Modal& modal) {
 
 // A question with a picture: a dialog made from an empty template, its
 // controls laid out in pixels around the picture when it starts.
+constexpr int PictureCheckBox = 102;
+
 INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        auto* asked = reinterpret_cast<Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (HWND box = GetDlgItem(dialog, PictureCheckBox); asked && box)
+            asked->checked = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     }
     if (message != WM_INITDIALOG)
         return FALSE;
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
     const Modal& modal = *reinterpret_cast<const Modal*>(lParam);
     SetWindowTextW(dialog, modal.title.c_str());
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
@@ -192,6 +198,13 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     MoveWindow(child(L"STATIC", text.c_str(), SS_NOPREFIX | SS_LEFT, 101), Margin, y, width,
                measured.bottom, FALSE);
     y += measured.bottom + Margin;
+    if (!modal.checkBox.empty()) {
+        HWND box =
+            child(L"BUTTON", modal.checkBox.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP, PictureCheckBox);
+        SendMessageW(box, BM_SETCHECK, modal.checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        MoveWindow(box, Margin, y, width, ButtonHeight, FALSE);
+        y += ButtonHeight + Margin / 2;
+    }
     MoveWindow(child(L"BUTTON", WideFromUtf8(OkCaption).c_str(), BS_PUSHBUTTON | WS_TABSTOP, IDOK),
                Margin + width - 2 * ButtonWidth - 8, y, ButtonWidth, ButtonHeight, FALSE);
     HWND cancel = child(L"BUTTON", WideFromUtf8(CancelCaption).c_str(),

@@ -31,6 +31,10 @@ struct Modal {
     HBITMAP picture = nullptr;
     int pictureWidth = 0;
     int pictureHeight = 0;
+    // A question with a picture: a check box under the text when it has a
+    // caption; its state in and out.
+    std::wstring checkBox;
+    bool checked = false;
     // Open, Save: (name, pattern) pairs; the chosen entry, from 1, in and out.
     std::vector<std::pair<std::wstring, std::wstring>> filters;
     int filterIndex = 1;

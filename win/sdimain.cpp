@@ -430,18 +430,19 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
     RunModal(box);
 }
 
-bool TSDIAppForm::AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                             const std::vector<std::uint32_t>& pixels, int width,
-                                             int height) {
+bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     Modal box;
     box.owner = window_;
-    box.title = Wide(caption);
-    box.text = Wide(text);
+    box.title = Wide(question.caption);
+    box.text = Wide(question.text);
     box.style = MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2;
-    box.picture = BitmapOf(pixels, width, height);
-    box.pictureWidth = width;
-    box.pictureHeight = height;
+    box.picture = BitmapOf(question.pixels, question.width, question.height);
+    box.pictureWidth = question.width;
+    box.pictureHeight = question.height;
+    box.checkBox = Wide(question.checkBox);
+    box.checked = question.checked;
     const bool ok = RunModal(box) == IDOK;
+    question.checked = box.checked;
     if (box.picture)
         DeleteObject(box.picture);
     return ok;

@@ -87,9 +87,7 @@ public:
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
-    bool AskConfirmationWithPicture(const std::string& text, const std::string& caption,
-                                    const std::vector<std::uint32_t>& pixels, int width,
-                                    int height) override;
+    bool AskPictureQuestion(PictureQuestion& question) override;
 
     HMENU Menu = nullptr;
     HWND StatusBar1 = nullptr;

@@ -105,9 +105,18 @@ TEST_F(Edit, IconsKeepTheirKindAndSizeAndRestoreGivesBackOpensBytes) {
     EXPECT_EQ(std::pair(gif->width, gif->height), std::pair(4, 4));
     EXPECT_EQ(gif->At(1, 1), 0xFF00C000u);
     EXPECT_EQ(ReadAll(Icons("3.bmp"))[0], 'B');
-    // Asked for, the icon takes the new picture's own size.
+    // Asked for, the icon takes the new picture's own size: an option, or
+    // the question's check box.
     ASSERT_EQ(ReplaceItem(4, dir / "big.png", {Fit::Inside, true}), CommandResult::Completed);
     EXPECT_EQ(DecodePictureFile(Icons("4.gif"))->width, 8);
+    run->ui.checkAnswers = {true};
+    ASSERT_EQ(ReplaceItem(3, dir / "big.png", {Fit::Inside, false, true}),
+              CommandResult::Completed);
+    ASSERT_EQ(run->ui.pictureQuestions.size(), 1u);
+    EXPECT_EQ(run->ui.pictureQuestions[0].text,
+              "Replace 3.bmp with big.png? It is fitted to 3 x 2 pixels.");
+    EXPECT_EQ(run->ui.pictureQuestions[0].checkBox, "Keep the picture's own size, 8 x 8 pixels");
+    EXPECT_EQ(DecodePictureFile(Icons("3.bmp"))->width, 8);
     EXPECT_EQ(EditedCountText(ListWorkItems(1)), "3 of 4 edited");
 
     ASSERT_EQ(RestoreItem(2), CommandResult::Completed);

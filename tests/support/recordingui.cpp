@@ -55,6 +55,15 @@ void RecordingUi::CloseMainWindow() {
     log.push_back("close");
 }
 
+bool RecordingUi::AskPictureQuestion(PictureQuestion& question) {
+    if (!checkAnswers.empty()) {
+        question.checked = checkAnswers.front();
+        checkAnswers.pop_front();
+    }
+    pictureQuestions.push_back(question);
+    return AskConfirmation(question.text, question.caption);
+}
+
 bool RecordingUi::AskConfirmation(const std::string& text, const std::string& caption) {
     questions.push_back({text, caption});
     log.push_back("question: " + text);

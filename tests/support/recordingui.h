@@ -25,6 +25,9 @@ public:
     // Answers to the next questions; an empty queue answers OK, as a
     // message box is answered.
     std::deque<bool> confirmAnswers;
+    // How the next picture questions' check boxes are left; an empty queue
+    // leaves them as shown.
+    std::deque<bool> checkAnswers;
 
     struct Message {
         std::string text;
@@ -61,6 +64,9 @@ public:
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    // Recorded in pictureQuestions, then answered as a question.
+    bool AskPictureQuestion(PictureQuestion& question) override;
+    std::vector<PictureQuestion> pictureQuestions;
 };
 
 // What a command makes of an outcome: a warning, then a refusal's message,
