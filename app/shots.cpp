@@ -7,7 +7,7 @@
 // --port-question shows Port's question and answers Cancel; --port-error
 // answers OK and photographs the error box the port ends with. --item-menu
 // photographs the main window with the first thumbnail's menu open;
-// --drop-question the question a picture dropped on the second thumbnail
+// --drop-question the question a picture dropped on the sixth thumbnail (an icon)
 // asks, and --import-summary Import's question for the folder; both are
 // answered Cancel.
 #include <cstdio>
@@ -130,7 +130,7 @@ int main(int argc, char* argv[]) {
         form->show();
         Settle();
         photographQuestion(shots["--drop-question"], {});
-        form->DropOnRow(QString::fromLocal8Bit(shots["--drop"].c_str()), 1, 1);
+        form->DropOnRow(QString::fromLocal8Bit(shots["--drop"].c_str()), 1, 5);
         zantrel::SetModalRunner({});
     }
     if (shots.count("--import-summary") && shots.count("--import")) {

@@ -4,7 +4,7 @@
 //   zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]
 //   zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png FOLDER
 // --edits, in a second run: the first thumbnail's menu open over the main
-// window, the question PICTURE dropped on the second thumbnail asks, and
+// window, the question PICTURE dropped on the sixth thumbnail (an icon) asks, and
 // Import's summary for FOLDER; both questions are answered Cancel.
 #include <windows.h>
 
@@ -162,7 +162,7 @@ bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
     });
     g_folderShot = argv[4];
     g_folderOk = false;
-    form.DropOnThumbnailAt(argv[5], 1);
+    form.DropOnThumbnailAt(argv[5], 5);
     ok = g_folderOk && ok;
     g_folderShot = argv[6];
     g_importFolder = argv[7];
