@@ -204,14 +204,26 @@ std::optional<std::string> OpenDialogMemory::TakeDropped(bool clearName) {
     std::string path = std::move(*dropped_);
     dropped_.reset();
     fileName_ = path;
+    lastFile_ = path;
     folder_ = ParentFolder(path);
     return path;
 }
 
 void OpenDialogMemory::Remember(const std::string& path, int filterIndex) {
     fileName_ = path;
+    lastFile_ = path;
     folder_ = ParentFolder(path);
     filterIndex_ = filterIndex;
+}
+
+int OpenDialogMemory::FilterIndexIn(std::string_view filter) const {
+    const auto entries = FilterEntries(filter);
+    const std::string kind = UpperExtension(lastFile_);
+    for (std::size_t i = 0; kind.size() > 1 && i < entries.size(); ++i)
+        if (entries[i].second.find(';') == std::string::npos &&
+            entries[i].second.rfind("*.", 0) == 0 && UpperExtension(entries[i].second) == kind)
+            return static_cast<int>(i) + 1;
+    return filterIndex_ >= 1 && filterIndex_ <= static_cast<int>(entries.size()) ? filterIndex_ : 1;
 }
 
 std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter) {

@@ -127,8 +127,13 @@ public:
     const std::string& FileName() const { return fileName_; }
     const std::string& Folder() const { return folder_; }
     int FilterIndex() const { return filterIndex_; }
+    // The entry a showing with filter starts on (1 first): the one for the
+    // last file's kind alone (the second flash file's dialog starts on the
+    // first file's), else the one last chosen, else the first.
+    int FilterIndexIn(std::string_view filter) const;
 
 private:
+    std::string lastFile_; // kept when the name is cleared
     std::string fileName_;
     std::string folder_;
     int filterIndex_ = 1;

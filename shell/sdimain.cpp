@@ -180,6 +180,16 @@ std::vector<std::string> SaveTargets(bool raw) {
     return {s.savePath, s.compiledImagePath};
 }
 
+// Save As's first offer: a new file beside flash file 1, named after it, so
+// the original is not replaced by a careless OK.
+std::string SuggestedSavePath(bool raw) {
+    const std::string& first = State().firstFlashPath;
+    if (first.empty())
+        return {};
+    return first.substr(0, first.size() - ExtensionOf(first).size()) +
+           (raw ? "-new.bin" : "-new.shx");
+}
+
 // Whether Port will refuse the pair for its layouts; a pair it cannot even
 // read is for Port itself to report.
 bool PortIncompatible() {
@@ -469,7 +479,8 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
         else
             chosen = given ? given
                            : AskSaveFile("Select a file to save DRM reflash",
-                                         raw ? "BIN files|*.bin" : "SHX files|*.shx");
+                                         raw ? "BIN files|*.bin" : "SHX files|*.shx",
+                                         chosen ? *chosen : SuggestedSavePath(raw));
         if (!chosen)
             break;
         chosen = WithDefaultExtension(*chosen);

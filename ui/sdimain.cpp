@@ -33,6 +33,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/paths.h"
 #include "shell/about1.h"
 #include "shell/edit.h"
 #include "ui/about.h"
@@ -126,8 +127,12 @@ QString SessionPanelText(const SessionSummary& summary) {
 
 QStringList QtNameFilters(const std::string& filter) {
     QStringList result;
+    // Qt's "*.*" leaves out names without a dot, which a raw image may have.
     for (const auto& [name, patterns] : FilterEntries(filter))
-        result << Text(name) + " (" + Text(patterns).replace(';', ' ').trimmed() + ")";
+        result << Text(name) + " (" +
+                      (patterns == "*.*" ? QString("*")
+                                         : Text(patterns).replace(';', ' ').trimmed()) +
+                      ")";
     return result;
 }
 
@@ -404,8 +409,7 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(filter);
     dialog.setNameFilters(filters);
-    if (openMemory_.FilterIndex() <= filters.size())
-        dialog.selectNameFilter(filters.value(openMemory_.FilterIndex() - 1));
+    dialog.selectNameFilter(filters.value(openMemory_.FilterIndexIn(filter) - 1));
     if (!openMemory_.Folder().empty())
         dialog.setDirectory(FromLocalPath(openMemory_.Folder()));
     if (!openMemory_.FileName().empty())
@@ -422,12 +426,17 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
-                                                    const std::string& filter) {
+                                                    const std::string& filter,
+                                                    const std::string& suggested) {
     QFileDialog dialog(this, Text(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
     dialog.setDefaultSuffix(Text(DefaultExtensionOf(filter)));
+    if (!suggested.empty()) {
+        dialog.setDirectory(FromLocalPath(ParentFolder(suggested)));
+        dialog.selectFile(FromLocalPath(suggested));
+    }
     // Save As asks itself, naming every file it replaces, not only this one.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (RunModal(dialog) != QDialog::Accepted)

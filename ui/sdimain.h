@@ -95,8 +95,8 @@ public:
                      const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
-    std::optional<std::string> AskSaveFile(const std::string& title,
-                                           const std::string& filter) override;
+    std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                           const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;

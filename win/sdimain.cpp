@@ -466,9 +466,7 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     dialog.title = Wide(title);
     for (const auto& [name, patterns] : FilterEntries(filter))
         dialog.filters.emplace_back(Wide(name), Wide(patterns));
-    dialog.filterIndex = openMemory_.FilterIndex() <= static_cast<int>(dialog.filters.size())
-                             ? openMemory_.FilterIndex()
-                             : 1;
+    dialog.filterIndex = openMemory_.FilterIndexIn(filter);
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
     dialog.folder = Wide(openMemory_.Folder());
     dialog.fileName = NamePart(Wide(openMemory_.FileName()));
@@ -480,7 +478,8 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
-                                                    const std::string& filter) {
+                                                    const std::string& filter,
+                                                    const std::string& suggested) {
     Modal dialog;
     dialog.kind = ModalKind::Save;
     dialog.owner = window_;
@@ -488,6 +487,10 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     for (const auto& [name, patterns] : FilterEntries(filter))
         dialog.filters.emplace_back(Wide(name), Wide(patterns));
     dialog.defaultExtension = Wide(DefaultExtensionOf(filter));
+    if (!suggested.empty()) {
+        dialog.folder = Wide(ParentFolder(suggested));
+        dialog.fileName = Wide(FileNamePart(suggested));
+    }
     // No overwrite prompt: Save As asks itself, naming every file it replaces.
     dialog.options = FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())

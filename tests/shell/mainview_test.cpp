@@ -169,6 +169,18 @@ TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {
     EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>("/q/phone.shx"));
     EXPECT_EQ(memory.Folder(), "/q");
     EXPECT_EQ(memory.TakeDropped(false), std::nullopt); // once only
+    // The next dialog starts on the last file's own kind, whatever was chosen;
+    // without an entry for that kind alone, on the entry last chosen.
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 2);
+    memory.Remember("/q/PHONE.SBF", 1);
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 3);
+    memory.Remember("/q/cg15", 6);
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 6);
+    memory.Remember("/q/x.png", 2);
+    EXPECT_EQ(memory.FilterIndexIn("Pictures|*.png;*.gif|All files|*.*"), 2);
+    EXPECT_EQ(memory.FilterIndexIn("PNG pictures|*.png"), 1);
+    memory.Remember("/q/x.tga", 7);
+    EXPECT_EQ(memory.FilterIndexIn("Pictures|*.png;*.gif|All files|*.*"), 1);
     EXPECT_EQ(
         FilterEntries("SHX files|*.shx|All|*.*"),
         (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"}, {"All", "*.*"}}));

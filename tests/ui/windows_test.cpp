@@ -194,6 +194,9 @@ void WindowsTest::nameFilters() {
     QCOMPARE(QtNameFilters("Pictures|*.bmp;*.gif|All"),
              QStringList({"Pictures (*.bmp *.gif)", "All (*)"}));
     QVERIFY(QtNameFilters("").isEmpty());
+    const QStringList open = QtNameFilters(std::string(OpenFilter));
+    QCOMPARE(open.first(), QString("All flash files (*.shx *.sbf *.bin *.smg)"));
+    QCOMPARE(open.last(), QString("All files (*)")); // names without a dot too
 }
 
 void WindowsTest::freshRunWindow() {
@@ -314,9 +317,12 @@ void WindowsTest::openThenSaveAs() {
         QCOMPARE(script.seen.size(), std::size_t(3));
         QCOMPARE(script.seen[0].kind, QString("open"));
         QCOMPARE(script.seen[0].title, QString("Open SBF/SHX file to edit or import DRM to"));
-        QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)", "SBF files (*.sbf)",
-                                                      "BIN files (*.bin)", "SMG files (*.smg)"}));
+        QCOMPARE(script.seen[0].filters, QtNameFilters(std::string(OpenFilter)));
+        QCOMPARE(script.seen[0].selectedFilter, QtNameFilters(std::string(OpenFilter)).first());
         QCOMPARE(script.seen[1].kind, QString("open"));
+        // The second starts on the first file's kind, in its folder.
+        QCOMPARE(script.seen[1].selectedFilter, QString("SHX files (*.shx)"));
+        QCOMPARE(script.seen[1].directory, QString::fromStdString(folder.Path()));
         QCOMPARE(script.seen[1].title,
                  QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
         QCOMPARE(script.seen[2].kind, QString("box"));
@@ -393,6 +399,8 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(script.seen[0].title, QString("Select a file to save DRM reflash"));
     QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)"}));
     QCOMPARE(script.seen[0].defaultSuffix, QString("shx"));
+    QCOMPARE(script.seen[0].selectedFiles,
+             QStringList({QString::fromStdString(folder / "phone-new.shx")}));
     QCOMPARE(script.Boxes().size(), std::size_t(1));
     QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
     QCOMPARE(script.Boxes()[0].title, QString("Zantrel"));

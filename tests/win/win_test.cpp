@@ -318,6 +318,8 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     ASSERT_EQ(save.filters.size(), 1u);
     EXPECT_EQ(save.filters[0].second, L"*.shx");
     EXPECT_EQ(save.defaultExtension, L"shx");
+    EXPECT_EQ(save.fileName, L"phone-new.shx");
+    EXPECT_EQ(save.folder, WideFromUtf8(folder.Path()));
     EXPECT_FALSE(save.options & FOS_OVERWRITEPROMPT);
     ASSERT_EQ(script.Boxes().size(), 1u);
     EXPECT_EQ(script.Boxes()[0].text, L"Operation Complete");
