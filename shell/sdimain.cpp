@@ -180,6 +180,12 @@ std::vector<std::string> SaveTargets(bool raw) {
     return {s.savePath, s.compiledImagePath};
 }
 
+// What a run that ends without saving keeps, and how to save it.
+std::string KeptWorkText() {
+    return "Your edits are kept in " + EditFolder() + ". Start Zantrel again in " +
+           State().startFolder + " to save them.";
+}
+
 // Save As's first offer: a new file beside flash file 1, named after it, so
 // the original is not replaced by a careless OK.
 std::string SuggestedSavePath(bool raw) {
@@ -504,7 +510,7 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
             break;
     }
     if (!chosen) {
-        ShowMessage("DRM was not compiled", "Incomplete Operation");
+        ShowMessage("DRM was not compiled", "Incomplete Operation", KeptWorkText());
         WriteSessionFile();
         CloseMainWindow();
         return CommandResult::Completed;
@@ -590,7 +596,7 @@ CommandResult Port1Click() {
 
 CommandResult FileExit1Execute() {
     if (!State().freshSession) {
-        ShowMessage("DRM was not compiled", "Incomplete Operation");
+        ShowMessage("DRM was not compiled", "Incomplete Operation", KeptWorkText());
         WriteSessionFile();
     }
     CloseMainWindow();

@@ -398,6 +398,9 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(run->ui.messageDetails[0], "Your edits are kept in " + State().icons1Dir +
+                                             ". Start Zantrel again in " + dir.Path() +
+                                             " to save them.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "5");
     EXPECT_EQ(run->ui.closeCalls, 1);
 
@@ -435,6 +438,9 @@ TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
     EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
     EXPECT_EQ(run.ui.messages, (std::vector<RecordingUi::Message>{
                                    {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(run.ui.messageDetails[0], "Your edits are kept in " + State().icons1Dir +
+                                            ". Start Zantrel again in " + dir.Path() +
+                                            " to save them.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "6");
     EXPECT_EQ(run.ui.closeCalls, 1);
 }
