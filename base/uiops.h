@@ -26,6 +26,7 @@ enum class MenuItem {
     // A thumbnail's own menu: the commands take its number.
     ItemReplaceItem,
     ItemRestoreItem,
+    HelpHowItem, // one page on the runs, the work folder, the commands and the settings
 };
 
 struct UiSink {

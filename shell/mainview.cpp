@@ -44,7 +44,10 @@ const std::vector<MenuGroup>& MainMenu() {
         {"&Settings", "Settings", {}, MenuItem::Settings1},
         {"&Help",
          "Help topics",
-         {{MenuItem::HelpAboutItem, "&About...",
+         {{MenuItem::HelpHowItem, "&How Zantrel Works",
+           "How Zantrel Works|The two runs, the work folder, the commands and the settings",
+           Shortcut::F1},
+          {MenuItem::HelpAboutItem, "&About...",
            "About|Displays program information, version number, and copyright"}},
          std::nullopt},
     };
@@ -76,6 +79,8 @@ std::string ShortcutText(Shortcut shortcut) {
         return "Ctrl+S";
     case Shortcut::F5:
         return "F5";
+    case Shortcut::F1:
+        return "F1";
     case Shortcut::None:
         break;
     }
@@ -92,6 +97,8 @@ MenuAction ActionOf(MenuItem item) {
         return MenuAction::SettingsDialog;
     case MenuItem::HelpAboutItem:
         return MenuAction::AboutBox;
+    case MenuItem::HelpHowItem:
+        return MenuAction::HelpPage;
     default:
         return MenuAction::Command;
     }
@@ -149,6 +156,11 @@ void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowAction
         break;
     case MenuAction::AboutBox:
         window.Run([&window] { window.RunAboutBox(); });
+        break;
+    case MenuAction::HelpPage:
+        window.Run([&window] {
+            window.ShowHelpPage(std::string(HowItWorksCaption), std::string(HowItWorksText));
+        });
         break;
     }
 }

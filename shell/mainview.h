@@ -14,6 +14,7 @@
 #include "base/uiops.h"
 #include "imaging/picture.h"
 #include "shell/about1.h"
+#include "shell/help.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
 #include "shell/workview.h"
@@ -22,7 +23,7 @@ namespace zantrel {
 
 // ---- The menu ----
 
-enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5 };
+enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1 };
 
 struct MenuEntry {
     MenuItem item;
@@ -52,7 +53,7 @@ std::string ShortcutText(Shortcut shortcut);
 
 // What choosing an item does: a command of the logic, or something the
 // window does itself.
-enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox };
+enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox, HelpPage };
 MenuAction ActionOf(MenuItem item);
 // The command a Command item runs (Open, Port, Save As, Discard, Exit).
 CommandResult RunMenuCommand(MenuItem item);
@@ -71,6 +72,8 @@ struct MainWindowActions {
     // Shows the settings dialog; its state when closed with OK.
     virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
     virtual void RunAboutBox() = 0;
+    // Shows a page of plain text under caption, scrollable where it is long.
+    virtual void ShowHelpPage(const std::string& caption, const std::string& text) = 0;
 };
 
 class CommandRunner;

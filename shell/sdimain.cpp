@@ -36,7 +36,8 @@ void ResetMenu() {
           MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
           MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem,
           MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
+          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem,
+          MenuItem::HelpHowItem})
         g_menu[item] = true;
 }
 

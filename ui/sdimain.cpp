@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -303,6 +305,22 @@ std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
 void TSDIAppForm::RunAboutBox() {
     if (about_)
         RunModal(*about_);
+}
+
+void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
+    QDialog page(this);
+    page.setObjectName("help");
+    page.setWindowTitle(Text(caption));
+    auto* view = new QPlainTextEdit(Text(text), &page);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &page);
+    connect(buttons, &QDialogButtonBox::accepted, &page, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&page);
+    layout->addWidget(view, 1);
+    layout->addWidget(buttons);
+    page.resize(620, 520);
+    RunModal(page);
 }
 
 QMenu* TSDIAppForm::ThumbnailMenu(int image, int row) {

@@ -134,6 +134,7 @@ private:
     void OpenFolder(const std::string& path) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
+    void ShowHelpPage(const std::string& caption, const std::string& text) override;
 
     std::map<MenuItem, QAction*> actions_;
     TAboutBox1* settings_ = nullptr;

@@ -47,6 +47,7 @@ constexpr std::pair<MenuItem, int> MenuIds[] = {
     {MenuItem::FileRestoreAllItem, IDM_FILE_RESTOREALL},
     {MenuItem::ItemReplaceItem, IDM_ITEM_REPLACE},
     {MenuItem::ItemRestoreItem, IDM_ITEM_RESTORE},
+    {MenuItem::HelpHowItem, IDM_HELP_HOW},
 };
 
 int IdOf(MenuItem item) {
@@ -216,6 +217,8 @@ void TSDIAppForm::BuildMenu() {
             const auto id = static_cast<WORD>(IdOf(entry.item));
             if (entry.shortcut == Shortcut::F5)
                 keys.push_back({FVIRTKEY, VK_F5, id});
+            else if (entry.shortcut == Shortcut::F1)
+                keys.push_back({FVIRTKEY, VK_F1, id});
             else if (!key.empty())
                 keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(key.back()), id});
         }
@@ -359,6 +362,15 @@ std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
 void TSDIAppForm::RunAboutBox() {
     if (about_)
         RunDialog(ModalKind::About, about_->Handle(), AboutCaption);
+}
+
+void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
+    Modal box;
+    box.owner = window_;
+    box.title = Wide(caption);
+    box.text = Wide(text);
+    box.style = MB_OK | MB_ICONINFORMATION;
+    RunModal(box);
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {

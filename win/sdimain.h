@@ -133,6 +133,7 @@ private:
     void OpenFolder(const std::string& path) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
+    void ShowHelpPage(const std::string& caption, const std::string& text) override;
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
     const Thumbnail* ThumbnailAt(int index) const;
 

@@ -53,7 +53,7 @@ TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
     }
     for (const MenuEntry& entry : ItemMenu())
         EXPECT_TRUE(seen.insert(entry.item).second);
-    EXPECT_EQ(seen.size(), 15u);
+    EXPECT_EQ(seen.size(), 16u);
     EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
     EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
     EXPECT_EQ(LongHint("Settings"), "Settings");
@@ -63,6 +63,8 @@ TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
     EXPECT_EQ(ActionOf(MenuItem::Port1), MenuAction::Command);
     EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
     EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
+    EXPECT_EQ(ActionOf(MenuItem::HelpHowItem), MenuAction::HelpPage);
+    EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
 }
 
 TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QDir>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
@@ -97,6 +98,9 @@ struct Script {
             s.kind = "settings";
         } else if (qobject_cast<TAboutBox*>(&dialog)) {
             s.kind = "about";
+        } else if (auto* page = dialog.findChild<QPlainTextEdit*>()) {
+            s.kind = "page";
+            s.text = page->toPlainText();
         }
         seen.push_back(s);
         if (answers.empty())
@@ -285,6 +289,13 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(script.seen.back().directory, QString::fromStdString(folder.Path()));
     script.seen.clear();
 
+    // The help page: the shell's text, scrollable; F1 reaches it.
+    QCOMPARE(form->Action(MenuItem::HelpHowItem)->shortcut(), QKeySequence(Qt::Key_F1));
+    form->Action(MenuItem::HelpHowItem)->trigger();
+    QCOMPARE(script.seen.back().title, QString("How Zantrel Works"));
+    QCOMPARE(script.seen.back().text, QtText(HowItWorksText));
+    QVERIFY(form->isVisible());
+
     // About: shown through the menu, the window stays.
     script.Accept();
     form->Action(MenuItem::HelpAboutItem)->trigger();
@@ -293,6 +304,7 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(form->AboutBox()->ProductName->text(), QString("Zantrel"));
     QVERIFY(form->AboutBox()->ProductName->font().bold());
     QCOMPARE(form->AboutBox()->Version->text(), QString("Version 0.3.3 beta"));
+    QCOMPARE(form->AboutBox()->Readme->text(), QString("Read README.md for the whole story."));
     QVERIFY(form->AboutBox()->OKButton->isDefault());
     QVERIFY(form->isVisible());
 

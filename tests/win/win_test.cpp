@@ -164,14 +164,17 @@ TEST(WinWindow, FreshRun) {
     for (UINT i = 0; i < 12; ++i)
         EXPECT_EQ(MenuText(fileMenu, i), file[i]);
     EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Refresh\tF5");
-    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&About...");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&How Zantrel Works\tF1");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 1), L"&About...");
     ACCEL keys[8] = {};
-    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 4);
+    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 5);
     EXPECT_EQ(keys[0].key, 'O');
     EXPECT_EQ(keys[0].cmd, IDM_FILE_OPEN);
     EXPECT_EQ(keys[0].fVirt & (FCONTROL | FVIRTKEY), FCONTROL | FVIRTKEY);
     EXPECT_EQ(keys[2].cmd, IDM_FILE_SAVEAS);
     EXPECT_EQ(keys[3].key, VK_F5);
+    EXPECT_EQ(keys[4].key, VK_F1);
+    EXPECT_EQ(keys[4].cmd, IDM_HELP_HOW);
 
     // Fresh run: Open, Exit, Settings and About only; a shortcut of a greyed
     // item does nothing.
@@ -229,6 +232,14 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen.back().fileName, L"");
     script.seen.clear();
 
+    // The help page: the shell's text in a box; the window stays.
+    Choose(*form, IDM_HELP_HOW);
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].title, L"How Zantrel Works");
+    EXPECT_EQ(script.seen[0].text, WideFromUtf8(HowItWorksText));
+    EXPECT_TRUE(form->IsOpen());
+    script.seen.clear();
+
     // About: the box created at start, run modally; the window stays.
     script.Answer(IDOK);
     Choose(*form, IDM_HELP_ABOUT);
@@ -237,6 +248,7 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen[0].window, form->AboutBox()->Handle());
     EXPECT_EQ(TextOf(form->AboutBox()->ProductName), L"Zantrel");
     EXPECT_EQ(TextOf(form->AboutBox()->Version), L"Version 0.3.3 beta");
+    EXPECT_EQ(TextOf(form->AboutBox()->Readme), L"Read README.md for the whole story.");
     EXPECT_TRUE(form->IsOpen());
 
     // Exit in a fresh run: no word, no session file, the window closes.
