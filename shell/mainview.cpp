@@ -279,8 +279,20 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     return t;
 }
 
+std::string MainWindowTitle() {
+    const SharedState& s = State();
+    if (s.freshSession || s.firstFlashPath.empty())
+        return std::string(MainCaption);
+    // UTF-8 by bytes: the left arrow, then the em dash.
+    std::string names = FlashFileName(1);
+    if (ImageCountOf(s.sessionMode) == ModePair)
+        names += " \xE2\x86\x90 " + FlashFileName(2);
+    return names + " \xE2\x80\x94 " + std::string(MainCaption);
+}
+
 MainView DescribeMainWindow() {
     MainView view;
+    view.title = MainWindowTitle();
     if (State().freshSession) {
         view.hint = FreshRunHint;
         return view;

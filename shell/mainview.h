@@ -176,6 +176,8 @@ struct ImageView {
 };
 
 struct MainView {
+    std::string title =
+        std::string(MainCaption); // the title bar: the session's files, when one is pending
     // The hint page (a fresh run, or work files that cannot be listed), or
     // the session: the panel above the images' thumbnails.
     bool sessionPage = false;
@@ -184,6 +186,9 @@ struct MainView {
     std::vector<ImageView> images; // image 1, and image 2 for a pair
 };
 MainView DescribeMainWindow();
+// "phone.shx — Zantrel"; for a pair "phone.shx ← other.shx — Zantrel"
+// (UTF-8); "Zantrel" in a fresh run or when the files are not known.
+std::string MainWindowTitle();
 
 // How a picture of width x height sits in a thumbnail square of side: small
 // icons grow by whole steps so their pixels stay sharp; large pictures

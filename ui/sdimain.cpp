@@ -505,6 +505,7 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 void TSDIAppForm::RefreshThumbnails() {
     view_ = DescribeMainWindow();
     const MainView& view = view_;
+    setWindowTitle(Text(view.title));
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

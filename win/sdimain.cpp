@@ -594,6 +594,7 @@ void TSDIAppForm::RefreshView() {
     if (!window_)
         return;
     view_ = DescribeMainWindow();
+    SetWindowTextW(window_, Wide(view_.title).c_str());
     BuildPanel();
     const bool pair = view_.images.size() > 1;
     for (int i = 0; pair && i < 2; ++i) {

@@ -74,6 +74,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     MainView view = DescribeMainWindow();
     EXPECT_FALSE(view.sessionPage);
     EXPECT_EQ(view.hint, FreshRunHint);
+    EXPECT_EQ(view.title, "Zantrel");
     EXPECT_TRUE(WatchedFolders().empty());
 
     // A pair: the panel, and both images' thumbnails under their titles.
@@ -85,6 +86,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     view = DescribeMainWindow();
     ASSERT_TRUE(view.sessionPage);
+    EXPECT_EQ(view.title, "a.shx \xE2\x86\x90 b.shx \xE2\x80\x94 Zantrel");
     auto lines = DescribeSession().lines;
     lines.push_back({"Edited", "1 of 5 edited"});
     EXPECT_EQ(view.panel.lines, lines);

@@ -367,6 +367,7 @@ void WindowsTest::openThenSaveAs() {
     QVERIFY(form->SessionPanel->text().contains("Superfile, one image"));
     QCOMPARE(form->ImageTabs->count(), 1);
     QCOMPARE(form->ImageTabs->tabText(0), QString("Image 1: phone.shx"));
+    QCOMPARE(form->windowTitle(), QString::fromUtf8("phone.shx \xE2\x80\x94 Zantrel"));
 
     // A picture saved at another size by another program is marked as soon
     // as the watcher sees it, and the marker goes when the size is put back.

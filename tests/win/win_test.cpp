@@ -278,6 +278,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_EQ(EnabledItems(*form),
               (std::vector<int>{IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
                                 IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
+    EXPECT_EQ(TextOf(form->Handle()), L"phone.shx \u2014 Zantrel");
     // A drop in a second run does nothing.
     form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
     EXPECT_TRUE(script.seen.empty());
