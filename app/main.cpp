@@ -2,7 +2,9 @@
 // the settings dialog and the About box, then the event loop until the main
 // window closes.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -12,7 +14,7 @@
 namespace {
 
 // help2man makes the manual page from these two.
-const char* const HelpText = R"(Usage: zantrel [OPTION]
+const char* const HelpText = R"(Usage: zantrel [OPTION] [FILE]
 
 Takes the DRM (the icons and pictures of a phone's flash) out of a superfile
 (.shx), an SBF file (.sbf) or a raw code-group image into a work folder of
@@ -23,6 +25,10 @@ decompiles it; the second shows the icons and pictures and offers Save As
 (and Port, when a second file was opened). The current folder is the start
 folder: it holds the settings file "zantrel.ini" and, between the two runs,
 the session file "shxdata.dat".
+
+FILE, a flash file, is Open's first file in a first run: Zantrel goes on
+with the second question. In a second run Zantrel says that a session is
+pending and what it holds, and opens nothing.
 
 Options:
   -h, --help     Prints this help and exits.
@@ -44,6 +50,17 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication app(argc, argv);
+    // Qt has taken its own options out; what is left is at most one flash file.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() == 2 && arguments[1].startsWith('-')) {
+        std::fprintf(stderr, "zantrel: unknown option %s; zantrel --help tells more.\n",
+                     arguments[1].toLocal8Bit().constData());
+        return 2;
+    }
+    if (arguments.size() > 2) {
+        std::fputs("zantrel: give at most one flash file; zantrel --help tells more.\n", stderr);
+        return 2;
+    }
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zantrel.png")));
     // Wayland takes the icon from the menu entry this names, not from the window.
     QApplication::setDesktopFileName(QStringLiteral("zantrel"));
@@ -52,5 +69,11 @@ int main(int argc, char* argv[]) {
     if (form->CloseRequested())
         return 1;
     form->show();
+    if (arguments.size() == 2)
+        // Once the window shows, as a file dropped on it; the start folder stays this one.
+        QTimer::singleShot(0, form.get(),
+                           [&form, file = QFileInfo(arguments[1]).absoluteFilePath()] {
+                               form->OpenDropped(file);
+                           });
     return app.exec();
 }

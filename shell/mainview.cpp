@@ -208,6 +208,27 @@ bool CommandRunner::TakesDroppedFile() const {
     return !busy_ && MenuItemEnabled(MenuItem::FileOpenItem);
 }
 
+void TakeOutsideFile(const std::string& path, const CommandRunner& runner, OpenDialogMemory& memory,
+                     MainWindowActions& window) {
+    if (path.empty() || runner.Busy())
+        return;
+    if (runner.TakesDroppedFile()) {
+        memory.Drop(path);
+        ChooseMenuItem(MenuItem::FileOpenItem, runner, window);
+    } else if (!State().freshSession) {
+        window.Run([&path] { SaySessionPending(path); });
+    }
+}
+
+void SaySessionPending(const std::string& path) {
+    std::string holds = FlashFileName(1);
+    if (ImageCountOf(State().sessionMode) == ModePair)
+        holds += " and " + FlashFileName(2);
+    ShowMessage("A session is pending, so " + FileNamePart(path) + " was not opened.", "Open",
+                "The session holds " + holds + "; its edits are in " + EditFolder() +
+                    ". Save As or File > Discard Session... ends it; then open the file again.");
+}
+
 std::optional<std::string> OpenDialogMemory::TakeDropped(bool clearName) {
     if (clearName)
         fileName_.clear();

@@ -143,6 +143,16 @@ private:
     std::optional<std::string> dropped_;
 };
 
+// A flash file handed to the window from outside: its command line, or a
+// drop beside the thumbnails. A fresh run takes it as Open's first answer
+// (the second question and the rest as usual); a second run says that a
+// session is pending and what it holds, and opens nothing. Nothing while a
+// command runs.
+void TakeOutsideFile(const std::string& path, const CommandRunner& runner, OpenDialogMemory& memory,
+                     MainWindowActions& window);
+// The second run's box for such a file.
+void SaySessionPending(const std::string& path);
+
 // "SHX files|*.shx|SBF files|*.sbf" as (name, patterns) pairs.
 std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter);
 // A save dialog's default extension, without the dot: its first pattern's

@@ -354,10 +354,7 @@ void TSDIAppForm::OpenFolder(const std::string& path) {
 }
 
 void TSDIAppForm::OpenDropped(const QString& path) {
-    if (path.isEmpty() || !runner_.TakesDroppedFile())
-        return;
-    openMemory_.Drop(ToLocalPath(path));
-    Choose(MenuItem::FileOpenItem);
+    TakeOutsideFile(ToLocalPath(path), runner_, openMemory_, *this);
 }
 
 void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
@@ -596,8 +593,8 @@ std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, Q
 
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile() &&
-        (runner_.TakesDroppedFile() || !view_.images.empty()))
+    // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
+    if (urls.size() == 1 && urls.first().isLocalFile() && !runner_.Busy())
         event->acceptProposedAction();
 }
 

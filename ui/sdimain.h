@@ -69,7 +69,8 @@ public:
     // The thumbnail menu's actions as it would show them for that row.
     QMenu* ThumbnailMenu(int image, int row);
 
-    // A flash file dropped on the window: Open with it as the first answer.
+    // A flash file dropped on the window (beside the thumbnails) or given on
+    // the command line: TakeOutsideFile.
     void OpenDropped(const QString& path);
     // A file dropped on row of image's grid (a picture replaces the item).
     void DropOnRow(const QString& path, int image, int row);

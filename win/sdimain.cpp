@@ -379,10 +379,8 @@ void TSDIAppForm::OpenFolder(const std::string& path) {
 }
 
 void TSDIAppForm::OpenDropped(const std::wstring& path) {
-    if (!window_ || path.empty() || !runner_.TakesDroppedFile())
-        return;
-    openMemory_.Drop(Utf8FromWide(path));
-    Choose(MenuItem::FileOpenItem);
+    if (window_)
+        TakeOutsideFile(Utf8FromWide(path), runner_, openMemory_, *this);
 }
 
 void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {

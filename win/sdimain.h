@@ -49,7 +49,8 @@ public:
     // Chooses an item of a thumbnail's own menu for the shown image's
     // thumbnail at index.
     void ChooseForThumbnail(MenuItem item, int index);
-    // A flash file dropped on the window: Open with it as the first answer.
+    // A flash file dropped on the window (beside the thumbnails) or given on
+    // the command line: TakeOutsideFile.
     void OpenDropped(const std::wstring& path);
     // A file dropped on the shown image's thumbnail at index (a picture
     // replaces the item).

@@ -209,5 +209,42 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "1");
 }
 
+// A window that runs commands through its runner and does nothing else.
+struct PlainWindow : MainWindowActions {
+    CommandRunner runner;
+    void Run(const std::function<void()>& command) override { runner.Run(command); }
+    void Refresh() override {}
+    void OpenFolder(const std::string&) override {}
+    std::optional<SettingsDialogState> RunSettingsDialog() override { return std::nullopt; }
+    void RunAboutBox() override {}
+    void ShowHelpPage(const std::string&, const std::string&) override {}
+};
+
+TEST(TakeOutsideFile, AFreshRunOpensItASecondRunSaysWhatIsPending) {
+    TempFolder dir;
+    WriteFlash(dir / "a.shx", 1);
+    WriteFlash(dir / "b.shx", 2);
+    std::unique_ptr<test::ProgramRun> run;
+    test::NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.shx"};
+    PlainWindow window;
+    OpenDialogMemory memory;
+    TakeOutsideFile(dir / "a.shx", window.runner, memory, window);
+    EXPECT_EQ(run->ui.openDialogs.size(), 2u); // Open ran, given the file first
+    EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>(dir / "a.shx"));
+
+    test::NextRun(run);
+    PlainWindow second;
+    TakeOutsideFile(dir / "c.shx", second.runner, memory, second);
+    EXPECT_TRUE(run->ui.openDialogs.empty());
+    EXPECT_EQ(memory.TakeDropped(false), std::nullopt);
+    ASSERT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
+                                    {"A session is pending, so c.shx was not opened.", "Open"}}));
+    EXPECT_EQ(run->ui.messageDetails[0],
+              "The session holds a.shx and b.shx; its edits are in " + State().icons1Dir +
+                  ". Save As or File > Discard Session... ends it; then open the file again.");
+    EXPECT_FALSE(second.runner.CloseRequested()); // the window stays
+    EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "2");
+}
+
 } // namespace
 } // namespace zantrel

@@ -279,9 +279,12 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
               (std::vector<int>{IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
                                 IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
     EXPECT_EQ(TextOf(form->Handle()), L"phone.shx \u2014 Zantrel");
-    // A drop in a second run does nothing.
+    // A drop beside the thumbnails in a second run says why it opens nothing.
     form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
-    EXPECT_TRUE(script.seen.empty());
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].text, L"A session is pending, so phone.shx was not opened.");
+    EXPECT_TRUE(form->IsOpen());
+    script.seen.clear();
 
     // The session panel and image 1's thumbnails, without tabs for one image.
     ASSERT_FALSE(form->Panel().empty());
