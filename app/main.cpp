@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QScreen>
+#include <QSettings>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ui/sdimain.h"
 
@@ -36,6 +39,48 @@ Options:
 
 zantrel-cli is the console program, with the same commands.
 )";
+
+// The window's size and place, per user (QSettings), not in the start folder.
+constexpr int LeastWidth = 420;
+constexpr int LeastHeight = 300;
+
+// Puts the window where the last run left it, on the screens there are now;
+// true when it was maximised.
+bool RestorePlace(QWidget& window) {
+    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
+    if (!settings.contains(QStringLiteral("window/width")))
+        return false;
+    zantrel::WindowPlace place{{settings.value(QStringLiteral("window/x")).toInt(),
+                                settings.value(QStringLiteral("window/y")).toInt(),
+                                settings.value(QStringLiteral("window/width")).toInt(),
+                                settings.value(QStringLiteral("window/height")).toInt()},
+                               settings.value(QStringLiteral("window/maximised")).toBool()};
+    std::vector<zantrel::ScreenRect> screens;
+    auto add = [&screens](const QScreen* screen) {
+        const QRect r = screen->availableGeometry();
+        screens.push_back({r.x(), r.y(), r.width(), r.height()});
+    };
+    // The main screen first: a window on no screen goes there.
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        add(primary);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != primary)
+            add(screen);
+    place = zantrel::KeepOnScreen(place, screens, LeastWidth, LeastHeight);
+    window.setGeometry(place.normal.x, place.normal.y, place.normal.width, place.normal.height);
+    return place.maximised;
+}
+
+void SavePlace(const QWidget& window) {
+    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
+    const QRect r = window.isMaximized() ? window.normalGeometry() : window.geometry();
+    settings.setValue(QStringLiteral("window/x"), r.x());
+    settings.setValue(QStringLiteral("window/y"), r.y());
+    settings.setValue(QStringLiteral("window/width"), r.width());
+    settings.setValue(QStringLiteral("window/height"), r.height());
+    settings.setValue(QStringLiteral("window/maximised"), window.isMaximized());
+}
 
 } // namespace
 
@@ -68,12 +113,17 @@ int main(int argc, char* argv[]) {
     // Start-up ended the run (another Zantrel works in this folder).
     if (form->CloseRequested())
         return 1;
-    form->show();
+    if (RestorePlace(*form))
+        form->showMaximized();
+    else
+        form->show();
     if (arguments.size() == 2)
         // Once the window shows, as a file dropped on it; the start folder stays this one.
         QTimer::singleShot(0, form.get(),
                            [&form, file = QFileInfo(arguments[1]).absoluteFilePath()] {
                                form->OpenDropped(file);
                            });
-    return app.exec();
+    const int status = app.exec();
+    SavePlace(*form);
+    return status;
 }

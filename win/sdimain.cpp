@@ -820,7 +820,15 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnMenuSelect(0, 0xFFFF, nullptr);
         return 0;
     case WM_SIZE:
+        if (wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED)
+            maximised_ = wParam == SIZE_MAXIMIZED;
+        if (wParam == SIZE_RESTORED)
+            GetWindowRect(window_, &normalRect_);
         Layout();
+        return 0;
+    case WM_MOVE:
+        if (!IsZoomed(window_) && !IsIconic(window_))
+            GetWindowRect(window_, &normalRect_);
         return 0;
     case WM_SETFOCUS:
         // The keyboard works in the thumbnails: arrows, Enter opens a file.

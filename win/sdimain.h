@@ -39,6 +39,10 @@ public:
     bool IsOpen() const { return window_ != nullptr; }
     // The menu's shortcuts, for the message loop.
     HACCEL Shortcuts() const { return shortcuts_; }
+    // The window's rectangle when last neither maximised nor minimised, and
+    // whether it was last maximised; kept after it closes, for the next run.
+    RECT NormalRect() const { return normalRect_; }
+    bool Maximised() const { return maximised_; }
 
     void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
     TAboutBox1* SettingsDialog() const { return settings_.get(); }
@@ -140,6 +144,8 @@ private:
 
     HWND window_ = nullptr;
     HACCEL shortcuts_ = nullptr;
+    RECT normalRect_{};
+    bool maximised_ = false;
     std::unique_ptr<TAboutBox1> settings_;
     std::unique_ptr<TAboutBox> about_;
     int dpi_ = 96;

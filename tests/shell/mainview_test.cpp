@@ -209,6 +209,31 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "1");
 }
 
+TEST(KeepOnScreen, StaysWhereItWasOnAScreenElseMovesOntoTheOneItOverlapsMost) {
+    const std::vector<ScreenRect> two = {{0, 0, 1920, 1040}, {1920, -200, 1280, 984}};
+    auto keep = [&](ScreenRect r, const std::vector<ScreenRect>& screens = {}) {
+        return KeepOnScreen({r, true}, screens.empty() ? two : screens, 420, 300);
+    };
+    // Wholly on a screen, the second one above the first's top included.
+    EXPECT_EQ(keep({100, 80, 760, 560}), (WindowPlace{{100, 80, 760, 560}, true}));
+    EXPECT_EQ(keep({2000, -150, 760, 560}).normal, (ScreenRect{2000, -150, 760, 560}));
+    // Across both: onto the one it overlaps most, kept whole.
+    EXPECT_EQ(keep({1800, 100, 760, 560}).normal, (ScreenRect{1920, 100, 760, 560}));
+    EXPECT_EQ(keep({1500, 100, 760, 560}).normal, (ScreenRect{1160, 100, 760, 560}));
+    // The second screen gone: back onto the first, at its edge.
+    EXPECT_EQ(keep({2000, -150, 760, 560}, {{0, 0, 1920, 1040}}).normal,
+              (ScreenRect{1160, 0, 760, 560}));
+    // Nowhere near a screen, or bigger than the one left: onto the main one, shrunk.
+    EXPECT_EQ(keep({-2147483000, 2147483000, 2147483000, 900}).normal,
+              (ScreenRect{0, 140, 1920, 900}));
+    EXPECT_EQ(keep({50, 50, 2500, 1600}, {{0, 0, 1366, 728}}).normal,
+              (ScreenRect{0, 0, 1366, 728}));
+    // Never below the least size, even on a tiny screen; no screens, no change.
+    EXPECT_EQ(keep({10, 10, 100, 50}, {{0, 0, 400, 250}}).normal, (ScreenRect{0, 0, 420, 300}));
+    EXPECT_EQ(KeepOnScreen({{5000, 5000, 10, 10}, false}, {}, 420, 300).normal,
+              (ScreenRect{5000, 5000, 10, 10}));
+}
+
 // A window that runs commands through its runner and does nothing else.
 struct PlainWindow : MainWindowActions {
     CommandRunner runner;
