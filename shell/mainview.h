@@ -186,8 +186,8 @@ struct ImageView {
 };
 
 struct MainView {
-    std::string title =
-        std::string(MainCaption); // the title bar: the session's files, when one is pending
+    // The title bar: MainWindowTitle.
+    std::string title = std::string(MainCaption);
     // The hint page (a fresh run, or work files that cannot be listed), or
     // the session: the panel above the images' thumbnails.
     bool sessionPage = false;
