@@ -2,17 +2,22 @@
 // the settings dialog and the About box, then the event loop until the main
 // window closes.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ui/sdimain.h"
 
 namespace {
 
 // help2man makes the manual page from these two.
-const char* const HelpText = R"(Usage: zantrel [OPTION]
+const char* const HelpText = R"(Usage: zantrel [OPTION] [FILE]
 
 Takes the DRM (the icons and pictures of a phone's flash) out of a superfile
 (.shx), an SBF file (.sbf) or a raw code-group image into a work folder of
@@ -24,12 +29,58 @@ decompiles it; the second shows the icons and pictures and offers Save As
 folder: it holds the settings file "zantrel.ini" and, between the two runs,
 the session file "shxdata.dat".
 
+FILE, a flash file, is Open's first file in a first run: Zantrel goes on
+with the second question. In a second run Zantrel says that a session is
+pending and what it holds, and opens nothing.
+
 Options:
   -h, --help     Prints this help and exits.
   -V, --version  Prints the program's name and version and exits.
 
 zantrel-cli is the console program, with the same commands.
 )";
+
+// The window's size and place, per user (QSettings), not in the start folder.
+constexpr int LeastWidth = 420;
+constexpr int LeastHeight = 300;
+
+// Puts the window where the last run left it, on the screens there are now;
+// true when it was maximised.
+bool RestorePlace(QWidget& window) {
+    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
+    if (!settings.contains(QStringLiteral("window/width")))
+        return false;
+    zantrel::WindowPlace place{{settings.value(QStringLiteral("window/x")).toInt(),
+                                settings.value(QStringLiteral("window/y")).toInt(),
+                                settings.value(QStringLiteral("window/width")).toInt(),
+                                settings.value(QStringLiteral("window/height")).toInt()},
+                               settings.value(QStringLiteral("window/maximised")).toBool()};
+    std::vector<zantrel::ScreenRect> screens;
+    auto add = [&screens](const QScreen* screen) {
+        const QRect r = screen->availableGeometry();
+        screens.push_back({r.x(), r.y(), r.width(), r.height()});
+    };
+    // The main screen first: a window on no screen goes there.
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        add(primary);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen != primary)
+            add(screen);
+    place = zantrel::KeepOnScreen(place, screens, LeastWidth, LeastHeight);
+    window.setGeometry(place.normal.x, place.normal.y, place.normal.width, place.normal.height);
+    return place.maximised;
+}
+
+void SavePlace(const QWidget& window) {
+    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
+    const QRect r = window.isMaximized() ? window.normalGeometry() : window.geometry();
+    settings.setValue(QStringLiteral("window/x"), r.x());
+    settings.setValue(QStringLiteral("window/y"), r.y());
+    settings.setValue(QStringLiteral("window/width"), r.width());
+    settings.setValue(QStringLiteral("window/height"), r.height());
+    settings.setValue(QStringLiteral("window/maximised"), window.isMaximized());
+}
 
 } // namespace
 
@@ -44,6 +95,17 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication app(argc, argv);
+    // Qt has taken its own options out; what is left is at most one flash file.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() == 2 && arguments[1].startsWith('-')) {
+        std::fprintf(stderr, "zantrel: unknown option %s; zantrel --help tells more.\n",
+                     arguments[1].toLocal8Bit().constData());
+        return 2;
+    }
+    if (arguments.size() > 2) {
+        std::fputs("zantrel: give at most one flash file; zantrel --help tells more.\n", stderr);
+        return 2;
+    }
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zantrel.png")));
     // Wayland takes the icon from the menu entry this names, not from the window.
     QApplication::setDesktopFileName(QStringLiteral("zantrel"));
@@ -51,6 +113,17 @@ int main(int argc, char* argv[]) {
     // Start-up ended the run (another Zantrel works in this folder).
     if (form->CloseRequested())
         return 1;
-    form->show();
-    return app.exec();
+    if (RestorePlace(*form))
+        form->showMaximized();
+    else
+        form->show();
+    if (arguments.size() == 2)
+        // Once the window shows, as a file dropped on it; the start folder stays this one.
+        QTimer::singleShot(0, form.get(),
+                           [&form, file = QFileInfo(arguments[1]).absoluteFilePath()] {
+                               form->OpenDropped(file);
+                           });
+    const int status = app.exec();
+    SavePlace(*form);
+    return status;
 }

@@ -16,7 +16,8 @@ struct SilentUi final : UiSink {
     std::optional<std::string> AskOpenFile(const std::string&, const std::string&, bool) override {
         return std::nullopt;
     }
-    std::optional<std::string> AskSaveFile(const std::string&, const std::string&) override {
+    std::optional<std::string> AskSaveFile(const std::string&, const std::string&,
+                                           const std::string&) override {
         return std::nullopt;
     }
     void CloseMainWindow() override {}
@@ -61,8 +62,9 @@ std::optional<std::string> AskOpenFile(const std::string& title, const std::stri
     return g_sink->AskOpenFile(title, filter, clearName);
 }
 
-std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter) {
-    return g_sink->AskSaveFile(title, filter);
+std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                       const std::string& suggested) {
+    return g_sink->AskSaveFile(title, filter, suggested);
 }
 
 std::optional<std::string> AskFolder(const std::string& title) { return g_sink->AskFolder(title); }

@@ -26,6 +26,7 @@ enum class MenuItem {
     // A thumbnail's own menu: the commands take its number.
     ItemReplaceItem,
     ItemRestoreItem,
+    HelpHowItem, // one page on the runs, the work folder, the commands and the settings
 };
 
 // A question that shows a picture: width x height pixels, 0xAARRGGBB, top
@@ -51,8 +52,11 @@ struct UiSink {
                              const std::string& details) = 0;
     virtual std::optional<std::string> AskOpenFile(const std::string& title,
                                                    const std::string& filter, bool clearName) = 0;
+    // suggested: the file the dialog offers at first (its folder and name);
+    // empty for the dialog's own choice.
     virtual std::optional<std::string> AskSaveFile(const std::string& title,
-                                                   const std::string& filter) = 0;
+                                                   const std::string& filter,
+                                                   const std::string& suggested) = 0;
     // An existing folder; nullopt when cancelled (or nobody can be asked).
     virtual std::optional<std::string> AskFolder(const std::string& /*title*/) {
         return std::nullopt;
@@ -82,7 +86,8 @@ void ShowMessage(const std::string& text, const std::string& caption,
                  const std::string& details = {});
 std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                        bool clearName);
-std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter);
+std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                       const std::string& suggested = {});
 std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
 void SetMenuItemEnabled(MenuItem item, bool on);

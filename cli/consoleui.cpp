@@ -139,7 +139,8 @@ std::optional<std::string> ConsoleUi::AskOpenFile(const std::string&, const std:
     return std::nullopt;
 }
 
-std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std::string&) {
+std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std::string&,
+                                                  const std::string&) {
     return std::nullopt;
 }
 

@@ -44,7 +44,10 @@ const std::vector<MenuGroup>& MainMenu() {
         {"&Settings", "Settings", {}, MenuItem::Settings1},
         {"&Help",
          "Help topics",
-         {{MenuItem::HelpAboutItem, "&About...",
+         {{MenuItem::HelpHowItem, "&How Zantrel Works",
+           "How Zantrel Works|The two runs, the work folder, the commands and the settings",
+           Shortcut::F1},
+          {MenuItem::HelpAboutItem, "&About...",
            "About|Displays program information, version number, and copyright"}},
          std::nullopt},
     };
@@ -76,6 +79,8 @@ std::string ShortcutText(Shortcut shortcut) {
         return "Ctrl+S";
     case Shortcut::F5:
         return "F5";
+    case Shortcut::F1:
+        return "F1";
     case Shortcut::None:
         break;
     }
@@ -92,6 +97,8 @@ MenuAction ActionOf(MenuItem item) {
         return MenuAction::SettingsDialog;
     case MenuItem::HelpAboutItem:
         return MenuAction::AboutBox;
+    case MenuItem::HelpHowItem:
+        return MenuAction::HelpPage;
     default:
         return MenuAction::Command;
     }
@@ -150,6 +157,11 @@ void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowAction
     case MenuAction::AboutBox:
         window.Run([&window] { window.RunAboutBox(); });
         break;
+    case MenuAction::HelpPage:
+        window.Run([&window] {
+            window.ShowHelpPage(std::string(HowItWorksCaption), std::string(HowItWorksText));
+        });
+        break;
     }
 }
 
@@ -200,6 +212,27 @@ bool CommandRunner::TakesDroppedFile() const {
     return !busy_ && MenuItemEnabled(MenuItem::FileOpenItem);
 }
 
+void TakeOutsideFile(const std::string& path, const CommandRunner& runner, OpenDialogMemory& memory,
+                     MainWindowActions& window) {
+    if (path.empty() || runner.Busy())
+        return;
+    if (runner.TakesDroppedFile()) {
+        memory.Drop(path);
+        ChooseMenuItem(MenuItem::FileOpenItem, runner, window);
+    } else if (!State().freshSession) {
+        window.Run([&path] { SaySessionPending(path); });
+    }
+}
+
+void SaySessionPending(const std::string& path) {
+    std::string holds = FlashFileName(1);
+    if (ImageCountOf(State().sessionMode) == ModePair)
+        holds += " and " + FlashFileName(2);
+    ShowMessage("A session is pending, so " + FileNamePart(path) + " was not opened.", "Open",
+                "The session holds " + holds + "; its edits are in " + EditFolder() +
+                    ". Save As or File > Discard Session... ends it; then open the file again.");
+}
+
 std::optional<std::string> OpenDialogMemory::TakeDropped(bool clearName) {
     if (clearName)
         fileName_.clear();
@@ -208,14 +241,26 @@ std::optional<std::string> OpenDialogMemory::TakeDropped(bool clearName) {
     std::string path = std::move(*dropped_);
     dropped_.reset();
     fileName_ = path;
+    lastFile_ = path;
     folder_ = ParentFolder(path);
     return path;
 }
 
 void OpenDialogMemory::Remember(const std::string& path, int filterIndex) {
     fileName_ = path;
+    lastFile_ = path;
     folder_ = ParentFolder(path);
     filterIndex_ = filterIndex;
+}
+
+int OpenDialogMemory::FilterIndexIn(std::string_view filter) const {
+    const auto entries = FilterEntries(filter);
+    const std::string kind = UpperExtension(lastFile_);
+    for (std::size_t i = 0; kind.size() > 1 && i < entries.size(); ++i)
+        if (entries[i].second.find(';') == std::string::npos &&
+            entries[i].second.rfind("*.", 0) == 0 && UpperExtension(entries[i].second) == kind)
+            return static_cast<int>(i) + 1;
+    return filterIndex_ >= 1 && filterIndex_ <= static_cast<int>(entries.size()) ? filterIndex_ : 1;
 }
 
 std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter) {
@@ -259,8 +304,20 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     return t;
 }
 
+std::string MainWindowTitle() {
+    const SharedState& s = State();
+    if (s.freshSession || s.firstFlashPath.empty())
+        return std::string(MainCaption);
+    // UTF-8 by bytes: the left arrow, then the em dash.
+    std::string names = FlashFileName(1);
+    if (ImageCountOf(s.sessionMode) == ModePair)
+        names += " \xE2\x86\x90 " + FlashFileName(2);
+    return names + " \xE2\x80\x94 " + std::string(MainCaption);
+}
+
 MainView DescribeMainWindow() {
     MainView view;
+    view.title = MainWindowTitle();
     if (State().freshSession) {
         view.hint = FreshRunHint;
         return view;
@@ -323,6 +380,37 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
         for (int x = 0; x < fit.width; ++x)
             canvas.At(left + x, top + y) = Over(fitted.At(x, y), canvas.At(left + x, top + y));
     return canvas;
+}
+
+WindowPlace KeepOnScreen(WindowPlace place, const std::vector<ScreenRect>& screens, int minWidth,
+                         int minHeight) {
+    if (screens.empty())
+        return place;
+    ScreenRect& r = place.normal;
+    r.width = std::max(r.width, minWidth);
+    r.height = std::max(r.height, minHeight);
+    // 64-bit: a stored place may be far off any screen.
+    auto overlap = [&r](const ScreenRect& s) {
+        const long long w = std::min<long long>(r.x + 0LL + r.width, s.x + 0LL + s.width) -
+                            std::max<long long>(r.x, s.x);
+        const long long h = std::min<long long>(r.y + 0LL + r.height, s.y + 0LL + s.height) -
+                            std::max<long long>(r.y, s.y);
+        return w > 0 && h > 0 ? w * h : 0;
+    };
+    const ScreenRect* best = &screens.front();
+    for (const ScreenRect& s : screens)
+        if (overlap(s) > overlap(*best))
+            best = &s;
+    const ScreenRect& s = *best;
+    if (overlap(s) == static_cast<long long>(r.width) * r.height)
+        return place;
+    r.width = std::max(std::min(r.width, s.width), minWidth);
+    r.height = std::max(std::min(r.height, s.height), minHeight);
+    r.x = static_cast<int>(
+        std::clamp<long long>(r.x, s.x, std::max<long long>(s.x, s.x + 0LL + s.width - r.width)));
+    r.y = static_cast<int>(
+        std::clamp<long long>(r.y, s.y, std::max<long long>(s.y, s.y + 0LL + s.height - r.height)));
+    return place;
 }
 
 std::vector<std::string> WatchedFolders() {

@@ -14,6 +14,7 @@
 #include "base/uiops.h"
 #include "imaging/picture.h"
 #include "shell/about1.h"
+#include "shell/help.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
 #include "shell/workview.h"
@@ -22,7 +23,7 @@ namespace zantrel {
 
 // ---- The menu ----
 
-enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5 };
+enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1 };
 
 struct MenuEntry {
     MenuItem item;
@@ -52,7 +53,7 @@ std::string ShortcutText(Shortcut shortcut);
 
 // What choosing an item does: a command of the logic, or something the
 // window does itself.
-enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox };
+enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox, HelpPage };
 MenuAction ActionOf(MenuItem item);
 // The command a Command item runs (Open, Port, Save As, Discard, Exit).
 CommandResult RunMenuCommand(MenuItem item);
@@ -71,6 +72,8 @@ struct MainWindowActions {
     // Shows the settings dialog; its state when closed with OK.
     virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
     virtual void RunAboutBox() = 0;
+    // Shows a page of plain text under caption, scrollable where it is long.
+    virtual void ShowHelpPage(const std::string& caption, const std::string& text) = 0;
 };
 
 class CommandRunner;
@@ -127,13 +130,28 @@ public:
     const std::string& FileName() const { return fileName_; }
     const std::string& Folder() const { return folder_; }
     int FilterIndex() const { return filterIndex_; }
+    // The entry a showing with filter starts on (1 first): the one for the
+    // last file's kind alone (the second flash file's dialog starts on the
+    // first file's), else the one last chosen, else the first.
+    int FilterIndexIn(std::string_view filter) const;
 
 private:
+    std::string lastFile_; // kept when the name is cleared
     std::string fileName_;
     std::string folder_;
     int filterIndex_ = 1;
     std::optional<std::string> dropped_;
 };
+
+// A flash file handed to the window from outside: its command line, or a
+// drop beside the thumbnails. A fresh run takes it as Open's first answer
+// (the second question and the rest as usual); a second run says that a
+// session is pending and what it holds, and opens nothing. Nothing while a
+// command runs.
+void TakeOutsideFile(const std::string& path, const CommandRunner& runner, OpenDialogMemory& memory,
+                     MainWindowActions& window);
+// The second run's box for such a file.
+void SaySessionPending(const std::string& path);
 
 // "SHX files|*.shx|SBF files|*.sbf" as (name, patterns) pairs.
 std::vector<std::pair<std::string, std::string>> FilterEntries(std::string_view filter);
@@ -168,6 +186,8 @@ struct ImageView {
 };
 
 struct MainView {
+    // The title bar: MainWindowTitle.
+    std::string title = std::string(MainCaption);
     // The hint page (a fresh run, or work files that cannot be listed), or
     // the session: the panel above the images' thumbnails.
     bool sessionPage = false;
@@ -176,6 +196,9 @@ struct MainView {
     std::vector<ImageView> images; // image 1, and image 2 for a pair
 };
 MainView DescribeMainWindow();
+// "phone.shx — Zantrel"; for a pair "phone.shx ← other.shx — Zantrel"
+// (UTF-8); "Zantrel" in a fresh run or when the files are not known.
+std::string MainWindowTitle();
 
 // How a picture of width x height sits in a thumbnail square of side: small
 // icons grow by whole steps so their pixels stay sharp; large pictures
@@ -192,6 +215,30 @@ ThumbnailFit FitThumbnail(int width, int height, int side);
 // imaging layer reads) fitted in its middle; the bare square when the file is
 // missing or cannot be decoded.
 Picture ThumbnailPicture(const Thumbnail& thumbnail, int side);
+
+// ---- The window's place between runs ----
+
+// A rectangle in the desktop's pixels: left, top, width, height.
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const ScreenRect&) const = default;
+};
+// Where the main window was left, as each window program keeps it per user.
+struct WindowPlace {
+    ScreenRect normal; // its size and place when not maximised
+    bool maximised = false;
+    bool operator==(const WindowPlace&) const = default;
+};
+// place brought onto the screens as they are now (their usable areas, the
+// main one first): a window wholly on one screen stays where it was; else
+// it goes onto the screen it overlaps most (the main one when none),
+// shrunk to fit there but not below minWidth x minHeight. Without screens,
+// place as it is.
+WindowPlace KeepOnScreen(WindowPlace place, const std::vector<ScreenRect>& screens, int minWidth,
+                         int minHeight);
 
 // ---- Following the files ----
 

@@ -36,7 +36,8 @@ void ResetMenu() {
           MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
           MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem,
           MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
+          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem,
+          MenuItem::HelpHowItem})
         g_menu[item] = true;
 }
 
@@ -178,6 +179,22 @@ std::vector<std::string> SaveTargets(bool raw) {
     if (s.savePath == s.compiledImagePath)
         return {s.savePath};
     return {s.savePath, s.compiledImagePath};
+}
+
+// What a run that ends without saving keeps, and how to save it.
+std::string KeptWorkText() {
+    return "Your edits are kept in " + EditFolder() + ". Start Zantrel again in " +
+           State().startFolder + " to save them.";
+}
+
+// Save As's first offer: a new file beside flash file 1, named after it, so
+// the original is not replaced by a careless OK.
+std::string SuggestedSavePath(bool raw) {
+    const std::string& first = State().firstFlashPath;
+    if (first.empty())
+        return {};
+    return first.substr(0, first.size() - ExtensionOf(first).size()) +
+           (raw ? "-new.bin" : "-new.shx");
 }
 
 // Whether Port will refuse the pair for its layouts; a pair it cannot even
@@ -469,7 +486,8 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
         else
             chosen = given ? given
                            : AskSaveFile("Select a file to save DRM reflash",
-                                         raw ? "BIN files|*.bin" : "SHX files|*.shx");
+                                         raw ? "BIN files|*.bin" : "SHX files|*.shx",
+                                         chosen ? *chosen : SuggestedSavePath(raw));
         if (!chosen)
             break;
         chosen = WithDefaultExtension(*chosen);
@@ -493,7 +511,7 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
             break;
     }
     if (!chosen) {
-        ShowMessage("DRM was not compiled", "Incomplete Operation");
+        ShowMessage("DRM was not compiled", "Incomplete Operation", KeptWorkText());
         WriteSessionFile();
         CloseMainWindow();
         return CommandResult::Completed;
@@ -579,7 +597,7 @@ CommandResult Port1Click() {
 
 CommandResult FileExit1Execute() {
     if (!State().freshSession) {
-        ShowMessage("DRM was not compiled", "Incomplete Operation");
+        ShowMessage("DRM was not compiled", "Incomplete Operation", KeptWorkText());
         WriteSessionFile();
     }
     CloseMainWindow();

@@ -12,8 +12,10 @@
 
 namespace zantrel {
 
+// Every kind Open reads first; a raw image may have any name, hence the last.
 inline constexpr std::string_view OpenFilter =
-    "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+    "All flash files|*.shx;*.sbf;*.bin;*.smg|SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|"
+    "SMG files|*.smg|All files|*.*";
 
 // How a command ended, for front ends that report it (the console's exit status).
 enum class CommandResult {

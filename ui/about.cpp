@@ -25,6 +25,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     Version = new QLabel(QtText(VersionText), this);
     Version->setAlignment(Qt::AlignCenter);
 
+    Readme = new QLabel(QtText(ReadmeText), this);
+    Readme->setAlignment(Qt::AlignCenter);
+
     OKButton = new QPushButton(QtText(OkCaption), this);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -39,6 +42,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->setSpacing(10);
     layout->addWidget(ProductName);
     layout->addWidget(Version);
+    layout->addWidget(Readme);
     layout->addSpacing(12);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

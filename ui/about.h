@@ -16,6 +16,7 @@ public:
 
     QLabel* ProductName = nullptr;
     QLabel* Version = nullptr;
+    QLabel* Readme = nullptr;
     QPushButton* OKButton = nullptr;
 };
 

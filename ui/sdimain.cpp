@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,6 +25,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -34,6 +36,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/paths.h"
 #include "shell/about1.h"
 #include "shell/edit.h"
 #include "ui/about.h"
@@ -127,8 +130,12 @@ QString SessionPanelText(const SessionSummary& summary) {
 
 QStringList QtNameFilters(const std::string& filter) {
     QStringList result;
+    // Qt's "*.*" leaves out names without a dot, which a raw image may have.
     for (const auto& [name, patterns] : FilterEntries(filter))
-        result << Text(name) + " (" + Text(patterns).replace(';', ' ').trimmed() + ")";
+        result << Text(name) + " (" +
+                      (patterns == "*.*" ? QString("*")
+                                         : Text(patterns).replace(';', ' ').trimmed()) +
+                      ")";
     return result;
 }
 
@@ -301,6 +308,22 @@ void TSDIAppForm::RunAboutBox() {
         RunModal(*about_);
 }
 
+void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
+    QDialog page(this);
+    page.setObjectName("help");
+    page.setWindowTitle(Text(caption));
+    auto* view = new QPlainTextEdit(Text(text), &page);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &page);
+    connect(buttons, &QDialogButtonBox::accepted, &page, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&page);
+    layout->addWidget(view, 1);
+    layout->addWidget(buttons);
+    page.resize(620, 520);
+    RunModal(page);
+}
+
 QMenu* TSDIAppForm::ThumbnailMenu(int image, int row) {
     auto* menu = new QMenu(this);
     const auto& shown = view_.images;
@@ -332,10 +355,7 @@ void TSDIAppForm::OpenFolder(const std::string& path) {
 }
 
 void TSDIAppForm::OpenDropped(const QString& path) {
-    if (path.isEmpty() || !runner_.TakesDroppedFile())
-        return;
-    openMemory_.Drop(ToLocalPath(path));
-    Choose(MenuItem::FileOpenItem);
+    TakeOutsideFile(ToLocalPath(path), runner_, openMemory_, *this);
 }
 
 void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
@@ -410,8 +430,7 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(filter);
     dialog.setNameFilters(filters);
-    if (openMemory_.FilterIndex() <= filters.size())
-        dialog.selectNameFilter(filters.value(openMemory_.FilterIndex() - 1));
+    dialog.selectNameFilter(filters.value(openMemory_.FilterIndexIn(filter) - 1));
     if (!openMemory_.Folder().empty())
         dialog.setDirectory(FromLocalPath(openMemory_.Folder()));
     if (!openMemory_.FileName().empty())
@@ -428,12 +447,17 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
-                                                    const std::string& filter) {
+                                                    const std::string& filter,
+                                                    const std::string& suggested) {
     QFileDialog dialog(this, Text(title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
     dialog.setDefaultSuffix(Text(DefaultExtensionOf(filter)));
+    if (!suggested.empty()) {
+        dialog.setDirectory(FromLocalPath(ParentFolder(suggested)));
+        dialog.selectFile(FromLocalPath(suggested));
+    }
     // Save As asks itself, naming every file it replaces, not only this one.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (RunModal(dialog) != QDialog::Accepted)
@@ -484,6 +508,7 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 void TSDIAppForm::RefreshThumbnails() {
     view_ = DescribeMainWindow();
     const MainView& view = view_;
+    setWindowTitle(Text(view.title));
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);
@@ -574,8 +599,8 @@ std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, Q
 
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile() &&
-        (runner_.TakesDroppedFile() || !view_.images.empty()))
+    // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
+    if (urls.size() == 1 && urls.first().isLocalFile() && !runner_.Busy())
         event->acceptProposedAction();
 }
 

@@ -69,7 +69,8 @@ public:
     // The thumbnail menu's actions as it would show them for that row.
     QMenu* ThumbnailMenu(int image, int row);
 
-    // A flash file dropped on the window: Open with it as the first answer.
+    // A flash file dropped on the window (beside the thumbnails) or given on
+    // the command line: TakeOutsideFile.
     void OpenDropped(const QString& path);
     // A file dropped on row of image's grid (a picture replaces the item).
     void DropOnRow(const QString& path, int image, int row);
@@ -95,8 +96,8 @@ public:
                      const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
-    std::optional<std::string> AskSaveFile(const std::string& title,
-                                           const std::string& filter) override;
+    std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                           const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
@@ -132,6 +133,7 @@ private:
     void OpenFolder(const std::string& path) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
+    void ShowHelpPage(const std::string& caption, const std::string& text) override;
 
     std::map<MenuItem, QAction*> actions_;
     TAboutBox1* settings_ = nullptr;

@@ -13,10 +13,12 @@ TAboutBox::TAboutBox(HWND owner) {
                                  DialogProc, 0);
     ProductName = GetDlgItem(window_, IDC_PRODUCTNAME);
     Version = GetDlgItem(window_, IDC_VERSION);
+    Readme = GetDlgItem(window_, IDC_README);
     OKButton = GetDlgItem(window_, IDOK);
     SetWindowTextW(window_, WideFromUtf8(AboutCaption).c_str());
     SetWindowTextW(ProductName, WideFromUtf8(ProductNameText).c_str());
     SetWindowTextW(Version, WideFromUtf8(VersionText).c_str());
+    SetWindowTextW(Readme, WideFromUtf8(ReadmeText).c_str());
     SetWindowTextW(OKButton, WideFromUtf8(OkCaption).c_str());
 
     // The product name large and bold: the dialog's own font, scaled.

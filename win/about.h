@@ -17,6 +17,7 @@ public:
 
     HWND ProductName = nullptr;
     HWND Version = nullptr;
+    HWND Readme = nullptr;
     HWND OKButton = nullptr;
 
 private:

@@ -22,6 +22,7 @@
 #define IDM_FILE_RESTOREALL 1013
 #define IDM_ITEM_REPLACE 1014
 #define IDM_ITEM_RESTORE 1015
+#define IDM_HELP_HOW 1016
 
 // The settings dialog's controls (OK and Cancel are IDOK and IDCANCEL).
 #define IDC_GROUPBOX1 2001
@@ -40,3 +41,4 @@
 #define IDC_PRODUCTNAME 2101
 #define IDC_VERSION 2102
 #define IDC_PROGRAMICON 2103
+#define IDC_README 2104

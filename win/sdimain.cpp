@@ -47,6 +47,7 @@ constexpr std::pair<MenuItem, int> MenuIds[] = {
     {MenuItem::FileRestoreAllItem, IDM_FILE_RESTOREALL},
     {MenuItem::ItemReplaceItem, IDM_ITEM_REPLACE},
     {MenuItem::ItemRestoreItem, IDM_ITEM_RESTORE},
+    {MenuItem::HelpHowItem, IDM_HELP_HOW},
 };
 
 int IdOf(MenuItem item) {
@@ -216,6 +217,8 @@ void TSDIAppForm::BuildMenu() {
             const auto id = static_cast<WORD>(IdOf(entry.item));
             if (entry.shortcut == Shortcut::F5)
                 keys.push_back({FVIRTKEY, VK_F5, id});
+            else if (entry.shortcut == Shortcut::F1)
+                keys.push_back({FVIRTKEY, VK_F1, id});
             else if (!key.empty())
                 keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(key.back()), id});
         }
@@ -361,16 +364,23 @@ void TSDIAppForm::RunAboutBox() {
         RunDialog(ModalKind::About, about_->Handle(), AboutCaption);
 }
 
+void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
+    Modal box;
+    box.owner = window_;
+    box.title = Wide(caption);
+    box.text = Wide(text);
+    box.style = MB_OK | MB_ICONINFORMATION;
+    RunModal(box);
+}
+
 void TSDIAppForm::OpenFolder(const std::string& path) {
     if (!OpenInShell(window_, Wide(path)))
         SayWhereFolderIs(path);
 }
 
 void TSDIAppForm::OpenDropped(const std::wstring& path) {
-    if (!window_ || path.empty() || !runner_.TakesDroppedFile())
-        return;
-    openMemory_.Drop(Utf8FromWide(path));
-    Choose(MenuItem::FileOpenItem);
+    if (window_)
+        TakeOutsideFile(Utf8FromWide(path), runner_, openMemory_, *this);
 }
 
 void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
@@ -467,9 +477,7 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     dialog.title = Wide(title);
     for (const auto& [name, patterns] : FilterEntries(filter))
         dialog.filters.emplace_back(Wide(name), Wide(patterns));
-    dialog.filterIndex = openMemory_.FilterIndex() <= static_cast<int>(dialog.filters.size())
-                             ? openMemory_.FilterIndex()
-                             : 1;
+    dialog.filterIndex = openMemory_.FilterIndexIn(filter);
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
     dialog.folder = Wide(openMemory_.Folder());
     dialog.fileName = NamePart(Wide(openMemory_.FileName()));
@@ -481,7 +489,8 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
-                                                    const std::string& filter) {
+                                                    const std::string& filter,
+                                                    const std::string& suggested) {
     Modal dialog;
     dialog.kind = ModalKind::Save;
     dialog.owner = window_;
@@ -489,6 +498,10 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     for (const auto& [name, patterns] : FilterEntries(filter))
         dialog.filters.emplace_back(Wide(name), Wide(patterns));
     dialog.defaultExtension = Wide(DefaultExtensionOf(filter));
+    if (!suggested.empty()) {
+        dialog.folder = Wide(ParentFolder(suggested));
+        dialog.fileName = Wide(FileNamePart(suggested));
+    }
     // No overwrite prompt: Save As asks itself, naming every file it replaces.
     dialog.options = FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
@@ -580,6 +593,7 @@ void TSDIAppForm::RefreshView() {
     if (!window_)
         return;
     view_ = DescribeMainWindow();
+    SetWindowTextW(window_, Wide(view_.title).c_str());
     BuildPanel();
     const bool pair = view_.images.size() > 1;
     for (int i = 0; pair && i < 2; ++i) {
@@ -807,7 +821,15 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnMenuSelect(0, 0xFFFF, nullptr);
         return 0;
     case WM_SIZE:
+        if (wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED)
+            maximised_ = wParam == SIZE_MAXIMIZED;
+        if (wParam == SIZE_RESTORED)
+            GetWindowRect(window_, &normalRect_);
         Layout();
+        return 0;
+    case WM_MOVE:
+        if (!IsZoomed(window_) && !IsIconic(window_))
+            GetWindowRect(window_, &normalRect_);
         return 0;
     case WM_SETFOCUS:
         // The keyboard works in the thumbnails: arrows, Enter opens a file.

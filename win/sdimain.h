@@ -39,6 +39,10 @@ public:
     bool IsOpen() const { return window_ != nullptr; }
     // The menu's shortcuts, for the message loop.
     HACCEL Shortcuts() const { return shortcuts_; }
+    // The window's rectangle when last neither maximised nor minimised, and
+    // whether it was last maximised; kept after it closes, for the next run.
+    RECT NormalRect() const { return normalRect_; }
+    bool Maximised() const { return maximised_; }
 
     void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
     TAboutBox1* SettingsDialog() const { return settings_.get(); }
@@ -49,7 +53,8 @@ public:
     // Chooses an item of a thumbnail's own menu for the shown image's
     // thumbnail at index.
     void ChooseForThumbnail(MenuItem item, int index);
-    // A flash file dropped on the window: Open with it as the first answer.
+    // A flash file dropped on the window (beside the thumbnails) or given on
+    // the command line: TakeOutsideFile.
     void OpenDropped(const std::wstring& path);
     // A file dropped on the shown image's thumbnail at index (a picture
     // replaces the item).
@@ -81,8 +86,8 @@ public:
                      const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
-    std::optional<std::string> AskSaveFile(const std::string& title,
-                                           const std::string& filter) override;
+    std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                           const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
     void SetMenuItemEnabled(MenuItem item, bool on) override;
@@ -131,11 +136,14 @@ private:
     void OpenFolder(const std::string& path) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
+    void ShowHelpPage(const std::string& caption, const std::string& text) override;
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
     const Thumbnail* ThumbnailAt(int index) const;
 
     HWND window_ = nullptr;
     HACCEL shortcuts_ = nullptr;
+    RECT normalRect_{};
+    bool maximised_ = false;
     std::unique_ptr<TAboutBox1> settings_;
     std::unique_ptr<TAboutBox> about_;
     int dpi_ = 96;

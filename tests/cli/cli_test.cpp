@@ -100,7 +100,10 @@ TEST(ZantrelCli, OpenThenSaveAs) {
         Result refused = dir.Cli(args);
         EXPECT_EQ(refused.status, 2);
         EXPECT_EQ(refused.err.rfind("zantrel-cli: " + args[0] + " ", 0), 0u) << refused.err;
-        EXPECT_EQ(refused.OutLines(), (Lines{"Incomplete Operation: DRM was not compiled"}));
+        EXPECT_EQ(refused.OutLines(),
+                  (Lines{"Incomplete Operation: DRM was not compiled",
+                         "Your edits are kept in " + (dir / "binary1/drmpack/icons") +
+                             ". Start Zantrel again in " + dir.path + " to save them."}));
         EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     }
 
@@ -198,7 +201,9 @@ TEST(ZantrelCli, FailuresAndUsage) {
                      "them right, then save again.",
                      "trail.bin: missing" + putBack, "RAMDLD.bin: missing" + putBack,
                      "Folders: " + (dir / "binary1/drmpack") + ", " + (dir / "binary1"),
-                     "Incomplete Operation: DRM was not compiled"}));
+                     "Incomplete Operation: DRM was not compiled",
+                     "Your edits are kept in " + (dir / "binary1/drmpack/icons") +
+                         ". Start Zantrel again in " + dir.path + " to save them."}));
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_FALSE(Exists(dir / "out.shx"));
 

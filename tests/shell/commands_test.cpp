@@ -47,7 +47,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 const std::string OpenTitle1 = "Open SBF/SHX file to edit or import DRM to";
 const std::string OpenTitle2 = "Open SBF/SHX file to export DRM from (Cancel to skip)";
-const std::string Filter = "SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|SMG files|*.smg";
+const std::string Filter =
+    "All flash files|*.shx;*.sbf;*.bin;*.smg|SHX files|*.shx|SBF files|*.sbf|BIN files|*.bin|"
+    "SMG files|*.smg|All files|*.*";
 
 Bytes BasicDrm() {
     samples::DrmPlan plan;
@@ -343,6 +345,7 @@ TEST(FileSave1Execute, RawSessionWritesTheCodeGroupOnly) {
     ASSERT_EQ(run->ui.saveDialogs.size(), 1u);
     EXPECT_EQ(run->ui.saveDialogs[0].title, "Select a file to save DRM reflash");
     EXPECT_EQ(run->ui.saveDialogs[0].filter, "BIN files|*.bin");
+    EXPECT_EQ(run->ui.saveDialogs[0].suggested, dir / "x-new.bin");
     EXPECT_EQ(test::ReadAll(dir / "new.bin"), BasicDrm());
     EXPECT_FALSE(Exists(dir / "new.shx"));
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{{"Operation Complete", ""}}));
@@ -371,6 +374,9 @@ TEST(FileSave1Execute, ShxSessionWritesSuperfileAndCodeGroup) {
     EXPECT_EQ(run->ui.questions[0].text, "These files exist and will be replaced:\n" +
                                              (dir / "out.shx") + "\n" + (dir / "out.bin"));
     EXPECT_EQ(run->ui.saveDialogs[0].filter, "SHX files|*.shx");
+    // Beside the flash file at first; after a no, the file just declined.
+    EXPECT_EQ(run->ui.saveDialogs[0].suggested, dir / "x-new.shx");
+    EXPECT_EQ(run->ui.saveDialogs[1].suggested, dir / "out.shx");
     EXPECT_EQ(test::ReadAll(dir / "out.bin"), BasicDrm());
     Bytes shx = test::ReadAll(dir / "out.shx");
     ASSERT_GT(shx.size(), 8172u + 18u);
@@ -392,6 +398,9 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Completed);
     EXPECT_EQ(run->ui.messages, (std::vector<RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(run->ui.messageDetails[0], "Your edits are kept in " + State().icons1Dir +
+                                             ". Start Zantrel again in " + dir.Path() +
+                                             " to save them.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "5");
     EXPECT_EQ(run->ui.closeCalls, 1);
 
@@ -429,6 +438,9 @@ TEST(FileExit1Execute, KeepsOnlyASecondRunsSession) {
     EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
     EXPECT_EQ(run.ui.messages, (std::vector<RecordingUi::Message>{
                                    {"DRM was not compiled", "Incomplete Operation"}}));
+    EXPECT_EQ(run.ui.messageDetails[0], "Your edits are kept in " + State().icons1Dir +
+                                            ". Start Zantrel again in " + dir.Path() +
+                                            " to save them.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "6");
     EXPECT_EQ(run.ui.closeCalls, 1);
 }

@@ -53,7 +53,7 @@ TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
     }
     for (const MenuEntry& entry : ItemMenu())
         EXPECT_TRUE(seen.insert(entry.item).second);
-    EXPECT_EQ(seen.size(), 15u);
+    EXPECT_EQ(seen.size(), 16u);
     EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
     EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
     EXPECT_EQ(LongHint("Settings"), "Settings");
@@ -63,6 +63,8 @@ TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
     EXPECT_EQ(ActionOf(MenuItem::Port1), MenuAction::Command);
     EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
     EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
+    EXPECT_EQ(ActionOf(MenuItem::HelpHowItem), MenuAction::HelpPage);
+    EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
 }
 
 TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
@@ -72,6 +74,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     MainView view = DescribeMainWindow();
     EXPECT_FALSE(view.sessionPage);
     EXPECT_EQ(view.hint, FreshRunHint);
+    EXPECT_EQ(view.title, "Zantrel");
     EXPECT_TRUE(WatchedFolders().empty());
 
     // A pair: the panel, and both images' thumbnails under their titles.
@@ -83,6 +86,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     view = DescribeMainWindow();
     ASSERT_TRUE(view.sessionPage);
+    EXPECT_EQ(view.title, "a.shx \xE2\x86\x90 b.shx \xE2\x80\x94 Zantrel");
     auto lines = DescribeSession().lines;
     lines.push_back({"Edited", "1 of 5 edited"});
     EXPECT_EQ(view.panel.lines, lines);
@@ -169,6 +173,18 @@ TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {
     EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>("/q/phone.shx"));
     EXPECT_EQ(memory.Folder(), "/q");
     EXPECT_EQ(memory.TakeDropped(false), std::nullopt); // once only
+    // The next dialog starts on the last file's own kind, whatever was chosen;
+    // without an entry for that kind alone, on the entry last chosen.
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 2);
+    memory.Remember("/q/PHONE.SBF", 1);
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 3);
+    memory.Remember("/q/cg15", 6);
+    EXPECT_EQ(memory.FilterIndexIn(OpenFilter), 6);
+    memory.Remember("/q/x.png", 2);
+    EXPECT_EQ(memory.FilterIndexIn("Pictures|*.png;*.gif|All files|*.*"), 2);
+    EXPECT_EQ(memory.FilterIndexIn("PNG pictures|*.png"), 1);
+    memory.Remember("/q/x.tga", 7);
+    EXPECT_EQ(memory.FilterIndexIn("Pictures|*.png;*.gif|All files|*.*"), 1);
     EXPECT_EQ(
         FilterEntries("SHX files|*.shx|All|*.*"),
         (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"}, {"All", "*.*"}}));
@@ -191,6 +207,68 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
     EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "1");
+}
+
+TEST(KeepOnScreen, StaysWhereItWasOnAScreenElseMovesOntoTheOneItOverlapsMost) {
+    const std::vector<ScreenRect> two = {{0, 0, 1920, 1040}, {1920, -200, 1280, 984}};
+    auto keep = [&](ScreenRect r, const std::vector<ScreenRect>& screens = {}) {
+        return KeepOnScreen({r, true}, screens.empty() ? two : screens, 420, 300);
+    };
+    // Wholly on a screen, the second one above the first's top included.
+    EXPECT_EQ(keep({100, 80, 760, 560}), (WindowPlace{{100, 80, 760, 560}, true}));
+    EXPECT_EQ(keep({2000, -150, 760, 560}).normal, (ScreenRect{2000, -150, 760, 560}));
+    // Across both: onto the one it overlaps most, kept whole.
+    EXPECT_EQ(keep({1800, 100, 760, 560}).normal, (ScreenRect{1920, 100, 760, 560}));
+    EXPECT_EQ(keep({1500, 100, 760, 560}).normal, (ScreenRect{1160, 100, 760, 560}));
+    // The second screen gone: back onto the first, at its edge.
+    EXPECT_EQ(keep({2000, -150, 760, 560}, {{0, 0, 1920, 1040}}).normal,
+              (ScreenRect{1160, 0, 760, 560}));
+    // Nowhere near a screen, or bigger than the one left: onto the main one, shrunk.
+    EXPECT_EQ(keep({-2147483000, 2147483000, 2147483000, 900}).normal,
+              (ScreenRect{0, 140, 1920, 900}));
+    EXPECT_EQ(keep({50, 50, 2500, 1600}, {{0, 0, 1366, 728}}).normal,
+              (ScreenRect{0, 0, 1366, 728}));
+    // Never below the least size, even on a tiny screen; no screens, no change.
+    EXPECT_EQ(keep({10, 10, 100, 50}, {{0, 0, 400, 250}}).normal, (ScreenRect{0, 0, 420, 300}));
+    EXPECT_EQ(KeepOnScreen({{5000, 5000, 10, 10}, false}, {}, 420, 300).normal,
+              (ScreenRect{5000, 5000, 10, 10}));
+}
+
+// A window that runs commands through its runner and does nothing else.
+struct PlainWindow : MainWindowActions {
+    CommandRunner runner;
+    void Run(const std::function<void()>& command) override { runner.Run(command); }
+    void Refresh() override {}
+    void OpenFolder(const std::string&) override {}
+    std::optional<SettingsDialogState> RunSettingsDialog() override { return std::nullopt; }
+    void RunAboutBox() override {}
+    void ShowHelpPage(const std::string&, const std::string&) override {}
+};
+
+TEST(TakeOutsideFile, AFreshRunOpensItASecondRunSaysWhatIsPending) {
+    TempFolder dir;
+    WriteFlash(dir / "a.shx", 1);
+    WriteFlash(dir / "b.shx", 2);
+    std::unique_ptr<test::ProgramRun> run;
+    test::NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.shx"};
+    PlainWindow window;
+    OpenDialogMemory memory;
+    TakeOutsideFile(dir / "a.shx", window.runner, memory, window);
+    EXPECT_EQ(run->ui.openDialogs.size(), 2u); // Open ran, given the file first
+    EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>(dir / "a.shx"));
+
+    test::NextRun(run);
+    PlainWindow second;
+    TakeOutsideFile(dir / "c.shx", second.runner, memory, second);
+    EXPECT_TRUE(run->ui.openDialogs.empty());
+    EXPECT_EQ(memory.TakeDropped(false), std::nullopt);
+    ASSERT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
+                                    {"A session is pending, so c.shx was not opened.", "Open"}}));
+    EXPECT_EQ(run->ui.messageDetails[0],
+              "The session holds a.shx and b.shx; its edits are in " + State().icons1Dir +
+                  ". Save As or File > Discard Session... ends it; then open the file again.");
+    EXPECT_FALSE(second.runner.CloseRequested()); // the window stays
+    EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "2");
 }
 
 } // namespace

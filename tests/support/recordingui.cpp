@@ -30,7 +30,7 @@ void RecordingUi::ShowMessage(const std::string& text, const std::string& captio
 
 std::optional<std::string> RecordingUi::AskOpenFile(const std::string& title,
                                                     const std::string& filter, bool clearName) {
-    openDialogs.push_back({title, filter, clearName});
+    openDialogs.push_back({title, filter, clearName, {}});
     log.push_back("open: " + title);
     if (openAnswers.empty())
         return std::nullopt;
@@ -40,8 +40,9 @@ std::optional<std::string> RecordingUi::AskOpenFile(const std::string& title,
 }
 
 std::optional<std::string> RecordingUi::AskSaveFile(const std::string& title,
-                                                    const std::string& filter) {
-    saveDialogs.push_back({title, filter, false});
+                                                    const std::string& filter,
+                                                    const std::string& suggested) {
+    saveDialogs.push_back({title, filter, false, suggested});
     log.push_back("save: " + title);
     if (saveAnswers.empty())
         return std::nullopt;

@@ -38,6 +38,7 @@ public:
         std::string title;
         std::string filter;
         bool clearName = false;
+        std::string suggested; // a save dialog's offered file
     };
     std::vector<std::string> statusTexts;
     std::vector<int> progress;
@@ -59,8 +60,8 @@ public:
                      const std::string& details) override;
     std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
                                            bool clearName) override;
-    std::optional<std::string> AskSaveFile(const std::string& title,
-                                           const std::string& filter) override;
+    std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                           const std::string& suggested) override;
     void CloseMainWindow() override;
     void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;

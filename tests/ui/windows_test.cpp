@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QDir>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
@@ -97,6 +98,9 @@ struct Script {
             s.kind = "settings";
         } else if (qobject_cast<TAboutBox*>(&dialog)) {
             s.kind = "about";
+        } else if (auto* page = dialog.findChild<QPlainTextEdit*>()) {
+            s.kind = "page";
+            s.text = page->toPlainText();
         }
         seen.push_back(s);
         if (answers.empty())
@@ -194,6 +198,9 @@ void WindowsTest::nameFilters() {
     QCOMPARE(QtNameFilters("Pictures|*.bmp;*.gif|All"),
              QStringList({"Pictures (*.bmp *.gif)", "All (*)"}));
     QVERIFY(QtNameFilters("").isEmpty());
+    const QStringList open = QtNameFilters(std::string(OpenFilter));
+    QCOMPARE(open.first(), QString("All flash files (*.shx *.sbf *.bin *.smg)"));
+    QCOMPARE(open.last(), QString("All files (*)")); // names without a dot too
 }
 
 void WindowsTest::freshRunWindow() {
@@ -282,6 +289,13 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(script.seen.back().directory, QString::fromStdString(folder.Path()));
     script.seen.clear();
 
+    // The help page: the shell's text, scrollable; F1 reaches it.
+    QCOMPARE(form->Action(MenuItem::HelpHowItem)->shortcut(), QKeySequence(Qt::Key_F1));
+    form->Action(MenuItem::HelpHowItem)->trigger();
+    QCOMPARE(script.seen.back().title, QString("How Zantrel Works"));
+    QCOMPARE(script.seen.back().text, QtText(HowItWorksText));
+    QVERIFY(form->isVisible());
+
     // About: shown through the menu, the window stays.
     script.Accept();
     form->Action(MenuItem::HelpAboutItem)->trigger();
@@ -290,6 +304,7 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(form->AboutBox()->ProductName->text(), QString("Zantrel"));
     QVERIFY(form->AboutBox()->ProductName->font().bold());
     QCOMPARE(form->AboutBox()->Version->text(), QString("Version 0.3.3 beta"));
+    QCOMPARE(form->AboutBox()->Readme->text(), QString("Read README.md for the whole story."));
     QVERIFY(form->AboutBox()->OKButton->isDefault());
     QVERIFY(form->isVisible());
 
@@ -314,9 +329,12 @@ void WindowsTest::openThenSaveAs() {
         QCOMPARE(script.seen.size(), std::size_t(3));
         QCOMPARE(script.seen[0].kind, QString("open"));
         QCOMPARE(script.seen[0].title, QString("Open SBF/SHX file to edit or import DRM to"));
-        QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)", "SBF files (*.sbf)",
-                                                      "BIN files (*.bin)", "SMG files (*.smg)"}));
+        QCOMPARE(script.seen[0].filters, QtNameFilters(std::string(OpenFilter)));
+        QCOMPARE(script.seen[0].selectedFilter, QtNameFilters(std::string(OpenFilter)).first());
         QCOMPARE(script.seen[1].kind, QString("open"));
+        // The second starts on the first file's kind, in its folder.
+        QCOMPARE(script.seen[1].selectedFilter, QString("SHX files (*.shx)"));
+        QCOMPARE(script.seen[1].directory, QString::fromStdString(folder.Path()));
         QCOMPARE(script.seen[1].title,
                  QString("Open SBF/SHX file to export DRM from (Cancel to skip)"));
         QCOMPARE(script.seen[2].kind, QString("box"));
@@ -349,6 +367,7 @@ void WindowsTest::openThenSaveAs() {
     QVERIFY(form->SessionPanel->text().contains("Superfile, one image"));
     QCOMPARE(form->ImageTabs->count(), 1);
     QCOMPARE(form->ImageTabs->tabText(0), QString("Image 1: phone.shx"));
+    QCOMPARE(form->windowTitle(), QString::fromUtf8("phone.shx \xE2\x80\x94 Zantrel"));
 
     // A picture saved at another size by another program is marked as soon
     // as the watcher sees it, and the marker goes when the size is put back.
@@ -393,6 +412,8 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(script.seen[0].title, QString("Select a file to save DRM reflash"));
     QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)"}));
     QCOMPARE(script.seen[0].defaultSuffix, QString("shx"));
+    QCOMPARE(script.seen[0].selectedFiles,
+             QStringList({QString::fromStdString(folder / "phone-new.shx")}));
     QCOMPARE(script.Boxes().size(), std::size_t(1));
     QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
     QCOMPARE(script.Boxes()[0].title, QString("Zantrel"));
@@ -607,11 +628,12 @@ void WindowsTest::droppedFileOpens() {
         QVERIFY(!form->isVisible());
         QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
     }
-    // In a second run a drop does nothing.
+    // In a second run a drop beside the thumbnails says why it opens nothing.
     Script script;
     auto form = StartRun();
     form->OpenDropped(QString::fromStdString(folder / "phone.shx"));
-    QVERIFY(script.seen.empty());
+    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen[0].text, QString("A session is pending, so phone.shx was not opened."));
     QVERIFY(form->isVisible());
 }
 

@@ -164,14 +164,17 @@ TEST(WinWindow, FreshRun) {
     for (UINT i = 0; i < 12; ++i)
         EXPECT_EQ(MenuText(fileMenu, i), file[i]);
     EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Refresh\tF5");
-    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&About...");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&How Zantrel Works\tF1");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 1), L"&About...");
     ACCEL keys[8] = {};
-    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 4);
+    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 5);
     EXPECT_EQ(keys[0].key, 'O');
     EXPECT_EQ(keys[0].cmd, IDM_FILE_OPEN);
     EXPECT_EQ(keys[0].fVirt & (FCONTROL | FVIRTKEY), FCONTROL | FVIRTKEY);
     EXPECT_EQ(keys[2].cmd, IDM_FILE_SAVEAS);
     EXPECT_EQ(keys[3].key, VK_F5);
+    EXPECT_EQ(keys[4].key, VK_F1);
+    EXPECT_EQ(keys[4].cmd, IDM_HELP_HOW);
 
     // Fresh run: Open, Exit, Settings and About only; a shortcut of a greyed
     // item does nothing.
@@ -229,6 +232,14 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen.back().fileName, L"");
     script.seen.clear();
 
+    // The help page: the shell's text in a box; the window stays.
+    Choose(*form, IDM_HELP_HOW);
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].title, L"How Zantrel Works");
+    EXPECT_EQ(script.seen[0].text, WideFromUtf8(HowItWorksText));
+    EXPECT_TRUE(form->IsOpen());
+    script.seen.clear();
+
     // About: the box created at start, run modally; the window stays.
     script.Answer(IDOK);
     Choose(*form, IDM_HELP_ABOUT);
@@ -237,6 +248,7 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen[0].window, form->AboutBox()->Handle());
     EXPECT_EQ(TextOf(form->AboutBox()->ProductName), L"Zantrel");
     EXPECT_EQ(TextOf(form->AboutBox()->Version), L"Version 0.3.3 beta");
+    EXPECT_EQ(TextOf(form->AboutBox()->Readme), L"Read README.md for the whole story.");
     EXPECT_TRUE(form->IsOpen());
 
     // Exit in a fresh run: no word, no session file, the window closes.
@@ -266,9 +278,13 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_EQ(EnabledItems(*form),
               (std::vector<int>{IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
                                 IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
-    // A drop in a second run does nothing.
+    EXPECT_EQ(TextOf(form->Handle()), L"phone.shx \u2014 Zantrel");
+    // A drop beside the thumbnails in a second run says why it opens nothing.
     form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
-    EXPECT_TRUE(script.seen.empty());
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].text, L"A session is pending, so phone.shx was not opened.");
+    EXPECT_TRUE(form->IsOpen());
+    script.seen.clear();
 
     // The session panel and image 1's thumbnails, without tabs for one image.
     ASSERT_FALSE(form->Panel().empty());
@@ -320,6 +336,8 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     ASSERT_EQ(save.filters.size(), 1u);
     EXPECT_EQ(save.filters[0].second, L"*.shx");
     EXPECT_EQ(save.defaultExtension, L"shx");
+    EXPECT_EQ(save.fileName, L"phone-new.shx");
+    EXPECT_EQ(save.folder, WideFromUtf8(folder.Path()));
     EXPECT_FALSE(save.options & FOS_OVERWRITEPROMPT);
     ASSERT_EQ(script.Boxes().size(), 1u);
     EXPECT_EQ(script.Boxes()[0].text, L"Operation Complete");
