@@ -39,6 +39,10 @@ public:
     bool IsOpen() const { return window_ != nullptr; }
     // The menu's shortcuts, for the message loop.
     HACCEL Shortcuts() const { return shortcuts_; }
+    // A key pressed in the window, before its control sees it: Tab between
+    // the controls, Ctrl+(Shift+)Tab between the images, Enter opens the
+    // focused thumbnail. True when taken.
+    bool HandleKey(UINT key, bool control, bool shift);
 
     void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
     TAboutBox1* SettingsDialog() const { return settings_.get(); }
