@@ -12,12 +12,13 @@ namespace zantrel {
 
 // The dialogs' texts, for every window program.
 inline constexpr std::string_view SettingsCaption = "Settings";
-inline constexpr std::string_view CheckBox1Caption = "Do not perform clean-up on completion";
+// "&" marks each check box's Alt letter; both windows show it underlined.
+inline constexpr std::string_view CheckBox1Caption = "&Do not perform clean-up on completion";
 inline constexpr std::string_view CheckBox2Caption =
-    "Edit only mode (Export from dialog is not invoked)";
-inline constexpr std::string_view CheckBox3Caption = "Select folder to save icons and CG's ";
-inline constexpr std::string_view CheckBox4Caption = "Disable RAW 2 BMP conversion";
-inline constexpr std::string_view CheckBox5Caption = "Select transparency replacer color";
+    "&Edit only mode (Export from dialog is not invoked)";
+inline constexpr std::string_view CheckBox3Caption = "Select &folder to save icons and CG's ";
+inline constexpr std::string_view CheckBox4Caption = "Disable &RAW 2 BMP conversion";
+inline constexpr std::string_view CheckBox5Caption = "Select &transparency replacer color";
 inline constexpr std::string_view WorkFolderCaption = "Work folder:";
 inline constexpr std::string_view FolderPickerTitle = "Select a folder";
 inline constexpr std::string_view AboutCaption = "About";

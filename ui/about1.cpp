@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -55,6 +56,8 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     Shape1->setFixedSize(22, 22);
     Shape1->setFrameShape(QFrame::Box);
     Shape1->setAutoFillBackground(true);
+    // The swatch takes the keyboard too: Space or Enter opens the colour dialog.
+    Shape1->setFocusPolicy(Qt::StrongFocus);
     auto* colourRow = new QHBoxLayout;
     colourRow->addWidget(CheckBox5);
     colourRow->addSpacing(8);
@@ -72,8 +75,8 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     group3->addWidget(CheckBox3);
     group3->addWidget(WorkFolderLabel);
 
-    Button1 = new QPushButton(Text(CancelCaption), this);
     Button2 = new QPushButton(Text(OkCaption), this);
+    Button1 = new QPushButton(Text(CancelCaption), this);
     Button2->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -90,6 +93,11 @@ TAboutBox1::TAboutBox1(QWidget* parent) : QDialog(parent), OpenDirectory1(this) 
     OpenDirectory1.Title = Text(FolderPickerTitle);
     OpenDirectory1.EnableSizing = true;
 
+    // Tab goes as the dialog reads: the boxes, the swatch, the folder, OK, Cancel.
+    QWidget* order[] = {CheckBox1, CheckBox2, CheckBox4, CheckBox5,
+                        Shape1,    CheckBox3, Button2,   Button1};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button2, &QPushButton::clicked, this, &QDialog::accept);
     // clicked, not toggled: only the user's clicks run the handlers.
@@ -140,8 +148,11 @@ void TAboutBox1::ShowState() {
 }
 
 bool TAboutBox1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Shape1 && event->type() == QEvent::MouseButtonRelease && Shape1->isEnabled() &&
-        CheckBox5->isEnabled()) {
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    const bool chosen = event->type() == QEvent::MouseButtonRelease ||
+                        (key && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                 key->key() == Qt::Key_Enter));
+    if (watched == Shape1 && chosen && Shape1->isEnabled() && CheckBox5->isEnabled()) {
         CheckBox5->setChecked(true);
         CheckBox5Click();
         return true;

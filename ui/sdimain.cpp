@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -245,18 +246,30 @@ void TSDIAppForm::BuildClientArea() {
     for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
         connect(grid, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(grid, &QListWidget::customContextMenuRequested, this,
-                [this, grid](const QPoint& at) {
-                    const int image = grid == Thumbnails ? 1 : 2;
-                    QListWidgetItem* item = grid->itemAt(at);
-                    if (!item)
-                        return;
-                    QMenu* menu = ThumbnailMenu(image, grid->row(item));
-                    if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
-                        ChooseForThumbnail(static_cast<MenuItem>(chosen->data().toInt()), image,
-                                           grid->row(item));
-                    menu->deleteLater();
-                });
+        connect(grid, &QListWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
+            const int image = grid == Thumbnails ? 1 : 2;
+            QListWidgetItem* item = grid->itemAt(at);
+            // From the keyboard (the menu key, Shift+F10): the current thumbnail.
+            if (!item && (item = grid->currentItem()))
+                at = grid->visualItemRect(item).center();
+            if (!item)
+                return;
+            QMenu* menu = ThumbnailMenu(image, grid->row(item));
+            if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
+                ChooseForThumbnail(static_cast<MenuItem>(chosen->data().toInt()), image,
+                                   grid->row(item));
+            menu->deleteLater();
+        });
+    }
+
+    // Ctrl+Tab and Ctrl+Shift+Tab go between the images wherever the focus is.
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Tab),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            if (ImageTabs->count() > 1)
+                ImageTabs->setCurrentIndex(1 - ImageTabs->currentIndex());
+        });
     }
 
     sessionPage_ = new QWidget(this);

@@ -158,10 +158,10 @@ void InitWindowProgram() {
 TSDIAppForm::TSDIAppForm() {
     InitWindowProgram();
     BuildMenu();
-    window_ = CreateWindowExW(WS_EX_ACCEPTFILES, WindowClassName, Wide(MainCaption).c_str(),
-                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, Menu,
-                              GetModuleHandleW(nullptr), this);
+    window_ = CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, WindowClassName,
+                              Wide(MainCaption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                              Menu, GetModuleHandleW(nullptr), this);
     dpi_ = static_cast<int>(GetDpiForWindow(window_));
     if (dpi_ <= 0)
         dpi_ = 96;
@@ -566,26 +566,38 @@ void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
 }
 
 void TSDIAppForm::BuildPanel() {
-    for (const PanelLine& line : panel_) {
-        DestroyWindow(line.label);
-        DestroyWindow(line.value);
+    // The controls are made once per line and then only given new texts:
+    // a link control that is destroyed takes the font it was given with it
+    // (under Wine), and a refresh must not change the panel's look.
+    const std::vector<SessionLine>& lines = view_.panel.lines;
+    while (panel_.size() > lines.size()) {
+        DestroyWindow(panel_.back().label);
+        DestroyWindow(panel_.back().value);
+        panel_.pop_back();
     }
-    panel_.clear();
-    for (const SessionLine& line : view_.panel.lines) {
-        PanelLine p;
-        p.line = line;
-        p.label =
-            MakeChild(window_, WC_STATICW, Wide(line.label).c_str(), WS_VISIBLE | SS_NOPREFIX);
-        if (line.role == SessionLine::Role::Folder) {
-            const std::wstring markup = L"<a>" + Wide(line.value) + L"</a>";
-            p.value = MakeChild(window_, WC_LINK, markup.c_str(), WS_VISIBLE | WS_TABSTOP);
-        } else {
-            p.value = MakeChild(window_, WC_STATICW, Wide(line.value).c_str(),
-                                WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const SessionLine& line = lines[i];
+        const bool link = line.role == SessionLine::Role::Folder;
+        if (i == panel_.size()) {
+            PanelLine p;
+            p.label = MakeChild(window_, WC_STATICW, L"", WS_VISIBLE | SS_NOPREFIX);
+            SendMessageW(p.label, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+            panel_.push_back(std::move(p));
         }
-        SendMessageW(p.label, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
-        SendMessageW(p.value, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        panel_.push_back(std::move(p));
+        PanelLine& p = panel_[i];
+        const bool wasLink = p.value && p.line.role == SessionLine::Role::Folder;
+        if (!p.value || wasLink != link) {
+            if (p.value)
+                DestroyWindow(p.value);
+            p.value = link ? MakeChild(window_, WC_LINK, L"", WS_VISIBLE | WS_TABSTOP)
+                           : MakeChild(window_, WC_STATICW, L"",
+                                       WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS);
+            SendMessageW(p.value, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        }
+        p.line = line;
+        SetWindowTextW(p.label, Wide(line.label).c_str());
+        const std::wstring value = link ? L"<a>" + Wide(line.value) + L"</a>" : Wide(line.value);
+        SetWindowTextW(p.value, value.c_str());
     }
 }
 
@@ -927,10 +939,40 @@ std::unique_ptr<TSDIAppForm> CreateAppWindows() {
     return form;
 }
 
+bool TSDIAppForm::HandleKey(UINT key, bool control, bool shift) {
+    if (!window_ || runner_.Busy())
+        return false;
+    if (key == VK_TAB && control) {
+        // Ctrl+Tab and Ctrl+Shift+Tab: the other image's thumbnails.
+        if (view_.images.size() < 2)
+            return false;
+        ShowImage(shownImage_ == 1 ? 2 : 1);
+        SetFocus(Thumbnails);
+        return true;
+    }
+    if (key == VK_RETURN && GetFocus() == Thumbnails) {
+        OpenThumbnail(ListView_GetNextItem(Thumbnails, -1, LVNI_FOCUSED));
+        return true;
+    }
+    if (key == VK_TAB) {
+        // Between the panel's link, the image tabs and the thumbnails.
+        HWND next = GetNextDlgTabItem(window_, GetFocus(), shift);
+        if (next)
+            SetFocus(next);
+        return next != nullptr;
+    }
+    return false;
+}
+
 int RunMessageLoop(TSDIAppForm& form) {
     MSG msg{};
     while (form.IsOpen() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (form.IsOpen() && TranslateAcceleratorW(form.Handle(), form.Shortcuts(), &msg))
+            continue;
+        if (msg.message == WM_KEYDOWN && form.IsOpen() &&
+            (msg.hwnd == form.Handle() || IsChild(form.Handle(), msg.hwnd)) &&
+            form.HandleKey(static_cast<UINT>(msg.wParam), GetKeyState(VK_CONTROL) < 0,
+                           GetKeyState(VK_SHIFT) < 0))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -43,6 +43,10 @@ public:
     // whether it was last maximised; kept after it closes, for the next run.
     RECT NormalRect() const { return normalRect_; }
     bool Maximised() const { return maximised_; }
+    // A key pressed in the window, before its control sees it: Tab between
+    // the controls, Ctrl+(Shift+)Tab between the images, Enter opens the
+    // focused thumbnail. True when taken.
+    bool HandleKey(UINT key, bool control, bool shift);
 
     void SetDialogs(std::unique_ptr<TAboutBox1> settings, std::unique_ptr<TAboutBox> about);
     TAboutBox1* SettingsDialog() const { return settings_.get(); }

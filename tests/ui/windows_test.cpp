@@ -498,6 +498,13 @@ void WindowsTest::portAndIncompatibleDrms() {
     // Both images shown; the panel says whether Port can work.
     QCOMPARE(form->ImageTabs->count(), 2);
     QCOMPARE(form->Thumbnails2->count(), 5);
+    // Ctrl+Tab and Ctrl+Shift+Tab go between the images.
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form->Thumbnails, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(form->ImageTabs->currentIndex(), 1);
+    QTest::keyClick(form->Thumbnails2, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(form->ImageTabs->currentIndex(), 0);
     QVERIFY(form->SessionPanel->text().contains(
         "copies 3 icons and 2 pictures of b.shx over those of a.shx"));
     const std::string icon1 = State().icons1Dir + "/3.gif";
@@ -643,14 +650,17 @@ void WindowsTest::settingsDialog() {
     auto form = StartRun();
     TAboutBox1& settings = *form->SettingsDialog();
     QCOMPARE(settings.windowTitle(), QString("Settings"));
-    QCOMPARE(settings.CheckBox1->text(), QString("Do not perform clean-up on completion"));
+    QCOMPARE(settings.CheckBox1->text(), QString("&Do not perform clean-up on completion"));
     QCOMPARE(settings.CheckBox2->text(),
-             QString("Edit only mode (Export from dialog is not invoked)"));
-    QCOMPARE(settings.CheckBox3->text(), QString("Select folder to save icons and CG's "));
-    QCOMPARE(settings.CheckBox4->text(), QString("Disable RAW 2 BMP conversion"));
-    QCOMPARE(settings.CheckBox5->text(), QString("Select transparency replacer color"));
+             QString("&Edit only mode (Export from dialog is not invoked)"));
+    QCOMPARE(settings.CheckBox3->text(), QString("Select &folder to save icons and CG's "));
+    QCOMPARE(settings.CheckBox4->text(), QString("Disable &RAW 2 BMP conversion"));
+    QCOMPARE(settings.CheckBox5->text(), QString("Select &transparency replacer color"));
     QCOMPARE(settings.Button1->text(), QString("Cancel"));
     QCOMPARE(settings.Button2->text(), QString("OK"));
+    // Tab as the dialog reads: the swatch in its place, OK before Cancel.
+    QCOMPARE(settings.Shape1->nextInFocusChain(), static_cast<QWidget*>(settings.CheckBox3));
+    QCOMPARE(settings.Button2->nextInFocusChain(), static_cast<QWidget*>(settings.Button1));
 
     // Defaults: all clear, colour box and swatch enabled, magenta.
     for (QCheckBox* box : {settings.CheckBox1, settings.CheckBox2, settings.CheckBox3,

@@ -382,6 +382,28 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         form->ShowImage(2);
         EXPECT_EQ(form->ThumbnailTexts().size(), 5u);
         form->ShowImage(1);
+        // Ctrl+Tab and Ctrl+Shift+Tab go between the images.
+        EXPECT_TRUE(form->HandleKey(VK_TAB, true, false));
+        EXPECT_EQ(form->ShownImage(), 2);
+        EXPECT_TRUE(form->HandleKey(VK_TAB, true, true));
+        EXPECT_EQ(form->ShownImage(), 1);
+
+        // Refreshes keep the panel's controls and the fonts they were given.
+        const auto fontOf = [](HWND control) {
+            return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        };
+        std::vector<std::pair<HWND, HFONT>> before;
+        for (const auto& line : form->Panel())
+            before.emplace_back(line.value, fontOf(line.value));
+        for (int i = 0; i < 3; ++i)
+            form->RefreshView();
+        ASSERT_EQ(form->Panel().size(), before.size());
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(form->Panel()[i].value, before[i].first);
+            EXPECT_EQ(fontOf(form->Panel()[i].value), before[i].second);
+            LOGFONTW font{};
+            EXPECT_NE(GetObjectW(before[i].second, sizeof font, &font), 0);
+        }
 
         // Port asks, copies image 2's files over image 1's and keeps the window.
         Choose(*form, IDM_FILE_PORT);
@@ -447,11 +469,11 @@ TEST(WinWindow, SettingsDialog) {
     auto form = StartRun();
     TAboutBox1& settings = *form->SettingsDialog();
     EXPECT_EQ(TextOf(settings.Handle()), L"Settings");
-    EXPECT_EQ(TextOf(settings.CheckBox1), L"Do not perform clean-up on completion");
-    EXPECT_EQ(TextOf(settings.CheckBox2), L"Edit only mode (Export from dialog is not invoked)");
-    EXPECT_EQ(TextOf(settings.CheckBox3), L"Select folder to save icons and CG's ");
-    EXPECT_EQ(TextOf(settings.CheckBox4), L"Disable RAW 2 BMP conversion");
-    EXPECT_EQ(TextOf(settings.CheckBox5), L"Select transparency replacer color");
+    EXPECT_EQ(TextOf(settings.CheckBox1), L"&Do not perform clean-up on completion");
+    EXPECT_EQ(TextOf(settings.CheckBox2), L"&Edit only mode (Export from dialog is not invoked)");
+    EXPECT_EQ(TextOf(settings.CheckBox3), L"Select &folder to save icons and CG's ");
+    EXPECT_EQ(TextOf(settings.CheckBox4), L"Disable &RAW 2 BMP conversion");
+    EXPECT_EQ(TextOf(settings.CheckBox5), L"Select &transparency replacer color");
     EXPECT_EQ(TextOf(settings.Button1), L"Cancel");
     EXPECT_EQ(TextOf(settings.Button2), L"OK");
 
