@@ -3,7 +3,7 @@
 //   zantrel-shots [--main F] [--settings F] [--about F]
 //                 [--port-question F] [--port-error F]
 //                 [--item-menu F] [--drop-question F --drop PICTURE]
-//                 [--import-summary F --import FOLDER]
+//                 [--import-summary F --import FOLDER] [--help-page F]
 // --port-question shows Port's question and answers Cancel; --port-error
 // answers OK and photographs the error box the port ends with. --item-menu
 // photographs the main window with the first thumbnail's menu open;
@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: zantrel-shots [--main F] [--settings F] [--about F] "
                              "[--port-question F] [--port-error F] [--item-menu F] "
                              "[--drop-question F --drop PICTURE] "
-                             "[--import-summary F --import FOLDER]\n");
+                             "[--import-summary F --import FOLDER] [--help-page F]\n");
         return 2;
     }
     const auto form = zantrel::CreateAppWindows();
@@ -138,6 +138,17 @@ int main(int argc, char* argv[]) {
         Settle();
         photographQuestion(shots["--import-summary"], shots["--import"]);
         form->Choose(zantrel::MenuItem::FileImportItem);
+        zantrel::SetModalRunner({});
+    }
+    if (shots.count("--help-page")) {
+        form->show();
+        Settle();
+        zantrel::SetModalRunner([&](QDialog& dialog) {
+            ok = Save(dialog, shots["--help-page"]) && ok;
+            dialog.hide();
+            return int(QDialog::Accepted);
+        });
+        form->Choose(zantrel::MenuItem::HelpHowItem);
         zantrel::SetModalRunner({});
     }
     return ok ? 0 : 1;

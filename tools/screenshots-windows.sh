@@ -61,7 +61,7 @@ mkdir -p "$out/second/png"
 cp "$out/second/png/3.png" "$out/second/png/5.png"
 (cd "$out/second" && wine_run "$bin/zantrel-shots.exe" "$(w "$out/main-second.png")" --edits \
   "$(w "$out/item-menu.png")" "$(w "$out/drop-question.png")" "$(w "$out/second/png/16.png")" \
-  "$(w "$out/import-summary.png")" "$(w "$out/second/png")")
+  "$(w "$out/import-summary.png")" "$(w "$out/second/png")" "$(w "$out/help.png")")
 
 rm -rf "$out/fresh" "$out/second"
 ls "$out"/*.png

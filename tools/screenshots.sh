@@ -35,7 +35,7 @@ shoot() {
 
 # A fresh run: nothing opened yet.
 (cd "$out/fresh" && shoot --main "$out/main-fresh.png" --settings "$out/settings.png" \
-  --about "$out/about.png")
+  --about "$out/about.png" --help-page "$out/help.png")
 
 # A second run of a pair: the first run's work done by the console front end.
 "$bin/zantrel-samplegen" "$out/second/samples" >/dev/null

@@ -223,6 +223,58 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
+// A long text, read-only and scrolling, with OK: the help page.
+INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    const Modal& modal = *reinterpret_cast<const Modal*>(lParam);
+    SetWindowTextW(dialog, modal.title.c_str());
+    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    // An edit control breaks lines at CR LF only.
+    std::wstring text;
+    for (wchar_t c : modal.text)
+        text += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    constexpr int Margin = 12, Width = 560, Height = 420, ButtonWidth = 80, ButtonHeight = 24;
+    HWND field = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                                     ES_READONLY,
+                                 Margin, Margin, Width, Height, dialog, nullptr, nullptr, nullptr);
+    SendMessageW(field, WM_SETFONT, font, FALSE);
+    // From the top, nothing selected, once the dialog has been laid out.
+    PostMessageW(field, EM_SETSEL, 0, 0);
+    PostMessageW(field, WM_VSCROLL, SB_TOP, 0);
+    HWND ok = CreateWindowExW(
+        0, L"BUTTON", WideFromUtf8(OkCaption).c_str(),
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Margin + Width - ButtonWidth,
+        2 * Margin + Height, ButtonWidth, ButtonHeight, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
+    SendMessageW(ok, WM_SETFONT, font, FALSE);
+    RECT frame{0, 0, Width + 2 * Margin, Height + ButtonHeight + 3 * Margin};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    RECT owner{};
+    GetWindowRect(modal.owner ? modal.owner : GetDesktopWindow(), &owner);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - w) / 2,
+                 std::max(0L, owner.top + (owner.bottom - owner.top - h) / 2), w, h, SWP_NOZORDER);
+    SetFocus(ok);
+    return FALSE;
+}
+
+// A dialog from an empty template: style, extended style, no items,
+// position and size, then no menu, the dialog class and no title.
+INT_PTR RunEmptyDialog(Modal& modal, DLGPROC procedure) {
+    alignas(4) WORD layout[16] = {};
+    auto* head = reinterpret_cast<DLGTEMPLATE*>(layout);
+    head->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), head, modal.owner, procedure,
+                                   reinterpret_cast<LPARAM>(&modal));
+}
+
 int ShowPictureBox(Modal& modal) {
     // An empty template: style, extended style, no items, position and
     // size, then no menu, the dialog class and no title.
@@ -250,6 +302,9 @@ int ShowModal(Modal& modal) {
             modal.details.empty() ? modal.text : modal.text + L"\n\n" + modal.details;
         return MessageBoxW(modal.owner, text.c_str(), modal.title.c_str(), modal.style);
     }
+    case ModalKind::Page:
+        RunEmptyDialog(modal, PageProc);
+        return IDOK;
     case ModalKind::Open:
     case ModalKind::Save:
     case ModalKind::Folder:

@@ -13,7 +13,7 @@
 
 namespace zantrel {
 
-enum class ModalKind { Box, Open, Save, Colour, Folder, Settings, About };
+enum class ModalKind { Box, Page, Open, Save, Colour, Folder, Settings, About };
 
 // What a dialog is asked, and what it answered.
 struct Modal {
@@ -22,7 +22,8 @@ struct Modal {
     // Settings, About: the dialog's own window, created once and reused.
     HWND window = nullptr;
     std::wstring title;
-    // Box: the text, the details shown below it, and MB_ flags.
+    // Box: the text, the details shown below it, and MB_ flags. Page: a
+    // long text in a scrolling field, with OK.
     std::wstring text;
     std::wstring details;
     UINT style = 0;

@@ -365,12 +365,12 @@ void TSDIAppForm::RunAboutBox() {
 }
 
 void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
-    Modal box;
-    box.owner = window_;
-    box.title = Wide(caption);
-    box.text = Wide(text);
-    box.style = MB_OK | MB_ICONINFORMATION;
-    RunModal(box);
+    Modal page;
+    page.kind = ModalKind::Page;
+    page.owner = window_;
+    page.title = Wide(caption);
+    page.text = Wide(text);
+    RunModal(page);
 }
 
 void TSDIAppForm::OpenFolder(const std::string& path) {

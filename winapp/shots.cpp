@@ -2,10 +2,11 @@
 // them exactly as the program does, in the current folder as start folder,
 // shows each and saves what the screen shows of it as PNG.
 //   zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]
-//   zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png FOLDER
+//   zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png FOLDER HELP.png
 // --edits, in a second run: the first thumbnail's menu open over the main
 // window, the question PICTURE dropped on the sixth thumbnail (an icon) asks, and
-// Import's summary for FOLDER; both questions are answered Cancel.
+// Import's summary for FOLDER (both questions are answered Cancel), and
+// the help page.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -176,12 +177,12 @@ bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
 } // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
-    const bool edits = argc == 8 && std::wcscmp(argv[2], L"--edits") == 0;
+    const bool edits = argc == 9 && std::wcscmp(argv[2], L"--edits") == 0;
     if (argc != 2 && argc != 5 && !edits) {
         std::fwprintf(stderr,
                       L"usage: zantrel-shots MAIN.png [SETTINGS.png ABOUT.png FOLDER.png]\n"
                       L"       zantrel-shots MAIN.png --edits MENU.png DROP.png PICTURE IMPORT.png "
-                      L"FOLDER\n");
+                      L"FOLDER HELP.png\n");
         return 2;
     }
     const auto form = CreateAppWindows();
@@ -191,8 +192,20 @@ int wmain(int argc, wchar_t* argv[]) {
     }
     SetWindowPos(form->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     bool ok = Shoot(form->Handle(), argv[1]);
-    if (edits)
+    if (edits) {
         ok = ShootEdits(*form, argv) && ok;
+        // Help > How Zantrel Works: the real box, photographed and closed.
+        SetModalRunner([](Modal& modal) {
+            if (modal.kind == ModalKind::Page)
+                SetTimer(nullptr, 0, 1500, ShootFolderPicker);
+            return ShowModal(modal);
+        });
+        g_folderShot = argv[8];
+        g_folderOk = false;
+        SendMessageW(form->Handle(), WM_COMMAND, IDM_HELP_HOW, 0);
+        ok = g_folderOk && ok;
+        SetModalRunner({});
+    }
     if (argc == 5) {
         TAboutBox1& settings = *form->SettingsDialog();
         ok = Shoot(settings.Handle(), argv[2]) && ok;

@@ -232,9 +232,10 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen.back().fileName, L"");
     script.seen.clear();
 
-    // The help page: the shell's text in a box; the window stays.
+    // The help page: the shell's text in a scrolling page; the window stays.
     Choose(*form, IDM_HELP_HOW);
     ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0].kind, ModalKind::Page);
     EXPECT_EQ(script.seen[0].title, L"How Zantrel Works");
     EXPECT_EQ(script.seen[0].text, WideFromUtf8(HowItWorksText));
     EXPECT_TRUE(form->IsOpen());
