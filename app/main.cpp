@@ -4,14 +4,12 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QScreen>
-#include <QSettings>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
+#include "ui/place.h"
 #include "ui/sdimain.h"
 
 namespace {
@@ -39,48 +37,6 @@ Options:
 
 zantrel-cli is the console program, with the same commands.
 )";
-
-// The window's size and place, per user (QSettings), not in the start folder.
-constexpr int LeastWidth = 420;
-constexpr int LeastHeight = 300;
-
-// Puts the window where the last run left it, on the screens there are now;
-// true when it was maximised.
-bool RestorePlace(QWidget& window) {
-    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
-    if (!settings.contains(QStringLiteral("window/width")))
-        return false;
-    zantrel::WindowPlace place{{settings.value(QStringLiteral("window/x")).toInt(),
-                                settings.value(QStringLiteral("window/y")).toInt(),
-                                settings.value(QStringLiteral("window/width")).toInt(),
-                                settings.value(QStringLiteral("window/height")).toInt()},
-                               settings.value(QStringLiteral("window/maximised")).toBool()};
-    std::vector<zantrel::ScreenRect> screens;
-    auto add = [&screens](const QScreen* screen) {
-        const QRect r = screen->availableGeometry();
-        screens.push_back({r.x(), r.y(), r.width(), r.height()});
-    };
-    // The main screen first: a window on no screen goes there.
-    QScreen* primary = QGuiApplication::primaryScreen();
-    if (primary)
-        add(primary);
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen != primary)
-            add(screen);
-    place = zantrel::KeepOnScreen(place, screens, LeastWidth, LeastHeight);
-    window.setGeometry(place.normal.x, place.normal.y, place.normal.width, place.normal.height);
-    return place.maximised;
-}
-
-void SavePlace(const QWidget& window) {
-    QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
-    const QRect r = window.isMaximized() ? window.normalGeometry() : window.geometry();
-    settings.setValue(QStringLiteral("window/x"), r.x());
-    settings.setValue(QStringLiteral("window/y"), r.y());
-    settings.setValue(QStringLiteral("window/width"), r.width());
-    settings.setValue(QStringLiteral("window/height"), r.height());
-    settings.setValue(QStringLiteral("window/maximised"), window.isMaximized());
-}
 
 } // namespace
 
@@ -113,7 +69,7 @@ int main(int argc, char* argv[]) {
     // Start-up ended the run (another Zantrel works in this folder).
     if (form->CloseRequested())
         return 1;
-    if (RestorePlace(*form))
+    if (zantrel::RestoreWindowPlace(*form))
         form->showMaximized();
     else
         form->show();
@@ -124,6 +80,6 @@ int main(int argc, char* argv[]) {
                                form->OpenDropped(file);
                            });
     const int status = app.exec();
-    SavePlace(*form);
+    zantrel::SaveWindowPlace(*form);
     return status;
 }

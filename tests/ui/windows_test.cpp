@@ -7,6 +7,9 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMenu>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -33,6 +36,7 @@
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
+#include "ui/place.h"
 #include "ui/opendir.h"
 #include "ui/sdimain.h"
 
@@ -188,6 +192,7 @@ private slots:
     void settingsDialog();
     void folderPicker();
     void workView();
+    void windowPlace();
 };
 
 void WindowsTest::nameFilters() {
@@ -823,6 +828,26 @@ void WindowsTest::workView() {
     QCOMPARE(view.items[2].path, State().icons1Dir + "/3.gif");
     QCOMPARE(view.items[2].problem, std::string("3.gif: a PNG picture; the phone shows only GIF "
                                                 "and BMP icons: save it as one of those."));
+}
+
+// The window's place kept and read back (in Qt's test settings, not the
+// user's), and a place off every screen brought back onto one.
+void WindowsTest::windowPlace() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel")).clear();
+    QWidget window;
+    QVERIFY(!RestoreWindowPlace(window));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    window.setGeometry(screen.x() + 30, screen.y() + 40, 500, 350);
+    SaveWindowPlace(window);
+    QWidget again;
+    QVERIFY(!RestoreWindowPlace(again));
+    QCOMPARE(again.geometry(), QRect(screen.x() + 30, screen.y() + 40, 500, 350));
+    window.setGeometry(-30000, -30000, 500, 350);
+    SaveWindowPlace(window);
+    RestoreWindowPlace(again);
+    QVERIFY(screen.contains(again.geometry()));
+    QSettings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel")).clear();
 }
 
 QTEST_MAIN(WindowsTest)

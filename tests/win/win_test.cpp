@@ -21,6 +21,7 @@
 #include "win/about.h"
 #include "win/about1.h"
 #include "win/modal.h"
+#include "win/place.h"
 #include "win/resource.h"
 #include "win/sdimain.h"
 
@@ -135,6 +136,29 @@ std::wstring MenuText(HMENU menu, UINT position) {
 }
 
 } // namespace
+
+// The window's place kept and read back (under a test key, not the
+// program's), and a place off every screen brought back onto one.
+TEST(WinWindow, ThePlaceIsKeptAndBroughtBackOnScreen) {
+    const wchar_t* const key = L"Software\\Zantrel-test";
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    EXPECT_FALSE(ReadWindowPlace(key).has_value());
+    const WindowPlace kept{{-50, 60, 700, 500}, true};
+    WriteWindowPlace(kept, key);
+    EXPECT_EQ(ReadWindowPlace(key), kept);
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+    WriteWindowPlace({{-30000, -30000, 700, 500}, false}, key);
+    EXPECT_EQ(RestoreWindowPlace(window, SW_SHOWNORMAL, key), SW_SHOWNORMAL);
+    RECT placed{};
+    GetWindowRect(window, &placed);
+    EXPECT_NE(MonitorFromRect(&placed, MONITOR_DEFAULTTONULL), nullptr);
+    EXPECT_EQ(placed.right - placed.left, 700);
+    WriteWindowPlace(kept, key);
+    EXPECT_EQ(RestoreWindowPlace(window, SW_SHOWNORMAL, key), SW_SHOWMAXIMIZED);
+    DestroyWindow(window);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
 
 TEST(WinWindow, FreshRun) {
     test::TempFolder folder;
