@@ -154,6 +154,20 @@ int ShowColourDialog(Modal& modal) {
     return IDOK;
 }
 
+// A dialog laid out in pixels: its frame around a client area of width x
+// height, centred on owner (the screen when none), its top on the screen.
+void SizeAndCentre(HWND dialog, HWND owner, int width, int height) {
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    RECT around{};
+    GetWindowRect(owner ? owner : GetDesktopWindow(), &around);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    SetWindowPos(dialog, nullptr, around.left + (around.right - around.left - w) / 2,
+                 std::max(0L, around.top + (around.bottom - around.top - h) / 2), w, h,
+                 SWP_NOZORDER);
+}
+
 // A question with a picture: a dialog made from an empty template, its
 // controls laid out in pixels around the picture when it starts.
 constexpr int PictureCheckBox = 102;
@@ -210,14 +224,7 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     HWND cancel = child(L"BUTTON", WideFromUtf8(CancelCaption).c_str(),
                         BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL);
     MoveWindow(cancel, Margin + width - ButtonWidth, y, ButtonWidth, ButtonHeight, FALSE);
-    RECT frame{0, 0, width + 2 * Margin, y + ButtonHeight + Margin};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    RECT owner{};
-    GetWindowRect(modal.owner ? modal.owner : GetDesktopWindow(), &owner);
-    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-    SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - w) / 2,
-                 owner.top + (owner.bottom - owner.top - h) / 2, w, h, SWP_NOZORDER);
+    SizeAndCentre(dialog, modal.owner, width + 2 * Margin, y + ButtonHeight + Margin);
     // As a question box: Cancel is the default.
     SetFocus(cancel);
     return FALSE;
@@ -253,14 +260,7 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         2 * Margin + Height, ButtonWidth, ButtonHeight, dialog,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
     SendMessageW(ok, WM_SETFONT, font, FALSE);
-    RECT frame{0, 0, Width + 2 * Margin, Height + ButtonHeight + 3 * Margin};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    RECT owner{};
-    GetWindowRect(modal.owner ? modal.owner : GetDesktopWindow(), &owner);
-    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-    SetWindowPos(dialog, nullptr, owner.left + (owner.right - owner.left - w) / 2,
-                 std::max(0L, owner.top + (owner.bottom - owner.top - h) / 2), w, h, SWP_NOZORDER);
+    SizeAndCentre(dialog, modal.owner, Width + 2 * Margin, Height + ButtonHeight + 3 * Margin);
     SetFocus(ok);
     return FALSE;
 }

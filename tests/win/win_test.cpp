@@ -412,6 +412,13 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         EXPECT_EQ(form->ShownImage(), 2);
         EXPECT_TRUE(form->HandleKey(VK_TAB, true, true));
         EXPECT_EQ(form->ShownImage(), 1);
+        // Tab leaves the thumbnails for the next control, Shift+Tab comes back.
+        SetFocus(form->Thumbnails);
+        ASSERT_EQ(GetFocus(), form->Thumbnails);
+        EXPECT_TRUE(form->HandleKey(VK_TAB, false, false));
+        EXPECT_NE(GetFocus(), form->Thumbnails);
+        EXPECT_TRUE(form->HandleKey(VK_TAB, false, true));
+        EXPECT_EQ(GetFocus(), form->Thumbnails);
 
         // Refreshes keep the panel's controls and the fonts they were given.
         const auto fontOf = [](HWND control) {
