@@ -1,7 +1,6 @@
 #include "shell/edit.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 
@@ -28,15 +27,6 @@ std::uint32_t Replacer() {
     const SharedState& s = State();
     return std::uint32_t{s.replacerRed} << 16 | std::uint32_t{s.replacerGreen} << 8 |
            s.replacerBlue;
-}
-
-bool EndsWith(const std::string& text, std::string_view end) {
-    if (text.size() < end.size())
-        return false;
-    for (std::size_t i = 0; i < end.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
-            return false;
-    return true;
 }
 
 // Image 1's items and their originals, as one edit sees them.
@@ -96,22 +86,25 @@ std::pair<int, int> SizeFor(const WorkItem& item, int width, int height,
     return {item.fileWidth, std::abs(item.fileHeight)};
 }
 
-// The new file for item from picture, or nullopt when its pixels are the
-// item's own (the file stays untouched).
-std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& context,
-                                 const Picture& picture, const ReplaceOptions& options) {
+// picture as item takes it: at its size, transparent where less than half
+// opaque.
+Picture FittedFor(const WorkItem& item, const Picture& picture, const ReplaceOptions& options) {
     const auto [width, height] = SizeFor(item, picture.width, picture.height, options);
-    const Picture fitted = Flattened(picture.width == width && picture.height == height
-                                         ? picture
-                                         : FitPicture(picture, width, height, options.fit));
-    if (const auto current = ItemPicture(item); current && current->width == fitted.width &&
-                                                current->height == fitted.height &&
-                                                current->pixels == fitted.pixels)
+    return Flattened(FitPicture(picture, width, height, options.fit));
+}
+
+// The new file for item holding fitted, or nullopt when those are the pixels
+// it shows now (current; the file stays untouched).
+std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& context,
+                                 const Picture& fitted, const std::optional<Picture>& current) {
+    if (current && current->width == fitted.width && current->height == fitted.height &&
+        current->pixels == fitted.pixels)
         return std::nullopt;
     NewFile file;
     file.target = TargetOf(item, context);
-    if (EndsWith(file.target, ".raw")) {
-        file.bytes = EncodeRawPicture(fitted.pixels, width, height, Replacer());
+    const std::string kind = UpperExtension(file.target);
+    if (kind == ".RAW") {
+        file.bytes = EncodeRawPicture(fitted.pixels, fitted.width, fitted.height, Replacer());
         // A slot's raw keeps its length: what lay past the picture stays.
         std::vector<std::uint8_t> tail;
         if (auto old = BinaryFile::TryOpenRead(file.target);
@@ -123,16 +116,14 @@ std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& contex
         }
         file.bytes.insert(file.bytes.end(), tail.begin(), tail.end());
         file.bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(item.slotBytes, 0)));
-    } else if (EndsWith(file.target, ".gif")) {
+    } else if (kind == ".GIF") {
         file.bytes = EncodeGif(fitted);
     } else {
         file.bytes = EncodeBmp24(fitted, Replacer());
     }
-    if (!item.picture) {
-        const bool gif = EndsWith(file.target, ".gif");
+    if (!item.picture)
         file.stray = JoinPath(ParentFolder(file.target),
-                              NumberedFileName(item.number, gif ? ".bmp" : ".gif"));
-    }
+                              NumberedFileName(item.number, kind == ".GIF" ? ".bmp" : ".gif"));
     return file;
 }
 
@@ -147,15 +138,15 @@ void Stage(StagedReplacements& staging, const NewFile& file) {
 // Why a source file's name and content disagree ("it is a JPEG picture named
 // .png"); nullopt when they agree or the name says nothing.
 std::optional<std::string> NameMismatch(const std::string& path) {
-    const std::string extension = ExtensionOf(path);
+    const std::string extension = UpperExtension(path);
     ContentKind named = ContentKind::Unknown;
-    if (EndsWith(extension, ".png"))
+    if (extension == ".PNG")
         named = ContentKind::Png;
-    else if (EndsWith(extension, ".jpg") || EndsWith(extension, ".jpeg"))
+    else if (extension == ".JPG" || extension == ".JPEG")
         named = ContentKind::Jpeg;
-    else if (EndsWith(extension, ".gif"))
+    else if (extension == ".GIF")
         named = ContentKind::Gif;
-    else if (EndsWith(extension, ".bmp"))
+    else if (extension == ".BMP")
         named = ContentKind::Bmp;
     if (named == ContentKind::Unknown)
         return std::nullopt;
@@ -170,7 +161,7 @@ std::optional<std::string> NameMismatch(const std::string& path) {
     const ContentKind kind = KindOfContent({head, got});
     if (kind == named || kind == ContentKind::Unknown || kind == ContentKind::Empty)
         return std::nullopt;
-    return "it is " + ContentKindName(kind) + " named " + extension;
+    return "it is " + ContentKindName(kind) + " named " + ExtensionOf(path);
 }
 
 // A source file's size from its header, as the import's plan takes it.
@@ -198,7 +189,7 @@ struct FolderEntry {
     long number = 0;
     std::string path;
 };
-constexpr std::string_view PictureExtensions[] = {".png", ".jpg", ".jpeg", ".gif", ".bmp", ".tga"};
+constexpr std::string_view PictureExtensions[] = {".PNG", ".JPG", ".JPEG", ".GIF", ".BMP", ".TGA"};
 
 std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
     std::vector<FolderEntry> entries;
@@ -211,11 +202,11 @@ std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
         if (dot == 0 || dot == std::string::npos || dot > 6 ||
             name.find_first_not_of("0123456789") != dot)
             continue;
-        const std::string extension = name.substr(dot);
-        if (std::none_of(std::begin(PictureExtensions), std::end(PictureExtensions),
-                         [&](std::string_view known) {
-                             return EndsWith(extension, known) && extension.size() == known.size();
-                         }))
+        // The number's dot is the name's only one.
+        const std::string extension = UpperExtension(name);
+        if (dot + extension.size() != name.size() ||
+            std::find(std::begin(PictureExtensions), std::end(PictureExtensions), extension) ==
+                std::end(PictureExtensions))
             continue;
         entries.push_back({std::stol(name.substr(0, dot)), JoinPath(folder, name)});
     }
@@ -261,13 +252,14 @@ std::optional<Picture> ItemPicture(const WorkItem& item) {
     if (item.path.empty())
         return std::nullopt;
     std::optional<Picture> picture;
-    if (EndsWith(item.path, ".raw")) {
+    const std::string kind = UpperExtension(item.path);
+    if (kind == ".RAW") {
         if (auto pixels = DecodeRawPicture(item.path, item.slotWidth, item.slotHeight))
             picture = Picture{item.slotWidth, item.slotHeight, std::move(*pixels)};
     } else {
         picture = DecodePictureFile(item.path);
         // A BMP's transparency is its replacer colour.
-        if (picture && EndsWith(item.path, ".bmp"))
+        if (picture && kind == ".BMP")
             MakeTransparent(*picture, Replacer());
     }
     if (!picture)
@@ -295,20 +287,17 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     const auto picture = DecodeSource(*source, Caption);
     if (!picture)
         return CommandResult::Refused;
-    ReplaceOptions chosen = options;
+    const std::optional<Picture> current = ItemPicture(*item);
+    Picture fitted = FittedFor(*item, *picture, options);
     if (options.askFirst) {
-        const auto [width, height] = SizeFor(*item, picture->width, picture->height, options);
-        const Picture fitted = picture->width == width && picture->height == height
-                                   ? *picture
-                                   : FitPicture(*picture, width, height, options.fit);
-        const Picture shown = SideBySide(ItemPicture(*item), fitted, 160);
+        const Picture shown = SideBySide(current, fitted, 160);
         PictureQuestion question;
         question.caption = std::string(Caption);
         question.text = "Replace " + FileNamePart(TargetOf(*item, *context)) + " with " +
                         FileNamePart(*source) + "?";
-        if (picture->width != width || picture->height != height) {
-            question.text += " It is fitted to " + std::to_string(width) + " x " +
-                             std::to_string(height) + " pixels.";
+        if (picture->width != fitted.width || picture->height != fitted.height) {
+            question.text += " It is fitted to " + std::to_string(fitted.width) + " x " +
+                             std::to_string(fitted.height) + " pixels.";
             // An icon may take the picture's own size instead.
             if (!item->picture)
                 question.checkBox = "Keep the picture's own size, " +
@@ -320,9 +309,13 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
         question.height = shown.height;
         if (!AskPictureQuestion(question))
             return CommandResult::Completed;
-        chosen.iconTakesNewSize = options.iconTakesNewSize || question.checked;
+        if (question.checked && !options.iconTakesNewSize) {
+            ReplaceOptions chosen = options;
+            chosen.iconTakesNewSize = true;
+            fitted = FittedFor(*item, *picture, chosen);
+        }
     }
-    const auto file = EncodeFor(*item, *context, *picture, chosen);
+    const auto file = EncodeFor(*item, *context, fitted, current);
     if (!file) {
         SetStatusText(FileNamePart(*source) + " shows what item " + std::to_string(number) +
                       " already shows: nothing changed");
@@ -584,8 +577,9 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
         const auto picture = DecodeSource(take[i].path, Caption);
         if (!picture)
             return CommandResult::Refused;
+        const WorkItem& item = *context->Find(take[i].number);
         if (const auto file =
-                EncodeFor(*context->Find(take[i].number), *context, *picture, options)) {
+                EncodeFor(item, *context, FittedFor(item, *picture, options), ItemPicture(item))) {
             Stage(staging, *file);
             if (firstTarget.empty())
                 firstTarget = file->target;
