@@ -1,5 +1,7 @@
 #include "tools/drmbuilder.h"
 
+#include "tools/containers.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -380,6 +382,23 @@ std::vector<std::uint8_t> RawPictureBytes(const PicturePlan& picture) {
     for (int i = 0; i < picture.fillerBytes; ++i)
         raw.push_back(static_cast<std::uint8_t>(0xE0 + (i & 0x0F)));
     return raw;
+}
+
+DrmPlan SmallExtendedPlan(std::uint8_t seed) {
+    DrmPlan plan;
+    plan.extended = true;
+    plan.prefix = true;
+    plan.tag = TagVariant::At464;
+    plan.icons = {GifIcon(12, 10, seed), BmpIcon(9, 8, static_cast<std::uint8_t>(seed + 1)),
+                  GifIcon(16, 16, static_cast<std::uint8_t>(seed + 2))};
+    plan.pictures = {SamplePicture(3, 2, static_cast<std::uint8_t>(seed + 3), true, 0),
+                     SamplePicture(40, 30, static_cast<std::uint8_t>(seed + 4), false, 2)};
+    return plan;
+}
+
+void WriteSampleSuperfile(const std::string& path, const DrmPlan& plan, std::uint32_t seed) {
+    WriteSuperfileFile(path, {PatternPiece(RamdldSlot, 0x03FC8000, 600, seed),
+                              BytesPiece(15, plan.loadAddress, BuildDrmCodeGroup(plan))});
 }
 
 } // namespace zantrel::samples

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace zantrel::samples {
@@ -77,5 +78,11 @@ PicturePlan SamplePicture(int w, int h, std::uint8_t seed, bool withMask, int fi
 // Pixels (big-endian), mask words (big-endian, first pixel in the top bit),
 // then the filler bytes.
 std::vector<std::uint8_t> RawPictureBytes(const PicturePlan& picture);
+
+// The small extended DRM the window tests show: icons of 12 x 10 (GIF),
+// 9 x 8 (BMP) and 16 x 16 (GIF), pictures of 3 x 2 (masked) and 40 x 30.
+DrmPlan SmallExtendedPlan(std::uint8_t seed);
+// A superfile at path: a patterned 600-byte RAMDLD and plan's code group.
+void WriteSampleSuperfile(const std::string& path, const DrmPlan& plan, std::uint32_t seed);
 
 } // namespace zantrel::samples

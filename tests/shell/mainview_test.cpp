@@ -14,7 +14,6 @@
 #include "shell/workview.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
-#include "tools/containers.h"
 #include "tools/drmbuilder.h"
 
 namespace zantrel {
@@ -23,23 +22,8 @@ namespace {
 using test::TempFolder;
 using Bytes = std::vector<std::uint8_t>;
 
-samples::DrmPlan Plan(std::uint8_t seed) {
-    samples::DrmPlan plan;
-    plan.extended = true;
-    plan.prefix = true;
-    plan.tag = samples::TagVariant::At464;
-    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
-                  samples::GifIcon(16, 16, seed + 2)};
-    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
-                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
-    return plan;
-}
-
 void WriteFlash(const std::string& path, std::uint8_t seed) {
-    const samples::DrmPlan plan = Plan(seed);
-    samples::WriteSuperfileFile(
-        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
-               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
+    samples::WriteSampleSuperfile(path, samples::SmallExtendedPlan(seed), seed);
 }
 
 TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {

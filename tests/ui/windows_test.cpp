@@ -31,7 +31,6 @@
 #include "imaging/decode.h"
 #include "shell/workview.h"
 #include "support/tempfolder.h"
-#include "tools/containers.h"
 #include "tools/drmbuilder.h"
 #include "ui/about.h"
 #include "ui/about1.h"
@@ -146,24 +145,6 @@ struct Script {
         return boxes;
     }
 };
-
-samples::DrmPlan ExtendedPlan(std::uint8_t seed) {
-    samples::DrmPlan plan;
-    plan.extended = true;
-    plan.prefix = true;
-    plan.tag = samples::TagVariant::At464;
-    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
-                  samples::GifIcon(16, 16, seed + 2)};
-    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
-                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
-    return plan;
-}
-
-void WriteFlash(const std::string& path, const samples::DrmPlan& plan, std::uint32_t seed) {
-    samples::WriteSuperfileFile(
-        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
-               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
-}
 
 std::string Settings(const std::string& folder) { return test::ReadText(folder + "/zantrel.ini"); }
 
@@ -323,7 +304,7 @@ void WindowsTest::freshRunWindow() {
 
 void WindowsTest::openThenSaveAs() {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    samples::WriteSampleSuperfile(folder / "phone.shx", samples::SmallExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
@@ -436,7 +417,7 @@ void WindowsTest::openThenSaveAs() {
 void WindowsTest::saveAsCancelAndExit() {
     test::TempFolder folder;
     // A raw image opened with askSecondFile off: mode 5.
-    test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
+    test::WriteAll(folder / "drm.smg", samples::BuildDrmCodeGroup(samples::SmallExtendedPlan(3)));
     test::WriteText(folder / "zantrel.ini",
                     "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + folder.Path() + "/work\r\n");
     {
@@ -481,13 +462,14 @@ void WindowsTest::saveAsCancelAndExit() {
     QVERIFY(test::Exists(folder / "new.bin"));
     QVERIFY(!test::Exists(folder / "new.shx"));
     QVERIFY(!test::Exists(folder / "new"));
-    QCOMPARE(test::ReadAll(folder / "new.bin"), samples::BuildDrmCodeGroup(ExtendedPlan(3)));
+    QCOMPARE(test::ReadAll(folder / "new.bin"),
+             samples::BuildDrmCodeGroup(samples::SmallExtendedPlan(3)));
 }
 
 void WindowsTest::portAndIncompatibleDrms() {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
-    WriteFlash(folder / "b.shx", ExtendedPlan(50), 2);
+    samples::WriteSampleSuperfile(folder / "a.shx", samples::SmallExtendedPlan(10), 1);
+    samples::WriteSampleSuperfile(folder / "b.shx", samples::SmallExtendedPlan(50), 2);
     {
         Script script;
         auto form = StartRun();
@@ -546,8 +528,8 @@ void WindowsTest::portAndIncompatibleDrms() {
 
 void WindowsTest::ioFailureKeepsTheWindow() {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
-    WriteFlash(folder / "b.shx", ExtendedPlan(50), 2);
+    samples::WriteSampleSuperfile(folder / "a.shx", samples::SmallExtendedPlan(10), 1);
+    samples::WriteSampleSuperfile(folder / "b.shx", samples::SmallExtendedPlan(50), 2);
     {
         Script script;
         auto form = StartRun();
@@ -594,7 +576,7 @@ void WindowsTest::ioFailureKeepsTheWindow() {
 
 void WindowsTest::closingASecondRunKeepsTheSession() {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
+    samples::WriteSampleSuperfile(folder / "a.shx", samples::SmallExtendedPlan(10), 1);
     {
         Script script;
         auto form = StartRun();
@@ -627,7 +609,7 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
 
 void WindowsTest::droppedFileOpens() {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    samples::WriteSampleSuperfile(folder / "phone.shx", samples::SmallExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
@@ -812,7 +794,8 @@ void WindowsTest::workView() {
     // slot's size is taken, one of another size and a PNG under an icon's
     // ".gif" name are marked, and still listed.
     State().rawConversionEnabled = true;
-    test::WriteAll(State().binary1Dir + "/CG15.bin", samples::BuildDrmCodeGroup(ExtendedPlan(3)));
+    test::WriteAll(State().binary1Dir + "/CG15.bin",
+                   samples::BuildDrmCodeGroup(samples::SmallExtendedPlan(3)));
     QVERIFY(DrmDecompile(FoldersOf(1)).Done());
     const QString icons = QString::fromStdString(State().icons1Dir);
     QVERIFY(QImage(40, 30, QImage::Format_RGB888).save(icons + "/2.bmp", "BMP"));

@@ -16,7 +16,6 @@
 #include "imaging/picture.h"
 #include "base/unicode.h"
 #include "support/tempfolder.h"
-#include "tools/containers.h"
 #include "tools/drmbuilder.h"
 #include "win/about.h"
 #include "win/about1.h"
@@ -73,24 +72,6 @@ struct Script {
         return boxes;
     }
 };
-
-samples::DrmPlan ExtendedPlan(std::uint8_t seed) {
-    samples::DrmPlan plan;
-    plan.extended = true;
-    plan.prefix = true;
-    plan.tag = samples::TagVariant::At464;
-    plan.icons = {samples::GifIcon(12, 10, seed), samples::BmpIcon(9, 8, seed + 1),
-                  samples::GifIcon(16, 16, seed + 2)};
-    plan.pictures = {samples::SamplePicture(3, 2, seed + 3, true, 0),
-                     samples::SamplePicture(40, 30, seed + 4, false, 2)};
-    return plan;
-}
-
-void WriteFlash(const std::string& path, const samples::DrmPlan& plan, std::uint32_t seed) {
-    samples::WriteSuperfileFile(
-        path, {samples::PatternPiece(samples::RamdldSlot, 0x03FC8000, 600, seed),
-               samples::BytesPiece(15, plan.loadAddress, samples::BuildDrmCodeGroup(plan))});
-}
 
 // A run of the program in the test's start folder; no window (no display)
 // ends the test.
@@ -285,7 +266,7 @@ TEST(WinWindow, FreshRun) {
 
 TEST(WinWindow, DroppedFileThenSaveAs) {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    samples::WriteSampleSuperfile(folder / "phone.shx", samples::SmallExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
@@ -376,8 +357,8 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
 
 TEST(WinWindow, PairPortCloseAndDiscard) {
     test::TempFolder folder;
-    WriteFlash(folder / "a.shx", ExtendedPlan(10), 1);
-    WriteFlash(folder / "b.shx", ExtendedPlan(40), 2);
+    samples::WriteSampleSuperfile(folder / "a.shx", samples::SmallExtendedPlan(10), 1);
+    samples::WriteSampleSuperfile(folder / "b.shx", samples::SmallExtendedPlan(40), 2);
     {
         Script script;
         auto form = StartRun();
@@ -467,7 +448,7 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
 
 TEST(WinWindow, IoFailureKeepsTheWindow) {
     test::TempFolder folder;
-    WriteFlash(folder / "phone.shx", ExtendedPlan(1), 7);
+    samples::WriteSampleSuperfile(folder / "phone.shx", samples::SmallExtendedPlan(1), 7);
     {
         Script script;
         auto form = StartRun();
