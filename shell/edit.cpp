@@ -345,18 +345,10 @@ Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int s
     Picture canvas = FilledPicture(width, height, White);
     const auto place = [&](const std::optional<Picture>& picture, int left,
                            std::string_view label) {
+        const Picture square = SquareOf(picture, side);
         for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x)
-                canvas.At(left + x, Margin + y) =
-                    (x == 0 || y == 0 || x == side - 1 || y == side - 1) ? 0xFFC8C8C8 : 0xFFF4F4F4;
-        if (picture && !picture->Empty()) {
-            const ThumbnailFit fit = FitThumbnail(picture->width, picture->height, side);
-            const Picture fitted = ScaleByArea(*picture, fit.width, fit.height);
-            const int x0 = left + (side - fit.width) / 2, y0 = Margin + (side - fit.height) / 2;
-            for (int y = 0; y < fit.height; ++y)
-                for (int x = 0; x < fit.width; ++x)
-                    canvas.At(x0 + x, y0 + y) = Over(fitted.At(x, y), canvas.At(x0 + x, y0 + y));
-        }
+            std::copy_n(square.pixels.begin() + static_cast<std::ptrdiff_t>(y) * side, side,
+                        &canvas.At(left, Margin + y));
         DrawText(canvas, left + (side - TextWidth(label)) / 2, Margin + side + 4, label,
                  0xFF404040);
     };

@@ -358,19 +358,12 @@ ThumbnailFit FitThumbnail(int width, int height, int side) {
     return {std::max(1, width * room / height), room};
 }
 
-Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
+Picture SquareOf(const std::optional<Picture>& picture, int side) {
     constexpr std::uint32_t Background = 0xFFF4F4F4;
     constexpr std::uint32_t Border = 0xFFC8C8C8;
     Picture canvas = FilledPicture(side, side, Border);
     for (int y = 1; y < side - 1; ++y)
         std::fill_n(&canvas.At(1, y), side - 2, Background);
-    std::optional<Picture> picture;
-    if (thumbnail.raw) {
-        if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
-            picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
-    } else if (!thumbnail.path.empty()) {
-        picture = DecodePictureFile(thumbnail.path);
-    }
     if (!picture)
         return canvas;
     const ThumbnailFit fit = FitThumbnail(picture->width, picture->height, side);
@@ -380,6 +373,17 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
         for (int x = 0; x < fit.width; ++x)
             canvas.At(left + x, top + y) = Over(fitted.At(x, y), canvas.At(left + x, top + y));
     return canvas;
+}
+
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
+    std::optional<Picture> picture;
+    if (thumbnail.raw) {
+        if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
+            picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
+    } else if (!thumbnail.path.empty()) {
+        picture = DecodePictureFile(thumbnail.path);
+    }
+    return SquareOf(picture, side);
 }
 
 WindowPlace KeepOnScreen(WindowPlace place, const std::vector<ScreenRect>& screens, int minWidth,

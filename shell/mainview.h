@@ -210,6 +210,9 @@ struct ThumbnailFit {
 };
 ThumbnailFit FitThumbnail(int width, int height, int side);
 
+// picture fitted in the middle of a light side x side square with a border;
+// the bare square when there is none.
+Picture SquareOf(const std::optional<Picture>& picture, int side);
 // The thumbnail as both windows draw it: a side x side opaque square, light
 // with a border, the item's picture (raw, GIF, BMP or any other kind the
 // imaging layer reads) fitted in its middle; the bare square when the file is
