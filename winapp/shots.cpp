@@ -102,9 +102,10 @@ bool Shoot(HWND window, const wchar_t* path) {
     return SavePng(window, path);
 }
 
-// The folder picker runs modally: a timer photographs and cancels it.
-std::wstring g_folderShot;
-bool g_folderOk = false;
+// A dialog that runs modally (the folder picker, a question, the help page):
+// a timer photographs it and cancels it.
+std::wstring g_dialogShot;
+bool g_dialogOk = false;
 std::wstring g_importFolder;
 HWND g_main = nullptr;
 
@@ -118,20 +119,20 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     return TRUE;
 }
 
-void CALLBACK ShootFolderPicker(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK ShootDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     HWND dialog = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog)
         return;
-    g_folderOk = SavePng(dialog, g_folderShot.c_str());
+    g_dialogOk = SavePng(dialog, g_dialogShot.c_str());
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 // The menu is open: what the screen shows of the main window, then closed.
 void CALLBACK ShootMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    g_folderOk = SavePng(g_main, g_folderShot.c_str());
+    g_dialogOk = SavePng(g_main, g_dialogShot.c_str());
     EndMenu();
 }
 
@@ -143,12 +144,12 @@ bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
     ListView_GetItemRect(form.Thumbnails, 0, &item, LVIR_ICON);
     POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
     ClientToScreen(form.Thumbnails, &at);
-    g_folderShot = argv[3];
-    g_folderOk = false;
+    g_dialogShot = argv[3];
+    g_dialogOk = false;
     SetTimer(nullptr, 0, 1500, ShootMenu);
     SendMessageW(form.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.Thumbnails),
                  MAKELPARAM(at.x, at.y));
-    ok = g_folderOk && ok;
+    ok = g_dialogOk && ok;
 
     // The questions as the real boxes, photographed by a timer and cancelled;
     // the folder picker answered with the folder.
@@ -158,18 +159,18 @@ bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
             return IDOK;
         }
         if (modal.kind == ModalKind::Box)
-            SetTimer(nullptr, 0, 1500, ShootFolderPicker);
+            SetTimer(nullptr, 0, 1500, ShootDialog);
         return ShowModal(modal);
     });
-    g_folderShot = argv[4];
-    g_folderOk = false;
+    g_dialogShot = argv[4];
+    g_dialogOk = false;
     form.DropOnThumbnailAt(argv[5], 5);
-    ok = g_folderOk && ok;
-    g_folderShot = argv[6];
+    ok = g_dialogOk && ok;
+    g_dialogShot = argv[6];
     g_importFolder = argv[7];
-    g_folderOk = false;
+    g_dialogOk = false;
     SendMessageW(form.Handle(), WM_COMMAND, IDM_FILE_IMPORT, 0);
-    ok = g_folderOk && ok;
+    ok = g_dialogOk && ok;
     SetModalRunner({});
     return ok;
 }
@@ -197,13 +198,13 @@ int wmain(int argc, wchar_t* argv[]) {
         // Help > How Zantrel Works: the real box, photographed and closed.
         SetModalRunner([](Modal& modal) {
             if (modal.kind == ModalKind::Page)
-                SetTimer(nullptr, 0, 1500, ShootFolderPicker);
+                SetTimer(nullptr, 0, 1500, ShootDialog);
             return ShowModal(modal);
         });
-        g_folderShot = argv[8];
-        g_folderOk = false;
+        g_dialogShot = argv[8];
+        g_dialogOk = false;
         SendMessageW(form->Handle(), WM_COMMAND, IDM_HELP_HOW, 0);
-        ok = g_folderOk && ok;
+        ok = g_dialogOk && ok;
         SetModalRunner({});
     }
     if (argc == 5) {
@@ -213,15 +214,15 @@ int wmain(int argc, wchar_t* argv[]) {
         ok = Shoot(form->AboutBox()->Handle(), argv[3]) && ok;
         ShowWindow(form->AboutBox()->Handle(), SW_HIDE);
         // The picker as the settings open it: its box ticked, in the work folder.
-        g_folderShot = argv[4];
+        g_dialogShot = argv[4];
         SetModalRunner([](Modal& modal) {
             if (modal.kind == ModalKind::Folder)
-                SetTimer(nullptr, 0, 2500, ShootFolderPicker);
+                SetTimer(nullptr, 0, 2500, ShootDialog);
             return ShowModal(modal);
         });
         SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
         SetModalRunner({});
-        ok = g_folderOk && ok;
+        ok = g_dialogOk && ok;
     }
     return ok ? 0 : 1;
 }
