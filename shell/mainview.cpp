@@ -4,6 +4,7 @@
 
 #include "base/paths.h"
 #include "base/state.h"
+#include "base/uiops.h"
 #include "base/worktree.h"
 #include "imaging/decode.h"
 #include "imaging/picture.h"
@@ -12,132 +13,14 @@
 
 namespace zantrel {
 
-const std::vector<MenuGroup>& MainMenu() {
-    static const std::vector<MenuGroup> menu = {
-        {"&File",
-         "Operation commands",
-         {
-             {MenuItem::FileOpenItem, "&Open", "Open|Open a flash file", Shortcut::CtrlO},
-             {MenuItem::Port1, "&Port", "Port |Port DRM", Shortcut::CtrlP},
-             {MenuItem::FileSaveAsItem, "Save &As...", "Save As|Save DRM to file", Shortcut::CtrlS},
-             {MenuItem::FileDiscardItem, "&Discard Session...",
-              "Discard Session|Delete the pending session and its work files"},
-             {MenuItem::FileOpenWorkFolderItem, "Open &Work Folder",
-              "Open Work Folder|Show the icons and pictures to edit in the file manager"},
-             {MenuItem::FileImportItem, "&Import Pictures...",
-              "Import Pictures|Replace items from a folder of pictures named by number",
-              Shortcut::None, true},
-             {MenuItem::FileExportItem, "&Export Pictures as PNG...",
-              "Export Pictures|Write every picture and icon as a PNG file named by number"},
-             {MenuItem::FileExportSheetItem, "Export &Contact Sheet...",
-              "Export Contact Sheet|One PNG of every item with its number, size and mark"},
-             {MenuItem::FileRestoreAllItem, "&Restore All Originals...",
-              "Restore All Originals|Put every edited item back as Open wrote it"},
-             {MenuItem::FileExitItem, "E&xit", "Exit|Exit utility", Shortcut::None, true},
-         },
-         std::nullopt},
-        {"&View",
-         "View commands",
-         {{MenuItem::ViewRefreshItem, "&Refresh", "Refresh|Read the work files again",
-           Shortcut::F5}},
-         std::nullopt},
-        {"&Settings", "Settings", {}, MenuItem::Settings1},
-        {"&Help",
-         "Help topics",
-         {{MenuItem::HelpHowItem, "&How Zantrel Works",
-           "How Zantrel Works|The two runs, the work folder, the commands and the settings",
-           Shortcut::F1},
-          {MenuItem::HelpAboutItem, "&About...",
-           "About|Displays program information, version number, and copyright"}},
-         std::nullopt},
-    };
-    return menu;
-}
-
-const std::vector<MenuEntry>& ItemMenu() {
-    static const std::vector<MenuEntry> menu = {
-        {MenuItem::ItemReplaceItem, "&Replace...",
-         "Replace|Replace this item with a PNG, JPEG, GIF, BMP or TGA picture"},
-        {MenuItem::ItemRestoreItem, "Restore &Original",
-         "Restore Original|Put this item back as Open wrote it"},
-    };
-    return menu;
-}
-
-std::string LongHint(std::string_view hint) {
-    const std::size_t bar = hint.find('|');
-    return std::string(bar == std::string_view::npos ? hint : hint.substr(bar + 1));
-}
-
-std::string ShortcutText(Shortcut shortcut) {
-    switch (shortcut) {
-    case Shortcut::CtrlO:
-        return "Ctrl+O";
-    case Shortcut::CtrlP:
-        return "Ctrl+P";
-    case Shortcut::CtrlS:
-        return "Ctrl+S";
-    case Shortcut::F5:
-        return "F5";
-    case Shortcut::F1:
-        return "F1";
-    case Shortcut::None:
-        break;
-    }
-    return {};
-}
-
-MenuAction ActionOf(MenuItem item) {
-    switch (item) {
-    case MenuItem::FileOpenWorkFolderItem:
-        return MenuAction::OpenWorkFolder;
-    case MenuItem::ViewRefreshItem:
-        return MenuAction::Refresh;
-    case MenuItem::Settings1:
-        return MenuAction::SettingsDialog;
-    case MenuItem::HelpAboutItem:
-        return MenuAction::AboutBox;
-    case MenuItem::HelpHowItem:
-        return MenuAction::HelpPage;
-    default:
-        return MenuAction::Command;
-    }
-}
-
-CommandResult RunMenuCommand(MenuItem item) {
-    switch (item) {
-    case MenuItem::FileOpenItem:
-        return FileOpen1Execute();
-    case MenuItem::Port1:
-        return Port1Click();
-    case MenuItem::FileSaveAsItem:
-        return FileSave1Execute();
-    case MenuItem::FileDiscardItem:
-        return FileDiscard1Execute();
-    case MenuItem::FileExitItem:
-        return FileExit1Execute();
-    case MenuItem::FileImportItem:
-        return ImportPictures(std::nullopt);
-    case MenuItem::FileExportItem:
-        return ExportPictures(std::nullopt);
-    case MenuItem::FileExportSheetItem:
-        return ExportContactSheet(std::nullopt);
-    case MenuItem::FileRestoreAllItem:
-        return RestoreAllItems();
-    default:
-        return CommandResult::Completed;
-    }
-}
-
 void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowActions& window) {
-    if (!MenuItemEnabled(item))
+    if (!Offered(item, CurrentRun()))
         return;
-    switch (ActionOf(item)) {
+    const Command& command = CommandOf(item);
+    switch (command.action) {
     case MenuAction::Command:
         window.Run([item] { RunMenuCommand(item); });
-        // Port and the edits change the files shown and leave the window open.
-        if (item != MenuItem::FileExitItem && item != MenuItem::FileOpenItem &&
-            item != MenuItem::FileSaveAsItem && item != MenuItem::FileDiscardItem)
+        if (command.rereadsView)
             window.Refresh();
         break;
     case MenuAction::OpenWorkFolder:
@@ -166,24 +49,17 @@ void ChooseMenuItem(MenuItem item, const CommandRunner& runner, MainWindowAction
 }
 
 bool ItemMenuApplies(const Thumbnail& thumbnail, int image) {
-    return image == 1 && thumbnail.number > 0 && MenuItemEnabled(MenuItem::ItemReplaceItem);
+    return image == 1 && thumbnail.number > 0 && Offered(MenuItem::ItemReplaceItem, CurrentRun());
 }
 
 void ChooseItemMenu(MenuItem item, const Thumbnail& thumbnail, int image,
                     MainWindowActions& window) {
     if (!ItemMenuApplies(thumbnail, image))
         return;
-    const long number = thumbnail.number;
-    if (item == MenuItem::ItemReplaceItem)
-        window.Run([number] {
-            ReplaceOptions options;
-            options.askFirst = true;
-            ReplaceItem(number, std::nullopt, options);
-        });
-    else if (item == MenuItem::ItemRestoreItem)
-        window.Run([number] { RestoreItem(number); });
-    else
+    const Command& command = CommandOf(item);
+    if (!command.runOnItem)
         return;
+    window.Run([&command, number = thumbnail.number] { command.runOnItem(number); });
     window.Refresh();
 }
 
@@ -209,7 +85,7 @@ bool CommandRunner::AllowClose() {
 }
 
 bool CommandRunner::TakesDroppedFile() const {
-    return !busy_ && MenuItemEnabled(MenuItem::FileOpenItem);
+    return !busy_ && Offered(MenuItem::FileOpenItem, CurrentRun());
 }
 
 void TakeOutsideFile(const std::string& path, const CommandRunner& runner, OpenDialogMemory& memory,

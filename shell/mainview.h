@@ -11,52 +11,15 @@
 #include <string_view>
 #include <vector>
 
-#include "base/uiops.h"
 #include "imaging/picture.h"
 #include "shell/about1.h"
+#include "shell/commands.h"
 #include "shell/help.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
 #include "shell/workview.h"
 
 namespace zantrel {
-
-// ---- The menu ----
-
-enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1 };
-
-struct MenuEntry {
-    MenuItem item;
-    std::string_view caption; // "&Open": the letter after "&" is the item's key
-    std::string_view hint;    // "Open|Open a flash file": the status bar shows the part after "|"
-    Shortcut shortcut = Shortcut::None;
-    bool separatorBefore = false;
-};
-
-// A top-level entry of the menu bar: a menu of entries, or (without
-// entries) an item of its own.
-struct MenuGroup {
-    std::string_view caption;
-    std::string_view hint;
-    std::vector<MenuEntry> entries;
-    std::optional<MenuItem> item; // a top-level item: "&Settings"
-};
-
-// File, View, Settings and Help, in order.
-const std::vector<MenuGroup>& MainMenu();
-// A thumbnail's own menu (Replace, Restore Original).
-const std::vector<MenuEntry>& ItemMenu();
-// The part of a hint after "|" (the whole hint when it has none).
-std::string LongHint(std::string_view hint);
-// "Ctrl+O", "F5"; empty for none.
-std::string ShortcutText(Shortcut shortcut);
-
-// What choosing an item does: a command of the logic, or something the
-// window does itself.
-enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox, HelpPage };
-MenuAction ActionOf(MenuItem item);
-// The command a Command item runs (Open, Port, Save As, Discard, Exit).
-CommandResult RunMenuCommand(MenuItem item);
 
 struct Thumbnail;
 

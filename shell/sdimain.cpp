@@ -3,7 +3,6 @@
 #include <cctype>
 #include <exception>
 #include <filesystem>
-#include <map>
 #include <new>
 #include <vector>
 
@@ -27,26 +26,9 @@ namespace zantrel {
 
 namespace {
 
-std::map<MenuItem, bool> g_menu;
 ErrorReporter g_errorReporter;
 
-void ResetMenu() {
-    for (MenuItem item :
-         {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
-          MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
-          MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem,
-          MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem,
-          MenuItem::HelpHowItem})
-        g_menu[item] = true;
-}
-
 constexpr std::string_view AlreadyRunningText = "Zantrel is already running in this folder.";
-
-void DisableMenuItem(MenuItem item) {
-    g_menu[item] = false;
-    SetMenuItemEnabled(item, false);
-}
 
 // The refusal of a command that would read or write through links in the
 // work tree; nullopt when there is none.
@@ -311,8 +293,6 @@ bool TakeStartFolder() {
     s.startFolder = Utf8FromPath(std::filesystem::current_path());
     if (LockStartFolder(s.startFolder))
         return true;
-    for (auto& [item, enabled] : g_menu)
-        DisableMenuItem(item);
     ShowMessage(std::string(AlreadyRunningText), "Zantrel",
                 "Use the Zantrel that works in " + s.startFolder +
                     ", or close it and start Zantrel again.");
@@ -320,33 +300,10 @@ bool TakeStartFolder() {
     return false;
 }
 
-// The session file read and the menu set for a fresh or a second run.
-void ReadSessionAndSetMenu() {
-    const SharedState& s = State();
-    if (!ReadSessionFile()) {
-        DisableMenuItem(MenuItem::FileSaveAsItem);
-        DisableMenuItem(MenuItem::Port1);
-        DisableMenuItem(MenuItem::FileDiscardItem);
-        DisableMenuItem(MenuItem::FileOpenWorkFolderItem);
-        DisableMenuItem(MenuItem::ViewRefreshItem);
-        for (MenuItem item :
-             {MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-              MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
-            DisableMenuItem(item);
-    } else {
-        DisableMenuItem(MenuItem::Settings1);
-        // Only a low-bit value of exactly 1 (one image) has nothing to port.
-        if (ImageCountOf(s.sessionMode) == ModeSingle)
-            DisableMenuItem(MenuItem::Port1);
-        DisableMenuItem(MenuItem::FileOpenItem);
-    }
-}
-
 } // namespace
 
 CommandResult InitApp() {
     SharedState& s = State();
-    ResetMenu();
     if (!TakeStartFolder())
         return CommandResult::Stopped;
     // A Save As or Port that a crash or a kill ended part-way is finished or
@@ -356,7 +313,7 @@ CommandResult InitApp() {
     // while it wrote one.
     for (std::string_view name : {JournalFileName, SessionFileName, SettingsFileName})
         RemoveOwnTemporaries(s.startFolder, name);
-    ReadSessionAndSetMenu();
+    ReadSessionFile();
     LoadSettings();
     BuildWorkTree();
     if (!s.freshSession)
@@ -372,10 +329,9 @@ CommandResult InitApp() {
 
 CommandResult InitAppReadOnly() {
     const SharedState& s = State();
-    ResetMenu();
     if (!TakeStartFolder())
         return CommandResult::Stopped;
-    ReadSessionAndSetMenu();
+    ReadSessionFile();
     LoadSettings(false);
     SetWorkTreePaths();
     if (!s.freshSession)
@@ -386,11 +342,6 @@ CommandResult InitAppReadOnly() {
 CommandResult FileOpen1Execute() { return OpenFlashFiles({}); }
 
 CommandResult FileSave1Execute() { return SaveAs(std::nullopt); }
-
-bool MenuItemEnabled(MenuItem item) {
-    auto it = g_menu.find(item);
-    return it == g_menu.end() || it->second;
-}
 
 CommandResult OpenFlashFiles(const OpenAnswers& given) {
     SharedState& s = State();

@@ -490,11 +490,6 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     return ToLocalPath(dialog.selectedFiles().first());
 }
 
-void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    if (auto found = actions_.find(item); found != actions_.end())
-        found->second->setEnabled(on);
-}
-
 void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     const int scroll = grid->verticalScrollBar()->value();
     const int row = grid->currentRow();
@@ -522,6 +517,8 @@ void TSDIAppForm::RefreshThumbnails() {
     view_ = DescribeMainWindow();
     const MainView& view = view_;
     setWindowTitle(Text(view.title));
+    for (const auto& [item, action] : actions_)
+        action->setEnabled(Offered(item, CurrentRun()));
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

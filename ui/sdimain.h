@@ -100,7 +100,6 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 

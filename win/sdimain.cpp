@@ -30,37 +30,14 @@ constexpr UINT WatchInterval = 100; // ms between looks at the change notificati
 constexpr UINT DroppedMessage = WM_APP + 1;
 constexpr int ProgressWidth = 200;
 
-// The menu items' command identifiers.
-constexpr std::pair<MenuItem, int> MenuIds[] = {
-    {MenuItem::FileOpenItem, IDM_FILE_OPEN},
-    {MenuItem::Port1, IDM_FILE_PORT},
-    {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS},
-    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD},
-    {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER},
-    {MenuItem::FileExitItem, IDM_FILE_EXIT},
-    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH},
-    {MenuItem::Settings1, IDM_SETTINGS},
-    {MenuItem::HelpAboutItem, IDM_HELP_ABOUT},
-    {MenuItem::FileImportItem, IDM_FILE_IMPORT},
-    {MenuItem::FileExportItem, IDM_FILE_EXPORT},
-    {MenuItem::FileExportSheetItem, IDM_FILE_SHEET},
-    {MenuItem::FileRestoreAllItem, IDM_FILE_RESTOREALL},
-    {MenuItem::ItemReplaceItem, IDM_ITEM_REPLACE},
-    {MenuItem::ItemRestoreItem, IDM_ITEM_RESTORE},
-    {MenuItem::HelpHowItem, IDM_HELP_HOW},
-};
-
-int IdOf(MenuItem item) {
-    for (const auto& [known, id] : MenuIds)
-        if (known == item)
-            return id;
-    return 0;
-}
+// The menu items' command identifiers: 1001 + item, in the table's enum order.
+constexpr int FirstCommandId = 1001;
 
 std::optional<MenuItem> ItemOf(int id) {
-    for (const auto& [item, known] : MenuIds)
-        if (known == id)
-            return item;
+    const int index = id - FirstCommandId;
+    for (const Command& command : Commands())
+        if (static_cast<int>(command.item) == index)
+            return command.item;
     return std::nullopt;
 }
 
@@ -202,7 +179,7 @@ void TSDIAppForm::BuildMenu() {
     std::vector<ACCEL> keys;
     for (const MenuGroup& group : MainMenu()) {
         if (group.item) {
-            AppendMenuW(Menu, MF_STRING, static_cast<UINT_PTR>(IdOf(*group.item)),
+            AppendMenuW(Menu, MF_STRING, static_cast<UINT_PTR>(CommandId(*group.item)),
                         Wide(group.caption).c_str());
             continue;
         }
@@ -212,9 +189,9 @@ void TSDIAppForm::BuildMenu() {
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
             const std::string key = ShortcutText(entry.shortcut);
             const std::string text = std::string(entry.caption) + (key.empty() ? "" : "\t" + key);
-            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdOf(entry.item)),
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(CommandId(entry.item)),
                         Wide(text).c_str());
-            const auto id = static_cast<WORD>(IdOf(entry.item));
+            const auto id = static_cast<WORD>(CommandId(entry.item));
             if (entry.shortcut == Shortcut::F5)
                 keys.push_back({FVIRTKEY, VK_F5, id});
             else if (entry.shortcut == Shortcut::F1)
@@ -551,18 +528,11 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
     HMENU menu = CreatePopupMenu();
     for (const MenuEntry& entry : ItemMenu())
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
-                    static_cast<UINT_PTR>(IdOf(entry.item)), Wide(entry.caption).c_str());
+                    static_cast<UINT_PTR>(CommandId(entry.item)), Wide(entry.caption).c_str());
     const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
     DestroyMenu(menu);
     if (auto item = ItemOf(id))
         ChooseForThumbnail(*item, row);
-}
-
-void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    EnableMenuItem(Menu, static_cast<UINT>(IdOf(item)),
-                   MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
-    if (window_)
-        DrawMenuBar(window_);
 }
 
 void TSDIAppForm::BuildPanel() {
@@ -606,6 +576,11 @@ void TSDIAppForm::RefreshView() {
         return;
     view_ = DescribeMainWindow();
     SetWindowTextW(window_, Wide(view_.title).c_str());
+    for (const Command& command : Commands())
+        EnableMenuItem(Menu, static_cast<UINT>(CommandId(command.item)),
+                       MF_BYCOMMAND |
+                           (Offered(command.item, CurrentRun()) ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(window_);
     BuildPanel();
     const bool pair = view_.images.size() > 1;
     for (int i = 0; pair && i < 2; ++i) {
@@ -743,10 +718,10 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         if ((flags & MF_POPUP) && menu == Menu && id == i)
             hint = group.hint;
         if (!(flags & (MF_POPUP | MF_SEPARATOR))) {
-            if (group.item && IdOf(*group.item) == static_cast<int>(id))
+            if (group.item && CommandId(*group.item) == static_cast<int>(id))
                 hint = group.hint;
             for (const MenuEntry& entry : group.entries)
-                if (IdOf(entry.item) == static_cast<int>(id))
+                if (CommandId(entry.item) == static_cast<int>(id))
                     hint = entry.hint;
         }
     }

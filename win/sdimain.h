@@ -21,6 +21,9 @@ namespace zantrel {
 class TAboutBox1;
 class TAboutBox;
 
+// A menu item's command identifier.
+constexpr int CommandId(MenuItem item) { return 1001 + static_cast<int>(item); }
+
 // The caption of the error box: the program file's name without its
 // extension ("zantrel" for zantrel.exe).
 std::wstring ApplicationTitle();
@@ -94,7 +97,6 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { runner_.RequestClose(); }
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 

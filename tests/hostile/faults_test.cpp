@@ -102,7 +102,7 @@ protected:
         for (const std::string& path : run->errorPaths)
             EXPECT_FALSE(path.ends_with(".tmp~")) << path;
         EXPECT_EQ(run->ui.closeCalls, 0);
-        EXPECT_TRUE(SnapMenu(*run) == before);
+        EXPECT_TRUE(SnapMenu() == before);
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
         // A second run's session stays on disk whatever stopped the command.
         EXPECT_EQ(Exists(dir / "shxdata.dat"), !State().freshSession);
@@ -138,7 +138,7 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
                 std::remove((dir / "shxdata.dat").c_str());
                 ProgramRun& r = NextRun(run);
                 r.ui.openAnswers = answers;
-                const MenuSnapshot before = SnapMenu(r);
+                const MenuSnapshot before = SnapMenu();
                 CountingFault fault(kind.op, k, kind.err);
                 CommandResult result;
                 {
@@ -209,7 +209,7 @@ TEST_F(Faults, SaveAsStopsCleanlyAtEveryFault) {
                 WriteAll(image, earlierImage);
                 if (sc.superfile)
                     WriteAll(target, earlier);
-                const MenuSnapshot before = SnapMenu(r);
+                const MenuSnapshot before = SnapMenu();
                 CountingFault fault(kind.op, k, kind.err);
                 CommandResult result;
                 {
@@ -278,7 +278,7 @@ TEST_F(Faults, PortStopsCleanlyAtEveryFault) {
             SCOPED_TRACE(k);
             OpenClean(answers);
             ProgramRun& r = NextRun(run);
-            const MenuSnapshot before = SnapMenu(r);
+            const MenuSnapshot before = SnapMenu();
             CountingFault fault(kind.op, k, kind.err);
             CommandResult result;
             {

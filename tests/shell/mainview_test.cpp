@@ -4,8 +4,6 @@
 // they draw this.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "base/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
@@ -24,31 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 void WriteFlash(const std::string& path, std::uint8_t seed) {
     samples::WriteSampleSuperfile(path, samples::SmallExtendedPlan(seed), seed);
-}
-
-TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
-    std::set<MenuItem> seen;
-    for (const MenuGroup& group : MainMenu()) {
-        if (group.item) {
-            EXPECT_TRUE(seen.insert(*group.item).second);
-        }
-        for (const MenuEntry& entry : group.entries)
-            EXPECT_TRUE(seen.insert(entry.item).second);
-    }
-    for (const MenuEntry& entry : ItemMenu())
-        EXPECT_TRUE(seen.insert(entry.item).second);
-    EXPECT_EQ(seen.size(), 16u);
-    EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
-    EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
-    EXPECT_EQ(LongHint("Settings"), "Settings");
-    EXPECT_EQ(ShortcutText(MainMenu()[0].entries[2].shortcut), "Ctrl+S");
-    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "F5");
-    EXPECT_TRUE(MainMenu()[0].entries.back().separatorBefore); // Exit stands apart
-    EXPECT_EQ(ActionOf(MenuItem::Port1), MenuAction::Command);
-    EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
-    EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
-    EXPECT_EQ(ActionOf(MenuItem::HelpHowItem), MenuAction::HelpPage);
-    EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
 }
 
 TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {

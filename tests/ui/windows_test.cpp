@@ -217,7 +217,7 @@ void WindowsTest::freshRunWindow() {
             QCOMPARE(entries[k]->statusTip(), QString::fromStdString(LongHint(entry.hint)));
             QCOMPARE(entries[k]->shortcut(),
                      QKeySequence(QString::fromStdString(ShortcutText(entry.shortcut))));
-            QCOMPARE(entries[k]->isEnabled(), MenuItemEnabled(entry.item));
+            QCOMPARE(entries[k]->isEnabled(), Offered(entry.item, CurrentRun()));
         }
     }
     QVERIFY(top[0]->menu()->actions()[5]->isSeparator()); // before Exit
