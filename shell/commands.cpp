@@ -68,7 +68,8 @@ std::vector<Command> BuildCommands() {
                          "it with exit)",
          .run = FileOpen1Execute,
          .console = {.name = "open",
-                     .help = R"(Open: FLASH is the flash file to edit. EXPORT, when given, is a second
+                     .help =
+                         R"(Open: FLASH is the flash file to edit. EXPORT, when given, is a second
 flash file whose DRM can then be ported into FLASH's. Without EXPORT
 the second file dialog counts as cancelled. With "ask-second" off
 (edit-only mode) EXPORT is refused with status 2. Only in a fresh run.)",
@@ -85,9 +86,10 @@ the second file dialog counts as cancelled. With "ask-second" off
                                     "--ask-second on turns it back on)";
                          return std::nullopt;
                      },
-                     .run = [](const ConsoleArguments& a) {
-                         return OpenFlashFiles({a.first, a.second});
-                     }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return OpenFlashFiles({a.first, a.second});
+                         }}},
         {.item = FileSaveAsItem,
          .caption = "Save &As...",
          .hint = "Save As|Save DRM to file",
@@ -96,7 +98,8 @@ the second file dialog counts as cancelled. With "ask-second" off
          .whyNotFresh = "save-as is not offered: no session is pending (open a flash file first)",
          .run = FileSave1Execute,
          .console = {.name = "save-as",
-                     .help = R"(Save As: compiles the edited DRM. A superfile or SBF session writes the
+                     .help =
+                         R"(Save As: compiles the edited DRM. A superfile or SBF session writes the
 superfile FILE and the compiled code group FILE less its extension plus
 ".bin"; a raw-image session writes only that ".bin" file. FILE without
 an extension gets ".shx". Cleans the work folder afterwards unless
@@ -119,7 +122,8 @@ an extension gets ".shx". Cleans the work folder afterwards unless
          .rereadsView = true,
          .run = Port1Click,
          .console = {.name = "port",
-                     .help = R"(Port: copies the icons and pictures of EXPORT's DRM over FLASH's. The
+                     .help =
+                         R"(Port: copies the icons and pictures of EXPORT's DRM over FLASH's. The
 session then stays pending (as with exit) for a later save-as. Only in
 a second run of a session opened with two files.)",
                      // The session stays pending on disk: nothing to keep, nothing to say.
@@ -149,13 +153,15 @@ run.)",
          .hint = "Replace|Replace this item with a PNG, JPEG, GIF, BMP or TGA picture",
          .runs = SecondRuns,
          .whyNotFresh = EditingNotOffered,
-         .runOnItem = [](long number) {
-             ReplaceOptions options;
-             options.askFirst = true;
-             return ReplaceItem(number, std::nullopt, options);
-         },
+         .runOnItem =
+             [](long number) {
+                 ReplaceOptions options;
+                 options.askFirst = true;
+                 return ReplaceItem(number, std::nullopt, options);
+             },
          .console = {.name = "replace",
-                     .help = R"(Replaces item N of the file to edit with the picture FILE (PNG, JPEG,
+                     .help =
+                         R"(Replaces item N of the file to edit with the picture FILE (PNG, JPEG,
 GIF, BMP or TGA): a picture at exactly its slot's size, an icon as a GIF
 or BMP as it was. Pixels less than half opaque become transparent. Only
 in a second run.)",
@@ -170,9 +176,10 @@ in a second run.)",
                              return "replace needs an item number (1, 2, ...)";
                          return CheckFile(a);
                      },
-                     .run = [](const ConsoleArguments& a) {
-                         return ReplaceItem(*ItemNumber(a.item), a.first, OptionsOf(a));
-                     }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return ReplaceItem(*ItemNumber(a.item), a.first, OptionsOf(a));
+                         }}},
         {.item = ItemRestoreItem,
          .caption = "Restore &Original",
          .hint = "Restore Original|Put this item back as Open wrote it",
@@ -192,10 +199,11 @@ item. Only in a second run.)",
                              return "restore needs an item number (1, 2, ...) or all";
                          return std::nullopt;
                      },
-                     .run = [](const ConsoleArguments& a) {
-                         return a.item == "all" ? RestoreAllItems()
-                                                : RestoreItem(*ItemNumber(a.item));
-                     }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return a.item == "all" ? RestoreAllItems()
+                                                    : RestoreItem(*ItemNumber(a.item));
+                         }}},
         {.item = FileExportItem,
          .caption = "&Export Pictures as PNG...",
          .hint = "Export Pictures|Write every picture and icon as a PNG file named by number",
@@ -218,7 +226,8 @@ folder DIR as N.png. Only in a second run.)",
          .rereadsView = true,
          .run = [] { return ExportContactSheet(std::nullopt); },
          .console = {.name = "sheet",
-                     .help = R"(Writes one PNG picture of every item with its number, size and edited
+                     .help =
+                         R"(Writes one PNG picture of every item with its number, size and edited
 mark. Only in a second run.)",
                      .positionals = {{"FILE"}},
                      .missing = "sheet needs one file name",
@@ -239,9 +248,10 @@ leaves it untouched. Only in a second run.)",
                      .fitOption = true,
                      .missing = "import needs one folder",
                      .check = CheckFile,
-                     .run = [](const ConsoleArguments& a) {
-                         return ImportPictures(a.first, OptionsOf(a));
-                     }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return ImportPictures(a.first, OptionsOf(a));
+                         }}},
         {.item = FileRestoreAllItem,
          .caption = "&Restore All Originals...",
          .hint = "Restore All Originals|Put every edited item back as Open wrote it",
@@ -350,6 +360,17 @@ const std::vector<MenuEntry>& ItemMenu() {
         return entries;
     }();
     return menu;
+}
+
+std::string_view MainMenuHint(MenuItem item) {
+    for (const MenuGroup& group : MainMenu()) {
+        if (group.item == item)
+            return group.hint;
+        for (const MenuEntry& entry : group.entries)
+            if (entry.item == item)
+                return entry.hint;
+    }
+    return {};
 }
 
 std::string LongHint(std::string_view hint) {

@@ -113,8 +113,8 @@ struct Command {
     // The window reads the work files again after it: it changed the files
     // shown and leaves the window open.
     bool rereadsView = false;
-    CommandResult (*run)() = nullptr;               // a menu command's function
-    CommandResult (*runOnItem)(long) = nullptr;     // an item menu command's: the item's number
+    CommandResult (*run)() = nullptr;           // a menu command's function
+    CommandResult (*runOnItem)(long) = nullptr; // an item menu command's: the item's number
     ConsoleForm console;
 };
 
@@ -152,6 +152,9 @@ struct MenuGroup {
 const std::vector<MenuGroup>& MainMenu();
 // A thumbnail's own menu (Replace, Restore Original).
 const std::vector<MenuEntry>& ItemMenu();
+// The hint of item where the main menu holds it (an entry, or an item of the
+// bar); empty for the items of a thumbnail's menu.
+std::string_view MainMenuHint(MenuItem item);
 // The part of a hint after "|" (the whole hint when it has none).
 std::string LongHint(std::string_view hint);
 // "Ctrl+O", "F5"; empty for none.

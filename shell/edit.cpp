@@ -14,7 +14,7 @@
 #include "imaging/decode.h"
 #include "imaging/gifwrite.h"
 #include "imaging/sheet.h"
-#include "shell/mainview.h"
+#include "shell/thumbnail.h"
 #include "shell/summary.h"
 
 namespace zantrel {
@@ -328,15 +328,6 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     return CommandResult::Completed;
 }
 
-bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path) {
-    if (!ItemMenuApplies(thumbnail, image))
-        return false;
-    ReplaceOptions options;
-    options.askFirst = true;
-    ReplaceItem(thumbnail.number, path, options);
-    return true;
-}
-
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side) {
     constexpr int Margin = 12;
     constexpr std::uint32_t White = 0xFFFFFFFF;
@@ -477,7 +468,7 @@ CommandResult ExportContactSheet(std::optional<std::string> file) {
         const Thumbnail thumbnail = ThumbnailOf(item);
         SheetCell cell;
         cell.square = ThumbnailPicture(thumbnail, ThumbnailSide);
-        const WorkItemCaption caption = CaptionOf(item);
+        const WorkItemCaption& caption = thumbnail.caption;
         cell.caption = caption.name;
         cell.detail = caption.detail;
         cell.edited = item.edited;

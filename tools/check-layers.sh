@@ -7,7 +7,8 @@
 #   shell on all four; the front ends cli, ui and win on shell; app on ui,
 #   winapp on win (the programs over each window);
 #   the sample builders in tools on base alone.
-# CMakeLists.txt holds the same map; the build enforces it too.
+# CMakeLists.txt holds the same map; the build enforces it too. The windows
+# (ui, win) may not include the shared state, which the model owns.
 #   tools/check-layers.sh [ROOT]
 set -u
 root="${1:-$(dirname "$0")/..}"
@@ -84,5 +85,13 @@ for folder in "${!allowed[@]}"; do
     esac
   done < <(grep -rnE "$include" "$folder" "${grep_includes[@]}" 2>/dev/null)
 done
+# A window draws the model and holds none of its state: the shared state is
+# the model's to read and change.
+while IFS= read -r hit; do
+  echo "${hit%%:*}: a window may not include the shared state ($(echo "$hit" | cut -d: -f3- | tr -s ' '))"
+  status=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](base|shell)/state\.h[">]' \
+           ui win "${grep_includes[@]}" 2>/dev/null)
+
 [ "$status" = 0 ] && echo "layers: every include goes down the map"
 exit "$status"

@@ -48,7 +48,7 @@ TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
     EXPECT_EQ(ShortcutText(MainMenu()[0].entries[2].shortcut), "Ctrl+S");
     EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "F5");
     EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
-    EXPECT_TRUE(MainMenu()[0].entries[5].separatorBefore); // the editing commands
+    EXPECT_TRUE(MainMenu()[0].entries[5].separatorBefore);     // the editing commands
     EXPECT_TRUE(MainMenu()[0].entries.back().separatorBefore); // Exit stands apart
     EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
     EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
@@ -59,14 +59,22 @@ TEST(Offered, EachRunOffersWhatTheTableSays) {
     // Fresh: open a file, change the settings; a second run: its session's
     // commands; Port only for a pair.
     const std::map<MenuItem, Runs> expected = {
-        {FileOpenItem, FreshRun},         {Settings1, FreshRun},
-        {Port1, PairRun},                 {FileSaveAsItem, SecondRuns},
-        {FileDiscardItem, SecondRuns},    {FileOpenWorkFolderItem, SecondRuns},
-        {ViewRefreshItem, SecondRuns},    {FileImportItem, SecondRuns},
-        {FileExportItem, SecondRuns},     {FileExportSheetItem, SecondRuns},
-        {FileRestoreAllItem, SecondRuns}, {ItemReplaceItem, SecondRuns},
-        {ItemRestoreItem, SecondRuns},    {FileExitItem, EveryRun},
-        {HelpAboutItem, EveryRun},        {HelpHowItem, EveryRun},
+        {FileOpenItem, FreshRun},
+        {Settings1, FreshRun},
+        {Port1, PairRun},
+        {FileSaveAsItem, SecondRuns},
+        {FileDiscardItem, SecondRuns},
+        {FileOpenWorkFolderItem, SecondRuns},
+        {ViewRefreshItem, SecondRuns},
+        {FileImportItem, SecondRuns},
+        {FileExportItem, SecondRuns},
+        {FileExportSheetItem, SecondRuns},
+        {FileRestoreAllItem, SecondRuns},
+        {ItemReplaceItem, SecondRuns},
+        {ItemRestoreItem, SecondRuns},
+        {FileExitItem, EveryRun},
+        {HelpAboutItem, EveryRun},
+        {HelpHowItem, EveryRun},
     };
     ASSERT_EQ(expected.size(), std::size_t(ItemCount));
     for (const auto& [item, runs] : expected) {

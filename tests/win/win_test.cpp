@@ -15,6 +15,7 @@
 #include "base/state.h"
 #include "imaging/picture.h"
 #include "base/unicode.h"
+#include "shell/help.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
 #include "win/about.h"
@@ -317,7 +318,17 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
                  0);
     EXPECT_EQ(form->ThumbnailTexts()[1],
               std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
+    // Coming back to the window shows the change undone at once.
     test::WriteAll(picture, original);
+    SendMessageW(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(form->ThumbnailTexts()[1], std::make_pair(std::wstring(L"2.bmp\n40x30"), false));
+    // The least size, scaled as the window is.
+    MINMAXINFO limits{};
+    SendMessageW(form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    const UINT dpi = GetDpiForWindow(form->Handle());
+    const int scale = dpi ? static_cast<int>(dpi) : 96;
+    EXPECT_EQ(limits.ptMinTrackSize.x, MulDiv(MinimumWindowWidth, scale, 96));
+    EXPECT_EQ(limits.ptMinTrackSize.y, MulDiv(MinimumWindowHeight, scale, 96));
 
     // A thumbnail's own menu replaces it from a picture file and restores
     // it; the view follows at once.
