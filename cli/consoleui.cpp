@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

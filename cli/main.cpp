@@ -12,7 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "cli/consoleui.h"
 #include "cli/helpformat.h"
@@ -108,8 +108,8 @@ std::optional<bool> ParseOnOff(const std::string& text) {
     return std::nullopt;
 }
 
-// "R,G,B", each 0 to 255, as a platform colour value 0x00BBGGRR.
-std::optional<std::uint32_t> ParseColour(const std::string& text) {
+// "R,G,B", each 0 to 255.
+std::optional<Rgb> ParseColour(const std::string& text) {
     std::uint8_t parts[3];
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
@@ -127,7 +127,7 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
         parts[i] = static_cast<std::uint8_t>(value);
         pos = end + 1;
     }
-    return PackColour({parts[0], parts[1], parts[2]});
+    return Rgb{parts[0], parts[1], parts[2]};
 }
 
 // The settings command's options as the command line gave them.
@@ -183,7 +183,7 @@ void PrintSettings() {
     std::printf("cleanup: %s\n", s.cleanupEnabled ? "on" : "off");
     std::printf("ask-second: %s\n", s.askSecondFile ? "on" : "off");
     std::printf("bmp: %s\n", s.rawConversionEnabled ? "on" : "off");
-    std::printf("replacer: %u,%u,%u\n", s.replacerRed, s.replacerGreen, s.replacerBlue);
+    std::printf("replacer: %u,%u,%u\n", s.replacer.red, s.replacer.green, s.replacer.blue);
     std::printf("work-folder: %s\n", s.workFolder.c_str());
 }
 

@@ -9,8 +9,8 @@
 #include "base/folders.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
 #include "base/uiops.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -36,7 +36,7 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
 }
 
 Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
-    const SharedState& s = State();
+    const PictureSettings& pictures = image.pictures;
     const std::string& drmpack = image.drmpackDir;
     const std::string& icons = image.iconsDir;
     const std::string raws = JoinPath(drmpack, RawsFolderName);
@@ -58,7 +58,7 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     for (std::int32_t i = 1; i <= r; ++i) {
         const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;
-        if (s.rawConversionEnabled) {
+        if (pictures.bmp) {
             const std::string bmpPath = JoinPath(icons, NumberedFileName(i, ".bmp"));
             if (auto bad = CheckPictureBmp(bmpPath, slot.width, slot.height))
                 return Outcome::Refusal(*bad);
@@ -143,10 +143,9 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
         for (std::int32_t i = 1; i <= r; ++i) {
             const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
             std::string source = JoinPath(raws, NumberedFileName(i, ".raw"));
-            if (s.rawConversionEnabled) {
+            if (pictures.bmp) {
                 source = tempRaw;
-                BmpToRaw(JoinPath(icons, NumberedFileName(i, ".bmp")), source, s.replacerBlue,
-                         s.replacerGreen, s.replacerRed);
+                BmpToRaw(JoinPath(icons, NumberedFileName(i, ".bmp")), source, pictures.replacer);
             }
             BinaryFile picture = BinaryFile::OpenRead(source);
             if (picture.Size() > slot.size) // changed since the check above

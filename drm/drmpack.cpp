@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "base/primitives.h"
-#include "base/state.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {

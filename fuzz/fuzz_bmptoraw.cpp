@@ -6,7 +6,7 @@
 #include "base/fileio.h"
 #include "harness.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -10,7 +10,7 @@
 #include "drm/drmpack.h"
 #include "base/fileio.h"
 #include "harness.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 using namespace zantrel;

@@ -10,7 +10,7 @@
 #include "drm/drmpack.h"
 #include "base/fileio.h"
 #include "shell/settings.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
 

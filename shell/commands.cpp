@@ -1,7 +1,7 @@
 #include "shell/commands.h"
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "drm/drmpack.h"
 #include "shell/edit.h"
 

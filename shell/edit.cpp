@@ -6,7 +6,7 @@
 
 #include "base/commit.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
 #include "drm/originals.h"
@@ -24,11 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint32_t Replacer() {
-    const SharedState& s = State();
-    return std::uint32_t{s.replacerRed} << 16 | std::uint32_t{s.replacerGreen} << 8 |
-           s.replacerBlue;
-}
+Rgb Replacer() { return State().replacer; }
 
 // Image 1's items and their originals, as one edit sees them.
 struct EditContext {

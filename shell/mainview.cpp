@@ -1,6 +1,6 @@
 #include "shell/mainview.h"
 
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

@@ -2,7 +2,7 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "shell/edit.h"
 #include "shell/help.h"
@@ -24,10 +24,10 @@ MainWindowModel::~MainWindowModel() {
 
 void MainWindowModel::Start() {
     InstallUi(&window_);
-    SetErrorReporter([this](const std::string& message, const std::string& path,
-                            const std::string& next) {
-        window_.ShowError(message, ErrorDetails(path, next));
-    });
+    SetErrorReporter(
+        [this](const std::string& message, const std::string& path, const std::string& next) {
+            window_.ShowError(message, ErrorDetails(path, next));
+        });
     Run([] { InitApp(); });
     // Another Zantrel in this folder: the box has said so, the run ends.
     Refresh();

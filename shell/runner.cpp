@@ -1,6 +1,6 @@
 #include "shell/runner.h"
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "shell/sdimain.h"
 
 namespace zantrel {

@@ -20,7 +20,7 @@
 #include "shell/summary.h"
 #include "shell/workcheck.h"
 #include "shell/workclaim.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
 

@@ -1,7 +1,7 @@
 #include "shell/session.h"
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 namespace zantrel {

@@ -2,7 +2,7 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "shell/open.h"

@@ -11,7 +11,7 @@
 
 #include "hostile.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel::hostile {
 namespace {

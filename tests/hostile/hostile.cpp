@@ -9,7 +9,7 @@
 
 #include "shell/sdimain.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"

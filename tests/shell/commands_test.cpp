@@ -19,7 +19,7 @@
 #include "shell/commands.h"
 #include "shell/sdimain.h"
 #include "shell/workcheck.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"
@@ -648,7 +648,7 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
                  dialog.checkBox5);
     EXPECT_TRUE(dialog.checkBox5Enabled);
     EXPECT_TRUE(dialog.shape1Enabled);
-    EXPECT_EQ(dialog.shape1Colour, 0xFF00FFu);
+    EXPECT_EQ(dialog.shape1Colour, (Rgb{255, 0, 255}));
 
     dialog.checkBox4 = true;
     CheckBox4Click(dialog);
@@ -666,7 +666,7 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
     FormCreate(loaded);
     EXPECT_TRUE(loaded.checkBox1 && loaded.checkBox2 && loaded.checkBox4);
     EXPECT_FALSE(loaded.checkBox5Enabled || loaded.shape1Enabled);
-    EXPECT_EQ(loaded.shape1Colour, 0x010203u); // blue 1, green 2, red 3
+    EXPECT_EQ(loaded.shape1Colour, (Rgb{3, 2, 1})); // the file: blue 1, green 2, red 3
 }
 
 TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
@@ -678,12 +678,12 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     SettingsDialogState dialog;
     FormCreate(dialog);
     dialog.checkBox5 = true;
-    CheckBox5Click(dialog, 0x0080FFu); // red 255, green 128, blue 0
+    CheckBox5Click(dialog, Rgb{255, 128, 0});
     EXPECT_TRUE(dialog.checkBox5);
-    EXPECT_EQ(dialog.shape1Colour, 0x0080FFu);
-    EXPECT_EQ(State().replacerRed, 255);
-    EXPECT_EQ(State().replacerGreen, 128);
-    EXPECT_EQ(State().replacerBlue, 0);
+    EXPECT_EQ(dialog.shape1Colour, (Rgb{255, 128, 0}));
+    EXPECT_EQ(State().replacer.red, 255);
+    EXPECT_EQ(State().replacer.green, 128);
+    EXPECT_EQ(State().replacer.blue, 0);
     // Cancel: the picked colour holds for the run, the file is unchanged.
     EXPECT_EQ(ReadText(dir / "zantrel.ini"), defaults);
 
@@ -697,7 +697,7 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     // A cancelled picker clears its box and changes nothing.
     CheckBox5Click(dialog, std::nullopt);
     EXPECT_FALSE(dialog.checkBox5);
-    EXPECT_EQ(State().replacerGreen, 128);
+    EXPECT_EQ(State().replacer.green, 128);
     dialog.checkBox3 = true;
     CheckBox3Click(dialog, std::nullopt);
     EXPECT_FALSE(dialog.checkBox3);

@@ -4,7 +4,7 @@
 // windows' own tests only check that they are wired to this.
 #include <gtest/gtest.h>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"

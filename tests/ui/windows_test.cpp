@@ -27,7 +27,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"
@@ -717,9 +717,9 @@ void WindowsTest::settingsDialog() {
     QCOMPARE(script.seen.back().colour, QColor(255, 0, 255));
     QVERIFY(settings.CheckBox5->isChecked());
     QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
-    QCOMPARE(int(State().replacerRed), 255);
-    QCOMPARE(int(State().replacerGreen), 128);
-    QCOMPARE(int(State().replacerBlue), 0);
+    QCOMPARE(int(State().replacer.red), 255);
+    QCOMPARE(int(State().replacer.green), 128);
+    QCOMPARE(int(State().replacer.blue), 0);
     // Cancelled: box cleared, colour kept; the picker remembers the last pick.
     settings.CheckBox5->click();
     QCOMPARE(script.seen.back().colour, QColor(255, 128, 0));

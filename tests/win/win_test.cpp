@@ -12,7 +12,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "imaging/picture.h"
 #include "base/unicode.h"
 #include "shell/help.h"

@@ -1,2 +1,2 @@
 // A window that reads the shared state itself: the layer check must refuse this tree.
-#include "base/state.h"
+#include "shell/state.h"
