@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
-#include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/folders.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
@@ -131,11 +131,13 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     auto shifted = [&](std::int32_t word) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(word) + moved);
     };
-    WriteBE32At(out, d.directoryOffset - 16, shifted(d.trailPointer1));
-    WriteBE32At(out, d.directoryOffset - 12, shifted(d.trailStart));
-    WriteBE32At(out, d.directoryOffset - 8, shifted(d.trailPointer2));
-    WriteBE32At(out, d.directoryOffset - 4, shifted(d.trailPointer3));
-    WriteBE32At(out, d.directoryOffset + 4, static_cast<std::int32_t>(newTableStart));
+    const std::int64_t dir = d.directoryOffset;
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer1, shifted(d.trailPointer1));
+    WriteBE32At(out, dir + DirectoryWords::TrailStart, shifted(d.trailStart));
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer2, shifted(d.trailPointer2));
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer3, shifted(d.trailPointer3));
+    WriteBE32At(out, dir + DirectoryWords::IconTableStart,
+                static_cast<std::int32_t>(newTableStart));
 
     if (d.extended) {
         SetStatusText("Converting and moving raws");

@@ -2,7 +2,7 @@
 // drmpack folder, with "descr.dat" written last.
 #include <filesystem>
 
-#include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
 #include "base/uiops.h"

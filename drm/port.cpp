@@ -1,7 +1,7 @@
 // The port: one image's icon and picture files copied over another's, slot
 // by slot, for a later compilation of the other.
 #include <algorithm>
-#include "drm/drmpack.h"
+#include "drm/port.h"
 #include "base/commit.h"
 #include "base/primitives.h"
 #include "base/uiops.h"

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/fileio.h"
 #include "harness.h"
 #include "shell/state.h"

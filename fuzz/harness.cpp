@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/fileio.h"
 #include "shell/settings.h"
 #include "shell/state.h"

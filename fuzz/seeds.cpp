@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "flash/flashformat.h"
 #include "base/fileio.h"
 #include "harness.h"

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
+#include "drm/port.h"
 #include "drm/originals.h"
 #include "base/commit.h"
 #include "base/fileio.h"

@@ -19,10 +19,14 @@ void ResetState() { g_state = SharedState{}; }
 
 ImageFolders FoldersOf(int image) {
     const SharedState& s = State();
-    ImageFolders folders =
-        image == 1 ? ImageFolders{s.binary1Dir, s.drmpack1Dir, s.icons1Dir, s.firstFlashPath,
-                                  s.openedRamdldLength}
-                   : ImageFolders{s.binary2Dir, s.drmpack2Dir, s.icons2Dir, s.secondFlashPath};
+    const bool one = image == 1;
+    ImageFolders folders;
+    folders.binaryDir = one ? s.binary1Dir : s.binary2Dir;
+    folders.drmpackDir = one ? s.drmpack1Dir : s.drmpack2Dir;
+    folders.iconsDir = one ? s.icons1Dir : s.icons2Dir;
+    folders.flashPath = one ? s.firstFlashPath : s.secondFlashPath;
+    if (one)
+        folders.ramdldLength = s.openedRamdldLength;
     folders.pictures = {s.rawConversionEnabled, s.replacer};
     folders.journal = JournalPath(JoinPath(folders.iconsDir, JournalFileName));
     return folders;
@@ -74,7 +78,10 @@ std::string JournalPath(std::string_view fallback) {
     std::string folder(fallback);
     while (!folder.empty() && !IsPathSeparator(folder.back()))
         folder.pop_back();
-    return folder + std::string(JournalFileName);
+    // Appended in place: GCC 12 takes folder + a temporary for an
+    // overlapping copy (-Wrestrict), which it is not.
+    folder.append(JournalFileName);
+    return folder;
 }
 
 namespace {

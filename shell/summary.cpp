@@ -5,6 +5,7 @@
 #include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
+#include "drm/port.h"
 #include "shell/open.h"
 #include "shell/session.h"
 

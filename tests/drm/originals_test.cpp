@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "drm/decompile.h"
 #include "drm/originals.h"
 #include "drmfixture.h"
 

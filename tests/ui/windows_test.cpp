@@ -30,6 +30,7 @@
 #include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "imaging/decode.h"
 #include "shell/help.h"
 #include "shell/workview.h"
