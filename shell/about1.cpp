@@ -96,7 +96,7 @@ SettingsChangeResult ChangeSettings(const SettingsChange& change) {
         if (change.workFolder) {
             // As at loading: no work folder is the start folder, never the root.
             s.workFolder = change.workFolder->empty() ? s.startFolder : *change.workFolder;
-            BuildWorkTree(); // the old tree is left as it is
+            BuildWorkTree();   // the old tree is left as it is
             ClaimWorkFolder(); // the lock goes with the folder; Open asks it
         }
     });

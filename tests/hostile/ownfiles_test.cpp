@@ -67,11 +67,12 @@ TEST_F(OwnFiles, PlantedJournalsChangeNothingAndAreSaid) {
     const std::string head = "zantrel-commit 2\nprepared\n";
     const std::string other = victim + "/other.txt";
     std::vector<std::pair<std::string, std::string>> forms = {
-        {"a target's temporary that is not its own",
-         head + entry(doc, other, "")},
-        {"an old file that is not its own", "zantrel-commit 2\ncommitted\n" + entry(doc, "", other)},
+        {"a target's temporary that is not its own", head + entry(doc, other, "")},
+        {"an old file that is not its own",
+         "zantrel-commit 2\ncommitted\n" + entry(doc, "", other)},
         {"a path with ..", head + entry(dir / "work/../victim/doc.txt", "", aside)},
-        {"a relative path", head + entry("victim/doc.txt", "", "victim/doc.txt.0123456789abcdef.tmp~")},
+        {"a relative path",
+         head + entry("victim/doc.txt", "", "victim/doc.txt.0123456789abcdef.tmp~")},
         {"a scratch file of no target", head + entry("", other, "")},
         {"damage", head + "garbage without tabs\n"},
         {"cut short", head + entry(doc, "", aside).substr(0, 10)},
