@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool fits = false;
     try {
         fits = !CheckPictureBmp(bmpPath, slotWidth, slotHeight).has_value();
-        BmpToRaw(bmpPath, rawPath, blue, green, red);
+        BmpToRaw(bmpPath, rawPath, Rgb{red, green, blue});
     } catch (const IoError& e) {
         Fail("conversion failed: " + IoErrorText(e.Code()) + " at " + e.Path());
     }
