@@ -91,6 +91,18 @@ windows: deps $(WIN_BUILD)/build.ninja
 test-windows: windows build
 	bash tools/run-windows-tests.sh $(WIN_BUILD)
 	bash tools/compare-windows.sh $(BUILD) $(WIN_BUILD)
+	$(MAKE) --no-print-directory test-installer
+
+# The installer and a newer one (the next patch version), built into
+# $(WIN_BUILD)/installer, checked and used under Wine on a display of their own.
+INSTALLER_TEST = $(WIN_BUILD)/installer
+NEWER_VERSION = $(shell echo $(VERSION) | awk -F. '{ print $$1 "." $$2 "." $$3 + 1 }')
+INSTALLER_PACKAGES = $(INSTALLER_TEST)/zantrel-$(VERSION)-windows-x64.msi \
+                     $(INSTALLER_TEST)/zantrel-$(NEWER_VERSION)-windows-x64.msi
+test-installer: windows
+	$(MAKE) --no-print-directory DIST=$(INSTALLER_TEST) $(INSTALLER_PACKAGES)
+	xvfb-run -a -s "-screen 0 1280x1024x24" bash tools/test-installer.sh $(WIN_BUILD) \
+	  $(INSTALLER_PACKAGES)
 
 # Release artefacts in dist/: the Debian package of the Linux build (CPack,
 # dependencies from dpkg-shlibdeps), and the zip and the installer of the
@@ -148,20 +160,23 @@ dist-zip: dist-stage-windows
 	cd $(WIN_STAGE) && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) $(WIN_DOCS)
 	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)
 
-# The Windows installer (resources/zantrel.wxs), built by wixl from the
-# staged files. wixl's MajorUpgrade replaces older versions only; the row is
+# The Windows installer (resources/zantrel.wxs) of version %, built by wixl
+# from the staged files, in the staging folder's parent and renamed into
+# place. wixl's MajorUpgrade replaces older versions only; its row is
 # rewritten to take in the same version too (as WiX's AllowSameVersionUpgrades
 # does), so a rebuilt package never installs beside its twin.
 WIN_UPGRADE_CODE = $(shell sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/\1/p' resources/zantrel.wxs)
-dist-msi: deps dist-stage-windows
-	rm -f $(WIN_MSI) $(WIN_BUILD)/zantrel.msi
+dist-msi: $(WIN_MSI)
+
+$(DIST)/zantrel-%-windows-x64.msi: dist-stage-windows | deps
+	rm -f $@ $(WIN_BUILD)/zantrel-$*.msi
 	mkdir -p $(DIST)
-	cd $(WIN_STAGE) && wixl -a x64 -D Version=$(VERSION) -o ../zantrel.msi $(CURDIR)/resources/zantrel.wxs
-	msibuild $(WIN_BUILD)/zantrel.msi \
+	cd $(WIN_STAGE) && wixl -a x64 -D Version=$* -o ../zantrel-$*.msi $(CURDIR)/resources/zantrel.wxs
+	msibuild $(WIN_BUILD)/zantrel-$*.msi \
 	  -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
 	  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) \
-	      VALUES ('{$(WIN_UPGRADE_CODE)}', '$(VERSION)', 513, 'WIX_UPGRADE_DETECTED')"
-	mv $(WIN_BUILD)/zantrel.msi $(WIN_MSI)
+	      VALUES ('{$(WIN_UPGRADE_CODE)}', '$*', 513, 'WIX_UPGRADE_DETECTED')"
+	mv $(WIN_BUILD)/zantrel-$*.msi $@
 
 run: build
 	@bash tools/demo.sh $(BUILD)
