@@ -16,6 +16,7 @@
 #include "imaging/sheet.h"
 #include "shell/mainview.h"
 #include "shell/summary.h"
+#include "shell/workclaim.h"
 
 namespace zantrel {
 
@@ -44,6 +45,10 @@ struct EditContext {
 
 // nullopt after a box that says why there is nothing to edit.
 std::optional<EditContext> LoadContext(std::string_view caption) {
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession()) {
+        ShowMessage(refused->message, std::string(caption));
+        return std::nullopt;
+    }
     EditContext context;
     context.work = ListWorkItems(1);
     if (!context.work.error.empty() && context.work.items.empty()) {
