@@ -26,7 +26,7 @@ constexpr std::string_view Prepared = "prepared";
 constexpr std::string_view Committed = "committed";
 // Far more than the entries of any Port (one per icon or picture slot, each
 // three paths), far less than a planted file could make a start read.
-constexpr std::int64_t MaxJournalBytes = 16 * 1024 * 1024;
+constexpr std::int64_t MaxJournalBytes = 8 * 1024 * 1024;
 
 struct Entry {
     std::string target;
