@@ -60,7 +60,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     EXPECT_EQ(MarkOf(png), Mark::Refused); // refused outweighs edited
     EXPECT_TRUE(png.caption.edited);
     EXPECT_EQ(MarkOf(picture), Mark::None);
-    EXPECT_EQ(png.Tip(), State().icons1Dir + "/3.gif\n8 bytes\n" + png.caption.tip);
+    EXPECT_EQ(png.Tip(), JoinPath(State().icons1Dir, "3.gif") + "\n8 bytes\n" + png.caption.tip);
     EXPECT_NE(png.caption.tip.find("a PNG picture"), std::string::npos);
 
     // Image 1's work files gone: the hint page says why and the way out.
