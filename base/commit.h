@@ -77,6 +77,8 @@ public:
     void Remove(const std::string& target);
     bool Empty() const { return set_.empty(); }
     std::size_t Size() const { return set_.size(); }
+    // What is staged so far, in order.
+    const std::vector<Replacement>& Replacements() const { return set_; }
     // Every staged file in place, after ClaimJournal; the set is empty
     // afterwards. Throws IoError as CommitReplacements.
     void Commit(const std::string& journalPath);

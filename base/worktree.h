@@ -31,6 +31,10 @@ inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
 // binary1: the clean-up that ends the session takes it too.
 inline constexpr std::string_view FlashPathsFileName = "flashfiles.txt";
 
+// Beside binary1: the undo history, the bytes each step replaced and its index.
+inline constexpr std::string_view HistoryFolderName = "history";
+inline constexpr std::string_view HistoryIndexFileName = "history.txt";
+
 // Beside binary1: the start folder whose session the work folder holds.
 inline constexpr std::string_view OwnerFileName = "zantrel.owner";
 

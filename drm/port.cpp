@@ -53,7 +53,7 @@ PortResult PlanPort(const ImageFolders& into, const ImageFolders& from) {
     return Plan(into, from).result;
 }
 
-PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
+PortResult PortDrm(const ImageFolders& into, const ImageFolders& from, const StagedCommit& commit) {
     ProgressScope scope("Copying icons");
 
     const PortPlan plan = Plan(into, from);
@@ -92,9 +92,14 @@ PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
         }
         StageCopy(staging, BinaryFile::OpenRead(source), target);
     }
-    if (!staging.Empty())
-        staging.Commit(into.journal.empty() ? JoinPath(into.iconsDir, JournalFileName)
-                                            : into.journal);
+    if (!staging.Empty()) {
+        const std::string journal =
+            into.journal.empty() ? JoinPath(into.iconsDir, JournalFileName) : into.journal;
+        if (commit)
+            commit(staging, journal);
+        else
+            staging.Commit(journal);
+    }
     return plan.result;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "drm/drmpack.h"
@@ -18,7 +19,12 @@ struct PortResult {
     std::int32_t icons = 0;
     std::int32_t pictures = 0;
 };
-PortResult PortDrm(const ImageFolders& into, const ImageFolders& from);
+// commit puts what is staged in place, under the journal given (by default
+// as it stands; the shell records it for undo as well).
+class StagedReplacements;
+using StagedCommit = std::function<void(StagedReplacements&, const std::string& journal)>;
+PortResult PortDrm(const ImageFolders& into, const ImageFolders& from,
+                   const StagedCommit& commit = {});
 // What PortDrm would do, read from the two "descr.dat" files; nothing is
 // copied. Throws IoError.
 PortResult PlanPort(const ImageFolders& into, const ImageFolders& from);

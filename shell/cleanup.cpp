@@ -6,6 +6,7 @@
 
 #include "base/fileio.h"
 #include "base/folders.h"
+#include "shell/history.h"
 #include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
@@ -230,8 +231,19 @@ std::vector<std::string> LinksInWorkTree(bool both) {
     return links;
 }
 
+void RemoveHistory() {
+    const SharedState& s = State();
+    if (s.workFolder.empty() || !IsRealFolder(s.workFolder))
+        return;
+    const std::string folder = JoinPath(s.workFolder, HistoryFolderName);
+    std::vector<std::string> ignored;
+    DeleteListed(folder, IsHistoryFileName, ignored);
+    RemoveFolderIfEmpty(folder);
+}
+
 void CleanWorkFolder() {
     const SharedState& s = State();
+    RemoveHistory();
     CleanBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, true);
     CleanBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, false);
     RemoveEmptyTree();
@@ -242,6 +254,11 @@ void CleanWorkFolder() {
 std::vector<std::string> DiscardWorkFiles() {
     const SharedState& s = State();
     std::vector<std::string> failed;
+    if (!s.workFolder.empty() && IsRealFolder(s.workFolder)) {
+        const std::string history = JoinPath(s.workFolder, HistoryFolderName);
+        DeleteListed(history, IsHistoryFileName, failed);
+        RemoveFolderIfEmpty(history);
+    }
     DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
     DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
     RemoveEmptyTree();
@@ -259,6 +276,7 @@ std::vector<std::string> DiscardWorkFiles() {
 void RemoveLeftoverTemporaries() {
     const SharedState& s = State();
     // Folder by folder from the top, none entered through a link.
+    RemoveTemporaries(JoinPath(s.workFolder, HistoryFolderName));
     for (const auto& [binaryDir, drmpackDir, iconsDir] :
          {std::tuple{s.binary1Dir, s.drmpack1Dir, s.icons1Dir},
           std::tuple{s.binary2Dir, s.drmpack2Dir, s.icons2Dir}}) {

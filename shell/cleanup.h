@@ -21,6 +21,10 @@ std::vector<std::string> DiscardWorkFiles();
 // the tree, never through one.
 std::vector<std::string> LinksInWorkTree(bool both);
 
+// The undo history's files and folder, as a session ends. Never reports
+// anything.
+void RemoveHistory();
+
 // The program's own temporaries left in the work tree by a run that ended
 // part-way. Never reports anything.
 void RemoveLeftoverTemporaries();

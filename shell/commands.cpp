@@ -4,6 +4,7 @@
 #include "shell/state.h"
 #include "drm/drmpack.h"
 #include "shell/edit.h"
+#include "shell/history.h"
 
 namespace zantrel {
 
@@ -259,6 +260,43 @@ leaves it untouched. Only in a second run.)",
          .whyNotFresh = EditingNotOffered,
          .rereadsView = true,
          .run = RestoreAllItems},
+        {.item = EditUndoItem,
+         .caption = "&Undo",
+         .hint = "Undo|Take back the last change Zantrel made to the work files",
+         .shortcut = Shortcut::CtrlZ,
+         .runs = SecondRuns,
+         .whyNotFresh = EditingNotOffered,
+         .rereadsView = true,
+         .run = UndoStep,
+         .console = {.name = "undo",
+                     .help = R"(Takes back the last step Zantrel made to the work files (replace,
+restore, import, port, take), also one of an earlier run. A file
+another program changed since is kept as it is. Only in a second run.)",
+                     .run = [](const ConsoleArguments&) { return UndoStep(); }}},
+        {.item = EditRedoItem,
+         .caption = "&Redo",
+         .hint = "Redo|Make the last change taken back again",
+         .shortcut = Shortcut::CtrlY,
+         .runs = SecondRuns,
+         .alternate = Shortcut::CtrlShiftZ,
+         .whyNotFresh = EditingNotOffered,
+         .rereadsView = true,
+         .run = RedoStep,
+         .console = {.name = "redo",
+                     .help = R"(Makes the last step that undo took back again. Only in a second
+run.)",
+                     .run = [](const ConsoleArguments&) { return RedoStep(); }}},
+        {.item = EditHistoryItem,
+         .caption = "&History...",
+         .hint = "History|The steps Undo and Redo go through",
+         .runs = SecondRuns,
+         .whyNotFresh = EditingNotOffered,
+         .run = ShowHistory,
+         .console = {.name = "history",
+                     .help = R"(Lists the steps undo and redo go through, newest first. Only in a
+second run.)",
+                     .readOnlyStart = true,
+                     .run = [](const ConsoleArguments&) { return ShowHistory(); }}},
         {.item = FileOpenWorkFolderItem,
          .caption = "Open &Work Folder",
          .hint = "Open Work Folder|Show the icons and pictures to edit in the file manager",
@@ -331,7 +369,7 @@ const std::vector<MenuGroup>& MainMenu() {
     static const std::vector<MenuGroup> menu = [] {
         auto entry = [](MenuItem item, bool separatorBefore = false) {
             const Command& c = CommandOf(item);
-            return MenuEntry{item, c.caption, c.hint, c.shortcut, separatorBefore};
+            return MenuEntry{item, c.caption, c.hint, c.shortcut, separatorBefore, c.alternate};
         };
         using enum MenuItem;
         const Command& settings = CommandOf(Settings1);
@@ -341,6 +379,10 @@ const std::vector<MenuGroup>& MainMenu() {
              {entry(FileOpenItem), entry(Port1), entry(FileSaveAsItem), entry(FileDiscardItem),
               entry(FileOpenWorkFolderItem), entry(FileImportItem, true), entry(FileExportItem),
               entry(FileExportSheetItem), entry(FileRestoreAllItem), entry(FileExitItem, true)},
+             std::nullopt},
+            {"&Edit",
+             "Edit commands",
+             {entry(EditUndoItem), entry(EditRedoItem), entry(EditHistoryItem, true)},
              std::nullopt},
             {"&View", "View commands", {entry(ViewRefreshItem)}, std::nullopt},
             {settings.caption, settings.hint, {}, Settings1},
@@ -390,10 +432,36 @@ std::string ShortcutText(Shortcut shortcut) {
         return "F5";
     case Shortcut::F1:
         return "F1";
+    case Shortcut::CtrlZ:
+        return "Ctrl+Z";
+    case Shortcut::CtrlY:
+        return "Ctrl+Y";
+    case Shortcut::CtrlShiftZ:
+        return "Ctrl+Shift+Z";
     case Shortcut::None:
         break;
     }
     return {};
+}
+
+std::string CaptionNow(MenuItem item) {
+    const Command& command = CommandOf(item);
+    std::optional<std::string> step;
+    if (item == MenuItem::EditUndoItem && CurrentRun() != RunKind::Fresh)
+        step = NextUndo();
+    else if (item == MenuItem::EditRedoItem && CurrentRun() != RunKind::Fresh)
+        step = NextRedo();
+    return std::string(command.caption) + (step ? " " + *step : "");
+}
+
+bool Available(MenuItem item, RunKind run) {
+    if (!Offered(item, run))
+        return false;
+    if (item == MenuItem::EditUndoItem)
+        return NextUndo().has_value();
+    if (item == MenuItem::EditRedoItem)
+        return NextRedo().has_value();
+    return true;
 }
 
 MenuAction ActionOf(MenuItem item) { return CommandOf(item).action; }

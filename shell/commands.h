@@ -32,6 +32,10 @@ enum class MenuItem {
     ItemReplaceItem,
     ItemRestoreItem,
     HelpHowItem, // one page on the runs, the work folder, the commands and the settings
+    // The Edit menu: its captions name the step ("&Undo Replace 7.gif").
+    EditUndoItem,
+    EditRedoItem,
+    EditHistoryItem,
 };
 
 // The run of the program a command is offered in: a fresh run (no session
@@ -54,7 +58,7 @@ inline constexpr Runs FreshRun{true, false, false};
 inline constexpr Runs SecondRuns{false, true, true};
 inline constexpr Runs PairRun{false, false, true};
 
-enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1 };
+enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1, CtrlZ, CtrlY, CtrlShiftZ };
 
 // What choosing an item does: a command of the logic, or something the
 // window does itself.
@@ -105,6 +109,8 @@ struct Command {
     std::string_view hint;    // "Open|Open a flash file": the status bar shows the part after "|"
     Shortcut shortcut = Shortcut::None;
     Runs runs = EveryRun; // the runs that offer it
+    // A second key for it (Redo's Ctrl+Shift+Z); None for none.
+    Shortcut alternate = Shortcut::None;
     // Why a run does not offer it (the console's words): a fresh run, and a
     // second run (of one image or of a pair); empty where it is offered.
     std::string_view whyNotFresh;
@@ -137,6 +143,7 @@ struct MenuEntry {
     std::string_view hint;
     Shortcut shortcut = Shortcut::None;
     bool separatorBefore = false;
+    Shortcut alternate = Shortcut::None;
 };
 
 // A top-level entry of the menu bar: a menu of entries, or (without
@@ -148,7 +155,7 @@ struct MenuGroup {
     std::optional<MenuItem> item; // a top-level item: "&Settings"
 };
 
-// File, View, Settings and Help, in order.
+// File, Edit, View, Settings and Help, in order.
 const std::vector<MenuGroup>& MainMenu();
 // A thumbnail's own menu (Replace, Restore Original).
 const std::vector<MenuEntry>& ItemMenu();
@@ -159,6 +166,13 @@ std::string_view MainMenuHint(MenuItem item);
 std::string LongHint(std::string_view hint);
 // "Ctrl+O", "F5"; empty for none.
 std::string ShortcutText(Shortcut shortcut);
+
+// The item's caption now: Undo and Redo name their step ("&Undo Replace
+// 7.gif"); the rest as the table has it.
+std::string CaptionNow(MenuItem item);
+// Whether item can be chosen now: offered in this run and, for Undo and
+// Redo, with a step to take.
+bool Available(MenuItem item, RunKind run);
 
 MenuAction ActionOf(MenuItem item);
 // The command a Command item runs (Open, Port, Save As, Discard, Exit, the edits).

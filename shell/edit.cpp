@@ -14,6 +14,7 @@
 #include "imaging/decode.h"
 #include "imaging/gifwrite.h"
 #include "imaging/sheet.h"
+#include "shell/history.h"
 #include "shell/thumbnail.h"
 #include "shell/summary.h"
 #include "shell/workclaim.h"
@@ -247,6 +248,10 @@ std::string Items(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " item" : " items");
 }
 
+std::string Pictures(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " picture" : " pictures");
+}
+
 } // namespace
 
 std::optional<Picture> ItemPicture(const WorkItem& item) {
@@ -324,7 +329,7 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     }
     StagedReplacements staging;
     Stage(staging, *file);
-    staging.Commit(JournalPath(file->target));
+    CommitStep(staging, "Replace " + FileNamePart(file->target), JournalPath(file->target));
     SetStatusText("Replaced " + FileNamePart(file->target) + " with " + FileNamePart(*source));
     return CommandResult::Completed;
 }
@@ -351,7 +356,8 @@ Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int s
 
 namespace {
 
-CommandResult Restore(EditContext& context, const std::vector<long>& numbers) {
+CommandResult Restore(EditContext& context, const std::vector<long>& numbers,
+                      const std::string& stepName) {
     StagedReplacements staging;
     for (long number : numbers) {
         const std::string target = context.originals->OriginalPath(number);
@@ -362,7 +368,8 @@ CommandResult Restore(EditContext& context, const std::vector<long>& numbers) {
             staging.Remove(other);
     }
     if (!staging.Empty())
-        staging.Commit(JournalPath(context.originals->OriginalPath(numbers.front())));
+        CommitStep(staging, stepName,
+                   JournalPath(context.originals->OriginalPath(numbers.front())));
     return CommandResult::Completed;
 }
 
@@ -392,7 +399,8 @@ CommandResult RestoreItem(long number) {
         SetStatusText("Item " + std::to_string(number) + " is as Open wrote it");
         return CommandResult::Completed;
     }
-    Restore(*context, {number});
+    Restore(*context, {number},
+            "Restore " + FileNamePart(context->originals->OriginalPath(number)));
     SetStatusText("Restored " + FileNamePart(context->originals->OriginalPath(number)));
     return CommandResult::Completed;
 }
@@ -416,7 +424,7 @@ CommandResult RestoreAllItems() {
                 " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
             std::string(Caption)))
         return CommandResult::Completed;
-    Restore(*context, edited);
+    Restore(*context, edited, "Restore All of " + Items(edited.size()));
     const std::string report = "Restored " + Items(edited.size()) + ".";
     ShowMessage(report, std::string(Caption));
     SetStatusText(report);
@@ -574,7 +582,7 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
         SetProgress(ProgressPercent(static_cast<double>(i + 1), static_cast<double>(take.size())));
     }
     if (!staging.Empty())
-        staging.Commit(JournalPath(firstTarget));
+        CommitStep(staging, "Import of " + Pictures(changed), JournalPath(firstTarget));
     const std::string report = "Imported " + Items(changed) + " from " + *folder + "." +
                                (same ? " " + Items(same) + " showed what they show already." : "");
     ShowMessage(report, std::string(Caption),

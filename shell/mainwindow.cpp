@@ -33,7 +33,7 @@ void MainWindowModel::Start() {
     Refresh();
 }
 
-bool MainWindowModel::Offers(MenuItem item) const { return Offered(item, CurrentRun()); }
+bool MainWindowModel::Offers(MenuItem item) const { return Available(item, CurrentRun()); }
 
 void MainWindowModel::Run(const std::function<void()>& command) {
     runner_.Run(command);

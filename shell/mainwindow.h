@@ -79,8 +79,11 @@ public:
     // the window draws unless the run ended at once.
     void Start();
     const MainView& View() const { return view_; }
-    // Whether the menu offers item in this run.
+    // Whether the menu offers item now: in this run and, for Undo and Redo,
+    // with a step to take.
     bool Offers(MenuItem item) const;
+    // The item's caption now ("&Undo Replace 7.gif").
+    std::string Caption(MenuItem item) const { return CaptionNow(item); }
     bool Busy() const { return runner_.Busy(); }
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.

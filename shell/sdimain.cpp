@@ -16,6 +16,7 @@
 #include "base/folderlock.h"
 #include "flash/superfile.h"
 #include "shell/cleanup.h"
+#include "shell/history.h"
 #include "shell/open.h"
 #include "shell/session.h"
 #include "shell/settings.h"
@@ -468,6 +469,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     // Before any work file: a run ended part-way leaves a tree this start
     // folder's next start may clean, and no other start folder's.
     WriteOwnerMarker();
+    // An earlier session's undo history never reaches this one's files.
+    RemoveHistory();
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
     const bool raw = FlashKindOf(s.firstFlashPath) == FlashKind::RawImage;
@@ -610,8 +613,11 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
     }
     ShowMessage("Operation Complete", "", paths);
     SetStatusText("Complete");
+    // The undo history ends with the session, whatever the clean-up keeps.
     if (s.cleanupEnabled)
         CleanWorkFolder();
+    else
+        RemoveHistory();
     CloseMainWindow();
     return CommandResult::Completed;
 }
@@ -638,7 +644,9 @@ CommandResult Port1Click() {
     PortResult port = plan;
     if (plan.outcome == PortOutcome::Ported) {
         try {
-            port = PortDrm(one, two);
+            port = PortDrm(one, two, [](StagedReplacements& staging, const std::string& journal) {
+                CommitStep(staging, "Port of " + FlashFileName(2), journal);
+            });
         } catch (IoError& e) {
             e.WithNote("Nothing was ported: the icons and pictures of " + FlashFileName(1) +
                        " are as they were.");

@@ -180,7 +180,11 @@ void TSDIAppForm::BuildMenu() {
     auto add = [this](auto* where, const MenuEntry& entry) {
         QAction* action = where->addAction(Text(entry.caption));
         action->setStatusTip(Text(LongHint(entry.hint)));
-        action->setShortcut(QKeySequence(Text(ShortcutText(entry.shortcut))));
+        QList<QKeySequence> keys;
+        for (Shortcut shortcut : {entry.shortcut, entry.alternate})
+            if (shortcut != Shortcut::None)
+                keys.push_back(QKeySequence(Text(ShortcutText(shortcut))));
+        action->setShortcuts(keys);
         connect(action, &QAction::triggered, this, [this, item = entry.item] { Choose(item); });
         actions_[entry.item] = action;
     };
@@ -483,8 +487,10 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 void TSDIAppForm::Draw() {
     const MainView& view = model_.View();
     setWindowTitle(Text(view.title));
-    for (const auto& [item, action] : actions_)
+    for (const auto& [item, action] : actions_) {
+        action->setText(Text(model_.Caption(item)));
         action->setEnabled(model_.Offers(item));
+    }
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

@@ -37,6 +37,12 @@ std::optional<MenuItem> ItemOf(int id) {
 
 std::wstring Wide(std::string_view text) { return WideFromUtf8(text); }
 
+// A menu entry's text: its caption, then its key after a tab.
+std::string EntryText(const MenuEntry& entry, std::string_view caption) {
+    const std::string key = ShortcutText(entry.shortcut);
+    return std::string(caption) + (key.empty() ? "" : "\t" + key);
+}
+
 // A modal of kind over owner, with its title, text, style and the entries
 // of a file dialog's filter.
 Modal MakeModal(ModalKind kind, HWND owner, std::string_view title, std::string_view text = {},
@@ -180,17 +186,21 @@ void TSDIAppForm::BuildMenu() {
         for (const MenuEntry& entry : group.entries) {
             if (entry.separatorBefore)
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-            const std::string key = ShortcutText(entry.shortcut);
-            const std::string text = std::string(entry.caption) + (key.empty() ? "" : "\t" + key);
             AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(CommandId(entry.item)),
-                        Wide(text).c_str());
+                        Wide(EntryText(entry, entry.caption)).c_str());
             const auto id = static_cast<WORD>(CommandId(entry.item));
-            if (entry.shortcut == Shortcut::F5)
-                keys.push_back({FVIRTKEY, VK_F5, id});
-            else if (entry.shortcut == Shortcut::F1)
-                keys.push_back({FVIRTKEY, VK_F1, id});
-            else if (!key.empty())
-                keys.push_back({FVIRTKEY | FCONTROL, static_cast<WORD>(key.back()), id});
+            for (Shortcut shortcut : {entry.shortcut, entry.alternate}) {
+                const std::string key = ShortcutText(shortcut);
+                if (shortcut == Shortcut::F5)
+                    keys.push_back({FVIRTKEY, VK_F5, id});
+                else if (shortcut == Shortcut::F1)
+                    keys.push_back({FVIRTKEY, VK_F1, id});
+                else if (!key.empty())
+                    keys.push_back(
+                        {static_cast<BYTE>(FVIRTKEY | FCONTROL |
+                                           (key.starts_with("Ctrl+Shift+") ? FSHIFT : 0)),
+                         static_cast<WORD>(key.back()), id});
+            }
         }
         AppendMenuW(Menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(group.caption).c_str());
     }
@@ -513,6 +523,11 @@ void TSDIAppForm::Draw() {
         return;
     const MainView& view = model_.View();
     SetWindowTextW(window_, Wide(view.title).c_str());
+    for (const MenuGroup& group : MainMenu())
+        for (const MenuEntry& entry : group.entries)
+            ModifyMenuW(Menu, static_cast<UINT>(CommandId(entry.item)), MF_BYCOMMAND | MF_STRING,
+                        static_cast<UINT_PTR>(CommandId(entry.item)),
+                        Wide(EntryText(entry, model_.Caption(entry.item))).c_str());
     for (const Command& command : Commands())
         EnableMenuItem(Menu, static_cast<UINT>(CommandId(command.item)),
                        MF_BYCOMMAND | (model_.Offers(command.item) ? MF_ENABLED : MF_GRAYED));

@@ -23,6 +23,7 @@
 
 #include "hostile.h"
 #include "shell/edit.h"
+#include "shell/history.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
 #include "support/process.h"
@@ -278,6 +279,47 @@ TEST_F(Kill, ImportLeavesEveryItemOldOrNew) {
     NextRun(run);
     ASSERT_EQ(RunCommand(ImportTheFolder), CommandResult::Completed);
     ExpectOldOrNewAtEachEnd(ImportTheFolder, before, "Import");
+}
+
+// Undo of a Port ended at each of its file operations, from the same ported
+// session each time: the whole work folder, history included, is as before
+// the undo or as after it, and Redo still finds its step.
+TEST_F(Kill, UndoLeavesTheStepWhollyDoneOrUndone) {
+    OpenPair();
+    NextRun(run);
+    ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
+    run.reset();
+    const Files ported = test::Snapshot(dir / "work");
+    const std::string session = test::ReadText(dir / "shxdata.dat");
+    const Files before = WorkFiles(dir / "work");
+    NextRun(run);
+    ASSERT_EQ(RunCommand(UndoStep), CommandResult::Completed);
+    const Files after = WorkFiles(dir / "work");
+    ASSERT_NE(before, after);
+    int points = 0;
+    for (int k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        run.reset();
+        test::RemoveTree(dir / "work");
+        for (const auto& [name, bytes] : ported) {
+            std::filesystem::create_directories(ParentFolder(dir / ("work/" + name)));
+            WriteAll(dir / ("work/" + name), bytes);
+        }
+        test::WriteText(dir / "shxdata.dat", session);
+        if (!EndedAt(
+                k, [](ProgramRun&) {}, UndoStep))
+            break;
+        ++points;
+        NextRun(run);
+        const Files now = WorkFiles(dir / "work");
+        EXPECT_TRUE(now == before || now == after);
+        EXPECT_FALSE(Exists(dir / "zantrel.commit"));
+        EXPECT_EQ(now == before ? NextUndo() : NextRedo(), "Port of b.sbf");
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(points, 5);
+    std::printf("[ figures  ] Undo: ended at each of %d file operations\n", points);
 }
 
 // The window program of a second run killed while it waits for the user:

@@ -10,7 +10,7 @@
 namespace zantrel {
 namespace {
 
-constexpr int ItemCount = static_cast<int>(MenuItem::HelpHowItem) + 1;
+constexpr int ItemCount = static_cast<int>(MenuItem::EditHistoryItem) + 1;
 
 TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
     std::set<MenuItem> rows;
@@ -41,13 +41,16 @@ TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
         EXPECT_TRUE(placed.insert(entry.item).second);
     EXPECT_EQ(placed.size(), std::size_t(ItemCount));
 
-    EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
+    EXPECT_EQ(MainMenu()[3].item, MenuItem::Settings1); // "&Settings" is an item of the bar
     EXPECT_EQ(MainMenu()[0].entries[2].caption, "Save &As...");
     EXPECT_EQ(LongHint(MainMenu()[0].entries[0].hint), "Open a flash file");
     EXPECT_EQ(LongHint("Settings"), "Settings");
     EXPECT_EQ(ShortcutText(MainMenu()[0].entries[2].shortcut), "Ctrl+S");
-    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "F5");
-    EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
+    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "Ctrl+Z");
+    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[1].shortcut), "Ctrl+Y");
+    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[1].alternate), "Ctrl+Shift+Z");
+    EXPECT_EQ(ShortcutText(MainMenu()[2].entries[0].shortcut), "F5");
+    EXPECT_EQ(ShortcutText(MainMenu()[4].entries[0].shortcut), "F1");
     EXPECT_TRUE(MainMenu()[0].entries[5].separatorBefore);     // the editing commands
     EXPECT_TRUE(MainMenu()[0].entries.back().separatorBefore); // Exit stands apart
     EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
@@ -75,6 +78,9 @@ TEST(Offered, EachRunOffersWhatTheTableSays) {
         {FileExitItem, EveryRun},
         {HelpAboutItem, EveryRun},
         {HelpHowItem, EveryRun},
+        {EditUndoItem, SecondRuns},
+        {EditRedoItem, SecondRuns},
+        {EditHistoryItem, SecondRuns},
     };
     ASSERT_EQ(expected.size(), std::size_t(ItemCount));
     for (const auto& [item, runs] : expected) {

@@ -152,9 +152,9 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(TextOf(form->Handle()), L"Zantrel");
 
     // The captions, with the shortcuts the accelerator table carries out.
-    const std::vector<std::wstring> top = {L"&File", L"&View", L"&Settings", L"&Help"};
-    ASSERT_EQ(GetMenuItemCount(form->Menu), 4);
-    for (UINT i = 0; i < 4; ++i)
+    const std::vector<std::wstring> top = {L"&File", L"&Edit", L"&View", L"&Settings", L"&Help"};
+    ASSERT_EQ(GetMenuItemCount(form->Menu), 5);
+    for (UINT i = 0; i < 5; ++i)
         EXPECT_EQ(MenuText(form->Menu, i), top[i]);
     const std::vector<std::wstring> file = {L"&Open\tCtrl+O",
                                             L"&Port\tCtrl+P",
@@ -172,18 +172,25 @@ TEST(WinWindow, FreshRun) {
     ASSERT_EQ(GetMenuItemCount(fileMenu), 12);
     for (UINT i = 0; i < 12; ++i)
         EXPECT_EQ(MenuText(fileMenu, i), file[i]);
-    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Refresh\tF5");
-    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 0), L"&How Zantrel Works\tF1");
-    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 3), 1), L"&About...");
-    ACCEL keys[8] = {};
-    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 5);
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 0), L"&Undo\tCtrl+Z");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 1), 1), L"&Redo\tCtrl+Y");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 2), 0), L"&Refresh\tF5");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 4), 0), L"&How Zantrel Works\tF1");
+    EXPECT_EQ(MenuText(GetSubMenu(form->Menu, 4), 1), L"&About...");
+    ACCEL keys[12] = {};
+    ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 12), 8);
     EXPECT_EQ(keys[0].key, 'O');
     EXPECT_EQ(keys[0].cmd, CommandId(MenuItem::FileOpenItem));
     EXPECT_EQ(keys[0].fVirt & (FCONTROL | FVIRTKEY), FCONTROL | FVIRTKEY);
     EXPECT_EQ(keys[2].cmd, CommandId(MenuItem::FileSaveAsItem));
-    EXPECT_EQ(keys[3].key, VK_F5);
-    EXPECT_EQ(keys[4].key, VK_F1);
-    EXPECT_EQ(keys[4].cmd, CommandId(MenuItem::HelpHowItem));
+    EXPECT_EQ(keys[3].key, 'Z');
+    EXPECT_EQ(keys[3].cmd, CommandId(MenuItem::EditUndoItem));
+    EXPECT_EQ(keys[5].key, 'Z');
+    EXPECT_EQ(keys[5].fVirt & FSHIFT, FSHIFT);
+    EXPECT_EQ(keys[5].cmd, CommandId(MenuItem::EditRedoItem));
+    EXPECT_EQ(keys[6].key, VK_F5);
+    EXPECT_EQ(keys[7].key, VK_F1);
+    EXPECT_EQ(keys[7].cmd, CommandId(MenuItem::HelpHowItem));
 
     // Fresh run: Open, Exit, Settings and About only; a shortcut of a greyed
     // item does nothing.
