@@ -425,6 +425,8 @@ private:
                           "an icon keeps the new picture's own size\n(by default it takes the "
                           "old icon's)")
                 ->disable_flag_override();
+        if (form.toOption)
+            sub->add_option("--to", args_.to, "the item of FLASH to put it in")->type_name("K");
         sub->callback([this, &command] { status_ = RunTableCommand(command, args_); });
         if (!form.missing.empty())
             missing_[std::string(form.name)] = std::string(form.missing);

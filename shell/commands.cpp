@@ -5,6 +5,8 @@
 #include "drm/drmpack.h"
 #include "shell/edit.h"
 #include "shell/history.h"
+#include "shell/summary.h"
+#include "shell/take.h"
 
 namespace zantrel {
 
@@ -205,6 +207,39 @@ item. Only in a second run.)",
                              return a.item == "all" ? RestoreAllItems()
                                                     : RestoreItem(*ItemNumber(a.item));
                          }}},
+        {.item = ItemTakeItem,
+         .caption = "&Use in",
+         .hint = "Use in|Put this item of the other phone in place of the same item of the file "
+                 "to edit",
+         .runs = PairRun,
+         .whyNotFresh = "take is not offered: no session is pending (open two flash files first)",
+         .whyNotSecond = "take is not offered: the pending session holds one flash file only",
+         .runOnItems = [](const std::vector<long>& numbers) { return TakeItems(numbers); },
+         .console = {.name = "take",
+                     .help =
+                         R"(Puts items N (3 or 3,7,9; "all": every item that fits) of EXPORT's
+DRM in place of FLASH's items of the same numbers, or with --to K the
+one item N in place of item K: a picture into a slot of its size, an
+icon fitted as replace fits it. Only in a second run of a session
+opened with two files.)",
+                     .positionals = {{"N", Slot::Item, true, "N[,M...]|all"}},
+                     .toOption = true,
+                     .missing = "take needs item numbers or all",
+                     .check = [](const ConsoleArguments& a) -> std::optional<std::string> {
+                         const auto numbers = ParseItemList(a.item);
+                         if (!numbers)
+                             return "take needs item numbers (3 or 3,7,9) or all";
+                         if (!a.to.empty() && (!ItemNumber(a.to) || numbers->size() != 1))
+                             return "--to needs one item number, and one item to take";
+                         return std::nullopt;
+                     },
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return TakeItems(*ParseItemList(a.item),
+                                              a.to.empty()
+                                                  ? std::nullopt
+                                                  : std::optional<long>(*ItemNumber(a.to)));
+                         }}},
         {.item = FileExportItem,
          .caption = "&Export Pictures as PNG...",
          .hint = "Export Pictures|Write every picture and icon as a PNG file named by number",
@@ -404,6 +439,14 @@ const std::vector<MenuEntry>& ItemMenu() {
     return menu;
 }
 
+const std::vector<MenuEntry>& OtherItemMenu() {
+    static const std::vector<MenuEntry> menu = [] {
+        const Command& c = CommandOf(MenuItem::ItemTakeItem);
+        return std::vector<MenuEntry>{{c.item, c.caption, c.hint, c.shortcut}};
+    }();
+    return menu;
+}
+
 std::string_view MainMenuHint(MenuItem item) {
     for (const MenuGroup& group : MainMenu()) {
         if (group.item == item)
@@ -451,6 +494,8 @@ std::string CaptionNow(MenuItem item) {
         step = NextUndo();
     else if (item == MenuItem::EditRedoItem && CurrentRun() != RunKind::Fresh)
         step = NextRedo();
+    if (item == MenuItem::ItemTakeItem && CurrentRun() == RunKind::Pair)
+        step = FlashFileName(1);
     return std::string(command.caption) + (step ? " " + *step : "");
 }
 

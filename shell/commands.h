@@ -36,6 +36,8 @@ enum class MenuItem {
     EditUndoItem,
     EditRedoItem,
     EditHistoryItem,
+    // Image 2's thumbnails' menu: its item into image 1's ("Use in phone.shx").
+    ItemTakeItem,
 };
 
 // The run of the program a command is offered in: a fresh run (no session
@@ -71,6 +73,7 @@ struct ConsoleArguments {
     std::string item;                  // replace's and restore's N ("all" for restore)
     std::string fit = "inside";
     bool keepSize = false;
+    std::string to; // take's --to K; empty for none
 };
 
 // A positional argument of a console command and where it goes.
@@ -91,6 +94,7 @@ struct ConsoleForm {
     std::vector<ConsolePositional> positionals;
     bool fitOption = false;      // --fit inside|fill|stretch
     bool keepSizeOption = false; // --keep-size
+    bool toOption = false;       // --to K
     // The usage error when a required argument is missing.
     std::string_view missing;
     // Start-up reads the session but changes nothing on disk.
@@ -121,6 +125,8 @@ struct Command {
     bool rereadsView = false;
     CommandResult (*run)() = nullptr;           // a menu command's function
     CommandResult (*runOnItem)(long) = nullptr; // an item menu command's: the item's number
+    // An item menu command taken on several items at once, as one step.
+    CommandResult (*runOnItems)(const std::vector<long>&) = nullptr;
     ConsoleForm console;
 };
 
@@ -159,6 +165,8 @@ struct MenuGroup {
 const std::vector<MenuGroup>& MainMenu();
 // A thumbnail's own menu (Replace, Restore Original).
 const std::vector<MenuEntry>& ItemMenu();
+// The menu of image 2's thumbnails (Use in <flash file 1>).
+const std::vector<MenuEntry>& OtherItemMenu();
 // The hint of item where the main menu holds it (an entry, or an item of the
 // bar); empty for the items of a thumbnail's menu.
 std::string_view MainMenuHint(MenuItem item);

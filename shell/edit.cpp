@@ -334,6 +334,22 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     return CommandResult::Completed;
 }
 
+Picture FittedForItem(const WorkItem& item, const Picture& picture, const ReplaceOptions& options) {
+    return FittedFor(item, picture, options);
+}
+
+bool StageItemPicture(StagedReplacements& staging, const WorkItem& item, const Picture& fitted) {
+    EditContext context;
+    // Where the item's file is missing, its target is where Open put it.
+    if (item.path.empty() || item.fault == WorkFault::Missing)
+        context.originals = DrmOriginals::Load(FoldersOf(1));
+    const auto file = EncodeFor(item, context, fitted, ItemPicture(item));
+    if (!file)
+        return false;
+    Stage(staging, *file);
+    return true;
+}
+
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side) {
     constexpr int Margin = 12;
     constexpr std::uint32_t White = 0xFFFFFFFF;

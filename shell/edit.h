@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/commit.h"
 #include "imaging/fit.h"
 #include "imaging/picture.h"
 #include "shell/sdimain.h"
@@ -44,6 +45,14 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
 // The item as it is (left) and as it would be (right), each fitted in a
 // square of side with a caption under it.
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side);
+
+// picture as image 1's item takes it, as Replace fits it: a picture at its
+// slot's size, an icon at its own.
+Picture FittedForItem(const WorkItem& item, const Picture& picture,
+                      const ReplaceOptions& options = {});
+// Stages image 1's item showing fitted, written as Replace writes it (the
+// icon's file of the other kind goes); false when it shows that already.
+bool StageItemPicture(StagedReplacements& staging, const WorkItem& item, const Picture& fitted);
 
 // Puts image 1's item number back as Open wrote it.
 CommandResult RestoreItem(long number);

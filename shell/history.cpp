@@ -120,7 +120,8 @@ std::vector<std::string> Fields(const std::string& line) {
 }
 
 std::optional<std::int64_t> Number(const std::string& text, std::int64_t least) {
-    if (text.empty() || text.size() > 15 || text.find_first_not_of("-0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 15 ||
+        text.find_first_not_of("-0123456789") != std::string::npos)
         return std::nullopt;
     const auto value = ParseIntegerToken(text);
     if (!value || *value < least)
@@ -287,11 +288,11 @@ CommandResult Move(bool undo) {
             names += " and " + std::to_string(changed.size() - 10) + " more";
         const std::string verb = undo ? "undoes" : "redoes";
         if (AskConfirmation(names + (changed.size() == 1 ? " was" : " were") +
-                                " changed by another program after " + step.name +
-                                ". Keep " + (changed.size() == 1 ? "it" : "them") +
-                                " as now?\n\nOK keeps " + (changed.size() == 1 ? "it" : "them") +
-                                " and " + verb + " the rest of the step. Cancel " + verb +
-                                " the whole step, and " + (changed.size() == 1 ? "that change is" : "those changes are") +
+                                " changed by another program after " + step.name + ". Keep " +
+                                (changed.size() == 1 ? "it" : "them") + " as now?\n\nOK keeps " +
+                                (changed.size() == 1 ? "it" : "them") + " and " + verb +
+                                " the rest of the step. Cancel " + verb + " the whole step, and " +
+                                (changed.size() == 1 ? "that change is" : "those changes are") +
                                 " lost.",
                             caption))
             kept.insert(changed.begin(), changed.end());
@@ -326,7 +327,8 @@ std::vector<HistoryEntry> HistorySteps() {
         return entries;
     if (const auto history = Load())
         for (std::size_t i = 0; i < history->steps.size(); ++i)
-            entries.push_back({history->steps[i].name, history->steps[i].Bytes(), i < history->done});
+            entries.push_back(
+                {history->steps[i].name, history->steps[i].Bytes(), i < history->done});
     return entries;
 }
 

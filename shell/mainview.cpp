@@ -1,5 +1,9 @@
 #include "shell/mainview.h"
 
+#include <algorithm>
+
+#include "shell/take.h"
+
 #include "shell/state.h"
 
 namespace zantrel {
@@ -24,8 +28,11 @@ MainView DescribeMainWindow() {
     }
     view.panel = DescribeSession();
     const int images = view.panel.pair ? 2 : 1;
+    WorkView first;
     for (int image = 1; image <= images; ++image) {
         const WorkView work = ListWorkItems(image);
+        if (image == 1)
+            first = work;
         // Without image 1's files there is nothing to show but why.
         if (image == 1 && !work.error.empty() && work.items.empty()) {
             view.hint = NoDrmToShowText(work.error);
@@ -35,8 +42,16 @@ MainView DescribeMainWindow() {
         if (const std::string edited = EditedCountText(work); image == 1 && !edited.empty())
             view.panel.lines.push_back({"Edited", edited});
         ImageView shown{ImageTitle(image), {}};
-        for (const WorkItem& item : work.items)
+        for (const WorkItem& item : work.items) {
             shown.thumbnails.push_back(ThumbnailOf(item));
+            if (image == 2) {
+                const auto into =
+                    std::find_if(first.items.begin(), first.items.end(),
+                                 [&](const WorkItem& one) { return one.number == item.number; });
+                shown.thumbnails.back().takes =
+                    !WhyNotTaken(item, into == first.items.end() ? nullptr : &*into);
+            }
+        }
         view.images.push_back(std::move(shown));
     }
     view.sessionPage = true;

@@ -109,17 +109,45 @@ bool TakesItemCommands(const ItemRef& item) {
     return item.image == 1 && item.number > 0 && Offered(MenuItem::ItemReplaceItem, CurrentRun());
 }
 
+// Image 2's items go into image 1's, in a pair, where its slot takes them.
+bool Takeable(const ItemRef& item, const MainView& view) {
+    if (item.image != 2 || item.number <= 0 || !Offered(MenuItem::ItemTakeItem, CurrentRun()) ||
+        view.images.size() < 2)
+        return false;
+    for (const Thumbnail& thumbnail : view.images[1].thumbnails)
+        if (thumbnail.number == item.number)
+            return thumbnail.takes;
+    return false;
+}
+
 } // namespace
 
 bool MainWindowModel::ItemMenuEnabled(const ItemRef& item) const {
-    return TakesItemCommands(item) && !Busy();
+    return (TakesItemCommands(item) || Takeable(item, view_)) && !Busy();
+}
+
+const std::vector<MenuEntry>& MainWindowModel::ItemMenuOf(int image) {
+    return image == 2 ? OtherItemMenu() : ItemMenu();
 }
 
 void MainWindowModel::ChooseOnItem(MenuItem command, const ItemRef& item) {
+    ChooseOnItems(command, {item});
+}
+
+void MainWindowModel::ChooseOnItems(MenuItem command, const std::vector<ItemRef>& items) {
     const Command& row = CommandOf(command);
-    if (closed_ || !TakesItemCommands(item) || !row.runOnItem)
+    std::vector<long> numbers;
+    for (const ItemRef& item : items) {
+        const bool takes = row.runOnItems ? Takeable(item, view_) : TakesItemCommands(item);
+        if (takes)
+            numbers.push_back(item.number);
+    }
+    if (closed_ || numbers.empty() || (!row.runOnItem && !row.runOnItems))
         return;
-    Run([&row, number = item.number] { row.runOnItem(number); });
+    if (row.runOnItems)
+        Run([&row, &numbers] { row.runOnItems(numbers); });
+    else
+        Run([&row, number = numbers.front()] { row.runOnItem(number); });
     Refresh();
 }
 

@@ -100,10 +100,16 @@ public:
     const Thumbnail* ThumbnailAt(int image, int index) const;
     std::optional<ItemRef> ItemAt(int image, int index) const;
     // Whether item's own menu can be chosen now: image 1's items, in a
-    // second run, no command running.
+    // second run; image 2's, in a pair, where image 1's slot takes it; no
+    // command running.
     bool ItemMenuEnabled(const ItemRef& item) const;
-    // An item of ItemMenu chosen on item; the view follows at once.
+    // The menu of image's thumbnails: ItemMenu or OtherItemMenu.
+    static const std::vector<MenuEntry>& ItemMenuOf(int image);
+    // An item of ItemMenuOf chosen on item; the view follows at once.
     void ChooseOnItem(MenuItem command, const ItemRef& item);
+    // The same on several thumbnails of one image at once, as one step
+    // where the command takes several (Use in); else on the first.
+    void ChooseOnItems(MenuItem command, const std::vector<ItemRef>& items);
     // A file dropped on item's thumbnail: a picture replaces it after the
     // question (image 1's items, in a second run).
     void DropOnItem(const ItemRef& item, const std::string& path);

@@ -21,6 +21,8 @@ struct Thumbnail {
     bool raw = false;
     int width = 0;
     int height = 0;
+    // Image 2's, in a pair: image 1's item of its number can take it.
+    bool takes = false;
     // The name, a line end, the size or the mark.
     std::string Text() const;
     // The file's path and size, and the problem when marked.

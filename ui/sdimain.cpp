@@ -234,6 +234,8 @@ void TSDIAppForm::BuildClientArea() {
     ImageTabs->addTab(Thumbnails, "Image 1");
     // Image 2's tab is there for a pair only.
     Thumbnails2 = MakeThumbnailGrid(ImageTabs);
+    // Several of image 2's items can be taken at once.
+    Thumbnails2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Thumbnails2->hide();
     for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
         connect(grid, &QListWidget::itemActivated, this, [this, grid](QListWidgetItem* item) {
@@ -317,8 +319,8 @@ void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& te
 QMenu* TSDIAppForm::ThumbnailMenu(int image, int row) {
     auto* menu = new QMenu(this);
     const auto item = model_.ItemAt(image, row);
-    for (const MenuEntry& entry : ItemMenu()) {
-        QAction* action = menu->addAction(Text(entry.caption));
+    for (const MenuEntry& entry : MainWindowModel::ItemMenuOf(image)) {
+        QAction* action = menu->addAction(Text(model_.Caption(entry.item)));
         action->setStatusTip(Text(LongHint(entry.hint)));
         action->setData(static_cast<int>(entry.item));
         action->setEnabled(item && model_.ItemMenuEnabled(*item));
@@ -335,9 +337,16 @@ void TSDIAppForm::ShowThumbnailMenu(QListWidget* grid, QPoint at) {
     const auto item = under ? model_.ItemAt(ImageOf(grid), grid->row(under)) : std::nullopt;
     if (!item)
         return;
+    // A selection of several under the pointer is taken whole.
+    std::vector<ItemRef> items{*item};
+    if (under->isSelected())
+        for (QListWidgetItem* selected : grid->selectedItems())
+            if (selected != under)
+                if (auto ref = model_.ItemAt(item->image, grid->row(selected)))
+                    items.push_back(*ref);
     std::unique_ptr<QMenu> menu(ThumbnailMenu(item->image, grid->row(under)));
     if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
-        model_.ChooseOnItem(static_cast<MenuItem>(chosen->data().toInt()), *item);
+        model_.ChooseOnItems(static_cast<MenuItem>(chosen->data().toInt()), items);
 }
 
 void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {

@@ -217,8 +217,7 @@ void TSDIAppForm::CreateControls() {
     Tabs = MakeChild(window_, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP);
     Thumbnails =
         MakeChild(window_, WC_LISTVIEWW, L"",
-                  WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
-                  WS_EX_CLIENTEDGE);
+                  WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     UpdateFonts();
 }
@@ -471,15 +470,24 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
     const auto item = model_.ItemAt(ShownImage(), row);
     if (!item)
         return;
+    // A selection of several under the pointer is taken whole.
+    std::vector<ItemRef> items{*item};
+    if (ListView_GetItemState(Thumbnails, row, LVIS_SELECTED) & LVIS_SELECTED)
+        for (int i = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED); i >= 0;
+             i = ListView_GetNextItem(Thumbnails, i, LVNI_SELECTED))
+            if (i != row)
+                if (auto ref = model_.ItemAt(item->image, i))
+                    items.push_back(*ref);
     const bool applies = model_.ItemMenuEnabled(*item);
     HMENU menu = CreatePopupMenu();
-    for (const MenuEntry& entry : ItemMenu())
+    for (const MenuEntry& entry : MainWindowModel::ItemMenuOf(item->image))
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
-                    static_cast<UINT_PTR>(CommandId(entry.item)), Wide(entry.caption).c_str());
+                    static_cast<UINT_PTR>(CommandId(entry.item)),
+                    Wide(model_.Caption(entry.item)).c_str());
     const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
     DestroyMenu(menu);
     if (auto chosen = ItemOf(id))
-        model_.ChooseOnItem(*chosen, *item);
+        model_.ChooseOnItems(*chosen, items);
 }
 
 void TSDIAppForm::BuildPanel() {

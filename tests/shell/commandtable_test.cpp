@@ -10,7 +10,7 @@
 namespace zantrel {
 namespace {
 
-constexpr int ItemCount = static_cast<int>(MenuItem::EditHistoryItem) + 1;
+constexpr int ItemCount = static_cast<int>(MenuItem::ItemTakeItem) + 1;
 
 TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
     std::set<MenuItem> rows;
@@ -19,7 +19,8 @@ TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
         EXPECT_TRUE(rows.insert(command.item).second);
         EXPECT_EQ(&CommandOf(command.item), &command);
         // A command of the logic has its function; the window's own have none.
-        EXPECT_EQ(command.action == MenuAction::Command, command.run || command.runOnItem);
+        EXPECT_EQ(command.action == MenuAction::Command,
+                  command.run || command.runOnItem || command.runOnItems);
         if (!command.console.name.empty()) {
             EXPECT_TRUE(names.insert(command.console.name).second);
             EXPECT_EQ(ConsoleCommand(command.console.name), &command);
@@ -38,6 +39,8 @@ TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
             EXPECT_TRUE(placed.insert(entry.item).second);
     }
     for (const MenuEntry& entry : ItemMenu())
+        EXPECT_TRUE(placed.insert(entry.item).second);
+    for (const MenuEntry& entry : OtherItemMenu())
         EXPECT_TRUE(placed.insert(entry.item).second);
     EXPECT_EQ(placed.size(), std::size_t(ItemCount));
 
@@ -81,6 +84,7 @@ TEST(Offered, EachRunOffersWhatTheTableSays) {
         {EditUndoItem, SecondRuns},
         {EditRedoItem, SecondRuns},
         {EditHistoryItem, SecondRuns},
+        {ItemTakeItem, PairRun},
     };
     ASSERT_EQ(expected.size(), std::size_t(ItemCount));
     for (const auto& [item, runs] : expected) {

@@ -1,7 +1,8 @@
 // Undo and redo: each kind of step taken back and made again to the exact
 // bytes of the whole work tree, across restarts; a file another program
 // changed since is not undone over without asking; the bound drops the
-// oldest steps only; the history ends with the session.
+// oldest steps only; the history ends with the session. Taking single
+// items of the other phone, and a slot that cannot take one.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "shell/history.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
+#include "shell/take.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
@@ -41,7 +43,7 @@ Bytes Drm(int seed) {
     return samples::BuildDrmCodeGroup(plan);
 }
 
-class History : public ::testing::Test {
+class Pair : public ::testing::Test {
 protected:
     // A pair of raw images opened, BMP conversion on; the second run.
     void Open() {
@@ -62,15 +64,15 @@ protected:
                 files[name + "/" + path] = std::move(bytes);
         return files;
     }
-    std::string Icon(const std::string& name) {
-        return dir / ("work/binary1/drmpack/icons/" + name);
+    std::string Icon(const std::string& name, int image = 1) {
+        return dir / ("work/binary" + std::to_string(image) + "/drmpack/icons/" + name);
     }
 
     TempFolder dir;
     std::unique_ptr<test::ProgramRun> run;
 };
 
-TEST_F(History, EachKindOfStepUndoesAndRedoesToTheExactBytesAcrossARestart) {
+TEST_F(Pair, EachKindOfStepUndoesAndRedoesToTheExactBytesAcrossARestart) {
     Open();
     WritePngFile(dir / "red.png", FilledPicture(8, 8, 0xFFFF0000u));
     std::filesystem::create_directory(dir / "set");
@@ -129,7 +131,7 @@ TEST_F(History, EachKindOfStepUndoesAndRedoesToTheExactBytesAcrossARestart) {
     EXPECT_FALSE(std::filesystem::exists(dir / "work/history"));
 }
 
-TEST_F(History, AFileChangedOutsideIsKeptOrUndoneOverAsTheAnswerSays) {
+TEST_F(Pair, AFileChangedOutsideIsKeptOrUndoneOverAsTheAnswerSays) {
     Open();
     const Bytes opened = ReadAll(Icon("2.gif"));
     WritePngFile(dir / "red.png", FilledPicture(8, 8, 0xFFFF0000u));
@@ -160,7 +162,7 @@ TEST_F(History, AFileChangedOutsideIsKeptOrUndoneOverAsTheAnswerSays) {
     EXPECT_EQ(ReadAll(Icon("2.gif")), opened);
 }
 
-TEST_F(History, TheBoundDropsTheOldestStepsOnly) {
+TEST_F(Pair, TheBoundDropsTheOldestStepsOnly) {
     Open();
     const std::string target = Icon("2.gif");
     const std::int64_t size = static_cast<std::int64_t>(ReadAll(target).size());
@@ -179,9 +181,9 @@ TEST_F(History, TheBoundDropsTheOldestStepsOnly) {
     EXPECT_EQ(steps[0].name, "Step 3");
     EXPECT_EQ(steps[1].name, "Step 4");
     // Only the kept steps' copies and the index remain.
-    EXPECT_EQ(test::ListFiles(dir / "work/history"),
-              (std::vector<std::string>{"3.1.new", "3.1.old", "4.1.new", "4.1.old",
-                                        "history.txt"}));
+    EXPECT_EQ(
+        test::ListFiles(dir / "work/history"),
+        (std::vector<std::string>{"3.1.new", "3.1.old", "4.1.new", "4.1.old", "history.txt"}));
     // The newest stays whatever its size.
     StagedReplacements staging;
     BinaryFile out = staging.Stage(target);
@@ -193,7 +195,7 @@ TEST_F(History, TheBoundDropsTheOldestStepsOnly) {
     EXPECT_EQ(ReadAll(target).back(), 3);
 }
 
-TEST_F(History, ADamagedIndexIsReadAsNoneAndNamesNoFileOutsideTheTree) {
+TEST_F(Pair, ADamagedIndexIsReadAsNoneAndNamesNoFileOutsideTheTree) {
     Open();
     WritePngFile(dir / "red.png", FilledPicture(8, 8, 0xFFFF0000u));
     ASSERT_EQ(ReplaceItem(2, dir / "red.png"), CommandResult::Completed);
@@ -207,6 +209,41 @@ TEST_F(History, ADamagedIndexIsReadAsNoneAndNamesNoFileOutsideTheTree) {
     EXPECT_EQ(RunCommand(UndoStep), CommandResult::Refused);
     EXPECT_EQ(ReadAll(dir / "outside.txt"), (Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_EQ(run->ui.messages.back().text, "The undo history of this session cannot be read.");
+}
+
+TEST_F(Pair, TakesOneItemOrSeveralAsOneStepAndRefusesASlotThatCannotTakeIt) {
+    Open();
+    const Files opened = Work();
+    auto pixels = [](const std::string& path) { return DecodePictureFile(path)->pixels; };
+    ASSERT_NE(pixels(Icon("2.gif")), pixels(Icon("2.gif", 2)));
+
+    ASSERT_EQ(TakeItems({2}), CommandResult::Completed);
+    ASSERT_EQ(run->ui.pictureQuestions.size(), 1u);
+    EXPECT_EQ(run->ui.pictureQuestions[0].text,
+              "Use item 2 of other.bin as 2.gif of phone.bin? Everything else stays as it is.");
+    EXPECT_EQ(pixels(Icon("2.gif")), pixels(Icon("2.gif", 2)));
+    EXPECT_EQ(NextUndo(), "Take 2.gif");
+
+    // A picture of its slot's size comes byte for byte, as Port copies it.
+    ASSERT_EQ(TakeItems({1, 3}), CommandResult::Completed);
+    EXPECT_EQ(ReadAll(Icon("1.bmp")), ReadAll(Icon("1.bmp", 2)));
+    EXPECT_EQ(pixels(Icon("3.bmp")), pixels(Icon("3.bmp", 2)));
+    EXPECT_EQ(ReadAll(Icon("4.gif")), opened.at("binary1/drmpack/icons/4.gif"));
+    EXPECT_EQ(NextUndo(), "Take of 2 items");
+    ASSERT_EQ(RunCommand(UndoStep), CommandResult::Completed);
+    ASSERT_EQ(RunCommand(UndoStep), CommandResult::Completed);
+    EXPECT_EQ(Work(), opened);
+
+    // An icon into a picture's slot: refused, nothing changed, nothing kept.
+    EXPECT_EQ(TakeItems({2}, 1), CommandResult::Refused);
+    EXPECT_EQ(run->ui.messages.back().text, "That item cannot be taken.");
+    EXPECT_EQ(run->ui.messageDetails.back(),
+              "item 2 of other.bin is an icon, item 1 of phone.bin a picture\nNothing was "
+              "changed.");
+    EXPECT_EQ(Work(), opened);
+    EXPECT_EQ(NextRedo(), "Take 2.gif");
+    EXPECT_EQ(ParseItemList("3,7,3"), (std::vector<long>{3, 7}));
+    EXPECT_EQ(ParseItemList("3,,7"), std::nullopt);
 }
 
 } // namespace

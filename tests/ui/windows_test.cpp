@@ -397,6 +397,15 @@ void WindowsTest::openThenSaveAs() {
     QVERIFY(form->SessionPanel->text().contains("1 of 5 edited"));
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
+    // Edit > Undo names the step and takes it back; the grid follows.
+    QAction* undo = form->Action(MenuItem::EditUndoItem);
+    QCOMPARE(undo->text(), QString("&Undo Restore 3.gif"));
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
+    QCOMPARE(form->Action(MenuItem::EditRedoItem)->text(), QString("&Redo Restore 3.gif"));
+    form->Action(MenuItem::EditRedoItem)->trigger();
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
     form->DropOnRow(QString::fromStdString(folder / "green.png"), 1, 2);
@@ -528,6 +537,11 @@ void WindowsTest::portAndIncompatibleDrms() {
     QCOMPARE(form->ImageTabs->currentIndex(), 0);
     QVERIFY(form->SessionPanel->text().contains(
         "copies 3 icons and 2 pictures of b.shx over those of a.shx"));
+    // Image 2's thumbnails offer their item to image 1, several at once.
+    std::unique_ptr<QMenu> take(form->ThumbnailMenu(2, 2));
+    QCOMPARE(take->actions().size(), 1);
+    QCOMPARE(take->actions()[0]->text(), QString("&Use in a.shx"));
+    QCOMPARE(form->Thumbnails2->selectionMode(), QAbstractItemView::ExtendedSelection);
     const std::string icon1 = State().icons1Dir + "/3.gif";
     const Bytes exported = test::ReadAll(State().icons2Dir + "/3.gif");
     QVERIFY(test::ReadAll(icon1) != exported);
