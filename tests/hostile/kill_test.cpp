@@ -139,7 +139,7 @@ TEST_F(Kill, OpenLeavesNoSessionAndTheFlashFilesUntouched) {
     const Bytes a = ReadAll(dir / "a.shx");
     const Bytes b = ReadAll(dir / "b.sbf");
     int points = 0;
-    for (int k = 1;; ++k) {
+    for (int k = 1;; k += static_cast<int>(SweepEvery())) {
         SCOPED_TRACE(k);
         std::remove((dir / "shxdata.dat").c_str());
         const bool ended = EndedAt(
@@ -159,8 +159,9 @@ TEST_F(Kill, OpenLeavesNoSessionAndTheFlashFilesUntouched) {
         if (HasFailure())
             return;
     }
-    EXPECT_GT(points, 10);
-    std::printf("[ figures  ] Open: ended at each of %d file operations\n", points);
+    EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
+    std::printf("[ figures  ] Open: ended at %d of its file operations, every %zu-th\n", points,
+                SweepEvery());
 }
 
 TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
@@ -172,7 +173,7 @@ TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
     ASSERT_NE(before, after);
 
     int points = 0;
-    for (int k = 1;; ++k) {
+    for (int k = 1;; k += static_cast<int>(SweepEvery())) {
         SCOPED_TRACE(k);
         OpenPair();
         if (!EndedAt(
@@ -187,8 +188,9 @@ TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
         if (HasFailure())
             return;
     }
-    EXPECT_GT(points, 10);
-    std::printf("[ figures  ] Port: ended at each of %d file operations\n", points);
+    EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
+    std::printf("[ figures  ] Port: ended at %d of its file operations, every %zu-th\n", points,
+                SweepEvery());
 }
 
 TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
@@ -216,7 +218,7 @@ TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
     const Files after = WorkFiles(dir / "work");
 
     int points = 0;
-    for (int k = 1;; ++k) {
+    for (int k = 1;; k += static_cast<int>(SweepEvery())) {
         SCOPED_TRACE(k);
         OpenPair();
         WriteAll(target, earlier);
@@ -245,8 +247,9 @@ TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
         if (HasFailure())
             return;
     }
-    EXPECT_GT(points, 10);
-    std::printf("[ figures  ] Save As: ended at each of %d file operations\n", points);
+    EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
+    std::printf("[ figures  ] Save As: ended at %d of its file operations, every %zu-th\n", points,
+                SweepEvery());
 }
 
 // The window program of a second run killed while it waits for the user:

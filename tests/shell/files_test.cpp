@@ -1,11 +1,9 @@
+// The settings file and the session file as the shell reads and writes them.
 #include <gtest/gtest.h>
 
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "base/state.h"
-#include "base/uiops.h"
-#include "base/worktree.h"
-#include "support/recordingui.h"
 #include "support/tempfolder.h"
 
 namespace zantrel {
@@ -122,97 +120,6 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
     DeleteSessionFile();
     EXPECT_FALSE(Exists(tmp / "shxdata.dat"));
     DeleteSessionFile(); // absent: nothing happens
-}
-
-TEST(DeriveCompiledImagePath, ReplacesOnlyTheFileNamesExtension) {
-    TempFolder tmp;
-    const std::pair<const char*, const char*> cases[] = {
-        {"/d/a.shx", "/d/a.bin"},   {"abcd", "abcd.bin"},       {"x.bin", "x.bin"},
-        {"qout/x.s", "qout/x.bin"}, {"a.b/new", "a.b/new.bin"}, {"/d/new.SHX", "/d/new.bin"}};
-    for (auto [save, compiled] : cases) {
-        State().savePath = save;
-        DeriveCompiledImagePath();
-        EXPECT_EQ(State().compiledImagePath, compiled) << save;
-    }
-}
-
-TEST(BuildWorkTree, SetsAllSixPathsAndCreatesThem) {
-    TempFolder tmp;
-    SharedState& s = State();
-    s.workFolder = tmp / "work";
-    BuildWorkTree();
-    const auto under = [&](const std::string& rel) { return tmp / test::NativePath(rel); };
-    EXPECT_EQ(s.binary1Dir, under("work/binary1"));
-    EXPECT_EQ(s.drmpack1Dir, under("work/binary1/drmpack"));
-    EXPECT_EQ(s.icons1Dir, under("work/binary1/drmpack/icons"));
-    EXPECT_EQ(s.binary2Dir, under("work/binary2"));
-    EXPECT_EQ(s.drmpack2Dir, under("work/binary2/drmpack"));
-    EXPECT_EQ(s.icons2Dir, under("work/binary2/drmpack/icons"));
-    for (const auto& dir :
-         {s.binary1Dir, s.drmpack1Dir, s.icons1Dir, s.binary2Dir, s.drmpack2Dir, s.icons2Dir})
-        EXPECT_TRUE(Exists(dir)) << dir;
-    EXPECT_FALSE(Exists(s.drmpack1Dir + "/raws"));
-
-    WriteText(s.icons1Dir + "/1.gif", "GIF");
-    BuildWorkTree();
-    EXPECT_EQ(ReadText(s.icons1Dir + "/1.gif"), "GIF");
-    EXPECT_EQ(test::ListFiles(s.workFolder),
-              std::vector<std::string>{"binary1/drmpack/icons/1.gif"});
-
-    // Missing parents are not created, but the paths are set all the same.
-    s.workFolder = under("no/such");
-    BuildWorkTree();
-    EXPECT_EQ(s.icons2Dir, under("no/such/binary2/drmpack/icons"));
-    EXPECT_FALSE(Exists(tmp / "no"));
-}
-
-TEST(Progress, PercentRoundsHalvesToEvenAndRepeatsAreDropped) {
-    EXPECT_EQ(ProgressPercent(1, 8), 12);
-    EXPECT_EQ(ProgressPercent(3, 8), 38);
-    EXPECT_EQ(ProgressPercent(5, 8), 62);
-    EXPECT_EQ(ProgressPercent(7, 8), 88);
-    EXPECT_EQ(ProgressPercent(1, 3), 33);
-    EXPECT_EQ(ProgressPercent(2, 3), 67);
-    EXPECT_EQ(ProgressPercent(8, 8), 100);
-    EXPECT_EQ(ProgressPercent(0, 0), 0);
-
-    test::RecordingUi ui;
-    ShowProgress(true);
-    for (int i = 0; i < 16; ++i)
-        SetProgress(ProgressPercent(i / 4, 4));
-    ShowProgress(false);
-    ShowProgress(true);
-    SetProgress(75); // a new bar starts afresh
-    EXPECT_EQ(ui.progress, (std::vector<int>{0, 25, 50, 75, 75}));
-}
-
-TEST(ProgressMeter, GivesEveryValueOncePerPercentNotPerStep) {
-    // Steps of odd sizes, as S-record lines of a superfile come: the meter
-    // must show exactly the values a per-step computation would, in order.
-    const double whole = 1'000'003;
-    std::vector<int> expected;
-    {
-        test::RecordingUi ui;
-        ShowProgress(true);
-        for (double part = 8172; part < whole + 9000; part += 137)
-            SetProgress(ProgressPercent(part, whole));
-        expected = ui.progress;
-    }
-    test::RecordingUi ui;
-    ShowProgress(true);
-    ProgressMeter meter(whole);
-    for (double part = 8172; part < whole + 9000; part += 137)
-        meter.Update(part);
-    EXPECT_EQ(ui.progress, expected);
-    EXPECT_EQ(ui.progress.front(), 1);
-    EXPECT_EQ(ui.progress.back(), 101);
-
-    // Right on a half that rounds down to even: the next step moves on.
-    test::RecordingUi halves;
-    ProgressMeter half(8);
-    for (int part = 0; part <= 8; ++part)
-        half.Update(part);
-    EXPECT_EQ(halves.progress, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
 } // namespace
