@@ -94,16 +94,29 @@ public:
                 word.replace(at, name.size(), path);
         return word;
     }
-    // The folders' paths as placeholders; the rest of such a path written
-    // with "/", so that Windows prints what Linux prints.
+    // The folders' paths as placeholders, also where JSON doubles their
+    // backslashes; the rest of such a path written with "/", so that Windows
+    // prints what Linux prints.
     std::string Placeholders(std::string text) const {
         for (const auto& [name, path] : places_) {
-            for (std::size_t at = 0; (at = text.find(path, at)) != std::string::npos;) {
-                text.replace(at, path.size(), name);
-                at += name.size();
-                for (; PathSeparator == '\\' && at < text.size() && text[at] > ' '; ++at)
-                    if (text[at] == '\\')
+            std::string doubled;
+            for (const char c : path)
+                doubled += c == '\\' ? "\\\\" : std::string(1, c);
+            for (const bool json : {true, false}) {
+                const std::string& form = json ? doubled : path;
+                for (std::size_t at = 0; (at = text.find(form, at)) != std::string::npos;) {
+                    text.replace(at, form.size(), name);
+                    at += name.size();
+                    for (; PathSeparator == '\\' && at < text.size() && text[at] > ' ' &&
+                           text[at] != '"';
+                         ++at) {
+                        if (text[at] != '\\')
+                            continue;
+                        if (json && text.compare(at, 2, "\\\\") == 0)
+                            text.erase(at, 1);
                         text[at] = '/';
+                    }
+                }
             }
         }
         return text;
