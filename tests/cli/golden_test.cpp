@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -241,7 +242,7 @@ TEST_P(Golden, Case) {
             continue;
         actual += line + "\n";
         std::vector<std::string> words = Words(line);
-        if (line.empty() || line[0] == '#')
+        if (words.empty() || line[0] == '#')
             continue;
         const bool pinned = words[0] == "$";
         if (pinned)
