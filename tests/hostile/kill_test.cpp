@@ -160,7 +160,7 @@ TEST_F(Kill, OpenLeavesNoSessionAndTheFlashFilesUntouched) {
             return;
     }
     EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
-    std::printf("[ figures  ] Open: ended at %d of its file operations, every %zu-th\n", points,
+    std::printf("[ figures  ] Open: ended at %d of its file operations (one in %zu)\n", points,
                 SweepEvery());
 }
 
@@ -189,7 +189,7 @@ TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
             return;
     }
     EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
-    std::printf("[ figures  ] Port: ended at %d of its file operations, every %zu-th\n", points,
+    std::printf("[ figures  ] Port: ended at %d of its file operations (one in %zu)\n", points,
                 SweepEvery());
 }
 
@@ -248,7 +248,7 @@ TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
             return;
     }
     EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
-    std::printf("[ figures  ] Save As: ended at %d of its file operations, every %zu-th\n", points,
+    std::printf("[ figures  ] Save As: ended at %d of its file operations (one in %zu)\n", points,
                 SweepEvery());
 }
 
