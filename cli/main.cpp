@@ -15,9 +15,11 @@
 #include "base/unicode.h"
 #include "cli/consoleui.h"
 #include "cli/helpformat.h"
+#include "cli/compareprint.h"
 #include "cli/infoprint.h"
 #include "drm/drmpack.h"
 #include "shell/about1.h"
+#include "shell/compare.h"
 #include "shell/edit.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
@@ -70,6 +72,10 @@ Exit status:
   0  the command ended as intended (a warning included)
   1  an I/O failure, an "Error" message or a rejected input
   2  bad usage, or a command this run does not offer
+compare's own:
+  0  the DRMs are equal
+  1  the DRMs differ
+  2  bad usage, or a file that cannot be read or holds no DRM
 )";
 
 void PrintError(const std::string& message) {
@@ -132,8 +138,8 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
 
 // The command line as the definition took it, before any check of the values.
 struct CommandLine {
-    std::string first;                 // open's FLASH, save-as's FILE, info's FLASH
-    std::optional<std::string> second; // open's EXPORT
+    std::string first;                 // open's FLASH, save-as's FILE, info's FLASH, compare's A
+    std::optional<std::string> second; // open's EXPORT, compare's B
     bool json = false;
     // The settings options, each given or not.
     std::optional<std::string> cleanup, askSecond, bmp, replacer, workFolder;
@@ -246,6 +252,17 @@ temporary folder).)");
         info->add_option("FLASH", line_.first)->required();
         info->add_flag("--json", line_.json, "prints the same as one JSON object")
             ->disable_flag_override();
+
+        CLI::App* compare = Command(
+            "compare", R"(Says whether the DRMs of two flash files hold the same items and lists
+the items that differ, then whether their RAMDLDs and flash headers
+match (those do not count). Status 0: the DRMs are equal; 1: they
+differ; 2: a file cannot be read or holds no DRM. Like info, touches
+neither the start folder nor the work folder.)");
+        compare->add_option("A", line_.first)->required();
+        compare->add_option("B", line_.second)->required();
+        compare->add_flag("--json", line_.json, "prints the same as one JSON object")
+            ->disable_flag_override();
     }
 
     std::string Help() const { return app_.help(); }
@@ -317,6 +334,45 @@ int RunInfo(const CommandLine& line) {
     else
         PrintInfoText(stdout, report);
     return ExitOk;
+}
+
+// ---- compare ----
+
+// Its own statuses: 1 says the DRMs differ, so every failure is 2.
+inline constexpr int ExitDiffer = 1;
+inline constexpr int ExitNotCompared = 2;
+
+int RunCompare(const std::string& first, const std::string& second, bool json) {
+    if (first.empty() || second.empty())
+        return UsageError("compare needs two flash files");
+
+    ConsoleUi ui(stderr, stderr, false);
+    ui.showStatus = false;
+    InstallUi(&ui);
+    SetErrorReporter(PrintIoFailure);
+    FlashComparison comparison;
+    const CommandResult result =
+        RunCommand([&] { comparison = CompareFlashFiles(Absolute(first), Absolute(second)); });
+    InstallUi(nullptr);
+    if (result != CommandResult::Completed)
+        return ExitNotCompared;
+    const FlashInfo* sides[] = {&comparison.a, &comparison.b};
+    for (const FlashInfo* side : sides)
+        if (!side->warning.empty())
+            PrintError("warning: " + std::string(side == &comparison.a ? "A" : "B") + " (" +
+                       Printable(side->file) + "): " + Printable(side->warning));
+    if (comparison.Refused()) {
+        for (const FlashInfo* side : sides)
+            if (side->refused)
+                PrintError(std::string(side == &comparison.a ? "A" : "B") + " (" +
+                           Printable(side->file) + ") " + Printable(side->refusal));
+        return ExitNotCompared;
+    }
+    if (json)
+        PrintCompareJson(stdout, comparison);
+    else
+        PrintCompareText(stdout, comparison);
+    return comparison.Equal() ? ExitOk : ExitDiffer;
 }
 
 // ---- menu commands ----
@@ -587,6 +643,7 @@ int Main(int argc, char** argv) {
                           : command == "replace" ? "replace needs an item number and a picture file"
                           : command == "restore" ? "restore needs an item number or all"
                           : command == "sheet"   ? "sheet needs one file name"
+                          : command == "compare" ? "compare needs two flash files"
                           : command == "export-png" || command == "import"
                               ? command + " needs one folder"
                               : command + " needs one flash file");
@@ -595,6 +652,8 @@ int Main(int argc, char** argv) {
     }
     if (command == "info")
         return RunInfo(*line);
+    if (command == "compare")
+        return RunCompare(line->first, line->second.value_or(""), line->json);
     return RunMenuCommand(command, *line);
 }
 
