@@ -95,8 +95,9 @@ std::string RegionLine(const RegionComparison& region) {
 std::string LayoutName(bool extended) { return extended ? "extended" : "basic"; }
 
 std::string Counts(long pictures, long icons) {
-    return Num(pictures + icons) + " (" + Num(pictures) + (pictures == 1 ? " picture, " : " pictures, ") +
-           Num(icons) + (icons == 1 ? " icon)" : " icons)");
+    return Num(pictures + icons) + " (" + Num(pictures) +
+           (pictures == 1 ? " picture, " : " pictures, ") + Num(icons) +
+           (icons == 1 ? " icon)" : " icons)");
 }
 
 // The code groups a file carries, "RAMDLD, CG1, CG15".
@@ -130,8 +131,7 @@ Json RegionJson(const RegionComparison& region) {
             {"sizeA", region.sizeA},
             {"sizeB", region.sizeB},
             {"differingBytes", region.bytes.count},
-            {"firstDifference",
-             region.bytes.first < 0 ? Json(nullptr) : Json(region.bytes.first)}};
+            {"firstDifference", region.bytes.first < 0 ? Json(nullptr) : Json(region.bytes.first)}};
 }
 
 Json ItemJson(const std::optional<DrmItem>& item) {
@@ -170,12 +170,13 @@ void PrintCompareText(std::FILE* out, const FlashComparison& c) {
         return;
     const DrmComparison& d = *c.drm;
     line(std::string("DRMs: ") + (d.Equal() ? "equal" : "differ"));
-    line("Layout: " + (d.extendedA == d.extendedB
-                           ? LayoutName(d.extendedA) + " in both"
-                           : LayoutName(d.extendedA) + " in A, " + LayoutName(d.extendedB) + " in B"));
+    line("Layout: " + (d.extendedA == d.extendedB ? LayoutName(d.extendedA) + " in both"
+                                                  : LayoutName(d.extendedA) + " in A, " +
+                                                        LayoutName(d.extendedB) + " in B"));
     line("Items: " + Counts(d.picturesA, d.iconsA) + " in A, " + Counts(d.picturesB, d.iconsB) +
          " in B");
-    line("Items that differ: " + (d.items.empty() ? std::string("none") : Num(static_cast<std::int64_t>(d.items.size()))));
+    line("Items that differ: " +
+         (d.items.empty() ? std::string("none") : Num(static_cast<std::int64_t>(d.items.size()))));
     for (const ItemDifference& item : d.items)
         line(ItemLine(item));
     if (!d.hiddenOnly.empty()) {
@@ -228,9 +229,9 @@ void PrintCompareText(std::FILE* out, const FlashComparison& c) {
     }
     const std::string piecesA = PieceList(c.a);
     const std::string piecesB = PieceList(c.b);
-    line("Code groups: " +
-         (piecesA == piecesB ? "same (" + piecesA + ")"
-                             : "A carries " + piecesA + "; B carries " + piecesB));
+    line("Code groups: " + (piecesA == piecesB
+                                ? "same (" + piecesA + ")"
+                                : "A carries " + piecesA + "; B carries " + piecesB));
 }
 
 void PrintCompareJson(std::FILE* out, const FlashComparison& c) {

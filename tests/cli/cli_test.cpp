@@ -304,6 +304,100 @@ TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
     EXPECT_EQ(json.out.substr(json.out.find(",\"kind\"")), tail);
 }
 
+// compare proves an unedited round trip, lists exactly what an edit
+// changed, and writes nothing.
+TEST(ZantrelCli, CompareFlashFiles) {
+    StartFolder dir;
+    const std::string phone = dir.Sample("phone-extended.shx");
+    ASSERT_EQ(dir.Cli({"open", phone}).status, 0);
+    ASSERT_EQ(dir.Cli({"save-as", "same.shx"}).status, 0);
+    const Lines before = test::ListFiles(dir.path);
+
+    Result same = dir.Cli({"compare", phone, "same.shx"});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.err, "");
+    Lines lines = same.OutLines();
+    auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "A: " + phone + " (superfile)");
+    EXPECT_EQ(lines[2], "DRMs: equal");
+    EXPECT_TRUE(has("Items that differ: none")) << same.out;
+    // What Save As always rewrites is said apart, and does not count.
+    EXPECT_TRUE(has("RAMDLD: differs only in the bytes Save As fills (256 to 414)")) << same.out;
+    EXPECT_TRUE(has("Header: differs only in fields Save As writes")) << same.out;
+    EXPECT_TRUE(has("  piece count: 6 in A, 2 in B")) << same.out;
+    EXPECT_EQ(lines.back(), "Code groups: A carries RAMDLD, CG1, CG2, CG7, CG15; B carries "
+                            "RAMDLD, CG15");
+    // Its compiled code group, a raw image, too.
+    EXPECT_EQ(dir.Cli({"compare", "same.bin", phone}).status, 0);
+
+    // An edited picture and an edited icon, and nothing else.
+    ASSERT_EQ(dir.Cli({"open", phone}).status, 0);
+    std::filesystem::create_directory(PathFromUtf8(dir / "png"));
+    ASSERT_EQ(dir.Cli({"export-png", "png"}).status, 0);
+    ASSERT_EQ(dir.Cli({"replace", "2", "png/14.png"}).status, 0);
+    ASSERT_EQ(dir.Cli({"replace", "14", "png/13.png"}).status, 0);
+    ASSERT_EQ(dir.Cli({"save-as", "edited.shx"}).status, 0);
+    Result edited = dir.Cli({"compare", phone, "edited.shx"});
+    EXPECT_EQ(edited.status, 1) << edited.err;
+    lines = edited.OutLines();
+    const auto items = std::find(lines.begin(), lines.end(), "Items that differ: 2");
+    ASSERT_NE(items, lines.end()) << edited.out;
+    EXPECT_EQ(Lines(items + 1, items + 4),
+              (Lines{"  2: pixels differ (picture 3x2 in a slot of 14 bytes)",
+                     "  14: bytes differ (bmp icon of 774 bytes)", "Head: same"}));
+
+    Result json = dir.Cli({"compare", "--json", phone, "edited.shx"});
+    EXPECT_EQ(json.status, 1);
+    ASSERT_TRUE(nlohmann::json::accept(json.out)) << json.out;
+    const auto report = nlohmann::ordered_json::parse(json.out);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : report.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "b", "equal", "drm", "ramdld", "header",
+                                              "codeGroups"}));
+    EXPECT_EQ(report["b"],
+              nlohmann::ordered_json::parse(R"({"file":")" + JsonText(dir / "edited.shx") +
+                                            R"(","kind":"superfile"})"));
+    EXPECT_EQ(report["equal"], false);
+    EXPECT_EQ(report["drm"]["items"][1],
+              nlohmann::ordered_json::parse(R"({"number":14,"changes":["bytes"],)"
+                                            R"("a":{"kind":"bmp","size":774},)"
+                                            R"("b":{"kind":"bmp","size":774}})"));
+    EXPECT_EQ(report["ramdld"]["match"], "sameButFill");
+    EXPECT_EQ(
+        report["header"]["written"][2],
+        nlohmann::ordered_json::parse(R"({"name":"piece count","same":false,"a":"6","b":"2"})"));
+
+    // Two phones: other layouts, other items.
+    Result phones = dir.Cli({"compare", phone, dir.Sample("phone-basic.sbf")});
+    EXPECT_EQ(phones.status, 1);
+    lines = phones.OutLines();
+    EXPECT_TRUE(has("Layout: extended in A, basic in B")) << phones.out;
+    EXPECT_TRUE(has("  1: kind differs (A: picture 1x1 in a slot of 4 bytes; B: gif icon of "
+                    "85 bytes)"))
+        << phones.out;
+    EXPECT_TRUE(has("  17: only in A (bmp icon of 2934 bytes)")) << phones.out;
+
+    // Refused: which file, and why; nothing on standard output.
+    Result refused = dir.Cli({"compare", dir.Sample("nodrm.shx"), "absent.bin"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "zantrel-cli: A (" + dir.Sample("nodrm.shx") +
+                               ") holds no DRM: its flash header does not list the DRM code "
+                               "group (CG15).\nzantrel-cli: B (" +
+                               (dir / "absent.bin") + ") cannot be read: File not found.\n");
+    EXPECT_EQ(dir.Cli({"compare", phone}).status, 2);
+
+    Lines after = test::ListFiles(dir.path);
+    std::erase_if(after, [](const std::string& name) {
+        return name.starts_with("edited.") || name.starts_with("png");
+    });
+    EXPECT_EQ(after, before);
+}
+
 // Options it does not know never become a folder of that name.
 TEST(ZantrelSamplegen, HelpAndUnknownOptions) {
     TempFolder dir;
