@@ -196,8 +196,8 @@ int RunCompare(const std::string& first, const std::string& second, bool json) {
         return UsageError("compare needs two flash files");
 
     FlashComparison comparison;
-    const CommandResult result = RunReporting(
-        [&] { comparison = CompareFlashFiles(Absolute(first), Absolute(second)); });
+    const CommandResult result =
+        RunReporting([&] { comparison = CompareFlashFiles(Absolute(first), Absolute(second)); });
     if (result != CommandResult::Completed)
         return ExitNotCompared;
     const std::pair<const char*, const FlashInfo*> sides[] = {{"A", &comparison.a},
@@ -431,8 +431,8 @@ temporary folder).)");
         info->callback([this] { status_ = RunInfo(args_.first, json_); });
         missing_["info"] = "info needs one flash file";
 
-        CLI::App* compare = Add(
-            "compare", R"(Says whether the DRMs of two flash files hold the same items and lists
+        CLI::App* compare =
+            Add("compare", R"(Says whether the DRMs of two flash files hold the same items and lists
 the items that differ, then whether their RAMDLDs and flash headers
 match (those do not count). Status 0: the DRMs are equal; 1: they
 differ; 2: a file cannot be read or holds no DRM. Like info, touches

@@ -2,7 +2,7 @@
 
 #include "base/paths.h"
 #include "base/scratch.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "shell/open.h"
 

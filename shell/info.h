@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "base/worktree.h"
 #include "drm/drmpack.h"
 
 namespace zantrel {

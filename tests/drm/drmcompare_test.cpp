@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "drm/compile.h"
+#include "drm/decompile.h"
 #include "drm/drmcompare.h"
 #include "drmfixture.h"
 #include "imaging/bmpraw.h"
