@@ -76,9 +76,24 @@ bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
     return SameAsRange(path, codeGroup_, icon.offset, icon.size);
 }
 
+std::vector<ContentKind> DrmOriginals::IconKinds() {
+    std::vector<ContentKind> kinds;
+    std::array<std::uint8_t, PictureHeadSize> head{};
+    for (const DrmIcon& icon : drm_.icons) {
+        codeGroup_.Seek(icon.offset);
+        const auto n = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(icon.size, 0, static_cast<std::int64_t>(head.size())));
+        const ContentKind kind = KindOfContent(
+            std::span<const std::uint8_t>(head.data(), codeGroup_.Read({head.data(), n})));
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+            kinds.push_back(kind);
+    }
+    return kinds;
+}
+
 bool DrmOriginals::PictureEdited(long number) {
     const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
-    if (!State().rawConversionEnabled) {
+    if (!folders_.pictures.bmp) {
         const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                                          NumberedFileName(number, ".raw"));
         return !FileExists(raw) || !SameAsRange(raw, codeGroup_, p.offset, p.size);
@@ -90,20 +105,18 @@ bool DrmOriginals::PictureEdited(long number) {
 std::vector<std::uint8_t> DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
     // What decompilation's RawToBmp wrote: at most 255 x 255 pixels, so
     // both forms are small enough to hold.
-    const SharedState& s = State();
     std::vector<std::uint8_t> raw(static_cast<std::size_t>(
         std::min<std::int64_t>(slot.size, RawPictureSize(slot.width, slot.height))));
     codeGroup_.Seek(slot.offset);
     raw.resize(codeGroup_.Read(raw));
     std::vector<std::uint8_t> bmp;
-    RawBytesToBmp(raw, slot.width, slot.height, s.replacerBlue, s.replacerGreen, s.replacerRed,
-                  bmp);
+    RawBytesToBmp(raw, slot.width, slot.height, folders_.pictures.replacer, bmp);
     return bmp;
 }
 
 std::string DrmOriginals::OriginalPath(long number) const {
     if (number <= PictureCount()) {
-        if (State().rawConversionEnabled)
+        if (folders_.pictures.bmp)
             return JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
         return JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                         NumberedFileName(number, ".raw"));
@@ -124,7 +137,7 @@ void DrmOriginals::WriteOriginal(long number, BinaryFile& out) {
         throw std::out_of_range("item " + std::to_string(number) + " is not in the DRM");
     if (number <= PictureCount()) {
         const PictureSlot& slot = drm_.pictures[static_cast<std::size_t>(number - 1)];
-        if (State().rawConversionEnabled)
+        if (folders_.pictures.bmp)
             out.Write(OriginalPictureBmp(slot));
         else
             CopyFileRange(codeGroup_, slot.offset, slot.size, out, true);

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "base/worktree.h"
 #include "drm/drmpack.h"
+#include "imaging/decode.h"
 
 namespace zantrel {
 
@@ -46,6 +47,9 @@ public:
     // Whether the file at path holds exactly icon number's original bytes,
     // whatever its name. Throws IoError.
     bool HoldsIcon(long number, const std::string& path);
+    // The kinds of content the DRM's own icons hold (GIF and BMP, and any
+    // other some DRMs use), each once. Throws IoError.
+    std::vector<ContentKind> IconKinds();
 
 private:
     DrmOriginals(ImageFolders folders, BinaryFile codeGroup, DrmSummary drm)

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "flash/flashformat.h"
 #include "base/fileio.h"
 #include "harness.h"
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -171,7 +172,8 @@ void ImportSeeds() {
     };
     Seed("fuzz_picture", "png.in", withSize(6, 4, 0, bytes));
     Seed("fuzz_picture", "gif-fill.in", withSize(3, 9, 1, EncodeGif(picture)));
-    Seed("fuzz_picture", "bmp-stretch.in", withSize(20, 2, 2, EncodeBmp24(picture, 0xFF00FF)));
+    Seed("fuzz_picture", "bmp-stretch.in",
+         withSize(20, 2, 2, EncodeBmp24(picture, Rgb{0xFF, 0x00, 0xFF})));
 }
 
 void TextSeeds() {

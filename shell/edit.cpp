@@ -6,7 +6,7 @@
 
 #include "base/commit.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
 #include "drm/originals.h"
@@ -14,8 +14,9 @@
 #include "imaging/decode.h"
 #include "imaging/gifwrite.h"
 #include "imaging/sheet.h"
-#include "shell/mainview.h"
+#include "shell/thumbnail.h"
 #include "shell/summary.h"
+#include "shell/workclaim.h"
 
 namespace zantrel {
 
@@ -23,11 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint32_t Replacer() {
-    const SharedState& s = State();
-    return std::uint32_t{s.replacerRed} << 16 | std::uint32_t{s.replacerGreen} << 8 |
-           s.replacerBlue;
-}
+Rgb Replacer() { return State().replacer; }
 
 // Image 1's items and their originals, as one edit sees them.
 struct EditContext {
@@ -44,6 +41,10 @@ struct EditContext {
 
 // nullopt after a box that says why there is nothing to edit.
 std::optional<EditContext> LoadContext(std::string_view caption) {
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession()) {
+        ShowMessage(refused->message, std::string(caption));
+        return std::nullopt;
+    }
     EditContext context;
     context.work = ListWorkItems(1);
     if (!context.work.error.empty() && context.work.items.empty()) {
@@ -328,15 +329,6 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     return CommandResult::Completed;
 }
 
-bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path) {
-    if (!ItemMenuApplies(thumbnail, image))
-        return false;
-    ReplaceOptions options;
-    options.askFirst = true;
-    ReplaceItem(thumbnail.number, path, options);
-    return true;
-}
-
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side) {
     constexpr int Margin = 12;
     constexpr std::uint32_t White = 0xFFFFFFFF;
@@ -477,7 +469,7 @@ CommandResult ExportContactSheet(std::optional<std::string> file) {
         const Thumbnail thumbnail = ThumbnailOf(item);
         SheetCell cell;
         cell.square = ThumbnailPicture(thumbnail, ThumbnailSide);
-        const WorkItemCaption caption = CaptionOf(item);
+        const WorkItemCaption& caption = thumbnail.caption;
         cell.caption = caption.name;
         cell.detail = caption.detail;
         cell.edited = item.edited;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/fileio.h"
+#include "base/worktree.h"
 #include "drm/drmpack.h"
 
 namespace zantrel {
@@ -22,8 +24,9 @@ struct FlashInfo {
     std::string file;
     std::string kind; // "superfile", "SBF file" or "raw code-group image"
     bool hasHeader = false;
-    // Short of FlashHeaderSize when the file ends inside its header.
+    // Short of wholeHeaderBytes when the file ends inside its header.
     std::int64_t headerBytes = 0;
+    std::int64_t wholeHeaderBytes = 0; // what a whole flash header holds
     // RAMDLD first, then the code groups in the order the header lists them.
     std::vector<CodeGroupInfo> codeGroups;
     std::optional<DrmSummary> drm; // none when the file holds no DRM
@@ -33,6 +36,13 @@ struct FlashInfo {
     bool refused = false;
     std::string refusal;
 };
+
+// Reads image.flashPath (the superfile, SBF file or raw image its extension
+// says) into image's binary folder, which must be a scratch one: info tells
+// what it holds. Returns the DRM's code group, open, when it holds one that
+// can be read (a raw image's is the file itself). Throws IoError; info then
+// holds what was read before.
+std::optional<BinaryFile> ReadFlashFile(const ImageFolders& image, FlashInfo& info);
 
 // Reads file (the superfile, SBF file or raw image its extension says) in a
 // private folder under the system's temporary folder, removed afterwards (or,

@@ -58,9 +58,6 @@ CommandResult FileExit1Execute();
 // the session file and every work file, edits included.
 CommandResult FileDiscard1Execute();
 
-// Whether a menu item is enabled in this run, as start-up left it.
-bool MenuItemEnabled(MenuItem item);
-
 // Runs a command (or a step that returns nothing, as Completed); an I/O
 // failure (or any other exception, as a last resort) is caught here and
 // shown through the error reporter.

@@ -1,12 +1,18 @@
 #include "shell/session.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/fileio.h"
-#include "base/state.h"
+#include "base/unicode.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 namespace zantrel {
 
 namespace {
+// The line after the paths: RAMDLD.bin's length as Open wrote it.
+constexpr std::string_view RamdldLengthTag = "RAMDLD ";
 std::string SessionPath() { return JoinPath(State().startFolder, SessionFileName); }
 std::string FlashPathsPath() { return JoinPath(State().binary1Dir, FlashPathsFileName); }
 } // namespace
@@ -74,6 +80,8 @@ void WriteFlashPaths() {
     out.WriteLine(s.firstFlashPath);
     if (ImageCountOf(s.sessionMode) == ModePair)
         out.WriteLine(s.secondFlashPath);
+    if (s.openedRamdldLength >= 0)
+        out.WriteLine(std::string(RamdldLengthTag) + std::to_string(s.openedRamdldLength));
     out.Close();
     output.Commit();
 }
@@ -82,6 +90,7 @@ void ReadFlashPaths() {
     SharedState& s = State();
     s.firstFlashPath.clear();
     s.secondFlashPath.clear();
+    s.openedRamdldLength = -1;
     auto file = BinaryFile::TryOpenRead(FlashPathsPath());
     if (!file)
         return;
@@ -91,10 +100,28 @@ void ReadFlashPaths() {
         s.firstFlashPath = in.ReadLine().value_or(std::string());
         if (ImageCountOf(s.sessionMode) == ModePair)
             s.secondFlashPath = in.ReadLine().value_or(std::string());
+        const std::string line = in.ReadLine().value_or(std::string());
+        if (line.starts_with(RamdldLengthTag)) {
+            const auto length = ParseIntegerToken(line.substr(RamdldLengthTag.size()));
+            if (length && *length >= 0)
+                s.openedRamdldLength = *length;
+        }
     } catch (const IoError&) {
         s.firstFlashPath.clear(); // unreadable: the window says it does not know
         s.secondFlashPath.clear();
     }
+}
+
+std::optional<std::string> EnterStartFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(PathFromUtf8(folder), ec);
+    if (!ec)
+        std::filesystem::current_path(PlainPathFromUtf8(folder), ec);
+    if (!ec)
+        return std::nullopt;
+    return "Zantrel cannot work in its start folder " + folder + " (" + ec.message() +
+           "). Make sure that it is a folder you can write to, or remove what is in its way, "
+           "then start Zantrel again.";
 }
 
 } // namespace zantrel

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,8 +22,9 @@
 #include <unistd.h>
 
 #include "hostile.h"
+#include "shell/edit.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "support/process.h"
 
 extern char** environ;
@@ -131,6 +133,34 @@ protected:
         return WIFEXITED(status) && WEXITSTATUS(status) == KilledStatus;
     }
 
+    // command has just run on a pair session that held before: ended at each
+    // of its file operations in turn, from that session each time, the next
+    // start's recovery leaves image 1 wholly as before or wholly as after.
+    void ExpectOldOrNewAtEachEnd(CommandResult (*command)(), const Files& before,
+                                 const char* what) {
+        const Files after = WorkFiles(dir / "work");
+        ASSERT_NE(before, after);
+        int points = 0;
+        for (int k = 1;; k += static_cast<int>(SweepEvery())) {
+            SCOPED_TRACE(k);
+            OpenPair();
+            if (!EndedAt(
+                    k, [](ProgramRun&) {}, command))
+                break;
+            ++points;
+            NextRun(run);
+            EXPECT_FALSE(State().freshSession);
+            const Files now = WorkFiles(dir / "work");
+            EXPECT_TRUE(now == before || now == after);
+            EXPECT_FALSE(Exists(dir / "zantrel.commit"));
+            if (HasFailure())
+                return;
+        }
+        EXPECT_GT(points * static_cast<int>(SweepEvery()), 5);
+        std::printf("[ figures  ] %s: ended at %d of its file operations (one in %zu)\n", what,
+                    points, SweepEvery());
+    }
+
     TempFolder dir;
     std::unique_ptr<ProgramRun> run;
 };
@@ -169,28 +199,7 @@ TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
     const Files before = WorkFiles(dir / "work");
     NextRun(run);
     ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
-    const Files after = WorkFiles(dir / "work");
-    ASSERT_NE(before, after);
-
-    int points = 0;
-    for (int k = 1;; k += static_cast<int>(SweepEvery())) {
-        SCOPED_TRACE(k);
-        OpenPair();
-        if (!EndedAt(
-                k, [](ProgramRun&) {}, Port1Click))
-            break;
-        ++points;
-        // After the next start's recovery image 1 is wholly as before or wholly ported.
-        NextRun(run);
-        EXPECT_FALSE(State().freshSession);
-        const Files now = WorkFiles(dir / "work");
-        EXPECT_TRUE(now == before || now == after);
-        if (HasFailure())
-            return;
-    }
-    EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
-    std::printf("[ figures  ] Port: ended at %d of its file operations (one in %zu)\n", points,
-                SweepEvery());
+    ExpectOldOrNewAtEachEnd(Port1Click, before, "Port");
 }
 
 TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
@@ -250,6 +259,28 @@ TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
     EXPECT_GT(points * static_cast<int>(SweepEvery()), 10);
     std::printf("[ figures  ] Save As: ended at %d of its file operations (one in %zu)\n", points,
                 SweepEvery());
+}
+
+// The folder the killed import reads; a plain function for EndedAt.
+std::string g_importFolder;
+CommandResult ImportTheFolder() { return ImportPictures(g_importFolder); }
+
+TEST_F(Kill, ImportLeavesEveryItemOldOrNew) {
+    const std::string pictures = dir / "pictures";
+    OpenPair();
+    NextRun(run);
+    std::filesystem::create_directory(pictures);
+    ASSERT_EQ(RunCommand([&] { return ExportPictures(pictures); }), CommandResult::Completed);
+    // Two pictures swapped and an icon taken by a picture: three items change.
+    const Bytes one = ReadAll(pictures + "/1.png");
+    WriteAll(pictures + "/1.png", ReadAll(pictures + "/2.png"));
+    WriteAll(pictures + "/2.png", one);
+    WriteAll(pictures + "/4.png", one);
+    g_importFolder = pictures;
+    const Files before = WorkFiles(dir / "work");
+    NextRun(run);
+    ASSERT_EQ(RunCommand(ImportTheFolder), CommandResult::Completed);
+    ExpectOldOrNewAtEachEnd(ImportTheFolder, before, "Import");
 }
 
 // The window program of a second run killed while it waits for the user:

@@ -1,7 +1,7 @@
 #include "support/programrun.h"
 
 #include "base/folderlock.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "shell/sdimain.h"
 
 namespace zantrel::test {
@@ -18,6 +18,7 @@ ProgramRun::~ProgramRun() {
     SetErrorReporter(nullptr);
     // The run's end, as the process's end would be: another may start here.
     UnlockStartFolder();
+    UnlockWorkFolder();
 }
 
 ProgramRun& NextRun(std::unique_ptr<ProgramRun>& run) {
