@@ -64,8 +64,8 @@ bool SameBytes(const std::string& a, const std::string& b) {
     std::vector<std::uint8_t> p(64 * 1024), q(64 * 1024);
     for (;;) {
         const std::size_t n = x->Read(p);
-        if (n != y->Read(q) || !std::equal(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(n),
-                                           q.begin()))
+        if (n != y->Read(q) ||
+            !std::equal(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(n), q.begin()))
             return false;
         if (n == 0)
             return true;
@@ -83,12 +83,11 @@ std::optional<std::string> WhyNotTaken(const WorkItem& from, const WorkItem* int
         return name + " is " + (from.picture ? "a picture" : "an icon") + ", item " +
                std::to_string(into->number) + " of " + FlashFileName(1) + " " +
                (into->picture ? "a picture" : "an icon");
-    if (from.picture &&
-        (from.slotWidth != into->slotWidth || from.slotHeight != into->slotHeight))
+    if (from.picture && (from.slotWidth != into->slotWidth || from.slotHeight != into->slotHeight))
         return name + " is " + std::to_string(from.slotWidth) + " x " +
-               std::to_string(from.slotHeight) + " pixels, item " +
-               std::to_string(into->number) + " of " + FlashFileName(1) + " " +
-               std::to_string(into->slotWidth) + " x " + std::to_string(into->slotHeight);
+               std::to_string(from.slotHeight) + " pixels, item " + std::to_string(into->number) +
+               " of " + FlashFileName(1) + " " + std::to_string(into->slotWidth) + " x " +
+               std::to_string(into->slotHeight);
     if (from.path.empty() || from.fault == WorkFault::Missing)
         return name + " has no file";
     return std::nullopt;
@@ -169,7 +168,8 @@ CommandResult TakeItems(const std::vector<long>& numbers, std::optional<long> to
             list += (i ? "\n" : "") + refusals[i];
         if (refusals.size() > 10)
             list += "\n... and " + std::to_string(refusals.size() - 10) + " more";
-        ShowMessage(refusals.size() == 1 ? "That item cannot be taken." : "These items cannot be taken.",
+        ShowMessage(refusals.size() == 1 ? "That item cannot be taken."
+                                         : "These items cannot be taken.",
                     std::string(Caption), list + "\nNothing was changed.");
         return CommandResult::Refused;
     }
@@ -194,11 +194,11 @@ CommandResult TakeItems(const std::vector<long>& numbers, std::optional<long> to
         question.text = "Use item " + std::to_string(takes.front().from->number) + " of " +
                         FlashFileName(2) + " as " + intoName + " of " + FlashFileName(1) + "?";
     else
-        question.text = "Use " + Items(takes.size()) + " of " + FlashFileName(2) + " in " +
-                        FlashFileName(1) + "?" +
-                        (takes.size() > ShownPairs
-                             ? " The first " + std::to_string(ShownPairs) + " are shown."
-                             : std::string());
+        question.text =
+            "Use " + Items(takes.size()) + " of " + FlashFileName(2) + " in " + FlashFileName(1) +
+            "?" +
+            (takes.size() > ShownPairs ? " The first " + std::to_string(ShownPairs) + " are shown."
+                                       : std::string());
     if (!fitted.empty()) {
         question.text += " Fitted to the icon's size:";
         for (std::size_t i = 0; i < fitted.size() && i < 20; ++i)
@@ -238,8 +238,8 @@ CommandResult TakeItems(const std::vector<long>& numbers, std::optional<long> to
     const std::string name =
         takes.size() == 1 ? "Take " + FileNamePart(firstTarget) : "Take of " + Items(takes.size());
     CommitStep(staging, name, JournalPath(firstTarget));
-    const std::string report = "Took " + Items(takes.size()) + " of " + FlashFileName(2) + " into " +
-                               FlashFileName(1) + ".";
+    const std::string report = "Took " + Items(takes.size()) + " of " + FlashFileName(2) +
+                               " into " + FlashFileName(1) + ".";
     SetStatusText(report);
     return CommandResult::Completed;
 }

@@ -309,11 +309,14 @@ TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
     EXPECT_FALSE(window.model.ItemAt(1, 5));
     EXPECT_FALSE(window.model.ItemAt(3, 0));
     EXPECT_TRUE(window.model.ItemMenuEnabled(*item));
-    // Image 2's items take no menu and no drop.
+    // Image 2's items take their own menu (Use in), but no Replace and no drop.
     const auto other = window.model.ItemAt(2, 2);
     ASSERT_TRUE(other);
-    EXPECT_FALSE(window.model.ItemMenuEnabled(*other));
+    EXPECT_TRUE(window.model.ItemMenuEnabled(*other));
+    EXPECT_EQ(window.model.ItemMenuOf(2).front().item, MenuItem::ItemTakeItem);
+    EXPECT_EQ(window.model.Caption(MenuItem::ItemTakeItem), "&Use in a.shx");
     window.model.DropOnItem(*other, dir / "a.shx");
+    window.model.ChooseOnItem(MenuItem::ItemReplaceItem, *other);
     EXPECT_TRUE(window.ui.messages.empty());
     // The menu stays open while the files change and the view is rebuilt:
     // the command still restores item 3.
@@ -321,6 +324,12 @@ TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
     window.model.ChooseOnItem(MenuItem::ItemRestoreItem, *item);
     EXPECT_EQ(test::ReadAll(icon), original);
     EXPECT_EQ(window.ui.statusTexts.back(), "Restored 3.gif");
+    // Taken from image 2 as one step, then back through Edit > Undo.
+    window.model.ChooseOnItems(MenuItem::ItemTakeItem, {*other});
+    EXPECT_NE(test::ReadAll(icon), original);
+    EXPECT_EQ(window.model.Caption(MenuItem::EditUndoItem), "&Undo Take 3.gif");
+    window.model.Choose(MenuItem::EditUndoItem);
+    EXPECT_EQ(test::ReadAll(icon), original);
 }
 
 TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
