@@ -38,6 +38,8 @@ enum class MenuItem {
     EditHistoryItem,
     // Image 2's thumbnails' menu: its item into image 1's ("Use in phone.shx").
     ItemTakeItem,
+    // A switch: image 2's tab shows only the items that differ from image 1's.
+    ViewOnlyDifferingItem,
 };
 
 // The run of the program a command is offered in: a fresh run (no session
@@ -64,7 +66,15 @@ enum class Shortcut { None, CtrlO, CtrlP, CtrlS, F5, F1, CtrlZ, CtrlY, CtrlShift
 
 // What choosing an item does: a command of the logic, or something the
 // window does itself.
-enum class MenuAction { Command, OpenWorkFolder, Refresh, SettingsDialog, AboutBox, HelpPage };
+enum class MenuAction {
+    Command,
+    OpenWorkFolder,
+    Refresh,
+    SettingsDialog,
+    AboutBox,
+    HelpPage,
+    OnlyDiffering, // the window's switch of what image 2's tab shows
+};
 
 // The console's arguments of a command as its command line gave them.
 struct ConsoleArguments {

@@ -27,33 +27,45 @@ MainView DescribeMainWindow() {
         return view;
     }
     view.panel = DescribeSession();
-    const int images = view.panel.pair ? 2 : 1;
-    WorkView first;
-    for (int image = 1; image <= images; ++image) {
-        const WorkView work = ListWorkItems(image);
-        if (image == 1)
-            first = work;
-        // Without image 1's files there is nothing to show but why.
-        if (image == 1 && !work.error.empty() && work.items.empty()) {
-            view.hint = NoDrmToShowText(work.error);
-            return view;
-        }
-        // Image 1's edits, counted in the panel.
-        if (const std::string edited = EditedCountText(work); image == 1 && !edited.empty())
-            view.panel.lines.push_back({"Edited", edited});
+    const bool pair = view.panel.pair;
+    const WorkView first = ListWorkItems(1);
+    // Without image 1's files there is nothing to show but why.
+    if (!first.error.empty() && first.items.empty()) {
+        view.hint = NoDrmToShowText(first.error);
+        return view;
+    }
+    const WorkView second = pair ? ListWorkItems(2) : WorkView{};
+    const auto find = [](const WorkView& work, long number) -> const WorkItem* {
+        const auto it = std::find_if(work.items.begin(), work.items.end(),
+                                     [&](const WorkItem& item) { return item.number == number; });
+        return it == work.items.end() ? nullptr : &*it;
+    };
+    // Image 1's edits, counted in the panel.
+    if (const std::string edited = EditedCountText(first); !edited.empty())
+        view.panel.lines.push_back({"Edited", edited});
+    std::size_t differing = 0;
+    for (int image = 1; image <= (pair ? 2 : 1); ++image) {
+        const WorkView& work = image == 1 ? first : second;
         ImageView shown{ImageTitle(image), {}};
         for (const WorkItem& item : work.items) {
-            shown.thumbnails.push_back(ThumbnailOf(item));
-            if (image == 2) {
-                const auto into =
-                    std::find_if(first.items.begin(), first.items.end(),
-                                 [&](const WorkItem& one) { return one.number == item.number; });
-                shown.thumbnails.back().takes =
-                    !WhyNotTaken(item, into == first.items.end() ? nullptr : &*into);
+            Thumbnail thumbnail = ThumbnailOf(item);
+            if (pair) {
+                const WorkItem* other = find(image == 1 ? second : first, item.number);
+                thumbnail.differs = ItemsDiffer(item, other);
+                if (image == 1 && thumbnail.differs)
+                    ++differing;
+                if (image == 2)
+                    thumbnail.takes = !WhyNotTaken(item, other);
             }
+            shown.thumbnails.push_back(std::move(thumbnail));
         }
         view.images.push_back(std::move(shown));
     }
+    // The pair's differing items, counted in the panel.
+    if (pair)
+        view.panel.lines.push_back({"Differing", std::to_string(differing) + " of " +
+                                                     std::to_string(first.items.size()) +
+                                                     " differ from " + FlashFileName(2)});
     view.sessionPage = true;
     return view;
 }

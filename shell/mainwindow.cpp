@@ -16,6 +16,10 @@ Mark MarkOf(const Thumbnail& thumbnail) {
     return thumbnail.caption.edited ? Mark::Edited : Mark::None;
 }
 
+Mark DifferenceMarkOf(const Thumbnail& thumbnail) {
+    return thumbnail.differs ? Mark::Differs : Mark::None;
+}
+
 MainWindowModel::~MainWindowModel() {
     if (&Ui() == &window_)
         InstallUi(nullptr);
@@ -43,10 +47,18 @@ void MainWindowModel::Run(const std::function<void()>& command) {
     }
 }
 
+bool MainWindowModel::Checked(MenuItem item) const {
+    return item == MenuItem::ViewOnlyDifferingItem && onlyDiffering_;
+}
+
 void MainWindowModel::Refresh() {
     if (closed_)
         return;
     view_ = DescribeMainWindow();
+    // Image 2's tab shows only what differs from image 1, when asked.
+    if (onlyDiffering_ && view_.images.size() > 1)
+        std::erase_if(view_.images[1].thumbnails,
+                      [](const Thumbnail& thumbnail) { return !thumbnail.differs; });
     if (shownImage_ > static_cast<int>(view_.images.size()))
         shownImage_ = 1;
     window_.Draw();
@@ -69,6 +81,12 @@ void MainWindowModel::Choose(MenuItem item) {
     case MenuAction::Refresh:
         if (!Busy())
             Refresh();
+        break;
+    case MenuAction::OnlyDiffering:
+        if (!Busy()) {
+            onlyDiffering_ = !onlyDiffering_;
+            Refresh();
+        }
         break;
     case MenuAction::SettingsDialog:
         Run([this] {

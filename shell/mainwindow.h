@@ -51,9 +51,12 @@ struct ItemRef {
 };
 
 // How a thumbnail's text is drawn: in the colour of a refusal, of an edit,
-// or plain.
-enum class Mark { None, Refused, Edited };
+// or plain; and, in a pair, whether its background says that it differs
+// from the other image's item.
+enum class Mark { None, Refused, Edited, Differs };
 Mark MarkOf(const Thumbnail& thumbnail);
+// Differs or None.
+Mark DifferenceMarkOf(const Thumbnail& thumbnail);
 
 // The folders whose changes the view follows: files added, removed or
 // renamed into place. The shown files themselves tell of edits in place, up
@@ -84,6 +87,8 @@ public:
     bool Offers(MenuItem item) const;
     // The item's caption now ("&Undo Replace 7.gif").
     std::string Caption(MenuItem item) const { return CaptionNow(item); }
+    // Whether a menu item that is a switch is on (Show Only Differing Items).
+    bool Checked(MenuItem item) const;
     bool Busy() const { return runner_.Busy(); }
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.
@@ -158,6 +163,7 @@ private:
     OpenDialogMemory openDialog_;
     MainView view_;
     int shownImage_ = 1;
+    bool onlyDiffering_ = false;
     bool closed_ = false;
     std::optional<std::int64_t> changedAt_;
 };

@@ -93,6 +93,19 @@ std::optional<std::string> WhyNotTaken(const WorkItem& from, const WorkItem* int
     return std::nullopt;
 }
 
+bool ItemsDiffer(const WorkItem& one, const WorkItem* two) {
+    if (!two)
+        return true;
+    if (!one.path.empty() && !two->path.empty() && one.bytes == two->bytes &&
+        SameBytes(one.path, two->path))
+        return false;
+    const std::optional<Picture> a = ItemPicture(one);
+    const std::optional<Picture> b = ItemPicture(*two);
+    if (!a || !b)
+        return a.has_value() != b.has_value();
+    return a->width != b->width || a->height != b->height || a->pixels != b->pixels;
+}
+
 std::optional<std::vector<long>> ParseItemList(const std::string& text) {
     std::vector<long> numbers;
     if (text == "all")

@@ -22,6 +22,11 @@ std::optional<std::string> WhyNotTaken(const WorkItem& from, const WorkItem* int
 // named cannot take its item.
 CommandResult TakeItems(const std::vector<long>& numbers, std::optional<long> to = std::nullopt);
 
+// Whether the two images' items show other pixels (after conversion: a BMP
+// copy and a raw picture of the same pixels are the same); files of the
+// same bytes are the same without decoding.
+bool ItemsDiffer(const WorkItem& one, const WorkItem* two);
+
 // "3", "3,7,9" or "all" (empty); nullopt for anything else.
 std::optional<std::vector<long>> ParseItemList(const std::string& text);
 

@@ -23,6 +23,9 @@ struct Thumbnail {
     int height = 0;
     // Image 2's, in a pair: image 1's item of its number can take it.
     bool takes = false;
+    // In a pair: the item shows other pixels than the other image's item of
+    // its number (or that one is missing).
+    bool differs = false;
     // The name, a line end, the size or the mark.
     std::string Text() const;
     // The file's path and size, and the problem when marked.

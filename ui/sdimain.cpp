@@ -185,6 +185,7 @@ void TSDIAppForm::BuildMenu() {
             if (shortcut != Shortcut::None)
                 keys.push_back(QKeySequence(Text(ShortcutText(shortcut))));
         action->setShortcuts(keys);
+        action->setCheckable(ActionOf(entry.item) == MenuAction::OnlyDiffering);
         connect(action, &QAction::triggered, this, [this, item = entry.item] { Choose(item); });
         actions_[entry.item] = action;
     };
@@ -482,6 +483,8 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
             item->setForeground(QColor(0xC0, 0x00, 0x00));
         else if (mark == Mark::Edited)
             item->setForeground(QColor(0x10, 0x60, 0xD0));
+        if (DifferenceMarkOf(thumbnail) == Mark::Differs)
+            item->setBackground(QColor(0xFF, 0xEC, 0xB0));
         item->setIcon(QIcon(RenderThumbnail(thumbnail)));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setToolTip(Text(thumbnail.Tip()));
@@ -499,6 +502,7 @@ void TSDIAppForm::Draw() {
     for (const auto& [item, action] : actions_) {
         action->setText(Text(model_.Caption(item)));
         action->setEnabled(model_.Offers(item));
+        action->setChecked(model_.Checked(item));
     }
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));

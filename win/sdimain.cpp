@@ -536,9 +536,12 @@ void TSDIAppForm::Draw() {
             ModifyMenuW(Menu, static_cast<UINT>(CommandId(entry.item)), MF_BYCOMMAND | MF_STRING,
                         static_cast<UINT_PTR>(CommandId(entry.item)),
                         Wide(EntryText(entry, model_.Caption(entry.item))).c_str());
-    for (const Command& command : Commands())
+    for (const Command& command : Commands()) {
         EnableMenuItem(Menu, static_cast<UINT>(CommandId(command.item)),
                        MF_BYCOMMAND | (model_.Offers(command.item) ? MF_ENABLED : MF_GRAYED));
+        CheckMenuItem(Menu, static_cast<UINT>(CommandId(command.item)),
+                      MF_BYCOMMAND | (model_.Checked(command.item) ? MF_CHECKED : MF_UNCHECKED));
+    }
     DrawMenuBar(window_);
     BuildPanel();
     const bool pair = view.images.size() > 1;
@@ -701,6 +704,9 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
                 draw->clrText = RGB(0xC0, 0x00, 0x00);
             else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && mark == Mark::Edited)
                 draw->clrText = RGB(0x10, 0x60, 0xD0);
+            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown &&
+                DifferenceMarkOf(*shown) == Mark::Differs)
+                draw->clrTextBk = RGB(0xFF, 0xEC, 0xB0);
             return CDRF_DODEFAULT;
         }
         }

@@ -10,7 +10,7 @@
 namespace zantrel {
 namespace {
 
-constexpr int ItemCount = static_cast<int>(MenuItem::ItemTakeItem) + 1;
+constexpr int ItemCount = static_cast<int>(MenuItem::ViewOnlyDifferingItem) + 1;
 
 TEST(CommandTable, EveryItemHasOneRowAndOnePlaceInAMenu) {
     std::set<MenuItem> rows;
@@ -85,6 +85,7 @@ TEST(Offered, EachRunOffersWhatTheTableSays) {
         {EditRedoItem, SecondRuns},
         {EditHistoryItem, SecondRuns},
         {ItemTakeItem, PairRun},
+        {ViewOnlyDifferingItem, PairRun},
     };
     ASSERT_EQ(expected.size(), std::size_t(ItemCount));
     for (const auto& [item, runs] : expected) {

@@ -2,7 +2,8 @@
 // bytes of the whole work tree, across restarts; a file another program
 // changed since is not undone over without asking; the bound drops the
 // oldest steps only; the history ends with the session. Taking single
-// items of the other phone, and a slot that cannot take one.
+// items of the other phone, and a slot that cannot take one; the marks of
+// the items that differ between the two.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "imaging/picture.h"
 #include "shell/edit.h"
 #include "shell/history.h"
+#include "shell/mainview.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
 #include "shell/take.h"
@@ -244,6 +246,25 @@ TEST_F(Pair, TakesOneItemOrSeveralAsOneStepAndRefusesASlotThatCannotTakeIt) {
     EXPECT_EQ(NextRedo(), "Take 2.gif");
     EXPECT_EQ(ParseItemList("3,7,3"), (std::vector<long>{3, 7}));
     EXPECT_EQ(ParseItemList("3,,7"), std::nullopt);
+}
+
+TEST_F(Pair, MarksTheItemsThatDifferByPixelsAndCountsThem) {
+    Open();
+    auto marks = [] {
+        const MainView view = DescribeMainWindow();
+        std::string marked;
+        for (const ImageView& image : view.images) {
+            for (const Thumbnail& thumbnail : image.thumbnails)
+                marked += thumbnail.differs ? "D" : "-";
+            marked += " ";
+        }
+        return marked + view.panel.lines.back().value;
+    };
+    EXPECT_EQ(marks(), "DDDD DDDD 4 of 4 differ from other.bin");
+    // The same pixels count as the same, whatever bytes hold them: an icon
+    // taken is fitted and written anew, a picture copied.
+    ASSERT_EQ(TakeItems({1, 2}), CommandResult::Completed);
+    EXPECT_EQ(marks(), "--DD --DD 2 of 4 differ from other.bin");
 }
 
 } // namespace

@@ -47,6 +47,7 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     EXPECT_EQ(view.title, "a.shx \xE2\x86\x90 b.shx \xE2\x80\x94 Zantrel");
     auto lines = DescribeSession().lines;
     lines.push_back({"Edited", "1 of 5 edited"});
+    lines.push_back({"Differing", "5 of 5 differ from b.shx"});
     EXPECT_EQ(view.panel.lines, lines);
     ASSERT_EQ(view.images.size(), 2u);
     EXPECT_EQ(view.images[0].title, "Image 1: a.shx");

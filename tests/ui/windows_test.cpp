@@ -548,6 +548,12 @@ void WindowsTest::portAndIncompatibleDrms() {
     form->Action(MenuItem::Port1)->trigger();
     QVERIFY(form->isVisible());
     QVERIFY(!form->CloseRequested());
+    // Ported, no item differs: the switch leaves image 2's tab empty.
+    QAction* onlyDiffering = form->Action(MenuItem::ViewOnlyDifferingItem);
+    QVERIFY(onlyDiffering->isEnabled() && !onlyDiffering->isChecked());
+    onlyDiffering->trigger();
+    QVERIFY(onlyDiffering->isChecked());
+    QCOMPARE(form->Thumbnails2->count(), 0);
     QCOMPARE(test::ReadAll(icon1), exported);
     QCOMPARE(form->Thumbnails->count(), 5);
     // Asked first, naming what goes, then told what came.
