@@ -71,15 +71,19 @@ std::string TargetOf(const StepFile& file) {
 // A work file's place under binary1, parts joined by "/"; nullopt for one
 // outside it.
 std::optional<std::string> RelativeOf(const std::string& target) {
-    const std::string root = State().binary1Dir;
-    if (root.empty() || target.size() <= root.size() + 1 || !target.starts_with(root) ||
-        !IsPathSeparator(target[root.size()]))
+    // Either separator, where the system takes both.
+    const auto slashed = [](std::string path) {
+        for (char& c : path)
+            if (IsPathSeparator(c))
+                c = '/';
+        return path;
+    };
+    const std::string root = slashed(State().binary1Dir);
+    const std::string path = slashed(target);
+    if (root.empty() || path.size() <= root.size() + 1 || !path.starts_with(root) ||
+        path[root.size()] != '/')
         return std::nullopt;
-    std::string relative = target.substr(root.size() + 1);
-    for (char& c : relative)
-        if (IsPathSeparator(c))
-            c = '/';
-    return relative;
+    return path.substr(root.size() + 1);
 }
 
 // A place the history may name: plain parts below binary1.
