@@ -164,8 +164,10 @@ void MainWindowModel::FollowLink(const std::string& folder) {
 }
 
 void MainWindowModel::WindowActivated() {
-    if (!Busy() && !State().freshSession)
-        Refresh();
+    if (!away_ || Busy() || State().freshSession)
+        return;
+    away_ = false;
+    Refresh();
 }
 
 void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }

@@ -116,9 +116,11 @@ public:
     // The panel's link to a folder: opened, as Open Work Folder, unless a
     // command runs.
     void FollowLink(const std::string& folder);
-    // The window came to the front: files edited in other programs show up,
-    // unless a command runs.
+    // The window came back to the front after the person was elsewhere:
+    // files edited in other programs show up, unless a command runs. Its
+    // first showing does not read the view again: Start just has.
     void WindowActivated();
+    void WindowDeactivated() { away_ = true; }
     // A watched file or folder changed at nowMs (any steady clock).
     void FilesChanged(std::int64_t nowMs);
     // Asked at nowMs after changes: the view is read again once they have
@@ -150,6 +152,7 @@ private:
     MainView view_;
     int shownImage_ = 1;
     bool closed_ = false;
+    bool away_ = false;
     std::optional<std::int64_t> changedAt_;
 };
 

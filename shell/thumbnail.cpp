@@ -71,4 +71,29 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
     return SquareOf(picture, side);
 }
 
+ThumbnailSlots::ThumbnailSlots(int side)
+    : capacity_(static_cast<int>(std::max<std::int64_t>(
+          256, KeptThumbnailBytes / (4LL * std::max(1, side) * std::max(1, side))))) {}
+
+ThumbnailSlots::Place ThumbnailSlots::Take(int index) {
+    if (const auto found = where_.find(index); found != where_.end()) {
+        order_.splice(order_.begin(), order_, found->second);
+        return {found->second->second, false};
+    }
+    int slot = static_cast<int>(order_.size());
+    if (slot >= capacity_) {
+        slot = order_.back().second;
+        where_.erase(order_.back().first);
+        order_.pop_back();
+    }
+    order_.emplace_front(index, slot);
+    where_[index] = order_.begin();
+    return {slot, true};
+}
+
+void ThumbnailSlots::Clear() {
+    order_.clear();
+    where_.clear();
+}
+
 } // namespace zantrel

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGridLayout>
+#include <QIconEngine>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -26,12 +27,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -58,11 +62,34 @@ QPixmap PixmapOf(const std::vector<std::uint32_t>& pixels, int width, int height
     return QPixmap::fromImage(image);
 }
 
-// The thumbnail square the shell draws.
-QPixmap RenderThumbnail(const Thumbnail& thumbnail) {
-    const Picture square = ThumbnailPicture(thumbnail, ThumbnailSide);
-    return PixmapOf(square.pixels, square.width, square.height);
-}
+// A thumbnail's icon that decodes its picture only when painted: laying out
+// 2,999 items asks every icon its size, but only those in view are drawn.
+class ThumbnailEngine : public QIconEngine {
+public:
+    ThumbnailEngine(TSDIAppForm* form, int image, int index)
+        : form_(form), image_(image), index_(index) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize&, QIcon::Mode mode, QIcon::State) override {
+        const QPixmap square = form_->ThumbnailSquare(image_, index_);
+        if (mode == QIcon::Normal)
+            return square;
+        QStyleOption option;
+        option.palette = QApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, square, &option);
+    }
+    QSize actualSize(const QSize&, QIcon::Mode, QIcon::State) override {
+        return {ThumbnailSide, ThumbnailSide};
+    }
+    QIconEngine* clone() const override { return new ThumbnailEngine(form_, image_, index_); }
+
+private:
+    TSDIAppForm* form_;
+    int image_;
+    int index_;
+};
 
 // Message boxes size themselves to the message and would cut a longer
 // caption, or break a path over several lines: widen the box to hold both.
@@ -99,6 +126,7 @@ QListWidget* MakeThumbnailGrid(QWidget* parent) {
     grid->setWordWrap(true);
     grid->setSpacing(4);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setUniformItemSizes(true);
     grid->setTextElideMode(Qt::ElideNone);
     grid->setFrameShape(QFrame::NoFrame);
     return grid;
@@ -458,18 +486,40 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     return ToLocalPath(dialog.selectedFiles().first());
 }
 
+QPixmap TSDIAppForm::ThumbnailSquare(int image, int index) {
+    const Thumbnail* thumbnail = model_.ThumbnailAt(image, index);
+    if (!thumbnail)
+        return {};
+    Squares& squares = squares_[image - 1];
+    const ThumbnailSlots::Place place = squares.places.Take(index);
+    if (static_cast<std::size_t>(place.slot) >= squares.pixmaps.size())
+        squares.pixmaps.resize(static_cast<std::size_t>(place.slot) + 1);
+    if (place.fresh) {
+        const Picture square = ThumbnailPicture(*thumbnail, ThumbnailSide);
+        squares.pixmaps[static_cast<std::size_t>(place.slot)] =
+            PixmapOf(square.pixels, square.width, square.height);
+        ++decoded_;
+    }
+    return squares.pixmaps[static_cast<std::size_t>(place.slot)];
+}
+
 void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     const int scroll = grid->verticalScrollBar()->value();
     const int row = grid->currentRow();
     grid->setUpdatesEnabled(false);
     grid->clear();
-    for (const Thumbnail& thumbnail : image.thumbnails) {
+    // The files may have changed: their squares are decoded again when shown.
+    Squares& squares = squares_[ImageOf(grid) - 1];
+    squares.places.Clear();
+    squares.pixmaps.clear();
+    for (std::size_t i = 0; i < image.thumbnails.size(); ++i) {
+        const Thumbnail& thumbnail = image.thumbnails[i];
         auto* item = new QListWidgetItem(Text(thumbnail.Text()));
         if (const Mark mark = MarkOf(thumbnail); mark == Mark::Refused)
             item->setForeground(QColor(0xC0, 0x00, 0x00));
         else if (mark == Mark::Edited)
             item->setForeground(QColor(0x10, 0x60, 0xD0));
-        item->setIcon(QIcon(RenderThumbnail(thumbnail)));
+        item->setIcon(QIcon(new ThumbnailEngine(this, ImageOf(grid), static_cast<int>(i))));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setToolTip(Text(thumbnail.Tip()));
         grid->addItem(item);
@@ -529,6 +579,8 @@ void TSDIAppForm::closeEvent(QCloseEvent* event) {
 bool TSDIAppForm::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
         model_.WindowActivated();
+    else if (event->type() == QEvent::WindowDeactivate)
+        model_.WindowDeactivated();
     return QMainWindow::event(event);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 
@@ -74,6 +75,10 @@ public:
 
     // The view read again and drawn.
     void RefreshThumbnails() { model_.Refresh(); }
+    // The square of image's thumbnail at index, decoded when first shown.
+    QPixmap ThumbnailSquare(int image, int index);
+    // How many thumbnails have been decoded since the window was made.
+    int DecodedThumbnails() const { return decoded_; }
 
     QString StatusText() const;
     bool CloseRequested() const { return model_.CloseRequested(); }
@@ -135,6 +140,13 @@ private:
     QWidget* sessionPage_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
+    // Each image's decoded squares, in the places its slots give out.
+    struct Squares {
+        ThumbnailSlots places{ThumbnailSide};
+        std::vector<QPixmap> pixmaps;
+    };
+    Squares squares_[2];
+    int decoded_ = 0;
     MainWindowModel model_{*this};
 };
 

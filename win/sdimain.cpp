@@ -768,6 +768,8 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
             model_.WindowActivated();
+        else
+            model_.WindowDeactivated();
         break;
     case WM_TIMER:
         if (wParam == WatchTimer)

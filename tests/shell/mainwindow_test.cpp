@@ -330,7 +330,11 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     window.model.Start();
     ASSERT_EQ(window.draws, 1);
 
-    // Coming to the front rereads the files, unless a command runs.
+    // Coming back to the front rereads the files, unless a command runs; the
+    // first showing does not (the start has just read them).
+    window.model.WindowActivated();
+    EXPECT_EQ(window.draws, 1);
+    window.model.WindowDeactivated();
     window.model.WindowActivated();
     EXPECT_EQ(window.draws, 2);
     // Changes are followed once they have settled, never during a command.
@@ -339,6 +343,7 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     EXPECT_EQ(window.draws, 2);
     window.inAboutBox = [&] {
         EXPECT_EQ(window.model.RefreshDue(1400), SettleMilliseconds);
+        window.model.WindowDeactivated();
         window.model.WindowActivated();
         // The panel's link waits for the command too.
         window.model.FollowLink(dir / "binary1");

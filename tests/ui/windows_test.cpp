@@ -372,10 +372,13 @@ void WindowsTest::openThenSaveAs() {
     QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
     // Coming back to the window shows a change at once.
     QImage(41, 30, QImage::Format_RGB888).save(QString::fromStdString(picture), "BMP");
+    QEvent deactivated(QEvent::WindowDeactivate);
     QEvent activated(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &deactivated);
     QApplication::sendEvent(form.get(), &activated);
     QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
     test::WriteAll(picture, original);
+    QApplication::sendEvent(form.get(), &deactivated);
     QApplication::sendEvent(form.get(), &activated);
     QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 

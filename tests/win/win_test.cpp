@@ -321,6 +321,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
               std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
     // Coming back to the window shows the change undone at once.
     test::WriteAll(picture, original);
+    SendMessageW(form->Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
     SendMessageW(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_EQ(form->ThumbnailTexts()[1], std::make_pair(std::wstring(L"2.bmp\n40x30"), false));
     // The least size, scaled as the window is.
