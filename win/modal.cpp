@@ -314,6 +314,9 @@ int ShowModal(Modal& modal) {
     case ModalKind::Settings:
     case ModalKind::About:
         return RunModalWindow(modal.window, modal.owner);
+    case ModalKind::Menu:
+        return TrackPopupMenu(modal.menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, modal.at.x, modal.at.y,
+                              0, modal.owner, nullptr);
     }
     return IDCANCEL;
 }

@@ -13,7 +13,7 @@
 
 namespace zantrel {
 
-enum class ModalKind { Box, Page, Open, Save, Colour, Folder, Settings, About };
+enum class ModalKind { Box, Page, Open, Save, Colour, Folder, Settings, About, Menu };
 
 // What a dialog is asked, and what it answered.
 struct Modal {
@@ -52,6 +52,10 @@ struct Modal {
     // custom colours, kept by the caller.
     COLORREF colour = 0;
     COLORREF* customColours = nullptr;
+    // Menu: a pop-up menu shown at a screen point; the result is the chosen
+    // item's command identifier, 0 when none was chosen.
+    HMENU menu = nullptr;
+    POINT at{};
     // Folder: told when the dialog has been shown and after each change of
     // its current folder.
     std::function<void()> shown;
@@ -59,7 +63,8 @@ struct Modal {
 };
 
 // Returns IDOK when a file, folder or colour was chosen or a dialog was
-// confirmed, IDCANCEL otherwise; a box returns the button pressed.
+// confirmed, IDCANCEL otherwise; a box returns the button pressed, a menu the
+// command chosen.
 using ModalRunner = std::function<int(Modal& modal)>;
 
 // Replaces how dialogs are run; an empty runner restores the real dialogs.

@@ -466,7 +466,10 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
     for (const MenuEntry& entry : ItemMenu())
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
                     static_cast<UINT_PTR>(CommandId(entry.item)), Wide(entry.caption).c_str());
-    const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
+    Modal popup = MakeModal(ModalKind::Menu, window_, {});
+    popup.menu = menu;
+    popup.at = {x, y};
+    const int id = RunModal(popup);
     DestroyMenu(menu);
     if (auto chosen = ItemOf(id))
         model_.ChooseOnItem(*chosen, *item);
@@ -560,25 +563,28 @@ void TSDIAppForm::FillThumbnails() {
         if (images_)
             ImageList_Destroy(images_);
         thumbnailSide_ = side;
-        images_ = ImageList_Create(side, side, ILC_COLOR32, 16, 16);
+        // A fixed number of places: the thumbnails in view are decoded into
+        // them as the list asks for their pictures.
+        places_.emplace(side);
+        images_ = ImageList_Create(side, side, ILC_COLOR32, places_->Capacity(), 0);
+        ImageList_SetImageCount(images_, static_cast<UINT>(places_->Capacity()));
         ListView_SetImageList(Thumbnails, images_, LVSIL_NORMAL);
         ListView_SetIconSpacing(Thumbnails, side + Scaled(64), side + Scaled(52));
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
-    ImageList_RemoveAll(images_);
+    // The files may have changed: their squares are decoded again when shown.
+    places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
+    ListView_SetItemCount(Thumbnails, static_cast<int>(shown.size()));
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        HBITMAP bitmap = RenderThumbnail(shown[i], side);
         std::wstring text = Wide(shown[i].Text());
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = static_cast<int>(i);
         item.pszText = text.data();
-        item.iImage = bitmap ? ImageList_Add(images_, bitmap, nullptr) : -1;
+        item.iImage = I_IMAGECALLBACK;
         item.lParam = static_cast<LPARAM>(i);
-        if (bitmap)
-            DeleteObject(bitmap);
         ListView_InsertItem(Thumbnails, &item);
     }
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
@@ -589,6 +595,22 @@ void TSDIAppForm::FillThumbnails() {
     InvalidateRect(Thumbnails, nullptr, TRUE);
     ShowWindow(HintLabel, SW_HIDE);
     ShowWindow(Thumbnails, SW_SHOW);
+}
+
+int TSDIAppForm::ThumbnailImage(int index) {
+    const Thumbnail* thumbnail = model_.ThumbnailAt(ShownImage(), index);
+    if (!thumbnail || !images_)
+        return -1;
+    const ThumbnailSlots::Place place = places_->Take(index);
+    if (place.fresh) {
+        HBITMAP bitmap = RenderThumbnail(*thumbnail, thumbnailSide_);
+        if (!bitmap)
+            return -1;
+        ImageList_Replace(images_, place.slot, bitmap, nullptr);
+        DeleteObject(bitmap);
+        ++decoded_;
+    }
+    return place.slot;
 }
 
 std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
@@ -661,6 +683,12 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
         case LVN_ITEMACTIVATE:
             OpenThumbnail(indexOf(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem));
             return 0;
+        case LVN_GETDISPINFOW: {
+            auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+            if (info->item.mask & LVIF_IMAGE)
+                info->item.iImage = ThumbnailImage(info->item.iItem);
+            return 0;
+        }
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
             if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), indexOf(tip->iItem)))

@@ -71,6 +71,8 @@ public:
     std::wstring StatusText() const { return statusText_; }
     // The hint the status bar shows while the menu is open; empty when closed.
     std::wstring MenuHint() const { return menuHint_; }
+    // How many thumbnails have been decoded since the window was made.
+    int DecodedThumbnails() const { return decoded_; }
     // Each thumbnail's text ("name\ndetail") and whether it is marked in red.
     std::vector<std::pair<std::wstring, bool>> ThumbnailTexts() const;
 
@@ -119,6 +121,9 @@ private:
     void Layout();
     void BuildPanel();
     void FillThumbnails();
+    // The image list's place of the shown thumbnail at index, decoded into
+    // it when it first comes into view; -1 when none can be drawn.
+    int ThumbnailImage(int index);
     void OpenThumbnail(int index);
     void WatchWorkFolders();
     // The settings dialog and the About box, run modally as the dialogs the
@@ -147,6 +152,8 @@ private:
     HFONT hintFont_ = nullptr;
     HIMAGELIST images_ = nullptr;
     int thumbnailSide_ = 0;
+    std::optional<ThumbnailSlots> places_;
+    int decoded_ = 0;
     std::vector<PanelLine> panel_;
     std::wstring statusText_;
     std::wstring menuHint_;

@@ -8,6 +8,7 @@
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"
+#include "imaging/picture.h"
 #include "base/folderlock.h"
 #include "shell/mainwindow.h"
 #include "shell/windowplace.h"
@@ -94,7 +95,7 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     EXPECT_EQ(cell(0, 0), 0xFFFF0000u);
     EXPECT_EQ(cell(2, 0), 0xFF0000FFu);
     EXPECT_EQ(cell(1, 1), 0xFF000000u);
-    EXPECT_EQ(cell(2, 1), 0xFFF4F4F4u); // 0x1234 masked out
+    EXPECT_EQ(cell(2, 1), 0xFFDCDCDCu); // 0x1234 masked out: the checkerboard
     EXPECT_EQ(shown.At(0, 0), 0xFFC8C8C8u);
     EXPECT_EQ(shown.At(4, 18), 0xFFF4F4F4u);
     EXPECT_EQ(shown.At(4, 19), 0xFFFF0000u);
@@ -102,6 +103,16 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     raw.width = 4; // too short for 4x2: the bare square
     const Picture bare = ThumbnailPicture(raw, 96);
     EXPECT_EQ(bare.At(48, 48), 0xFFF4F4F4u);
+
+    // A BMP's replacer colour is its transparency, as in the question's
+    // preview: the checkerboard, never bars of that colour.
+    State().replacer = Rgb{255, 0, 255};
+    test::WriteAll(dir / "1.bmp", EncodeBmp24(FilledPicture(2, 2, 0), State().replacer));
+    Thumbnail bmp;
+    bmp.path = dir / "1.bmp";
+    const Picture checked = ThumbnailPicture(bmp, 96);
+    EXPECT_EQ(checked.At(48, 48), 0xFFFFFFFFu);
+    EXPECT_EQ(checked.At(48 + 6, 48), 0xFFDCDCDCu);
 }
 
 TEST(FitThumbnail, SmallGrowByWholeStepsLargeShrink) {

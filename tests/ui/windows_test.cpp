@@ -427,6 +427,33 @@ void WindowsTest::openThenSaveAs() {
         form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
     QVERIFY(refreshedUnderTheMenu);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
+    // Replace, while another program saves a work file and the refresh runs
+    // under the open menu: the question names the item clicked.
+    const std::string other = State().icons1Dir + "/5.gif";
+    const Bytes otherBytes = test::ReadAll(other);
+    script.Choose(folder / "green.png");
+    refreshedUnderTheMenu = false;
+    QTimer::singleShot(100, form.get(), [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        test::CopyFileOver(State().icons1Dir + "/3.gif", other);
+        form->RefreshThumbnails();
+        refreshedUnderTheMenu = true;
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    emit form->Thumbnails->customContextMenuRequested(
+        form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
+    QVERIFY(refreshedUnderTheMenu);
+    QCOMPARE(script.seen.back().text, QString("Replace 3.gif with green.png?"));
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    test::WriteAll(other, otherBytes);
     script.seen.clear();
 
     script.Choose(folder / "out.shx");

@@ -351,6 +351,28 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_EQ(script.seen.back().pictureWidth, 356);
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    // The thumbnail's menu acts on the item it opened on: while it is open,
+    // another program saves a work file and the view is read again; Replace
+    // then asks about the clicked item.
+    const std::string other = State().icons1Dir + "\\5.gif";
+    const auto otherBytes = test::ReadAll(other);
+    script.answers.push_back([&](Modal& menu) {
+        EXPECT_EQ(menu.kind, ModalKind::Menu);
+        test::CopyFileOver(State().icons1Dir + "\\3.gif", other);
+        form->RefreshView();
+        return CommandId(MenuItem::ItemReplaceItem);
+    });
+    script.Choose(folder / "green.png");
+    RECT third{};
+    ListView_GetItemRect(form->Thumbnails, 2, &third, LVIR_ICON);
+    POINT at{(third.left + third.right) / 2, (third.top + third.bottom) / 2};
+    ClientToScreen(form->Thumbnails, &at);
+    SendMessageW(form->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form->Thumbnails),
+                 MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(script.seen.back().text, L"Replace 3.gif with green.png?");
+    EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    test::WriteAll(other, otherBytes);
     script.seen.clear();
 
     script.Choose(folder / "out");
