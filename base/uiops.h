@@ -19,6 +19,9 @@ struct PictureQuestion {
     int height = 0;
     std::string checkBox; // the check box's caption; empty for none
     bool checked = false;
+    // The picture while the check box is ticked (the same size): the
+    // preview follows the box. Empty: the same picture either way.
+    std::vector<std::uint32_t> checkedPixels;
 };
 
 struct UiSink {

@@ -300,10 +300,15 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
             question.text += " It is fitted to " + std::to_string(fitted.width) + " x " +
                              std::to_string(fitted.height) + " pixels.";
             // An icon may take the picture's own size instead.
-            if (!item->picture)
+            if (!item->picture) {
                 question.checkBox = "Keep the picture's own size, " +
                                     std::to_string(picture->width) + " x " +
                                     std::to_string(picture->height) + " pixels";
+                ReplaceOptions ownSize = options;
+                ownSize.iconTakesNewSize = true;
+                question.checkedPixels =
+                    SideBySide(current, FittedFor(*item, *picture, ownSize), 160).pixels;
+            }
         }
         question.pixels = shown.pixels;
         question.width = shown.width;

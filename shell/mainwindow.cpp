@@ -221,6 +221,14 @@ std::string MainWindowModel::ErrorDetails(const std::string& path, const std::st
     return details;
 }
 
+int WheelRows(int& pending, int delta) {
+    constexpr int Notch = 120;
+    pending += delta;
+    const int rows = pending / Notch;
+    pending -= rows * Notch;
+    return -rows;
+}
+
 void SaySessionPending(const std::string& path) {
     std::string holds = FlashFileName(1);
     if (ImageCountOf(State().sessionMode) == ModePair)

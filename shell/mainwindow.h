@@ -86,6 +86,10 @@ public:
     // The logic's CloseMainWindow: the window closes once the command returns.
     void RequestClose() { runner_.RequestClose(); }
     OpenDialogMemory& OpenDialog() { return openDialog_; }
+    // Where the folder dialog starts: the folder last chosen in it, so that
+    // Import starts where the pictures were just exported.
+    const std::string& LastFolder() const { return lastFolder_; }
+    void RememberFolder(const std::string& folder) { lastFolder_ = folder; }
 
     // A menu item chosen (by the menu, a shortcut or a drop): a greyed item
     // does nothing, nor does a second command while one runs.
@@ -101,6 +105,9 @@ public:
     bool ItemMenuEnabled(const ItemRef& item) const;
     // An item of ItemMenu chosen on item; the view follows at once.
     void ChooseOnItem(MenuItem command, const ItemRef& item);
+    // Whether item's thumbnail takes a dropped file now (a copy, its target
+    // highlighted while the drag is over it).
+    bool TakesDrop(const ItemRef& item) const { return ItemMenuEnabled(item); }
     // A file dropped on item's thumbnail: a picture replaces it after the
     // question (image 1's items, in a second run).
     void DropOnItem(const ItemRef& item, const std::string& path);
@@ -149,12 +156,18 @@ private:
     MainWindowToolkit& window_;
     CommandRunner runner_;
     OpenDialogMemory openDialog_;
+    std::string lastFolder_;
     MainView view_;
     int shownImage_ = 1;
     bool closed_ = false;
     bool away_ = false;
     std::optional<std::int64_t> changedAt_;
 };
+
+// One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails
+// one row; finer wheels add up to a notch in pending. The rows to scroll,
+// down positive.
+int WheelRows(int& pending, int delta);
 
 // The second run's box for a file handed from outside.
 void SaySessionPending(const std::string& path);

@@ -127,6 +127,7 @@ QListWidget* MakeThumbnailGrid(QWidget* parent) {
     grid->setSpacing(4);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setUniformItemSizes(true);
+    grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid->setTextElideMode(Qt::ElideNone);
     grid->setFrameShape(QFrame::NoFrame);
     return grid;
@@ -264,6 +265,7 @@ void TSDIAppForm::BuildClientArea() {
             if (auto ref = model_.ItemAt(ImageOf(grid), grid->row(item)))
                 model_.ActivateItem(*ref);
         });
+        grid->viewport()->installEventFilter(this);
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QListWidget::customContextMenuRequested, this,
                 [this, grid](QPoint at) { ShowThumbnailMenu(grid, at); });
@@ -414,10 +416,17 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     QMessageBox box(QMessageBox::Question, Text(question.caption), Text(question.text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
-    box.setIconPixmap(PixmapOf(question.pixels, question.width, question.height));
+    const QPixmap fitted = PixmapOf(question.pixels, question.width, question.height);
+    const QPixmap ownSize = question.checkedPixels.empty()
+                                ? fitted
+                                : PixmapOf(question.checkedPixels, question.width, question.height);
+    box.setIconPixmap(question.checked ? ownSize : fitted);
     if (!question.checkBox.empty()) {
         box.setCheckBox(new QCheckBox(Text(question.checkBox), &box));
         box.checkBox()->setChecked(question.checked);
+        // The preview shows what the box's state would write.
+        connect(box.checkBox(), &QCheckBox::toggled, &box,
+                [&](bool on) { box.setIconPixmap(on ? ownSize : fitted); });
     }
     const bool ok = RunModal(box) == QMessageBox::Ok;
     if (box.checkBox())
@@ -481,9 +490,13 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     QFileDialog dialog(this, Text(title));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!model_.LastFolder().empty())
+        dialog.setDirectory(FromLocalPath(model_.LastFolder()));
     if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return ToLocalPath(dialog.selectedFiles().first());
+    const std::string chosen = ToLocalPath(dialog.selectedFiles().first());
+    model_.RememberFolder(chosen);
+    return chosen;
 }
 
 QPixmap TSDIAppForm::ThumbnailSquare(int image, int index) {
@@ -609,15 +622,64 @@ std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, Q
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
-    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy())
-        event->acceptProposedAction();
+    // The person's file stays where it is: a copy, never a move.
+    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void TSDIAppForm::dragMoveEvent(QDragMoveEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
+    const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
+    if (item && model_.TakesDrop(*item))
+        HighlightDropTarget(image == 1 ? Thumbnails : Thumbnails2, row);
+    else
+        HighlightDropTarget(nullptr, -1);
+}
+
+void TSDIAppForm::dragLeaveEvent(QDragLeaveEvent* event) {
+    HighlightDropTarget(nullptr, -1);
+    QMainWindow::dragLeaveEvent(event);
+}
+
+void TSDIAppForm::HighlightDropTarget(QListWidget* grid, int row) {
+    if (grid == dropGrid_ && row == dropRow_)
+        return;
+    if (dropGrid_)
+        if (QListWidgetItem* was = dropGrid_->item(dropRow_))
+            was->setBackground(QBrush());
+    dropGrid_ = grid;
+    dropRow_ = row;
+    if (grid)
+        if (QListWidgetItem* now = grid->item(row))
+            now->setBackground(QColor(0xCC, 0xE4, 0xF7));
+}
+
+bool TSDIAppForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel)
+        return QMainWindow::eventFilter(watched, event);
+    for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
+        if (watched != grid->viewport())
+            continue;
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (const int rows = WheelRows(wheelPending_, wheel->angleDelta().y()))
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() +
+                                                rows * grid->gridSize().height());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TSDIAppForm::dropEvent(QDropEvent* event) {
+    HighlightDropTarget(nullptr, -1);
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
-    event->acceptProposedAction();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     // The commands show dialogs; they run after the drop has finished, not inside it.
     const QString path = urls.first().toLocalFile();
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());

@@ -112,7 +112,11 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The grids' wheel: one notch, one row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenu();
@@ -122,6 +126,8 @@ private:
     // The thumbnail menu at point of grid, for the item the gesture began on.
     void ShowThumbnailMenu(QListWidget* grid, QPoint at);
     int ImageOf(const QListWidget* grid) const { return grid == Thumbnails ? 1 : 2; }
+    // The thumbnail a drag is over, highlighted; none when row is -1.
+    void HighlightDropTarget(QListWidget* grid, int row);
 
     // MainWindowToolkit
     void Draw() override;
@@ -147,6 +153,9 @@ private:
     };
     Squares squares_[2];
     int decoded_ = 0;
+    int wheelPending_ = 0;
+    QListWidget* dropGrid_ = nullptr;
+    int dropRow_ = -1;
     MainWindowModel model_{*this};
 };
 

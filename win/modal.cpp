@@ -172,7 +172,20 @@ void SizeAndCentre(HWND dialog, HWND owner, int width, int height) {
 // controls laid out in pixels around the picture when it starts.
 constexpr int PictureCheckBox = 102;
 
+constexpr int PicturePreview = 100;
+
 INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The preview shows what the check box's state would write.
+    if (message == WM_COMMAND && LOWORD(wParam) == PictureCheckBox &&
+        HIWORD(wParam) == BN_CLICKED) {
+        const auto* asked = reinterpret_cast<const Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        const bool on = IsDlgButtonChecked(dialog, PictureCheckBox) == BST_CHECKED;
+        if (asked && asked->checkedPicture)
+            SendDlgItemMessageW(dialog, PicturePreview, STM_SETIMAGE, IMAGE_BITMAP,
+                                reinterpret_cast<LPARAM>(on ? asked->checkedPicture
+                                                            : asked->picture));
+        return TRUE;
+    }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         auto* asked = reinterpret_cast<Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
         if (HWND box = GetDlgItem(dialog, PictureCheckBox); asked && box)
@@ -204,8 +217,11 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     SelectObject(dc, old);
     ReleaseDC(dialog, dc);
 
-    HWND picture = child(L"STATIC", nullptr, SS_BITMAP, 100);
-    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(modal.picture));
+    HWND picture = child(L"STATIC", nullptr, SS_BITMAP, PicturePreview);
+    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(modal.checked && modal.checkedPicture
+                                              ? modal.checkedPicture
+                                              : modal.picture));
     MoveWindow(picture, Margin + (width - modal.pictureWidth) / 2, Margin, modal.pictureWidth,
                modal.pictureHeight, FALSE);
     int y = Margin + modal.pictureHeight + Margin;

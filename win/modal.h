@@ -33,9 +33,11 @@ struct Modal {
     int pictureWidth = 0;
     int pictureHeight = 0;
     // A question with a picture: a check box under the text when it has a
-    // caption; its state in and out.
+    // caption; its state in and out. checkedPicture (the same size, owned by
+    // the caller) is shown while the box is ticked; none: picture either way.
     std::wstring checkBox;
     bool checked = false;
+    HBITMAP checkedPicture = nullptr;
     // Open, Save: (name, pattern) pairs; the chosen entry, from 1, in and out.
     std::vector<std::pair<std::wstring, std::wstring>> filters;
     int filterIndex = 1;

@@ -108,6 +108,16 @@ int TextWidth(HWND window, HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
+// The thumbnails' list view, for its wheel.
+LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR, DWORD_PTR form) {
+    if (message == WM_MOUSEWHEEL) {
+        reinterpret_cast<TSDIAppForm*>(form)->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 } // namespace
 
 void InitWindowProgram() {
@@ -210,6 +220,7 @@ void TSDIAppForm::CreateControls() {
                   WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
                   WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
+    SetWindowSubclass(Thumbnails, ThumbnailsProc, 1, reinterpret_cast<DWORD_PTR>(this));
     UpdateFonts();
 }
 
@@ -382,10 +393,13 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     box.pictureHeight = question.height;
     box.checkBox = Wide(question.checkBox);
     box.checked = question.checked;
+    if (!question.checkedPixels.empty())
+        box.checkedPicture = BitmapOf(question.checkedPixels, question.width, question.height);
     const bool ok = RunModal(box) == IDOK;
     question.checked = box.checked;
-    if (box.picture)
-        DeleteObject(box.picture);
+    for (HBITMAP shown : {box.picture, box.checkedPicture})
+        if (shown)
+            DeleteObject(shown);
     return ok;
 }
 
@@ -431,9 +445,12 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
 std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     Modal dialog = MakeModal(ModalKind::Folder, window_, title);
     dialog.options = FOS_PICKFOLDERS | FOS_PATHMUSTEXIST;
+    dialog.folder = Wide(model_.LastFolder());
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
-    return Utf8FromWide(dialog.fileName);
+    const std::string chosen = Utf8FromWide(dialog.fileName);
+    model_.RememberFolder(chosen);
+    return chosen;
 }
 
 void TSDIAppForm::ChooseForThumbnail(MenuItem item, int index) {
@@ -595,6 +612,13 @@ void TSDIAppForm::FillThumbnails() {
     InvalidateRect(Thumbnails, nullptr, TRUE);
     ShowWindow(HintLabel, SW_HIDE);
     ShowWindow(Thumbnails, SW_SHOW);
+}
+
+void TSDIAppForm::WheelOverThumbnails(int delta) {
+    const int rows = WheelRows(wheelPending_, delta);
+    const int rowHeight = HIWORD(ListView_GetItemSpacing(Thumbnails, FALSE));
+    if (rows != 0)
+        ListView_Scroll(Thumbnails, 0, rows * rowHeight);
 }
 
 int TSDIAppForm::ThumbnailImage(int index) {

@@ -64,6 +64,8 @@ public:
 
     // The view read again and drawn.
     void RefreshView() { model_.Refresh(); }
+    // The mouse wheel over the thumbnails: one notch, one row.
+    void WheelOverThumbnails(int delta);
     // Shows image 1's or image 2's thumbnails (image 2 only for a pair).
     void ShowImage(int image);
     int ShownImage() const { return model_.ShownImage(); }
@@ -154,6 +156,7 @@ private:
     int thumbnailSide_ = 0;
     std::optional<ThumbnailSlots> places_;
     int decoded_ = 0;
+    int wheelPending_ = 0;
     std::vector<PanelLine> panel_;
     std::wstring statusText_;
     std::wstring menuHint_;

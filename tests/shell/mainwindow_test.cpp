@@ -384,3 +384,12 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
 
 } // namespace
 } // namespace zantrel
+
+TEST(WheelRows, OneNotchScrollsOneRowAndFineWheelsAddUp) {
+    int pending = 0;
+    EXPECT_EQ(zantrel::WheelRows(pending, -120), 1);
+    EXPECT_EQ(zantrel::WheelRows(pending, 240), -2);
+    EXPECT_EQ(zantrel::WheelRows(pending, -60), 0);
+    EXPECT_EQ(zantrel::WheelRows(pending, -60), 1);
+    EXPECT_EQ(pending, 0);
+}
