@@ -181,9 +181,9 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         const auto* asked = reinterpret_cast<const Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
         const bool on = IsDlgButtonChecked(dialog, PictureCheckBox) == BST_CHECKED;
         if (asked && asked->checkedPicture)
-            SendDlgItemMessageW(dialog, PicturePreview, STM_SETIMAGE, IMAGE_BITMAP,
-                                reinterpret_cast<LPARAM>(on ? asked->checkedPicture
-                                                            : asked->picture));
+            SendDlgItemMessageW(
+                dialog, PicturePreview, STM_SETIMAGE, IMAGE_BITMAP,
+                reinterpret_cast<LPARAM>(on ? asked->checkedPicture : asked->picture));
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -219,9 +219,8 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
     HWND picture = child(L"STATIC", nullptr, SS_BITMAP, PicturePreview);
     SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(modal.checked && modal.checkedPicture
-                                              ? modal.checkedPicture
-                                              : modal.picture));
+                 reinterpret_cast<LPARAM>(
+                     modal.checked && modal.checkedPicture ? modal.checkedPicture : modal.picture));
     MoveWindow(picture, Margin + (width - modal.pictureWidth) / 2, Margin, modal.pictureWidth,
                modal.pictureHeight, FALSE);
     int y = Margin + modal.pictureHeight + Margin;

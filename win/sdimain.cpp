@@ -109,8 +109,8 @@ int TextWidth(HWND window, HFONT font, const std::wstring& text) {
 }
 
 // The thumbnails' list view, for its wheel.
-LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                UINT_PTR, DWORD_PTR form) {
+LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR form) {
     if (message == WM_MOUSEWHEEL) {
         reinterpret_cast<TSDIAppForm*>(form)->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
