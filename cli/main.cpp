@@ -72,8 +72,9 @@ Exit status:
   2  bad usage, or a command this run does not offer
 )";
 
+// Messages name files given on the command line or found in the work folder.
 void PrintError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
+    std::fprintf(stderr, "%s: %s\n", ProgramName, PrintableLines(message).c_str());
 }
 
 // An I/O failure with the file it concerns, "File not found: /path/x.shx",

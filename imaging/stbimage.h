@@ -1,8 +1,20 @@
 // Debian's stb_image, stb_image_resize and stb_image_write, as this program
 // builds them: the formats it reads, no file access of their own (the file
 // layer streams the bytes), and no SIMD paths, so that the Linux and the
-// Windows builds decode and scale every picture to the same bytes.
+// Windows builds decode and scale every picture to the same bytes. The
+// decoder allocates through DecoderAllocate, which refuses any block larger
+// than the largest picture it may decode needs; PNG files are compressed by
+// Debian's zlib, the same version on both systems.
 #pragma once
+
+#include <cstddef>
+
+namespace zantrel {
+void* DecoderAllocate(std::size_t size);
+void* DecoderReallocate(void* block, std::size_t size);
+void DecoderFree(void* block);
+unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int quality);
+} // namespace zantrel
 
 #define STBI_NO_STDIO
 #define STBI_NO_SIMD
@@ -13,9 +25,13 @@
 #define STBI_ONLY_GIF
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
+#define STBI_MALLOC(size) zantrel::DecoderAllocate(size)
+#define STBI_REALLOC(block, size) zantrel::DecoderReallocate(block, size)
+#define STBI_FREE(block) zantrel::DecoderFree(block)
 #include <stb_image.h>
 
 #define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS zantrel::DeflateForPng
 #include <stb_image_write.h>
 
 #include <stb_image_resize.h>
