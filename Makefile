@@ -5,14 +5,16 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
-           libcli11-dev nlohmann-json3-dev libstb-dev dpkg-dev file \
+           libcli11-dev nlohmann-json3-dev libstb-dev zlib1g-dev dpkg-dev file \
            help2man lintian desktop-file-utils \
            $(WINDOWS_PACKAGES)
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
-# binutils (windres), GoogleTest's sources to build for the target, and Wine.
-WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
-                   fonts-wine
+# binutils (windres), zlib built for it (the version of zlib1g-dev, so that
+# both builds write the same PNG bytes), GoogleTest's sources to build for
+# the target, and Wine.
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
+                   googletest wine wine64 fonts-wine
 
 .PHONY: deps build check test test-asan windows test-windows dist dist-deb dist-zip run screenshots \
         screenshots-windows bench fuzz format format-check clean
