@@ -142,6 +142,7 @@ struct CommandLine {
     std::string item;
     std::string fit = "inside";
     bool keepSize = false;
+    bool overwrite = false; // export-png's and sheet's
 };
 
 // The commands, their arguments and options, and the help rendered from them.
@@ -205,13 +206,17 @@ in a second run.)");
 item. Only in a second run.)");
         restore->add_option("N", line_.item)->required()->type_name("N|all");
         CLI::App* exportPng = Command(
-            "export-png", R"(Writes every picture and icon of the file to edit into the existing
-folder DIR as N.png. Only in a second run.)");
+            "export-png", R"(Writes every picture and icon of the file to edit into the folder DIR
+(made when missing) as N.png, all or none. Files of those names there
+are replaced only with --overwrite. Only in a second run.)");
         exportPng->add_option("DIR", line_.first)->required();
+        AddOverwriteOption(exportPng);
         CLI::App* sheet = Command(
             "sheet", R"(Writes one PNG picture of every item with its number, size and edited
-mark. Only in a second run.)");
+mark. An existing FILE is replaced only with --overwrite. Only in a
+second run.)");
         sheet->add_option("FILE", line_.first)->required();
+        AddOverwriteOption(sheet);
         CLI::App* import =
             Command("import", R"(Replaces the items whose numbers name the pictures in DIR (1.png,
 2.jpg, ...), all in one step; a picture that shows what its item shows
@@ -269,6 +274,10 @@ private:
                          "how a picture of another size fits:\ninside (the default, a "
                          "transparent margin),\nfill (cropped) or stretch")
             ->type_name("inside|fill|stretch");
+    }
+    void AddOverwriteOption(CLI::App* command) {
+        command->add_flag("--overwrite", line_.overwrite, "replaces files that exist already")
+            ->disable_flag_override();
     }
     CLI::App* Command(const std::string& name, const std::string& description) {
         CLI::App* command = app_.add_subcommand(name, description);
@@ -403,6 +412,8 @@ struct EditRequest {
     long number = 0; // 0: restore all
     std::string path;
     ReplaceOptions options;
+    // A command typed is not asked: it refuses to replace files unless told.
+    Overwrite overwrite = Overwrite::Refuse;
 };
 
 std::optional<std::string> ReadEditOptions(const std::string& command, const CommandLine& line,
@@ -412,6 +423,7 @@ std::optional<std::string> ReadEditOptions(const std::string& command, const Com
         return "--fit needs inside, fill or stretch";
     edit.options.fit = *fit;
     edit.options.iconTakesNewSize = line.keepSize;
+    edit.overwrite = line.overwrite ? Overwrite::Replace : Overwrite::Refuse;
     if (command == "replace" || command == "restore") {
         if (command == "restore" && line.item == "all") {
             edit.menuItem = MenuItem::FileRestoreAllItem;
@@ -443,9 +455,9 @@ CommandResult RunEdit(const std::string& command, const EditRequest& edit) {
     if (command == "restore")
         return edit.number ? RestoreItem(edit.number) : RestoreAllItems();
     if (command == "export-png")
-        return ExportPictures(edit.path);
+        return ExportPictures(edit.path, edit.overwrite);
     if (command == "sheet")
-        return ExportContactSheet(edit.path);
+        return ExportContactSheet(edit.path, edit.overwrite);
     return ImportPictures(edit.path, edit.options);
 }
 

@@ -58,6 +58,10 @@ CommandResult FileExit1Execute();
 // the session file and every work file, edits included.
 CommandResult FileDiscard1Execute();
 
+// A refusal's message, shown once, in the box every refusal has (captioned
+// "Error", or with the command's name); Refused for it, else Completed.
+CommandResult ShowRefusal(const Outcome& outcome, std::string_view caption = "Error");
+
 // Whether a menu item is enabled in this run, as start-up left it.
 bool MenuItemEnabled(MenuItem item);
 
