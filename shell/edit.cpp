@@ -349,17 +349,15 @@ std::string NoItem(long number) {
 // What the question says about the size the picture is written at.
 std::string SizeSentence(const Picture& picture, const SlotSize& size) {
     const bool fitted = picture.width != size.width || picture.height != size.height;
+    const std::string at = SizeText(size.width, size.height);
     switch (size.from) {
     case SlotSize::From::PhonesIcon:
-        return " It is " + std::string(fitted ? "fitted to " : "written at ") +
-               SizeText(size.width, size.height) +
+        return std::string(fitted ? " It is fitted to " : " It is written at ") + at +
                ", the size of the phone's own icon in this slot.";
     case SlotSize::From::Picture:
-        return " It is written at its own size, " + SizeText(size.width, size.height) + ".";
+        return " It is written at its own size, " + at + ".";
     default:
-        return fitted ? " It is fitted to " + SizeText(size.width, size.height) + "."
-                      : " It is written at its own size, " + SizeText(size.width, size.height) +
-                            ".";
+        return fitted ? " It is fitted to " + at + "." : " It is written at " + at + ", the item's size.";
     }
 }
 
