@@ -3,8 +3,9 @@
 // layer streams the bytes), and no SIMD paths, so that the Linux and the
 // Windows builds decode and scale every picture to the same bytes. The
 // decoder allocates through DecoderAllocate, which refuses any block larger
-// than the largest picture it may decode needs; PNG files are compressed by
-// Debian's zlib, the same version on both systems.
+// than the largest picture it may decode needs. PNG data is inflated and
+// deflated by Debian's zlib, the same version on both systems, a few times
+// faster than stb's own: the decoder's zlib client is stbhooks.cpp's.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,7 @@ void* DecoderAllocate(std::size_t size);
 void* DecoderReallocate(void* block, std::size_t size);
 void DecoderFree(void* block);
 unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int quality);
+unsigned int ChecksumForPng(unsigned char* data, int size);
 } // namespace zantrel
 
 #define STBI_NO_STDIO
@@ -25,6 +27,7 @@ unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int qu
 #define STBI_ONLY_GIF
 #define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
+#define STBI_NO_ZLIB
 #define STBI_MALLOC(size) zantrel::DecoderAllocate(size)
 #define STBI_REALLOC(block, size) zantrel::DecoderReallocate(block, size)
 #define STBI_FREE(block) zantrel::DecoderFree(block)
@@ -32,6 +35,7 @@ unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int qu
 
 #define STBI_WRITE_NO_STDIO
 #define STBIW_ZLIB_COMPRESS zantrel::DeflateForPng
+#define STBIW_CRC32 zantrel::ChecksumForPng
 #include <stb_image_write.h>
 
 #include <stb_image_resize.h>
