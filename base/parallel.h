@@ -40,9 +40,9 @@ void ProduceInOrder(std::size_t count, Produce&& produce, Consume&& consume,
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Slot> slots(std::max<std::size_t>(window, 1));
-    std::size_t next = 0;      // the next index a worker takes
-    std::size_t consumed = 0;  // every index below has been consumed
-    std::size_t last = count;  // no index past a failed one is taken
+    std::size_t next = 0;     // the next index a worker takes
+    std::size_t consumed = 0; // every index below has been consumed
+    std::size_t last = count; // no index past a failed one is taken
     bool stop = false;
 
     const auto work = [&] {
@@ -50,9 +50,8 @@ void ProduceInOrder(std::size_t count, Produce&& produce, Consume&& consume,
             std::size_t index = 0;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] {
-                    return stop || next >= last || next < consumed + slots.size();
-                });
+                changed.wait(
+                    lock, [&] { return stop || next >= last || next < consumed + slots.size(); });
                 if (stop || next >= last)
                     return;
                 index = next++;

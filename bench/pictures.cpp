@@ -170,15 +170,15 @@ int Drm(const std::string& path, int seed) {
         plan.pictures.push_back(std::move(picture));
     }
     BinaryFile file = BinaryFile::Create(path);
-    samples::WriteDrmCodeGroup(plan, [&](std::span<const std::uint8_t> bytes) { file.Write(bytes); });
+    samples::WriteDrmCodeGroup(plan,
+                               [&](std::span<const std::uint8_t> bytes) { file.Write(bytes); });
     file.Close();
     return 0;
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: zantrel-bench-pictures prepare DIR | run DIR OUT | edit DIR OUT | "
-                 "drm FILE SEED\n");
+    std::fprintf(stderr, "usage: zantrel-bench-pictures prepare DIR | run DIR OUT | edit DIR OUT | "
+                         "drm FILE SEED\n");
     return 2;
 }
 

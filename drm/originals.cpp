@@ -86,8 +86,8 @@ std::optional<std::pair<int, int>> DrmOriginals::IconSize(long number) {
     const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(index)];
     std::array<std::uint8_t, PictureHeadSize> head{};
     codeGroup_.Seek(icon.offset);
-    const auto got = static_cast<std::size_t>(std::min<std::int64_t>(
-        codeGroup_.Read(head), icon.size));
+    const auto got =
+        static_cast<std::size_t>(std::min<std::int64_t>(codeGroup_.Read(head), icon.size));
     auto size = PictureSizeOf({head.data(), got}, !icon.bmp);
     if (!size || size->first <= 0 || size->second == 0 || size->second == INT_MIN)
         return std::nullopt;

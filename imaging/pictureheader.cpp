@@ -39,8 +39,7 @@ Header Claim(std::int64_t width, std::int64_t height, std::int64_t size, std::in
         return Header::Refusal("it is " + SizeText(width, height) +
                                ", more than this program decodes (at most " +
                                std::to_string(MaxDecodedSide) + " a side and " +
-                               std::to_string(MaxDecodedPixels / 1'000'000) +
-                               " million in all)");
+                               std::to_string(MaxDecodedPixels / 1'000'000) + " million in all)");
     return PictureHeader{static_cast<int>(width), static_cast<int>(height)};
 }
 
@@ -57,7 +56,8 @@ Header PngHeader(BinaryFile& file, std::int64_t size) {
     std::array<std::uint8_t, 29> h{};
     if (!ReadAt(file, 0, h))
         return Header::Refusal(std::string(CutShortText));
-    if (LoadBE32(&h[8]) != 13 || std::string_view(reinterpret_cast<const char*>(&h[12]), 4) != "IHDR")
+    if (LoadBE32(&h[8]) != 13 ||
+        std::string_view(reinterpret_cast<const char*>(&h[12]), 4) != "IHDR")
         return Header::Refusal(std::string(DamagedHeaderText));
     const std::int64_t width = LoadBE32(&h[16]), height = LoadBE32(&h[20]);
     const int depth = h[24], colour = h[25];
@@ -87,7 +87,8 @@ Header PngHeader(BinaryFile& file, std::int64_t size) {
     // The filtered rows the compressed data must inflate to; deflate makes
     // at most 1032 bytes of 1 (a run of 258 in two bits).
     const std::int64_t rowBytes = 1 + (width * channels * depth + 7) / 8;
-    const std::int64_t inflated = std::min<std::int64_t>(height, INT64_MAX / 2 / rowBytes) * rowBytes;
+    const std::int64_t inflated =
+        std::min<std::int64_t>(height, INT64_MAX / 2 / rowBytes) * rowBytes;
     return Claim(width, height, size, inflated / 1032 - 64, false);
 }
 
@@ -213,8 +214,8 @@ Header BmpHeader(BinaryFile& file, std::int64_t size) {
         return Header::Refusal(std::string(DamagedHeaderText));
     if (compression == 1 || compression == 2)
         return Header::Refusal("it is a compressed (RLE) BMP, which this program does not read");
-    if (compression > 3 || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
-                            bits != 32))
+    if (compression > 3 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
         return Header::Refusal("it is a BMP of a kind this program does not read");
     const bool bitFields = compression == 3;
     if (bitFields && bits != 16 && bits != 32)
@@ -237,7 +238,8 @@ Header BmpHeader(BinaryFile& file, std::int64_t size) {
     const std::int64_t rowBytes = (std::max<std::int64_t>(width, 0) * bits + 7) / 8;
     const std::int64_t stride = (rowBytes + 3) / 4 * 4;
     const std::int64_t needed =
-        height == 0 ? offset : offset + stride * (std::min<std::int64_t>(height, 1 << 24) - 1) + rowBytes;
+        height == 0 ? offset
+                    : offset + stride * (std::min<std::int64_t>(height, 1 << 24) - 1) + rowBytes;
     return Claim(width, height, size, needed, true);
 }
 
@@ -248,11 +250,13 @@ Header TgaHeader(BinaryFile& file, std::int64_t size) {
         return Header::Refusal(std::string(NotAPictureText));
     const int idLength = h[0], mapType = h[1], type = h[2];
     const int mapLength = static_cast<int>(LoadLE16(&h[5])), mapBits = h[7];
-    const int width = static_cast<int>(LoadLE16(&h[12])), height = static_cast<int>(LoadLE16(&h[14]));
+    const int width = static_cast<int>(LoadLE16(&h[12])),
+              height = static_cast<int>(LoadLE16(&h[14]));
     const int bits = h[16];
     const bool mapped = mapType == 1;
-    const bool typeFits = mapped ? (type == 1 || type == 9)
-                                 : mapType == 0 && (type == 2 || type == 3 || type == 10 || type == 11);
+    const bool typeFits =
+        mapped ? (type == 1 || type == 9)
+               : mapType == 0 && (type == 2 || type == 3 || type == 10 || type == 11);
     const auto depth = [](int b) { return b == 8 || b == 15 || b == 16 || b == 24 || b == 32; };
     if (!typeFits || (mapped && !depth(mapBits)) || width < 1 || height < 1 || !depth(bits) ||
         (mapped && bits != 8 && bits != 16))

@@ -69,7 +69,8 @@ void CleanIcons(const std::string& iconsDir, long pictures) {
 // The number of raw pictures removed.
 long CleanRaws(const std::string& raws) {
     long n = 1;
-    while (n <= HighestPictureNumber && RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
+    while (n <= HighestPictureNumber &&
+           RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
         ++n;
     return n - 1;
 }

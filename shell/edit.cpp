@@ -357,7 +357,8 @@ std::string SizeSentence(const Picture& picture, const SlotSize& size) {
     case SlotSize::From::Picture:
         return " It is written at its own size, " + at + ".";
     default:
-        return fitted ? " It is fitted to " + at + "." : " It is written at " + at + ", the item's size.";
+        return fitted ? " It is fitted to " + at + "."
+                      : " It is written at " + at + ", the item's size.";
     }
 }
 
@@ -390,8 +391,8 @@ Outcome Replace(long number, std::optional<std::string> source, const ReplaceOpt
         // An icon may take the picture's own size instead.
         if (!item->picture && size.from != SlotSize::From::Picture &&
             (picture->width != fitted.width || picture->height != fitted.height))
-            question.checkBox = "Keep the picture's own size, " +
-                                SizeText(picture->width, picture->height);
+            question.checkBox =
+                "Keep the picture's own size, " + SizeText(picture->width, picture->height);
         question.pixels = shown.pixels;
         question.width = shown.width;
         question.height = shown.height;
@@ -508,10 +509,10 @@ Outcome RestoreAll() {
         ShowMessage("No item of " + flash + " is edited.", std::string(Caption));
         return {};
     }
-    if (!AskConfirmation("Put " + Items(edited.size()) + " of " + flash +
-                             " back as Open wrote them? Their edits are lost: " +
-                             NumberList(edited) + ".",
-                         std::string(Caption)))
+    if (!AskConfirmation(
+            "Put " + Items(edited.size()) + " of " + flash +
+                " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
+            std::string(Caption)))
         return {};
     Restore(*context, edited);
     const std::string report = "Restored " + Items(edited.size()) + ".";
@@ -566,8 +567,8 @@ Outcome Export(std::optional<std::string> chosen, Overwrite overwrite) {
                 Stage(staging, JoinPath(*folder, PngName(items[i].number)), *png);
             else
                 skipped.push_back(items[i].number);
-            SetProgress(ProgressPercent(static_cast<double>(i + 1),
-                                        static_cast<double>(items.size())));
+            SetProgress(
+                ProgressPercent(static_cast<double>(i + 1), static_cast<double>(items.size())));
         });
     const std::size_t written = staging.Size();
     if (written != 0)
@@ -674,8 +675,9 @@ ImportedFile ImportOne(const EditContext& context, const WorkItem& item, const F
         return out;
     }
     const SlotSize size = SizeFor(item, context, picture->width, picture->height, options);
-    out.change = {item.number, entry.path,  TargetOf(item, context), size.width, size.height,
-                  picture->width != size.width || picture->height != size.height};
+    out.change = {
+        item.number, entry.path,  TargetOf(item, context),
+        size.width,  size.height, picture->width != size.width || picture->height != size.height};
     out.file = EncodeFor(item, context, Fitted(*picture, size, options.fit), ItemPicture(item));
     return out;
 }
@@ -744,11 +746,11 @@ std::string ImportPlanText(const ImportPlan& plan) {
             fitted.push_back(std::to_string(change.number) + " to " + std::to_string(change.width) +
                              " × " + std::to_string(change.height));
     if (!fitted.empty())
-        text += "\n\nFitted (" + std::string(FitName(plan.fit)) + "), their size differs: " +
-                NameList(fitted);
+        text += "\n\nFitted (" + std::string(FitName(plan.fit)) +
+                "), their size differs: " + NameList(fitted);
     if (!plan.unchanged.empty())
-        text += "\n\nUntouched, they show what the item shows already: " +
-                NumberList(plan.unchanged);
+        text +=
+            "\n\nUntouched, they show what the item shows already: " + NumberList(plan.unchanged);
     if (!plan.unusable.empty()) {
         text += "\n\nLeft out, they cannot be used:";
         for (std::size_t i = 0; i < plan.unusable.size() && i < 10; ++i)

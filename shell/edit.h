@@ -90,10 +90,10 @@ struct ImportPlan {
     std::string folder;
     Fit fit = Fit::Inside;
     std::vector<Change> changes;
-    std::vector<long> unchanged;        // the file shows what the item shows already
-    std::vector<std::string> unusable;  // "2.png: the file is cut short"
-    std::vector<long> doubled;          // more than one file for the item
-    std::vector<long> outside;          // no item of that number
+    std::vector<long> unchanged;       // the file shows what the item shows already
+    std::vector<std::string> unusable; // "2.png: the file is cut short"
+    std::vector<long> doubled;         // more than one file for the item
+    std::vector<long> outside;         // no item of that number
     // The new files, staged beside their targets; they go unless applied.
     std::unique_ptr<StagedReplacements> staged = std::make_unique<StagedReplacements>();
 };

@@ -305,6 +305,33 @@ TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
 }
 
 // Options it does not know never become a folder of that name.
+// The editing commands typed at the console: export-png makes its folder and
+// replaces a person's files only when told; a picture's name is printed
+// escaped (U+009B, a terminal's control sequence introducer, in it).
+TEST(ZantrelCli, EditingReplacesNothingUnaskedAndPrintsNamesEscaped) {
+    StartFolder dir;
+    ASSERT_EQ(dir.Cli({"open", dir.Sample("phone-extended.shx")}).status, 0);
+    const Result exported = dir.Cli({"export-png", dir / "png/new"});
+    ASSERT_EQ(exported.status, 0) << exported.out << exported.err;
+    WriteText(dir / "png/new/1.png", "mine");
+    const Result again = dir.Cli({"export-png", dir / "png/new"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.out.find("exist and would be replaced: 1.png, 2.png,"), std::string::npos)
+        << again.out;
+    EXPECT_EQ(ReadText(dir / "png/new/1.png"), "mine");
+    EXPECT_EQ(dir.Cli({"export-png", dir / "png/new", "--overwrite"}).status, 0);
+    EXPECT_NE(ReadText(dir / "png/new/1.png"), "mine");
+
+    const std::string name = "\xC2\x9B"
+                             "2J.png";
+    WriteText(dir / name, "not a picture");
+    const Result refused = dir.Cli({"replace", "1", dir / name});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.OutLines().at(0), "Replace: \\xc2\\x9b2J.png cannot be used: it is not a "
+                                        "picture file this program reads.");
+    EXPECT_EQ(refused.out.find("\xC2\x9B"), std::string::npos);
+}
+
 TEST(ZantrelSamplegen, HelpAndUnknownOptions) {
     TempFolder dir;
     Result help = RunIn(dir.Path(), "zantrel-samplegen", {"--help"});

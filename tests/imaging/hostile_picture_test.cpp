@@ -232,9 +232,9 @@ TEST(HostilePictures, BombsAreRefusedBeforeAnythingLargeIsAllocated) {
             break;
         }
     // The logical screen of 8000 x 8000 with a frame of one pixel: 35 bytes.
-    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x40, 0x1F, 0x40, 0x1F, 0x80, 0, 0,
-                       0,   0,   0,   255, 255, 255, 0x2C, 0,    0,    0,    0,    1, 0,
-                       1,   0,   0,   2,   2,   0x44, 0x01, 0,    0x3B};
+    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 0x40, 0x1F, 0x40, 0x1F, 0x80, 0,
+                       0,   0,   0,   0,   255, 255, 255,  0x2C, 0,    0,    0,    0,
+                       1,   0,   1,   0,   0,   2,   2,    0x44, 0x01, 0,    0x3B};
     Bytes tga = Tga(small);
     tga[12] = tga[14] = 8000 & 0xFF;
     tga[13] = tga[15] = 8000 >> 8;
@@ -270,8 +270,9 @@ TEST(HostilePictures, OtherFilesAreNamedNotDecoded) {
         {{'h', 'e', 'l', 'l', 'o'}, "it is not a picture file this program reads"},
         {{}, "the file is empty"},
         {rle, "it is a compressed (RLE) BMP, which this program does not read"},
-        {{'I', 'I', 0x2A, 0, 8, 0, 0, 0}, "it is a TIFF picture, a kind of picture this program "
-                                          "does not read"},
+        {{'I', 'I', 0x2A, 0, 8, 0, 0, 0},
+         "it is a TIFF picture, a kind of picture this program "
+         "does not read"},
         {unknownChunk, "its pixels are damaged"},
     };
     for (const auto& [bytes, why] : files) {

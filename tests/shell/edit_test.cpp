@@ -207,7 +207,8 @@ TEST_F(Edit, ExportsAskBeforeReplacingFiles) {
     run->ui.confirmAnswers = {false};
     EXPECT_EQ(ExportPictures(dir / "set"), CommandResult::Completed);
     EXPECT_EQ(run->ui.questions.back().text,
-              "This file in " + dir / "set" + " exists and would be replaced: 2.png. Replace them?");
+              "This file in " + dir / "set" +
+                  " exists and would be replaced: 2.png. Replace them?");
     EXPECT_EQ(test::ListFiles(dir / "set"), std::vector<std::string>{"2.png"});
     EXPECT_EQ(ReadAll(dir / "set/2.png"), (Bytes{'m', 'i', 'n', 'e'}));
     run->ui.confirmAnswers = {true};
