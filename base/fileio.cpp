@@ -698,6 +698,14 @@ void AtomicOutput::Commit() {
     done_ = true;
 }
 
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    AtomicOutput output(path);
+    BinaryFile file = output.Create();
+    file.Write(bytes);
+    file.Close();
+    output.Commit();
+}
+
 void AtomicOutput::Discard() {
     DeleteFileQuietly(temp_);
     done_ = true;

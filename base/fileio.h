@@ -234,6 +234,10 @@ private:
     bool done_ = false;
 };
 
+// bytes written as the whole file at path through an AtomicOutput: the file
+// is all of them or what it was. Throws IoError.
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
 // Checked rename over an existing target. On Windows a read-only target is
 // refused at once, and a file another program holds open is tried again for
 // about a second (so is a deletion).

@@ -203,12 +203,7 @@ std::vector<std::uint8_t> EncodePng(const Picture& picture) {
 }
 
 void WritePngFile(const std::string& path, const Picture& picture) {
-    const std::vector<std::uint8_t> png = EncodePng(picture);
-    AtomicOutput output(path);
-    BinaryFile file = output.Create();
-    file.Write(png);
-    file.Close();
-    output.Commit();
+    WriteFileAtomically(path, EncodePng(picture));
 }
 
 std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, std::uint32_t replacer) {

@@ -64,23 +64,32 @@ const bool UpFilterChosen = (stbi_write_force_png_filter = 2, true);
 
 namespace {
 
-// Each thread's compressor, made once and reset for every picture: its
-// quarter megabyte of tables is not allocated and cleared again each time.
-class Compressor {
+// A thread's zlib stream, made once and reset for every picture: its quarter
+// megabyte of tables is not allocated and cleared again each time.
+class ThreadStream {
 public:
-    Compressor() {
-        ready_ = deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_RLE) == Z_OK;
+    explicit ThreadStream(bool deflating) : deflating_(deflating) {
+        // Deflating: runs of repeated bytes only; inflating: the raw data
+        // after the zlib header, which is checked by hand.
+        ready_ = (deflating ? deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_RLE)
+                            : inflateInit2(&stream_, -MAX_WBITS)) == Z_OK;
     }
-    ~Compressor() {
+    ~ThreadStream() {
         if (ready_)
-            deflateEnd(&stream_);
+            deflating_ ? deflateEnd(&stream_) : inflateEnd(&stream_);
     }
-    Compressor(const Compressor&) = delete;
-    Compressor& operator=(const Compressor&) = delete;
-    z_stream* Reset() { return ready_ && deflateReset(&stream_) == Z_OK ? &stream_ : nullptr; }
+    ThreadStream(const ThreadStream&) = delete;
+    ThreadStream& operator=(const ThreadStream&) = delete;
+    z_stream* Reset() {
+        if (!ready_)
+            return nullptr;
+        return (deflating_ ? deflateReset(&stream_) : inflateReset(&stream_)) == Z_OK ? &stream_
+                                                                                      : nullptr;
+    }
 
 private:
     z_stream stream_{};
+    bool deflating_;
     bool ready_ = false;
 };
 
@@ -90,7 +99,7 @@ unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int /*
     // Runs of repeated bytes only: as fast on a noisy picture as on flat
     // colour, where a full search for matches takes several times longer for
     // files a quarter smaller. stb frees the result with free().
-    thread_local Compressor compressor;
+    thread_local ThreadStream compressor(true);
     z_stream* stream = compressor.Reset();
     if (!stream)
         return nullptr;
@@ -114,27 +123,6 @@ unsigned int ChecksumForPng(unsigned char* data, int size) {
     return static_cast<unsigned int>(crc32(0, data, static_cast<uInt>(std::max(size, 0))));
 }
 
-namespace {
-
-// Each thread's inflater, made once and reset for every picture.
-class Inflater {
-public:
-    Inflater() { ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-    ~Inflater() {
-        if (ready_)
-            inflateEnd(&stream_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    z_stream* Reset() { return ready_ && inflateReset(&stream_) == Z_OK ? &stream_ : nullptr; }
-
-private:
-    z_stream stream_{};
-    bool ready_ = false;
-};
-
-} // namespace
-
 } // namespace zantrel
 
 // stb_image's PNG decoder hands its image data here. As stb's own inflater:
@@ -153,7 +141,7 @@ extern "C" char* stbi_zlib_decode_malloc_guesssize_headerflag(const char* buffer
         input += 2;
         length -= 2;
     }
-    thread_local Inflater inflater;
+    thread_local ThreadStream inflater(false);
     z_stream* stream = inflater.Reset();
     if (!stream || length < 0)
         return nullptr;
