@@ -282,12 +282,14 @@ std::optional<Outcome> MayReplace(const std::vector<std::string>& existing,
                                   std::string_view caption) {
     if (existing.empty() || overwrite == Overwrite::Replace)
         return std::nullopt;
-    const std::string files = (existing.size() == 1 ? "This file in " : "These files in ") +
-                              PathOf(folder) + (existing.size() == 1 ? " exists" : " exist") +
+    const bool one = existing.size() == 1;
+    const std::string them = one ? "it" : "them";
+    const std::string files = (one ? "This file in " : "These files in ") + PathOf(folder) +
+                              (one ? " exists" : " exist") +
                               " and would be replaced: " + NameList(existing) + ".";
     if (overwrite == Overwrite::Refuse)
-        return Outcome::Refusal(files + " Nothing was written; --overwrite replaces them.");
-    if (AskConfirmation(files + " Replace them?", std::string(caption)))
+        return Outcome::Refusal(files + " Nothing was written; --overwrite replaces " + them + ".");
+    if (AskConfirmation(files + " Replace " + them + "?", std::string(caption)))
         return std::nullopt;
     return Outcome{};
 }

@@ -203,12 +203,11 @@ TEST_F(Edit, ExportsAskBeforeReplacingFiles) {
     EXPECT_EQ(run->ui.messages.back().text,
               "This file in " + dir / "set" +
                   " exists and would be replaced: 2.png. Nothing was written; --overwrite "
-                  "replaces them.");
+                  "replaces it.");
     run->ui.confirmAnswers = {false};
     EXPECT_EQ(ExportPictures(dir / "set"), CommandResult::Completed);
     EXPECT_EQ(run->ui.questions.back().text,
-              "This file in " + dir / "set" +
-                  " exists and would be replaced: 2.png. Replace them?");
+              "This file in " + dir / "set" + " exists and would be replaced: 2.png. Replace it?");
     EXPECT_EQ(test::ListFiles(dir / "set"), std::vector<std::string>{"2.png"});
     EXPECT_EQ(ReadAll(dir / "set/2.png"), (Bytes{'m', 'i', 'n', 'e'}));
     run->ui.confirmAnswers = {true};
