@@ -267,6 +267,34 @@ bool IsRealFolder(const std::string& path);
 int RemoveOwnTemporaries(const std::string& folder, std::string_view targetName = {});
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t FileSizeOf(const std::string& path);
+
+// Puts the files' contents on the disk itself, so that a power cut after a
+// rename cannot leave the renamed file empty. Throws IoError. A large set is
+// flushed with one call per file system where the system has one.
+void FlushToDisk(const std::vector<std::string>& paths);
+// Puts a folder's entries (the renames into it) on the disk; where the
+// system cannot, nothing happens. Never throws.
+void FlushFolder(const std::string& folder);
+
+// What a file is to the file system, whatever its name: two names with one
+// identity are one file (a hard link, a link, another spelling of the name on
+// a disk that ignores letter case).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file or folder at path, links followed; nullopt when
+// nothing is there or it cannot be examined.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The folder's own path as the system resolves it: absolute, links and "."
+// and ".." resolved; nullopt when it cannot be resolved (missing).
+std::optional<std::string> ResolvedFolder(const std::string& folder);
+// Whether two paths name one file as the file system sees them: by identity
+// where both exist; otherwise by their folders' identity and their names,
+// without regard to letter case where the folder's file system ignores it
+// (always on Windows; on another system, as a probe file in it shows).
+bool SameFile(const std::string& a, const std::string& b);
 // A new empty folder under the system's temporary folder, named prefix and
 // a random suffix; returns its path.
 std::string CreateTempFolder(std::string_view prefix);

@@ -41,6 +41,9 @@ struct SharedState {
     std::string drmpack2Dir;
     std::string icons1Dir;
     std::string icons2Dir;
+    // RAMDLD.bin's length as Open wrote it for image 1; -1 when not known (a
+    // raw image, or a session opened by an earlier version).
+    std::int64_t openedRamdldLength = -1;
 };
 
 SharedState& State();
@@ -54,6 +57,8 @@ struct ImageFolders {
     std::string drmpackDir; // the DRM's pieces and descr.dat
     std::string iconsDir;   // the icons and picture BMPs
     std::string flashPath;
+    // RAMDLD.bin's length as Open wrote it; -1 when not known.
+    std::int64_t ramdldLength = -1;
 };
 // Image 1's or 2's, as the shared state holds them now (any value other than
 // 1 is image 2). The commands take it once and hand it down.

@@ -28,6 +28,9 @@ inline constexpr std::string_view ThumbsFileName = "Thumbs.db";
 // binary1: the clean-up that ends the session takes it too.
 inline constexpr std::string_view FlashPathsFileName = "flashfiles.txt";
 
+// Beside binary1: the start folder whose session the work folder holds.
+inline constexpr std::string_view OwnerFileName = "zantrel.owner";
+
 // The journal of a step that replaces several files as one (Save As's
 // outputs, Port's icons and pictures), in the start folder while it runs.
 inline constexpr std::string_view JournalFileName = "zantrel.commit";

@@ -95,6 +95,21 @@ std::optional<std::pair<int, int>> DrmOriginals::IconSize(long number) {
     return size;
 }
 
+std::vector<ContentKind> DrmOriginals::IconKinds() {
+    std::vector<ContentKind> kinds;
+    std::array<std::uint8_t, PictureHeadSize> head{};
+    for (const DrmIcon& icon : drm_.icons) {
+        codeGroup_.Seek(icon.offset);
+        const auto n = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(icon.size, 0, static_cast<std::int64_t>(head.size())));
+        const ContentKind kind = KindOfContent(
+            std::span<const std::uint8_t>(head.data(), codeGroup_.Read({head.data(), n})));
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+            kinds.push_back(kind);
+    }
+    return kinds;
+}
+
 bool DrmOriginals::PictureEdited(long number) {
     const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
     if (!State().rawConversionEnabled) {

@@ -13,6 +13,7 @@
 #include "base/fileio.h"
 #include "base/state.h"
 #include "drm/drmpack.h"
+#include "imaging/decode.h"
 
 namespace zantrel {
 
@@ -50,6 +51,9 @@ public:
     // Whether the file at path holds exactly icon number's original bytes,
     // whatever its name. Throws IoError.
     bool HoldsIcon(long number, const std::string& path);
+    // The kinds of content the DRM's own icons hold (GIF and BMP, and any
+    // other some DRMs use), each once. Throws IoError.
+    std::vector<ContentKind> IconKinds();
 
 private:
     DrmOriginals(ImageFolders folders, BinaryFile codeGroup, DrmSummary drm)

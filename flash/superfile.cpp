@@ -391,23 +391,36 @@ std::optional<std::string> CheckHeaderFile(const ImageFolders& image) {
     return std::nullopt;
 }
 
-std::optional<std::string> CheckRamdldFile(const ImageFolders& image) {
-    // The header keeps the RAMDLD's addresses: a file of another length would
-    // go into the superfile under a header that does not describe it.
-    const std::string& folder = image.binaryDir;
-    const std::int64_t size = FileSizeOf(JoinPath(folder, RamdldFileName));
-    auto header = BinaryFile::TryOpenRead(JoinPath(folder, HeaderFileName));
-    if (size < 0 || !header || header->Size() < RamdldEntryOffset + 8)
-        return std::nullopt; // missing: that fails where it is opened
+std::optional<std::int64_t> ListedRamdldLength(const ImageFolders& image) {
+    auto header = BinaryFile::TryOpenRead(JoinPath(image.binaryDir, HeaderFileName));
+    if (!header || header->Size() < RamdldEntryOffset + 8)
+        return std::nullopt;
     const std::uint32_t start = static_cast<std::uint32_t>(ReadLE32At(*header, RamdldEntryOffset));
     const std::uint32_t end =
         static_cast<std::uint32_t>(ReadLE32At(*header, RamdldEntryOffset + 4));
-    const std::int64_t listed = static_cast<std::int64_t>(end) - start + 1;
-    if (size != listed)
-        return "RAMDLD.bin is " + std::to_string(size) + " bytes long, but header.bin lists " +
-               (listed > 0 ? std::to_string(listed) + " bytes" : std::string("no RAMDLD")) +
-               " for it.";
-    return std::nullopt;
+    return static_cast<std::int64_t>(end) - start + 1;
+}
+
+std::optional<std::string> CheckRamdldFile(const ImageFolders& image) {
+    // The file is not for editing: one of another length was changed by hand
+    // and would go into the superfile under addresses that do not describe it.
+    const std::int64_t size = FileSizeOf(JoinPath(image.binaryDir, RamdldFileName));
+    if (size < 0)
+        return std::nullopt; // missing: that fails where it is opened
+    const bool recorded = image.ramdldLength >= 0;
+    const std::optional<std::int64_t> expected =
+        recorded ? std::optional<std::int64_t>(image.ramdldLength) : ListedRamdldLength(image);
+    if (!expected)
+        return std::nullopt;
+    constexpr std::int64_t FilledLength = RamdldFillOffset + RamdldFillLength;
+    if (size == *expected || size == std::max(*expected, FilledLength))
+        return std::nullopt;
+    if (recorded)
+        return "RAMDLD.bin is " + std::to_string(size) + " bytes long, but Open wrote " +
+               std::to_string(*expected) + " bytes.";
+    return "RAMDLD.bin is " + std::to_string(size) + " bytes long, but header.bin lists " +
+           (*expected > 0 ? std::to_string(*expected) + " bytes" : std::string("no RAMDLD")) +
+           " for it.";
 }
 
 Outcome WriteSuperfile(const ImageFolders& image, const std::string& compiledPath,

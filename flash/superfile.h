@@ -22,8 +22,14 @@ inline constexpr int S3DataBytes = 64;
 // Why the image's header.bin cannot be patched (not a flash header's size);
 // nullopt when it can, or when it is missing (that fails where it is opened).
 std::optional<std::string> CheckHeaderFile(const ImageFolders& image);
-// Why the image's RAMDLD.bin cannot go into a superfile under its header
-// (its length differs from what the header lists); nullopt when it can.
+// The RAMDLD's length as the image's header.bin lists it (end - start + 1);
+// nullopt when the header cannot be read that far.
+std::optional<std::int64_t> ListedRamdldLength(const ImageFolders& image);
+// Why the image's RAMDLD.bin cannot go into a superfile: its length is
+// neither what Open wrote (image.ramdldLength; for a session of an earlier
+// version, what the header lists) nor what the RAMDLD's fill makes of that
+// (a shorter file grows to the fill's end, and a save stopped after the fill
+// leaves it so). nullopt when it can, or when it is missing.
 std::optional<std::string> CheckRamdldFile(const ImageFolders& image);
 // Writes the superfile into output's temporary from the image's header and
 // RAMDLD and the code group compiled at compiledPath, and reads it back.

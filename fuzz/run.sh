@@ -5,12 +5,17 @@
 # Seeds are generated afresh into BUILD_DIR/corpus/seeds; what the fuzzers
 # find goes to BUILD_DIR/corpus/<harness> (kept between runs) and any crash,
 # leak, timeout or out-of-memory input to BUILD_DIR/artifacts/<harness>.
+# fuzz/regressions/<harness> holds the inputs that once found something: they
+# are run first, every time.
+# FUZZ_REPLAY=1 explores nothing: each harness runs the regressions and the
+# seeds once, so the same commit always gives the same answer (the test gate).
 # Exits 1 when a harness had a finding.
 set -uo pipefail
 
 build=$(cd "${1:?usage: fuzz/run.sh BUILD_DIR [HARNESS...]}" && pwd)
 shift
 seconds=${FUZZ_SECONDS:-60}
+replay=${FUZZ_REPLAY:-0}
 here=$(cd "$(dirname "$0")" && pwd)
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
@@ -63,15 +68,28 @@ for h in "${harnesses[@]}"; do
   case $h in
     fuzz_superfile | fuzz_sbf | fuzz_rawimage | fuzz_compile) dict=(-dict="$here/flash.dict") ;;
   esac
-  echo "== $h: ${seconds}s"
-  "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$h")" \
-    -print_final_stats=1 -artifact_prefix="$art/" "${dict[@]}" \
-    "$corpus/$h" "$corpus/seeds/$h" >"$log" 2>&1
+  regressions=()
+  [ -d "$here/regressions/$h" ] && regressions=("$here/regressions/$h")
+  if [ "$replay" = 1 ]; then
+    echo "== $h: replay"
+    # -runs=0: every input of the folders once, nothing new.
+    "$bin" -runs=0 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$art/" "${regressions[@]}" "$corpus/seeds/$h" >"$log" 2>&1
+  else
+    echo "== $h: ${seconds}s"
+    "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$h")" \
+      -print_final_stats=1 -artifact_prefix="$art/" "${dict[@]}" \
+      "$corpus/$h" "${regressions[@]}" "$corpus/seeds/$h" >"$log" 2>&1
+  fi
   rc=$?
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
   findings=$(find "$art" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
     -o -name 'oom-*' \) | wc -l)
-  units=$(find "$corpus/$h" -type f | wc -l)
+  if [ "$replay" = 1 ]; then
+    units=$(find "${regressions[@]}" "$corpus/seeds/$h" -type f | wc -l)
+  else
+    units=$(find "$corpus/$h" -type f | wc -l)
+  fi
   if [ "$rc" -ne 0 ] && [ "$findings" -eq 0 ]; then
     findings=1 # stopped without an artifact: an error of the harness itself
   fi
@@ -80,8 +98,12 @@ for h in "${harnesses[@]}"; do
     echo "   finding: see $log and $art"
     grep -m3 -E 'ERROR|runtime error|invariant broken|deadly signal' "$log" | sed 's/^/   /'
   fi
-  rows+=("$(printf '%-16s %6s %12s %10s %8s %9s' "$h" "$seconds" "${execs:-0}" \
-    "$(( ${execs:-0} / (seconds > 0 ? seconds : 1) ))" "$units" "$findings")")
+  if [ "$replay" = 1 ]; then
+    rows+=("$(printf '%-16s %6s %12s %10s %8s %9s' "$h" replay "${execs:-0}" - "$units" "$findings")")
+  else
+    rows+=("$(printf '%-16s %6s %12s %10s %8s %9s' "$h" "$seconds" "${execs:-0}" \
+      "$(( ${execs:-0} / (seconds > 0 ? seconds : 1) ))" "$units" "$findings")")
+  fi
 done
 
 echo

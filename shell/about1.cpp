@@ -4,6 +4,7 @@
 #include "base/state.h"
 #include "base/worktree.h"
 #include "shell/settings.h"
+#include "shell/workclaim.h"
 
 namespace zantrel {
 
@@ -95,7 +96,8 @@ SettingsChangeResult ChangeSettings(const SettingsChange& change) {
         if (change.workFolder) {
             // As at loading: no work folder is the start folder, never the root.
             s.workFolder = change.workFolder->empty() ? s.startFolder : *change.workFolder;
-            BuildWorkTree(); // the old tree is left as it is
+            BuildWorkTree();   // the old tree is left as it is
+            ClaimWorkFolder(); // the lock goes with the folder; Open asks it
         }
     });
     return SettingsChangeResult::Applied;

@@ -245,6 +245,8 @@ void CleanWorkFolder() {
     CleanBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, true);
     CleanBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, false);
     RemoveEmptyTree();
+    // The session that held the folder is over.
+    RemoveIfPresent(JoinPath(s.workFolder, OwnerFileName));
 }
 
 std::vector<std::string> DiscardWorkFiles() {
@@ -253,6 +255,14 @@ std::vector<std::string> DiscardWorkFiles() {
     DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
     DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
     RemoveEmptyTree();
+    const std::string owner = JoinPath(s.workFolder, OwnerFileName);
+    if (EntryType(owner) == fs::file_type::regular) {
+        try {
+            DeleteFileChecked(owner);
+        } catch (const IoError&) {
+            failed.push_back(owner);
+        }
+    }
     return failed;
 }
 

@@ -17,6 +17,7 @@
 #include "imaging/sheet.h"
 #include "shell/mainview.h"
 #include "shell/summary.h"
+#include "shell/workclaim.h"
 
 namespace zantrel {
 
@@ -56,6 +57,8 @@ struct EditContext {
 };
 
 Checked<EditContext> LoadContext() {
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
+        return Checked<EditContext>::Refusal(refused->message);
     EditContext context;
     context.work = ListWorkItems(1);
     if (!context.work.error.empty() && context.work.items.empty())

@@ -1,5 +1,6 @@
 #include "shell/sdimain.h"
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "shell/settings.h"
 #include "shell/summary.h"
 #include "shell/workcheck.h"
+#include "shell/workclaim.h"
 #include "base/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
@@ -189,6 +191,51 @@ std::string SuggestedSavePath(bool raw) {
            (raw ? "-new.bin" : "-new.shx");
 }
 
+// ", such as <name>-new.shx." or "." for a refusal that asks for another name.
+std::string SuchAs(bool raw) {
+    const std::string suggested = SuggestedSavePath(raw);
+    return suggested.empty() ? "." : ", such as " + suggested + ".";
+}
+
+// A Save As target that would destroy what it must not: a folder, a file of
+// the start folder's own, a file in the work tree, or a flash file of the
+// session (a superfile holds only the RAMDLD and the DRM, so the flash file's
+// other code groups would be lost). Compared as the file system sees them.
+std::optional<Outcome> RefuseSaveTarget(bool raw) {
+    const SharedState& s = State();
+    for (const std::string& target : SaveTargets(raw)) {
+        if (FolderExists(target))
+            return Outcome::Refusal(target +
+                                    " is a folder. Nothing was written. Choose Save As again and "
+                                    "name a file, such as " +
+                                    SuggestedSavePath(raw) + ".");
+        // The clean-up would delete what it just wrote.
+        if (IsInsideWorkTree(target))
+            return Outcome::Refusal(
+                target +
+                " is inside the work tree, whose files Zantrel deletes when the session "
+                "ends. Choose Save As again and pick a folder outside " +
+                s.binary1Dir + " and " + s.binary2Dir + ".");
+        for (std::string_view own : {SessionFileName, SettingsFileName, JournalFileName})
+            if (SameFile(target, JoinPath(s.startFolder, own)))
+                return Outcome::Refusal(
+                    target + " is Zantrel's own " + std::string(own) +
+                    " in the start folder, which keeps the session, the settings or a step in "
+                    "progress. Nothing was written. Choose Save As again and name another file" +
+                    SuchAs(raw));
+        for (const std::string* flash : {&s.firstFlashPath, &s.secondFlashPath})
+            if (!flash->empty() && SameFile(target, *flash))
+                return Outcome::Refusal(
+                    target +
+                    " is the flash file this session was opened from. The new file "
+                    "holds only the RAMDLD and the DRM, so the flash file's other code "
+                    "groups would be lost. Nothing was written. Choose Save As again "
+                    "and name a new file" +
+                    SuchAs(raw));
+    }
+    return std::nullopt;
+}
+
 // Whether Port will refuse the pair for its layouts; a pair it cannot even
 // read is for Port itself to report.
 bool PortIncompatible() {
@@ -308,15 +355,52 @@ namespace {
 bool TakeStartFolder() {
     SharedState& s = State();
     s.startFolder = Utf8FromPath(std::filesystem::current_path());
-    if (LockStartFolder(s.startFolder))
+    const FolderLockResult lock = LockStartFolder(s.startFolder);
+    if (lock == FolderLockResult::Taken)
         return true;
     for (auto& [item, enabled] : g_menu)
         DisableMenuItem(item);
-    ShowMessage(std::string(AlreadyRunningText), "Zantrel",
-                "Use the Zantrel that works in " + s.startFolder +
-                    ", or close it and start Zantrel again.");
+    if (lock == FolderLockResult::Held)
+        ShowMessage(std::string(AlreadyRunningText), "Zantrel",
+                    "Use the Zantrel that works in " + s.startFolder +
+                        ", or close it and start Zantrel again.");
+    else
+        ShowMessage("Zantrel cannot keep this folder for itself.", "Zantrel",
+                    s.startFolder +
+                        " can be written but not read, so another Zantrel started there could "
+                        "not be kept out. Allow reading it, or start Zantrel in another folder.");
     CloseMainWindow();
     return false;
+}
+
+// What a start says about a journal it could not act on.
+void ReportRecovery(Recovery recovery, const std::string& journal) {
+    if (recovery == Recovery::Unrecognised)
+        ShowMessage("Zantrel found a " + std::string(JournalFileName) +
+                        " it did not recognise and left it.",
+                    "Warning",
+                    journal + "\n" + std::string(UnrecognisedJournalText) +
+                        " While it stays, Save As, Port and the editing commands do not start.");
+    else if (recovery == Recovery::Left)
+        ShowMessage("An earlier step that stopped part-way could not be finished yet.", "Warning",
+                    journal +
+                        "\nA file it names is held by another program or cannot be moved. Close "
+                        "other programs, then start Zantrel again: it finishes that step first.");
+}
+
+// Save As's and Port's refusal while a journal they would write over stays.
+std::optional<Outcome> RefuseJournal(const std::string& journal) {
+    const Recovery recovery = RecoverReplacements(journal);
+    if (recovery == Recovery::Unrecognised)
+        return Outcome::Refusal(journal + ": " + std::string(UnrecognisedJournalText) +
+                                " Nothing was written: move it away, then try again.");
+    if (recovery == Recovery::Left)
+        return Outcome::Refusal(
+            journal +
+            ": an earlier step that stopped part-way could not be finished, as a file it names "
+            "is held by another program or cannot be moved. Nothing was written: close other "
+            "programs, then try again.");
+    return std::nullopt;
 }
 
 // The session file read and the menu set for a fresh or a second run.
@@ -350,7 +434,7 @@ CommandResult InitApp() {
         return CommandResult::Stopped;
     // A Save As or Port that a crash or a kill ended part-way is finished or
     // undone before anything reads the files it touched.
-    RecoverReplacements(JournalPath());
+    ReportRecovery(RecoverReplacements(JournalPath()), JournalPath());
     // The temporaries of the start folder's own files, left by a run killed
     // while it wrote one.
     for (std::string_view name : {JournalFileName, SessionFileName, SettingsFileName})
@@ -358,14 +442,23 @@ CommandResult InitApp() {
     ReadSessionAndSetMenu();
     LoadSettings();
     BuildWorkTree();
-    if (!s.freshSession)
+    // Nothing in a work folder that another session holds, or another
+    // Zantrel uses now, is read as this session's or removed.
+    const bool own = ClaimWorkFolder().use == WorkFolderUse::Free;
+    if (!s.freshSession && own)
         ReadFlashPaths();
-    // Whatever an abandoned earlier run left goes, whatever the settings say.
-    if (s.freshSession && FolderExists(s.binary1Dir)) {
-        CleanWorkFolder();
-        BuildWorkTree();
+    if (own) {
+        // Whatever an abandoned earlier run left goes, whatever the settings say.
+        if (s.freshSession && FolderExists(s.binary1Dir)) {
+            CleanWorkFolder();
+            BuildWorkTree();
+        }
+        RemoveLeftoverTemporaries();
+    } else if (!s.freshSession) {
+        ShowMessage("Save As, Port and the editing commands cannot work on this session's files "
+                    "now.",
+                    "Warning", RefuseWorkFolderForSession()->message);
     }
-    RemoveLeftoverTemporaries();
     return CommandResult::Completed;
 }
 
@@ -377,7 +470,7 @@ CommandResult InitAppReadOnly() {
     ReadSessionAndSetMenu();
     LoadSettings(false);
     SetWorkTreePaths();
-    if (!s.freshSession)
+    if (!s.freshSession && ClaimWorkFolder().use == WorkFolderUse::Free)
         ReadFlashPaths();
     return CommandResult::Completed;
 }
@@ -393,6 +486,8 @@ bool MenuItemEnabled(MenuItem item) {
 
 CommandResult OpenFlashFiles(const OpenAnswers& given) {
     SharedState& s = State();
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForOpen())
+        return ShowRefusal(*refused);
     s.secondFlashPath.clear();
     auto first = given.first ? given.first
                              : AskOpenFile("Open SBF/SHX file to edit or import DRM to",
@@ -416,6 +511,9 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     s.sessionMode = accepted ? ModePair : ModeSingle;
 
     CheckWorkTreeWritable(s.sessionMode == ModePair);
+    // Before any work file: a run ended part-way leaves a tree this start
+    // folder's next start may clean, and no other start folder's.
+    WriteOwnerMarker();
     s.currentImage = 1;
     SetStatusText("Decompiling source file 1");
     const bool raw = FlashKindOf(s.firstFlashPath) == FlashKind::RawImage;
@@ -460,6 +558,20 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
                        (pair ? "Port or Save As." : "Save As.");
     if (pair && PortIncompatible())
         next += "\nThe two DRMs have different layouts; Port will refuse them.";
+    s.openedRamdldLength = -1;
+    if (!raw) {
+        // Save As writes the RAMDLD as Open wrote it, whatever the header says.
+        const ImageFolders one = FoldersOf(1);
+        s.openedRamdldLength = FileSizeOf(JoinPath(one.binaryDir, RamdldFileName));
+        const std::optional<std::int64_t> listed = ListedRamdldLength(one);
+        if (listed && s.openedRamdldLength >= 0 &&
+            std::max<std::int64_t>(*listed, 0) != s.openedRamdldLength)
+            next += "\nNote: the flash header lists " +
+                    (*listed > 0 ? std::to_string(*listed) + " bytes for the RAMDLD"
+                                 : std::string("no RAMDLD")) +
+                    ", but the flash file holds " + std::to_string(s.openedRamdldLength) +
+                    " bytes of it; Save As writes the RAMDLD as the flash file holds it.";
+    }
     // The session file is the last file written: a run ended before it
     // leaves no session, and the next start cleans the work folder.
     WriteFlashPaths();
@@ -470,6 +582,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
 }
 
 CommandResult SaveAs(const std::optional<std::string>& given) {
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
+        return ShowRefusal(*refused);
     // Everything Save As would refuse, listed at once before anything is asked or written.
     if (const std::vector<WorkProblem> problems = CheckWorkFiles(); !problems.empty()) {
         ShowWorkProblems(problems);
@@ -492,14 +606,12 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
         chosen = WithDefaultExtension(*chosen);
         s.savePath = *chosen;
         DeriveCompiledImagePath();
-        // The clean-up would delete what it just wrote.
-        for (const std::string& target : SaveTargets(raw))
-            if (IsInsideWorkTree(target))
-                return ShowRefusal(Outcome::Refusal(
-                    target +
-                    " is inside the work tree, whose files Zantrel deletes when the session "
-                    "ends. Choose Save As again and pick a folder outside " +
-                    s.binary1Dir + " and " + s.binary2Dir + "."));
+        // Two names of one file (another spelling on a disk that ignores
+        // case, a link): one target, as two equal names are.
+        if (SameFile(s.savePath, s.compiledImagePath))
+            s.compiledImagePath = s.savePath;
+        if (const std::optional<Outcome> refused = RefuseSaveTarget(raw))
+            return ShowRefusal(*refused);
         // One question for every file the save replaces; no, and the dialog comes back.
         std::string existing;
         for (const std::string& target : SaveTargets(raw))
@@ -517,7 +629,8 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
     }
     // An earlier attempt that was stopped part-way is finished or undone
     // first, and what it left beside the targets goes.
-    RecoverReplacements(JournalPath(s.savePath));
+    if (const std::optional<Outcome> refused = RefuseJournal(JournalPath(s.savePath)))
+        return ShowRefusal(*refused);
     for (const std::string& target : SaveTargets(raw))
         RemoveOwnTemporaries(ParentFolder(target), FileNamePart(target));
     const Outcome written = raw ? SaveRawImage() : SaveSuperfile();
@@ -551,7 +664,10 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
 
 CommandResult Port1Click() {
     SharedState& s = State();
-    RecoverReplacements(JournalPath());
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
+        return ShowRefusal(*refused);
+    if (const std::optional<Outcome> refused = RefuseJournal(JournalPath()))
+        return ShowRefusal(*refused);
     if (auto refused = RefuseLinks(true))
         return ShowRefusal(*refused);
     const ImageFolders one = FoldersOf(1);
@@ -605,11 +721,17 @@ CommandResult FileExit1Execute() {
 
 CommandResult FileDiscard1Execute() {
     const SharedState& s = State();
-    const std::string question = "Discard the pending session? The session file and every file in "
-                                 "the work folder " +
-                                 s.workFolder +
-                                 " (binary1 and binary2) are deleted, edited icons and pictures "
-                                 "included. This cannot be undone.";
+    // Work files that are another session's are not this one's to delete.
+    const bool own = CurrentWorkFolderClaim().use == WorkFolderUse::Free;
+    const std::string question =
+        own ? "Discard the pending session? Zantrel deletes the session file " + SessionFilePath() +
+                  " and its own work files in " + s.workFolder +
+                  " (in binary1 and binary2: the flash pieces, the DRM's files and the numbered "
+                  "icons and pictures, edited ones included). Other files there stay. This "
+                  "cannot be undone."
+            : "Discard this folder's pending session? Zantrel deletes the session file " +
+                  SessionFilePath() + ". The work folder " + s.workFolder +
+                  " is not this session's now and is left as it is.";
     if (!AskConfirmation(question, "Discard Session"))
         return CommandResult::Completed;
     // The session file first: while it stays, the work files are its own.
@@ -623,7 +745,7 @@ CommandResult FileDiscard1Execute() {
                         "Discard Session again.");
         return CommandResult::Refused;
     }
-    const std::vector<std::string> kept = DiscardWorkFiles();
+    const std::vector<std::string> kept = own ? DiscardWorkFiles() : std::vector<std::string>{};
     if (!kept.empty()) {
         std::string list;
         for (std::size_t i = 0; i < kept.size() && i < 20; ++i)
@@ -651,11 +773,14 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
     try {
         return command();
     } catch (const IoError& e) {
-        message = !e.AboutFolder()             ? IoErrorMessage(e.Code())
-                  : e.Code() == IoFileNotFound ? std::string("The folder does not exist.")
-                                               : std::string("The folder cannot be written.");
+        // The box's first line is the fixed text of the code; what a folder's
+        // failure means goes with the next step.
+        message = IoErrorMessage(e.Code());
         path = e.Path();
-        next = e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e);
+        const std::string folder = !e.AboutFolder()             ? std::string()
+                                   : e.Code() == IoFileNotFound ? "The folder does not exist. "
+                                                                : "The folder cannot be written. ";
+        next = folder + (e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e));
     } catch (const std::bad_alloc&) {
         message = "Out of memory.";
     } catch (const std::exception& e) {

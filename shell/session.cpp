@@ -7,6 +7,8 @@
 namespace zantrel {
 
 namespace {
+// The line after the paths: RAMDLD.bin's length as Open wrote it.
+constexpr std::string_view RamdldLengthTag = "RAMDLD ";
 std::string SessionPath() { return JoinPath(State().startFolder, SessionFileName); }
 std::string FlashPathsPath() { return JoinPath(State().binary1Dir, FlashPathsFileName); }
 } // namespace
@@ -74,6 +76,8 @@ void WriteFlashPaths() {
     out.WriteLine(s.firstFlashPath);
     if (ImageCountOf(s.sessionMode) == ModePair)
         out.WriteLine(s.secondFlashPath);
+    if (s.openedRamdldLength >= 0)
+        out.WriteLine(std::string(RamdldLengthTag) + std::to_string(s.openedRamdldLength));
     out.Close();
     output.Commit();
 }
@@ -82,6 +86,7 @@ void ReadFlashPaths() {
     SharedState& s = State();
     s.firstFlashPath.clear();
     s.secondFlashPath.clear();
+    s.openedRamdldLength = -1;
     auto file = BinaryFile::TryOpenRead(FlashPathsPath());
     if (!file)
         return;
@@ -91,6 +96,12 @@ void ReadFlashPaths() {
         s.firstFlashPath = in.ReadLine().value_or(std::string());
         if (ImageCountOf(s.sessionMode) == ModePair)
             s.secondFlashPath = in.ReadLine().value_or(std::string());
+        const std::string line = in.ReadLine().value_or(std::string());
+        if (line.starts_with(RamdldLengthTag)) {
+            const auto length = ParseIntegerToken(line.substr(RamdldLengthTag.size()));
+            if (length && *length >= 0)
+                s.openedRamdldLength = *length;
+        }
     } catch (const IoError&) {
         s.firstFlashPath.clear(); // unreadable: the window says it does not know
         s.secondFlashPath.clear();

@@ -21,10 +21,11 @@ void DeleteSessionFile();
 void EndSession();
 std::string SessionFilePath();
 
-// The flash files Open took (firstFlashPath, and secondFlashPath for a pair),
-// kept in the work tree for the second run's window and questions. Write
-// throws IoError; Read leaves the paths empty when there is no such record
-// (a session opened by an older version).
+// The flash files Open took (firstFlashPath, and secondFlashPath for a pair)
+// and the length of the RAMDLD it wrote (openedRamdldLength), kept in the
+// work tree for the second run's window, questions and checks. Write throws
+// IoError; Read leaves the paths empty and the length unknown when there is
+// no such record (a session opened by an older version).
 void WriteFlashPaths();
 void ReadFlashPaths();
 

@@ -65,13 +65,9 @@ void LoadSettings(bool writeDefaults) {
         s.replacerBlue = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
         s.replacerGreen = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
         s.replacerRed = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
-        const std::optional<std::string> folder = in.ReadLine();
-        // A line longer than any path: the file is damaged, none of it holds.
-        if (!folder) {
-            SetDefaultSettings();
-            return;
-        }
-        s.workFolder = *folder;
+        // A line longer than any path names no folder: the tree goes to the
+        // start folder, and lines 1 to 6, read as they are, hold.
+        s.workFolder = in.ReadLine().value_or(std::string());
     } catch (const IoError&) {
         // Read errors are not reported; what was read holds.
     }

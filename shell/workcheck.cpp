@@ -3,6 +3,7 @@
 #include "shell/cleanup.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <optional>
 
@@ -241,17 +242,72 @@ private:
         const ContentKind kind = KindOfContent(head);
         if (kind == ContentKind::Gif || kind == ContentKind::Bmp)
             return;
-        // The phone's own DRM may hold such an icon: compiled as it is. Only
-        // an edited one is refused, as a bad picture BMP is.
-        if (Original(n, path)) {
+        // Some DRMs hold icons of other kinds: such an icon, and an edited
+        // one of a kind the DRM's own icons use, is compiled as it is.
+        const std::vector<ContentKind>& kinds = IconKinds();
+        if (Original(n, path) || std::find(kinds.begin(), kinds.end(), kind) != kinds.end()) {
             item.unusual = true;
             return;
         }
         const std::string what = ContentKindName(kind);
         item.fault = WorkFault::NotGifOrBmp;
         item.problem = FileNamePart(path) + ": " +
-                       (what.empty() ? "not a GIF or BMP picture" : what) +
-                       "; the phone shows only GIF and BMP icons: save it as one of those.";
+                       (what.empty() ? "not a picture of a kind Zantrel knows" : what) +
+                       "; this DRM's own icons are each " + KindList(kinds) +
+                       ": save it as one of those.";
+    }
+
+    // The kinds of the DRM's own icons (and, in a pair, of those Port brings);
+    // with no original known, the kinds two or more of image 1's icon files
+    // share. GIF and BMP always.
+    const std::vector<ContentKind>& IconKinds() {
+        if (kinds_)
+            return *kinds_;
+        kinds_.emplace({ContentKind::Gif, ContentKind::Bmp});
+        // A file of no kind Zantrel knows, or an empty one, is no kind a DRM uses.
+        auto add = [&](ContentKind kind) {
+            if (kind != ContentKind::Unknown && kind != ContentKind::Empty &&
+                std::find(kinds_->begin(), kinds_->end(), kind) == kinds_->end())
+                kinds_->push_back(kind);
+        };
+        const bool own = Originals(image_, own_);
+        if (own)
+            for (ContentKind kind : own_->value().IconKinds())
+                add(kind);
+        if (image_ == 1 && ImageCountOf(State().sessionMode) == ModePair && Originals(2, ported_))
+            for (ContentKind kind : ported_->value().IconKinds())
+                add(kind);
+        if (own)
+            return *kinds_;
+        std::vector<ContentKind> seen;
+        for (long k = 1; k <= records_.iconCount; ++k) {
+            const long n = static_cast<long>(slots_.size()) + k;
+            for (std::string_view extension : {".gif", ".bmp"}) {
+                auto file = BinaryFile::TryOpenRead(
+                    JoinPath(folders_.iconsDir, NumberedFileName(n, extension)));
+                if (!file)
+                    continue;
+                std::array<std::uint8_t, PictureHeadSize> head{};
+                const ContentKind kind = KindOfContent({head.data(), file->Read(head)});
+                if (std::find(seen.begin(), seen.end(), kind) != seen.end())
+                    add(kind);
+                seen.push_back(kind);
+                break;
+            }
+        }
+        return *kinds_;
+    }
+
+    // "a GIF picture, a BMP picture or a PNG picture"
+    static std::string KindList(const std::vector<ContentKind>& kinds) {
+        std::string list;
+        for (std::size_t i = 0; i < kinds.size(); ++i) {
+            std::string name = ContentKindName(kinds[i]);
+            if (name.empty())
+                name = "of a kind Zantrel does not know";
+            list += (i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + name;
+        }
+        return list;
     }
 
     // Whether icon n's file holds what Open wrote for it: image 1's own
@@ -287,6 +343,7 @@ private:
     std::vector<std::string> files_; // the files the item's problem names, when not its path
     std::optional<std::optional<DrmOriginals>> own_;
     std::optional<std::optional<DrmOriginals>> ported_;
+    std::optional<std::vector<ContentKind>> kinds_;
     WorkScan scan_;
 };
 

@@ -53,12 +53,9 @@ const char* OpName(Op op) {
     return "?";
 }
 
+// A new file refused is its folder's refusal, told under the same fixed text.
 bool Acceptable(const FaultKind& kind, const std::vector<std::string>& errors) {
-    if (errors.size() != 1)
-        return false;
-    // A new file refused is its folder's refusal.
-    return errors[0] == kind.message ||
-           (kind.op == Op::OpenWrite && errors[0] == "The folder cannot be written.");
+    return errors.size() == 1 && errors[0] == kind.message;
 }
 
 struct Tally {

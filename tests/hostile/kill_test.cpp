@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include "hostile.h"
+#include "shell/edit.h"
 #include "shell/sdimain.h"
 #include "base/state.h"
 #include "support/process.h"
@@ -247,6 +249,47 @@ TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
     }
     EXPECT_GT(points, 10);
     std::printf("[ figures  ] Save As: ended at each of %d file operations\n", points);
+}
+
+// The folder the killed import reads; a plain function for EndedAt.
+std::string g_importFolder;
+CommandResult ImportTheFolder() { return ImportPictures(g_importFolder); }
+
+TEST_F(Kill, ImportLeavesEveryItemOldOrNew) {
+    const std::string pictures = dir / "pictures";
+    OpenPair();
+    NextRun(run);
+    std::filesystem::create_directory(pictures);
+    ASSERT_EQ(RunCommand([&] { return ExportPictures(pictures); }), CommandResult::Completed);
+    // Two pictures swapped and an icon taken by a picture: three items change.
+    const Bytes one = ReadAll(pictures + "/1.png");
+    WriteAll(pictures + "/1.png", ReadAll(pictures + "/2.png"));
+    WriteAll(pictures + "/2.png", one);
+    WriteAll(pictures + "/4.png", one);
+    g_importFolder = pictures;
+    const Files before = WorkFiles(dir / "work");
+    NextRun(run);
+    ASSERT_EQ(RunCommand(ImportTheFolder), CommandResult::Completed);
+    const Files after = WorkFiles(dir / "work");
+    ASSERT_NE(before, after);
+
+    int points = 0;
+    for (int k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        OpenPair();
+        if (!EndedAt(
+                k, [](ProgramRun&) {}, ImportTheFolder))
+            break;
+        ++points;
+        NextRun(run);
+        const Files now = WorkFiles(dir / "work");
+        EXPECT_TRUE(now == before || now == after);
+        EXPECT_FALSE(Exists(dir / "zantrel.commit"));
+        if (HasFailure())
+            return;
+    }
+    EXPECT_GT(points, 5);
+    std::printf("[ figures  ] Import: ended at each of %d file operations\n", points);
 }
 
 // The window program of a second run killed while it waits for the user:

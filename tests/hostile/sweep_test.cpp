@@ -101,7 +101,7 @@ public:
                 !(entry == "shxdata.dat" && session))
                 fault("written outside the work tree: " + entry);
         for (const std::string& entry : Entries(dir_ / "work"))
-            if (entry != "binary1" && entry != "binary2")
+            if (entry != "binary1" && entry != "binary2" && entry != "zantrel.owner")
                 fault("unexpected in the work folder: " + entry);
         if (!Leftovers(dir_.Path()).empty())
             fault("temporary left: " + Leftovers(dir_.Path())[0]);

@@ -263,7 +263,7 @@ TEST_F(Trust, AReadOnlyStartFolderIsToldNotHidden) {
     NextRun(run).ui.saveAnswers = {dir / "out.shx"};
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Failed);
     ASSERT_EQ(run->errors.size(), 1u);
-    EXPECT_EQ(run->errors[0], "The folder cannot be written.");
+    EXPECT_EQ(run->errors[0], "File access denied.");
     EXPECT_EQ(run->errorPaths[0], dir.Path());
     EXPECT_FALSE(Exists(dir / "out.shx"));
 
@@ -305,7 +305,10 @@ TEST_F(Trust, OverlongLinesAreTakenAsDamage) {
     const std::string overlong(100 * 1024, 'x');
     WriteText(dir / "zantrel.ini", "0\r\n0\r\n0\r\n1\r\n2\r\n3\r\n" + overlong + "\r\n");
     NextRun(run);
-    EXPECT_TRUE(State().cleanupEnabled); // the defaults
+    // Lines 1 to 6 hold as read; the overlong line names no folder.
+    EXPECT_FALSE(State().cleanupEnabled);
+    EXPECT_EQ(State().replacerBlue, 1);
+    EXPECT_EQ(State().replacerRed, 3);
     EXPECT_EQ(State().workFolder, dir.Path());
 
     WriteSettings(dir.Path(), dir / "work");

@@ -563,8 +563,8 @@ TEST(FileSave1Execute, ListsEveryProblemInOneRefusalAndWritesNothing) {
                    "Error"}}));
     EXPECT_EQ(run->ui.messageDetails[0],
               "1.bmp: 32-bit colour; it must be a plain 24-bit BMP of 5 x 3 pixels.\n"
-              "2.gif: a PNG picture; the phone shows only GIF and BMP icons: save it as one of "
-              "those.\n"
+              "2.gif: a PNG picture; this DRM's own icons are each a GIF picture or a BMP "
+              "picture: save it as one of those.\n"
               "3.gif, 3.bmp: both missing; put icon 3 back as a GIF or BMP under one of these "
               "names.\n"
               "Folder: " +
@@ -596,27 +596,35 @@ TEST(CheckWorkFiles, RawPicturesMustKeepTheLengthOfTheirSlots) {
 }
 
 // Icons the phone's own DRM holds that are neither GIF nor BMP (one byte,
-// none at all) compile as before; only an edit into such a thing is refused.
+// none at all, a PNG) compile as before, and so does an edited icon of a
+// picture kind the DRM's own icons use; only an edit into another thing is
+// refused, naming the kinds this DRM holds.
 TEST(FileSave1Execute, OddIconsOfThePhonesOwnDrmCompileAsBefore) {
     TempFolder dir;
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3};
     samples::DrmPlan plan;
-    plan.icons = {samples::GifIcon(4, 4, 1), {'X'}, {}};
+    plan.icons = {samples::GifIcon(4, 4, 1), {'X'}, {}, png};
     const Bytes drm = samples::BuildDrmCodeGroup(plan);
     WriteAll(dir / "x.bin", drm);
     std::unique_ptr<ProgramRun> run;
     SecondRunOf(dir, run, dir / "x.bin");
     const std::string icons = dir / "binary1/drmpack/icons";
     const std::vector<WorkItem> items = ListWorkItems(1).items;
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_TRUE(items[1].unusual && items[2].unusual);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_TRUE(items[1].unusual && items[2].unusual && items[3].unusual);
     EXPECT_FALSE(CaptionOf(items[1]).marked);
 
     WriteAll(icons + "/2.gif", {'Y'});
     ExpectGridMarksTheCheck();
     const std::vector<WorkProblem> problems = CheckWorkFiles();
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0].text, "2.gif: not a GIF or BMP picture; the phone shows only GIF and "
-                                "BMP icons: save it as one of those.");
+    EXPECT_EQ(problems[0].text, "2.gif: not a picture of a kind Zantrel knows; this DRM's own "
+                                "icons are each a GIF picture, a BMP picture or a PNG picture: "
+                                "save it as one of those.");
+    Bytes edited = png;
+    edited.back() = 9;
+    WriteAll(icons + "/2.gif", edited);
+    EXPECT_TRUE(CheckWorkFiles().empty());
 
     WriteAll(icons + "/2.gif", {'X'});
     run->ui.saveAnswers = {dir / "new.bin"};
@@ -625,7 +633,7 @@ TEST(FileSave1Execute, OddIconsOfThePhonesOwnDrmCompileAsBefore) {
 
     // Brought by Port from the other phone's own DRM, such an icon is not an edit either.
     samples::DrmPlan other;
-    other.icons = {samples::GifIcon(4, 4, 1), samples::GifIcon(2, 2, 2), {'Z'}};
+    other.icons = {samples::GifIcon(4, 4, 1), samples::GifIcon(2, 2, 2), {'Z'}, png};
     WriteAll(dir / "other.bin", samples::BuildDrmCodeGroup(other));
     WriteText(dir / "zantrel.ini", "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + dir.Path() + "\r\n");
     EXPECT_EQ(OpenFiles(dir, run, {dir / "other.bin", dir / "x.bin"}), "6");

@@ -18,6 +18,7 @@ ProgramRun::~ProgramRun() {
     SetErrorReporter(nullptr);
     // The run's end, as the process's end would be: another may start here.
     UnlockStartFolder();
+    UnlockWorkFolder();
 }
 
 ProgramRun& NextRun(std::unique_ptr<ProgramRun>& run) {

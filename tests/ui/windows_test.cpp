@@ -811,8 +811,9 @@ void WindowsTest::workView() {
     QCOMPARE(view.items[1].fault, WorkFault::None);
     QCOMPARE(view.items[2].fault, WorkFault::NotGifOrBmp);
     QCOMPARE(view.items[2].path, State().icons1Dir + "/3.gif");
-    QCOMPARE(view.items[2].problem, std::string("3.gif: a PNG picture; the phone shows only GIF "
-                                                "and BMP icons: save it as one of those."));
+    QCOMPARE(view.items[2].problem,
+             std::string("3.gif: a PNG picture; this DRM's own icons are each a GIF picture or "
+                         "a BMP picture: save it as one of those."));
 }
 
 // The window's place kept and read back (in Qt's test settings, not the
