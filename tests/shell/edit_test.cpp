@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "base/paths.h"
 #include "imaging/picture.h"
 #include "shell/edit.h"
 #include "shell/sdimain.h"
@@ -169,7 +170,7 @@ TEST_F(Edit, ExportThenImportChangesNoByteAndTheImportIsItsSummary) {
         const Checked<ImportPlan> plan = PlanImport(dir / "set");
         ASSERT_TRUE(plan);
         ASSERT_EQ(plan->changes.size(), 1u);
-        EXPECT_EQ(plan->changes[0].target, Icons("1.bmp"));
+        EXPECT_EQ(FileNamePart(plan->changes[0].target), "1.bmp");
         summary = ImportPlanText(*plan);
     }
     EXPECT_EQ(summary, "Replace 1 item of phone.bin with the pictures in " + dir / "set" +
