@@ -12,12 +12,14 @@ PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
 # binutils (windres), zlib built for it (the version of zlib1g-dev, so that
 # both builds write the same PNG bytes), GoogleTest's sources to build for
-# the target, and Wine.
+# the target, Wine, and msitools' wixl and msiinfo for the installer package
+# and its check.
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
-                   googletest wine wine64 fonts-wine
+                   googletest wine wine64 fonts-wine wixl msitools
 
-.PHONY: deps build check test test-asan fuzz-replay windows test-windows dist dist-deb dist-zip run screenshots \
-        screenshots-windows bench fuzz format format-check clean
+.PHONY: deps build check test test-asan fuzz-replay windows test-windows test-installer dist \
+        dist-deb dist-stage-windows dist-zip dist-msi run screenshots screenshots-windows bench fuzz \
+        format format-check clean
 
 deps:
 	@missing=""; \
@@ -97,18 +99,33 @@ windows: deps $(WIN_BUILD)/build.ninja
 test-windows: windows build
 	bash tools/run-windows-tests.sh $(WIN_BUILD)
 	bash tools/compare-windows.sh $(BUILD) $(WIN_BUILD)
+	$(MAKE) --no-print-directory test-installer
+
+# The installer and a newer one (the next patch version), built into
+# $(WIN_BUILD)/installer, checked and used under Wine on a display of their own.
+INSTALLER_TEST = $(WIN_BUILD)/installer
+NEWER_VERSION = $(shell echo $(VERSION) | awk -F. '{ print $$1 "." $$2 "." $$3 + 1 }')
+INSTALLER_PACKAGES = $(INSTALLER_TEST)/zantrel-$(VERSION)-windows-x64.msi \
+                     $(INSTALLER_TEST)/zantrel-$(NEWER_VERSION)-windows-x64.msi
+test-installer: windows
+	$(MAKE) --no-print-directory DIST=$(INSTALLER_TEST) $(INSTALLER_PACKAGES)
+	xvfb-run -a -s "-screen 0 1280x1024x24" bash tools/test-installer.sh $(WIN_BUILD) \
+	  $(INSTALLER_PACKAGES)
 
 # Release artefacts in dist/: the Debian package of the Linux build (CPack,
-# dependencies from dpkg-shlibdeps) and the zip of the Windows programs.
+# dependencies from dpkg-shlibdeps), and the zip and the installer of the
+# Windows programs.
 DIST ?= dist
 VERSION := $(shell sed -n 's/^project.zantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 WIN_ZIP = $(DIST)/zantrel-$(VERSION)-windows-x64.zip
+WIN_MSI = $(DIST)/zantrel-$(VERSION)-windows-x64.msi
 WIN_PROGRAMS = zantrel.exe zantrel-cli.exe
 # The texts beside them; .txt so that a double-click opens them on Windows.
 WIN_DOCS = README-Windows.txt LICENSE.txt COPYRIGHT.txt NEWS.txt
+WIN_STAGE = $(WIN_BUILD)/stage
 
 dist: build windows
-	$(MAKE) --no-print-directory dist-deb dist-zip
+	$(MAKE) --no-print-directory dist-deb dist-zip dist-msi
 
 DEB = $(DIST)/zantrel_$(VERSION)_$(shell dpkg --print-architecture).deb
 
@@ -126,21 +143,48 @@ dist-deb: deps
 	cp $(BUILD)/package/$(notdir $(DEB)) $(DIST)/
 	lintian --fail-on error,warning $(DEB) || { rm -f $(DEB); exit 1; }
 
-# The programs are stripped of their symbols (the package's are too, by
-# CPack); the zip is made in a staging folder and renamed into place, so a
-# failure leaves neither a partial zip nor an earlier one behind.
-dist-zip:
-	@rm -f $(WIN_ZIP); for p in $(WIN_PROGRAMS); do \
+# What the zip and the installer carry, in $(WIN_STAGE): the programs stripped
+# of their symbols (the package's are too, by CPack), and the texts with CR LF
+# line ends, as Windows' own editors expect.
+dist-stage-windows:
+	@for p in $(WIN_PROGRAMS); do \
 	  test -f $(WIN_BUILD)/bin/$$p || { echo "$(WIN_BUILD)/bin/$$p is missing: build it with make windows"; exit 1; }; \
 	done
-	rm -rf $(WIN_BUILD)/zip && mkdir -p $(WIN_BUILD)/zip $(DIST)
-	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) $(WIN_BUILD)/README-Windows.txt $(WIN_BUILD)/zip/
-	cp LICENSE $(WIN_BUILD)/zip/LICENSE.txt
-	cp resources/copyright $(WIN_BUILD)/zip/COPYRIGHT.txt
-	cp NEWS $(WIN_BUILD)/zip/NEWS.txt
-	cd $(WIN_BUILD)/zip && x86_64-w64-mingw32-strip $(WIN_PROGRAMS)
-	cd $(WIN_BUILD)/zip && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) $(WIN_DOCS)
+	rm -rf $(WIN_STAGE) && mkdir -p $(WIN_STAGE)
+	cp $(addprefix $(WIN_BUILD)/bin/,$(WIN_PROGRAMS)) $(WIN_BUILD)/README-Windows.txt $(WIN_STAGE)/
+	sed 's/\r$$//; s/$$/\r/' LICENSE >$(WIN_STAGE)/LICENSE.txt
+	sed 's/\r$$//; s/$$/\r/' resources/copyright >$(WIN_STAGE)/COPYRIGHT.txt
+	sed 's/\r$$//; s/$$/\r/' NEWS >$(WIN_STAGE)/NEWS.txt
+	@cr=$$(printf '\r'); for f in $(WIN_DOCS); do \
+	  if grep -qv "$$cr\$$" $(WIN_STAGE)/$$f; then echo "$(WIN_STAGE)/$$f has a line without CR LF"; exit 1; fi; \
+	done
+	cd $(WIN_STAGE) && x86_64-w64-mingw32-strip $(WIN_PROGRAMS)
+
+# The zip is made beside the staging folder and renamed into place, so a
+# failure leaves neither a partial zip nor an earlier one behind.
+dist-zip: dist-stage-windows
+	rm -f $(WIN_ZIP)
+	mkdir -p $(DIST)
+	cd $(WIN_STAGE) && cmake -E tar cf ../zantrel.zip --format=zip $(WIN_PROGRAMS) $(WIN_DOCS)
 	mv $(WIN_BUILD)/zantrel.zip $(WIN_ZIP)
+
+# The Windows installer (resources/zantrel.wxs) of version %, built by wixl
+# from the staged files, in the staging folder's parent and renamed into
+# place. wixl's MajorUpgrade replaces older versions only; its row is
+# rewritten to take in the same version too (as WiX's AllowSameVersionUpgrades
+# does), so a rebuilt package never installs beside its twin.
+WIN_UPGRADE_CODE = $(shell sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/\1/p' resources/zantrel.wxs)
+dist-msi: $(WIN_MSI)
+
+$(DIST)/zantrel-%-windows-x64.msi: dist-stage-windows | deps
+	rm -f $@ $(WIN_BUILD)/zantrel-$*.msi
+	mkdir -p $(DIST)
+	cd $(WIN_STAGE) && wixl -a x64 -D Version=$* -o ../zantrel-$*.msi $(CURDIR)/resources/zantrel.wxs
+	msibuild $(WIN_BUILD)/zantrel-$*.msi \
+	  -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
+	  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) \
+	      VALUES ('{$(WIN_UPGRADE_CODE)}', '$*', 513, 'WIX_UPGRADE_DETECTED')"
+	mv $(WIN_BUILD)/zantrel-$*.msi $@
 
 run: build
 	@bash tools/demo.sh $(BUILD)

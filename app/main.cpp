@@ -31,6 +31,15 @@ FILE, a flash file, is Open's first file in a first run: Zantrel goes on
 with the second question. In a second run Zantrel says that a session is
 pending and what it holds, and opens nothing.
 
+In the second run the icons and pictures can also be edited inside Zantrel:
+Replace (a thumbnail's menu, or a picture dropped on it) takes an item from
+a PNG, JPEG, GIF, BMP or TGA picture, fitted to its slot; Restore Original
+(a thumbnail's menu) and File > Restore All Originals put items back as
+Open wrote them; File > Import Pictures reads back a folder of pictures
+named by number, leaving out those it cannot read; File > Export Pictures
+as PNG writes every item as N.png; File > Export Contact Sheet draws one PNG
+of every item. Help > How Zantrel Works (F1) shows a page on all of it.
+
 Options:
   -h, --help     Prints this help and exits.
   -V, --version  Prints the program's name and version and exits.

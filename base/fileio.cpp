@@ -959,11 +959,21 @@ void FlushFolder(const std::string& folder) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+// A handle that only asks about a file or folder (links followed), sharing
+// everything, so no other program's work is disturbed.
+HANDLE OpenToAsk(const std::string& path) {
+    return CreateFileW(SystemPathFromUtf8(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+} // namespace
+#endif
+
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
 #ifdef _WIN32
-    const HANDLE handle = CreateFileW(SystemPathFromUtf8(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = OpenToAsk(path);
     if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -984,9 +994,7 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 
 std::optional<std::string> ResolvedFolder(const std::string& folder) {
 #ifdef _WIN32
-    const HANDLE handle = CreateFileW(SystemPathFromUtf8(folder).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = OpenToAsk(folder);
     if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
     std::wstring final(32768, L'\0');

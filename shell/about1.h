@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "shell/help.h"
+
 namespace zantrel {
 
 // The dialogs' texts, for every window program.
@@ -24,7 +26,7 @@ inline constexpr std::string_view FolderPickerTitle = "Select a folder";
 inline constexpr std::string_view AboutCaption = "About";
 inline constexpr std::string_view ProductNameText = "Zantrel";
 inline constexpr std::string_view VersionText = "Version 0.3.3 beta";
-inline constexpr std::string_view ReadmeText = "Read README.md for the whole story.";
+inline constexpr std::string_view ReadmeText = "Read " ZANTREL_README " for more.";
 inline constexpr std::string_view OkCaption = "OK";
 inline constexpr std::string_view CancelCaption = "Cancel";
 

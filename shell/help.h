@@ -3,6 +3,14 @@
 
 #include <string_view>
 
+// The read-me each release carries: beside zantrel.exe in the Windows zip and
+// installed folder (which hold no README.md), among the Debian package's docs.
+#ifdef _WIN32
+#define ZANTREL_README "README-Windows.txt (beside zantrel.exe)"
+#else
+#define ZANTREL_README "README.md (in /usr/share/doc/zantrel)"
+#endif
+
 namespace zantrel {
 
 inline constexpr std::string_view HowItWorksCaption = "How Zantrel Works";
@@ -43,6 +51,6 @@ Disable RAW 2 BMP conversion: pictures stay in the phone's raw form (drmpack/raw
 Select transparency replacer color: the colour that stands for transparent pixels in the BMP pictures.
 The settings live in zantrel.ini in the start folder.
 
-README.md tells the whole story.)";
+)" ZANTREL_README " tells more.";
 
 } // namespace zantrel

@@ -554,8 +554,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
         s.sessionMode |= ModeRawImage;
     const bool pair = ImageCountOf(s.sessionMode) == ModePair;
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
-                       ". Edit them with any picture editor, then start Zantrel again and choose " +
-                       (pair ? "Port or Save As." : "Save As.");
+                       ". Edit them with any picture editor, then start Zantrel again in " +
+                       s.startFolder + " and choose " + (pair ? "Port or Save As." : "Save As.");
     if (pair && PortIncompatible())
         next += "\nThe two DRMs have different layouts; Port will refuse them.";
     s.openedRamdldLength = -1;

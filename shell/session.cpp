@@ -1,7 +1,11 @@
 #include "shell/session.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/fileio.h"
 #include "base/state.h"
+#include "base/unicode.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -106,6 +110,18 @@ void ReadFlashPaths() {
         s.firstFlashPath.clear(); // unreadable: the window says it does not know
         s.secondFlashPath.clear();
     }
+}
+
+std::optional<std::string> EnterStartFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(PathFromUtf8(folder), ec);
+    if (!ec)
+        std::filesystem::current_path(PlainPathFromUtf8(folder), ec);
+    if (!ec)
+        return std::nullopt;
+    return "Zantrel cannot work in its start folder " + folder + " (" + ec.message() +
+           "). Make sure that it is a folder you can write to, or remove what is in its way, "
+           "then start Zantrel again.";
 }
 
 } // namespace zantrel

@@ -2,6 +2,7 @@
 // that decompiled to the run that compiles.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,5 +29,11 @@ std::string SessionFilePath();
 // no such record (a session opened by an older version).
 void WriteFlashPaths();
 void ReadFlashPaths();
+
+// A start folder given by name (the installed Windows program's Start menu
+// entry and file types name one): the folder, made when missing, becomes the
+// current folder, which the start-up takes as the start folder. Returns what
+// to tell the person when it cannot, or nullopt.
+std::optional<std::string> EnterStartFolder(const std::string& folder);
 
 } // namespace zantrel

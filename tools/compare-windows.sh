@@ -107,8 +107,9 @@ compare() {
         # Line 7 is the work folder in each system's own form.
         diff -q <(head -n 6 "$a/$f") <(head -n 6 "$b/$f") >/dev/null ||
           fail "$name: $f differs" ;;
-      */flashfiles.txt)
-        # The flash files' paths in each system's own form: their names alike.
+      */flashfiles.txt | */zantrel.owner)
+        # The flash files' (or the start folder's) paths in each system's own
+        # form: their names alike.
         diff -q <(sed 's#.*[/\\]##' "$a/$f") <(sed 's#.*[/\\]##' "$b/$f") >/dev/null ||
           fail "$name: $f differs" ;;
       *) same "$a/$f" "$b/$f" || fail "$name: $f differs" ;;

@@ -1,10 +1,11 @@
 # Sourced by the Windows scripts: a Wine prefix of the build's own, made once,
-# and no window, no debug output and no offer to install Mono or Gecko.
+# and no window, no debug output, no offer to install Mono or Gecko, and no
+# menu entries or file types handed to the desktop (winemenubuilder).
 # $1: the Windows build folder.
 wine_build="$(cd "$1" && pwd)"
 export WINEPREFIX="$wine_build/wine"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 unset DISPLAY
 WINE="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"

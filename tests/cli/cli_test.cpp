@@ -83,10 +83,10 @@ TEST(ZantrelCli, OpenThenSaveAs) {
     // The Part's line, then where the files are and what comes next.
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "DRM decompiled.");
-    EXPECT_EQ(lines.back(), "The icons and pictures to edit are in " +
-                                (dir / "binary1/drmpack/icons") +
-                                ". Edit them with any picture editor, then start Zantrel again "
-                                "and choose Save As.");
+    EXPECT_EQ(lines.back(),
+              "The icons and pictures to edit are in " + (dir / "binary1/drmpack/icons") +
+                  ". Edit them with any picture editor, then start Zantrel again in " + dir.path +
+                  " and choose Save As.");
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_TRUE(Exists(dir / "binary1/CG15.bin"));
     EXPECT_TRUE(Exists(dir / "binary1/drmpack/descr.dat"));

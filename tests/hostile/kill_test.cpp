@@ -133,6 +133,33 @@ protected:
         return WIFEXITED(status) && WEXITSTATUS(status) == KilledStatus;
     }
 
+    // command has just run on a pair session that held before: ended at each
+    // of its file operations in turn, from that session each time, the next
+    // start's recovery leaves image 1 wholly as before or wholly as after.
+    void ExpectOldOrNewAtEachEnd(CommandResult (*command)(), const Files& before,
+                                 const char* what) {
+        const Files after = WorkFiles(dir / "work");
+        ASSERT_NE(before, after);
+        int points = 0;
+        for (int k = 1;; ++k) {
+            SCOPED_TRACE(k);
+            OpenPair();
+            if (!EndedAt(
+                    k, [](ProgramRun&) {}, command))
+                break;
+            ++points;
+            NextRun(run);
+            EXPECT_FALSE(State().freshSession);
+            const Files now = WorkFiles(dir / "work");
+            EXPECT_TRUE(now == before || now == after);
+            EXPECT_FALSE(Exists(dir / "zantrel.commit"));
+            if (HasFailure())
+                return;
+        }
+        EXPECT_GT(points, 5);
+        std::printf("[ figures  ] %s: ended at each of %d file operations\n", what, points);
+    }
+
     TempFolder dir;
     std::unique_ptr<ProgramRun> run;
 };
@@ -170,27 +197,7 @@ TEST_F(Kill, PortLeavesTheSessionAndEveryFileWhole) {
     const Files before = WorkFiles(dir / "work");
     NextRun(run);
     ASSERT_EQ(RunCommand(Port1Click), CommandResult::Completed);
-    const Files after = WorkFiles(dir / "work");
-    ASSERT_NE(before, after);
-
-    int points = 0;
-    for (int k = 1;; ++k) {
-        SCOPED_TRACE(k);
-        OpenPair();
-        if (!EndedAt(
-                k, [](ProgramRun&) {}, Port1Click))
-            break;
-        ++points;
-        // After the next start's recovery image 1 is wholly as before or wholly ported.
-        NextRun(run);
-        EXPECT_FALSE(State().freshSession);
-        const Files now = WorkFiles(dir / "work");
-        EXPECT_TRUE(now == before || now == after);
-        if (HasFailure())
-            return;
-    }
-    EXPECT_GT(points, 10);
-    std::printf("[ figures  ] Port: ended at each of %d file operations\n", points);
+    ExpectOldOrNewAtEachEnd(Port1Click, before, "Port");
 }
 
 TEST_F(Kill, SaveAsLeavesTheSessionOrAWholeResult) {
@@ -270,26 +277,7 @@ TEST_F(Kill, ImportLeavesEveryItemOldOrNew) {
     const Files before = WorkFiles(dir / "work");
     NextRun(run);
     ASSERT_EQ(RunCommand(ImportTheFolder), CommandResult::Completed);
-    const Files after = WorkFiles(dir / "work");
-    ASSERT_NE(before, after);
-
-    int points = 0;
-    for (int k = 1;; ++k) {
-        SCOPED_TRACE(k);
-        OpenPair();
-        if (!EndedAt(
-                k, [](ProgramRun&) {}, ImportTheFolder))
-            break;
-        ++points;
-        NextRun(run);
-        const Files now = WorkFiles(dir / "work");
-        EXPECT_TRUE(now == before || now == after);
-        EXPECT_FALSE(Exists(dir / "zantrel.commit"));
-        if (HasFailure())
-            return;
-    }
-    EXPECT_GT(points, 5);
-    std::printf("[ figures  ] Import: ended at each of %d file operations\n", points);
+    ExpectOldOrNewAtEachEnd(ImportTheFolder, before, "Import");
 }
 
 // The window program of a second run killed while it waits for the user:

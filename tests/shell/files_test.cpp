@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "base/state.h"
 #include "base/uiops.h"
+#include "base/unicode.h"
 #include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
@@ -122,6 +125,19 @@ TEST(SessionFile, ReadsDeletesAndWrites) {
     DeleteSessionFile();
     EXPECT_FALSE(Exists(tmp / "shxdata.dat"));
     DeleteSessionFile(); // absent: nothing happens
+}
+
+TEST(EnterStartFolder, MakesTheFolderAndEntersItOrSaysWhyAndStays) {
+    TempFolder tmp;
+    const std::string folder = tmp / test::NativePath("Documents/Zantrel");
+    EXPECT_EQ(EnterStartFolder(folder), std::nullopt);
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), PathFromUtf8(folder)));
+
+    WriteText(tmp / "in the way", "x");
+    const auto why = EnterStartFolder(tmp / "in the way");
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find(tmp / "in the way"), std::string::npos) << *why;
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), PathFromUtf8(folder)));
 }
 
 TEST(DeriveCompiledImagePath, ReplacesOnlyTheFileNamesExtension) {

@@ -290,7 +290,8 @@ void WindowsTest::freshRunWindow() {
     QCOMPARE(form->AboutBox()->ProductName->text(), QString("Zantrel"));
     QVERIFY(form->AboutBox()->ProductName->font().bold());
     QCOMPARE(form->AboutBox()->Version->text(), QString("Version 0.3.3 beta"));
-    QCOMPARE(form->AboutBox()->Readme->text(), QString("Read README.md for the whole story."));
+    QCOMPARE(form->AboutBox()->Readme->text(),
+             QString("Read README.md (in /usr/share/doc/zantrel) for more."));
     QVERIFY(form->AboutBox()->OKButton->isDefault());
     QVERIFY(form->isVisible());
 

@@ -254,7 +254,8 @@ TEST(WinWindow, FreshRun) {
     EXPECT_EQ(script.seen[0].window, form->AboutBox()->Handle());
     EXPECT_EQ(TextOf(form->AboutBox()->ProductName), L"Zantrel");
     EXPECT_EQ(TextOf(form->AboutBox()->Version), L"Version 0.3.3 beta");
-    EXPECT_EQ(TextOf(form->AboutBox()->Readme), L"Read README.md for the whole story.");
+    EXPECT_EQ(TextOf(form->AboutBox()->Readme),
+              L"Read README-Windows.txt (beside zantrel.exe) for more.");
     EXPECT_TRUE(form->IsOpen());
 
     // Exit in a fresh run: no word, no session file, the window closes.
