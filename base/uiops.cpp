@@ -21,7 +21,6 @@ struct SilentUi final : UiSink {
         return std::nullopt;
     }
     void CloseMainWindow() override {}
-    void SetMenuItemEnabled(MenuItem, bool) override {}
     // Nobody to ask: nothing is confirmed.
     bool AskConfirmation(const std::string&, const std::string&) override { return false; }
 };
@@ -70,8 +69,6 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
 std::optional<std::string> AskFolder(const std::string& title) { return g_sink->AskFolder(title); }
 
 void CloseMainWindow() { g_sink->CloseMainWindow(); }
-
-void SetMenuItemEnabled(MenuItem item, bool on) { g_sink->SetMenuItemEnabled(item, on); }
 
 bool AskConfirmation(const std::string& text, const std::string& caption) {
     return g_sink->AskConfirmation(text, caption);

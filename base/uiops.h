@@ -9,26 +9,6 @@
 
 namespace zantrel {
 
-enum class MenuItem {
-    FileOpenItem,
-    Port1,
-    FileSaveAsItem,
-    FileDiscardItem,
-    FileOpenWorkFolderItem, // the front end opens the folder in the file manager
-    FileExitItem,
-    ViewRefreshItem, // the front end rereads the work files into its view
-    Settings1,
-    HelpAboutItem,
-    FileImportItem,
-    FileExportItem,
-    FileExportSheetItem,
-    FileRestoreAllItem,
-    // A thumbnail's own menu: the commands take its number.
-    ItemReplaceItem,
-    ItemRestoreItem,
-    HelpHowItem, // one page on the runs, the work folder, the commands and the settings
-};
-
 // A question that shows a picture: width x height pixels, 0xAARRGGBB, top
 // row first, opaque.
 struct PictureQuestion {
@@ -62,7 +42,6 @@ struct UiSink {
         return std::nullopt;
     }
     virtual void CloseMainWindow() = 0;
-    virtual void SetMenuItemEnabled(MenuItem item, bool on) = 0;
     // A question with OK and Cancel; true for OK.
     virtual bool AskConfirmation(const std::string& text, const std::string& caption) = 0;
     // The same with a picture above the text and, when it has a caption, a
@@ -90,7 +69,6 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
                                        const std::string& suggested = {});
 std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
-void SetMenuItemEnabled(MenuItem item, bool on);
 bool AskConfirmation(const std::string& text, const std::string& caption);
 bool AskPictureQuestion(PictureQuestion& question);
 

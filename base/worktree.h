@@ -2,8 +2,11 @@
 // spelled one way throughout, so a case-sensitive disk finds what was written.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "base/rgb.h"
 
 namespace zantrel {
 
@@ -43,20 +46,27 @@ std::string CodeGroupFileName(int number);
 // "n.gif", "n.bmp", "n.raw".
 std::string NumberedFileName(long number, std::string_view extension);
 
-// Sets the six tree paths from workFolder and creates the folders, ignoring
-// every failure.
-void BuildWorkTree();
-// Sets the six tree paths only, creating nothing.
-void SetWorkTreePaths();
-// compiledImagePath = savePath with its file name's extension (or none)
-// replaced by ".bin": "new.shx" and "new" give "new.bin", "qout/x.s" gives
-// "qout/x.bin".
-void DeriveCompiledImagePath();
-// The journal's path: in the start folder, or beside fallback when no start
-// folder was taken (the logic run without a start-up).
-std::string JournalPath(std::string_view fallback = {});
-// Whether path lies in the work tree's binary1 or binary2 folder, whose
-// files the clean-up deletes.
-bool IsInsideWorkTree(const std::string& path);
+// How the pictures are kept in the work folder: as BMP copies (converted
+// from the raw pictures at Open and back at Save As) with the replacer
+// colour standing for transparent pixels, or as the raw pictures alone.
+struct PictureSettings {
+    bool bmp = false;
+    Rgb replacer;
+};
+
+// One image of the session as the readers and the DRM code take it: the
+// flash file it is opened from, its folders in the work tree, how its
+// pictures are kept, and the journal of a step that replaces several of its
+// files as one (empty: beside the icons).
+struct ImageFolders {
+    std::string binaryDir;  // header.bin, RAMDLD.bin, the code groups
+    std::string drmpackDir; // the DRM's pieces and descr.dat
+    std::string iconsDir;   // the icons and picture BMPs
+    std::string flashPath;
+    // RAMDLD.bin's length as Open wrote it; -1 when not known.
+    std::int64_t ramdldLength = -1;
+    PictureSettings pictures;
+    std::string journal;
+};
 
 } // namespace zantrel

@@ -100,10 +100,10 @@ int Run(const std::string& dir, const std::string& out) {
 
     const auto start = std::chrono::steady_clock::now();
     for (int k = 1; k <= PictureCount; ++k)
-        RawToBmp(RawName(dir, k), Width, Height, bmps + "/" + std::to_string(k) + ".bmp", Blue,
-                 Green, Red);
+        RawToBmp(RawName(dir, k), Width, Height, bmps + "/" + std::to_string(k) + ".bmp",
+                 Rgb{Red, Green, Blue});
     for (int k = 1; k <= PictureCount; ++k)
-        BmpToRaw(bmps + "/" + std::to_string(k) + ".bmp", RawName(raws, k), Blue, Green, Red);
+        BmpToRaw(bmps + "/" + std::to_string(k) + ".bmp", RawName(raws, k), Rgb{Red, Green, Blue});
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
 
     for (int k = 1; k <= PictureCount; ++k) {
@@ -126,7 +126,7 @@ int Run(const std::string& dir, const std::string& out) {
 
 // "edit" prints the milliseconds one replace took (the median of 50).
 int Edit(const std::string& dir, const std::string& out) {
-    const std::uint32_t replacer = 0xFF00FF;
+    const Rgb replacer{Red, Green, Blue};
     std::filesystem::create_directories(out);
     using Clock = std::chrono::steady_clock;
     const std::string png = out + "/source.png";

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "base/state.h"
 #include "base/unicode.h"
+#include "shell/state.h"
 
 namespace zantrel {
 
@@ -84,8 +84,6 @@ std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std:
 }
 
 void ConsoleUi::CloseMainWindow() { EndBar(); }
-
-void ConsoleUi::SetMenuItemEnabled(MenuItem, bool) {}
 
 // The console's commands are typed on purpose: the command is the answer.
 bool ConsoleUi::AskConfirmation(const std::string&, const std::string&) { return true; }

@@ -31,7 +31,6 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     void CloseMainWindow() override;
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
 
 private:

@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "base/primitives.h"
-#include "flash/flashformat.h"
 
 namespace zantrel {
 
@@ -16,9 +15,9 @@ std::string Hex32(std::int64_t value) { return "0x" + HexWord(static_cast<std::u
 void PrintInfoText(std::FILE* out, const FlashInfo& r) {
     std::fprintf(out, "File: %s\n", r.file.c_str());
     std::fprintf(out, "Kind: %s\n", r.kind.c_str());
-    if (r.hasHeader && r.headerBytes < FlashHeaderSize)
+    if (r.hasHeader && r.headerBytes < r.wholeHeaderBytes)
         std::fprintf(out, "Header: incomplete (%lld of %d bytes)\n",
-                     static_cast<long long>(r.headerBytes), FlashHeaderSize);
+                     static_cast<long long>(r.headerBytes), static_cast<int>(r.wholeHeaderBytes));
     if (r.hasHeader) {
         std::fprintf(out, "Code groups: %zu\n", r.codeGroups.size());
         for (const auto& cg : r.codeGroups)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -11,14 +12,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "cli/consoleui.h"
 #include "cli/helpformat.h"
 #include "cli/infoprint.h"
-#include "drm/drmpack.h"
 #include "shell/about1.h"
-#include "shell/edit.h"
+#include "shell/commands.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
@@ -109,8 +109,8 @@ std::optional<bool> ParseOnOff(const std::string& text) {
     return std::nullopt;
 }
 
-// "R,G,B", each 0 to 255, as a platform colour value 0x00BBGGRR.
-std::optional<std::uint32_t> ParseColour(const std::string& text) {
+// "R,G,B", each 0 to 255.
+std::optional<Rgb> ParseColour(const std::string& text) {
     std::uint8_t parts[3];
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
@@ -128,170 +128,18 @@ std::optional<std::uint32_t> ParseColour(const std::string& text) {
         parts[i] = static_cast<std::uint8_t>(value);
         pos = end + 1;
     }
-    return PackColour({parts[0], parts[1], parts[2]});
+    return Rgb{parts[0], parts[1], parts[2]};
 }
 
-// The command line as the definition took it, before any check of the values.
-struct CommandLine {
-    std::string first;                 // open's FLASH, save-as's FILE, info's FLASH
-    std::optional<std::string> second; // open's EXPORT
-    bool json = false;
-    // The settings options, each given or not.
+// The settings command's options as the command line gave them.
+struct SettingsOptions {
     std::optional<std::string> cleanup, askSecond, bmp, replacer, workFolder;
-    // The editing commands' item ("12", or restore's "all") and options.
-    std::string item;
-    std::string fit = "inside";
-    bool keepSize = false;
-    bool overwrite = false; // export-png's and sheet's
-};
-
-// The commands, their arguments and options, and the help rendered from them.
-class Definition {
-public:
-    Definition() : app_(Overview, ProgramName) {
-        // Options are "-x" and "--name" alone: on Windows CLI11 would take a
-        // rooted path ("/phones/a.shx") for an option. The commands inherit it.
-        app_.allow_windows_style_options(false);
-        app_.set_help_flag("-h,--help", "This text.");
-        app_.set_version_flag("-V,--version", std::string(ProgramName) + " " + ZANTREL_VERSION,
-                              "Prints the program's name and version.");
-        app_.footer(Notes);
-        app_.formatter(std::make_shared<HelpFormatter>());
-
-        // The descriptions break their lines where the help should.
-        CLI::App* open = Command(
-            "open", R"(Open: FLASH is the flash file to edit. EXPORT, when given, is a second
-flash file whose DRM can then be ported into FLASH's. Without EXPORT
-the second file dialog counts as cancelled. With "ask-second" off
-(edit-only mode) EXPORT is refused with status 2. Only in a fresh run.)");
-        open->add_option("FLASH", line_.first)->required();
-        open->add_option("EXPORT", line_.second);
-
-        CLI::App* save = Command(
-            "save-as", R"(Save As: compiles the edited DRM. A superfile or SBF session writes the
-superfile FILE and the compiled code group FILE less its extension plus
-".bin"; a raw-image session writes only that ".bin" file. FILE without
-an extension gets ".shx". Cleans the work folder afterwards unless
-"cleanup" is off. Only in a second run.)");
-        save->add_option("FILE", line_.first)->required();
-
-        Command("port", R"(Port: copies the icons and pictures of EXPORT's DRM over FLASH's. The
-session then stays pending (as with exit) for a later save-as. Only in
-a second run of a session opened with two files.)");
-        Command("exit", R"(Exit: in a second run, keeps the pending session for a later run
-("DRM was not compiled"); in a fresh run does nothing.)");
-        Command("session", R"(Prints the pending session as the window's panel shows it: the flash
-files, their kind, the work folder, the counts of icons and pictures,
-what save-as writes and, for two files, whether port can work. Changes
-nothing.)");
-        Command("discard", R"(Discard Session: ends the pending session without saving it: deletes
-the session file and the work files, edits included. Only in a second
-run.)");
-
-        CLI::App* replace = Command(
-            "replace", R"(Replaces item N of the file to edit with the picture FILE (PNG, JPEG,
-GIF, BMP or TGA): a picture at exactly its slot's size, an icon as a GIF
-or BMP as it was. Pixels less than half opaque become transparent. Only
-in a second run.)");
-        replace->add_option("N", line_.item)->required();
-        replace->add_option("FILE", line_.first)->required();
-        AddFitOption(replace);
-        replace
-            ->add_flag("--keep-size", line_.keepSize,
-                       "an icon keeps the new picture's own size\n(by default it takes the "
-                       "old icon's)")
-            ->disable_flag_override();
-        CLI::App* restore =
-            Command("restore", R"(Puts item N back as Open wrote it; "all" puts back every edited
-item. Only in a second run.)");
-        restore->add_option("N", line_.item)->required()->type_name("N|all");
-        CLI::App* exportPng = Command(
-            "export-png", R"(Writes every picture and icon of the file to edit into the folder DIR
-(made when missing) as N.png, all or none. Files of those names there
-are replaced only with --overwrite. Only in a second run.)");
-        exportPng->add_option("DIR", line_.first)->required();
-        AddOverwriteOption(exportPng);
-        CLI::App* sheet = Command(
-            "sheet", R"(Writes one PNG picture of every item with its number, size and edited
-mark. An existing FILE is replaced only with --overwrite. Only in a
-second run.)");
-        sheet->add_option("FILE", line_.first)->required();
-        AddOverwriteOption(sheet);
-        CLI::App* import =
-            Command("import", R"(Replaces the items whose numbers name the pictures in DIR (1.png,
-2.jpg, ...), all in one step; a picture that shows what its item shows
-leaves it untouched. Only in a second run.)");
-        import->add_option("DIR", line_.first)->required();
-        AddFitOption(import);
-
-        CLI::App* settings = Command(
-            "settings", R"(Without options prints the settings. With options, changes them as the
-Settings dialog would and rewrites "zantrel.ini". Only in a fresh run.)");
-        settings
-            ->add_option("--cleanup", line_.cleanup,
-                         "clean the work folder after a successful save-as")
-            ->type_name("on|off");
-        settings->add_option("--ask-second", line_.askSecond, "open takes a second (EXPORT) file")
-            ->type_name("on|off");
-        settings->add_option("--bmp", line_.bmp, "convert raw pictures to and from BMP")
-            ->type_name("on|off");
-        settings
-            ->add_option("--replacer", line_.replacer,
-                         "transparency replacer colour, 0-255 each\n(needs --bmp on)")
-            ->type_name("R,G,B");
-        settings
-            ->add_option("--work-folder", line_.workFolder,
-                         "an existing folder to hold the work tree")
-            ->type_name("DIR");
-
-        CLI::App* info = Command(
-            "info", R"(Prints the kind of FLASH, its code-group table, whether it holds a DRM
-and, when it does, its layout, icons and pictures. Touches neither the
-start folder nor the work folder (its scratch goes to a private
-temporary folder).)");
-        info->add_option("FLASH", line_.first)->required();
-        info->add_flag("--json", line_.json, "prints the same as one JSON object")
-            ->disable_flag_override();
-    }
-
-    std::string Help() const { return app_.help(); }
-    bool Knows(const std::string& command) const {
-        for (const CLI::App* sub : app_.get_subcommands({}))
-            if (sub->get_name() == command)
-                return true;
-        return false;
-    }
-    // Throws CLI::ParseError.
-    const CommandLine& Parse(int argc, char** argv) {
-        app_.parse(argc, argv);
-        return line_;
-    }
-
-private:
-    void AddFitOption(CLI::App* command) {
-        command
-            ->add_option("--fit", line_.fit,
-                         "how a picture of another size fits:\ninside (the default, a "
-                         "transparent margin),\nfill (cropped) or stretch")
-            ->type_name("inside|fill|stretch");
-    }
-    void AddOverwriteOption(CLI::App* command) {
-        command->add_flag("--overwrite", line_.overwrite, "replaces files that exist already")
-            ->disable_flag_override();
-    }
-    CLI::App* Command(const std::string& name, const std::string& description) {
-        CLI::App* command = app_.add_subcommand(name, description);
-        command->set_help_flag(); // --help is the program's alone
-        return command;
-    }
-    CLI::App app_;
-    CommandLine line_;
 };
 
 // ---- info ----
 
-int RunInfo(const CommandLine& line) {
-    if (line.first.empty())
+int RunInfo(const std::string& flash, bool json) {
+    if (flash.empty())
         return UsageError("info needs one flash file");
 
     // Messages go to standard error, so the report on standard output stays clean.
@@ -301,7 +149,7 @@ int RunInfo(const CommandLine& line) {
     SetErrorReporter(PrintIoFailure);
 
     FlashInfo report;
-    const std::string file = Absolute(line.first);
+    const std::string file = Absolute(flash);
     // The warning goes before an I/O failure that ends the reading later, as
     // when the reader showed it.
     auto warn = [&] {
@@ -322,55 +170,27 @@ int RunInfo(const CommandLine& line) {
     InstallUi(nullptr);
     if (result != CommandResult::Completed || report.refused)
         return ExitFailed;
-    if (line.json)
+    if (json)
         PrintInfoJson(stdout, report);
     else
         PrintInfoText(stdout, report);
     return ExitOk;
 }
 
-// ---- menu commands ----
+// ---- settings ----
 
 void PrintSettings() {
     const SharedState& s = State();
     std::printf("cleanup: %s\n", s.cleanupEnabled ? "on" : "off");
     std::printf("ask-second: %s\n", s.askSecondFile ? "on" : "off");
     std::printf("bmp: %s\n", s.rawConversionEnabled ? "on" : "off");
-    std::printf("replacer: %u,%u,%u\n", s.replacerRed, s.replacerGreen, s.replacerBlue);
+    std::printf("replacer: %u,%u,%u\n", s.replacer.red, s.replacer.green, s.replacer.blue);
     std::printf("work-folder: %s\n", s.workFolder.c_str());
 }
 
-const char* WhyDisabled(MenuItem item) {
-    const SharedState& s = State();
-    switch (item) {
-    case MenuItem::FileOpenItem:
-        return "open is not offered: a session is pending (save-as or port it, or keep it with "
-               "exit)";
-    case MenuItem::Settings1:
-        return "settings are not offered: a session is pending; settings change only before open";
-    case MenuItem::FileSaveAsItem:
-        return "save-as is not offered: no session is pending (open a flash file first)";
-    case MenuItem::FileDiscardItem:
-        return "discard is not offered: no session is pending";
-    case MenuItem::ItemReplaceItem:
-    case MenuItem::ItemRestoreItem:
-    case MenuItem::FileRestoreAllItem:
-    case MenuItem::FileImportItem:
-    case MenuItem::FileExportItem:
-    case MenuItem::FileExportSheetItem:
-        return "the editing commands are not offered: no session is pending (open a flash file "
-               "first)";
-    case MenuItem::Port1:
-        return s.freshSession
-                   ? "port is not offered: no session is pending (open two flash files first)"
-                   : "port is not offered: the pending session holds one flash file only";
-    default:
-        return "this command is not offered in this run";
-    }
-}
-
 // The settings options as a change; the usage error's text when one is bad.
-std::optional<std::string> ReadSettingsOptions(const CommandLine& line, SettingsChange& change) {
+std::optional<std::string> ReadSettingsOptions(const SettingsOptions& line,
+                                               SettingsChange& change) {
     struct OnOff {
         const char* name;
         const std::optional<std::string>& text;
@@ -400,177 +220,232 @@ std::optional<std::string> ReadSettingsOptions(const CommandLine& line, Settings
     return std::nullopt;
 }
 
-// ---- editing ----
+// ---- the commands of a run ----
 
-bool IsEditCommand(const std::string& command) {
-    return command == "replace" || command == "restore" || command == "export-png" ||
-           command == "sheet" || command == "import";
-}
+// One run of the program for a command: the console as its window, the
+// start-up, and whether the run offers the command; its exit status.
+class ConsoleRun {
+public:
+    explicit ConsoleRun(bool readOnlyStart) : ui_(stdout, stderr, isatty(STDERR_FILENO) != 0) {
+        InstallUi(&ui_);
+        SetErrorReporter(PrintIoFailure);
+        // Looking at a session, or keeping it, changes nothing on disk.
+        started_ =
+            Note(RunCommand(readOnlyStart ? InitAppReadOnly : InitApp)) == CommandResult::Completed;
+    }
+    bool Started() const { return started_; }
+    // Whether this run offers item; when not, says why, keeps a second run's
+    // session as Exit does, and the status is a usage error.
+    bool Offers(MenuItem item) {
+        if (Offered(item, CurrentRun()))
+            return true;
+        PrintError(WhyDisabled(item, CurrentRun()));
+        if (CurrentRun() != RunKind::Fresh)
+            Note(RunCommand(FileExit1Execute));
+        status_ = ExitUsage;
+        return false;
+    }
+    CommandResult Note(CommandResult result) {
+        if (result != CommandResult::Completed && status_ == ExitOk)
+            status_ = ExitFailed;
+        return result;
+    }
+    int Status() const { return status_; }
+    void SetStatus(int status) { status_ = status; }
 
-struct EditRequest {
-    MenuItem menuItem = MenuItem::ItemReplaceItem;
-    long number = 0; // 0: restore all
-    std::string path;
-    ReplaceOptions options;
-    // A command typed is not asked: it refuses to replace files unless told.
-    Overwrite overwrite = Overwrite::Refuse;
+private:
+    ConsoleUi ui_;
+    bool started_ = false;
+    int status_ = ExitOk;
 };
 
-std::optional<std::string> ReadEditOptions(const std::string& command, const CommandLine& line,
-                                           EditRequest& edit) {
-    const auto fit = FitFromName(line.fit);
-    if (!fit)
-        return "--fit needs inside, fill or stretch";
-    edit.options.fit = *fit;
-    edit.options.iconTakesNewSize = line.keepSize;
-    edit.overwrite = line.overwrite ? Overwrite::Replace : Overwrite::Refuse;
-    if (command == "replace" || command == "restore") {
-        if (command == "restore" && line.item == "all") {
-            edit.menuItem = MenuItem::FileRestoreAllItem;
-        } else {
-            const auto number = ParseIntegerToken(line.item);
-            if (!number || *number < 1 || *number > MaxDrmItems + 3)
-                return command + " needs an item number (1, 2, ...)" +
-                       (command == "restore" ? " or all" : "");
-            edit.number = static_cast<long>(*number);
-            edit.menuItem =
-                command == "replace" ? MenuItem::ItemReplaceItem : MenuItem::ItemRestoreItem;
-        }
-    } else {
-        edit.menuItem = command == "import"       ? MenuItem::FileImportItem
-                        : command == "export-png" ? MenuItem::FileExportItem
-                                                  : MenuItem::FileExportSheetItem;
-    }
-    if (command != "restore") {
-        if (line.first.empty())
-            return "empty file name";
-        edit.path = Absolute(line.first);
-    }
-    return std::nullopt;
-}
-
-CommandResult RunEdit(const std::string& command, const EditRequest& edit) {
-    if (command == "replace")
-        return ReplaceItem(edit.number, edit.path, edit.options);
-    if (command == "restore")
-        return edit.number ? RestoreItem(edit.number) : RestoreAllItems();
-    if (command == "export-png")
-        return ExportPictures(edit.path, edit.overwrite);
-    if (command == "sheet")
-        return ExportContactSheet(edit.path, edit.overwrite);
-    return ImportPictures(edit.path, edit.options);
-}
-
-int RunMenuCommand(const std::string& command, const CommandLine& line) {
-    MenuItem item = MenuItem::FileExitItem;
-    std::optional<std::string> firstFile;
-    std::optional<std::string> secondFile;
-    std::optional<std::string> saveFile;
-    SettingsChange change;
-    EditRequest edit;
-
-    // Everything about the command line is checked before start-up, which
-    // reads the session file.
-    if (command == "open") {
-        item = MenuItem::FileOpenItem;
-        if (line.first.empty() || (line.second && line.second->empty()))
-            return UsageError("empty file name");
-        firstFile = Absolute(line.first);
-        if (line.second)
-            secondFile = Absolute(*line.second);
-    } else if (command == "save-as") {
-        item = MenuItem::FileSaveAsItem;
-        if (line.first.empty())
-            return UsageError("save-as needs one file name");
-        saveFile = Absolute(line.first);
-    } else if (command == "port" || command == "exit") {
-        item = command == "port" ? MenuItem::Port1 : MenuItem::FileExitItem;
-    } else if (command == "discard") {
-        item = MenuItem::FileDiscardItem;
-    } else if (IsEditCommand(command)) {
-        if (auto bad = ReadEditOptions(command, line, edit))
+// A command of the table: its arguments checked before start-up, which
+// reads the session file, then run if this run offers it.
+int RunTableCommand(const Command& command, ConsoleArguments args) {
+    const ConsoleForm& form = command.console;
+    if (form.check)
+        if (auto bad = form.check(args))
             return UsageError(*bad);
-        item = edit.menuItem;
-    } else if (command == "settings") {
-        item = MenuItem::Settings1;
-        if (auto bad = ReadSettingsOptions(line, change))
-            return UsageError(*bad);
-        if (change.workFolder) {
-            if (auto problem = WorkFolderProblem(*change.workFolder)) {
-                PrintError(*problem);
-                return ExitFailed;
-            }
-        }
-    }
-
-    ConsoleUi ui(stdout, stderr, isatty(STDERR_FILENO) != 0);
-    InstallUi(&ui);
-    SetErrorReporter(PrintIoFailure);
-
-    int status = ExitOk;
-    auto note = [&](CommandResult result) {
-        if (result != CommandResult::Completed && status == ExitOk)
-            status = ExitFailed;
-        return result;
-    };
-    // Looking at a session, or keeping it, changes nothing on disk.
-    const bool readOnly = command == "session" || command == "exit";
-    if (note(RunCommand(readOnly ? InitAppReadOnly : InitApp)) != CommandResult::Completed)
-        return status;
-    const bool secondRun = !State().freshSession;
-    // A second run that ends without finishing its session keeps it, as Exit does.
-    auto keepSession = [&] { note(RunCommand(FileExit1Execute)); };
-
-    if (!MenuItemEnabled(item)) {
-        PrintError(WhyDisabled(item));
-        if (secondRun)
-            keepSession();
-        return ExitUsage;
-    }
-
-    if (command == "open") {
-        if (secondFile && !State().askSecondFile) {
-            PrintError("an export file is not asked for in edit-only mode (settings "
-                       "--ask-second on turns it back on)");
+    if (!args.first.empty())
+        args.first = Absolute(args.first);
+    if (args.second)
+        args.second = Absolute(*args.second);
+    ConsoleRun run(form.readOnlyStart);
+    if (!run.Started() || !run.Offers(command.item))
+        return run.Status();
+    if (form.refuse)
+        if (auto bad = form.refuse(args)) {
+            PrintError(*bad);
             return ExitUsage;
         }
-        note(RunCommand([&] { return OpenFlashFiles({firstFile, secondFile}); }));
-    } else if (command == "save-as") {
-        if (note(RunCommand([&] { return SaveAs(saveFile); })) != CommandResult::Completed)
-            keepSession();
-    } else if (command == "port") {
-        // The session stays pending on disk: nothing to keep, nothing to say.
-        note(RunCommand(Port1Click));
-    } else if (IsEditCommand(command)) {
-        note(RunCommand([&] { return RunEdit(command, edit); }));
-    } else if (command == "exit") {
-        note(RunCommand(FileExit1Execute));
-    } else if (command == "discard") {
-        note(RunCommand(FileDiscard1Execute));
-    } else if (command == "session") {
-        const SessionSummary summary = DescribeSession();
-        if (summary.lines.empty())
-            std::printf("No session is pending.\n");
-        // The values come from files of the work folder, flash paths included.
-        for (const SessionLine& fact : summary.lines)
-            std::printf("%s: %s\n", fact.label.c_str(), Printable(fact.value).c_str());
-    } else if (command == "settings") {
-        if (change.Empty()) {
-            PrintSettings();
-            return ExitOk;
-        }
-        SettingsChangeResult result = SettingsChangeResult::Applied;
-        if (note(RunCommand([&] { result = ChangeSettings(change); })) ==
-            CommandResult::Completed) {
-            if (result == SettingsChangeResult::ReplacerNeedsBmp) {
-                PrintError("--replacer needs BMP conversion on (--bmp on)");
-                return ExitUsage;
-            }
-            PrintSettings();
+    run.Note(RunCommand([&] { return form.run(args); }));
+    return run.Status();
+}
+
+int RunSession() {
+    ConsoleRun run(true);
+    if (!run.Started())
+        return run.Status();
+    const SessionSummary summary = DescribeSession();
+    if (summary.lines.empty())
+        std::printf("No session is pending.\n");
+    // The values come from files of the work folder, flash paths included.
+    for (const SessionLine& fact : summary.lines)
+        std::printf("%s: %s\n", fact.label.c_str(), Printable(fact.value).c_str());
+    return run.Status();
+}
+
+int RunSettings(const SettingsOptions& options) {
+    SettingsChange change;
+    if (auto bad = ReadSettingsOptions(options, change))
+        return UsageError(*bad);
+    if (change.workFolder) {
+        if (auto problem = WorkFolderProblem(*change.workFolder)) {
+            PrintError(*problem);
+            return ExitFailed;
         }
     }
-    return status;
+    ConsoleRun run(false);
+    if (!run.Started() || !run.Offers(MenuItem::Settings1))
+        return run.Status();
+    if (change.Empty()) {
+        PrintSettings();
+        return ExitOk;
+    }
+    SettingsChangeResult result = SettingsChangeResult::Applied;
+    if (run.Note(RunCommand([&] { result = ChangeSettings(change); })) ==
+        CommandResult::Completed) {
+        if (result == SettingsChangeResult::ReplacerNeedsBmp) {
+            PrintError("--replacer needs BMP conversion on (--bmp on)");
+            return ExitUsage;
+        }
+        PrintSettings();
+    }
+    return run.Status();
 }
+
+// ---- the command line ----
+
+// The commands, their arguments and options, and the help rendered from
+// them: the table's commands in its order, with the console's own (session,
+// settings, info) where the help has them. Each command's callback runs it.
+class Definition {
+public:
+    Definition() : app_(Overview, ProgramName) {
+        // Options are "-x" and "--name" alone: on Windows CLI11 would take a
+        // rooted path ("/phones/a.shx") for an option. The commands inherit it.
+        app_.allow_windows_style_options(false);
+        app_.set_help_flag("-h,--help", "This text.");
+        app_.set_version_flag("-V,--version", std::string(ProgramName) + " " + ZANTREL_VERSION,
+                              "Prints the program's name and version.");
+        app_.footer(Notes);
+        app_.formatter(std::make_shared<HelpFormatter>());
+
+        for (const Command& command : Commands()) {
+            if (command.console.name.empty())
+                continue;
+            AddTableCommand(command);
+            // The session as the window's panel shows it, after exit in the help.
+            if (command.item == MenuItem::FileExitItem)
+                Add("session",
+                    R"(Prints the pending session as the window's panel shows it: the flash
+files, their kind, the work folder, the counts of icons and pictures,
+what save-as writes and, for two files, whether port can work. Changes
+nothing.)")
+                    ->callback([this] { status_ = RunSession(); });
+        }
+
+        CLI::App* settings = Add(
+            "settings", R"(Without options prints the settings. With options, changes them as the
+Settings dialog would and rewrites "zantrel.ini". Only in a fresh run.)");
+        settings
+            ->add_option("--cleanup", settings_.cleanup,
+                         "clean the work folder after a successful save-as")
+            ->type_name("on|off");
+        settings
+            ->add_option("--ask-second", settings_.askSecond, "open takes a second (EXPORT) file")
+            ->type_name("on|off");
+        settings->add_option("--bmp", settings_.bmp, "convert raw pictures to and from BMP")
+            ->type_name("on|off");
+        settings
+            ->add_option("--replacer", settings_.replacer,
+                         "transparency replacer colour, 0-255 each\n(needs --bmp on)")
+            ->type_name("R,G,B");
+        settings
+            ->add_option("--work-folder", settings_.workFolder,
+                         "an existing folder to hold the work tree")
+            ->type_name("DIR");
+        settings->callback([this] { status_ = RunSettings(settings_); });
+
+        CLI::App* info =
+            Add("info", R"(Prints the kind of FLASH, its code-group table, whether it holds a DRM
+and, when it does, its layout, icons and pictures. Touches neither the
+start folder nor the work folder (its scratch goes to a private
+temporary folder).)");
+        info->add_option("FLASH", args_.first)->required();
+        info->add_flag("--json", json_, "prints the same as one JSON object")
+            ->disable_flag_override();
+        info->callback([this] { status_ = RunInfo(args_.first, json_); });
+        missing_["info"] = "info needs one flash file";
+    }
+
+    std::string Help() const { return app_.help(); }
+    bool Knows(const std::string& command) const { return missing_.contains(command); }
+    // The usage error of a command whose required argument is missing.
+    const std::string& Missing(const std::string& command) const { return missing_.at(command); }
+    // Parses the command line and runs its command; the exit status.
+    // Throws CLI::ParseError.
+    int Run(int argc, char** argv) {
+        app_.parse(argc, argv);
+        return status_;
+    }
+
+private:
+    void AddTableCommand(const Command& command) {
+        const ConsoleForm& form = command.console;
+        CLI::App* sub = Add(std::string(form.name), std::string(form.help));
+        for (const ConsolePositional& positional : form.positionals) {
+            using Slot = ConsolePositional::Slot;
+            CLI::Option* option =
+                positional.slot == Slot::Second
+                    ? sub->add_option(std::string(positional.name), args_.second)
+                    : sub->add_option(std::string(positional.name),
+                                      positional.slot == Slot::Item ? args_.item : args_.first);
+            if (positional.required)
+                option->required();
+            if (!positional.typeName.empty())
+                option->type_name(std::string(positional.typeName));
+        }
+        if (form.fitOption)
+            sub->add_option("--fit", args_.fit,
+                            "how a picture of another size fits:\ninside (the default, a "
+                            "transparent margin),\nfill (cropped) or stretch")
+                ->type_name("inside|fill|stretch");
+        if (form.keepSizeOption)
+            sub->add_flag("--keep-size", args_.keepSize,
+                          "an icon keeps the new picture's own size\n(by default it takes the "
+                          "old icon's)")
+                ->disable_flag_override();
+        if (form.overwriteOption)
+            sub->add_flag("--overwrite", args_.overwrite, "replaces files that exist already")
+                ->disable_flag_override();
+        sub->callback([this, &command] { status_ = RunTableCommand(command, args_); });
+        if (!form.missing.empty())
+            missing_[std::string(form.name)] = std::string(form.missing);
+    }
+    CLI::App* Add(const std::string& name, const std::string& description) {
+        CLI::App* command = app_.add_subcommand(name, description);
+        command->set_help_flag(); // --help is the program's alone
+        missing_.emplace(name, name + " needs one flash file");
+        return command;
+    }
+    CLI::App app_;
+    ConsoleArguments args_;
+    SettingsOptions settings_;
+    bool json_ = false;
+    int status_ = ExitOk;
+    std::map<std::string, std::string> missing_;
+};
 
 int Main(int argc, char** argv) {
     if (argc < 2) {
@@ -590,25 +465,14 @@ int Main(int argc, char** argv) {
     }
     if (!definition.Knows(command))
         return UsageError("unknown command '" + command + "'");
-    const CommandLine* line = nullptr;
     try {
-        line = &definition.Parse(argc, argv);
+        return definition.Run(argc, argv);
     } catch (const CLI::RequiredError&) {
         // A file argument missing: say which the command needs.
-        return UsageError(command == "open" ? "open needs a flash file and at most one export file"
-                          : command == "save-as" ? "save-as needs one file name"
-                          : command == "replace" ? "replace needs an item number and a picture file"
-                          : command == "restore" ? "restore needs an item number or all"
-                          : command == "sheet"   ? "sheet needs one file name"
-                          : command == "export-png" || command == "import"
-                              ? command + " needs one folder"
-                              : command + " needs one flash file");
+        return UsageError(definition.Missing(command));
     } catch (const CLI::ParseError& e) {
         return UsageError(e.what());
     }
-    if (command == "info")
-        return RunInfo(*line);
-    return RunMenuCommand(command, *line);
 }
 
 } // namespace

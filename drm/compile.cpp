@@ -5,12 +5,12 @@
 #include <limits>
 #include <unordered_set>
 
-#include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/folders.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
 #include "base/uiops.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -36,7 +36,7 @@ std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string
 }
 
 Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
-    const SharedState& s = State();
+    const PictureSettings& pictures = image.pictures;
     const std::string& drmpack = image.drmpackDir;
     const std::string& icons = image.iconsDir;
     const std::string raws = JoinPath(drmpack, RawsFolderName);
@@ -58,7 +58,7 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     for (std::int32_t i = 1; i <= r; ++i) {
         const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
         std::int64_t length = 0;
-        if (s.rawConversionEnabled) {
+        if (pictures.bmp) {
             const std::string bmpPath = JoinPath(icons, NumberedFileName(i, ".bmp"));
             if (auto bad = CheckPictureBmp(bmpPath, slot.width, slot.height))
                 return Outcome::Refusal(*bad);
@@ -131,11 +131,13 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     auto shifted = [&](std::int32_t word) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(word) + moved);
     };
-    WriteBE32At(out, d.directoryOffset - 16, shifted(d.trailPointer1));
-    WriteBE32At(out, d.directoryOffset - 12, shifted(d.trailStart));
-    WriteBE32At(out, d.directoryOffset - 8, shifted(d.trailPointer2));
-    WriteBE32At(out, d.directoryOffset - 4, shifted(d.trailPointer3));
-    WriteBE32At(out, d.directoryOffset + 4, static_cast<std::int32_t>(newTableStart));
+    const std::int64_t dir = d.directoryOffset;
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer1, shifted(d.trailPointer1));
+    WriteBE32At(out, dir + DirectoryWords::TrailStart, shifted(d.trailStart));
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer2, shifted(d.trailPointer2));
+    WriteBE32At(out, dir + DirectoryWords::TrailPointer3, shifted(d.trailPointer3));
+    WriteBE32At(out, dir + DirectoryWords::IconTableStart,
+                static_cast<std::int32_t>(newTableStart));
 
     if (d.extended) {
         SetStatusText("Converting and moving raws");
@@ -143,10 +145,9 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
         for (std::int32_t i = 1; i <= r; ++i) {
             const PictureSlot& slot = slots[static_cast<std::size_t>(i - 1)];
             std::string source = JoinPath(raws, NumberedFileName(i, ".raw"));
-            if (s.rawConversionEnabled) {
+            if (pictures.bmp) {
                 source = tempRaw;
-                BmpToRaw(JoinPath(icons, NumberedFileName(i, ".bmp")), source, s.replacerBlue,
-                         s.replacerGreen, s.replacerRed);
+                BmpToRaw(JoinPath(icons, NumberedFileName(i, ".bmp")), source, pictures.replacer);
             }
             BinaryFile picture = BinaryFile::OpenRead(source);
             if (picture.Size() > slot.size) // changed since the check above

@@ -2,11 +2,11 @@
 // drmpack folder, with "descr.dat" written last.
 #include <filesystem>
 
-#include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
 #include "base/uiops.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
 
@@ -31,7 +31,6 @@ void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
 
 std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm,
                              const ImageFolders& folders) {
-    const SharedState& s = State();
     ProgressScope scope("Extracting raws");
     const std::string raws = JoinPath(folders.drmpackDir, RawsFolderName);
     std::error_code ignored; // an existing folder is reused; a missing one fails at the first raw
@@ -41,10 +40,10 @@ std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm,
         const PictureSlot& p = drm.pictures[static_cast<std::size_t>(k - 1)];
         const std::string rawPath = JoinPath(raws, NumberedFileName(k, ".raw"));
         CopyPiece(codeGroup, p.offset, p.size, true, rawPath);
-        if (s.rawConversionEnabled)
+        if (folders.pictures.bmp)
             RawToBmp(rawPath, p.width, p.height,
-                     JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp")), s.replacerBlue,
-                     s.replacerGreen, s.replacerRed);
+                     JoinPath(folders.iconsDir, NumberedFileName(k, ".bmp")),
+                     folders.pictures.replacer);
         SetProgress(ProgressPercent(k, r));
     }
     return r;
@@ -76,7 +75,7 @@ Outcome DrmDecompile(const ImageFolders& folders) {
         return Outcome::Refusal(drm.Why());
     // With conversion on, compilation puts each picture's pixels and mask
     // back into its slot: one they cannot fit could be opened but never saved.
-    if (State().rawConversionEnabled) {
+    if (folders.pictures.bmp) {
         for (std::size_t k = 0; k < drm->pictures.size(); ++k) {
             const PictureSlot& p = drm->pictures[k];
             const std::int64_t needed = RawPictureSize(p.width, p.height);

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "base/primitives.h"
-#include "base/state.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -20,7 +20,7 @@ std::string Num(std::int64_t v) { return std::to_string(v); }
 std::string Hex(std::int32_t v) { return "0x" + HexWord(static_cast<std::uint32_t>(v)); }
 
 // Distances of the directory words from its anchor word.
-constexpr std::int64_t DirectoryBefore = 16;
+constexpr std::int64_t DirectoryBefore = -DirectoryWords::TrailPointer1;
 constexpr std::int64_t BasicDirectoryAfter = 8;     // iconAreaStart, iconTableStart
 constexpr std::int64_t ExtendedDirectoryAfter = 40; // up to pictureAreaStart
 constexpr int BasicRecords = 12;
@@ -119,12 +119,12 @@ DrmHeader ParseDrmHeader(BinaryFile& codeGroup, bool extendedLayout) {
     std::int64_t dir = FileOffsetOf(h.directoryOffset, 0);
     // Words before the start of the file stay 0; InspectDrm refuses such a directory.
     auto word = [&](std::int64_t at) { return at >= 0 ? ReadBE32At(codeGroup, at) : 0; };
-    h.trailPointer1 = word(dir - 16);
-    h.trailStart = word(dir - 12);
-    h.trailPointer2 = word(dir - 8);
-    h.trailPointer3 = word(dir - 4);
-    h.iconAreaStart = word(dir);
-    h.iconTableStart = word(dir + 4);
+    h.trailPointer1 = word(dir + DirectoryWords::TrailPointer1);
+    h.trailStart = word(dir + DirectoryWords::TrailStart);
+    h.trailPointer2 = word(dir + DirectoryWords::TrailPointer2);
+    h.trailPointer3 = word(dir + DirectoryWords::TrailPointer3);
+    h.iconAreaStart = word(dir + DirectoryWords::IconAreaStart);
+    h.iconTableStart = word(dir + DirectoryWords::IconTableStart);
     return h;
 }
 

@@ -1,5 +1,6 @@
-// The DRM inside code group 15: its layout, its decompilation into work
-// files, its compilation back, and the port of one image's DRM into another.
+// The DRM inside code group 15: its layout, the records "descr.dat" carries
+// and the work files' pieces that decompilation (drm/decompile.h),
+// compilation (drm/compile.h) and the port (drm/port.h) share.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include "base/fileio.h"
 #include "base/primitives.h"
 #include "base/outcome.h"
-#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -40,6 +41,19 @@ inline PictureDescriptor ParsePictureDescriptor(const std::uint8_t* record) {
 
 // Icons and pictures a DRM may list; more is taken as a damaged file.
 inline constexpr std::int32_t MaxDrmItems = 2999;
+
+// Where each word of the DRM directory lies from its anchor word
+// (DrmHeader::directoryOffset): the trail's four words before it, the icon
+// area's and the icon table's starts from it. Decompilation reads them;
+// compilation writes the moved ones back.
+struct DirectoryWords {
+    static constexpr std::int64_t TrailPointer1 = -16;
+    static constexpr std::int64_t TrailStart = -12;
+    static constexpr std::int64_t TrailPointer2 = -8;
+    static constexpr std::int64_t TrailPointer3 = -4;
+    static constexpr std::int64_t IconAreaStart = 0;
+    static constexpr std::int64_t IconTableStart = 4;
+};
 
 struct DrmHeader {
     std::int32_t directoryOffset = 0;
@@ -99,19 +113,6 @@ struct DrmSummary {
 // the message that says what is wrong.
 Checked<DrmSummary> InspectDrm(BinaryFile& codeGroup);
 
-// The pieces of the decompilation, on a code group InspectDrm accepted.
-// "rawoff.bin": the picture descriptors, verbatim, without the ending record.
-void ExtractPictureTable(BinaryFile& codeGroup, const DrmSummary& drm,
-                         BinaryFile& pictureTablePiece);
-// Writes the image's raws/k.raw (and icons/k.bmp while conversion is on);
-// returns R.
-std::int32_t ExtractPictures(BinaryFile& codeGroup, const DrmSummary& drm,
-                             const ImageFolders& image);
-// Writes the image's icons/n.gif or n.bmp for n = firstNumber + 1 ...;
-// returns N.
-std::int32_t ExtractIcons(BinaryFile& codeGroup, const DrmSummary& drm, int firstNumber,
-                          const ImageFolders& image);
-
 // A flash address seen from the code group's base. Addresses are 32-bit
 // words and wrap, so one below the base comes out huge and fails every
 // bounds check.
@@ -129,10 +130,6 @@ struct IconFile {
 };
 IconFile OpenIconFile(const std::string& iconsDir, long number, bool tryGif = true);
 
-// Decompiles the image's binaryDir/CG15.bin into its drmpack and icons
-// folders. A refused code group has written no work file. Throws IoError.
-Outcome DrmDecompile(const ImageFolders& image);
-
 // Reads "descr.dat"; throws IoError on a missing one or one of fewer than 12,
 // or 13 or 14, records (100, read beyond end). A longer file reads as 15
 // records with recordCount telling how many there were: CheckDescr refuses it.
@@ -147,27 +144,5 @@ void WriteDescr(const std::string& path, const DrmRecords& records);
 // inside it) and reads the picture slots; refused when they cannot be used.
 // Throws IoError.
 Checked<std::vector<PictureSlot>> ReadStartRegion(BinaryFile& start, const DrmRecords& records);
-
-// Compiles the image's drmpack and icons folders into outputPath, complete
-// or not at all. A refused edited file leaves nothing written. Throws
-// IoError.
-Outcome DrmCompile(const ImageFolders& image, const std::string& outputPath);
-// The same into an output's temporary that the caller puts in place.
-Outcome DrmCompileTo(const ImageFolders& image, AtomicOutput& output);
-
-// Copies from's icons and pictures over into's, slot by slot.
-// Incompatible: the DRMs' layouts differ and nothing was copied; Refused: a
-// "descr.dat" was refused. message says why; the counts say what was copied.
-enum class PortOutcome { Ported, Refused, Incompatible };
-struct PortResult {
-    PortOutcome outcome = PortOutcome::Ported;
-    std::string message;
-    std::int32_t icons = 0;
-    std::int32_t pictures = 0;
-};
-PortResult PortDrm(const ImageFolders& into, const ImageFolders& from);
-// What PortDrm would do, read from the two "descr.dat" files; nothing is
-// copied. Throws IoError.
-PortResult PlanPort(const ImageFolders& into, const ImageFolders& from);
 
 } // namespace zantrel

@@ -112,7 +112,7 @@ std::vector<ContentKind> DrmOriginals::IconKinds() {
 
 bool DrmOriginals::PictureEdited(long number) {
     const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
-    if (!State().rawConversionEnabled) {
+    if (!folders_.pictures.bmp) {
         const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                                          NumberedFileName(number, ".raw"));
         return !FileExists(raw) || !SameAsRange(raw, codeGroup_, p.offset, p.size);
@@ -124,20 +124,18 @@ bool DrmOriginals::PictureEdited(long number) {
 std::vector<std::uint8_t> DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
     // What decompilation's RawToBmp wrote: at most 255 x 255 pixels, so
     // both forms are small enough to hold.
-    const SharedState& s = State();
     std::vector<std::uint8_t> raw(static_cast<std::size_t>(
         std::min<std::int64_t>(slot.size, RawPictureSize(slot.width, slot.height))));
     codeGroup_.Seek(slot.offset);
     raw.resize(codeGroup_.Read(raw));
     std::vector<std::uint8_t> bmp;
-    RawBytesToBmp(raw, slot.width, slot.height, s.replacerBlue, s.replacerGreen, s.replacerRed,
-                  bmp);
+    RawBytesToBmp(raw, slot.width, slot.height, folders_.pictures.replacer, bmp);
     return bmp;
 }
 
 std::string DrmOriginals::OriginalPath(long number) const {
     if (number <= PictureCount()) {
-        if (State().rawConversionEnabled)
+        if (folders_.pictures.bmp)
             return JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
         return JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                         NumberedFileName(number, ".raw"));
@@ -158,7 +156,7 @@ void DrmOriginals::WriteOriginal(long number, BinaryFile& out) {
         throw std::out_of_range("item " + std::to_string(number) + " is not in the DRM");
     if (number <= PictureCount()) {
         const PictureSlot& slot = drm_.pictures[static_cast<std::size_t>(number - 1)];
-        if (State().rawConversionEnabled)
+        if (folders_.pictures.bmp)
             out.Write(OriginalPictureBmp(slot));
         else
             CopyFileRange(codeGroup_, slot.offset, slot.size, out, true);

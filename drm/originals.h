@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"
 

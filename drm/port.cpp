@@ -1,11 +1,11 @@
 // The port: one image's icon and picture files copied over another's, slot
 // by slot, for a later compilation of the other.
 #include <algorithm>
-#include "drm/drmpack.h"
+#include "drm/port.h"
 #include "base/commit.h"
 #include "base/primitives.h"
-#include "base/state.h"
 #include "base/uiops.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {
@@ -54,7 +54,6 @@ PortResult PlanPort(const ImageFolders& into, const ImageFolders& from) {
 }
 
 PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
-    const SharedState& s = State();
     ProgressScope scope("Copying icons");
 
     const PortPlan plan = Plan(into, from);
@@ -82,7 +81,7 @@ PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
     }
     for (std::int32_t j = 1; j <= pictures; ++j) {
         std::string source, target;
-        if (s.rawConversionEnabled) {
+        if (into.pictures.bmp) {
             source = JoinPath(from.iconsDir, NumberedFileName(j, ".bmp"));
             target = JoinPath(into.iconsDir, NumberedFileName(j, ".bmp"));
         } else {
@@ -94,7 +93,8 @@ PortResult PortDrm(const ImageFolders& into, const ImageFolders& from) {
         StageCopy(staging, BinaryFile::OpenRead(source), target);
     }
     if (!staging.Empty())
-        staging.Commit(JournalPath(JoinPath(into.iconsDir, JournalFileName)));
+        staging.Commit(into.journal.empty() ? JoinPath(into.iconsDir, JournalFileName)
+                                            : into.journal);
     return plan.result;
 }
 

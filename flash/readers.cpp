@@ -12,8 +12,8 @@
 #include "flash/flashformat.h"
 #include "flash/srecord.h"
 #include "base/primitives.h"
-#include "base/state.h"
 #include "base/uiops.h"
+#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {

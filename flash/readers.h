@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/outcome.h"
-#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

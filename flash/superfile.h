@@ -10,7 +10,7 @@
 
 #include "base/fileio.h"
 #include "base/outcome.h"
-#include "base/state.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 

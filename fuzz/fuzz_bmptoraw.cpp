@@ -6,7 +6,7 @@
 #include "base/fileio.h"
 #include "harness.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool fits = false;
     try {
         fits = !CheckPictureBmp(bmpPath, slotWidth, slotHeight).has_value();
-        BmpToRaw(bmpPath, rawPath, blue, green, red);
+        BmpToRaw(bmpPath, rawPath, Rgb{red, green, blue});
     } catch (const IoError& e) {
         Fail("conversion failed: " + IoErrorText(e.Code()) + " at " + e.Path());
     }

@@ -8,9 +8,10 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/fileio.h"
 #include "harness.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 using namespace zantrel;

@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Picture fitted = Flattened(FitPicture(*picture, width, height, fit));
     if (fitted.width != width || fitted.height != height)
         Fail("fitted to another size");
-    if (EncodeRawPicture(fitted.pixels, width, height, 0xFF00FF).size() !=
+    if (EncodeRawPicture(fitted.pixels, width, height, Rgb{0xFF, 0x00, 0xFF}).size() !=
         static_cast<std::size_t>(RawPictureSize(width, height)))
         Fail("raw of the wrong size");
     const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    if (EncodeBmp24(fitted, 0xFF00FF).size() != 54 + row * height)
+    if (EncodeBmp24(fitted, Rgb{0xFF, 0x00, 0xFF}).size() != 54 + row * height)
         Fail("BMP of the wrong size");
     const std::string gifPath = JoinPath(start, "out.gif");
     WriteGifFile(gifPath, fitted);

@@ -8,7 +8,7 @@
 #include "base/fileio.h"
 #include "harness.h"
 #include "imaging/bmpraw.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace {
 
@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(bmpPath);
     std::filesystem::remove(backPath);
     try {
-        RawToBmp(rawPath, width, height, bmpPath, blue, green, red);
+        RawToBmp(rawPath, width, height, bmpPath, Rgb{red, green, blue});
         if (auto bad = CheckPictureBmp(bmpPath, width, height))
             Fail("RawToBmp wrote a BMP its own check refuses: " + *bad);
-        BmpToRaw(bmpPath, backPath, blue, green, red);
+        BmpToRaw(bmpPath, backPath, Rgb{red, green, blue});
     } catch (const IoError& e) {
         Fail("conversion failed: " + IoErrorText(e.Code()) + " at " + e.Path());
     }

@@ -5,7 +5,7 @@
 #include "base/fileio.h"
 #include "harness.h"
 #include "shell/session.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

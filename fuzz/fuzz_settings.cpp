@@ -3,7 +3,7 @@
 #include "base/fileio.h"
 #include "harness.h"
 #include "shell/settings.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;
@@ -12,25 +12,21 @@ namespace {
 
 struct Settings {
     bool cleanup, askSecond, conversion;
-    std::uint8_t blue, green, red;
+    Rgb replacer;
     std::string workFolder;
     bool operator==(const Settings&) const = default;
 };
 
 Settings Taken() {
     const SharedState& s = State();
-    return {s.cleanupEnabled, s.askSecondFile, s.rawConversionEnabled,
-            s.replacerBlue,   s.replacerGreen, s.replacerRed,
-            s.workFolder};
+    return {s.cleanupEnabled, s.askSecondFile, s.rawConversionEnabled, s.replacer, s.workFolder};
 }
 
 // Values no settings file gives all at once, so a field left unread shows.
 void Scramble() {
     SharedState& s = State();
     s.cleanupEnabled = s.askSecondFile = s.rawConversionEnabled = true;
-    s.replacerBlue = 1;
-    s.replacerGreen = 2;
-    s.replacerRed = 3;
+    s.replacer = {3, 2, 1};
     s.workFolder = "\r";
 }
 

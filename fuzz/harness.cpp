@@ -8,9 +8,10 @@
 #include <unistd.h>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
 #include "base/fileio.h"
 #include "shell/settings.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
 

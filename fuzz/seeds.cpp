@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "flash/flashformat.h"
 #include "base/fileio.h"
 #include "harness.h"
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
 #include "imaging/stbimage.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -165,7 +166,8 @@ void ImportSeeds() {
     };
     Seed("fuzz_picture", "png.in", withSize(6, 4, 0, EncodePng(picture)));
     Seed("fuzz_picture", "gif-fill.in", withSize(3, 9, 1, EncodeGif(picture)));
-    Seed("fuzz_picture", "bmp-stretch.in", withSize(20, 2, 2, EncodeBmp24(picture, 0xFF00FF)));
+    Seed("fuzz_picture", "bmp-stretch.in",
+         withSize(20, 2, 2, EncodeBmp24(picture, Rgb{0xFF, 0x00, 0xFF})));
     const std::vector<unsigned char> rgba = RgbaBytes(picture);
     Bytes jpeg, tga;
     const auto append = [](void* to, void* data, int size) {
@@ -177,7 +179,7 @@ void ImportSeeds() {
     Seed("fuzz_picture", "jpeg.in", withSize(5, 5, 0, jpeg));
     Seed("fuzz_picture", "tga.in", withSize(4, 6, 1, tga));
     // Bottom-up made top-down: the height's sign flipped, the rows reversed.
-    Bytes bmp = EncodeBmp24(picture, 0xFF00FF);
+    Bytes bmp = EncodeBmp24(picture, Rgb{0xFF, 0x00, 0xFF});
     const std::size_t row = (bmp.size() - 54) / 4;
     for (std::size_t y = 0; y < 2; ++y)
         std::swap_ranges(bmp.begin() + 54 + y * row, bmp.begin() + 54 + (y + 1) * row,

@@ -119,7 +119,8 @@ std::uint32_t ExpandRawPixel(std::uint16_t pixel) {
 }
 
 std::vector<std::uint8_t> EncodeRawPicture(const std::vector<std::uint32_t>& pixels, int width,
-                                           int height, std::uint32_t replacer) {
+                                           int height, Rgb replacerColour) {
+    const std::uint32_t replacer = replacerColour.Pixel();
     CheckSide(width);
     CheckSide(height);
     const std::size_t count = static_cast<std::size_t>(width) * height;
@@ -155,8 +156,8 @@ std::int64_t RawPictureSize(int width, int height) {
     return 2 * static_cast<std::int64_t>(width) * height + MaskSize(width, height);
 }
 
-void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std::uint8_t blue,
-                   std::uint8_t green, std::uint8_t red, std::vector<std::uint8_t>& bmp) {
+void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, Rgb replacerColour,
+                   std::vector<std::uint8_t>& bmp) {
     CheckSide(width);
     CheckSide(height);
     const std::int64_t rowSize = BmpRowSize(width);
@@ -193,7 +194,8 @@ void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std
     // Laid out as the BMP stores it: bottom row first, padding included
     // (zero); raw rows run top-down. Every other byte is written below.
     std::uint8_t* picture = bmp.data() + BmpHeaderSize;
-    const std::uint8_t replacer[3] = {blue, green, red};
+    const std::uint8_t replacer[3] = {replacerColour.blue, replacerColour.green,
+                                      replacerColour.red};
     const std::uint8_t* in = raw.data();
     std::size_t p = 0; // pixel number, which is its bit in the mask
     for (int r = 0; r < height; ++r) {
@@ -234,7 +236,7 @@ void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std
 }
 
 void RawToBmp(const std::string& rawPath, int width, int height, const std::string& bmpPath,
-              std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+              Rgb replacer) {
     CheckSide(width);
     CheckSide(height);
     BinaryFile raw = BinaryFile::OpenRead(rawPath);
@@ -246,15 +248,14 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     source.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
     ReadOrZero(raw, source);
     std::vector<std::uint8_t>& picture = WorkBuffer(1);
-    RawBytesToBmp(source, width, height, blue, green, red, picture);
+    RawBytesToBmp(source, width, height, replacer, picture);
     bmp.Write(picture);
     raw.Close();
     bmp.Close();
     output.Commit();
 }
 
-void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8_t blue,
-              std::uint8_t green, std::uint8_t red) {
+void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, Rgb replacer) {
     BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
     AtomicOutput output(rawPath);
     BinaryFile raw = output.Create();
@@ -278,7 +279,7 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8
         std::uint8_t* mask = picture.data() + pixelBytes;
         std::fill(mask, picture.data() + picture.size(), std::uint8_t{0});
         // The colour to find, as the low three bytes of a 4-byte load.
-        const std::uint8_t keyBytes[4] = {blue, green, red, 0};
+        const std::uint8_t keyBytes[4] = {replacer.blue, replacer.green, replacer.red, 0};
         const std::uint8_t keyMaskBytes[4] = {0xFF, 0xFF, 0xFF, 0};
         std::uint32_t key = 0;
         std::uint32_t keyMask = 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/rgb.h"
+
 namespace zantrel {
 
 inline constexpr int BmpHeaderSize = 54;
@@ -26,23 +28,22 @@ std::uint32_t ExpandRawPixel(std::uint16_t pixel);
 // the replacer colour. A raw file cut short reads as zero bytes past its end.
 // Throws IoError.
 void RawToBmp(const std::string& rawPath, int width, int height, const std::string& bmpPath,
-              std::uint8_t blue, std::uint8_t green, std::uint8_t red);
+              Rgb replacer);
 // Converts a 24-bit BMP back; pixels of exactly the replacer colour become
 // transparent. Width and height are the low bytes of the header's fields; rows
 // missing from a short file read as zero bytes. Throws IoError.
-void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, std::uint8_t blue,
-              std::uint8_t green, std::uint8_t red);
+void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, Rgb replacer);
 
 // The BMP RawToBmp writes for a raw picture held in memory (one cut short
 // reads as zero bytes past its end), into bmp. Sides as for RawToBmp.
-void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, std::uint8_t blue,
-                   std::uint8_t green, std::uint8_t red, std::vector<std::uint8_t>& bmp);
+void RawBytesToBmp(std::span<const std::uint8_t> raw, int width, int height, Rgb replacer,
+                   std::vector<std::uint8_t>& bmp);
 
 // The raw picture BmpToRaw makes of a 24-bit BMP whose pixels are pixels
 // (0xAARRGGBB, top row first, width x height), alpha below half standing for
 // the replacer colour: the pixels and the mask, RawPictureSize bytes.
 std::vector<std::uint8_t> EncodeRawPicture(const std::vector<std::uint32_t>& pixels, int width,
-                                           int height, std::uint32_t replacer);
+                                           int height, Rgb replacer);
 // colour (0x00RRGGBB), or when it is the replacer colour, a neighbour of it
 // that the phone's 5-6-5 colour cannot tell apart.
 std::uint32_t AvoidReplacer(std::uint32_t colour, std::uint32_t replacer);

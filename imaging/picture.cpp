@@ -206,8 +206,8 @@ void WritePngFile(const std::string& path, const Picture& picture) {
     WriteFileAtomically(path, EncodePng(picture));
 }
 
-std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, std::uint32_t replacer) {
-    replacer &= 0xFFFFFF;
+std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, Rgb replacerColour) {
+    const std::uint32_t replacer = replacerColour.Pixel();
     const std::size_t rowSize = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~std::size_t{3};
     const std::size_t imageSize = rowSize * static_cast<std::size_t>(picture.height);
     std::vector<std::uint8_t> bmp(54 + imageSize, 0);
@@ -249,7 +249,8 @@ Picture Flattened(Picture picture) {
     return picture;
 }
 
-void MakeTransparent(Picture& picture, std::uint32_t colour) {
+void MakeTransparent(Picture& picture, Rgb replacer) {
+    const std::uint32_t colour = replacer.Pixel();
     for (std::uint32_t& p : picture.pixels)
         if ((p & 0xFFFFFF) == (colour & 0xFFFFFF))
             p = 0;

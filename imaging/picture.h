@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/rgb.h"
+
 namespace zantrel {
 
 // Pixels as 0xAARRGGBB, top row first.
@@ -59,14 +61,14 @@ void WritePngFile(const std::string& path, const Picture& picture);
 // take it: pixels with alpha below half in the replacer colour (0x00RRGGBB).
 // An opaque pixel of exactly that colour is moved to a neighbour the phone
 // cannot tell from it (AvoidReplacer), so it does not become transparent.
-std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, std::uint32_t replacer);
+std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, Rgb replacer);
 
 // The picture as the phone shows it: alpha below half fully transparent (0),
 // the rest opaque; transparent is what the item's files can hold.
 Picture Flattened(Picture picture);
-// Pixels of exactly colour (0x00RRGGBB) made transparent: a BMP read with
-// its replacer colour.
-void MakeTransparent(Picture& picture, std::uint32_t colour);
+// Pixels of exactly colour made transparent: a BMP read with its replacer
+// colour.
+void MakeTransparent(Picture& picture, Rgb colour);
 
 // top laid over an opaque bottom, by top's alpha; the result is opaque.
 std::uint32_t Over(std::uint32_t top, std::uint32_t bottom);

@@ -1,29 +1,12 @@
 #include "shell/about1.h"
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "shell/settings.h"
 #include "shell/workclaim.h"
 
 namespace zantrel {
-
-namespace {
-
-std::uint32_t ReplacerColour() {
-    const SharedState& s = State();
-    return PackColour({s.replacerRed, s.replacerGreen, s.replacerBlue});
-}
-
-void TakeReplacer(std::uint32_t colour) {
-    SharedState& s = State();
-    const ColourParts parts = UnpackColour(colour);
-    s.replacerBlue = parts.blue;
-    s.replacerGreen = parts.green;
-    s.replacerRed = parts.red;
-}
-
-} // namespace
 
 void FormCreate(SettingsDialogState& dialog) {
     const SharedState& s = State();
@@ -33,7 +16,7 @@ void FormCreate(SettingsDialogState& dialog) {
     dialog.checkBox4 = !s.rawConversionEnabled;
     dialog.checkBox5Enabled = s.rawConversionEnabled;
     dialog.shape1Enabled = s.rawConversionEnabled;
-    dialog.shape1Colour = ReplacerColour();
+    dialog.shape1Colour = s.replacer;
 }
 
 void CheckBox4Click(SettingsDialogState& dialog) {
@@ -43,13 +26,13 @@ void CheckBox4Click(SettingsDialogState& dialog) {
     s.rawConversionEnabled = !dialog.checkBox4;
 }
 
-void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> picked) {
+void CheckBox5Click(SettingsDialogState& dialog, std::optional<Rgb> picked) {
     if (!picked) {
         dialog.checkBox5 = false;
         return;
     }
-    TakeReplacer(*picked);
-    dialog.shape1Colour = ReplacerColour();
+    State().replacer = *picked;
+    dialog.shape1Colour = *picked;
     dialog.checkBox5 = true;
 }
 
@@ -91,7 +74,7 @@ SettingsChangeResult ChangeSettings(const SettingsChange& change) {
     if (change.bmp)
         s.rawConversionEnabled = *change.bmp;
     if (change.replacer)
-        TakeReplacer(*change.replacer);
+        s.replacer = *change.replacer;
     SaveSettings([&] {
         if (change.workFolder) {
             // As at loading: no work folder is the start folder, never the root.

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/rgb.h"
 #include "shell/help.h"
 
 namespace zantrel {
@@ -30,22 +31,6 @@ inline constexpr std::string_view ReadmeText = "Read " ZANTREL_README " for more
 inline constexpr std::string_view OkCaption = "OK";
 inline constexpr std::string_view CancelCaption = "Cancel";
 
-// A platform colour value, as the colour dialogs give it and the settings
-// dialog keeps it: red in the low byte, then green, then blue (0x00BBGGRR).
-struct ColourParts {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-};
-inline constexpr std::uint32_t PackColour(ColourParts c) {
-    return static_cast<std::uint32_t>(c.red) | static_cast<std::uint32_t>(c.green) << 8 |
-           static_cast<std::uint32_t>(c.blue) << 16;
-}
-inline constexpr ColourParts UnpackColour(std::uint32_t colour) {
-    return {static_cast<std::uint8_t>(colour & 0xFF), static_cast<std::uint8_t>(colour >> 8 & 0xFF),
-            static_cast<std::uint8_t>(colour >> 16 & 0xFF)};
-}
-
 struct SettingsDialogState {
     bool checkBox1 = false; // "Do not perform clean-up on completion"
     bool checkBox2 = false; // "Edit only mode (Export from dialog is not invoked)"
@@ -54,8 +39,8 @@ struct SettingsDialogState {
     bool checkBox5 = false; // "Select transparency replacer color"
     bool checkBox5Enabled = false;
     bool shape1Enabled = false;
-    // The swatch's colour, red in the low byte (0x00BBGGRR).
-    std::uint32_t shape1Colour = 0;
+    // The swatch's colour: the replacer colour.
+    Rgb shape1Colour;
     // The folder picker's last accepted folder (its Directory).
     std::string directory;
 };
@@ -66,8 +51,8 @@ void FormCreate(SettingsDialogState& dialog);
 // the new tick); takes effect in the shared state at once.
 void CheckBox4Click(SettingsDialogState& dialog);
 // The user ticked "Select transparency replacer color" and the colour picker
-// gave this colour (0x00BBGGRR), or nullopt when it was cancelled.
-void CheckBox5Click(SettingsDialogState& dialog, std::optional<std::uint32_t> picked);
+// gave this colour, or nullopt when it was cancelled.
+void CheckBox5Click(SettingsDialogState& dialog, std::optional<Rgb> picked);
 // The user ticked or cleared the folder box; picked is the folder the picker
 // accepted, or nullopt when it was cancelled (the box is then cleared).
 void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked);
@@ -85,7 +70,7 @@ struct SettingsChange {
     std::optional<bool> cleanup;           // clean the work folder after a save
     std::optional<bool> askSecond;         // Open asks for a second (export) file
     std::optional<bool> bmp;               // raw pictures converted to and from BMP
-    std::optional<std::uint32_t> replacer; // transparency replacer, 0x00BBGGRR
+    std::optional<Rgb> replacer;           // transparency replacer
     std::optional<std::string> workFolder; // an existing folder
     bool Empty() const { return !cleanup && !askSecond && !bmp && !replacer && !workFolder; }
 };

@@ -6,7 +6,7 @@
 
 #include "base/fileio.h"
 #include "base/folders.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"

@@ -7,7 +7,7 @@
 
 #include "base/parallel.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
 #include "drm/originals.h"
@@ -15,7 +15,7 @@
 #include "imaging/decode.h"
 #include "imaging/gifwrite.h"
 #include "imaging/sheet.h"
-#include "shell/mainview.h"
+#include "shell/thumbnail.h"
 #include "shell/summary.h"
 #include "shell/workclaim.h"
 
@@ -25,11 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint32_t Replacer() {
-    const SharedState& s = State();
-    return std::uint32_t{s.replacerRed} << 16 | std::uint32_t{s.replacerGreen} << 8 |
-           s.replacerBlue;
-}
+Rgb Replacer() { return State().replacer; }
 
 // A file's name or path as a message shows it: bytes a terminal or a box
 // would act on, escaped.
@@ -428,15 +424,6 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
     return ShowRefusal(Replace(number, std::move(source), options), "Replace");
 }
 
-bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path) {
-    if (!ItemMenuApplies(thumbnail, image))
-        return false;
-    ReplaceOptions options;
-    options.askFirst = true;
-    ReplaceItem(thumbnail.number, path, options);
-    return true;
-}
-
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side) {
     constexpr int Margin = 12;
     constexpr std::uint32_t White = 0xFFFFFFFF;
@@ -629,8 +616,9 @@ Outcome Sheet(std::optional<std::string> given, Overwrite overwrite) {
         [&](std::size_t i) {
             const WorkItem& item = items[i];
             SheetCell cell;
-            cell.square = ThumbnailPicture(ThumbnailOf(item), ThumbnailSide);
-            const WorkItemCaption caption = CaptionOf(item);
+            const Thumbnail thumbnail = ThumbnailOf(item);
+            cell.square = ThumbnailPicture(thumbnail, ThumbnailSide);
+            const WorkItemCaption& caption = thumbnail.caption;
             cell.caption = caption.name;
             cell.detail = caption.detail;
             cell.edited = item.edited;

@@ -14,7 +14,6 @@
 #include "base/outcome.h"
 #include "imaging/fit.h"
 #include "imaging/picture.h"
-#include "shell/mainview.h"
 #include "shell/sdimain.h"
 #include "shell/workview.h"
 
@@ -53,10 +52,6 @@ std::optional<Picture> ItemPicture(const WorkItem& item);
 // dialog asks.
 CommandResult ReplaceItem(long number, std::optional<std::string> source,
                           const ReplaceOptions& options = {});
-// A file dropped on image's thumbnail: a picture replaces the item after the
-// question; anything else is refused with a word. False when the thumbnail
-// takes no drop (image 2's, or a fresh run).
-bool DropOnThumbnail(const Thumbnail& thumbnail, int image, const std::string& path);
 // The item as it is (left) and as it would be (right), each fitted in a
 // square of side with a caption under it.
 Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int side);

@@ -5,7 +5,7 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/scratch.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "flash/flashformat.h"
 #include "flash/readers.h"
@@ -33,6 +33,7 @@ void ReadInto(FlashInfo& info) {
             return Refuse(info, outcome.message);
         BinaryFile header = BinaryFile::OpenRead(JoinPath(image.binaryDir, HeaderFileName));
         info.headerBytes = header.Size();
+        info.wholeHeaderBytes = FlashHeaderSize;
         const CodeGroupTable table = ParseFlashHeader(header, image.binaryDir);
         info.hasHeader = true;
         for (int i = 0; i < table.count; ++i) {

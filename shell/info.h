@@ -22,8 +22,9 @@ struct FlashInfo {
     std::string file;
     std::string kind; // "superfile", "SBF file" or "raw code-group image"
     bool hasHeader = false;
-    // Short of FlashHeaderSize when the file ends inside its header.
+    // Short of wholeHeaderBytes when the file ends inside its header.
     std::int64_t headerBytes = 0;
+    std::int64_t wholeHeaderBytes = 0; // what a whole flash header holds
     // RAMDLD first, then the code groups in the order the header lists them.
     std::vector<CodeGroupInfo> codeGroups;
     std::optional<DrmSummary> drm; // none when the file holds no DRM

@@ -3,6 +3,7 @@
 #include "base/paths.h"
 #include "base/uiops.h"
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "flash/readers.h"
 
 namespace zantrel {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "base/outcome.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

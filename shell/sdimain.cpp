@@ -4,11 +4,12 @@
 #include <cctype>
 #include <exception>
 #include <filesystem>
-#include <map>
 #include <new>
 #include <vector>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
+#include "drm/port.h"
 #include "drm/originals.h"
 #include "base/commit.h"
 #include "base/fileio.h"
@@ -21,7 +22,7 @@
 #include "shell/summary.h"
 #include "shell/workcheck.h"
 #include "shell/workclaim.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "base/unicode.h"
 
@@ -29,26 +30,9 @@ namespace zantrel {
 
 namespace {
 
-std::map<MenuItem, bool> g_menu;
 ErrorReporter g_errorReporter;
 
-void ResetMenu() {
-    for (MenuItem item :
-         {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
-          MenuItem::FileDiscardItem, MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
-          MenuItem::ViewRefreshItem, MenuItem::Settings1, MenuItem::HelpAboutItem,
-          MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-          MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem,
-          MenuItem::HelpHowItem})
-        g_menu[item] = true;
-}
-
 constexpr std::string_view AlreadyRunningText = "Zantrel is already running in this folder.";
-
-void DisableMenuItem(MenuItem item) {
-    g_menu[item] = false;
-    SetMenuItemEnabled(item, false);
-}
 
 // The refusal of a command that would read or write through links in the
 // work tree; nullopt when there is none.
@@ -358,8 +342,6 @@ bool TakeStartFolder() {
     const FolderLockResult lock = LockStartFolder(s.startFolder);
     if (lock == FolderLockResult::Taken)
         return true;
-    for (auto& [item, enabled] : g_menu)
-        DisableMenuItem(item);
     if (lock == FolderLockResult::Held)
         ShowMessage(std::string(AlreadyRunningText), "Zantrel",
                     "Use the Zantrel that works in " + s.startFolder +
@@ -403,33 +385,10 @@ std::optional<Outcome> RefuseJournal(const std::string& journal) {
     return std::nullopt;
 }
 
-// The session file read and the menu set for a fresh or a second run.
-void ReadSessionAndSetMenu() {
-    const SharedState& s = State();
-    if (!ReadSessionFile()) {
-        DisableMenuItem(MenuItem::FileSaveAsItem);
-        DisableMenuItem(MenuItem::Port1);
-        DisableMenuItem(MenuItem::FileDiscardItem);
-        DisableMenuItem(MenuItem::FileOpenWorkFolderItem);
-        DisableMenuItem(MenuItem::ViewRefreshItem);
-        for (MenuItem item :
-             {MenuItem::FileImportItem, MenuItem::FileExportItem, MenuItem::FileExportSheetItem,
-              MenuItem::FileRestoreAllItem, MenuItem::ItemReplaceItem, MenuItem::ItemRestoreItem})
-            DisableMenuItem(item);
-    } else {
-        DisableMenuItem(MenuItem::Settings1);
-        // Only a low-bit value of exactly 1 (one image) has nothing to port.
-        if (ImageCountOf(s.sessionMode) == ModeSingle)
-            DisableMenuItem(MenuItem::Port1);
-        DisableMenuItem(MenuItem::FileOpenItem);
-    }
-}
-
 } // namespace
 
 CommandResult InitApp() {
     SharedState& s = State();
-    ResetMenu();
     if (!TakeStartFolder())
         return CommandResult::Stopped;
     // A Save As or Port that a crash or a kill ended part-way is finished or
@@ -439,7 +398,7 @@ CommandResult InitApp() {
     // while it wrote one.
     for (std::string_view name : {JournalFileName, SessionFileName, SettingsFileName})
         RemoveOwnTemporaries(s.startFolder, name);
-    ReadSessionAndSetMenu();
+    ReadSessionFile();
     LoadSettings();
     BuildWorkTree();
     // Nothing in a work folder that another session holds, or another
@@ -464,10 +423,9 @@ CommandResult InitApp() {
 
 CommandResult InitAppReadOnly() {
     const SharedState& s = State();
-    ResetMenu();
     if (!TakeStartFolder())
         return CommandResult::Stopped;
-    ReadSessionAndSetMenu();
+    ReadSessionFile();
     LoadSettings(false);
     SetWorkTreePaths();
     if (!s.freshSession && ClaimWorkFolder().use == WorkFolderUse::Free)
@@ -478,11 +436,6 @@ CommandResult InitAppReadOnly() {
 CommandResult FileOpen1Execute() { return OpenFlashFiles({}); }
 
 CommandResult FileSave1Execute() { return SaveAs(std::nullopt); }
-
-bool MenuItemEnabled(MenuItem item) {
-    auto it = g_menu.find(item);
-    return it == g_menu.end() || it->second;
-}
 
 CommandResult OpenFlashFiles(const OpenAnswers& given) {
     SharedState& s = State();

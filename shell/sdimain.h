@@ -62,9 +62,6 @@ CommandResult FileDiscard1Execute();
 // "Error", or with the command's name); Refused for it, else Completed.
 CommandResult ShowRefusal(const Outcome& outcome, std::string_view caption = "Error");
 
-// Whether a menu item is enabled in this run, as start-up left it.
-bool MenuItemEnabled(MenuItem item);
-
 // Runs a command (or a step that returns nothing, as Completed); an I/O
 // failure (or any other exception, as a last resort) is caught here and
 // shown through the error reporter.

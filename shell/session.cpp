@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "base/fileio.h"
-#include "base/state.h"
 #include "base/unicode.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 namespace zantrel {

@@ -1,7 +1,7 @@
 #include "shell/settings.h"
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel {
 
@@ -25,9 +25,10 @@ void WriteFlagLines(TextWriter& out, const SharedState& s) {
     out.WriteLine(s.cleanupEnabled ? "1" : "0");
     out.WriteLine(s.askSecondFile ? "1" : "0");
     out.WriteLine(s.rawConversionEnabled ? "1" : "0");
-    out.WriteLine(std::to_string(s.replacerBlue));
-    out.WriteLine(std::to_string(s.replacerGreen));
-    out.WriteLine(std::to_string(s.replacerRed));
+    // The file keeps the replacer colour as blue, green and red lines.
+    out.WriteLine(std::to_string(s.replacer.blue));
+    out.WriteLine(std::to_string(s.replacer.green));
+    out.WriteLine(std::to_string(s.replacer.red));
 }
 
 } // namespace
@@ -37,9 +38,7 @@ void SetDefaultSettings() {
     s.cleanupEnabled = true;
     s.askSecondFile = true;
     s.rawConversionEnabled = true;
-    s.replacerBlue = 255;
-    s.replacerGreen = 0;
-    s.replacerRed = 255;
+    s.replacer = {255, 0, 255};
     s.workFolder = s.startFolder;
 }
 
@@ -62,9 +61,9 @@ void LoadSettings(bool writeDefaults) {
         s.cleanupEnabled = FlagOf(ReadSettingNumber(in));
         s.askSecondFile = FlagOf(ReadSettingNumber(in));
         s.rawConversionEnabled = FlagOf(ReadSettingNumber(in));
-        s.replacerBlue = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
-        s.replacerGreen = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
-        s.replacerRed = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.replacer.blue = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.replacer.green = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
+        s.replacer.red = static_cast<std::uint8_t>(ReadSettingNumber(in) & 0xFF);
         // A line longer than any path names no folder: the tree goes to the
         // start folder, and lines 1 to 6, read as they are, hold.
         s.workFolder = in.ReadLine().value_or(std::string());

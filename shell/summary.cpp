@@ -2,9 +2,10 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
+#include "drm/port.h"
 #include "shell/open.h"
 #include "shell/session.h"
 

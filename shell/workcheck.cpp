@@ -9,7 +9,7 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"

@@ -2,7 +2,7 @@
 
 #include "base/fileio.h"
 #include "base/folderlock.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "shell/session.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "drm/originals.h"
 #include "base/paths.h"
 #include "shell/workcheck.h"

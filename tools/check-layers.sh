@@ -4,10 +4,12 @@
 # is neither in the map nor exempt. The map, bottom to top (a folder uses only
 # itself and what is below):
 #   base; imaging on base; flash on base; drm on base and imaging;
-#   shell on all four; the front ends cli, ui and win on shell; app on ui,
-#   winapp on win (the programs over each window);
+#   shell on all four; the front ends cli, ui and win on shell and base
+#   alone (what they need of the layers between comes as shell's values);
+#   app on ui, winapp on win (the programs over each window);
 #   the sample builders in tools on base alone.
-# CMakeLists.txt holds the same map; the build enforces it too.
+# CMakeLists.txt holds the same map; the build enforces it too. The windows
+# (ui, win) may not include the shared state, which the model owns.
 #   tools/check-layers.sh [ROOT]
 set -u
 root="${1:-$(dirname "$0")/..}"
@@ -19,11 +21,11 @@ declare -A allowed=(
   [flash]="base flash"
   [drm]="base imaging drm"
   [shell]="base imaging flash drm shell"
-  [cli]="base imaging flash drm shell cli"
-  [ui]="base imaging flash drm shell ui"
-  [win]="base imaging flash drm shell win"
-  [app]="base imaging flash drm shell ui app"
-  [winapp]="base imaging flash drm shell win winapp"
+  [cli]="base shell cli"
+  [ui]="base shell ui"
+  [win]="base shell win"
+  [app]="base shell ui app"
+  [winapp]="base shell win winapp"
   [tools]="base tools"
 )
 # Test programs, benchmarks and fuzzers link whatever they exercise (the build
@@ -84,5 +86,23 @@ for folder in "${!allowed[@]}"; do
     esac
   done < <(grep -rnE "$include" "$folder" "${grep_includes[@]}" 2>/dev/null)
 done
+# An include names its folder and goes down from there: "base/../drm/x.h"
+# would reach any folder through an allowed one.
+layers=()
+for folder in "${!allowed[@]}"; do [ -d "$folder" ] && layers+=("$folder"); done
+while IFS= read -r hit; do
+  echo "${hit%%:*}:$(echo "$hit" | cut -d: -f2): an include may not go up a folder ($(echo "$hit" | cut -d: -f3- | tr -s ' '))"
+  status=1
+done < <([ ${#layers[@]} -gt 0 ] && grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^">]*/)?\.\.(/|[">])' \
+           "${layers[@]}" "${grep_includes[@]}" 2>/dev/null)
+
+# A window draws the model and holds none of its state: the shared state is
+# the model's to read and change.
+while IFS= read -r hit; do
+  echo "${hit%%:*}: a window may not include the shared state ($(echo "$hit" | cut -d: -f3- | tr -s ' '))"
+  status=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](base|shell)/state\.h[">]' \
+           ui win "${grep_includes[@]}" 2>/dev/null)
+
 [ "$status" = 0 ] && echo "layers: every include goes down the map"
 exit "$status"

@@ -22,16 +22,11 @@ namespace {
 
 QString Text(std::string_view text) { return QtText(text); }
 
-// Colours travel as 0x00BBGGRR: red in the low byte.
-QColor FromColourRef(std::uint32_t colour) {
-    const ColourParts parts = UnpackColour(colour);
-    return QColor(parts.red, parts.green, parts.blue);
-}
+QColor QtColour(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
-std::uint32_t ToColourRef(const QColor& colour) {
-    return PackColour({static_cast<std::uint8_t>(colour.red()),
-                       static_cast<std::uint8_t>(colour.green()),
-                       static_cast<std::uint8_t>(colour.blue())});
+Rgb RgbOf(const QColor& colour) {
+    return {static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+            static_cast<std::uint8_t>(colour.blue())};
 }
 
 } // namespace
@@ -134,7 +129,7 @@ void TAboutBox1::ShowState() {
     CheckBox5->setEnabled(state_.checkBox5Enabled);
     Shape1->setEnabled(state_.shape1Enabled);
     QPalette palette = Shape1->palette();
-    const QColor colour = FromColourRef(state_.shape1Colour);
+    const QColor colour = QtColour(state_.shape1Colour);
     // A disabled swatch keeps its colour; only the frame shows the state.
     palette.setColor(QPalette::Active, QPalette::Window, colour);
     palette.setColor(QPalette::Inactive, QPalette::Window, colour);
@@ -170,12 +165,12 @@ void TAboutBox1::CheckBox5Click() {
     CurrentState();
     QColorDialog ColorDialog1(colorDialog1Colour_, this);
     ColorDialog1.setOption(QColorDialog::DontUseNativeDialog, true);
-    std::optional<std::uint32_t> picked;
+    std::optional<Rgb> picked;
     if (RunModal(ColorDialog1) == QDialog::Accepted) {
         const QColor colour = ColorDialog1.selectedColor().isValid() ? ColorDialog1.selectedColor()
                                                                      : ColorDialog1.currentColor();
         colorDialog1Colour_ = colour;
-        picked = ToColourRef(colour);
+        picked = RgbOf(colour);
     }
     zantrel::CheckBox5Click(state_, picked);
     ShowState();

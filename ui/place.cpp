@@ -7,16 +7,9 @@
 #include <QSettings>
 #include <QWidget>
 
-#include "shell/mainview.h"
+#include "shell/windowplace.h"
 
 namespace zantrel {
-
-namespace {
-
-constexpr int LeastWidth = 420;
-constexpr int LeastHeight = 300;
-
-} // namespace
 
 bool RestoreWindowPlace(QWidget& window) {
     QSettings settings(QStringLiteral("Zantrel"), QStringLiteral("Zantrel"));
@@ -39,7 +32,7 @@ bool RestoreWindowPlace(QWidget& window) {
     for (const QScreen* screen : QGuiApplication::screens())
         if (screen != primary)
             add(screen);
-    place = KeepOnScreen(place, screens, LeastWidth, LeastHeight);
+    place = KeepOnScreen(place, screens, MinimumWindowWidth, MinimumWindowHeight);
     window.setGeometry(place.normal.x, place.normal.y, place.normal.width, place.normal.height);
     return place.maximised;
 }

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -38,8 +39,6 @@
 #include <QVBoxLayout>
 
 #include "base/paths.h"
-#include "shell/about1.h"
-#include "shell/edit.h"
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
@@ -47,8 +46,6 @@
 namespace zantrel {
 
 namespace {
-
-inline constexpr int PathRole = Qt::UserRole;
 
 QString Text(std::string_view text) { return QtText(text); }
 
@@ -167,6 +164,7 @@ QString ApplicationTitle() {
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(Text(MainCaption));
     setAcceptDrops(true);
+    setMinimumSize(MinimumWindowWidth, MinimumWindowHeight);
     BuildMenu();
     BuildClientArea();
 
@@ -182,21 +180,10 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
     ProgressBar1->setEnabled(false);
     statusBar()->addPermanentWidget(ProgressBar1);
     resize(720, 520);
-
-    InstallUi(this);
-    SetErrorReporter([this](const std::string& message, const std::string& path,
-                            const std::string& next) { ShowIoError(message, path, next); });
-    Run([] { InitApp(); });
-    // Another Zantrel in this folder: the box has said so, the run ends.
-    if (!CloseRequested())
-        RefreshThumbnails();
+    model_.Start();
 }
 
-TSDIAppForm::~TSDIAppForm() {
-    if (&Ui() == this)
-        InstallUi(nullptr);
-    SetErrorReporter([](const std::string&, const std::string&, const std::string&) {});
-}
+TSDIAppForm::~TSDIAppForm() = default;
 
 void TSDIAppForm::BuildMenu() {
     auto add = [this](auto* where, const MenuEntry& entry) {
@@ -241,8 +228,9 @@ void TSDIAppForm::BuildClientArea() {
     SessionPanel->setMargin(8);
     SessionPanel->setStyleSheet(
         "QLabel { background: #F7F7F2; border-bottom: 1px solid #D0D0C8; }");
-    connect(SessionPanel, &QLabel::linkActivated, this,
-            [this](const QString& link) { OpenFolder(ToLocalPath(QUrl(link).toLocalFile())); });
+    connect(SessionPanel, &QLabel::linkActivated, this, [this](const QString& link) {
+        model_.FollowLink(ToLocalPath(QUrl(link).toLocalFile()));
+    });
 
     ImageTabs = new QTabWidget(this);
     ImageTabs->setDocumentMode(true);
@@ -253,23 +241,16 @@ void TSDIAppForm::BuildClientArea() {
     Thumbnails2 = MakeThumbnailGrid(ImageTabs);
     Thumbnails2->hide();
     for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
-        connect(grid, &QListWidget::itemActivated, this, &TSDIAppForm::OpenThumbnail);
-        grid->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(grid, &QListWidget::customContextMenuRequested, this, [this, grid](QPoint at) {
-            const int image = grid == Thumbnails ? 1 : 2;
-            QListWidgetItem* item = grid->itemAt(at);
-            // From the keyboard (the menu key, Shift+F10): the current thumbnail.
-            if (!item && (item = grid->currentItem()))
-                at = grid->visualItemRect(item).center();
-            if (!item)
-                return;
-            QMenu* menu = ThumbnailMenu(image, grid->row(item));
-            if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
-                ChooseForThumbnail(static_cast<MenuItem>(chosen->data().toInt()), image,
-                                   grid->row(item));
-            menu->deleteLater();
+        connect(grid, &QListWidget::itemActivated, this, [this, grid](QListWidgetItem* item) {
+            if (auto ref = model_.ItemAt(ImageOf(grid), grid->row(item)))
+                model_.ActivateItem(*ref);
         });
+        grid->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(grid, &QListWidget::customContextMenuRequested, this,
+                [this, grid](QPoint at) { ShowThumbnailMenu(grid, at); });
     }
+    connect(ImageTabs, &QTabWidget::currentChanged, this,
+            [this](int index) { model_.ShowImage(index + 1); });
 
     // Ctrl+Tab and Ctrl+Shift+Tab go between the images wherever the focus is.
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Tab),
@@ -294,14 +275,14 @@ void TSDIAppForm::BuildClientArea() {
     watcher_ = new QFileSystemWatcher(this);
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setSingleShot(true);
-    refreshTimer_->setInterval(SettleMilliseconds);
     connect(refreshTimer_, &QTimer::timeout, this, [this] {
-        if (runner_.Busy())
-            refreshTimer_->start();
-        else
-            RefreshThumbnails();
+        if (const int wait = model_.RefreshDue(QDateTime::currentMSecsSinceEpoch()); wait >= 0)
+            refreshTimer_->start(wait);
     });
-    auto settle = [this] { refreshTimer_->start(); };
+    auto settle = [this] {
+        model_.FilesChanged(QDateTime::currentMSecsSinceEpoch());
+        refreshTimer_->start(SettleMilliseconds);
+    };
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, settle);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, settle);
 }
@@ -310,14 +291,6 @@ void TSDIAppForm::SetDialogs(TAboutBox1* settings, TAboutBox* about) {
     settings_ = settings;
     about_ = about;
 }
-
-void TSDIAppForm::Run(const std::function<void()>& command) {
-    runner_.Run(command);
-    if (runner_.CloseRequested())
-        close();
-}
-
-void TSDIAppForm::Choose(MenuItem item) { ChooseMenuItem(item, runner_, *this); }
 
 std::optional<SettingsDialogState> TSDIAppForm::RunSettingsDialog() {
     if (settings_ && RunModal(*settings_) == QDialog::Accepted)
@@ -348,49 +321,44 @@ void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& te
 
 QMenu* TSDIAppForm::ThumbnailMenu(int image, int row) {
     auto* menu = new QMenu(this);
-    const auto& shown = view_.images;
-    const bool applies = image >= 1 && image <= static_cast<int>(shown.size()) && row >= 0 &&
-                         row < static_cast<int>(shown[image - 1].thumbnails.size()) &&
-                         ItemMenuApplies(shown[image - 1].thumbnails[row], image);
+    const auto item = model_.ItemAt(image, row);
     for (const MenuEntry& entry : ItemMenu()) {
         QAction* action = menu->addAction(Text(entry.caption));
         action->setStatusTip(Text(LongHint(entry.hint)));
         action->setData(static_cast<int>(entry.item));
-        action->setEnabled(applies && !runner_.Busy());
+        action->setEnabled(item && model_.ItemMenuEnabled(*item));
     }
     return menu;
 }
 
-void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
-    const auto& shown = view_.images;
-    if (image < 1 || image > static_cast<int>(shown.size()) || row < 0 ||
-        row >= static_cast<int>(shown[image - 1].thumbnails.size()))
+void TSDIAppForm::ShowThumbnailMenu(QListWidget* grid, QPoint at) {
+    QListWidgetItem* under = grid->itemAt(at);
+    // From the keyboard (the menu key, Shift+F10): the current thumbnail.
+    if (!under && (under = grid->currentItem()))
+        at = grid->visualItemRect(under).center();
+    // The item is taken now: a refresh while the menu is open rebuilds the grid.
+    const auto item = under ? model_.ItemAt(ImageOf(grid), grid->row(under)) : std::nullopt;
+    if (!item)
         return;
-    // A copy: the refresh after the command replaces the view.
-    const Thumbnail thumbnail = shown[image - 1].thumbnails[row];
-    ChooseItemMenu(item, thumbnail, image, *this);
+    std::unique_ptr<QMenu> menu(ThumbnailMenu(item->image, grid->row(under)));
+    if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
+        model_.ChooseOnItem(static_cast<MenuItem>(chosen->data().toInt()), *item);
 }
 
-void TSDIAppForm::OpenFolder(const std::string& path) {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path))))
-        SayWhereFolderIs(QDir::toNativeSeparators(FromLocalPath(path)).toStdString());
+void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
+    if (auto ref = model_.ItemAt(image, row))
+        model_.ChooseOnItem(item, *ref);
 }
 
-void TSDIAppForm::OpenDropped(const QString& path) {
-    TakeOutsideFile(ToLocalPath(path), runner_, openMemory_, *this);
+bool TSDIAppForm::OpenInShell(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path)));
 }
 
-void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
-                              const std::string& next) {
-    // The file the failure concerns, so the user knows which one to look at,
-    // then what to do about it.
-    QString details = QDir::toNativeSeparators(Text(path));
-    if (!next.empty())
-        details += (details.isEmpty() ? "" : "\n\n") + Text(next);
+void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), Text(message), QMessageBox::Ok,
                     this);
-    if (!details.isEmpty())
-        box.setInformativeText(details);
+    if (!details.empty())
+        box.setInformativeText(Text(details));
     ShowAsPlainText(box);
     WidenToFit(box);
     RunModal(box);
@@ -447,26 +415,26 @@ bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& ca
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
                                                     const std::string& filter, bool clearName) {
-    if (auto dropped = openMemory_.TakeDropped(clearName))
+    OpenDialogMemory& memory = model_.OpenDialog();
+    if (auto dropped = memory.TakeDropped(clearName))
         return dropped;
     QFileDialog dialog(this, Text(title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = QtNameFilters(filter);
     dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.value(openMemory_.FilterIndexIn(filter) - 1));
-    if (!openMemory_.Folder().empty())
-        dialog.setDirectory(FromLocalPath(openMemory_.Folder()));
-    if (!openMemory_.FileName().empty())
-        dialog.selectFile(FromLocalPath(openMemory_.FileName()));
+    dialog.selectNameFilter(filters.value(memory.FilterIndexIn(filter) - 1));
+    if (!memory.Folder().empty())
+        dialog.setDirectory(FromLocalPath(memory.Folder()));
+    if (!memory.FileName().empty())
+        dialog.selectFile(FromLocalPath(memory.FileName()));
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
     const std::string chosen = ToLocalPath(files.first());
-    openMemory_.Remember(chosen,
-                         static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1);
+    memory.Remember(chosen, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1);
     return chosen;
 }
 
@@ -501,26 +469,20 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     return ToLocalPath(dialog.selectedFiles().first());
 }
 
-void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    if (auto found = actions_.find(item); found != actions_.end())
-        found->second->setEnabled(on);
-}
-
 void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     const int scroll = grid->verticalScrollBar()->value();
     const int row = grid->currentRow();
     grid->setUpdatesEnabled(false);
     grid->clear();
     for (const Thumbnail& thumbnail : image.thumbnails) {
-        auto* item = new QListWidgetItem(Text(thumbnail.text));
-        if (thumbnail.marked)
+        auto* item = new QListWidgetItem(Text(thumbnail.Text()));
+        if (const Mark mark = MarkOf(thumbnail); mark == Mark::Refused)
             item->setForeground(QColor(0xC0, 0x00, 0x00));
-        else if (thumbnail.edited)
+        else if (mark == Mark::Edited)
             item->setForeground(QColor(0x10, 0x60, 0xD0));
         item->setIcon(QIcon(RenderThumbnail(thumbnail)));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        item->setData(PathRole, FromLocalPath(thumbnail.path));
-        item->setToolTip(Text(thumbnail.tip));
+        item->setToolTip(Text(thumbnail.Tip()));
         grid->addItem(item);
     }
     if (row >= 0 && row < grid->count())
@@ -529,10 +491,11 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     grid->verticalScrollBar()->setValue(scroll);
 }
 
-void TSDIAppForm::RefreshThumbnails() {
-    view_ = DescribeMainWindow();
-    const MainView& view = view_;
+void TSDIAppForm::Draw() {
+    const MainView& view = model_.View();
     setWindowTitle(Text(view.title));
+    for (const auto& [item, action] : actions_)
+        action->setEnabled(model_.Offers(item));
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);
@@ -559,49 +522,30 @@ void TSDIAppForm::RefreshThumbnails() {
 
 void TSDIAppForm::WatchWorkFiles() {
     QStringList paths;
-    for (const std::string& folder : WatchedFolders())
-        if (QFileInfo(FromLocalPath(folder)).isDir())
-            paths << FromLocalPath(folder);
-    for (QListWidget* grid : {Thumbnails, Thumbnails2})
-        for (int i = 0;
-             i < grid->count() && static_cast<std::size_t>(paths.size()) < MaxWatchedPaths; ++i)
-            if (const QString path = grid->item(i)->data(PathRole).toString(); !path.isEmpty())
-                paths << path;
+    for (const std::string& path : model_.Watched(true))
+        paths << FromLocalPath(path);
     if (const QStringList watched = watcher_->files() + watcher_->directories(); !watched.isEmpty())
         watcher_->removePaths(watched);
     if (!paths.isEmpty())
         watcher_->addPaths(paths);
 }
 
-void TSDIAppForm::OpenThumbnail(QListWidgetItem* item) {
-    const QString path = item ? item->data(PathRole).toString() : QString();
-    // Where no program is set up for the file's kind, its folder at least.
-    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        OpenFolder(ToLocalPath(QFileInfo(path).absolutePath()));
-}
-
 void TSDIAppForm::closeEvent(QCloseEvent* event) {
-    if (runner_.AllowClose())
+    if (model_.CloseButton())
         QMainWindow::closeEvent(event);
     else
         event->ignore();
 }
 
 bool TSDIAppForm::event(QEvent* event) {
-    // Files edited in other programs show up when the person comes back.
-    if (event->type() == QEvent::WindowActivate && !runner_.Busy() && !WatchedFolders().empty())
-        RefreshThumbnails();
+    if (event->type() == QEvent::WindowActivate)
+        model_.WindowActivated();
     return QMainWindow::event(event);
 }
 
 void TSDIAppForm::DropOnRow(const QString& path, int image, int row) {
-    const auto& shown = view_.images;
-    if (runner_.Busy() || image < 1 || image > static_cast<int>(shown.size()) || row < 0 ||
-        row >= static_cast<int>(shown[image - 1].thumbnails.size()))
-        return;
-    const Thumbnail thumbnail = shown[image - 1].thumbnails[row];
-    Run([&] { DropOnThumbnail(thumbnail, image, ToLocalPath(path)); });
-    RefreshThumbnails();
+    if (auto item = model_.ItemAt(image, row))
+        model_.DropOnItem(*item, ToLocalPath(path));
 }
 
 namespace {
@@ -624,7 +568,7 @@ std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, Q
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
-    if (urls.size() == 1 && urls.first().isLocalFile() && !runner_.Busy())
+    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy())
         event->acceptProposedAction();
 }
 
@@ -636,11 +580,13 @@ void TSDIAppForm::dropEvent(QDropEvent* event) {
     // The commands show dialogs; they run after the drop has finished, not inside it.
     const QString path = urls.first().toLocalFile();
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
-    QTimer::singleShot(0, this, [this, path, image = image, row = row] {
-        if (image)
-            DropOnRow(path, image, row);
-        else
+    // The item is taken now: the grid may be rebuilt before the command runs.
+    const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
+    QTimer::singleShot(0, this, [this, path, onItem = image != 0, item] {
+        if (!onItem)
             OpenDropped(path);
+        else if (item)
+            model_.DropOnItem(*item, ToLocalPath(path));
     });
 }
 

@@ -1,6 +1,6 @@
-// TSDIAppForm: the Qt main window. It draws the main window the shell
-// describes (menu, panel, thumbnails), carries out the user-interface
-// operations, and passes the person's actions back to the shell.
+// TSDIAppForm: the Qt main window. It draws the main window's model (menu,
+// panel, thumbnails), carries out the user-interface operations, and hands
+// the person's actions to the model.
 #pragma once
 
 #include <map>
@@ -11,14 +11,12 @@
 #include <QString>
 #include <QStringList>
 
-#include "base/uiops.h"
-#include "shell/mainview.h"
+#include "shell/mainwindow.h"
 
 class QAction;
 class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QStackedWidget;
@@ -47,12 +45,11 @@ QString FromLocalPath(const std::string& path);
 // its extension.
 QString ApplicationTitle();
 
-class TSDIAppForm : public QMainWindow, public UiSink, private MainWindowActions {
+class TSDIAppForm : public QMainWindow, public MainWindowToolkit {
     Q_OBJECT
 
 public:
-    // Builds the window, installs it as the user-interface sink and the error
-    // reporter, and runs the start-up sequence.
+    // Builds the window and runs the model's start-up.
     explicit TSDIAppForm(QWidget* parent = nullptr);
     ~TSDIAppForm() override;
 
@@ -60,33 +57,26 @@ public:
     TAboutBox1* SettingsDialog() const { return settings_; }
     TAboutBox* AboutBox() const { return about_; }
 
-    // The menu's action of item; the top-level menus by their place.
+    // The menu's action of item.
     QAction* Action(MenuItem item) const { return actions_.at(item); }
     // Chooses a menu item as the person would.
-    void Choose(MenuItem item);
+    void Choose(MenuItem item) { model_.Choose(item); }
     // Chooses an item of a thumbnail's own menu: row of image's grid.
     void ChooseForThumbnail(MenuItem item, int image, int row);
     // The thumbnail menu's actions as it would show them for that row.
     QMenu* ThumbnailMenu(int image, int row);
 
     // A flash file dropped on the window (beside the thumbnails) or given on
-    // the command line: TakeOutsideFile.
-    void OpenDropped(const QString& path);
+    // the command line.
+    void OpenDropped(const QString& path) { model_.DropBeside(ToLocalPath(path)); }
     // A file dropped on row of image's grid (a picture replaces the item).
     void DropOnRow(const QString& path, int image, int row);
 
-    // Shows an I/O failure that ended a command: a stop icon, one OK button,
-    // the application's title as caption; the file or folder it concerns and
-    // what to do next below.
-    void ShowIoError(const std::string& message, const std::string& path = {},
-                     const std::string& next = {});
-
-    // Draws the main window as the shell describes it now, and follows the
-    // files shown.
-    void RefreshThumbnails();
+    // The view read again and drawn.
+    void RefreshThumbnails() { model_.Refresh(); }
 
     QString StatusText() const;
-    bool CloseRequested() const { return runner_.CloseRequested(); }
+    bool CloseRequested() const { return model_.CloseRequested(); }
 
     // UiSink
     void SetStatusText(const std::string& text) override;
@@ -99,8 +89,7 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
-    void CloseMainWindow() override { runner_.RequestClose(); }
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
+    void CloseMainWindow() override { model_.RequestClose(); }
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
@@ -124,13 +113,16 @@ private:
     void BuildMenu();
     void BuildClientArea();
     void FillThumbnails(QListWidget* grid, const ImageView& image);
-    void OpenThumbnail(QListWidgetItem* item);
     void WatchWorkFiles();
+    // The thumbnail menu at point of grid, for the item the gesture began on.
+    void ShowThumbnailMenu(QListWidget* grid, QPoint at);
+    int ImageOf(const QListWidget* grid) const { return grid == Thumbnails ? 1 : 2; }
 
-    // MainWindowActions
-    void Run(const std::function<void()>& command) override;
-    void Refresh() override { RefreshThumbnails(); }
-    void OpenFolder(const std::string& path) override;
+    // MainWindowToolkit
+    void Draw() override;
+    void Close() override { close(); }
+    bool OpenInShell(const std::string& path) override;
+    void ShowError(const std::string& message, const std::string& details) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
     void ShowHelpPage(const std::string& caption, const std::string& text) override;
@@ -143,9 +135,7 @@ private:
     QWidget* sessionPage_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
-    CommandRunner runner_;
-    OpenDialogMemory openMemory_;
-    MainView view_;
+    MainWindowModel model_{*this};
 };
 
 // Creates the windows as the program does at start: the main window (which

@@ -95,8 +95,8 @@ void TAboutBox1::ShowState() {
     Tick(CheckBox5, state_.checkBox5);
     EnableWindow(CheckBox5, state_.checkBox5Enabled);
     EnableWindow(Shape1, state_.shape1Enabled);
-    // Colours travel as 0x00BBGGRR, as a COLORREF holds them.
-    const COLORREF colour = state_.shape1Colour & 0xFFFFFF;
+    const Rgb shown = state_.shape1Colour;
+    const COLORREF colour = RGB(shown.red, shown.green, shown.blue);
     if (!swatch_ || colour != shape1Colour_) {
         if (swatch_)
             DeleteObject(swatch_);
@@ -128,10 +128,11 @@ void TAboutBox1::CheckBox5Click() {
     ColorDialog1.owner = window_;
     ColorDialog1.colour = colorDialog1Colour_;
     ColorDialog1.customColours = customColours_;
-    std::optional<std::uint32_t> picked;
+    std::optional<Rgb> picked;
     if (RunModal(ColorDialog1) == IDOK) {
         colorDialog1Colour_ = ColorDialog1.colour & 0xFFFFFF;
-        picked = colorDialog1Colour_;
+        picked = Rgb{GetRValue(colorDialog1Colour_), GetGValue(colorDialog1Colour_),
+                     GetBValue(colorDialog1Colour_)};
     }
     zantrel::CheckBox5Click(state_, picked);
     ShowState();

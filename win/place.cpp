@@ -63,8 +63,8 @@ int RestoreWindowPlace(HWND window, int show, const wchar_t* key) {
     EnumDisplayMonitors(nullptr, nullptr, AddScreen, reinterpret_cast<LPARAM>(&screens));
     const UINT dpi = GetDpiForWindow(window);
     const int least = static_cast<int>(dpi ? dpi : 96);
-    const WindowPlace place =
-        KeepOnScreen(*stored, screens, MulDiv(420, least, 96), MulDiv(300, least, 96));
+    const WindowPlace place = KeepOnScreen(*stored, screens, MulDiv(MinimumWindowWidth, least, 96),
+                                           MulDiv(MinimumWindowHeight, least, 96));
     SetWindowPos(window, nullptr, place.normal.x, place.normal.y, place.normal.width,
                  place.normal.height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (place.maximised && (show == SW_SHOWNORMAL || show == SW_SHOWDEFAULT))

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "shell/mainview.h"
+#include "shell/windowplace.h"
 
 namespace zantrel {
 

@@ -1,28 +1,11 @@
-// Identifiers of the Windows window program's resources and commands: the
-// menu items, the settings dialog and the About box.
+// Identifiers of the Windows window program's resources: the settings
+// dialog and the About box. The menu's commands are numbered from the
+// command table (CommandId).
 #pragma once
 
 #define IDI_ZANTREL 1
 #define IDD_SETTINGS 102
 #define IDD_ABOUT 103
-
-// Menu commands: the menu items' own identifiers.
-#define IDM_FILE_OPEN 1001
-#define IDM_FILE_PORT 1002
-#define IDM_FILE_SAVEAS 1003
-#define IDM_FILE_DISCARD 1004
-#define IDM_FILE_WORKFOLDER 1005
-#define IDM_FILE_EXIT 1006
-#define IDM_VIEW_REFRESH 1007
-#define IDM_SETTINGS 1008
-#define IDM_HELP_ABOUT 1009
-#define IDM_FILE_IMPORT 1010
-#define IDM_FILE_EXPORT 1011
-#define IDM_FILE_SHEET 1012
-#define IDM_FILE_RESTOREALL 1013
-#define IDM_ITEM_REPLACE 1014
-#define IDM_ITEM_RESTORE 1015
-#define IDM_HELP_HOW 1016
 
 // The settings dialog's controls (OK and Cancel are IDOK and IDCANCEL).
 #define IDC_GROUPBOX1 2001

@@ -11,9 +11,6 @@
 #include "base/paths.h"
 #include "base/unicode.h"
 #include "shell/about1.h"
-#include "shell/edit.h"
-#include "shell/sdimain.h"
-#include "shell/workview.h"
 #include "win/about.h"
 #include "win/about1.h"
 #include "win/modal.h"
@@ -30,41 +27,30 @@ constexpr UINT WatchInterval = 100; // ms between looks at the change notificati
 constexpr UINT DroppedMessage = WM_APP + 1;
 constexpr int ProgressWidth = 200;
 
-// The menu items' command identifiers.
-constexpr std::pair<MenuItem, int> MenuIds[] = {
-    {MenuItem::FileOpenItem, IDM_FILE_OPEN},
-    {MenuItem::Port1, IDM_FILE_PORT},
-    {MenuItem::FileSaveAsItem, IDM_FILE_SAVEAS},
-    {MenuItem::FileDiscardItem, IDM_FILE_DISCARD},
-    {MenuItem::FileOpenWorkFolderItem, IDM_FILE_WORKFOLDER},
-    {MenuItem::FileExitItem, IDM_FILE_EXIT},
-    {MenuItem::ViewRefreshItem, IDM_VIEW_REFRESH},
-    {MenuItem::Settings1, IDM_SETTINGS},
-    {MenuItem::HelpAboutItem, IDM_HELP_ABOUT},
-    {MenuItem::FileImportItem, IDM_FILE_IMPORT},
-    {MenuItem::FileExportItem, IDM_FILE_EXPORT},
-    {MenuItem::FileExportSheetItem, IDM_FILE_SHEET},
-    {MenuItem::FileRestoreAllItem, IDM_FILE_RESTOREALL},
-    {MenuItem::ItemReplaceItem, IDM_ITEM_REPLACE},
-    {MenuItem::ItemRestoreItem, IDM_ITEM_RESTORE},
-    {MenuItem::HelpHowItem, IDM_HELP_HOW},
-};
-
-int IdOf(MenuItem item) {
-    for (const auto& [known, id] : MenuIds)
-        if (known == item)
-            return id;
-    return 0;
-}
-
+// The menu item of a command identifier (CommandId).
 std::optional<MenuItem> ItemOf(int id) {
-    for (const auto& [item, known] : MenuIds)
-        if (known == id)
-            return item;
+    for (const Command& command : Commands())
+        if (CommandId(command.item) == id)
+            return command.item;
     return std::nullopt;
 }
 
 std::wstring Wide(std::string_view text) { return WideFromUtf8(text); }
+
+// A modal of kind over owner, with its title, text, style and the entries
+// of a file dialog's filter.
+Modal MakeModal(ModalKind kind, HWND owner, std::string_view title, std::string_view text = {},
+                UINT style = 0, std::string_view filter = {}) {
+    Modal modal;
+    modal.kind = kind;
+    modal.owner = owner;
+    modal.title = Wide(title);
+    modal.text = Wide(text);
+    modal.style = style;
+    for (const auto& [name, patterns] : FilterEntries(filter))
+        modal.filters.emplace_back(Wide(name), Wide(patterns));
+    return modal;
+}
 
 } // namespace
 
@@ -80,19 +66,12 @@ std::wstring ApplicationTitle() {
         }
         path.resize(path.size() * 2);
     }
-    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
-        name.resize(dot);
-    return name.empty() ? L"Zantrel" : name;
+    const std::string file = FileNamePart(Utf8FromWide(path));
+    const std::string name = file.substr(0, file.size() - ExtensionOf(file).size());
+    return name.empty() ? L"Zantrel" : Wide(name);
 }
 
 namespace {
-
-std::wstring NamePart(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 // Opens a file or folder with the program the system has for it; false when
 // none answers.
@@ -168,22 +147,13 @@ TSDIAppForm::TSDIAppForm() {
     SetWindowPos(window_, nullptr, 0, 0, Scaled(760), Scaled(560),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
-
-    InstallUi(this);
-    SetErrorReporter([this](const std::string& message, const std::string& path,
-                            const std::string& next) { ShowIoError(message, path, next); });
-    Run([] { InitApp(); });
+    model_.Start();
     // Another Zantrel in this folder: the box has said so, the run ends.
-    if (!window_)
-        return;
-    RefreshView();
-    WatchWorkFolders();
+    if (window_)
+        WatchWorkFolders();
 }
 
 TSDIAppForm::~TSDIAppForm() {
-    if (&Ui() == this)
-        InstallUi(nullptr);
-    SetErrorReporter([](const std::string&, const std::string&, const std::string&) {});
     settings_.reset();
     about_.reset();
     if (window_)
@@ -202,7 +172,7 @@ void TSDIAppForm::BuildMenu() {
     std::vector<ACCEL> keys;
     for (const MenuGroup& group : MainMenu()) {
         if (group.item) {
-            AppendMenuW(Menu, MF_STRING, static_cast<UINT_PTR>(IdOf(*group.item)),
+            AppendMenuW(Menu, MF_STRING, static_cast<UINT_PTR>(CommandId(*group.item)),
                         Wide(group.caption).c_str());
             continue;
         }
@@ -212,9 +182,9 @@ void TSDIAppForm::BuildMenu() {
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
             const std::string key = ShortcutText(entry.shortcut);
             const std::string text = std::string(entry.caption) + (key.empty() ? "" : "\t" + key);
-            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdOf(entry.item)),
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(CommandId(entry.item)),
                         Wide(text).c_str());
-            const auto id = static_cast<WORD>(IdOf(entry.item));
+            const auto id = static_cast<WORD>(CommandId(entry.item));
             if (entry.shortcut == Shortcut::F5)
                 keys.push_back({FVIRTKEY, VK_F5, id});
             else if (entry.shortcut == Shortcut::F1)
@@ -233,9 +203,7 @@ void TSDIAppForm::CreateControls() {
     SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
     EnableWindow(ProgressBar1, FALSE);
 
-    HintLabel = MakeChild(window_, WC_STATICW,
-                          L"Open a flash file to start.\n\nFile > Open, or drop a flash file here.",
-                          SS_CENTER | SS_NOPREFIX);
+    HintLabel = MakeChild(window_, WC_STATICW, Wide(FreshRunHint).c_str(), SS_CENTER | SS_NOPREFIX);
     Tabs = MakeChild(window_, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP);
     Thumbnails =
         MakeChild(window_, WC_LISTVIEWW, L"",
@@ -315,7 +283,7 @@ void TSDIAppForm::Layout() {
     const int height = std::max(0, bottom - y);
     MoveWindow(HintLabel, margin, y + std::max(0, height / 3 - Scaled(40)),
                std::max(0, width - 2 * margin), Scaled(160), TRUE);
-    if (view_.images.size() > 1) {
+    if (model_.View().images.size() > 1) {
         MoveWindow(Tabs, 0, y, width, height, TRUE);
         RECT inside{0, 0, width, height};
         TabCtrl_AdjustRect(Tabs, FALSE, &inside);
@@ -333,23 +301,14 @@ void TSDIAppForm::SetDialogs(std::unique_ptr<TAboutBox1> settings,
     about_ = std::move(about);
 }
 
-void TSDIAppForm::Run(const std::function<void()>& command) {
-    runner_.Run(command);
-    if (runner_.CloseRequested() && window_)
+void TSDIAppForm::Close() {
+    if (window_)
         DestroyWindow(window_);
 }
 
-void TSDIAppForm::Choose(MenuItem item) {
-    if (window_)
-        ChooseMenuItem(item, runner_, *this);
-}
-
 int TSDIAppForm::RunDialog(ModalKind kind, HWND dialog, std::string_view title) {
-    Modal modal;
-    modal.kind = kind;
-    modal.owner = window_;
+    Modal modal = MakeModal(kind, window_, title);
     modal.window = dialog;
-    modal.title = Wide(title);
     return RunModal(modal);
 }
 
@@ -365,46 +324,25 @@ void TSDIAppForm::RunAboutBox() {
 }
 
 void TSDIAppForm::ShowHelpPage(const std::string& caption, const std::string& text) {
-    Modal page;
-    page.kind = ModalKind::Page;
-    page.owner = window_;
-    page.title = Wide(caption);
-    page.text = Wide(text);
+    Modal page = MakeModal(ModalKind::Page, window_, caption, text);
     RunModal(page);
 }
 
-void TSDIAppForm::OpenFolder(const std::string& path) {
-    if (!OpenInShell(window_, Wide(path)))
-        SayWhereFolderIs(path);
+bool TSDIAppForm::OpenInShell(const std::string& path) {
+    return zantrel::OpenInShell(window_, Wide(path));
 }
 
-void TSDIAppForm::OpenDropped(const std::wstring& path) {
-    if (window_)
-        TakeOutsideFile(Utf8FromWide(path), runner_, openMemory_, *this);
-}
+void TSDIAppForm::OpenDropped(const std::wstring& path) { model_.DropBeside(Utf8FromWide(path)); }
 
 void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
-    const Thumbnail* shown = ThumbnailAt(index);
-    if (!window_ || !shown || runner_.Busy())
-        return;
-    const Thumbnail thumbnail = *shown;
-    const int image = shownImage_;
-    Run([&] { DropOnThumbnail(thumbnail, image, Utf8FromWide(path)); });
-    RefreshView();
+    if (auto item = model_.ItemAt(ShownImage(), index))
+        model_.DropOnItem(*item, Utf8FromWide(path));
 }
 
-void TSDIAppForm::ShowIoError(const std::string& message, const std::string& path,
-                              const std::string& next) {
-    Modal box;
-    box.owner = window_;
+void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
+    Modal box = MakeModal(ModalKind::Box, window_, {}, message, MB_OK | MB_ICONSTOP);
     box.title = ApplicationTitle();
-    box.text = Wide(message);
-    // The file the failure concerns, so the user knows which one to look at,
-    // then what to do about it.
-    box.details = Wide(path);
-    if (!next.empty())
-        box.details += (box.details.empty() ? L"" : L"\n\n") + Wide(next);
-    box.style = MB_OK | MB_ICONSTOP;
+    box.details = Wide(details);
     RunModal(box);
 }
 
@@ -430,22 +368,15 @@ void TSDIAppForm::SetProgress(int percent) {
 
 void TSDIAppForm::ShowMessage(const std::string& text, const std::string& caption,
                               const std::string& details) {
-    Modal box;
-    box.owner = window_;
     // An empty caption leaves the title bar empty, as Windows allows.
-    box.title = Wide(caption);
-    box.text = Wide(text);
+    Modal box = MakeModal(ModalKind::Box, window_, caption, text, MB_OK);
     box.details = Wide(details);
-    box.style = MB_OK;
     RunModal(box);
 }
 
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
-    Modal box;
-    box.owner = window_;
-    box.title = Wide(question.caption);
-    box.text = Wide(question.text);
-    box.style = MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2;
+    Modal box = MakeModal(ModalKind::Box, window_, question.caption, question.text,
+                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
     box.picture = BitmapOf(question.pixels, question.width, question.height);
     box.pictureWidth = question.width;
     box.pictureHeight = question.height;
@@ -459,44 +390,32 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
 }
 
 bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
-    Modal box;
-    box.owner = window_;
-    box.title = Wide(caption);
-    box.text = Wide(text);
-    box.style = MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2;
+    Modal box = MakeModal(ModalKind::Box, window_, caption, text,
+                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
     return RunModal(box) == IDOK;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
                                                     const std::string& filter, bool clearName) {
-    if (auto dropped = openMemory_.TakeDropped(clearName))
+    OpenDialogMemory& memory = model_.OpenDialog();
+    if (auto dropped = memory.TakeDropped(clearName))
         return dropped;
-    Modal dialog;
-    dialog.kind = ModalKind::Open;
-    dialog.owner = window_;
-    dialog.title = Wide(title);
-    for (const auto& [name, patterns] : FilterEntries(filter))
-        dialog.filters.emplace_back(Wide(name), Wide(patterns));
-    dialog.filterIndex = openMemory_.FilterIndexIn(filter);
+    Modal dialog = MakeModal(ModalKind::Open, window_, title, {}, 0, filter);
+    dialog.filterIndex = memory.FilterIndexIn(filter);
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
-    dialog.folder = Wide(openMemory_.Folder());
-    dialog.fileName = NamePart(Wide(openMemory_.FileName()));
+    dialog.folder = Wide(memory.Folder());
+    dialog.fileName = Wide(FileNamePart(memory.FileName()));
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
     const std::string chosen = Utf8FromWide(dialog.fileName);
-    openMemory_.Remember(chosen, dialog.filterIndex);
+    memory.Remember(chosen, dialog.filterIndex);
     return chosen;
 }
 
 std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
                                                     const std::string& filter,
                                                     const std::string& suggested) {
-    Modal dialog;
-    dialog.kind = ModalKind::Save;
-    dialog.owner = window_;
-    dialog.title = Wide(title);
-    for (const auto& [name, patterns] : FilterEntries(filter))
-        dialog.filters.emplace_back(Wide(name), Wide(patterns));
+    Modal dialog = MakeModal(ModalKind::Save, window_, title, {}, 0, filter);
     dialog.defaultExtension = Wide(DefaultExtensionOf(filter));
     if (!suggested.empty()) {
         dialog.folder = Wide(ParentFolder(suggested));
@@ -510,10 +429,7 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
 }
 
 std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
-    Modal dialog;
-    dialog.kind = ModalKind::Folder;
-    dialog.owner = window_;
-    dialog.title = Wide(title);
+    Modal dialog = MakeModal(ModalKind::Folder, window_, title);
     dialog.options = FOS_PICKFOLDERS | FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
@@ -521,11 +437,8 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
 }
 
 void TSDIAppForm::ChooseForThumbnail(MenuItem item, int index) {
-    // A copy: the refresh after the command replaces the view.
-    if (const Thumbnail* shown = ThumbnailAt(index)) {
-        const Thumbnail thumbnail = *shown;
-        ChooseItemMenu(item, thumbnail, shownImage_, *this);
-    }
+    if (auto ref = model_.ItemAt(ShownImage(), index))
+        model_.ChooseOnItem(item, *ref);
 }
 
 void TSDIAppForm::OnContextMenu(int x, int y) {
@@ -544,32 +457,26 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
         x = at.x;
         y = at.y;
     }
-    const Thumbnail* shown = ThumbnailAt(row);
-    if (!shown)
+    // The item is taken now: a refresh while the menu is open rebuilds the view.
+    const auto item = model_.ItemAt(ShownImage(), row);
+    if (!item)
         return;
-    const bool applies = ItemMenuApplies(*shown, shownImage_) && !runner_.Busy();
+    const bool applies = model_.ItemMenuEnabled(*item);
     HMENU menu = CreatePopupMenu();
     for (const MenuEntry& entry : ItemMenu())
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
-                    static_cast<UINT_PTR>(IdOf(entry.item)), Wide(entry.caption).c_str());
+                    static_cast<UINT_PTR>(CommandId(entry.item)), Wide(entry.caption).c_str());
     const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
     DestroyMenu(menu);
-    if (auto item = ItemOf(id))
-        ChooseForThumbnail(*item, row);
-}
-
-void TSDIAppForm::SetMenuItemEnabled(MenuItem item, bool on) {
-    EnableMenuItem(Menu, static_cast<UINT>(IdOf(item)),
-                   MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
-    if (window_)
-        DrawMenuBar(window_);
+    if (auto chosen = ItemOf(id))
+        model_.ChooseOnItem(*chosen, *item);
 }
 
 void TSDIAppForm::BuildPanel() {
     // The controls are made once per line and then only given new texts:
     // a link control that is destroyed takes the font it was given with it
     // (under Wine), and a refresh must not change the panel's look.
-    const std::vector<SessionLine>& lines = view_.panel.lines;
+    const std::vector<SessionLine>& lines = model_.View().panel.lines;
     while (panel_.size() > lines.size()) {
         DestroyWindow(panel_.back().label);
         DestroyWindow(panel_.back().value);
@@ -601,15 +508,19 @@ void TSDIAppForm::BuildPanel() {
     }
 }
 
-void TSDIAppForm::RefreshView() {
+void TSDIAppForm::Draw() {
     if (!window_)
         return;
-    view_ = DescribeMainWindow();
-    SetWindowTextW(window_, Wide(view_.title).c_str());
+    const MainView& view = model_.View();
+    SetWindowTextW(window_, Wide(view.title).c_str());
+    for (const Command& command : Commands())
+        EnableMenuItem(Menu, static_cast<UINT>(CommandId(command.item)),
+                       MF_BYCOMMAND | (model_.Offers(command.item) ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(window_);
     BuildPanel();
-    const bool pair = view_.images.size() > 1;
+    const bool pair = view.images.size() > 1;
     for (int i = 0; pair && i < 2; ++i) {
-        std::wstring caption = Wide(view_.images[static_cast<std::size_t>(i)].title);
+        std::wstring caption = Wide(view.images[static_cast<std::size_t>(i)].title);
         TCITEMW tab{};
         tab.mask = TCIF_TEXT;
         tab.pszText = caption.data();
@@ -618,8 +529,6 @@ void TSDIAppForm::RefreshView() {
         else
             TabCtrl_InsertItem(Tabs, i, &tab);
     }
-    if (!pair)
-        shownImage_ = 1;
     ShowWindow(Tabs, pair ? SW_SHOW : SW_HIDE);
     FillThumbnails();
     Layout();
@@ -627,25 +536,18 @@ void TSDIAppForm::RefreshView() {
 }
 
 void TSDIAppForm::ShowImage(int image) {
-    if (image < 1 || image > static_cast<int>(view_.images.size()))
+    model_.ShowImage(image);
+    if (ShownImage() != image)
         return;
-    shownImage_ = image;
     TabCtrl_SetCurSel(Tabs, image - 1);
     FillThumbnails();
     Layout();
 }
 
-const Thumbnail* TSDIAppForm::ThumbnailAt(int index) const {
-    if (!view_.sessionPage || index < 0)
-        return nullptr;
-    const auto& shown = view_.images[static_cast<std::size_t>(shownImage_ - 1)].thumbnails;
-    return static_cast<std::size_t>(index) < shown.size() ? &shown[static_cast<std::size_t>(index)]
-                                                          : nullptr;
-}
-
 void TSDIAppForm::FillThumbnails() {
-    if (!view_.sessionPage) {
-        SetWindowTextW(HintLabel, Wide(view_.hint).c_str());
+    const MainView& view = model_.View();
+    if (!view.sessionPage) {
+        SetWindowTextW(HintLabel, Wide(view.hint).c_str());
         ShowWindow(HintLabel, SW_SHOW);
         ShowWindow(Thumbnails, SW_HIDE);
         return;
@@ -665,10 +567,10 @@ void TSDIAppForm::FillThumbnails() {
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
     ImageList_RemoveAll(images_);
-    const auto& shown = view_.images[static_cast<std::size_t>(shownImage_ - 1)].thumbnails;
+    const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
     for (std::size_t i = 0; i < shown.size(); ++i) {
         HBITMAP bitmap = RenderThumbnail(shown[i], side);
-        std::wstring text = Wide(shown[i].text);
+        std::wstring text = Wide(shown[i].Text());
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = static_cast<int>(i);
@@ -694,21 +596,19 @@ std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
     for (int i = 0; i < ListView_GetItemCount(Thumbnails); ++i) {
         wchar_t buffer[512] = {};
         ListView_GetItemText(Thumbnails, i, 0, buffer, 512);
-        const Thumbnail* shown = ThumbnailAt(i);
-        texts.emplace_back(buffer, shown && shown->marked);
+        const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), i);
+        texts.emplace_back(buffer, shown && MarkOf(*shown) == Mark::Refused);
     }
     return texts;
 }
 
 void TSDIAppForm::OpenThumbnail(int index) {
-    const Thumbnail* shown = ThumbnailAt(index);
-    // Where no program is set up for the file's kind, its folder at least.
-    if (shown && !shown->path.empty() && !OpenInShell(window_, Wide(shown->path)))
-        OpenFolder(ParentFolder(shown->path));
+    if (auto item = model_.ItemAt(ShownImage(), index))
+        model_.ActivateItem(*item);
 }
 
 void TSDIAppForm::WatchWorkFolders() {
-    for (const std::string& folder : WatchedFolders()) {
+    for (const std::string& folder : model_.Watched(false)) {
         HANDLE watch = FindFirstChangeNotificationW(
             SystemPathFromUtf8(folder).c_str(), FALSE,
             FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
@@ -723,12 +623,9 @@ void TSDIAppForm::OnTimer() {
     for (HANDLE watch : watches_)
         if (WaitForSingleObject(watch, 0) == WAIT_OBJECT_0) {
             FindNextChangeNotification(watch);
-            changedAt_ = GetTickCount64();
+            model_.FilesChanged(static_cast<std::int64_t>(GetTickCount64()));
         }
-    if (changedAt_ && !runner_.Busy() && GetTickCount64() - changedAt_ >= SettleMilliseconds) {
-        changedAt_ = 0;
-        RefreshView();
-    }
+    model_.RefreshDue(static_cast<std::int64_t>(GetTickCount64()));
 }
 
 void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
@@ -737,19 +634,11 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         SendMessageW(StatusBar1, SB_SIMPLE, FALSE, 0);
         return;
     }
-    std::string hint;
-    for (std::size_t i = 0; i < MainMenu().size(); ++i) {
-        const MenuGroup& group = MainMenu()[i];
-        if ((flags & MF_POPUP) && menu == Menu && id == i)
-            hint = group.hint;
-        if (!(flags & (MF_POPUP | MF_SEPARATOR))) {
-            if (group.item && IdOf(*group.item) == static_cast<int>(id))
-                hint = group.hint;
-            for (const MenuEntry& entry : group.entries)
-                if (IdOf(entry.item) == static_cast<int>(id))
-                    hint = entry.hint;
-        }
-    }
+    std::string_view hint;
+    if ((flags & MF_POPUP) && menu == Menu && id < MainMenu().size())
+        hint = MainMenu()[id].hint;
+    else if (const auto item = ItemOf(static_cast<int>(id)); item && !(flags & MF_POPUP))
+        hint = MainMenuHint(*item);
     menuHint_ = Wide(LongHint(hint));
     SendMessageW(StatusBar1, SB_SIMPLE, TRUE, 0);
     SendMessageW(StatusBar1, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS,
@@ -774,18 +663,20 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
             return 0;
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
-            if (const Thumbnail* shown = ThumbnailAt(indexOf(tip->iItem)))
-                lstrcpynW(tip->pszText, Wide(shown->tip).c_str(), tip->cchTextMax);
+            if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), indexOf(tip->iItem)))
+                lstrcpynW(tip->pszText, Wide(shown->Tip()).c_str(), tip->cchTextMax);
             return 0;
         }
         case NM_CUSTOMDRAW: {
             auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
             if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
                 return CDRF_NOTIFYITEMDRAW;
-            const Thumbnail* shown = ThumbnailAt(static_cast<int>(draw->nmcd.lItemlParam));
-            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown && shown->marked)
+            const Thumbnail* shown =
+                model_.ThumbnailAt(ShownImage(), static_cast<int>(draw->nmcd.lItemlParam));
+            const Mark mark = shown ? MarkOf(*shown) : Mark::None;
+            if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && mark == Mark::Refused)
                 draw->clrText = RGB(0xC0, 0x00, 0x00);
-            else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shown && shown->edited)
+            else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && mark == Mark::Edited)
                 draw->clrText = RGB(0x10, 0x60, 0xD0);
             return CDRF_DODEFAULT;
         }
@@ -793,8 +684,8 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
     }
     if (header->code == NM_CLICK || header->code == NM_RETURN) {
         for (const PanelLine& line : panel_)
-            if (line.value == header->hwndFrom && !runner_.Busy())
-                OpenFolder(line.line.value);
+            if (line.value == header->hwndFrom)
+                model_.FollowLink(line.line.value);
     }
     return 0;
 }
@@ -850,7 +741,7 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = {Scaled(420), Scaled(300)};
+        limits->ptMinTrackSize = {Scaled(MinimumWindowWidth), Scaled(MinimumWindowHeight)};
         return 0;
     }
     case WM_DPICHANGED: {
@@ -874,6 +765,10 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetTextColor(dc, RGB(0xC0, 0x00, 0x00));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            model_.WindowActivated();
+        break;
     case WM_TIMER:
         if (wParam == WatchTimer)
             OnTimer();
@@ -886,15 +781,17 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DragQueryFileW(drop, 0, path.data(), length + 1);
             path.resize(length);
             pendingDrop_ = path;
-            // Over a thumbnail, the drop is for that item.
+            // Over a thumbnail, the drop is for that item, taken now.
             POINT at{};
             DragQueryPoint(drop, &at);
             MapWindowPoints(window_, Thumbnails, &at, 1);
             LVHITTESTINFO hit{};
             hit.pt = at;
-            pendingDropRow_ = (GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE)
-                                  ? ListView_HitTest(Thumbnails, &hit)
-                                  : -1;
+            const int row = (GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE)
+                                ? ListView_HitTest(Thumbnails, &hit)
+                                : -1;
+            pendingOnItem_ = row >= 0;
+            pendingItem_ = model_.ItemAt(ShownImage(), row);
             // Open shows dialogs; they run after the drop has finished, not inside it.
             PostMessageW(window_, DroppedMessage, 0, 0);
         }
@@ -904,14 +801,14 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case DroppedMessage: {
         const std::wstring path = std::move(pendingDrop_);
         pendingDrop_.clear();
-        if (pendingDropRow_ >= 0)
-            DropOnThumbnailAt(path, pendingDropRow_);
-        else
+        if (!pendingOnItem_)
             OpenDropped(path);
+        else if (pendingItem_)
+            model_.DropOnItem(*pendingItem_, Utf8FromWide(path));
         return 0;
     }
     case WM_CLOSE:
-        if (runner_.AllowClose())
+        if (model_.CloseButton())
             DestroyWindow(window_);
         return 0;
     case WM_DESTROY:
@@ -940,13 +837,13 @@ std::unique_ptr<TSDIAppForm> CreateAppWindows() {
 }
 
 bool TSDIAppForm::HandleKey(UINT key, bool control, bool shift) {
-    if (!window_ || runner_.Busy())
+    if (!window_ || model_.Busy())
         return false;
     if (key == VK_TAB && control) {
         // Ctrl+Tab and Ctrl+Shift+Tab: the other image's thumbnails.
-        if (view_.images.size() < 2)
+        if (model_.View().images.size() < 2)
             return false;
-        ShowImage(shownImage_ == 1 ? 2 : 1);
+        ShowImage(ShownImage() == 1 ? 2 : 1);
         SetFocus(Thumbnails);
         return true;
     }

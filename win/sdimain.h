@@ -12,8 +12,7 @@
 
 #include <commctrl.h>
 
-#include "base/uiops.h"
-#include "shell/mainview.h"
+#include "shell/mainwindow.h"
 #include "win/modal.h"
 
 namespace zantrel {
@@ -25,10 +24,9 @@ class TAboutBox;
 // extension ("zantrel" for zantrel.exe).
 std::wstring ApplicationTitle();
 
-class TSDIAppForm : public UiSink, private MainWindowActions {
+class TSDIAppForm : public MainWindowToolkit {
 public:
-    // Builds the window (hidden), installs it as the user-interface sink and
-    // the error reporter, and runs the start-up sequence.
+    // Builds the window (hidden) and runs the model's start-up.
     TSDIAppForm();
     ~TSDIAppForm() override;
     TSDIAppForm(const TSDIAppForm&) = delete;
@@ -53,7 +51,7 @@ public:
     TAboutBox* AboutBox() const { return about_.get(); }
 
     // Chooses a menu item as the person would.
-    void Choose(MenuItem item);
+    void Choose(MenuItem item) { model_.Choose(item); }
     // Chooses an item of a thumbnail's own menu for the shown image's
     // thumbnail at index.
     void ChooseForThumbnail(MenuItem item, int index);
@@ -64,17 +62,11 @@ public:
     // replaces the item).
     void DropOnThumbnailAt(const std::wstring& path, int index);
 
-    // Shows an I/O failure that ended a command: a stop icon, one OK button,
-    // the program's name as caption; the file or folder it concerns and what
-    // to do next below.
-    void ShowIoError(const std::string& message, const std::string& path = {},
-                     const std::string& next = {});
-
-    // Draws the main window as the shell describes it now.
-    void RefreshView();
+    // The view read again and drawn.
+    void RefreshView() { model_.Refresh(); }
     // Shows image 1's or image 2's thumbnails (image 2 only for a pair).
     void ShowImage(int image);
-    int ShownImage() const { return shownImage_; }
+    int ShownImage() const { return model_.ShownImage(); }
 
     std::wstring StatusText() const { return statusText_; }
     // The hint the status bar shows while the menu is open; empty when closed.
@@ -93,8 +85,7 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
-    void CloseMainWindow() override { runner_.RequestClose(); }
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
+    void CloseMainWindow() override { model_.RequestClose(); }
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
@@ -134,15 +125,15 @@ private:
     // window made at start.
     int RunDialog(ModalKind kind, HWND dialog, std::string_view title);
 
-    // MainWindowActions
-    void Run(const std::function<void()>& command) override;
-    void Refresh() override { RefreshView(); }
-    void OpenFolder(const std::string& path) override;
+    // MainWindowToolkit
+    void Draw() override;
+    void Close() override;
+    bool OpenInShell(const std::string& path) override;
+    void ShowError(const std::string& message, const std::string& details) override;
     std::optional<SettingsDialogState> RunSettingsDialog() override;
     void RunAboutBox() override;
     void ShowHelpPage(const std::string& caption, const std::string& text) override;
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
-    const Thumbnail* ThumbnailAt(int index) const;
 
     HWND window_ = nullptr;
     HACCEL shortcuts_ = nullptr;
@@ -156,20 +147,21 @@ private:
     HFONT hintFont_ = nullptr;
     HIMAGELIST images_ = nullptr;
     int thumbnailSide_ = 0;
-    MainView view_;
     std::vector<PanelLine> panel_;
-    int shownImage_ = 1;
     std::wstring statusText_;
     std::wstring menuHint_;
-    CommandRunner runner_;
-    OpenDialogMemory openMemory_;
+    // A drop, handled once the drop itself has finished: the file, and the
+    // thumbnail under it as the drop took it (none: beside the thumbnails).
     std::wstring pendingDrop_;
-    int pendingDropRow_ = -1; // the thumbnail under the drop; -1: none
-    // Changes in the watched folders, seen by the timer, refresh the view
-    // once they have settled.
+    bool pendingOnItem_ = false;
+    std::optional<ItemRef> pendingItem_;
+    // Changes in the watched folders, seen by the timer.
     std::vector<HANDLE> watches_;
-    ULONGLONG changedAt_ = 0;
+    MainWindowModel model_{*this};
 };
+
+// A menu item's command identifier.
+constexpr int CommandId(MenuItem item) { return 1001 + static_cast<int>(item); }
 
 // Registers the window classes and the common controls, and starts COM on
 // this thread; the main window's constructor calls it.

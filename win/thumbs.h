@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "shell/mainview.h"
+#include "shell/thumbnail.h"
 
 namespace zantrel {
 

@@ -169,7 +169,7 @@ bool ShootEdits(TSDIAppForm& form, wchar_t* argv[]) {
     g_dialogShot = argv[6];
     g_importFolder = argv[7];
     g_dialogOk = false;
-    SendMessageW(form.Handle(), WM_COMMAND, IDM_FILE_IMPORT, 0);
+    SendMessageW(form.Handle(), WM_COMMAND, CommandId(MenuItem::FileImportItem), 0);
     ok = g_dialogOk && ok;
     SetModalRunner({});
     return ok;
@@ -203,7 +203,7 @@ int wmain(int argc, wchar_t* argv[]) {
         });
         g_dialogShot = argv[8];
         g_dialogOk = false;
-        SendMessageW(form->Handle(), WM_COMMAND, IDM_HELP_HOW, 0);
+        SendMessageW(form->Handle(), WM_COMMAND, CommandId(MenuItem::HelpHowItem), 0);
         ok = g_dialogOk && ok;
         SetModalRunner({});
     }

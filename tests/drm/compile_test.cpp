@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
+#include "drm/decompile.h"
 #include "drmfixture.h"
 #include "base/fileio.h"
 #include "base/paths.h"

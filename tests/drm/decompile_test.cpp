@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "drmfixture.h"
 #include "base/fileio.h"
 #include "imaging/bmpraw.h"

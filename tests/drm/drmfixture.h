@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "support/bytes.h"
 #include "support/tempfolder.h"
@@ -17,9 +17,9 @@ namespace zantrel::test {
 inline void MakeWorkTree(const TempFolder& folder) {
     State().workFolder = folder.Path() + "/work";
     BuildWorkTree();
-    State().replacerBlue = 255;
-    State().replacerGreen = 0;
-    State().replacerRed = 255;
+    State().replacer.blue = 255;
+    State().replacer.green = 0;
+    State().replacer.red = 255;
 }
 
 inline void PlaceCodeGroup(int image, const std::vector<std::uint8_t>& bytes) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "drm/decompile.h"
 #include "drm/originals.h"
 #include "drmfixture.h"
 
@@ -42,7 +43,7 @@ TEST(EditedItems, TellsEachChangedWorkFileFromWhatOpenWrote) {
         EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{3, 4, 5}));
         if (conversion) {
             // The originals of BMP pictures are made with the current replacer colour.
-            State().replacerGreen = 1;
+            State().replacer.green = 1;
             EXPECT_EQ(EditedItems(FoldersOf(1)), Numbers(std::vector<long>{1, 3, 4, 5}));
         }
     }

@@ -3,6 +3,9 @@
 #include <map>
 
 #include "drm/drmpack.h"
+#include "drm/compile.h"
+#include "drm/decompile.h"
+#include "drm/port.h"
 #include "drmfixture.h"
 #include "base/fileio.h"
 #include "support/recordingui.h"

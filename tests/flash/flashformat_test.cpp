@@ -6,7 +6,7 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "flash/flashformat.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 

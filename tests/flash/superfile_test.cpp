@@ -11,7 +11,7 @@
 #include "shell/open.h"
 #include "shell/sdimain.h"
 #include "flash/superfile.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "support/recordingui.h"
 #include "support/bytes.h"

@@ -8,7 +8,7 @@
 
 #include "cli/consoleui.h"
 #include "hostile.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "shell/sdimain.h"
 
 namespace zantrel::hostile {

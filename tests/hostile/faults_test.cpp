@@ -11,7 +11,7 @@
 
 #include "hostile.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 
 namespace zantrel::hostile {
 namespace {
@@ -99,7 +99,7 @@ protected:
         for (const std::string& path : run->errorPaths)
             EXPECT_FALSE(path.ends_with(".tmp~")) << path;
         EXPECT_EQ(run->ui.closeCalls, 0);
-        EXPECT_TRUE(SnapMenu(*run) == before);
+        EXPECT_TRUE(SnapMenu() == before);
         EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
         // A second run's session stays on disk whatever stopped the command.
         EXPECT_EQ(Exists(dir / "shxdata.dat"), !State().freshSession);
@@ -135,7 +135,7 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
                 std::remove((dir / "shxdata.dat").c_str());
                 ProgramRun& r = NextRun(run);
                 r.ui.openAnswers = answers;
-                const MenuSnapshot before = SnapMenu(r);
+                const MenuSnapshot before = SnapMenu();
                 CountingFault fault(kind.op, k, kind.err);
                 CommandResult result;
                 {
@@ -206,7 +206,7 @@ TEST_F(Faults, SaveAsStopsCleanlyAtEveryFault) {
                 WriteAll(image, earlierImage);
                 if (sc.superfile)
                     WriteAll(target, earlier);
-                const MenuSnapshot before = SnapMenu(r);
+                const MenuSnapshot before = SnapMenu();
                 CountingFault fault(kind.op, k, kind.err);
                 CommandResult result;
                 {
@@ -275,7 +275,7 @@ TEST_F(Faults, PortStopsCleanlyAtEveryFault) {
             SCOPED_TRACE(k);
             OpenClean(answers);
             ProgramRun& r = NextRun(run);
-            const MenuSnapshot before = SnapMenu(r);
+            const MenuSnapshot before = SnapMenu();
             CountingFault fault(kind.op, k, kind.err);
             CommandResult result;
             {

@@ -9,7 +9,7 @@
 
 #include "shell/sdimain.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
@@ -71,12 +71,11 @@ void WriteSettings(const std::string& startFolder, const std::string& workFolder
                     "1\r\n1\r\n1\r\n255\r\n0\r\n255\r\n" + workFolder + "\r\n");
 }
 
-MenuSnapshot SnapMenu(const ProgramRun& run) {
+MenuSnapshot SnapMenu() {
     MenuSnapshot m;
     for (MenuItem item : {MenuItem::FileOpenItem, MenuItem::Port1, MenuItem::FileSaveAsItem,
                           MenuItem::FileExitItem, MenuItem::Settings1, MenuItem::HelpAboutItem})
-        m.logic[item] = MenuItemEnabled(item);
-    m.window = run.ui.menu;
+        m.offered[item] = Offered(item, CurrentRun());
     return m;
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/fileio.h"
 #include "base/uiops.h"
+#include "shell/commands.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
@@ -33,13 +34,12 @@ Bytes SmallSbf(const Bytes& drm);
 // replacer, and the work folder given.
 void WriteSettings(const std::string& startFolder, const std::string& workFolder);
 
-// The enabled state of each menu item, as the logic and as the window saw it.
+// Whether this run offers each menu item.
 struct MenuSnapshot {
-    std::map<MenuItem, bool> logic;
-    std::map<MenuItem, bool> window;
+    std::map<MenuItem, bool> offered;
     bool operator==(const MenuSnapshot&) const = default;
 };
-MenuSnapshot SnapMenu(const ProgramRun& run);
+MenuSnapshot SnapMenu();
 
 // Fails the failAt-th call of one operation with err; counts every call.
 class CountingFault final : public FaultInjector {

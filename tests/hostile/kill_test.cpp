@@ -24,7 +24,7 @@
 #include "hostile.h"
 #include "shell/edit.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "support/process.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "base/fileio.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "tools/containers.h"
 #include "hostile.h"
 #include "shell/sdimain.h"

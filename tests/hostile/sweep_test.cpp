@@ -13,7 +13,7 @@
 
 #include "hostile.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 
 namespace zantrel::hostile {

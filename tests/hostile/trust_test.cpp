@@ -16,7 +16,7 @@
 #endif
 
 #include "base/folderlock.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/unicode.h"
 #include "hostile.h"
 #include "shell/cleanup.h"
@@ -307,8 +307,8 @@ TEST_F(Trust, OverlongLinesAreTakenAsDamage) {
     NextRun(run);
     // Lines 1 to 6 hold as read; the overlong line names no folder.
     EXPECT_FALSE(State().cleanupEnabled);
-    EXPECT_EQ(State().replacerBlue, 1);
-    EXPECT_EQ(State().replacerRed, 3);
+    EXPECT_EQ(State().replacer.blue, 1);
+    EXPECT_EQ(State().replacer.red, 3);
     EXPECT_EQ(State().workFolder, dir.Path());
 
     WriteSettings(dir.Path(), dir / "work");

@@ -52,7 +52,7 @@ TEST(RawPictureSize, PixelsAndWholeMaskWords) {
 TEST(RawToBmp, OneByOnePictureIsExact) {
     TempFolder tmp;
     WriteAll(tmp / "1.raw", Raw({Rgb565(31, 0, 3)}, {0x0000}));
-    RawToBmp(tmp / "1.raw", 1, 1, tmp / "1.bmp", 255, 0, 255);
+    RawToBmp(tmp / "1.raw", 1, 1, tmp / "1.bmp", Rgb{255, 0, 255});
     const Bytes expected = {
         'B', 'M', 58,  0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,        // file header
         40,  0,   0,   0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0, // size, W, H, planes, bits
@@ -61,7 +61,7 @@ TEST(RawToBmp, OneByOnePictureIsExact) {
         25,  0,   255, 0};                                      // B G R, one pad byte
     EXPECT_EQ(ReadAll(tmp / "1.bmp"), expected);
 
-    BmpToRaw(tmp / "1.bmp", tmp / "back.raw", 255, 0, 255);
+    BmpToRaw(tmp / "1.bmp", tmp / "back.raw", Rgb{255, 0, 255});
     EXPECT_EQ(ReadAll(tmp / "back.raw"), (Bytes{0xF8, 0x03, 0x00, 0x00}));
 }
 
@@ -74,7 +74,7 @@ TEST(RawToBmp, RowPaddingAndSizesFollowWidth) {
         Bytes raw(static_cast<std::size_t>(4 * w), 0xFF); // white pixels, then an empty mask
         raw.insert(raw.end(), {0, 0});
         WriteAll(tmp / "p.raw", raw);
-        RawToBmp(tmp / "p.raw", w, 2, tmp / "p.bmp", 1, 2, 3);
+        RawToBmp(tmp / "p.raw", w, 2, tmp / "p.bmp", Rgb{3, 2, 1});
         Bytes bmp = ReadAll(tmp / "p.bmp");
         const std::size_t row = rowSizes[w - 1];
         ASSERT_EQ(bmp.size(), 54 + 2 * row);
@@ -88,7 +88,7 @@ TEST(RawToBmp, RowPaddingAndSizesFollowWidth) {
 
     // 176 x 220: file size 116214 and image size 116160, all four bytes.
     WriteAll(tmp / "big.raw", Bytes(82280, 0));
-    RawToBmp(tmp / "big.raw", 176, 220, tmp / "big.bmp", 1, 2, 3);
+    RawToBmp(tmp / "big.raw", 176, 220, tmp / "big.bmp", Rgb{3, 2, 1});
     Bytes big = ReadAll(tmp / "big.bmp");
     EXPECT_EQ(big.size(), 116214u);
     EXPECT_EQ(Slice(big, 2, 4), (Bytes{0xF6, 0xC5, 0x01, 0x00}));
@@ -99,7 +99,7 @@ TEST(RawToBmp, RowPaddingAndSizesFollowWidth) {
 TEST(RawToBmp, ExpandsByRoundingNotReplication) {
     TempFolder tmp;
     WriteAll(tmp / "e.raw", Raw({Rgb565(3, 11, 7), Rgb565(24, 48, 28), Rgb565(31, 63, 31)}, {0}));
-    RawToBmp(tmp / "e.raw", 3, 1, tmp / "e.bmp", 1, 2, 3);
+    RawToBmp(tmp / "e.raw", 3, 1, tmp / "e.bmp", Rgb{3, 2, 1});
     EXPECT_EQ(Slice(ReadAll(tmp / "e.bmp"), 54, 12),
               (Bytes{58, 45, 25, 230, 194, 197, 255, 255, 255, 0, 0, 0}));
 }
@@ -116,7 +116,7 @@ TEST(BmpToRaw, ReducesByRoundingNotShift) {
     bmp[55] = 3;
     bmp[56] = 5;
     WriteAll(tmp / "r.bmp", bmp);
-    BmpToRaw(tmp / "r.bmp", tmp / "r.raw", 255, 0, 255);
+    BmpToRaw(tmp / "r.bmp", tmp / "r.raw", Rgb{255, 0, 255});
     EXPECT_EQ(ReadAll(tmp / "r.raw"), (Bytes{0x08, 0x21, 0x00, 0x00}));
 }
 
@@ -127,12 +127,12 @@ TEST(RawToBmp, OddWidthPictureFlipsRowsAndStoresBlueFirst) {
         Rgb565(31, 0, 0), Rgb565(0, 63, 0), Rgb565(0, 0, 31), // top row
         Rgb565(3, 0, 0),  Rgb565(0, 11, 0), Rgb565(0, 0, 7)}; // bottom row
     WriteAll(tmp / "f.raw", Raw(pixels, {0x0000}));
-    RawToBmp(tmp / "f.raw", 3, 2, tmp / "f.bmp", 255, 0, 255);
+    RawToBmp(tmp / "f.raw", 3, 2, tmp / "f.bmp", Rgb{255, 0, 255});
     Bytes bmp = ReadAll(tmp / "f.bmp");
     ASSERT_EQ(bmp.size(), 78u);
     EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{0, 0, 25,  0, 45,  0, 58,  0, 0, 0, 0, 0,    // bottom row
                                          0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0})); // top row
-    BmpToRaw(tmp / "f.bmp", tmp / "back.raw", 255, 0, 255);
+    BmpToRaw(tmp / "f.bmp", tmp / "back.raw", Rgb{255, 0, 255});
     EXPECT_EQ(ReadAll(tmp / "back.raw"), Raw(pixels, {0x0000}));
 }
 
@@ -142,13 +142,13 @@ TEST(RawToBmp, MaskBitsRunAcrossRowsFromTheTop) {
     // Mark (0,0) and (2,1); the unused low bits are set too and must not matter.
     const std::vector<std::uint16_t> pixels(6, Rgb565(0, 63, 0));
     WriteAll(tmp / "m.raw", Raw(pixels, {0x87FF}));
-    RawToBmp(tmp / "m.raw", 3, 2, tmp / "m.bmp", 10, 20, 30);
+    RawToBmp(tmp / "m.raw", 3, 2, tmp / "m.bmp", Rgb{30, 20, 10});
     Bytes bmp = ReadAll(tmp / "m.bmp");
     EXPECT_EQ(Slice(bmp, 54, 24), (Bytes{0,  255, 0,  0, 255, 0, 10, 20,  30, 0, 0, 0, // bottom row
                                          10, 20,  30, 0, 255, 0, 0,  255, 0,  0, 0, 0})); // top row
 
     // Back: transparent pixels take the replacer's raw value; unused bits are 0.
-    BmpToRaw(tmp / "m.bmp", tmp / "back.raw", 10, 20, 30);
+    BmpToRaw(tmp / "m.bmp", tmp / "back.raw", Rgb{30, 20, 10});
     const std::uint16_t replacer = Rgb565(4, 5, 1); // 30 -> 4, 20 -> 5, 10 -> 1
     EXPECT_EQ(ReadAll(tmp / "back.raw"),
               Raw({replacer, pixels[1], pixels[2], pixels[3], pixels[4], replacer}, {0x8400}));
@@ -157,7 +157,7 @@ TEST(RawToBmp, MaskBitsRunAcrossRowsFromTheTop) {
     Bytes trailing = Raw(pixels, {0x87FF});
     trailing.insert(trailing.end(), {0xFF, 0xFF, 0x12, 0x34});
     WriteAll(tmp / "t.raw", trailing);
-    RawToBmp(tmp / "t.raw", 3, 2, tmp / "t.bmp", 10, 20, 30);
+    RawToBmp(tmp / "t.raw", 3, 2, tmp / "t.bmp", Rgb{30, 20, 10});
     EXPECT_EQ(ReadAll(tmp / "t.bmp"), bmp);
 }
 
@@ -185,7 +185,7 @@ TEST(Conversion, MaskBytesInsideAndAcrossRowsAgreeWithEachPixel) {
                 mask[static_cast<std::size_t>(i / 16)] |=
                     static_cast<std::uint16_t>(0x8000u >> (i % 16));
         WriteAll(tmp / "p.raw", Raw(pixels, mask));
-        RawToBmp(tmp / "p.raw", width, height, tmp / "p.bmp", 10, 20, 30);
+        RawToBmp(tmp / "p.raw", width, height, tmp / "p.bmp", Rgb{30, 20, 10});
 
         const Bytes bmp = ReadAll(tmp / "p.bmp");
         const std::size_t rowSize = static_cast<std::size_t>((3 * width + 3) / 4 * 4);
@@ -206,7 +206,7 @@ TEST(Conversion, MaskBytesInsideAndAcrossRowsAgreeWithEachPixel) {
             // 10, 20, 30 is no expanded colour: only the transparent pixels match it.
             back.push_back(transparent(i) ? Rgb565(4, 5, 1) : static_cast<std::uint16_t>(p));
         }
-        BmpToRaw(tmp / "p.bmp", tmp / "back.raw", 10, 20, 30);
+        BmpToRaw(tmp / "p.bmp", tmp / "back.raw", Rgb{30, 20, 10});
         EXPECT_EQ(ReadAll(tmp / "back.raw"), Raw(back, mask));
     }
 }
@@ -221,8 +221,8 @@ TEST(Conversion, EveryComponentValueRoundTrips) {
     const std::vector<std::uint16_t> mask = {0x8001, 0, 0, 0, 0, 0, 0, 0x0001};
     WriteAll(tmp / "a.raw", Raw(pixels, mask));
     // The replacer (1, 1, 1) is no expanded colour, so no opaque pixel matches it.
-    RawToBmp(tmp / "a.raw", 64, 2, tmp / "a.bmp", 1, 1, 1);
-    BmpToRaw(tmp / "a.bmp", tmp / "b.raw", 1, 1, 1);
+    RawToBmp(tmp / "a.raw", 64, 2, tmp / "a.bmp", Rgb{1, 1, 1});
+    BmpToRaw(tmp / "a.bmp", tmp / "b.raw", Rgb{1, 1, 1});
     std::vector<std::uint16_t> expected = pixels;
     for (int p : {0, 15, 127})
         expected[static_cast<std::size_t>(p)] = 0; // (1, 1, 1) reduces to 0
@@ -230,8 +230,8 @@ TEST(Conversion, EveryComponentValueRoundTrips) {
 
     // An opaque pixel whose colour expands to the replacer comes back transparent.
     WriteAll(tmp / "m.raw", Raw({Rgb565(31, 0, 31), Rgb565(31, 1, 31)}, {0x0000}));
-    RawToBmp(tmp / "m.raw", 2, 1, tmp / "m.bmp", 255, 0, 255);
-    BmpToRaw(tmp / "m.bmp", tmp / "m2.raw", 255, 0, 255);
+    RawToBmp(tmp / "m.raw", 2, 1, tmp / "m.bmp", Rgb{255, 0, 255});
+    BmpToRaw(tmp / "m.bmp", tmp / "m2.raw", Rgb{255, 0, 255});
     EXPECT_EQ(ReadAll(tmp / "m2.raw"), Raw({0xF81F, 0xF83F}, {0x8000}));
 }
 
@@ -244,7 +244,7 @@ TEST(Conversion, PicturesWiderThan176ConvertLikeAnyOther) {
             pixels.push_back(static_cast<std::uint16_t>(i * 331 + 7));
         std::vector<std::uint16_t> mask(static_cast<std::size_t>((3 * w + 15) / 16), 0);
         WriteAll(tmp / "w.raw", Raw(pixels, mask));
-        RawToBmp(tmp / "w.raw", w, 3, tmp / "w.bmp", 1, 1, 1);
+        RawToBmp(tmp / "w.raw", w, 3, tmp / "w.bmp", Rgb{1, 1, 1});
         Bytes bmp = ReadAll(tmp / "w.bmp");
         const std::size_t row = w == 200 ? 600 : 768;
         ASSERT_EQ(bmp.size(), 54 + 3 * row);
@@ -252,7 +252,7 @@ TEST(Conversion, PicturesWiderThan176ConvertLikeAnyOther) {
         // 200 wide, 0x4871 when 255 wide.
         const std::size_t at = 54 + 2 * row + 3 * static_cast<std::size_t>(w - 1);
         EXPECT_EQ(Slice(bmp, at, 3), w == 200 ? (Bytes{165, 40, 0}) : (Bytes{140, 12, 74}));
-        BmpToRaw(tmp / "w.bmp", tmp / "back.raw", 1, 1, 1);
+        BmpToRaw(tmp / "w.bmp", tmp / "back.raw", Rgb{1, 1, 1});
         EXPECT_EQ(ReadAll(tmp / "back.raw"), Raw(pixels, mask));
     }
 }
@@ -261,7 +261,7 @@ TEST(Conversion, ShortInputsReadAsZeros) {
     TempFolder tmp;
     // 2 x 2 raw with three bytes: pixel 0 whole, pixel 1's high byte, no mask.
     WriteAll(tmp / "s.raw", Bytes{0xF8, 0x00, 0x07});
-    RawToBmp(tmp / "s.raw", 2, 2, tmp / "s.bmp", 9, 9, 9);
+    RawToBmp(tmp / "s.raw", 2, 2, tmp / "s.bmp", Rgb{9, 9, 9});
     Bytes bmp = ReadAll(tmp / "s.bmp");
     ASSERT_EQ(bmp.size(), 70u);
     // Pixel 1 is 0x0700 (green 56); the missing mask leaves every pixel opaque.
@@ -272,12 +272,12 @@ TEST(Conversion, ShortInputsReadAsZeros) {
     Bytes cut(Slice(bmp, 0, 57));
     cut[54] = 255; // blue of the bottom-left pixel
     WriteAll(tmp / "cut.bmp", cut);
-    BmpToRaw(tmp / "cut.bmp", tmp / "cut.raw", 1, 1, 1);
+    BmpToRaw(tmp / "cut.bmp", tmp / "cut.raw", Rgb{1, 1, 1});
     EXPECT_EQ(ReadAll(tmp / "cut.raw"), Raw({0, 0, 0x001F, 0}, {0x0000}));
 
     // A file too short to hold a width byte converts to an empty raw.
     WriteAll(tmp / "tiny.bmp", Bytes{'B', 'M', 1});
-    BmpToRaw(tmp / "tiny.bmp", tmp / "tiny.raw", 1, 1, 1);
+    BmpToRaw(tmp / "tiny.bmp", tmp / "tiny.raw", Rgb{1, 1, 1});
     EXPECT_TRUE(ReadAll(tmp / "tiny.raw").empty());
 }
 
@@ -285,7 +285,7 @@ TEST(Conversion, EmptySideGivesHeaderOnlyAndEmptyRaw) {
     TempFolder tmp;
     WriteAll(tmp / "z.raw", Bytes{1, 2, 3, 4});
     for (auto [w, h] : {std::pair{0, 5}, std::pair{7, 0}}) {
-        RawToBmp(tmp / "z.raw", w, h, tmp / "z.bmp", 255, 0, 255);
+        RawToBmp(tmp / "z.raw", w, h, tmp / "z.bmp", Rgb{255, 0, 255});
         Bytes bmp = ReadAll(tmp / "z.bmp");
         ASSERT_EQ(bmp.size(), 54u);
         EXPECT_EQ(LE32(bmp, 2), 54u);
@@ -293,7 +293,7 @@ TEST(Conversion, EmptySideGivesHeaderOnlyAndEmptyRaw) {
         EXPECT_EQ(LE32(bmp, 22), static_cast<std::uint32_t>(h));
         EXPECT_EQ(LE32(bmp, 34), 0u);
         WriteAll(tmp / "z2.raw", Bytes{9, 9});
-        BmpToRaw(tmp / "z.bmp", tmp / "z2.raw", 255, 0, 255);
+        BmpToRaw(tmp / "z.bmp", tmp / "z2.raw", Rgb{255, 0, 255});
         EXPECT_TRUE(ReadAll(tmp / "z2.raw").empty());
     }
 }
@@ -301,12 +301,12 @@ TEST(Conversion, EmptySideGivesHeaderOnlyAndEmptyRaw) {
 TEST(Conversion, MissingSourceThrowsAndWritesNothing) {
     TempFolder tmp;
     try {
-        RawToBmp(tmp / "none.raw", 2, 2, tmp / "out.bmp", 0, 0, 0);
+        RawToBmp(tmp / "none.raw", 2, 2, tmp / "out.bmp", Rgb{0, 0, 0});
         FAIL() << "no error";
     } catch (const IoError& e) {
         EXPECT_EQ(e.Code(), 2);
     }
-    EXPECT_THROW(BmpToRaw(tmp / "none.bmp", tmp / "out.raw", 0, 0, 0), IoError);
+    EXPECT_THROW(BmpToRaw(tmp / "none.bmp", tmp / "out.raw", Rgb{0, 0, 0}), IoError);
     EXPECT_TRUE(test::ListFiles(tmp.Path()).empty());
 }
 
@@ -331,7 +331,7 @@ TEST(KindOfContent, NamesWhatTheFirstBytesSay) {
 TEST(CheckPictureBmp, AcceptsOnlyTheSlotsOwnKindOfBmp) {
     TempFolder tmp;
     WriteAll(tmp / "src.raw", Bytes(14, 0));
-    RawToBmp(tmp / "src.raw", 3, 2, tmp / "3.bmp", 0, 0, 0);
+    RawToBmp(tmp / "src.raw", 3, 2, tmp / "3.bmp", Rgb{0, 0, 0});
     const Bytes good = ReadAll(tmp / "3.bmp");
     EXPECT_EQ(CheckPictureBmp(tmp / "3.bmp", 3, 2), std::nullopt);
 

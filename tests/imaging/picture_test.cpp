@@ -52,9 +52,9 @@ TEST(SlotEncodings, RawEqualsTheConversionOfTheBmp) {
     picture.At(0, 0) = 0x10FFFFFFu;
     picture.At(6, 2) = 0xFFFF00FFu;
     picture.At(3, 1) = 0xFF00FF00u;
-    const std::uint32_t replacer = 0xFF00FF;
+    const Rgb replacer{0xFF, 0x00, 0xFF};
     test::WriteAll(dir / "p.bmp", EncodeBmp24(picture, replacer));
-    BmpToRaw(dir / "p.bmp", dir / "p.raw", 0xFF, 0x00, 0xFF);
+    BmpToRaw(dir / "p.bmp", dir / "p.raw", Rgb{0xFF, 0x00, 0xFF});
     const auto raw = EncodeRawPicture(picture.pixels, 7, 3, replacer);
     EXPECT_EQ(test::ReadAll(dir / "p.raw"), raw);
     EXPECT_EQ(raw[42], 0x80); // only (0,0) is transparent

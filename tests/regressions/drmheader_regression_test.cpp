@@ -12,7 +12,7 @@
 #include "flash/readers.h"
 #include "shell/open.h"
 #include "shell/sdimain.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "support/bytes.h"
 #include "support/recordingui.h"

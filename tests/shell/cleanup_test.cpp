@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "shell/cleanup.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "support/tempfolder.h"
 

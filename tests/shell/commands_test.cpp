@@ -16,9 +16,10 @@
 #include "base/unicode.h"
 #include "shell/info.h"
 #include "shell/about1.h"
+#include "shell/commands.h"
 #include "shell/sdimain.h"
 #include "shell/workcheck.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"
@@ -167,18 +168,14 @@ TEST(InitApp, MenuStatesFollowTheSessionFile) {
             WriteText(dir / "shxdata.dat", c.session);
         RecordingUi ui;
         InitApp();
-        EXPECT_EQ(MenuItemEnabled(MenuItem::FileOpenItem), c.open);
-        EXPECT_EQ(MenuItemEnabled(MenuItem::Port1), c.port);
-        EXPECT_EQ(MenuItemEnabled(MenuItem::FileSaveAsItem), c.save);
-        EXPECT_EQ(MenuItemEnabled(MenuItem::Settings1), c.settings);
-        EXPECT_TRUE(MenuItemEnabled(MenuItem::FileExitItem));
-        EXPECT_TRUE(MenuItemEnabled(MenuItem::HelpAboutItem));
-        // The window saw the same states: only disabling calls are made.
-        for (auto [item, on] : ui.menu)
-            EXPECT_EQ(on, MenuItemEnabled(item));
-        EXPECT_EQ(MenuItemEnabled(MenuItem::FileDiscardItem), c.session != nullptr);
-        EXPECT_EQ(ui.menu.size(), c.session ? (c.port ? 2u : 3u) : 11u);
-        EXPECT_EQ(MenuItemEnabled(MenuItem::ItemReplaceItem), c.session != nullptr);
+        EXPECT_EQ(Offered(MenuItem::FileOpenItem, CurrentRun()), c.open);
+        EXPECT_EQ(Offered(MenuItem::Port1, CurrentRun()), c.port);
+        EXPECT_EQ(Offered(MenuItem::FileSaveAsItem, CurrentRun()), c.save);
+        EXPECT_EQ(Offered(MenuItem::Settings1, CurrentRun()), c.settings);
+        EXPECT_TRUE(Offered(MenuItem::FileExitItem, CurrentRun()));
+        EXPECT_TRUE(Offered(MenuItem::HelpAboutItem, CurrentRun()));
+        EXPECT_EQ(Offered(MenuItem::FileDiscardItem, CurrentRun()), c.session != nullptr);
+        EXPECT_EQ(Offered(MenuItem::ItemReplaceItem, CurrentRun()), c.session != nullptr);
         EXPECT_EQ(Exists(dir / "shxdata.dat"), c.session != nullptr);
         std::filesystem::remove(dir / "shxdata.dat");
         EXPECT_EQ(State().freshSession, c.session == nullptr);
@@ -407,7 +404,6 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     // A missing work file is refused before the dialog; the window stays open.
     NextRun(run);
     std::remove((dir / "binary1/drmpack/descr.dat").c_str());
-    const auto menuBefore = run->ui.menu;
     run->ui.saveAnswers = {dir / "new.bin"};
     EXPECT_EQ(RunCommand(FileSave1Execute), CommandResult::Refused);
     EXPECT_TRUE(run->ui.saveDialogs.empty());
@@ -415,7 +411,6 @@ TEST(FileSave1Execute, CancelAndFailureKeepTheSession) {
     EXPECT_EQ(run->ui.messages[0].caption, "Error");
     EXPECT_EQ(run->ui.messageDetails[0].rfind("descr.dat: missing;", 0), 0u);
     EXPECT_EQ(run->ui.closeCalls, 0);
-    EXPECT_EQ(run->ui.menu, menuBefore);
     EXPECT_FALSE(Exists(dir / "new.bin"));
     // Exit still keeps the pending work.
     EXPECT_EQ(RunCommand(FileExit1Execute), CommandResult::Completed);
@@ -485,8 +480,8 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
     NextRun(run);
     NextRun(run);
     EXPECT_FALSE(State().freshSession);
-    EXPECT_TRUE(MenuItemEnabled(MenuItem::FileSaveAsItem));
-    EXPECT_TRUE(MenuItemEnabled(MenuItem::FileDiscardItem));
+    EXPECT_TRUE(Offered(MenuItem::FileSaveAsItem, CurrentRun()));
+    EXPECT_TRUE(Offered(MenuItem::FileDiscardItem, CurrentRun()));
     EXPECT_EQ(Snapshot(dir / "binary1"), work);
 
     // Discard asks first; declined, nothing changes.
@@ -506,7 +501,7 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
     EXPECT_EQ(run->ui.closeCalls, 1);
     NextRun(run);
     EXPECT_TRUE(State().freshSession);
-    EXPECT_FALSE(MenuItemEnabled(MenuItem::FileDiscardItem));
+    EXPECT_FALSE(Offered(MenuItem::FileDiscardItem, CurrentRun()));
 }
 
 TEST(RunCommand, ReportsEveryFailureAndCarriesOn) {
@@ -653,7 +648,7 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
                  dialog.checkBox5);
     EXPECT_TRUE(dialog.checkBox5Enabled);
     EXPECT_TRUE(dialog.shape1Enabled);
-    EXPECT_EQ(dialog.shape1Colour, 0xFF00FFu);
+    EXPECT_EQ(dialog.shape1Colour, (Rgb{255, 0, 255}));
 
     dialog.checkBox4 = true;
     CheckBox4Click(dialog);
@@ -671,7 +666,7 @@ TEST(SettingsDialog, BoxesFollowTheSettings) {
     FormCreate(loaded);
     EXPECT_TRUE(loaded.checkBox1 && loaded.checkBox2 && loaded.checkBox4);
     EXPECT_FALSE(loaded.checkBox5Enabled || loaded.shape1Enabled);
-    EXPECT_EQ(loaded.shape1Colour, 0x010203u); // blue 1, green 2, red 3
+    EXPECT_EQ(loaded.shape1Colour, (Rgb{3, 2, 1})); // the file: blue 1, green 2, red 3
 }
 
 TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
@@ -683,12 +678,12 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     SettingsDialogState dialog;
     FormCreate(dialog);
     dialog.checkBox5 = true;
-    CheckBox5Click(dialog, 0x0080FFu); // red 255, green 128, blue 0
+    CheckBox5Click(dialog, Rgb{255, 128, 0});
     EXPECT_TRUE(dialog.checkBox5);
-    EXPECT_EQ(dialog.shape1Colour, 0x0080FFu);
-    EXPECT_EQ(State().replacerRed, 255);
-    EXPECT_EQ(State().replacerGreen, 128);
-    EXPECT_EQ(State().replacerBlue, 0);
+    EXPECT_EQ(dialog.shape1Colour, (Rgb{255, 128, 0}));
+    EXPECT_EQ(State().replacer.red, 255);
+    EXPECT_EQ(State().replacer.green, 128);
+    EXPECT_EQ(State().replacer.blue, 0);
     // Cancel: the picked colour holds for the run, the file is unchanged.
     EXPECT_EQ(ReadText(dir / "zantrel.ini"), defaults);
 
@@ -702,7 +697,7 @@ TEST(SettingsDialog, OkWritesTheFileCancelKeepsIt) {
     // A cancelled picker clears its box and changes nothing.
     CheckBox5Click(dialog, std::nullopt);
     EXPECT_FALSE(dialog.checkBox5);
-    EXPECT_EQ(State().replacerGreen, 128);
+    EXPECT_EQ(State().replacer.green, 128);
     dialog.checkBox3 = true;
     CheckBox3Click(dialog, std::nullopt);
     EXPECT_FALSE(dialog.checkBox3);

@@ -4,7 +4,7 @@
 
 #include "shell/session.h"
 #include "shell/settings.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
@@ -29,9 +29,9 @@ TEST(LoadSettings, CreatesTheDefaultFileWhenThereIsNone) {
     EXPECT_TRUE(s.cleanupEnabled);
     EXPECT_TRUE(s.askSecondFile);
     EXPECT_TRUE(s.rawConversionEnabled);
-    EXPECT_EQ(s.replacerBlue, 255);
-    EXPECT_EQ(s.replacerGreen, 0);
-    EXPECT_EQ(s.replacerRed, 255);
+    EXPECT_EQ(s.replacer.blue, 255);
+    EXPECT_EQ(s.replacer.green, 0);
+    EXPECT_EQ(s.replacer.red, 255);
     EXPECT_EQ(s.workFolder, tmp.Path());
 }
 
@@ -45,9 +45,9 @@ TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     EXPECT_FALSE(s.cleanupEnabled);
     EXPECT_TRUE(s.askSecondFile);
     EXPECT_TRUE(s.rawConversionEnabled);
-    EXPECT_EQ(s.replacerBlue, 44);
-    EXPECT_EQ(s.replacerGreen, 255);
-    EXPECT_EQ(s.replacerRed, 7);
+    EXPECT_EQ(s.replacer.blue, 44);
+    EXPECT_EQ(s.replacer.green, 255);
+    EXPECT_EQ(s.replacer.red, 7);
     EXPECT_EQ(s.workFolder, "  /my work folder ");
 
     // A bad number reads as 0 and the lines after it are read on; bare LF ends lines too.
@@ -55,9 +55,9 @@ TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     LoadSettings();
     EXPECT_FALSE(s.cleanupEnabled);
     EXPECT_TRUE(s.askSecondFile);
-    EXPECT_EQ(s.replacerBlue, 16);
-    EXPECT_EQ(s.replacerGreen, 32);
-    EXPECT_EQ(s.replacerRed, 48);
+    EXPECT_EQ(s.replacer.blue, 16);
+    EXPECT_EQ(s.replacer.green, 32);
+    EXPECT_EQ(s.replacer.red, 48);
     EXPECT_EQ(s.workFolder, "/w");
 
     // A short file: missing numbers are 0 and a missing line 7 is the start folder.
@@ -66,9 +66,9 @@ TEST(LoadSettings, TakesLowEightBitsAndWholeLastLine) {
     EXPECT_TRUE(s.cleanupEnabled);
     EXPECT_TRUE(s.askSecondFile);
     EXPECT_FALSE(s.rawConversionEnabled);
-    EXPECT_EQ(s.replacerBlue, 0);
-    EXPECT_EQ(s.replacerGreen, 0);
-    EXPECT_EQ(s.replacerRed, 0);
+    EXPECT_EQ(s.replacer.blue, 0);
+    EXPECT_EQ(s.replacer.green, 0);
+    EXPECT_EQ(s.replacer.red, 0);
     EXPECT_EQ(s.workFolder, s.startFolder);
     EXPECT_EQ(ReadText(tmp / "zantrel.ini"), "1\r\n1\r\n"); // an existing file is not rewritten
 }
@@ -80,9 +80,9 @@ TEST(SaveSettings, WritesTheSevenLines) {
     s.cleanupEnabled = false;
     s.askSecondFile = true;
     s.rawConversionEnabled = false;
-    s.replacerBlue = 1;
-    s.replacerGreen = 128;
-    s.replacerRed = 0;
+    s.replacer.blue = 1;
+    s.replacer.green = 128;
+    s.replacer.red = 0;
     s.workFolder = "/a b/c";
     SaveSettings();
     EXPECT_EQ(ReadText(tmp / "zantrel.ini"), "0\r\n1\r\n0\r\n1\r\n128\r\n0\r\n/a b/c\r\n");

@@ -1,7 +1,7 @@
 #include "support/programrun.h"
 
 #include "base/folderlock.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "shell/sdimain.h"
 
 namespace zantrel::test {

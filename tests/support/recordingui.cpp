@@ -75,11 +75,6 @@ bool RecordingUi::AskConfirmation(const std::string& text, const std::string& ca
     return answer;
 }
 
-void RecordingUi::SetMenuItemEnabled(MenuItem item, bool on) {
-    menu[item] = on;
-    log.push_back("menu: " + std::to_string(static_cast<int>(item)) + (on ? " on" : " off"));
-}
-
 Outcome Report(Outcome outcome) {
     if (!outcome.warning.empty())
         ShowMessage(outcome.warning, "Warning");

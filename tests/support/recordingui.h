@@ -48,7 +48,6 @@ public:
     std::vector<Message> questions;
     std::vector<Dialog> openDialogs;
     std::vector<Dialog> saveDialogs;
-    std::map<MenuItem, bool> menu;
     int closeCalls = 0;
     // Every call in order, as one line each ("status: Extracting gifs").
     std::vector<std::string> log;
@@ -63,7 +62,6 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     void CloseMainWindow() override;
-    void SetMenuItemEnabled(MenuItem item, bool on) override;
     bool AskConfirmation(const std::string& text, const std::string& caption) override;
     // Recorded in pictureQuestions, then answered as a question.
     bool AskPictureQuestion(PictureQuestion& question) override;

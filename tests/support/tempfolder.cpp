@@ -10,7 +10,7 @@
 #include "base/fileio.h"
 #include "base/folders.h"
 #include "base/paths.h"
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/unicode.h"
 

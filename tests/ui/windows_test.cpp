@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include <QAction>
+#include <QApplication>
+#include <QTimer>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -25,10 +27,12 @@
 #include <filesystem>
 #include <functional>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
+#include "drm/decompile.h"
 #include "imaging/decode.h"
+#include "shell/help.h"
 #include "shell/workview.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
@@ -195,6 +199,7 @@ void WindowsTest::freshRunWindow() {
     auto form = StartRun();
 
     QCOMPARE(form->windowTitle(), QString("Zantrel"));
+    QCOMPARE(form->minimumSize(), QSize(MinimumWindowWidth, MinimumWindowHeight));
     // The menu bar is the shell's menu, item for item, enabled as start-up says.
     const QList<QAction*> top = form->menuBar()->actions();
     QCOMPARE(top.size(), qsizetype(MainMenu().size()));
@@ -217,7 +222,7 @@ void WindowsTest::freshRunWindow() {
             QCOMPARE(entries[k]->statusTip(), QString::fromStdString(LongHint(entry.hint)));
             QCOMPARE(entries[k]->shortcut(),
                      QKeySequence(QString::fromStdString(ShortcutText(entry.shortcut))));
-            QCOMPARE(entries[k]->isEnabled(), MenuItemEnabled(entry.item));
+            QCOMPARE(entries[k]->isEnabled(), Offered(entry.item, CurrentRun()));
         }
     }
     QVERIFY(top[0]->menu()->actions()[5]->isSeparator()); // before Exit
@@ -365,6 +370,14 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(form->Thumbnails->item(1)->foreground().color(), QColor(0xC0, 0, 0));
     test::WriteAll(picture, original);
     QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
+    // Coming back to the window shows a change at once.
+    QImage(41, 30, QImage::Format_RGB888).save(QString::fromStdString(picture), "BMP");
+    QEvent activated(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activated);
+    QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
+    test::WriteAll(picture, original);
+    QApplication::sendEvent(form.get(), &activated);
+    QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 
     // A thumbnail's own menu replaces it from a picture file and restores
     // it; the grid follows at once.
@@ -392,7 +405,27 @@ void WindowsTest::openThenSaveAs() {
                      "item's size."));
     QCOMPARE(script.seen.back().picture, QSize(356, 197));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
-    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    // The thumbnail's menu acts on the item it opened on, even when the grid
+    // is rebuilt while it is open (the watcher's refresh): Restore Original.
+    bool refreshedUnderTheMenu = false;
+    QTimer::singleShot(100, form.get(), [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        form->RefreshThumbnails();
+        refreshedUnderTheMenu = true;
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    emit form->Thumbnails->customContextMenuRequested(
+        form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
+    QVERIFY(refreshedUnderTheMenu);
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     script.seen.clear();
 
     script.Choose(folder / "out.shx");
@@ -688,9 +721,9 @@ void WindowsTest::settingsDialog() {
     QCOMPARE(script.seen.back().colour, QColor(255, 0, 255));
     QVERIFY(settings.CheckBox5->isChecked());
     QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
-    QCOMPARE(int(State().replacerRed), 255);
-    QCOMPARE(int(State().replacerGreen), 128);
-    QCOMPARE(int(State().replacerBlue), 0);
+    QCOMPARE(int(State().replacer.red), 255);
+    QCOMPARE(int(State().replacer.green), 128);
+    QCOMPARE(int(State().replacer.blue), 0);
     // Cancelled: box cleared, colour kept; the picker remembers the last pick.
     settings.CheckBox5->click();
     QCOMPARE(script.seen.back().colour, QColor(255, 128, 0));

@@ -12,9 +12,10 @@
 #include <functional>
 #include <stdexcept>
 
-#include "base/state.h"
+#include "shell/state.h"
 #include "imaging/picture.h"
 #include "base/unicode.h"
+#include "shell/help.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"
 #include "win/about.h"
@@ -83,20 +84,23 @@ std::unique_ptr<TSDIAppForm> StartRun() {
     return form;
 }
 
-void Choose(TSDIAppForm& form, int id) { SendMessageW(form.Handle(), WM_COMMAND, id, 0); }
+void Choose(TSDIAppForm& form, MenuItem item) {
+    SendMessageW(form.Handle(), WM_COMMAND, CommandId(item), 0);
+}
 
-bool Enabled(const TSDIAppForm& form, int id) {
-    return !(GetMenuState(form.Menu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED);
+bool Enabled(const TSDIAppForm& form, MenuItem item) {
+    return !(GetMenuState(form.Menu, static_cast<UINT>(CommandId(item)), MF_BYCOMMAND) & MF_GRAYED);
 }
 
 // The items enabled, in menu order.
-std::vector<int> EnabledItems(const TSDIAppForm& form) {
-    std::vector<int> on;
-    for (int id :
-         {IDM_FILE_OPEN, IDM_FILE_PORT, IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
-          IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_SETTINGS, IDM_HELP_ABOUT})
-        if (Enabled(form, id))
-            on.push_back(id);
+std::vector<MenuItem> EnabledItems(const TSDIAppForm& form) {
+    using enum MenuItem;
+    std::vector<MenuItem> on;
+    for (MenuItem item :
+         {FileOpenItem, Port1, FileSaveAsItem, FileDiscardItem, FileOpenWorkFolderItem,
+          FileExitItem, ViewRefreshItem, Settings1, HelpAboutItem})
+        if (Enabled(form, item))
+            on.push_back(item);
     return on;
 }
 
@@ -174,24 +178,26 @@ TEST(WinWindow, FreshRun) {
     ACCEL keys[8] = {};
     ASSERT_EQ(CopyAcceleratorTableW(form->Shortcuts(), keys, 8), 5);
     EXPECT_EQ(keys[0].key, 'O');
-    EXPECT_EQ(keys[0].cmd, IDM_FILE_OPEN);
+    EXPECT_EQ(keys[0].cmd, CommandId(MenuItem::FileOpenItem));
     EXPECT_EQ(keys[0].fVirt & (FCONTROL | FVIRTKEY), FCONTROL | FVIRTKEY);
-    EXPECT_EQ(keys[2].cmd, IDM_FILE_SAVEAS);
+    EXPECT_EQ(keys[2].cmd, CommandId(MenuItem::FileSaveAsItem));
     EXPECT_EQ(keys[3].key, VK_F5);
     EXPECT_EQ(keys[4].key, VK_F1);
-    EXPECT_EQ(keys[4].cmd, IDM_HELP_HOW);
+    EXPECT_EQ(keys[4].cmd, CommandId(MenuItem::HelpHowItem));
 
     // Fresh run: Open, Exit, Settings and About only; a shortcut of a greyed
     // item does nothing.
     EXPECT_EQ(EnabledItems(*form),
-              (std::vector<int>{IDM_FILE_OPEN, IDM_FILE_EXIT, IDM_SETTINGS, IDM_HELP_ABOUT}));
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_FILE_SAVEAS, 1), 0);
+              (std::vector<MenuItem>{MenuItem::FileOpenItem, MenuItem::FileExitItem,
+                                     MenuItem::Settings1, MenuItem::HelpAboutItem}));
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(CommandId(MenuItem::FileSaveAsItem), 1), 0);
     EXPECT_TRUE(script.seen.empty());
     EXPECT_TRUE(Shown(form->HintLabel));
     EXPECT_FALSE(Shown(form->Thumbnails));
 
     // The hint of the item under the pointer while the menu is open.
-    SendMessageW(form->Handle(), WM_MENUSELECT, MAKEWPARAM(IDM_FILE_EXIT, MF_STRING),
+    SendMessageW(form->Handle(), WM_MENUSELECT,
+                 MAKEWPARAM(CommandId(MenuItem::FileExitItem), MF_STRING),
                  reinterpret_cast<LPARAM>(fileMenu));
     EXPECT_EQ(form->MenuHint(), L"Exit utility");
     SendMessageW(form->Handle(), WM_MENUSELECT, MAKEWPARAM(0, MF_POPUP),
@@ -238,7 +244,7 @@ TEST(WinWindow, FreshRun) {
     script.seen.clear();
 
     // The help page: the shell's text in a scrolling page; the window stays.
-    Choose(*form, IDM_HELP_HOW);
+    Choose(*form, MenuItem::HelpHowItem);
     ASSERT_EQ(script.seen.size(), 1u);
     EXPECT_EQ(script.seen[0].kind, ModalKind::Page);
     EXPECT_EQ(script.seen[0].title, L"How Zantrel Works");
@@ -248,7 +254,7 @@ TEST(WinWindow, FreshRun) {
 
     // About: the box created at start, run modally; the window stays.
     script.Answer(IDOK);
-    Choose(*form, IDM_HELP_ABOUT);
+    Choose(*form, MenuItem::HelpAboutItem);
     ASSERT_EQ(script.seen.size(), 1u);
     EXPECT_EQ(script.seen[0].kind, ModalKind::About);
     EXPECT_EQ(script.seen[0].window, form->AboutBox()->Handle());
@@ -259,7 +265,7 @@ TEST(WinWindow, FreshRun) {
     EXPECT_TRUE(form->IsOpen());
 
     // Exit in a fresh run: no word, no session file, the window closes.
-    Choose(*form, IDM_FILE_EXIT);
+    Choose(*form, MenuItem::FileExitItem);
     EXPECT_EQ(script.seen.size(), 1u);
     EXPECT_FALSE(form->IsOpen());
     EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
@@ -283,8 +289,9 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     Script script;
     auto form = StartRun();
     EXPECT_EQ(EnabledItems(*form),
-              (std::vector<int>{IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
-                                IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
+              (std::vector<MenuItem>{MenuItem::FileSaveAsItem, MenuItem::FileDiscardItem,
+                                     MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
+                                     MenuItem::ViewRefreshItem, MenuItem::HelpAboutItem}));
     EXPECT_EQ(TextOf(form->Handle()), L"phone.shx \u2014 Zantrel");
     // A drop beside the thumbnails in a second run says why it opens nothing.
     form->OpenDropped(WideFromUtf8(folder / "phone.shx"));
@@ -308,10 +315,21 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     const std::string picture = State().icons1Dir + "\\2.bmp";
     const auto original = test::ReadAll(picture);
     test::CopyFileOver(State().icons1Dir + "\\4.bmp", picture);
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_VIEW_REFRESH, 1), 0);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(CommandId(MenuItem::ViewRefreshItem), 1),
+                 0);
     EXPECT_EQ(form->ThumbnailTexts()[1],
               std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
+    // Coming back to the window shows the change undone at once.
     test::WriteAll(picture, original);
+    SendMessageW(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(form->ThumbnailTexts()[1], std::make_pair(std::wstring(L"2.bmp\n40x30"), false));
+    // The least size, scaled as the window is.
+    MINMAXINFO limits{};
+    SendMessageW(form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    const UINT dpi = GetDpiForWindow(form->Handle());
+    const int scale = dpi ? static_cast<int>(dpi) : 96;
+    EXPECT_EQ(limits.ptMinTrackSize.x, MulDiv(MinimumWindowWidth, scale, 96));
+    EXPECT_EQ(limits.ptMinTrackSize.y, MulDiv(MinimumWindowHeight, scale, 96));
 
     // A thumbnail's own menu replaces it from a picture file and restores
     // it; the view follows at once.
@@ -337,7 +355,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     script.seen.clear();
 
     script.Choose(folder / "out");
-    Choose(*form, IDM_FILE_SAVEAS);
+    Choose(*form, MenuItem::FileSaveAsItem);
     ASSERT_FALSE(script.seen.empty());
     const Modal& save = script.seen[0];
     EXPECT_EQ(save.kind, ModalKind::Save);
@@ -367,7 +385,7 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         auto form = StartRun();
         script.Choose(folder / "a.shx");
         script.Choose(folder / "b.shx");
-        Choose(*form, IDM_FILE_OPEN);
+        Choose(*form, MenuItem::FileOpenItem);
         EXPECT_EQ(script.seen[0].title, L"Open SBF/SHX file to edit or import DRM to");
         EXPECT_FALSE(form->IsOpen());
         EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "2");
@@ -375,10 +393,11 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
     {
         Script script;
         auto form = StartRun();
-        EXPECT_EQ(
-            EnabledItems(*form),
-            (std::vector<int>{IDM_FILE_PORT, IDM_FILE_SAVEAS, IDM_FILE_DISCARD, IDM_FILE_WORKFOLDER,
-                              IDM_FILE_EXIT, IDM_VIEW_REFRESH, IDM_HELP_ABOUT}));
+        EXPECT_EQ(EnabledItems(*form),
+                  (std::vector<MenuItem>{MenuItem::Port1, MenuItem::FileSaveAsItem,
+                                         MenuItem::FileDiscardItem,
+                                         MenuItem::FileOpenWorkFolderItem, MenuItem::FileExitItem,
+                                         MenuItem::ViewRefreshItem, MenuItem::HelpAboutItem}));
         EXPECT_TRUE(Shown(form->Tabs));
         EXPECT_EQ(TabCtrl_GetItemCount(form->Tabs), 2);
         wchar_t tab[64] = {};
@@ -422,7 +441,7 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         }
 
         // Port asks, copies image 2's files over image 1's and keeps the window.
-        Choose(*form, IDM_FILE_PORT);
+        Choose(*form, MenuItem::Port1);
         ASSERT_GE(script.seen.size(), 2u);
         EXPECT_EQ(script.seen[0].style & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL));
         EXPECT_EQ(script.seen.back().title, L"Port");
@@ -441,7 +460,7 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
     // Discard asks, then ends the session with its work files.
     Script script;
     auto form = StartRun();
-    Choose(*form, IDM_FILE_DISCARD);
+    Choose(*form, MenuItem::FileDiscardItem);
     ASSERT_EQ(script.seen.size(), 1u);
     EXPECT_EQ(script.seen[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
     EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
@@ -456,13 +475,13 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
         Script script;
         auto form = StartRun();
         script.Choose(folder / "phone.shx");
-        Choose(*form, IDM_FILE_OPEN);
+        Choose(*form, MenuItem::FileOpenItem);
     }
     Script script;
     auto form = StartRun();
     const auto before = EnabledItems(*form);
     script.Choose(folder / "missing\\out.shx");
-    Choose(*form, IDM_FILE_SAVEAS);
+    Choose(*form, MenuItem::FileSaveAsItem);
     ASSERT_FALSE(script.Boxes().empty());
     const Modal error = script.Boxes().back();
     // The program file's name: this test program's.
@@ -474,7 +493,7 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
     EXPECT_FALSE(test::Exists(folder / "missing"));
 
     // Exit still keeps the pending work.
-    Choose(*form, IDM_FILE_EXIT);
+    Choose(*form, MenuItem::FileExitItem);
     EXPECT_FALSE(form->IsOpen());
     EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "1");
 }
@@ -538,7 +557,7 @@ TEST(WinWindow, SettingsDialog) {
     const std::string before = test::ReadText(folder / "zantrel.ini");
     SendMessageW(settings.CheckBox1, BM_CLICK, 0, 0);
     script.Answer(IDCANCEL);
-    Choose(*form, IDM_SETTINGS);
+    Choose(*form, MenuItem::Settings1);
     EXPECT_EQ(script.seen.back().kind, ModalKind::Settings);
     EXPECT_EQ(test::ReadText(folder / "zantrel.ini"), before);
 
@@ -549,7 +568,7 @@ TEST(WinWindow, SettingsDialog) {
     EXPECT_TRUE(Ticked(settings.CheckBox3));
     EXPECT_EQ(TextOf(settings.WorkFolderLabel), WideFromUtf8(folder / "elsewhere"));
     script.Answer(IDOK);
-    Choose(*form, IDM_SETTINGS);
+    Choose(*form, MenuItem::Settings1);
     EXPECT_EQ(test::ReadText(folder / "zantrel.ini"),
               "0\r\n1\r\n1\r\n0\r\n128\r\n255\r\n" + (folder / "elsewhere") + "\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(folder / "elsewhere\\binary1")));

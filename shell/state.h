@@ -1,5 +1,6 @@
 // The one process-wide record of shared state: start folder, settings,
-// session mode, flash file paths and the work-folder tree.
+// session mode, flash file paths and the work-folder tree. It is the shell's
+// own: the layers below take what they need as parameters (ImageFolders).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include <string_view>
 
 #include "base/paths.h"
+#include "base/rgb.h"
+#include "base/worktree.h"
 
 namespace zantrel {
 
@@ -24,10 +27,8 @@ struct SharedState {
     bool cleanupEnabled = false;
     bool askSecondFile = false;
     bool rawConversionEnabled = false;
-    // The transparency replacer colour, kept in the order blue, green, red.
-    std::uint8_t replacerBlue = 0;
-    std::uint8_t replacerGreen = 0;
-    std::uint8_t replacerRed = 0;
+    // The transparency replacer colour.
+    Rgb replacer;
     bool freshSession = false;
     std::uint8_t sessionMode = 0;
     std::string firstFlashPath;
@@ -50,18 +51,25 @@ SharedState& State();
 // Back to the zeroed record of a new process (tests, and each CLI run).
 void ResetState();
 
-// One image of the session as the readers and the DRM code take it: the
-// flash file it is opened from and its folders in the work tree.
-struct ImageFolders {
-    std::string binaryDir;  // header.bin, RAMDLD.bin, the code groups
-    std::string drmpackDir; // the DRM's pieces and descr.dat
-    std::string iconsDir;   // the icons and picture BMPs
-    std::string flashPath;
-    // RAMDLD.bin's length as Open wrote it; -1 when not known.
-    std::int64_t ramdldLength = -1;
-};
 // Image 1's or 2's, as the shared state holds them now (any value other than
-// 1 is image 2). The commands take it once and hand it down.
+// 1 is image 2), with the picture settings and the journal. The commands
+// take it once and hand it down.
 ImageFolders FoldersOf(int image);
+
+// Sets the six tree paths from workFolder and creates the folders, ignoring
+// every failure.
+void BuildWorkTree();
+// Sets the six tree paths only, creating nothing.
+void SetWorkTreePaths();
+// compiledImagePath = savePath with its file name's extension (or none)
+// replaced by ".bin": "new.shx" and "new" give "new.bin", "qout/x.s" gives
+// "qout/x.bin".
+void DeriveCompiledImagePath();
+// The journal's path: in the start folder, or beside fallback when no start
+// folder was taken (the logic run without a start-up).
+std::string JournalPath(std::string_view fallback = {});
+// Whether path lies in the work tree's binary1 or binary2 folder, whose
+// files the clean-up deletes.
+bool IsInsideWorkTree(const std::string& path);
 
 } // namespace zantrel

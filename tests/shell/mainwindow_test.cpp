@@ -1,16 +1,16 @@
-// The main window as the shell describes it to both windows: the menu table,
-// the page and thumbnails, the fit of a thumbnail, the open dialog's memory
-// and the command runner's rules. The windows' own tests only check that
-// they draw this.
+// The main window as the shell describes it to both windows: the page and
+// thumbnails, the fit of a thumbnail, the open dialog's memory, the command
+// runner, and the model's rules for what the person's actions do. The
+// windows' own tests only check that they are wired to this.
 #include <gtest/gtest.h>
 
-#include <set>
-
-#include "base/state.h"
+#include "shell/state.h"
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"
-#include "shell/mainview.h"
+#include "base/folderlock.h"
+#include "shell/mainwindow.h"
+#include "shell/windowplace.h"
 #include "shell/workview.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
@@ -26,31 +26,6 @@ void WriteFlash(const std::string& path, std::uint8_t seed) {
     samples::WriteSampleSuperfile(path, samples::SmallExtendedPlan(seed), seed);
 }
 
-TEST(MainMenu, HoldsEveryItemOnceWithWhatChoosingItDoes) {
-    std::set<MenuItem> seen;
-    for (const MenuGroup& group : MainMenu()) {
-        if (group.item) {
-            EXPECT_TRUE(seen.insert(*group.item).second);
-        }
-        for (const MenuEntry& entry : group.entries)
-            EXPECT_TRUE(seen.insert(entry.item).second);
-    }
-    for (const MenuEntry& entry : ItemMenu())
-        EXPECT_TRUE(seen.insert(entry.item).second);
-    EXPECT_EQ(seen.size(), 16u);
-    EXPECT_EQ(MainMenu()[2].item, MenuItem::Settings1); // "&Settings" is an item of the bar
-    EXPECT_EQ(LongHint("Open|Open a flash file"), "Open a flash file");
-    EXPECT_EQ(LongHint("Settings"), "Settings");
-    EXPECT_EQ(ShortcutText(MainMenu()[0].entries[2].shortcut), "Ctrl+S");
-    EXPECT_EQ(ShortcutText(MainMenu()[1].entries[0].shortcut), "F5");
-    EXPECT_TRUE(MainMenu()[0].entries.back().separatorBefore); // Exit stands apart
-    EXPECT_EQ(ActionOf(MenuItem::Port1), MenuAction::Command);
-    EXPECT_EQ(ActionOf(MenuItem::FileOpenWorkFolderItem), MenuAction::OpenWorkFolder);
-    EXPECT_EQ(ActionOf(MenuItem::HelpAboutItem), MenuAction::AboutBox);
-    EXPECT_EQ(ActionOf(MenuItem::HelpHowItem), MenuAction::HelpPage);
-    EXPECT_EQ(ShortcutText(MainMenu()[3].entries[0].shortcut), "F1");
-}
-
 TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     TempFolder dir;
     std::unique_ptr<test::ProgramRun> run;
@@ -59,7 +34,6 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     EXPECT_FALSE(view.sessionPage);
     EXPECT_EQ(view.hint, FreshRunHint);
     EXPECT_EQ(view.title, "Zantrel");
-    EXPECT_TRUE(WatchedFolders().empty());
 
     // A pair: the panel, and both images' thumbnails under their titles.
     WriteFlash(dir / "a.shx", 1);
@@ -79,15 +53,15 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     EXPECT_EQ(view.images[1].title, "Image 2: b.shx (what Port copies)");
     ASSERT_EQ(view.images[0].thumbnails.size(), 5u);
     const Thumbnail& picture = view.images[0].thumbnails[0];
-    EXPECT_EQ(picture.text, "1.bmp\n3x2");
+    EXPECT_EQ(picture.Text(), "1.bmp\n3x2");
     EXPECT_FALSE(picture.raw); // conversion on: the BMP copy is drawn
     const Thumbnail& png = view.images[0].thumbnails[2];
-    EXPECT_TRUE(png.marked);
-    EXPECT_EQ(png.text, "3.gif\nnot a GIF or BMP");
-    EXPECT_TRUE(png.edited);
-    EXPECT_FALSE(picture.edited);
-    EXPECT_NE(png.tip.find("a PNG picture"), std::string::npos);
-    EXPECT_EQ(WatchedFolders().size(), 5u);
+    EXPECT_EQ(png.Text(), "3.gif\nnot a GIF or BMP");
+    EXPECT_EQ(MarkOf(png), Mark::Refused); // refused outweighs edited
+    EXPECT_TRUE(png.caption.edited);
+    EXPECT_EQ(MarkOf(picture), Mark::None);
+    EXPECT_EQ(png.Tip(), JoinPath(State().icons1Dir, "3.gif") + "\n8 bytes\n" + png.caption.tip);
+    EXPECT_NE(png.caption.tip.find("a PNG picture"), std::string::npos);
 
     // Image 1's work files gone: the hint page says why and the way out.
     std::remove((State().drmpack1Dir + "/descr.dat").c_str());
@@ -186,7 +160,6 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     bool nested = true;
     EXPECT_TRUE(runner.Run([&] { nested = runner.Run([] {}); }));
     EXPECT_FALSE(nested);
-    EXPECT_FALSE(runner.TakesDroppedFile()); // a second run opens nothing
     EXPECT_TRUE(runner.AllowClose());
     EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
@@ -196,7 +169,8 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
 TEST(KeepOnScreen, StaysWhereItWasOnAScreenElseMovesOntoTheOneItOverlapsMost) {
     const std::vector<ScreenRect> two = {{0, 0, 1920, 1040}, {1920, -200, 1280, 984}};
     auto keep = [&](ScreenRect r, const std::vector<ScreenRect>& screens = {}) {
-        return KeepOnScreen({r, true}, screens.empty() ? two : screens, 420, 300);
+        return KeepOnScreen({r, true}, screens.empty() ? two : screens, MinimumWindowWidth,
+                            MinimumWindowHeight);
     };
     // Wholly on a screen, the second one above the first's top included.
     EXPECT_EQ(keep({100, 80, 760, 560}), (WindowPlace{{100, 80, 760, 560}, true}));
@@ -218,41 +192,178 @@ TEST(KeepOnScreen, StaysWhereItWasOnAScreenElseMovesOntoTheOneItOverlapsMost) {
               (ScreenRect{5000, 5000, 10, 10}));
 }
 
-// A window that runs commands through its runner and does nothing else.
-struct PlainWindow : MainWindowActions {
-    CommandRunner runner;
-    void Run(const std::function<void()>& command) override { runner.Run(command); }
-    void Refresh() override {}
-    void OpenFolder(const std::string&) override {}
+// A window that draws nothing: it counts its drawings and what it was asked
+// to open, and answers the user-interface operations as a RecordingUi.
+struct PlainWindow final : MainWindowToolkit {
+    test::RecordingUi ui;
+    MainWindowModel model{*this};
+    int draws = 0;
+    bool closed = false;
+    bool shellAnswers = true;
+    std::vector<std::string> opened;
+    std::vector<std::string> errors;
+    // Runs inside the About box: while a command runs.
+    std::function<void()> inAboutBox;
+
+    ~PlainWindow() override { UnlockStartFolder(); }
+    void SetStatusText(const std::string& text) override { ui.SetStatusText(text); }
+    void ShowProgress(bool on) override { ui.ShowProgress(on); }
+    void SetProgress(int percent) override { ui.SetProgress(percent); }
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     const std::string& details) override {
+        ui.ShowMessage(text, caption, details);
+    }
+    std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter,
+                                           bool clearName) override {
+        if (auto dropped = model.OpenDialog().TakeDropped(clearName))
+            return dropped;
+        return ui.AskOpenFile(title, filter, clearName);
+    }
+    std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
+                                           const std::string& suggested) override {
+        return ui.AskSaveFile(title, filter, suggested);
+    }
+    void CloseMainWindow() override {
+        ui.CloseMainWindow();
+        model.RequestClose();
+    }
+    bool AskConfirmation(const std::string& text, const std::string& caption) override {
+        return ui.AskConfirmation(text, caption);
+    }
+    bool AskPictureQuestion(PictureQuestion& question) override {
+        return ui.AskPictureQuestion(question);
+    }
+    void Draw() override { ++draws; }
+    void Close() override { closed = true; }
+    bool OpenInShell(const std::string& path) override {
+        opened.push_back(path);
+        return shellAnswers;
+    }
+    void ShowError(const std::string& message, const std::string&) override {
+        errors.push_back(message);
+    }
     std::optional<SettingsDialogState> RunSettingsDialog() override { return std::nullopt; }
-    void RunAboutBox() override {}
+    void RunAboutBox() override {
+        if (inAboutBox)
+            inAboutBox();
+    }
     void ShowHelpPage(const std::string&, const std::string&) override {}
 };
 
-TEST(TakeOutsideFile, AFreshRunOpensItASecondRunSaysWhatIsPending) {
-    TempFolder dir;
+// A first run that opens a.shx (and b.shx for a pair) and ends, as the
+// program would.
+void OpenSession(const TempFolder& dir, bool pair) {
     WriteFlash(dir / "a.shx", 1);
     WriteFlash(dir / "b.shx", 2);
     std::unique_ptr<test::ProgramRun> run;
-    test::NextRun(run).ui.openAnswers = {dir / "a.shx", dir / "b.shx"};
-    PlainWindow window;
-    OpenDialogMemory memory;
-    TakeOutsideFile(dir / "a.shx", window.runner, memory, window);
-    EXPECT_EQ(run->ui.openDialogs.size(), 2u); // Open ran, given the file first
-    EXPECT_EQ(memory.TakeDropped(false), std::optional<std::string>(dir / "a.shx"));
+    test::NextRun(run).ui.openAnswers = {dir / "a.shx",
+                                         pair ? std::optional(dir / "b.shx") : std::nullopt};
+    ASSERT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    run.reset();
+    ResetState();
+}
 
-    test::NextRun(run);
-    PlainWindow second;
-    TakeOutsideFile(dir / "c.shx", second.runner, memory, second);
-    EXPECT_TRUE(run->ui.openDialogs.empty());
-    EXPECT_EQ(memory.TakeDropped(false), std::nullopt);
-    ASSERT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
-                                    {"A session is pending, so c.shx was not opened.", "Open"}}));
-    EXPECT_EQ(run->ui.messageDetails[0],
+TEST(MainWindowModel, AFreshRunOpensADroppedFileASecondRunSaysWhatIsPending) {
+    TempFolder dir;
+    WriteFlash(dir / "a.shx", 1);
+    WriteFlash(dir / "b.shx", 2);
+    {
+        ResetState();
+        PlainWindow window;
+        window.model.Start();
+        EXPECT_EQ(window.draws, 1);
+        EXPECT_TRUE(window.model.Watched(true).empty()); // a fresh run follows nothing
+        window.ui.openAnswers = {dir / "b.shx"};
+        window.model.DropBeside(dir / "a.shx");
+        EXPECT_EQ(window.ui.openDialogs.size(), 1u); // the drop was the first answer
+        EXPECT_TRUE(window.closed);
+        EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "2");
+    }
+    ResetState();
+    PlainWindow window;
+    window.model.Start();
+    window.model.DropBeside(dir / "c.shx");
+    EXPECT_TRUE(window.ui.openDialogs.empty());
+    ASSERT_EQ(window.ui.messages, (std::vector<test::RecordingUi::Message>{
+                                      {"A session is pending, so c.shx was not opened.", "Open"}}));
+    EXPECT_EQ(window.ui.messageDetails[0],
               "The session holds a.shx and b.shx; its edits are in " + State().icons1Dir +
                   ". Save As or File > Discard Session... ends it; then open the file again.");
-    EXPECT_FALSE(second.runner.CloseRequested()); // the window stays
-    EXPECT_EQ(test::ReadText(dir / "shxdata.dat"), "2");
+    EXPECT_FALSE(window.closed);
+    // Both images' folders followed, with their files.
+    EXPECT_EQ(window.model.Watched(false).size(), 5u);
+    EXPECT_EQ(window.model.Watched(true).size(), 15u);
+}
+
+TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
+    TempFolder dir;
+    OpenSession(dir, true);
+    PlainWindow window;
+    window.model.Start();
+    const std::string icon = State().icons1Dir + "/3.gif";
+    const Bytes original = test::ReadAll(icon);
+    test::WriteAll(icon, test::ReadAll(State().icons1Dir + "/5.gif"));
+    const auto item = window.model.ItemAt(1, 2);
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->number, 3);
+    EXPECT_FALSE(window.model.ItemAt(1, 5));
+    EXPECT_FALSE(window.model.ItemAt(3, 0));
+    EXPECT_TRUE(window.model.ItemMenuEnabled(*item));
+    // Image 2's items take no menu and no drop.
+    const auto other = window.model.ItemAt(2, 2);
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(window.model.ItemMenuEnabled(*other));
+    window.model.DropOnItem(*other, dir / "a.shx");
+    EXPECT_TRUE(window.ui.messages.empty());
+    // The menu stays open while the files change and the view is rebuilt:
+    // the command still restores item 3.
+    window.model.Refresh();
+    window.model.ChooseOnItem(MenuItem::ItemRestoreItem, *item);
+    EXPECT_EQ(test::ReadAll(icon), original);
+    EXPECT_EQ(window.ui.statusTexts.back(), "Restored 3.gif");
+}
+
+TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
+    TempFolder dir;
+    OpenSession(dir, false);
+    PlainWindow window;
+    window.model.Start();
+    ASSERT_EQ(window.draws, 1);
+
+    // Coming to the front rereads the files, unless a command runs.
+    window.model.WindowActivated();
+    EXPECT_EQ(window.draws, 2);
+    // Changes are followed once they have settled, never during a command.
+    window.model.FilesChanged(1000);
+    EXPECT_EQ(window.model.RefreshDue(1100), SettleMilliseconds - 100);
+    EXPECT_EQ(window.draws, 2);
+    window.inAboutBox = [&] {
+        EXPECT_EQ(window.model.RefreshDue(1400), SettleMilliseconds);
+        window.model.WindowActivated();
+        // The panel's link waits for the command too.
+        window.model.FollowLink(dir / "binary1");
+    };
+    window.model.Choose(MenuItem::HelpAboutItem);
+    EXPECT_EQ(window.draws, 2);
+    EXPECT_TRUE(window.opened.empty());
+    EXPECT_EQ(window.model.RefreshDue(1400), -1);
+    EXPECT_EQ(window.draws, 3);
+    EXPECT_EQ(window.model.RefreshDue(5000), -1); // nothing waits
+
+    // The link opens its folder; where no file manager answers, a box names it.
+    window.shellAnswers = false;
+    window.model.FollowLink(dir / "binary1");
+    EXPECT_EQ(window.opened, std::vector<std::string>{dir / "binary1"});
+    ASSERT_EQ(window.ui.messages.size(), 1u);
+    EXPECT_EQ(window.ui.messageDetails[0], dir / "binary1");
+    // A thumbnail opens its file, else its folder.
+    window.model.ActivateItem(*window.model.ItemAt(1, 0));
+    EXPECT_EQ(window.opened.size(), 3u);
+    EXPECT_EQ(window.opened[2], State().icons1Dir);
+
+    EXPECT_EQ(MainWindowModel::ErrorDetails("/w/x.bin", "Try again."), "/w/x.bin\n\nTry again.");
+    EXPECT_EQ(MainWindowModel::ErrorDetails("", "Try again."), "Try again.");
+    EXPECT_EQ(MainWindowModel::ErrorDetails("/w/x.bin", ""), "/w/x.bin");
 }
 
 } // namespace

@@ -1,0 +1,235 @@
+#include "shell/mainwindow.h"
+
+#include "base/fileio.h"
+#include "base/paths.h"
+#include "shell/state.h"
+#include "base/worktree.h"
+#include "shell/edit.h"
+#include "shell/help.h"
+#include "shell/summary.h"
+
+namespace zantrel {
+
+Mark MarkOf(const Thumbnail& thumbnail) {
+    if (thumbnail.caption.marked)
+        return Mark::Refused;
+    return thumbnail.caption.edited ? Mark::Edited : Mark::None;
+}
+
+MainWindowModel::~MainWindowModel() {
+    if (&Ui() == &window_)
+        InstallUi(nullptr);
+    SetErrorReporter({});
+}
+
+void MainWindowModel::Start() {
+    InstallUi(&window_);
+    SetErrorReporter(
+        [this](const std::string& message, const std::string& path, const std::string& next) {
+            window_.ShowError(message, ErrorDetails(path, next));
+        });
+    Run([] { InitApp(); });
+    // Another Zantrel in this folder: the box has said so, the run ends.
+    Refresh();
+}
+
+bool MainWindowModel::Offers(MenuItem item) const { return Offered(item, CurrentRun()); }
+
+void MainWindowModel::Run(const std::function<void()>& command) {
+    runner_.Run(command);
+    if (runner_.CloseRequested() && !closed_) {
+        closed_ = true;
+        window_.Close();
+    }
+}
+
+void MainWindowModel::Refresh() {
+    if (closed_)
+        return;
+    view_ = DescribeMainWindow();
+    if (shownImage_ > static_cast<int>(view_.images.size()))
+        shownImage_ = 1;
+    window_.Draw();
+}
+
+void MainWindowModel::Choose(MenuItem item) {
+    if (closed_ || !Offers(item))
+        return;
+    const Command& command = CommandOf(item);
+    switch (command.action) {
+    case MenuAction::Command:
+        Run([item] { RunMenuCommand(item); });
+        if (command.rereadsView)
+            Refresh();
+        break;
+    case MenuAction::OpenWorkFolder:
+        if (!Busy())
+            OpenFolder(EditFolder());
+        break;
+    case MenuAction::Refresh:
+        if (!Busy())
+            Refresh();
+        break;
+    case MenuAction::SettingsDialog:
+        Run([this] {
+            if (auto state = window_.RunSettingsDialog())
+                ApplySettings(*state);
+        });
+        break;
+    case MenuAction::AboutBox:
+        Run([this] { window_.RunAboutBox(); });
+        break;
+    case MenuAction::HelpPage:
+        Run([this] {
+            window_.ShowHelpPage(std::string(HowItWorksCaption), std::string(HowItWorksText));
+        });
+        break;
+    }
+}
+
+const Thumbnail* MainWindowModel::ThumbnailAt(int image, int index) const {
+    if (image < 1 || image > static_cast<int>(view_.images.size()) || index < 0)
+        return nullptr;
+    const auto& shown = view_.images[static_cast<std::size_t>(image - 1)].thumbnails;
+    return static_cast<std::size_t>(index) < shown.size() ? &shown[static_cast<std::size_t>(index)]
+                                                          : nullptr;
+}
+
+std::optional<ItemRef> MainWindowModel::ItemAt(int image, int index) const {
+    const Thumbnail* thumbnail = ThumbnailAt(image, index);
+    if (!thumbnail)
+        return std::nullopt;
+    return ItemRef{image, thumbnail->number, thumbnail->path};
+}
+
+namespace {
+
+// Image 1's items take their own menu and drops, in a second run.
+bool TakesItemCommands(const ItemRef& item) {
+    return item.image == 1 && item.number > 0 && Offered(MenuItem::ItemReplaceItem, CurrentRun());
+}
+
+} // namespace
+
+bool MainWindowModel::ItemMenuEnabled(const ItemRef& item) const {
+    return TakesItemCommands(item) && !Busy();
+}
+
+void MainWindowModel::ChooseOnItem(MenuItem command, const ItemRef& item) {
+    const Command& row = CommandOf(command);
+    if (closed_ || !TakesItemCommands(item) || !row.runOnItem)
+        return;
+    Run([&row, number = item.number] { row.runOnItem(number); });
+    Refresh();
+}
+
+void MainWindowModel::DropOnItem(const ItemRef& item, const std::string& path) {
+    if (closed_ || Busy())
+        return;
+    Run([&] {
+        if (!TakesItemCommands(item))
+            return;
+        ReplaceOptions options;
+        options.askFirst = true;
+        ReplaceItem(item.number, path, options);
+    });
+    Refresh();
+}
+
+void MainWindowModel::DropBeside(const std::string& path) {
+    if (closed_ || path.empty() || Busy())
+        return;
+    if (Offers(MenuItem::FileOpenItem)) {
+        openDialog_.Drop(path);
+        Choose(MenuItem::FileOpenItem);
+    } else if (!State().freshSession) {
+        Run([&path] { SaySessionPending(path); });
+    }
+}
+
+void MainWindowModel::OpenFolder(const std::string& folder) {
+    if (!window_.OpenInShell(folder))
+        SayWhereFolderIs(folder);
+}
+
+void MainWindowModel::ActivateItem(const ItemRef& item) {
+    // Where no program is set up for the file's kind, its folder at least.
+    if (!item.path.empty() && !window_.OpenInShell(item.path))
+        OpenFolder(ParentFolder(item.path));
+}
+
+void MainWindowModel::FollowLink(const std::string& folder) {
+    if (!Busy())
+        OpenFolder(folder);
+}
+
+void MainWindowModel::WindowActivated() {
+    if (!Busy() && !State().freshSession)
+        Refresh();
+}
+
+void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
+
+int MainWindowModel::RefreshDue(std::int64_t nowMs) {
+    if (!changedAt_)
+        return -1;
+    // A command's own changes are followed by its own refresh.
+    if (Busy())
+        return SettleMilliseconds;
+    if (const std::int64_t waited = nowMs - *changedAt_; waited < SettleMilliseconds)
+        return static_cast<int>(SettleMilliseconds - waited);
+    changedAt_.reset();
+    Refresh();
+    return -1;
+}
+
+bool MainWindowModel::CloseButton() {
+    if (!runner_.AllowClose())
+        return false;
+    closed_ = true;
+    return true;
+}
+
+void MainWindowModel::ShowImage(int image) {
+    if (image >= 1 && image <= static_cast<int>(view_.images.size()))
+        shownImage_ = image;
+}
+
+std::vector<std::string> MainWindowModel::Watched(bool files) const {
+    std::vector<std::string> paths;
+    const SharedState& s = State();
+    if (s.freshSession)
+        return paths;
+    for (const std::string& folder :
+         {s.icons1Dir, JoinPath(s.drmpack1Dir, RawsFolderName), s.drmpack1Dir, s.icons2Dir,
+          JoinPath(s.drmpack2Dir, RawsFolderName)})
+        if (FolderExists(folder))
+            paths.push_back(folder);
+    for (const ImageView& image : view_.images)
+        for (const Thumbnail& thumbnail : image.thumbnails)
+            if (files && !thumbnail.path.empty() && paths.size() < MaxWatchedPaths)
+                paths.push_back(thumbnail.path);
+    return paths;
+}
+
+std::string MainWindowModel::ErrorDetails(const std::string& path, const std::string& next) {
+    std::string details = path;
+    if (!next.empty())
+        details += (details.empty() ? "" : "\n\n") + next;
+    return details;
+}
+
+void SaySessionPending(const std::string& path) {
+    std::string holds = FlashFileName(1);
+    if (ImageCountOf(State().sessionMode) == ModePair)
+        holds += " and " + FlashFileName(2);
+    ShowMessage("A session is pending, so " + FileNamePart(path) + " was not opened.", "Open",
+                "The session holds " + holds + "; its edits are in " + EditFolder() +
+                    ". Save As or File > Discard Session... ends it; then open the file again.");
+}
+
+void SayWhereFolderIs(const std::string& folder) {
+    ShowMessage(std::string(NoFileManagerText), std::string(OpenWorkFolderCaption), folder);
+}
+
+} // namespace zantrel

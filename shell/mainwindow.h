@@ -1,0 +1,160 @@
+// The main window's model: it owns what the window shows and every rule of
+// what the person's actions do, so both window programs are drawing and
+// hit-testing only, and a rule is written (and tested) once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/uiops.h"
+#include "shell/about1.h"
+#include "shell/commands.h"
+#include "shell/mainview.h"
+#include "shell/opendialog.h"
+#include "shell/runner.h"
+#include "shell/thumbnail.h"
+#include "shell/windowplace.h"
+
+namespace zantrel {
+
+// What a window does for its model: it carries out the user-interface
+// operations and draws; everything else is the model's.
+struct MainWindowToolkit : UiSink {
+    // Draws the model's view anew: the title, the menu's states (Offers),
+    // the hint or the panel, the thumbnails.
+    virtual void Draw() = 0;
+    // Closes the window: the command that ran ended the run.
+    virtual void Close() = 0;
+    // Opens a file or folder with the program the system has for it; false
+    // when none answered.
+    virtual bool OpenInShell(const std::string& path) = 0;
+    // The error box of a command an I/O failure ended: a stop icon, one OK
+    // button, the program's name as caption, details under the message.
+    virtual void ShowError(const std::string& message, const std::string& details) = 0;
+    // The settings dialog; its state when closed with OK.
+    virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
+    virtual void RunAboutBox() = 0;
+    // A page of plain text under caption, scrollable where it is long.
+    virtual void ShowHelpPage(const std::string& caption, const std::string& text) = 0;
+};
+
+// A thumbnail as a gesture took it when it began (a menu opened, a drop, a
+// double-click): the item's number, not its place in a list that a refresh
+// may rebuild meanwhile.
+struct ItemRef {
+    int image = 0;
+    long number = 0;
+    std::string path;
+};
+
+// How a thumbnail's text is drawn: in the colour of a refusal, of an edit,
+// or plain.
+enum class Mark { None, Refused, Edited };
+Mark MarkOf(const Thumbnail& thumbnail);
+
+// The folders whose changes the view follows: files added, removed or
+// renamed into place. The shown files themselves tell of edits in place, up
+// to MaxWatchedPaths paths in all (the system's watches are limited).
+inline constexpr std::size_t MaxWatchedPaths = 2000;
+// An editor's save is several changes in a row: the view is reread once
+// none has come for this long.
+inline constexpr int SettleMilliseconds = 300;
+
+// The work folder's link and the menu's Open Work Folder: shows the folder
+// where the file manager did not answer.
+inline constexpr std::string_view NoFileManagerText = "No file manager answered. The folder is:";
+inline constexpr std::string_view OpenWorkFolderCaption = "Open Work Folder";
+
+class MainWindowModel {
+public:
+    explicit MainWindowModel(MainWindowToolkit& window) : window_(window) {}
+    ~MainWindowModel();
+    MainWindowModel(const MainWindowModel&) = delete;
+    MainWindowModel& operator=(const MainWindowModel&) = delete;
+
+    // The window as a sink and its error box installed, the start-up run;
+    // the window draws unless the run ended at once.
+    void Start();
+    const MainView& View() const { return view_; }
+    // Whether the menu offers item in this run.
+    bool Offers(MenuItem item) const;
+    bool Busy() const { return runner_.Busy(); }
+    bool CloseRequested() const { return runner_.CloseRequested(); }
+    // The logic's CloseMainWindow: the window closes once the command returns.
+    void RequestClose() { runner_.RequestClose(); }
+    OpenDialogMemory& OpenDialog() { return openDialog_; }
+
+    // A menu item chosen (by the menu, a shortcut or a drop): a greyed item
+    // does nothing, nor does a second command while one runs.
+    void Choose(MenuItem item);
+    // The view read again and drawn.
+    void Refresh();
+
+    // The thumbnail of image (1 or 2) at index in its list; nullptr when none.
+    const Thumbnail* ThumbnailAt(int image, int index) const;
+    std::optional<ItemRef> ItemAt(int image, int index) const;
+    // Whether item's own menu can be chosen now: image 1's items, in a
+    // second run, no command running.
+    bool ItemMenuEnabled(const ItemRef& item) const;
+    // An item of ItemMenu chosen on item; the view follows at once.
+    void ChooseOnItem(MenuItem command, const ItemRef& item);
+    // A file dropped on item's thumbnail: a picture replaces it after the
+    // question (image 1's items, in a second run).
+    void DropOnItem(const ItemRef& item, const std::string& path);
+    // A flash file handed to the window from outside: its command line, or a
+    // drop beside the thumbnails. A fresh run takes it as Open's first answer
+    // (the second question and the rest as usual); a second run says that a
+    // session is pending and what it holds, and opens nothing. Nothing while
+    // a command runs.
+    void DropBeside(const std::string& path);
+    // A thumbnail opened (double-click, Enter): its file with the system's
+    // program, else its folder.
+    void ActivateItem(const ItemRef& item);
+    // The panel's link to a folder: opened, as Open Work Folder, unless a
+    // command runs.
+    void FollowLink(const std::string& folder);
+    // The window came to the front: files edited in other programs show up,
+    // unless a command runs.
+    void WindowActivated();
+    // A watched file or folder changed at nowMs (any steady clock).
+    void FilesChanged(std::int64_t nowMs);
+    // Asked at nowMs after changes: the view is read again once they have
+    // settled and no command runs. The milliseconds to wait before asking
+    // again; -1 when nothing waits.
+    int RefreshDue(std::int64_t nowMs);
+    // The window's close button: false while a command runs; a second run
+    // keeps its session as Exit does.
+    bool CloseButton();
+
+    // The image whose thumbnails show where only one shows at a time.
+    int ShownImage() const { return shownImage_; }
+    void ShowImage(int image);
+    // What the view follows: the folders (those that exist), and with files
+    // the shown files too, MaxWatchedPaths in all.
+    std::vector<std::string> Watched(bool files) const;
+
+    // The error box's details: the file or folder a failure concerns, so
+    // the person knows which to look at, then what to do about it.
+    static std::string ErrorDetails(const std::string& path, const std::string& next);
+
+private:
+    void Run(const std::function<void()>& command);
+    void OpenFolder(const std::string& folder);
+
+    MainWindowToolkit& window_;
+    CommandRunner runner_;
+    OpenDialogMemory openDialog_;
+    MainView view_;
+    int shownImage_ = 1;
+    bool closed_ = false;
+    std::optional<std::int64_t> changedAt_;
+};
+
+// The second run's box for a file handed from outside.
+void SaySessionPending(const std::string& path);
+void SayWhereFolderIs(const std::string& folder);
+
+} // namespace zantrel
