@@ -88,7 +88,7 @@ void PrintIoFailure(const std::string& message, const std::string& path, const s
     }
     PrintError(text);
     if (!next.empty())
-        std::fprintf(stderr, "%s\n", next.c_str());
+        std::fprintf(stderr, "%s\n", PrintableLines(next).c_str());
 }
 
 int UsageError(const std::string& message) {
@@ -185,7 +185,7 @@ void PrintSettings() {
     std::printf("ask-second: %s\n", s.askSecondFile ? "on" : "off");
     std::printf("bmp: %s\n", s.rawConversionEnabled ? "on" : "off");
     std::printf("replacer: %u,%u,%u\n", s.replacer.red, s.replacer.green, s.replacer.blue);
-    std::printf("work-folder: %s\n", s.workFolder.c_str());
+    std::printf("work-folder: %s\n", Printable(s.workFolder).c_str());
 }
 
 // The settings options as a change; the usage error's text when one is bad.

@@ -259,7 +259,8 @@ second run.)",
          .console = {.name = "import",
                      .help = R"(Replaces the items whose numbers name the pictures in DIR (1.png,
 2.jpg, ...), all in one step; a picture that shows what its item shows
-leaves it untouched. Only in a second run.)",
+leaves it untouched. A file that cannot be used is named with its reason
+and left out. Only in a second run.)",
                      .positionals = {{"DIR"}},
                      .fitOption = true,
                      .missing = "import needs one folder",

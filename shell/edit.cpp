@@ -788,8 +788,10 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
             "Imported " + Items(plan->changes.size()) + " from " + PathOf(*folder) + ".";
         ShowMessage(report, std::string(Caption),
                     plan->unusable.empty() ? ""
-                                           : std::to_string(plan->unusable.size()) +
-                                                 " files could not be used and were left out.");
+                    : plan->unusable.size() == 1
+                        ? "1 file could not be used and was left out."
+                        : std::to_string(plan->unusable.size()) +
+                              " files could not be used and were left out.");
         SetStatusText(report);
         return {};
     };

@@ -304,7 +304,6 @@ TEST(ZantrelCli, InfoJsonOfANameThatIsNotUtf8) {
     EXPECT_EQ(json.out.substr(json.out.find(",\"kind\"")), tail);
 }
 
-// Options it does not know never become a folder of that name.
 // The editing commands typed at the console: export-png makes its folder and
 // replaces a person's files only when told; a picture's name is printed
 // escaped (U+009B, a terminal's control sequence introducer, in it).
@@ -332,6 +331,7 @@ TEST(ZantrelCli, EditingReplacesNothingUnaskedAndPrintsNamesEscaped) {
     EXPECT_EQ(refused.out.find("\xC2\x9B"), std::string::npos);
 }
 
+// Options it does not know never become a folder of that name.
 TEST(ZantrelSamplegen, HelpAndUnknownOptions) {
     TempFolder dir;
     Result help = RunIn(dir.Path(), "zantrel-samplegen", {"--help"});
