@@ -68,11 +68,15 @@ namespace {
 // megabyte of tables is not allocated and cleared again each time.
 class ThreadStream {
 public:
-    explicit ThreadStream(bool deflating) : deflating_(deflating) {
-        // Deflating: runs of repeated bytes only; inflating: the raw data
-        // after the zlib header, which is checked by hand.
-        ready_ = (deflating ? deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_RLE)
-                            : inflateInit2(&stream_, -MAX_WBITS)) == Z_OK;
+    enum Kind { Inflating, DeflatingRuns, DeflatingFully };
+    explicit ThreadStream(Kind kind) : deflating_(kind != Inflating) {
+        // Inflating: the raw data after the zlib header, which is checked by hand.
+        if (kind == Inflating)
+            ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+        else if (kind == DeflatingRuns)
+            ready_ = deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_RLE) == Z_OK;
+        else
+            ready_ = deflateInit(&stream_, Z_DEFAULT_COMPRESSION) == Z_OK;
     }
     ~ThreadStream() {
         if (ready_)
@@ -95,12 +99,19 @@ private:
 
 } // namespace
 
+// Below this many bytes a picture is an icon or a small picture: a full
+// search for matches costs little there and keeps its PNG several times
+// smaller than runs alone would.
+constexpr int FullySearchedBelow = 64 * 1024;
+
 unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int /*quality*/) {
-    // Runs of repeated bytes only: as fast on a noisy picture as on flat
-    // colour, where a full search for matches takes several times longer for
-    // files a quarter smaller. stb frees the result with free().
-    thread_local ThreadStream compressor(true);
-    z_stream* stream = compressor.Reset();
+    // A large picture: runs of repeated bytes only, as fast on a noisy
+    // picture as on flat colour, where a full search for matches takes
+    // several times longer for files a quarter smaller. stb frees the result
+    // with free().
+    thread_local ThreadStream runs(ThreadStream::DeflatingRuns);
+    thread_local ThreadStream full(ThreadStream::DeflatingFully);
+    z_stream* stream = (size < FullySearchedBelow ? full : runs).Reset();
     if (!stream)
         return nullptr;
     const uLong bound = deflateBound(stream, static_cast<uLong>(size));
@@ -141,7 +152,7 @@ extern "C" char* stbi_zlib_decode_malloc_guesssize_headerflag(const char* buffer
         input += 2;
         length -= 2;
     }
-    thread_local ThreadStream inflater(false);
+    thread_local ThreadStream inflater(ThreadStream::Inflating);
     z_stream* stream = inflater.Reset();
     if (!stream || length < 0)
         return nullptr;
