@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cxxabi.h>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -735,6 +736,10 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
                                    : e.Code() == IoFileNotFound ? "The folder does not exist. "
                                                                 : "The folder cannot be written. ";
         next = folder + (e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e));
+    } catch (const abi::__forced_unwind&) {
+        // An unwind the system began (a thread ended, a crash it swallowed):
+        // it must go on; the window's state is released by scope.
+        throw;
     } catch (const std::bad_alloc&) {
         message = "Out of memory.";
     } catch (const std::exception& e) {

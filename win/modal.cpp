@@ -291,7 +291,20 @@ int ShowPictureBox(Modal& modal) {
 
 void SetModalRunner(ModalRunner runner) { g_runner = std::move(runner); }
 
-int RunModal(Modal& modal) { return g_runner ? g_runner(modal) : ShowModal(modal); }
+int RunModal(Modal& modal) {
+    // A dialog disables its owner while it shows; however it is left (a
+    // crash the system swallows inside it included), the owner takes input
+    // again, or the window could not even be closed.
+    struct Reenable {
+        HWND owner;
+        bool wasEnabled;
+        ~Reenable() {
+            if (wasEnabled && IsWindow(owner) && !IsWindowEnabled(owner))
+                EnableWindow(owner, TRUE);
+        }
+    } reenable{modal.owner, modal.owner && IsWindowEnabled(modal.owner)};
+    return g_runner ? g_runner(modal) : ShowModal(modal);
+}
 
 int ShowModal(Modal& modal) {
     switch (modal.kind) {

@@ -14,6 +14,7 @@
 #include "shell/workview.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
+#include "support/unwind.h"
 #include "tools/drmbuilder.h"
 
 namespace zantrel {
@@ -160,6 +161,10 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     bool nested = true;
     EXPECT_TRUE(runner.Run([&] { nested = runner.Run([] {}); }));
     EXPECT_FALSE(nested);
+    // A command left by an unwind no catch may end (a crash the system
+    // swallowed in its dialog): the runner is free again.
+    EXPECT_TRUE(test::RunUntilUnwound([&] { runner.Run([] { test::UnwindFromHere(); }); }));
+    EXPECT_FALSE(runner.Busy());
     EXPECT_TRUE(runner.AllowClose());
     EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));

@@ -17,6 +17,7 @@
 #include "base/unicode.h"
 #include "shell/help.h"
 #include "support/tempfolder.h"
+#include "support/unwind.h"
 #include "tools/drmbuilder.h"
 #include "win/about.h"
 #include "win/about1.h"
@@ -489,6 +490,16 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
     EXPECT_TRUE(form->IsOpen());
     EXPECT_EQ(EnabledItems(*form), before);
     EXPECT_FALSE(test::Exists(folder / "missing"));
+
+    // The save dialog crashes and the system swallows the crash: an unwind
+    // the window did not throw. The window takes input again and answers.
+    script.answers.push_back([](Modal& modal) -> int {
+        EnableWindow(modal.owner, FALSE); // as a system dialog does while it shows
+        test::UnwindFromHere();
+    });
+    EXPECT_TRUE(test::RunUntilUnwound([&] { form->Choose(MenuItem::FileSaveAsItem); }));
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(EnabledItems(*form), before);
 
     // Exit still keeps the pending work.
     Choose(*form, MenuItem::FileExitItem);
