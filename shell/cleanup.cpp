@@ -141,9 +141,9 @@ bool IsNumbered(const std::string& name, std::string_view prefix,
 }
 
 // Deletes every file of folder (not a folder) that names accepts; what
-// cannot be deleted is added to failed.
+// cannot be deleted is counted in result, or listed as kept.
 template <class Accept>
-void DeleteListed(const std::string& folder, Accept names, std::vector<std::string>& failed) {
+void DeleteListed(const std::string& folder, Accept names, DiscardResult& result) {
     if (!Enter(folder))
         return;
     std::vector<std::string> paths;
@@ -154,14 +154,15 @@ void DeleteListed(const std::string& folder, Accept names, std::vector<std::stri
     for (const std::string& path : paths) {
         try {
             DeleteFileChecked(path);
+            ++result.deleted;
         } catch (const IoError&) {
-            failed.push_back(path);
+            result.kept.push_back(path);
         }
     }
 }
 
 void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
-                   const std::string& iconsDir, std::vector<std::string>& failed) {
+                   const std::string& iconsDir, DiscardResult& result) {
     if (!Enter(binaryDir))
         return;
     if (Enter(drmpackDir)) {
@@ -170,10 +171,10 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
             [](const std::string& name) {
                 return name == ThumbsFileName || IsNumbered(name, "", {".gif", ".bmp"});
             },
-            failed);
+            result);
         DeleteListed(
             JoinPath(drmpackDir, RawsFolderName),
-            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, failed);
+            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, result);
         DeleteListed(
             drmpackDir,
             [](const std::string& name) {
@@ -183,7 +184,7 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
                         return true;
                 return false;
             },
-            failed);
+            result);
     }
     DeleteListed(
         binaryDir,
@@ -191,7 +192,7 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
             return name == RamdldFileName || name == HeaderFileName || name == ScratchFileName ||
                    name == FlashPathsFileName || IsNumbered(name, "CG", {".bin"});
         },
-        failed);
+        result);
 }
 
 // The links directly inside folder (not entered when it is one itself).
@@ -239,21 +240,21 @@ void CleanWorkFolder() {
     RemoveIfPresent(JoinPath(s.workFolder, OwnerFileName));
 }
 
-std::vector<std::string> DiscardWorkFiles() {
+DiscardResult DiscardWorkFiles() {
     const SharedState& s = State();
-    std::vector<std::string> failed;
-    DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
-    DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
+    DiscardResult result;
+    DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, result);
+    DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, result);
     RemoveEmptyTree();
     const std::string owner = JoinPath(s.workFolder, OwnerFileName);
     if (EntryType(owner) == fs::file_type::regular) {
         try {
             DeleteFileChecked(owner);
         } catch (const IoError&) {
-            failed.push_back(owner);
+            result.kept.push_back(owner);
         }
     }
-    return failed;
+    return result;
 }
 
 void RemoveLeftoverTemporaries() {

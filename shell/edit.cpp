@@ -414,7 +414,7 @@ CommandResult RestoreAllItems() {
     if (!AskConfirmation(
             "Put " + Items(edited.size()) + " of " + FlashFileName(1) +
                 " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
-            std::string(Caption)))
+            std::string(Caption), DefaultAnswer::Cancel))
         return CommandResult::Completed;
     Restore(*context, edited);
     const std::string report = "Restored " + Items(edited.size()) + ".";
@@ -548,7 +548,7 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
         plan += "\n\nLeft out, no such item: " + NumberList(outside);
     plan += "\n\nItems whose pixels do not change stay untouched. The rest change together, or "
             "none does.";
-    if (!AskConfirmation(plan, std::string(Caption)))
+    if (!AskConfirmation(plan, std::string(Caption), DefaultAnswer::Ok))
         return CommandResult::Completed;
 
     // Then each file decoded, encoded and staged in turn; one that fails now

@@ -573,7 +573,8 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
             if (FileExists(target))
                 existing += "\n" + target;
         if (existing.empty() ||
-            AskConfirmation("These files exist and will be replaced:" + existing, "Save As"))
+            AskConfirmation("These files exist and will be replaced:" + existing, "Save As",
+                            DefaultAnswer::Cancel))
             break;
     }
     if (!chosen) {
@@ -633,7 +634,7 @@ CommandResult Port1Click() {
         const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
         if (!AskConfirmation("Replace " + counts + " of " + FlashFileName(1) + " with those of " +
                                  FlashFileName(2) + "?" + EditedFilesPortReplaces(plan),
-                             "Port"))
+                             "Port", DefaultAnswer::Cancel))
             return CommandResult::Completed;
     }
     PortResult port = plan;
@@ -674,6 +675,23 @@ CommandResult FileExit1Execute() {
     return CommandResult::Completed;
 }
 
+namespace {
+
+// The run goes on as a fresh one: no session, Open and Settings offered
+// (Open builds the work tree again).
+void BeginFreshRun() {
+    SharedState& s = State();
+    s.freshSession = true;
+    s.sessionMode = 0;
+    s.firstFlashPath.clear();
+    s.secondFlashPath.clear();
+    s.savePath.clear();
+    s.compiledImagePath.clear();
+    s.openedRamdldLength = -1;
+}
+
+} // namespace
+
 CommandResult FileDiscard1Execute() {
     const SharedState& s = State();
     // Work files that are another session's are not this one's to delete.
@@ -687,7 +705,7 @@ CommandResult FileDiscard1Execute() {
             : "Discard this folder's pending session? Zantrel deletes the session file " +
                   SessionFilePath() + ". The work folder " + s.workFolder +
                   " is not this session's now and is left as it is.";
-    if (!AskConfirmation(question, "Discard Session"))
+    if (!AskConfirmation(question, "Discard Session", DefaultAnswer::Cancel))
         return CommandResult::Completed;
     // The session file first: while it stays, the work files are its own.
     try {
@@ -700,22 +718,27 @@ CommandResult FileDiscard1Execute() {
                         "Discard Session again.");
         return CommandResult::Refused;
     }
-    const std::vector<std::string> kept = own ? DiscardWorkFiles() : std::vector<std::string>{};
+    const DiscardResult discarded = own ? DiscardWorkFiles() : DiscardResult{};
+    std::string said = "Deleted the session file " + SessionFilePath();
+    if (own)
+        said += " and " + Counted(static_cast<long>(discarded.deleted), "work file") + " from " +
+                s.workFolder + ".";
+    else
+        said += "; the work folder " + s.workFolder + " was left as it is.";
+    const std::vector<std::string>& kept = discarded.kept;
     if (!kept.empty()) {
-        std::string list;
+        said += "\n\n" + Counted(static_cast<long>(kept.size()), "work file") +
+                (kept.size() == 1 ? " was" : " were") +
+                " not deleted; delete them yourself (another program may hold them open):";
         for (std::size_t i = 0; i < kept.size() && i < 20; ++i)
-            list += "\n" + kept[i];
+            said += "\n" + kept[i];
         if (kept.size() > 20)
-            list += "\n... and " + std::to_string(kept.size() - 20) + " more";
-        SetStatusText("Session discarded; some work files stay");
-        ShowMessage(
-            "The session was discarded, but " + std::to_string(kept.size()) +
-                (kept.size() == 1 ? " work file" : " work files") + " could not be deleted.",
-            "Discard Session", "Delete them yourself (another program may hold them open):" + list);
-    } else {
-        SetStatusText("Session discarded");
+            said += "\n... and " + std::to_string(kept.size() - 20) + " more";
     }
-    CloseMainWindow();
+    BeginFreshRun();
+    said += "\n\nTo begin again, open a flash file with File > Open.";
+    SetStatusText(kept.empty() ? "Session discarded" : "Session discarded; some work files stay");
+    ShowMessage("Session discarded.", "Discard Session", said);
     return CommandResult::Completed;
 }
 

@@ -13,12 +13,6 @@ namespace zantrel {
 
 namespace {
 
-std::string Counted(long n, const std::string& noun) {
-    if (n == 0)
-        return "no " + noun + "s";
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 std::string KindText(bool pair) {
     const SharedState& s = State();
     std::string kind;
@@ -72,6 +66,12 @@ SessionLine PortLine() {
 }
 
 } // namespace
+
+std::string Counted(long n, const std::string& noun) {
+    if (n == 0)
+        return "no " + noun + "s";
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
 
 std::string CountIconsAndPictures(long icons, long pictures) {
     return Counted(icons, "icon") + " and " + Counted(pictures, "picture");

@@ -41,6 +41,9 @@ std::string NoDrmToShowText(const std::string& error);
 // The folder the user edits in: image 1's icons and picture copies.
 std::string EditFolder();
 
+// A count with its noun in the right number: "1 file", "3 files", "no files".
+std::string Counted(long n, const std::string& noun);
+
 // "35 icons and 2 pictures", "1 icon and no pictures".
 std::string CountIconsAndPictures(long icons, long pictures);
 

@@ -79,10 +79,11 @@ void WidenToFit(QMessageBox& box) {
 
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
            const std::string& text, const QString& details,
-           QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+           DefaultAnswer answer = DefaultAnswer::Ok) {
     QMessageBox box(icon, Text(caption), Text(text), buttons, parent);
     if (buttons & QMessageBox::Cancel)
-        box.setDefaultButton(QMessageBox::Cancel);
+        box.setDefaultButton(answer == DefaultAnswer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
     if (!details.isEmpty())
         box.setInformativeText(details);
     WidenToFit(box);
@@ -385,7 +386,8 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     QMessageBox box(QMessageBox::Question, Text(question.caption), Text(question.text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Cancel);
+    box.setDefaultButton(question.answer == DefaultAnswer::Ok ? QMessageBox::Ok
+                                                              : QMessageBox::Cancel);
     box.setIconPixmap(PixmapOf(question.pixels, question.width, question.height));
     if (!question.checkBox.empty()) {
         box.setCheckBox(new QCheckBox(Text(question.checkBox), &box));
@@ -397,9 +399,10 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     return RunBox(this, QMessageBox::Question, caption, text, {},
-                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                  QMessageBox::Ok | QMessageBox::Cancel, answer) == QMessageBox::Ok;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,

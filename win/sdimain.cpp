@@ -52,6 +52,11 @@ Modal MakeModal(ModalKind kind, HWND owner, std::string_view title, std::string_
     return modal;
 }
 
+// OK is a question's first button, Cancel its second.
+UINT DefaultButton(DefaultAnswer answer) {
+    return answer == DefaultAnswer::Ok ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
+}
+
 } // namespace
 
 std::wstring ApplicationTitle() {
@@ -376,7 +381,7 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     Modal box = MakeModal(ModalKind::Box, window_, question.caption, question.text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(question.answer));
     box.picture = BitmapOf(question.pixels, question.width, question.height);
     box.pictureWidth = question.width;
     box.pictureHeight = question.height;
@@ -389,9 +394,10 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     Modal box = MakeModal(ModalKind::Box, window_, caption, text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(answer));
     return RunModal(box) == IDOK;
 }
 

@@ -86,7 +86,8 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { model_.RequestClose(); }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
     HMENU Menu = nullptr;

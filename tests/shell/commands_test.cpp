@@ -493,12 +493,24 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_EQ(Snapshot(dir / "binary1"), work);
 
-    // Confirmed, the session file and the work files go and the run ends.
+    // Confirmed, the session file and the work files go, a box says so, and
+    // the run goes on as a fresh one. Enter never deletes: Cancel is the default.
     run->ui.confirmAnswers = {true};
+    const std::size_t files = work.size();
     EXPECT_EQ(RunCommand(FileDiscard1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.defaultAnswers, std::vector(2, DefaultAnswer::Cancel));
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
     EXPECT_EQ(ListFiles(dir / "binary1"), std::vector<std::string>{});
-    EXPECT_EQ(run->ui.closeCalls, 1);
+    ASSERT_EQ(run->ui.messages.size(), 1u);
+    EXPECT_EQ(run->ui.messages[0].text, "Session discarded.");
+    EXPECT_EQ(run->ui.messageDetails[0], "Deleted the session file " + (dir / "shxdata.dat") +
+                                             " and " + std::to_string(files) +
+                                             " work files from " + dir.Path() +
+                                             ".\n\nTo begin again, open a flash file with File > "
+                                             "Open.");
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_EQ(CurrentRun(), RunKind::Fresh);
+    EXPECT_TRUE(Offered(MenuItem::FileOpenItem, CurrentRun()));
     NextRun(run);
     EXPECT_TRUE(State().freshSession);
     EXPECT_FALSE(Offered(MenuItem::FileDiscardItem, CurrentRun()));

@@ -232,8 +232,9 @@ struct PlainWindow final : MainWindowToolkit {
         ui.CloseMainWindow();
         model.RequestClose();
     }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override {
-        return ui.AskConfirmation(text, caption);
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override {
+        return ui.AskConfirmation(text, caption, answer);
     }
     bool AskPictureQuestion(PictureQuestion& question) override {
         return ui.AskPictureQuestion(question);

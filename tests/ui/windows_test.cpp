@@ -56,6 +56,7 @@ struct Seen {
     QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QSize picture; // a box's picture, when it shows one
     QStringList filters;
     QString defaultSuffix;
@@ -85,6 +86,8 @@ struct Script {
             s.informative = box->informativeText();
             s.icon = box->icon();
             s.buttons = static_cast<int>(box->buttons().size());
+            if (box->defaultButton())
+                s.defaultButton = box->standardButton(box->defaultButton());
             s.picture = box->iconPixmap().size();
             seen.push_back(s);
             return QMessageBox::Ok;
@@ -630,15 +633,20 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
     QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
     QVERIFY(test::Snapshot(folder / "binary1") == work);
 
-    // Discard asks, then ends the session with its work files.
+    // Discard asks, ends the session with its work files, says so, and the
+    // window is a fresh run's.
     Script script;
     auto form = StartRun();
     form->Action(MenuItem::FileDiscardItem)->trigger();
-    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen.size(), std::size_t(2));
     QCOMPARE(script.seen[0].icon, QMessageBox::Question);
+    QCOMPARE(script.seen[0].defaultButton, QMessageBox::Cancel);
+    QCOMPARE(script.seen[1].text, QString("Session discarded."));
     QVERIFY(!test::Exists(folder / "shxdata.dat"));
     QVERIFY(test::ListFiles(folder / "binary1").empty());
-    QVERIFY(!form->isVisible());
+    QVERIFY(form->isVisible());
+    QVERIFY(form->Action(MenuItem::FileOpenItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::FileDiscardItem)->isEnabled());
 }
 
 void WindowsTest::droppedFileOpens() {

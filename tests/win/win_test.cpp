@@ -456,15 +456,22 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         EXPECT_EQ(script.seen[0].text, L"DRM was not compiled");
         EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "2");
     }
-    // Discard asks, then ends the session with its work files.
+    // Discard asks, ends the session with its work files, says so, and the
+    // window is a fresh run's.
     Script script;
     auto form = StartRun();
     Choose(*form, MenuItem::FileDiscardItem);
-    ASSERT_EQ(script.seen.size(), 1u);
+    ASSERT_EQ(script.seen.size(), 2u);
     EXPECT_EQ(script.seen[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+    EXPECT_EQ(script.seen[0].style & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_EQ(script.seen[1].text, L"Session discarded.");
     EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
     EXPECT_TRUE(test::ListFiles(folder / "binary1").empty());
-    EXPECT_FALSE(form->IsOpen());
+    EXPECT_TRUE(form->IsOpen());
+    EXPECT_EQ(EnabledItems(*form), (std::vector<MenuItem>{MenuItem::FileOpenItem,
+                                                          MenuItem::FileExitItem,
+                                                          MenuItem::Settings1,
+                                                          MenuItem::HelpAboutItem}));
 }
 
 TEST(WinWindow, IoFailureKeepsTheWindow) {
