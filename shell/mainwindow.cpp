@@ -35,6 +35,12 @@ void MainWindowModel::Start() {
 
 bool MainWindowModel::Offers(MenuItem item) const { return Offered(item, CurrentRun()); }
 
+std::string MainWindowModel::Hint(MenuItem item) const {
+    if (item == MenuItem::Port1 && view_.panel.portRefuses)
+        return PortRefusesText() + ".";
+    return LongHint(MainMenuHint(item));
+}
+
 void MainWindowModel::Run(const std::function<void()>& command) {
     runner_.Run(command);
     if (runner_.CloseRequested() && !closed_) {

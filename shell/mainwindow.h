@@ -81,6 +81,9 @@ public:
     const MainView& View() const { return view_; }
     // Whether the menu offers item in this run.
     bool Offers(MenuItem item) const;
+    // What the status bar says of item while the menu is on it: its long
+    // hint, and for Port a pair it will refuse says so beforehand.
+    std::string Hint(MenuItem item) const;
     bool Busy() const { return runner_.Busy(); }
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.

@@ -508,11 +508,14 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     if (raw)
         s.sessionMode |= ModeRawImage;
     const bool pair = ImageCountOf(s.sessionMode) == ModePair;
+    // A pair Port will refuse is said once, with what is left to do.
+    const bool portable = pair && !PortIncompatible();
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again in " +
-                       s.startFolder + " and choose " + (pair ? "Port or Save As." : "Save As.");
-    if (pair && PortIncompatible())
-        next += "\nThe two DRMs have different layouts; Port will refuse them.";
+                       s.startFolder + " and choose " + (portable ? "Port or Save As." : "Save As.");
+    if (pair && !portable)
+        next += "\n" + PortRefusesText() + "; Save As saves " + FlashFileName(1) +
+                " with your own edits.";
     s.openedRamdldLength = -1;
     if (!raw) {
         // Save As writes the RAMDLD as Open wrote it, whatever the header says.
@@ -651,7 +654,10 @@ CommandResult Port1Click() {
         return ShowRefusal(Outcome::Refusal(port.message));
     if (port.outcome == PortOutcome::Incompatible) {
         // The run ends with the session still pending, as Exit leaves it.
-        ShowMessage(port.message, "Error");
+        ShowMessage(port.message, "Error",
+                    PortRefusesText() + ", so nothing was copied. The session stays pending: " +
+                        "start Zantrel again in " + s.startFolder +
+                        " and choose Save As to save " + FlashFileName(1) + " with your own edits.");
         CloseMainWindow();
         if (!s.freshSession)
             WriteSessionFile();

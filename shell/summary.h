@@ -23,7 +23,12 @@ struct SessionLine {
 struct SessionSummary {
     std::vector<SessionLine> lines;
     bool pair = false; // image 2 was decompiled too: its thumbnails show what Port brings
+    bool portRefuses = false; // a pair whose DRMs' layouts differ: Port will refuse it
 };
+
+// Why Port will refuse this pair, in the words of Open's box, Port's hint
+// and Port's own box.
+std::string PortRefusesText();
 
 // The pending session as start-up left it; empty in a fresh run. Never
 // throws: what cannot be read is said in the line's value.

@@ -486,8 +486,10 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 void TSDIAppForm::Draw() {
     const MainView& view = model_.View();
     setWindowTitle(Text(view.title));
-    for (const auto& [item, action] : actions_)
+    for (const auto& [item, action] : actions_) {
         action->setEnabled(model_.Offers(item));
+        action->setStatusTip(Text(model_.Hint(item)));
+    }
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

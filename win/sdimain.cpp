@@ -640,12 +640,12 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         SendMessageW(StatusBar1, SB_SIMPLE, FALSE, 0);
         return;
     }
-    std::string_view hint;
+    std::string hint;
     if ((flags & MF_POPUP) && menu == Menu && id < MainMenu().size())
-        hint = MainMenu()[id].hint;
+        hint = LongHint(MainMenu()[id].hint);
     else if (const auto item = ItemOf(static_cast<int>(id)); item && !(flags & MF_POPUP))
-        hint = MainMenuHint(*item);
-    menuHint_ = Wide(LongHint(hint));
+        hint = model_.Hint(*item);
+    menuHint_ = Wide(hint);
     SendMessageW(StatusBar1, SB_SIMPLE, TRUE, 0);
     SendMessageW(StatusBar1, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS,
                  reinterpret_cast<LPARAM>(menuHint_.c_str()));

@@ -20,6 +20,7 @@
 #include "shell/sdimain.h"
 #include "shell/workcheck.h"
 #include "shell/state.h"
+#include "shell/summary.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"
@@ -457,12 +458,25 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     EXPECT_EQ(run->ui.closeCalls, 0);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2"); // the run stays open for Save As
 
-    // Basic against extended: the port ends the run, the session survives it.
+    // Basic against extended: Open says once that Port will refuse the pair
+    // and offers Save As alone; the panel says it too. Port keeps its ending:
+    // the run ends, the session survives it, nothing was copied.
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "c.bin"}), "2");
+    const std::string refuses =
+        "Port will refuse this pair: the DRMs of a.shx and c.bin have different layouts";
+    ASSERT_EQ(run->ui.messages.back().text, "DRM decompiled.");
+    const std::string said = run->ui.messageDetails.back();
+    EXPECT_EQ(said.find(refuses), said.rfind(refuses));
+    EXPECT_NE(said.find(" and choose Save As.\n" + refuses + "; Save As saves a.shx with your "
+                                                             "own edits."),
+              std::string::npos);
+    EXPECT_EQ(said.find("Port or Save As"), std::string::npos);
     NextRun(run);
+    EXPECT_TRUE(DescribeSession().portRefuses);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Stopped);
     EXPECT_EQ(run->ui.messages,
               (std::vector<RecordingUi::Message>{{"Incompatible DRMs", "Error"}}));
+    EXPECT_EQ(run->ui.messageDetails[0].find(refuses + ", so nothing was copied."), 0u);
     EXPECT_EQ(run->ui.closeCalls, 1);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
 }

@@ -555,6 +555,11 @@ void WindowsTest::portAndIncompatibleDrms() {
         test::WriteAll(State().drmpack2Dir + "/descr.dat", descr);
     }
     const Bytes before = test::ReadAll(State().icons1Dir + "/4.bmp");
+    // Port's hint says so beforehand.
+    form->RefreshThumbnails();
+    QCOMPARE(form->Action(MenuItem::Port1)->statusTip(),
+             QString("Port will refuse this pair: the DRMs of a.shx and b.shx have different "
+                     "layouts."));
     form->Action(MenuItem::Port1)->trigger();
     QCOMPARE(script.Boxes().size(), std::size_t(3));
     QCOMPARE(script.Boxes()[2].text, QString("Incompatible DRMs"));
