@@ -21,6 +21,13 @@ struct DiscardResult {
 };
 DiscardResult DiscardWorkFiles();
 
+// Every file of the program's own in the work tree now (the work files of
+// both branches, its temporaries there, the work folder's owner marker,
+// last), and the deletion of those that are not among before: what a
+// command that failed part-way wrote, and nothing that was there.
+std::vector<std::string> OwnWorkFiles();
+void RemoveWorkFilesNotIn(const std::vector<std::string>& before);
+
 // Links found in the work tree where its folders or files belong, image 1's
 // branch and, with both, image 2's: the commands read and write only inside
 // the tree, never through one.

@@ -276,6 +276,30 @@ void CheckWorkTreeWritable(bool pair) {
 
 namespace {
 
+// What an Open writes into the work tree goes again unless the session it
+// begins is written: after a failure (a full disk), a retry in the same run
+// finds the tree as it was. What was there before, it never touches.
+class OpenWrites {
+public:
+    OpenWrites() : before_(OwnWorkFiles()) {}
+    OpenWrites(const OpenWrites&) = delete;
+    OpenWrites& operator=(const OpenWrites&) = delete;
+    ~OpenWrites() {
+        if (kept_)
+            return;
+        try {
+            RemoveWorkFilesNotIn(before_);
+        } catch (const std::exception&) {
+            // What stays is the next fresh start's to clean.
+        }
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    std::vector<std::string> before_;
+    bool kept_ = false;
+};
+
 // A Save As's new files, recorded before they are written and put in place
 // together; however the save ends before that, they go (a run killed
 // meanwhile leaves them to the next start's recovery).
@@ -466,6 +490,7 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     s.sessionMode = accepted ? ModePair : ModeSingle;
 
     CheckWorkTreeWritable(s.sessionMode == ModePair);
+    OpenWrites writes;
     // Before any work file: a run ended part-way leaves a tree this start
     // folder's next start may clean, and no other start folder's.
     WriteOwnerMarker();
@@ -534,6 +559,7 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     // leaves no session, and the next start cleans the work folder.
     WriteFlashPaths();
     WriteSessionFile();
+    writes.Keep();
     ShowMessage("DRM decompiled.", "", next);
     CloseMainWindow();
     return result;
