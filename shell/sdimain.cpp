@@ -69,6 +69,20 @@ bool IsWithin(const std::string& path, const std::string& folder) {
            IsPathSeparator(path[folder.size()]);
 }
 
+// How another work folder is chosen: in Settings, which a second run
+// offers only once its session has ended.
+std::string ChooseAnotherWorkFolder() {
+    return State().freshSession ? "choose another work folder in Settings"
+                                : "end the session with File > Discard Session... and then "
+                                  "choose another work folder in Settings";
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 // What the person can do about a failure, by where it happened.
 std::string NextStep(const IoError& e) {
     const SharedState& s = State();
@@ -77,7 +91,8 @@ std::string NextStep(const IoError& e) {
         !s.savePath.empty() && (path == s.savePath || path == s.compiledImagePath);
     if (e.AboutFolder() && e.Code() == IoFileNotFound) {
         if (path == s.workFolder || IsWithin(path, s.workFolder))
-            return "Choose another work folder in Settings, or create this one.";
+            return s.freshSession ? Capitalised(ChooseAnotherWorkFolder()) + ", or create this one."
+                                  : "Put the folder back, or " + ChooseAnotherWorkFolder() + ".";
         return "Choose a folder that is there, or create this one, then try again.";
     }
     if (e.AboutFolder()) {
@@ -85,7 +100,8 @@ std::string NextStep(const IoError& e) {
             return "Zantrel keeps its session and settings files there: check the folder's "
                    "permissions, or start Zantrel in a folder you can write to.";
         if (path == s.workFolder || IsWithin(path, s.workFolder))
-            return "Choose another work folder in Settings, or check its permissions.";
+            return "Make the folder writable (check its permissions), or " +
+                   ChooseAnotherWorkFolder() + ".";
         return "Choose another folder, or check its permissions.";
     }
     switch (e.Code()) {

@@ -452,6 +452,22 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     std::unique_ptr<ProgramRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "b.bin"}), "2");
     NextRun(run);
+    // A work folder that cannot be written in a second run: advice that can
+    // be followed there (Settings waits until the session has ended).
+    {
+        struct RefuseIcons final : FaultInjector {
+            int Check(Op op, const std::string& path) override {
+                return op == Op::OpenWrite && path.starts_with(State().icons1Dir) ? EACCES : 0;
+            }
+        } refuse;
+        test::FaultScope scope(&refuse);
+        EXPECT_EQ(RunCommand(Port1Click), CommandResult::Failed);
+    }
+    ASSERT_EQ(run->errorNext.size(), 1u);
+    EXPECT_TRUE(run->errorNext[0].ends_with(
+        "Make the folder writable (check its permissions), or end the session with File > "
+        "Discard Session... and then choose another work folder in Settings."));
+    EXPECT_EQ(run->ui.closeCalls, 0);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/1.gif"), samples::GifIcon(6, 6, 9));
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/2.bmp"), samples::BmpIcon(3, 2, 2));

@@ -7,8 +7,10 @@
 namespace zantrel::test {
 
 ProgramRun::ProgramRun() {
-    SetErrorReporter([this](const std::string& m, const std::string& path, const std::string&) {
+    SetErrorReporter([this](const std::string& m, const std::string& path,
+                            const std::string& next) {
         errors.push_back(m);
+        errorNext.push_back(next);
         errorPaths.push_back(path);
     });
     InitApp();
