@@ -578,9 +578,11 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
     const std::string report = "Imported " + Items(changed) + " from " + *folder + "." +
                                (same ? " " + Items(same) + " showed what they show already." : "");
     ShowMessage(report, std::string(Caption),
-                unreadable.empty() ? ""
-                                   : std::to_string(unreadable.size()) +
-                                         " files could not be read and were left out.");
+                unreadable.empty()
+                    ? ""
+                    : Counted(static_cast<long>(unreadable.size()), "file") +
+                          (unreadable.size() == 1 ? " could not be read and was left out."
+                                                  : " could not be read and were left out."));
     SetStatusText(report);
     return CommandResult::Completed;
 }

@@ -32,7 +32,7 @@ struct MainWindowToolkit : UiSink {
     // when none answered.
     virtual bool OpenInShell(const std::string& path) = 0;
     // The error box of a command an I/O failure ended: a stop icon, one OK
-    // button, the program's name as caption, details under the message.
+    // button, MainCaption as its title, details under the message.
     virtual void ShowError(const std::string& message, const std::string& details) = 0;
     // The settings dialog; its state when closed with OK.
     virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
@@ -67,6 +67,8 @@ inline constexpr int SettleMilliseconds = 300;
 // where the file manager did not answer.
 inline constexpr std::string_view NoFileManagerText = "No file manager answered. The folder is:";
 inline constexpr std::string_view OpenWorkFolderCaption = "Open Work Folder";
+// A thumbnail's file that no program opened: its folder was, or neither was.
+inline constexpr std::string_view NoProgramCaption = "Open";
 
 class MainWindowModel {
 public:

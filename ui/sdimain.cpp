@@ -16,7 +16,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QImage>
@@ -146,11 +145,6 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QString ApplicationTitle() {
-    const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return base.isEmpty() ? QCoreApplication::applicationName() : base;
 }
 
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
@@ -347,7 +341,7 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
 }
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), Text(message), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok,
                     this);
     if (!details.empty())
         box.setInformativeText(Text(details));

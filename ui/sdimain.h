@@ -41,10 +41,6 @@ QString QtText(std::string_view text);
 std::string ToLocalPath(const QString& path);
 QString FromLocalPath(const std::string& path);
 
-// The application's title for error boxes: the program file's name without
-// its extension.
-QString ApplicationTitle();
-
 class TSDIAppForm : public QMainWindow, public MainWindowToolkit {
     Q_OBJECT
 

@@ -59,23 +59,6 @@ UINT DefaultButton(DefaultAnswer answer) {
 
 } // namespace
 
-std::wstring ApplicationTitle() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return L"Zantrel";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const std::string file = FileNamePart(Utf8FromWide(path));
-    const std::string name = file.substr(0, file.size() - ExtensionOf(file).size());
-    return name.empty() ? L"Zantrel" : Wide(name);
-}
-
 namespace {
 
 // Opens a file or folder with the program the system has for it; false when
@@ -346,7 +329,7 @@ void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
     Modal box = MakeModal(ModalKind::Box, window_, {}, message, MB_OK | MB_ICONSTOP);
-    box.title = ApplicationTitle();
+    box.title = Wide(MainCaption);
     box.details = Wide(details);
     RunModal(box);
 }

@@ -20,10 +20,6 @@ namespace zantrel {
 class TAboutBox1;
 class TAboutBox;
 
-// The caption of the error box: the program file's name without its
-// extension ("zantrel" for zantrel.exe).
-std::wstring ApplicationTitle();
-
 class TSDIAppForm : public MainWindowToolkit {
 public:
     // Builds the window (hidden) and runs the model's start-up.

@@ -362,10 +362,14 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     EXPECT_EQ(window.opened, std::vector<std::string>{dir / "binary1"});
     ASSERT_EQ(window.ui.messages.size(), 1u);
     EXPECT_EQ(window.ui.messageDetails[0], dir / "binary1");
-    // A thumbnail opens its file, else its folder.
-    window.model.ActivateItem(*window.model.ItemAt(1, 0));
+    // A thumbnail opens its file, else its folder; a box names the file.
+    const ItemRef first = *window.model.ItemAt(1, 0);
+    window.model.ActivateItem(first);
     EXPECT_EQ(window.opened.size(), 3u);
     EXPECT_EQ(window.opened[2], State().icons1Dir);
+    ASSERT_EQ(window.ui.messages.size(), 2u);
+    EXPECT_EQ(window.ui.messages[1].text, "No program is set up to open 1.bmp or its folder.");
+    EXPECT_EQ(window.ui.messageDetails[1], first.path);
 
     EXPECT_EQ(MainWindowModel::ErrorDetails("/w/x.bin", "Try again."), "/w/x.bin\n\nTry again.");
     EXPECT_EQ(MainWindowModel::ErrorDetails("", "Try again."), "Try again.");

@@ -586,7 +586,7 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen.size(), std::size_t(1));
     QCOMPARE(script.seen[0].kind, QString("box"));
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(script.seen[0].title, QString("ui_test"));
+    QCOMPARE(script.seen[0].title, QString("Zantrel"));
     QCOMPARE(script.seen[0].text, QString("File not found."));
     // The file first, then what to do about it.
     QVERIFY(script.seen[0].informative.startsWith(

@@ -490,8 +490,7 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
     Choose(*form, MenuItem::FileSaveAsItem);
     ASSERT_FALSE(script.Boxes().empty());
     const Modal error = script.Boxes().back();
-    // The program file's name: this test program's.
-    EXPECT_EQ(error.title, L"win_test");
+    EXPECT_EQ(error.title, L"Zantrel");
     EXPECT_EQ(error.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_NE(error.details.find(L"missing"), std::wstring::npos);
     EXPECT_TRUE(form->IsOpen());
