@@ -15,7 +15,7 @@ PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
                    fonts-wine wixl msitools
 
-.PHONY: deps build check test test-asan fuzz-replay windows test-windows test-installer dist \
+.PHONY: deps build check test test-asan sweep fuzz-replay windows test-windows test-installer dist \
         dist-deb dist-stage-windows dist-zip dist-msi run screenshots screenshots-windows bench fuzz \
         format format-check clean
 
@@ -45,8 +45,9 @@ check: build
 
 # The format check first, then the suite; the whole suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (g++, without the Qt
-# program), then each fuzz harness over its seeds and committed regressions
-# once: no random exploration, so the same commit always gives the same answer.
+# program; the sweeps at a stride), then each fuzz harness over its seeds and
+# committed regressions once: no random exploration, so the same commit always
+# gives the same answer.
 test: format-check
 	$(MAKE) --no-print-directory build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -60,10 +61,21 @@ FUZZ_SECONDS ?= 60
 $(ASAN_BUILD)/build.ninja: | deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTREL_SANITIZE=ON -DZANTREL_GUI=OFF
 
+# Under the sanitizers a sweep's case costs ten times more: the sweeps (ctest
+# label sweep) take every ASAN_SWEEP_EVERY-th case here, and make sweep all.
+ASAN_SWEEP_EVERY ?= 8
+SANITIZER_OPTIONS = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+
 test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	ZANTREL_SWEEP_EVERY=$(ASAN_SWEEP_EVERY) $(SANITIZER_OPTIONS) \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# Every case of the sweeps over faults, kills and pairs under the sanitizers.
+sweep: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ZANTREL_SWEEP_EVERY=1 $(SANITIZER_OPTIONS) \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L sweep
 
 # libFuzzer needs clang; the harnesses and their seed generator only.
 $(FUZZ_BUILD)/build.ninja: | deps

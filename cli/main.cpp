@@ -15,10 +15,12 @@
 #include "shell/state.h"
 #include "base/unicode.h"
 #include "cli/consoleui.h"
+#include "cli/compareprint.h"
 #include "cli/helpformat.h"
 #include "cli/infoprint.h"
 #include "shell/about1.h"
 #include "shell/commands.h"
+#include "shell/compare.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
 #include "shell/summary.h"
@@ -70,6 +72,10 @@ Exit status:
   0  the command ended as intended (a warning included)
   1  an I/O failure, an "Error" message or a rejected input
   2  bad usage, or a command this run does not offer
+compare's own:
+  0  the DRMs are equal
+  1  the DRMs differ
+  2  bad usage, or a file that cannot be read or holds no DRM
 )";
 
 void PrintError(const std::string& message) {
@@ -135,17 +141,23 @@ struct SettingsOptions {
     std::optional<std::string> cleanup, askSecond, bmp, replacer, workFolder;
 };
 
-// ---- info ----
+// ---- info and compare ----
 
-int RunInfo(const std::string& flash, bool json) {
-    if (flash.empty())
-        return UsageError("info needs one flash file");
-
-    // Messages go to standard error, so the report on standard output stays clean.
+// Runs a command that reads flash files and prints a report on standard
+// output: its messages go to standard error, its status texts nowhere.
+template <class Step> CommandResult RunReporting(Step&& step) {
     ConsoleUi ui(stderr, stderr, false);
     ui.showStatus = false;
     InstallUi(&ui);
     SetErrorReporter(PrintIoFailure);
+    const CommandResult result = RunCommand(std::forward<Step>(step));
+    InstallUi(nullptr);
+    return result;
+}
+
+int RunInfo(const std::string& flash, bool json) {
+    if (flash.empty())
+        return UsageError("info needs one flash file");
 
     FlashInfo report;
     const std::string file = Absolute(flash);
@@ -155,7 +167,7 @@ int RunInfo(const std::string& flash, bool json) {
         if (!report.warning.empty())
             ShowMessage(report.warning, "Warning");
     };
-    CommandResult result = RunCommand([&] {
+    const CommandResult result = RunReporting([&] {
         try {
             ReadFlashInfo(file, report);
         } catch (...) {
@@ -166,7 +178,6 @@ int RunInfo(const std::string& flash, bool json) {
         if (report.refused)
             ShowMessage(report.refusal, "Error");
     });
-    InstallUi(nullptr);
     if (result != CommandResult::Completed || report.refused)
         return ExitFailed;
     if (json)
@@ -174,6 +185,39 @@ int RunInfo(const std::string& flash, bool json) {
     else
         PrintInfoText(stdout, report);
     return ExitOk;
+}
+
+// compare's own statuses: 1 says the DRMs differ, so every failure is 2.
+inline constexpr int ExitDiffer = 1;
+inline constexpr int ExitNotCompared = 2;
+
+int RunCompare(const std::string& first, const std::string& second, bool json) {
+    if (first.empty() || second.empty())
+        return UsageError("compare needs two flash files");
+
+    FlashComparison comparison;
+    const CommandResult result =
+        RunReporting([&] { comparison = CompareFlashFiles(Absolute(first), Absolute(second)); });
+    if (result != CommandResult::Completed)
+        return ExitNotCompared;
+    const std::pair<const char*, const FlashInfo*> sides[] = {{"A", &comparison.a},
+                                                              {"B", &comparison.b}};
+    for (const auto& [name, side] : sides)
+        if (!side->warning.empty())
+            PrintError(std::string("warning: ") + name + " (" + Printable(side->file) +
+                       "): " + Printable(side->warning));
+    if (comparison.Refused()) {
+        for (const auto& [name, side] : sides)
+            if (side->refused)
+                PrintError(std::string(name) + " (" + Printable(side->file) + ") " +
+                           Printable(side->refusal));
+        return ExitNotCompared;
+    }
+    if (json)
+        PrintCompareJson(stdout, comparison);
+    else
+        PrintCompareText(stdout, comparison);
+    return comparison.Equal() ? ExitOk : ExitDiffer;
 }
 
 // ---- settings ----
@@ -386,6 +430,20 @@ temporary folder).)");
             ->disable_flag_override();
         info->callback([this] { status_ = RunInfo(args_.first, json_); });
         missing_["info"] = "info needs one flash file";
+
+        CLI::App* compare =
+            Add("compare", R"(Says whether the DRMs of two flash files hold the same items and lists
+the items that differ, then whether their RAMDLDs and flash headers
+match (those do not count). Status 0: the DRMs are equal; 1: they
+differ; 2: a file cannot be read or holds no DRM. Like info, touches
+neither the start folder nor the work folder.)");
+        compare->add_option("A", args_.first)->required();
+        compare->add_option("B", args_.second)->required();
+        compare->add_flag("--json", json_, "prints the same as one JSON object")
+            ->disable_flag_override();
+        compare->callback(
+            [this] { status_ = RunCompare(args_.first, args_.second.value_or(""), json_); });
+        missing_["compare"] = "compare needs two flash files";
     }
 
     std::string Help() const { return app_.help(); }

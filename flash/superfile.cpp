@@ -22,17 +22,6 @@ namespace zantrel {
 
 namespace {
 
-constexpr std::int64_t DateFieldOffset = 320;
-constexpr std::int64_t BannerFieldOffset = 448;
-constexpr std::size_t TextFieldSize = 128;
-constexpr std::int64_t RamdldChecksumOffset = 972;
-constexpr std::int64_t ClearedFrom = 992; // tail of the entry at 976, then slots 0..22
-constexpr std::int64_t ClearedTo = 1648;  // one past slot 22
-constexpr std::int64_t DrmSlotOffset = FirstSlotOffset + SlotSize * DrmCodeGroup; // 1424
-constexpr std::size_t RamdldFillOffset = 256;
-constexpr std::size_t RamdldFillLength = 159;
-constexpr std::size_t RamdldKeptOffset = 368; // two words inside the fill stay as they are
-constexpr std::size_t RamdldKeptEnd = 376;
 // Bytes per input block and the room their S3 text needs.
 constexpr std::size_t InputBlockSize = 64 * 1024;
 constexpr std::size_t MaxS3LineChars = 2 * S3DataBytes + 16;

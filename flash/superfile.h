@@ -11,6 +11,7 @@
 #include "base/fileio.h"
 #include "base/outcome.h"
 #include "base/worktree.h"
+#include "flash/flashformat.h"
 
 namespace zantrel {
 
@@ -18,6 +19,21 @@ inline constexpr std::string_view SectionStartLine = "S00600004844521B";
 inline constexpr std::string_view SectionEndLine = "S70500000000FA";
 inline constexpr std::string_view BannerText = "Zantrel Utility Generated Superfile";
 inline constexpr int S3DataBytes = 64;
+
+// What Save As writes into the flash header; every other byte is copied through.
+inline constexpr std::int64_t DateFieldOffset = 320;
+inline constexpr std::int64_t BannerFieldOffset = 448;
+inline constexpr std::size_t TextFieldSize = 128;
+inline constexpr std::int64_t RamdldChecksumOffset = 972;
+inline constexpr std::int64_t ClearedFrom = 992; // tail of the entry at 976, then slots 0..22
+inline constexpr std::int64_t ClearedTo = 1648;  // one past slot 22
+inline constexpr std::int64_t DrmSlotOffset = FirstSlotOffset + SlotSize * DrmCodeGroup; // 1424
+// What Save As fills in the RAMDLD: 0xFF from 256 up to 415, but for two
+// words inside the fill, which stay as they are.
+inline constexpr std::size_t RamdldFillOffset = 256;
+inline constexpr std::size_t RamdldFillLength = 159;
+inline constexpr std::size_t RamdldKeptOffset = 368;
+inline constexpr std::size_t RamdldKeptEnd = 376;
 
 // Why the image's header.bin cannot be patched (not a flash header's size);
 // nullopt when it can, or when it is missing (that fails where it is opened).

@@ -20,8 +20,11 @@ void Refuse(FlashInfo& info, std::string why) {
     info.refusal = std::move(why);
 }
 
-void ReadInto(FlashInfo& info) {
-    const ImageFolders image = FoldersOf(1);
+} // namespace
+
+std::optional<BinaryFile> ReadFlashFile(const ImageFolders& image, FlashInfo& info) {
+    info = FlashInfo{};
+    info.file = image.flashPath;
     const FlashKind kind = FlashKindOf(info.file);
     std::optional<BinaryFile> codeGroup;
     if (kind != FlashKind::RawImage) {
@@ -29,8 +32,10 @@ void ReadInto(FlashInfo& info) {
         info.kind = superfile ? "superfile" : "SBF file";
         const Outcome outcome = superfile ? ReadSuperfile(image) : ReadSbf(image);
         info.warning = outcome.warning;
-        if (outcome.Refused())
-            return Refuse(info, outcome.message);
+        if (outcome.Refused()) {
+            Refuse(info, outcome.message);
+            return std::nullopt;
+        }
         BinaryFile header = BinaryFile::OpenRead(JoinPath(image.binaryDir, HeaderFileName));
         info.headerBytes = header.Size();
         info.wholeHeaderBytes = FlashHeaderSize;
@@ -45,29 +50,30 @@ void ReadInto(FlashInfo& info) {
         }
         if (outcome.Done()) {
             std::string cg15 = JoinPath(image.binaryDir, CodeGroupFileName(DrmCodeGroup));
-            if (!FileExists(cg15))
-                return Refuse(info,
-                              "The header lists the DRM code group, but the body does not hold it");
+            if (!FileExists(cg15)) {
+                Refuse(info, "The header lists the DRM code group, but the body does not hold it");
+                return std::nullopt;
+            }
             codeGroup = BinaryFile::OpenRead(cg15);
         }
     } else {
         info.kind = "raw code-group image";
-        BinaryFile image = BinaryFile::OpenRead(info.file);
-        if (FindDrmTag(image).found) {
-            image.Seek(0);
-            codeGroup = std::move(image);
+        BinaryFile raw = BinaryFile::OpenRead(info.file);
+        if (FindDrmTag(raw).found) {
+            raw.Seek(0);
+            codeGroup = std::move(raw);
         }
     }
-    if (codeGroup) {
-        Checked<DrmSummary> drm = InspectDrm(*codeGroup);
-        if (drm)
-            info.drm = std::move(*drm);
-        else
-            Refuse(info, drm.Why());
+    if (!codeGroup)
+        return std::nullopt;
+    Checked<DrmSummary> drm = InspectDrm(*codeGroup);
+    if (!drm) {
+        Refuse(info, drm.Why());
+        return std::nullopt;
     }
+    info.drm = std::move(*drm);
+    return codeGroup;
 }
-
-} // namespace
 
 void ReadFlashInfo(const std::string& file, FlashInfo& info) {
     info = FlashInfo{};
@@ -80,7 +86,7 @@ void ReadFlashInfo(const std::string& file, FlashInfo& info) {
     s.firstFlashPath = file;
     s.currentImage = 1;
     BuildWorkTree();
-    ReadInto(info);
+    ReadFlashFile(FoldersOf(1), info);
 }
 
 } // namespace zantrel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/fileio.h"
+#include "base/worktree.h"
 #include "drm/drmpack.h"
 
 namespace zantrel {
@@ -34,6 +36,13 @@ struct FlashInfo {
     bool refused = false;
     std::string refusal;
 };
+
+// Reads image.flashPath (the superfile, SBF file or raw image its extension
+// says) into image's binary folder, which must be a scratch one: info tells
+// what it holds. Returns the DRM's code group, open, when it holds one that
+// can be read (a raw image's is the file itself). Throws IoError; info then
+// holds what was read before.
+std::optional<BinaryFile> ReadFlashFile(const ImageFolders& image, FlashInfo& info);
 
 // Reads file (the superfile, SBF file or raw image its extension says) in a
 // private folder under the system's temporary folder, removed afterwards (or,

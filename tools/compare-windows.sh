@@ -4,7 +4,8 @@
 # build date, 64 bytes at offset 320, aside): a superfile, an SBF file, a raw
 # image and a pair with Port, each opened and then saved as a new file. Then
 # the same again with a start folder, a work folder and file names holding
-# spaces and non-ASCII characters; and the editing commands.
+# spaces and non-ASCII characters; and the editing commands, with compare's
+# report on what they changed.
 #   tools/compare-windows.sh BUILD BUILD-WIN
 set -u
 linux_bin="$(cd "${1:-build}/bin" && pwd)"
@@ -19,18 +20,20 @@ failures=0 compared=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # cli SIDE FOLDER ARGS...: one run of the side's console program in FOLDER;
-# its output goes to FOLDER/../SIDE-log.txt.
+# its output goes to FOLDER/../SIDE-log.txt (standard output to $cli_out
+# instead, when set).
 cli() {
   local side=$1 folder=$2; shift 2
   local log="$folder/../$side-log.txt"
+  local out="${cli_out:-$log}"
   if [ "$side" = linux ]; then
-    (cd "$folder" && "$linux_bin/zantrel-cli" "$@") >>"$log" 2>&1
+    (cd "$folder" && "$linux_bin/zantrel-cli" "$@") >>"$out" 2>>"$log"
   else
     local args=() a
     for a in "$@"; do
       case "$a" in /*) args+=("$(windows_path "$a")") ;; *) args+=("$a") ;; esac
     done
-    (cd "$folder" && "$WINE" "$win_bin/zantrel-cli.exe" "${args[@]}") >>"$log" 2>&1
+    (cd "$folder" && "$WINE" "$win_bin/zantrel-cli.exe" "${args[@]}") >>"$out" 2>>"$log"
   fi
 }
 
@@ -80,6 +83,12 @@ edit() {
   cli "$side" "$dir" restore 8 || fail "$side edit: restore"
   cp -r "$dir" "$root/$side/edit/after-edits"
   cli "$side" "$dir" save-as out.shx || fail "$side edit: save-as"
+  # compare's report on the edited file (status 1: its DRM differs), the
+  # two paths and the build date aside.
+  local report="$root/$side/edit/compare.txt"
+  cli_out="$report" cli "$side" "$dir" compare "$in/phone.shx" out.shx
+  [ $? = 1 ] || fail "$side edit: compare"
+  sed -i -e '1,2d' -e '/^  date: /d' "$report"
 }
 
 # same A B: byte for byte, a superfile's date field aside.

@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "base/fileio.h"
+#include "flash/flashcompare.h"
 #include "flash/readers.h"
 #include "shell/open.h"
 #include "shell/sdimain.h"
@@ -198,6 +199,59 @@ struct SaveBench {
     }
     std::string W(const std::string& name) const { return State().binary1Dir + "/" + name; }
 };
+
+// An original's RAMDLD and header against the same files as Save As
+// prepares them: only the fill and the fields it writes differ.
+TEST(CompareRamdldsAndHeaders, TellWhatSaveAsWritesFromOtherChanges) {
+    TempFolder tmp;
+    State().binary1Dir = tmp.Path();
+    const Bytes ramdld = Seq(300, 3); // shorter than the fill's end: it grows
+    const Bytes header = samples::BuildFlashHeader({BytesPiece(-1, 0x03FC8000, ramdld),
+                                                    BytesPiece(2, 0x10060000, Seq(20, 2)),
+                                                    BytesPiece(15, 0x10D0001C, Seq(50, 4))});
+    WriteAll(tmp / "original-RAMDLD.bin", ramdld);
+    WriteAll(tmp / "original-header.bin", header);
+    WriteAll(tmp / "RAMDLD.bin", ramdld);
+    WriteAll(tmp / "header.bin", header);
+    WriteAll(tmp / "new.bin", Seq(60, 4));
+    PrepareRamdld(FoldersOf(1));
+    PrepareHeader(FoldersOf(1), tmp / "new.bin");
+
+    auto ramdlds = [&] {
+        BinaryFile a = BinaryFile::OpenRead(tmp / "original-RAMDLD.bin");
+        BinaryFile b = BinaryFile::OpenRead(tmp / "RAMDLD.bin");
+        return CompareRamdlds(a, b);
+    };
+    auto headers = [&] {
+        BinaryFile a = BinaryFile::OpenRead(tmp / "original-header.bin");
+        BinaryFile b = BinaryFile::OpenRead(tmp / "header.bin");
+        return CompareHeaders(a, b);
+    };
+    EXPECT_EQ(ramdlds().match, RamdldMatch::SameButFill);
+    HeaderComparison h = headers();
+    EXPECT_TRUE(h.rest.Same());
+    std::vector<std::string> differing;
+    for (const HeaderField& field : h.written)
+        if (!field.same)
+            differing.push_back(field.name + ": " + field.b.substr(0, 9));
+    EXPECT_EQ(differing,
+              (std::vector<std::string>{"date: " + Text(ReadAll(tmp / "header.bin"), 320, 9),
+                                        "banner: Zantrel U", "piece count: 2", "RAMDLD checksum: ",
+                                        "code-group slots but the DRM's: ", "DRM slot: "}));
+    EXPECT_EQ(h.written[2].a, "3");
+
+    // A byte outside what Save As writes, in either file.
+    Bytes changed = ReadAll(tmp / "RAMDLD.bin");
+    changed[100] ^= 1;
+    WriteAll(tmp / "RAMDLD.bin", changed);
+    EXPECT_EQ(ramdlds().match, RamdldMatch::Differs);
+    changed = ReadAll(tmp / "header.bin");
+    changed[10] ^= 1;
+    WriteAll(tmp / "header.bin", changed);
+    h = headers();
+    EXPECT_EQ(h.rest.bytes.count, 1);
+    EXPECT_EQ(h.rest.bytes.first, 10);
+}
 
 TEST(WriteSuperfile, WritesTheHeaderTheRamdldAndTheCodeGroupAsRecords) {
     SaveBench b;

@@ -130,7 +130,7 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
         const std::string session = test::ReadText(dir / "shxdata.dat");
         for (const FaultKind& kind : Kinds) {
             SCOPED_TRACE(OpName(kind.op));
-            for (int k = 1; k < 5000; ++k) {
+            for (int k = 1; k < 5000; k += static_cast<int>(SweepEvery())) {
                 SCOPED_TRACE(k);
                 std::remove((dir / "shxdata.dat").c_str());
                 ProgramRun& r = NextRun(run);
@@ -241,7 +241,7 @@ TEST_F(Faults, SaveAsStopsCleanlyAtEveryFault) {
 
         for (const FaultKind& kind : Kinds) {
             SCOPED_TRACE(OpName(kind.op));
-            for (int k = 1; k < 5000; ++k) {
+            for (int k = 1; k < 5000; k += static_cast<int>(SweepEvery())) {
                 SCOPED_TRACE(k);
                 OpenClean(sc.answers);
                 ProgramRun& r = NextRun(run);
@@ -313,7 +313,7 @@ TEST_F(Faults, PortStopsCleanlyAtEveryFault) {
     Tally tally;
     for (const FaultKind& kind : Kinds) {
         SCOPED_TRACE(OpName(kind.op));
-        for (int k = 1; k < 5000; ++k) {
+        for (int k = 1; k < 5000; k += static_cast<int>(SweepEvery())) {
             SCOPED_TRACE(k);
             OpenClean(answers);
             ProgramRun& r = NextRun(run);

@@ -31,6 +31,15 @@ const bool g_memoryTemp = [] {
 }();
 } // namespace
 
+std::size_t SweepEvery() {
+    static const std::size_t every = [] {
+        const char* text = std::getenv("ZANTREL_SWEEP_EVERY");
+        const long n = text ? std::strtol(text, nullptr, 10) : 1;
+        return n > 1 ? static_cast<std::size_t>(n) : std::size_t{1};
+    }();
+    return every;
+}
+
 Bytes SmallBasicDrm() {
     samples::DrmPlan plan;
     plan.icons = {samples::GifIcon(2, 2, 7), samples::BmpIcon(2, 1, 8)};

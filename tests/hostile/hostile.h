@@ -23,6 +23,11 @@ using test::NextRun;
 using test::ProgramRun;
 using test::Snapshot;
 
+// $ZANTREL_SWEEP_EVERY=n: the sweeps take every n-th case only (the first
+// always). A case costs tens of milliseconds under an emulation layer such as
+// Wine or under the sanitizers; make sweep runs them all.
+std::size_t SweepEvery();
+
 // Small code groups (well under 2 KB) and flash files around them.
 Bytes SmallBasicDrm();
 Bytes SmallExtendedDrm(std::uint8_t seed = 1);

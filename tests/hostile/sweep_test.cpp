@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -23,17 +22,6 @@ namespace fs = std::filesystem;
 using test::TempFolder;
 
 enum class Outcome { Decompiled, NoDrm, Refused, Failed };
-
-// $ZANTREL_SWEEP_EVERY=n takes every n-th case only (the first always): each
-// case costs tens of milliseconds under an emulation layer such as Wine.
-std::size_t SweepEvery() {
-    static const std::size_t every = [] {
-        const char* text = std::getenv("ZANTREL_SWEEP_EVERY");
-        const long n = text ? std::strtol(text, nullptr, 10) : 1;
-        return n > 1 ? static_cast<std::size_t>(n) : std::size_t{1};
-    }();
-    return every;
-}
 
 struct SweepFigures {
     long cases = 0;

@@ -117,9 +117,15 @@ int Run(const std::string& folder, const std::string& exe, const std::vector<std
 ProgramResult RunProgram(const std::string& folder, const std::string& program,
                          const std::vector<std::string>& args) {
     // Beside the folder, so that the program's listing of it stays clean;
-    // numbered, so that programs run at once keep their outputs apart.
+    // numbered by process and run, so that programs run at once keep their
+    // outputs apart even where test processes share that folder (/dev/shm).
     static std::atomic<int> runs{0};
-    const std::string number = std::to_string(++runs);
+#ifdef _WIN32
+    const auto process = GetCurrentProcessId();
+#else
+    const auto process = getpid();
+#endif
+    const std::string number = std::to_string(process) + "-" + std::to_string(++runs);
     const std::string parent = Utf8FromPath(PathFromUtf8(folder).parent_path());
     const std::string outPath = JoinPath(parent, "program-out-" + number + ".txt");
     const std::string errPath = JoinPath(parent, "program-err-" + number + ".txt");
