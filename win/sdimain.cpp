@@ -542,8 +542,10 @@ void TSDIAppForm::FillThumbnails() {
         return;
     }
     const int selected = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED);
-    POINT origin{};
-    ListView_GetOrigin(Thumbnails, &origin);
+    // Where the grid is scrolled to, in pixels (the origin's sign differs
+    // between systems; the scroll bars' positions do not).
+    const int scrolledX = GetScrollPos(Thumbnails, SB_HORZ);
+    const int scrolledY = GetScrollPos(Thumbnails, SB_VERT);
     const int side = Scaled(ThumbnailSide);
     if (!images_ || side != thumbnailSide_) {
         if (images_)
@@ -573,8 +575,12 @@ void TSDIAppForm::FillThumbnails() {
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_Scroll(Thumbnails, origin.x, origin.y);
     SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
+    // Back to where the grid was, once it has laid the items out again (with
+    // redrawing off it has no room to scroll yet).
+    ListView_Arrange(Thumbnails, LVA_DEFAULT);
+    ListView_Scroll(Thumbnails, scrolledX - GetScrollPos(Thumbnails, SB_HORZ),
+                    scrolledY - GetScrollPos(Thumbnails, SB_VERT));
     InvalidateRect(Thumbnails, nullptr, TRUE);
     ShowWindow(HintLabel, SW_HIDE);
     ShowWindow(Thumbnails, SW_SHOW);

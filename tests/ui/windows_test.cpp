@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
@@ -392,13 +393,22 @@ void WindowsTest::openThenSaveAs() {
     green.fill(QColor(0, 0xC0, 0));
     green.save(QString::fromStdString(folder / "green.png"));
     script.Choose(folder / "green.png");
+    // The grid keeps its place: small enough to scroll, scrolled to its end.
+    form->resize(form->minimumSize());
+    QApplication::processEvents();
+    QScrollBar* bar = form->Thumbnails->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    const int place = bar->value();
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(script.seen.at(script.seen.size() - 2).filters.first(),
              QString("Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.tga)"));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     QCOMPARE(form->Thumbnails->item(2)->foreground().color(), QColor(0x10, 0x60, 0xD0));
     QVERIFY(form->SessionPanel->text().contains("1 of 5 edited"));
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.

@@ -336,13 +336,22 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     // it; the view follows at once.
     WritePngFile(folder / "green.png", FilledPicture(12, 10, 0xFF00C000u));
     script.Choose(folder / "green.png");
+    // The grid keeps its place: narrow enough to scroll, scrolled to its end.
+    SetWindowPos(form->Handle(), nullptr, 0, 0, MulDiv(MinimumWindowWidth, scale, 96),
+                 MulDiv(540, scale, 96), SWP_NOMOVE | SWP_NOZORDER);
+    const auto place = [&] { return GetScrollPos(form->Thumbnails, SB_VERT); };
+    ListView_Scroll(form->Thumbnails, 0, 10000);
+    const int scrolled = place();
+    EXPECT_GT(scrolled, 0);
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 2);
+    EXPECT_EQ(place(), scrolled);
     ASSERT_FALSE(script.seen.empty());
     ASSERT_GE(script.seen.size(), 2u); // the open dialog, then the question
     EXPECT_EQ(script.seen[script.seen.size() - 2].filters[0].second,
               L"*.png;*.jpg;*.jpeg;*.gif;*.bmp;*.tga");
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    EXPECT_EQ(place(), scrolled);
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10");
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
