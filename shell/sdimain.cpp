@@ -553,7 +553,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     const bool portable = pair && !PortIncompatible();
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again in " +
-                       s.startFolder + " and choose " + (portable ? "Port or Save As." : "Save As.");
+                       s.startFolder + " and choose " +
+                       (portable ? "Port or Save As." : "Save As.");
     if (pair && !portable)
         next += "\n" + PortRefusesText() + "; Save As saves " + FlashFileName(1) +
                 " with your own edits.";
@@ -698,8 +699,8 @@ CommandResult Port1Click() {
         // The run ends with the session still pending, as Exit leaves it.
         ShowMessage(port.message, "Error",
                     PortRefusesText() + ", so nothing was copied. The session stays pending: " +
-                        "start Zantrel again in " + s.startFolder +
-                        " and choose Save As to save " + FlashFileName(1) + " with your own edits.");
+                        "start Zantrel again in " + s.startFolder + " and choose Save As to save " +
+                        FlashFileName(1) + " with your own edits.");
         CloseMainWindow();
         if (!s.freshSession)
             WriteSessionFile();

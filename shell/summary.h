@@ -22,7 +22,7 @@ struct SessionLine {
 
 struct SessionSummary {
     std::vector<SessionLine> lines;
-    bool pair = false; // image 2 was decompiled too: its thumbnails show what Port brings
+    bool pair = false;        // image 2 was decompiled too: its thumbnails show what Port brings
     bool portRefuses = false; // a pair whose DRMs' layouts differ: Port will refuse it
 };
 

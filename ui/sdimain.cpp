@@ -340,8 +340,7 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
 }
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok, this);
     if (!details.empty())
         box.setInformativeText(Text(details));
     WidenToFit(box);

@@ -483,8 +483,9 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     ASSERT_EQ(run->ui.messages.back().text, "DRM decompiled.");
     const std::string said = run->ui.messageDetails.back();
     EXPECT_EQ(said.find(refuses), said.rfind(refuses));
-    EXPECT_NE(said.find(" and choose Save As.\n" + refuses + "; Save As saves a.shx with your "
-                                                             "own edits."),
+    EXPECT_NE(said.find(" and choose Save As.\n" + refuses +
+                        "; Save As saves a.shx with your "
+                        "own edits."),
               std::string::npos);
     EXPECT_EQ(said.find("Port or Save As"), std::string::npos);
     NextRun(run);
@@ -534,8 +535,8 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
     ASSERT_EQ(run->ui.messages.size(), 1u);
     EXPECT_EQ(run->ui.messages[0].text, "Session discarded.");
     EXPECT_EQ(run->ui.messageDetails[0], "Deleted the session file " + (dir / "shxdata.dat") +
-                                             " and " + std::to_string(files) +
-                                             " work files from " + dir.Path() +
+                                             " and " + std::to_string(files) + " work files from " +
+                                             dir.Path() +
                                              ".\n\nTo begin again, open a flash file with File > "
                                              "Open.");
     EXPECT_EQ(run->ui.closeCalls, 0);

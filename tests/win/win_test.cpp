@@ -477,10 +477,9 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
     EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
     EXPECT_TRUE(test::ListFiles(folder / "binary1").empty());
     EXPECT_TRUE(form->IsOpen());
-    EXPECT_EQ(EnabledItems(*form), (std::vector<MenuItem>{MenuItem::FileOpenItem,
-                                                          MenuItem::FileExitItem,
-                                                          MenuItem::Settings1,
-                                                          MenuItem::HelpAboutItem}));
+    EXPECT_EQ(EnabledItems(*form),
+              (std::vector<MenuItem>{MenuItem::FileOpenItem, MenuItem::FileExitItem,
+                                     MenuItem::Settings1, MenuItem::HelpAboutItem}));
 }
 
 TEST(WinWindow, IoFailureKeepsTheWindow) {
