@@ -69,6 +69,14 @@ bool IsWithin(const std::string& path, const std::string& folder) {
            IsPathSeparator(path[folder.size()]);
 }
 
+// The work folder itself or its tree: what Settings' choice of work folder
+// can mend (a folder of the person's own inside it cannot be).
+bool InWorkFolder(const std::string& path) {
+    const SharedState& s = State();
+    return path == s.workFolder || path == s.binary1Dir || path == s.binary2Dir ||
+           IsInsideWorkTree(path);
+}
+
 // How another work folder is chosen: in Settings, which a second run
 // offers only once its session has ended.
 std::string ChooseAnotherWorkFolder() {
@@ -90,7 +98,7 @@ std::string NextStep(const IoError& e) {
     const bool saveTarget =
         !s.savePath.empty() && (path == s.savePath || path == s.compiledImagePath);
     if (e.AboutFolder() && e.Code() == IoFileNotFound) {
-        if (path == s.workFolder || IsWithin(path, s.workFolder))
+        if (InWorkFolder(path))
             return s.freshSession ? Capitalised(ChooseAnotherWorkFolder()) + ", or create this one."
                                   : "Put the folder back, or " + ChooseAnotherWorkFolder() + ".";
         return "Choose a folder that is there, or create this one, then try again.";
@@ -99,7 +107,7 @@ std::string NextStep(const IoError& e) {
         if (path == s.startFolder)
             return "Zantrel keeps its session and settings files there: check the folder's "
                    "permissions, or start Zantrel in a folder you can write to.";
-        if (path == s.workFolder || IsWithin(path, s.workFolder))
+        if (InWorkFolder(path))
             return "Make the folder writable (check its permissions), or " +
                    ChooseAnotherWorkFolder() + ".";
         return "Choose another folder, or check its permissions.";
@@ -292,16 +300,18 @@ void CheckWorkTreeWritable(bool pair) {
 
 namespace {
 
-// What an Open writes into the work tree goes again unless the session it
-// begins is written: after a failure (a full disk), a retry in the same run
-// finds the tree as it was. What was there before, it never touches.
+// What an Open writes into the work tree goes again when a failure (a full
+// disk) stops it: the window stays, and a retry in the same run finds the
+// tree as it was. What was there before, it never touches. (An Open that
+// ends the run, on a file without a DRM, leaves its pieces to the next
+// start's clean-up.)
 class OpenWrites {
 public:
-    OpenWrites() : before_(OwnWorkFiles()) {}
+    OpenWrites() : before_(OwnWorkFiles()), exceptions_(std::uncaught_exceptions()) {}
     OpenWrites(const OpenWrites&) = delete;
     OpenWrites& operator=(const OpenWrites&) = delete;
     ~OpenWrites() {
-        if (kept_)
+        if (std::uncaught_exceptions() == exceptions_)
             return;
         try {
             RemoveWorkFilesNotIn(before_);
@@ -309,11 +319,10 @@ public:
             // What stays is the next fresh start's to clean.
         }
     }
-    void Keep() { kept_ = true; }
 
 private:
     std::vector<std::string> before_;
-    bool kept_ = false;
+    int exceptions_;
 };
 
 // A Save As's new files, recorded before they are written and put in place
@@ -576,7 +585,6 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     // leaves no session, and the next start cleans the work folder.
     WriteFlashPaths();
     WriteSessionFile();
-    writes.Keep();
     ShowMessage("DRM decompiled.", "", next);
     CloseMainWindow();
     return result;
