@@ -8,17 +8,8 @@
 #include "base/fileio.h"
 #include "base/folders.h"
 #include "base/paths.h"
+#include "base/sysfile.h"
 #include "base/unicode.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace zantrel {
 
@@ -46,53 +37,6 @@ bool UnchangedForLong(const std::string& folder) {
     return !ec && fs::file_time_type::clock::now() - changed > LocklessGrace;
 }
 
-// What became of a scratch folder whose lock was tried.
-enum class LockState { Removed, Missing, Kept };
-
-#ifdef _WIN32
-
-// The temporary folder is the user's own; a link by the name is no folder of ours.
-bool IsOurFolder(const std::string& folder) {
-    const DWORD attributes = GetFileAttributesW(SystemPathFromUtf8(folder).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Deleting the lock file is taking it: its holder keeps it open without
-// delete sharing. The folder is removed at once after.
-LockState TakeLockAndRemove(const std::string& folder) {
-    const std::wstring lock = SystemPathFromUtf8(JoinPath(folder, ScratchLockName));
-    if (!DeleteFileW(lock.c_str()))
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? LockState::Missing : LockState::Kept;
-    RemoveFolderTree(folder);
-    return LockState::Removed;
-}
-
-#else
-
-bool IsOurFolder(const std::string& folder) {
-    struct stat st {};
-    // lstat: a link by the name is no folder of ours, and /tmp is shared.
-    return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
-}
-
-// The lock is held while the folder is removed.
-LockState TakeLockAndRemove(const std::string& folder) {
-    const std::string lock = JoinPath(folder, ScratchLockName);
-    const int fd = open(lock.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? LockState::Missing : LockState::Kept;
-    LockState state = LockState::Kept;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        RemoveFolderTree(folder);
-        state = LockState::Removed;
-    }
-    close(fd);
-    return state;
-}
-
-#endif
-
 } // namespace
 
 void RemoveStaleScratchFolders(const std::string& parent, std::string_view prefix) {
@@ -103,7 +47,8 @@ void RemoveStaleScratchFolders(const std::string& parent, std::string_view prefi
         if (!IsScratchName(name, prefix))
             continue;
         const std::string folder = JoinPath(parent, name);
-        if (IsOurFolder(folder) && TakeLockAndRemove(folder) == LockState::Missing &&
+        if (sys::IsOwnScratchFolder(folder) &&
+            sys::TakeScratchLockAndRemove(folder) == sys::ScratchLockState::Missing &&
             UnchangedForLong(folder))
             RemoveFolderTree(folder);
     }
@@ -118,45 +63,14 @@ ScratchFolder::ScratchFolder(std::string_view prefix) {
     if (!ec)
         RemoveStaleScratchFolders(parent, prefix);
     path_ = CreateTempFolder(prefix);
-    const std::string lock = JoinPath(path_, ScratchLockName);
-#ifdef _WIN32
-    const HANDLE handle = CreateFileW(
-        SystemPathFromUtf8(lock).c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD err = GetLastError();
+    try {
+        lock_ = sys::HoldScratchLock(JoinPath(path_, ScratchLockName));
+    } catch (const IoError&) {
         RemoveFolderTree(path_);
-        throw IoError(IoCodeFromWindowsError(err), lock);
+        throw;
     }
-    lock_ = handle;
-#else
-    // Locked before it takes its name: a lock file found by that name always
-    // had its holder's lock.
-    const std::string fresh = lock + ".new";
-    const int fd = open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    // A file system without flock keeps the folder from every other run's
-    // clean-up: its lock cannot be taken.
-    if (fd < 0 || (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) ||
-        std::rename(fresh.c_str(), lock.c_str()) != 0) {
-        const int err = errno;
-        if (fd >= 0)
-            close(fd);
-        RemoveFolderTree(path_);
-        throw IoError(IoCodeFromErrno(err), lock);
-    }
-    lock_ = fd;
-#endif
 }
 
-ScratchFolder::~ScratchFolder() {
-#ifdef _WIN32
-    // Closed first: the open lock file would keep the folder.
-    CloseHandle(static_cast<HANDLE>(lock_));
-    RemoveFolderTree(path_);
-#else
-    RemoveFolderTree(path_);
-    close(lock_);
-#endif
-}
+ScratchFolder::~ScratchFolder() { sys::RemoveScratchFolder(path_, lock_); }
 
 } // namespace zantrel

@@ -5,6 +5,7 @@
 // nobody holds.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,11 +26,7 @@ public:
 
 private:
     std::string path_;
-#ifdef _WIN32
-    void* lock_ = nullptr; // a HANDLE
-#else
-    int lock_ = -1;
-#endif
+    std::intptr_t lock_ = -1; // the system's handle of the held lock file
 };
 
 // Removes the folders directly under parent named prefix, "-" and 16 hex

@@ -10,6 +10,7 @@
 #include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
+#include "drm/drmpack.h"
 
 namespace zantrel {
 
@@ -17,7 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-inline constexpr long HighestPictureNumber = 2999;
+// Pictures are numbered 1 to R, icons after them: the icons folder holds
+// numbers up to twice the most a DRM may list of either.
+inline constexpr long HighestPictureNumber = MaxDrmItems;
+inline constexpr long HighestItemNumber = 2 * MaxDrmItems;
 inline constexpr int HighestCleanedCodeGroup = 18;
 
 fs::file_type EntryType(const std::string& path) {
@@ -53,18 +57,23 @@ void RemoveTemporaries(const std::string& folder) {
         RemoveOwnTemporaries(folder);
 }
 
-void CleanIcons(const std::string& iconsDir) {
-    for (long n = 1; n <= HighestPictureNumber; ++n) {
+// pictures: the raw pictures found, whose BMP copies are missing when
+// conversion was off; only a gap after them ends the loop.
+void CleanIcons(const std::string& iconsDir, long pictures) {
+    for (long n = 1; n <= HighestItemNumber; ++n) {
         if (!RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".gif"))) &&
-            !RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".bmp"))))
+            !RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".bmp"))) && n > pictures)
             break;
     }
 }
 
-void CleanRaws(const std::string& raws) {
-    for (long n = 1; n <= HighestPictureNumber; ++n)
-        if (!RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
-            break;
+// The number of raw pictures removed.
+long CleanRaws(const std::string& raws) {
+    long n = 1;
+    while (n <= HighestPictureNumber &&
+           RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
+        ++n;
+    return n - 1;
 }
 
 void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
@@ -72,16 +81,17 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
     if (!Enter(binaryDir))
         return;
     if (Enter(drmpackDir)) {
+        const std::string raws = JoinPath(drmpackDir, RawsFolderName);
+        long pictures = 0;
+        if (Enter(raws)) {
+            pictures = CleanRaws(raws);
+            RemoveTemporaries(raws);
+        }
         if (Enter(iconsDir)) {
-            CleanIcons(iconsDir);
+            CleanIcons(iconsDir, pictures);
             if (firstImage)
                 RemoveIfPresent(JoinPath(iconsDir, ThumbsFileName));
             RemoveTemporaries(iconsDir);
-        }
-        const std::string raws = JoinPath(drmpackDir, RawsFolderName);
-        if (Enter(raws)) {
-            CleanRaws(raws);
-            RemoveTemporaries(raws);
         }
         for (auto name : {StartFileName, OffFileName, TrailFileName, DescrFileName, NewOffFileName,
                           RawOffFileName})

@@ -67,6 +67,7 @@ struct ConsoleArguments {
     std::string item;                  // replace's and restore's N ("all" for restore)
     std::string fit = "inside";
     bool keepSize = false;
+    bool overwrite = false; // --overwrite: files that exist are replaced, not refused
 };
 
 // A positional argument of a console command and where it goes.
@@ -85,8 +86,9 @@ struct ConsoleForm {
     // The help's description, broken where the help breaks it.
     std::string_view help;
     std::vector<ConsolePositional> positionals;
-    bool fitOption = false;      // --fit inside|fill|stretch
-    bool keepSizeOption = false; // --keep-size
+    bool fitOption = false;       // --fit inside|fill|stretch
+    bool keepSizeOption = false;  // --keep-size
+    bool overwriteOption = false; // --overwrite
     // The usage error when a required argument is missing.
     std::string_view missing;
     // Start-up reads the session but changes nothing on disk.

@@ -51,14 +51,6 @@ std::optional<Outcome> RefuseLinks(bool both) {
                             "File > Discard Session.... Nothing was written.");
 }
 
-// A refusal's message, shown once, in the box every refusal has.
-CommandResult ShowRefusal(const Outcome& outcome) {
-    if (!outcome.Refused())
-        return CommandResult::Completed;
-    ShowMessage(outcome.message, "Error");
-    return CommandResult::Refused;
-}
-
 void ReportError(const std::string& message, const std::string& path, const std::string& next) {
     if (g_errorReporter)
         g_errorReporter(message, path, next);
@@ -297,6 +289,13 @@ void CheckWorkTreeWritable(bool pair) {
 }
 
 } // namespace
+
+CommandResult ShowRefusal(const Outcome& outcome, std::string_view caption) {
+    if (!outcome.Refused())
+        return CommandResult::Completed;
+    ShowMessage(outcome.message, std::string(caption));
+    return CommandResult::Refused;
+}
 
 namespace {
 

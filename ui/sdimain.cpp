@@ -75,6 +75,14 @@ void WidenToFit(QMessageBox& box) {
                       grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// Messages name files and quote them: never taken for rich text (a name
+// with "<a href=...>" in it would be a link).
+void ShowAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
            const std::string& text, const QString& details,
            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
@@ -84,6 +92,7 @@ int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
         box.setDefaultButton(answer == DefaultAnswer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
     if (!details.isEmpty())
         box.setInformativeText(details);
+    ShowAsPlainText(box);
     WidenToFit(box);
     return RunModal(box);
 }
@@ -343,6 +352,7 @@ void TSDIAppForm::ShowError(const std::string& message, const std::string& detai
     QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok, this);
     if (!details.empty())
         box.setInformativeText(Text(details));
+    ShowAsPlainText(box);
     WidenToFit(box);
     RunModal(box);
 }
@@ -385,6 +395,7 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
         box.setCheckBox(new QCheckBox(Text(question.checkBox), &box));
         box.checkBox()->setChecked(question.checked);
     }
+    ShowAsPlainText(box);
     const bool ok = RunModal(box) == QMessageBox::Ok;
     if (box.checkBox())
         question.checked = box.checkBox()->isChecked();

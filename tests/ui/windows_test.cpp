@@ -413,7 +413,9 @@ void WindowsTest::openThenSaveAs() {
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
     form->DropOnRow(QString::fromStdString(folder / "green.png"), 1, 2);
-    QCOMPARE(script.seen.back().text, QString("Replace 3.gif with green.png?"));
+    QCOMPARE(script.seen.back().text,
+             QString("Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the "
+                     "item's size."));
     QCOMPARE(script.seen.back().picture, QSize(356, 197));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     // The thumbnail's menu acts on the item it opened on, even when the grid

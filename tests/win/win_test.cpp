@@ -356,7 +356,9 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
     form->DropOnThumbnailAt(WideFromUtf8(folder / "green.png"), 2);
-    EXPECT_EQ(script.seen.back().text, L"Replace 3.gif with green.png?");
+    EXPECT_EQ(
+        script.seen.back().text,
+        L"Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the item's size.");
     EXPECT_EQ(script.seen.back().pictureWidth, 356);
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
