@@ -86,6 +86,8 @@ std::optional<std::string> ConsoleUi::AskSaveFile(const std::string&, const std:
 void ConsoleUi::CloseMainWindow() { EndBar(); }
 
 // The console's commands are typed on purpose: the command is the answer.
-bool ConsoleUi::AskConfirmation(const std::string&, const std::string&) { return true; }
+bool ConsoleUi::AskConfirmation(const std::string&, const std::string&, DefaultAnswer) {
+    return true;
+}
 
 } // namespace zantrel

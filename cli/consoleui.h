@@ -31,7 +31,8 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     void CloseMainWindow() override;
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
 
 private:
     void EndBar();

@@ -1,6 +1,7 @@
 #include "shell/cleanup.h"
 
 #include <algorithm>
+#include <set>
 #include <filesystem>
 #include <tuple>
 
@@ -150,41 +151,33 @@ bool IsNumbered(const std::string& name, std::string_view prefix,
     return false;
 }
 
-// Deletes every file of folder (not a folder) that names accepts; what
-// cannot be deleted is added to failed.
+// Adds every file of folder (not a folder) that names accepts, or that is
+// one of the program's own temporaries, to paths.
 template <class Accept>
-void DeleteListed(const std::string& folder, Accept names, std::vector<std::string>& failed) {
+void ListOwn(const std::string& folder, Accept names, std::vector<std::string>& paths) {
     if (!Enter(folder))
         return;
-    std::vector<std::string> paths;
     for (const std::string& name : FolderEntries(folder).value_or(std::vector<std::string>{}))
         if ((names(name) || IsOwnTemporaryName(name)) &&
             EntryType(JoinPath(folder, name)) != fs::file_type::directory)
             paths.push_back(JoinPath(folder, name));
-    for (const std::string& path : paths) {
-        try {
-            DeleteFileChecked(path);
-        } catch (const IoError&) {
-            failed.push_back(path);
-        }
-    }
 }
 
-void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
-                   const std::string& iconsDir, std::vector<std::string>& failed) {
+void ListOwnBranch(const std::string& binaryDir, const std::string& drmpackDir,
+                   const std::string& iconsDir, std::vector<std::string>& paths) {
     if (!Enter(binaryDir))
         return;
     if (Enter(drmpackDir)) {
-        DeleteListed(
+        ListOwn(
             iconsDir,
             [](const std::string& name) {
                 return name == ThumbsFileName || IsNumbered(name, "", {".gif", ".bmp"});
             },
-            failed);
-        DeleteListed(
+            paths);
+        ListOwn(
             JoinPath(drmpackDir, RawsFolderName),
-            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, failed);
-        DeleteListed(
+            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, paths);
+        ListOwn(
             drmpackDir,
             [](const std::string& name) {
                 for (auto known : {StartFileName, OffFileName, TrailFileName, DescrFileName,
@@ -193,15 +186,27 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
                         return true;
                 return false;
             },
-            failed);
+            paths);
     }
-    DeleteListed(
+    ListOwn(
         binaryDir,
         [](const std::string& name) {
             return name == RamdldFileName || name == HeaderFileName || name == ScratchFileName ||
                    name == FlashPathsFileName || IsNumbered(name, "CG", {".bin"});
         },
-        failed);
+        paths);
+}
+
+// Deletes paths; what cannot be deleted is listed as kept.
+void DeleteAll(const std::vector<std::string>& paths, DiscardResult& result) {
+    for (const std::string& path : paths) {
+        try {
+            DeleteFileChecked(path);
+            ++result.deleted;
+        } catch (const IoError&) {
+            result.kept.push_back(path);
+        }
+    }
 }
 
 // The links directly inside folder (not entered when it is one itself).
@@ -249,21 +254,46 @@ void CleanWorkFolder() {
     RemoveIfPresent(JoinPath(s.workFolder, OwnerFileName));
 }
 
-std::vector<std::string> DiscardWorkFiles() {
+DiscardResult DiscardWorkFiles() {
     const SharedState& s = State();
-    std::vector<std::string> failed;
-    DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
-    DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
-    RemoveEmptyTree();
+    DiscardResult result;
+    std::vector<std::string> paths = OwnWorkFiles();
+    // The owner marker last: while it stays, the files are this session's.
     const std::string owner = JoinPath(s.workFolder, OwnerFileName);
-    if (EntryType(owner) == fs::file_type::regular) {
+    const bool marked = !paths.empty() && paths.back() == owner;
+    if (marked)
+        paths.pop_back();
+    DeleteAll(paths, result);
+    RemoveEmptyTree();
+    if (marked) {
         try {
             DeleteFileChecked(owner);
         } catch (const IoError&) {
-            failed.push_back(owner);
+            result.kept.push_back(owner);
         }
     }
-    return failed;
+    return result;
+}
+
+std::vector<std::string> OwnWorkFiles() {
+    const SharedState& s = State();
+    std::vector<std::string> paths;
+    ListOwnBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, paths);
+    ListOwnBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, paths);
+    const std::string owner = JoinPath(s.workFolder, OwnerFileName);
+    if (EntryType(owner) == fs::file_type::regular)
+        paths.push_back(owner);
+    return paths;
+}
+
+void RemoveWorkFilesNotIn(const std::vector<std::string>& before) {
+    const std::set<std::string> there(before.begin(), before.end());
+    std::vector<std::string> added;
+    for (const std::string& path : OwnWorkFiles())
+        if (!there.contains(path))
+            added.push_back(path);
+    DiscardResult ignored;
+    DeleteAll(added, ignored);
 }
 
 void RemoveLeftoverTemporaries() {

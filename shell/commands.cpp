@@ -147,6 +147,7 @@ a second run of a session opened with two files.)",
          .hint = "Discard Session|Delete the pending session and its work files",
          .runs = SecondRuns,
          .whyNotFresh = "discard is not offered: no session is pending",
+         .rereadsView = true, // the run goes on as a fresh one
          .run = FileDiscard1Execute,
          .console = {.name = "discard",
                      .help = R"(Discard Session: ends the pending session without saving it: deletes

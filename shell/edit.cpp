@@ -288,7 +288,8 @@ std::optional<Outcome> MayReplace(const std::vector<std::string>& existing,
                               " and would be replaced: " + NameList(existing) + ".";
     if (overwrite == Overwrite::Refuse)
         return Outcome::Refusal(files + " Nothing was written; --overwrite replaces " + them + ".");
-    if (AskConfirmation(files + " Replace " + them + "?", std::string(caption)))
+    if (AskConfirmation(files + " Replace " + them + "?", std::string(caption),
+                        DefaultAnswer::Cancel))
         return std::nullopt;
     return Outcome{};
 }
@@ -510,7 +511,7 @@ Outcome RestoreAll() {
     if (!AskConfirmation(
             "Put " + Items(edited.size()) + " of " + flash +
                 " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
-            std::string(Caption)))
+            std::string(Caption), DefaultAnswer::Cancel))
         return {};
     Restore(*context, edited);
     const std::string report = "Restored " + Items(edited.size()) + ".";
@@ -611,7 +612,8 @@ Outcome Sheet(std::optional<std::string> given, Overwrite overwrite) {
         if (overwrite == Overwrite::Refuse)
             return Outcome::Refusal(exists + ". Nothing was written; --overwrite replaces it.");
         // No, and the dialog comes back.
-        if (AskConfirmation(exists + " and will be replaced.", std::string(Caption)))
+        if (AskConfirmation(exists + " and will be replaced.", std::string(Caption),
+                            DefaultAnswer::Cancel))
             break;
     }
     const std::vector<WorkItem>& items = context->work.items;
@@ -787,7 +789,7 @@ CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOpt
             ShowMessage(text, std::string(Caption), "Nothing was changed.");
             return {};
         }
-        if (!AskConfirmation(text, std::string(Caption)))
+        if (!AskConfirmation(text, std::string(Caption), DefaultAnswer::Ok))
             return {};
         ApplyImport(*plan);
         const std::string report =

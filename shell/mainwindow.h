@@ -32,7 +32,7 @@ struct MainWindowToolkit : UiSink {
     // when none answered.
     virtual bool OpenInShell(const std::string& path) = 0;
     // The error box of a command an I/O failure ended: a stop icon, one OK
-    // button, the program's name as caption, details under the message.
+    // button, MainCaption as its title, details under the message.
     virtual void ShowError(const std::string& message, const std::string& details) = 0;
     // The settings dialog; its state when closed with OK.
     virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
@@ -67,6 +67,8 @@ inline constexpr int SettleMilliseconds = 300;
 // where the file manager did not answer.
 inline constexpr std::string_view NoFileManagerText = "No file manager answered. The folder is:";
 inline constexpr std::string_view OpenWorkFolderCaption = "Open Work Folder";
+// A thumbnail's file that no program opened: its folder was, or neither was.
+inline constexpr std::string_view NoProgramCaption = "Open";
 
 class MainWindowModel {
 public:
@@ -81,6 +83,9 @@ public:
     const MainView& View() const { return view_; }
     // Whether the menu offers item in this run.
     bool Offers(MenuItem item) const;
+    // What the status bar says of item while the menu is on it: its long
+    // hint, and for Port a pair it will refuse says so beforehand.
+    std::string Hint(MenuItem item) const;
     bool Busy() const { return runner_.Busy(); }
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.

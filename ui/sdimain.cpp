@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -16,7 +15,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QIconEngine>
@@ -114,10 +112,11 @@ void ShowAsPlainText(QMessageBox& box) {
 
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
            const std::string& text, const QString& details,
-           QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+           DefaultAnswer answer = DefaultAnswer::Ok) {
     QMessageBox box(icon, Text(caption), Text(text), buttons, parent);
     if (buttons & QMessageBox::Cancel)
-        box.setDefaultButton(QMessageBox::Cancel);
+        box.setDefaultButton(answer == DefaultAnswer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
     if (!details.isEmpty())
         box.setInformativeText(details);
     ShowAsPlainText(box);
@@ -183,11 +182,6 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QString ApplicationTitle() {
-    const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return base.isEmpty() ? QCoreApplication::applicationName() : base;
 }
 
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
@@ -385,8 +379,7 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
 }
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), Text(message), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok, this);
     if (!details.empty())
         box.setInformativeText(Text(details));
     ShowAsPlainText(box);
@@ -425,7 +418,8 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     QMessageBox box(QMessageBox::Question, Text(question.caption), Text(question.text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Cancel);
+    box.setDefaultButton(question.answer == DefaultAnswer::Ok ? QMessageBox::Ok
+                                                              : QMessageBox::Cancel);
     const QPixmap fitted = PixmapOf(question.pixels, question.width, question.height);
     const QPixmap ownSize = question.checkedPixels.empty()
                                 ? fitted
@@ -445,9 +439,10 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     return RunBox(this, QMessageBox::Question, caption, text, {},
-                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                  QMessageBox::Ok | QMessageBox::Cancel, answer) == QMessageBox::Ok;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
@@ -557,8 +552,10 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
 void TSDIAppForm::Draw() {
     const MainView& view = model_.View();
     setWindowTitle(Text(view.title));
-    for (const auto& [item, action] : actions_)
+    for (const auto& [item, action] : actions_) {
         action->setEnabled(model_.Offers(item));
+        action->setStatusTip(Text(model_.Hint(item)));
+    }
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
         clientArea_->setCurrentWidget(HintLabel);

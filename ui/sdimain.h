@@ -42,10 +42,6 @@ QString QtText(std::string_view text);
 std::string ToLocalPath(const QString& path);
 QString FromLocalPath(const std::string& path);
 
-// The application's title for error boxes: the program file's name without
-// its extension.
-QString ApplicationTitle();
-
 class TSDIAppForm : public QMainWindow, public MainWindowToolkit {
     Q_OBJECT
 
@@ -95,7 +91,8 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { model_.RequestClose(); }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
     QToolBar* ToolBar1 = nullptr;

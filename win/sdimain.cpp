@@ -52,24 +52,12 @@ Modal MakeModal(ModalKind kind, HWND owner, std::string_view title, std::string_
     return modal;
 }
 
-} // namespace
-
-std::wstring ApplicationTitle() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return L"Zantrel";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const std::string file = FileNamePart(Utf8FromWide(path));
-    const std::string name = file.substr(0, file.size() - ExtensionOf(file).size());
-    return name.empty() ? L"Zantrel" : Wide(name);
+// OK is a question's first button, Cancel its second.
+UINT DefaultButton(DefaultAnswer answer) {
+    return answer == DefaultAnswer::Ok ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
 }
+
+} // namespace
 
 namespace {
 
@@ -352,7 +340,7 @@ void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
     Modal box = MakeModal(ModalKind::Box, window_, {}, message, MB_OK | MB_ICONSTOP);
-    box.title = ApplicationTitle();
+    box.title = Wide(MainCaption);
     box.details = Wide(details);
     RunModal(box);
 }
@@ -387,7 +375,7 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     Modal box = MakeModal(ModalKind::Box, window_, question.caption, question.text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(question.answer));
     box.picture = BitmapOf(question.pixels, question.width, question.height);
     box.pictureWidth = question.width;
     box.pictureHeight = question.height;
@@ -403,9 +391,10 @@ bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     Modal box = MakeModal(ModalKind::Box, window_, caption, text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(answer));
     return RunModal(box) == IDOK;
 }
 
@@ -573,8 +562,10 @@ void TSDIAppForm::FillThumbnails() {
         return;
     }
     const int selected = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED);
-    POINT origin{};
-    ListView_GetOrigin(Thumbnails, &origin);
+    // Where the grid is scrolled to, in pixels (the origin's sign differs
+    // between systems; the scroll bars' positions do not).
+    const int scrolledX = GetScrollPos(Thumbnails, SB_HORZ);
+    const int scrolledY = GetScrollPos(Thumbnails, SB_VERT);
     const int side = Scaled(ThumbnailSide);
     if (!images_ || side != thumbnailSide_) {
         if (images_)
@@ -607,8 +598,12 @@ void TSDIAppForm::FillThumbnails() {
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_Scroll(Thumbnails, origin.x, origin.y);
     SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
+    // Back to where the grid was, once it has laid the items out again (with
+    // redrawing off it has no room to scroll yet).
+    ListView_Arrange(Thumbnails, LVA_DEFAULT);
+    ListView_Scroll(Thumbnails, scrolledX - GetScrollPos(Thumbnails, SB_HORZ),
+                    scrolledY - GetScrollPos(Thumbnails, SB_VERT));
     InvalidateRect(Thumbnails, nullptr, TRUE);
     ShowWindow(HintLabel, SW_HIDE);
     ShowWindow(Thumbnails, SW_SHOW);
@@ -680,12 +675,12 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         SendMessageW(StatusBar1, SB_SIMPLE, FALSE, 0);
         return;
     }
-    std::string_view hint;
+    std::string hint;
     if ((flags & MF_POPUP) && menu == Menu && id < MainMenu().size())
-        hint = MainMenu()[id].hint;
+        hint = LongHint(MainMenu()[id].hint);
     else if (const auto item = ItemOf(static_cast<int>(id)); item && !(flags & MF_POPUP))
-        hint = MainMenuHint(*item);
-    menuHint_ = Wide(LongHint(hint));
+        hint = model_.Hint(*item);
+    menuHint_ = Wide(hint);
     SendMessageW(StatusBar1, SB_SIMPLE, TRUE, 0);
     SendMessageW(StatusBar1, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS,
                  reinterpret_cast<LPARAM>(menuHint_.c_str()));

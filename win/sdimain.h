@@ -20,10 +20,6 @@ namespace zantrel {
 class TAboutBox1;
 class TAboutBox;
 
-// The caption of the error box: the program file's name without its
-// extension ("zantrel" for zantrel.exe).
-std::wstring ApplicationTitle();
-
 class TSDIAppForm : public MainWindowToolkit {
 public:
     // Builds the window (hidden) and runs the model's start-up.
@@ -90,7 +86,8 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { model_.RequestClose(); }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
     HMENU Menu = nullptr;

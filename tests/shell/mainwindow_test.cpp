@@ -15,6 +15,7 @@
 #include "shell/workview.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
+#include "support/unwind.h"
 #include "tools/drmbuilder.h"
 
 namespace zantrel {
@@ -171,6 +172,10 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     bool nested = true;
     EXPECT_TRUE(runner.Run([&] { nested = runner.Run([] {}); }));
     EXPECT_FALSE(nested);
+    // A command left by an unwind no catch may end (a crash the system
+    // swallowed in its dialog): the runner is free again.
+    EXPECT_TRUE(test::RunUntilUnwound([&] { runner.Run([] { test::UnwindFromHere(); }); }));
+    EXPECT_FALSE(runner.Busy());
     EXPECT_TRUE(runner.AllowClose());
     EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
@@ -238,8 +243,9 @@ struct PlainWindow final : MainWindowToolkit {
         ui.CloseMainWindow();
         model.RequestClose();
     }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override {
-        return ui.AskConfirmation(text, caption);
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override {
+        return ui.AskConfirmation(text, caption, answer);
     }
     bool AskPictureQuestion(PictureQuestion& question) override {
         return ui.AskPictureQuestion(question);
@@ -372,10 +378,14 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     EXPECT_EQ(window.opened, std::vector<std::string>{dir / "binary1"});
     ASSERT_EQ(window.ui.messages.size(), 1u);
     EXPECT_EQ(window.ui.messageDetails[0], dir / "binary1");
-    // A thumbnail opens its file, else its folder.
-    window.model.ActivateItem(*window.model.ItemAt(1, 0));
+    // A thumbnail opens its file, else its folder; a box names the file.
+    const ItemRef first = *window.model.ItemAt(1, 0);
+    window.model.ActivateItem(first);
     EXPECT_EQ(window.opened.size(), 3u);
     EXPECT_EQ(window.opened[2], State().icons1Dir);
+    ASSERT_EQ(window.ui.messages.size(), 2u);
+    EXPECT_EQ(window.ui.messages[1].text, "No program is set up to open 1.bmp or its folder.");
+    EXPECT_EQ(window.ui.messageDetails[1], first.path);
 
     EXPECT_EQ(MainWindowModel::ErrorDetails("/w/x.bin", "Try again."), "/w/x.bin\n\nTry again.");
     EXPECT_EQ(MainWindowModel::ErrorDetails("", "Try again."), "Try again.");

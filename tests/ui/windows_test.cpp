@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
@@ -56,6 +57,7 @@ struct Seen {
     QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QSize picture; // a box's picture, when it shows one
     QStringList filters;
     QString defaultSuffix;
@@ -85,6 +87,8 @@ struct Script {
             s.informative = box->informativeText();
             s.icon = box->icon();
             s.buttons = static_cast<int>(box->buttons().size());
+            if (box->defaultButton())
+                s.defaultButton = box->standardButton(box->defaultButton());
             s.picture = box->iconPixmap().size();
             seen.push_back(s);
             return QMessageBox::Ok;
@@ -392,13 +396,22 @@ void WindowsTest::openThenSaveAs() {
     green.fill(QColor(0, 0xC0, 0));
     green.save(QString::fromStdString(folder / "green.png"));
     script.Choose(folder / "green.png");
+    // The grid keeps its place: small enough to scroll, scrolled to its end.
+    form->resize(form->minimumSize());
+    QApplication::processEvents();
+    QScrollBar* bar = form->Thumbnails->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    const int place = bar->value();
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(script.seen.at(script.seen.size() - 2).filters.first(),
              QString("Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.tga)"));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     QCOMPARE(form->Thumbnails->item(2)->foreground().color(), QColor(0x10, 0x60, 0xD0));
     QVERIFY(form->SessionPanel->text().contains("1 of 5 edited"));
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
@@ -586,6 +599,11 @@ void WindowsTest::portAndIncompatibleDrms() {
         test::WriteAll(State().drmpack2Dir + "/descr.dat", descr);
     }
     const Bytes before = test::ReadAll(State().icons1Dir + "/4.bmp");
+    // Port's hint says so beforehand.
+    form->RefreshThumbnails();
+    QCOMPARE(form->Action(MenuItem::Port1)->statusTip(),
+             QString("Port will refuse this pair: the DRMs of a.shx and b.shx have different "
+                     "layouts."));
     form->Action(MenuItem::Port1)->trigger();
     QCOMPARE(script.Boxes().size(), std::size_t(3));
     QCOMPARE(script.Boxes()[2].text, QString("Incompatible DRMs"));
@@ -612,7 +630,7 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen.size(), std::size_t(1));
     QCOMPARE(script.seen[0].kind, QString("box"));
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(script.seen[0].title, QString("ui_test"));
+    QCOMPARE(script.seen[0].title, QString("Zantrel"));
     QCOMPARE(script.seen[0].text, QString("File not found."));
     // The file first, then what to do about it.
     QVERIFY(script.seen[0].informative.startsWith(
@@ -664,15 +682,20 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
     QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
     QVERIFY(test::Snapshot(folder / "binary1") == work);
 
-    // Discard asks, then ends the session with its work files.
+    // Discard asks, ends the session with its work files, says so, and the
+    // window is a fresh run's.
     Script script;
     auto form = StartRun();
     form->Action(MenuItem::FileDiscardItem)->trigger();
-    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen.size(), std::size_t(2));
     QCOMPARE(script.seen[0].icon, QMessageBox::Question);
+    QCOMPARE(script.seen[0].defaultButton, QMessageBox::Cancel);
+    QCOMPARE(script.seen[1].text, QString("Session discarded."));
     QVERIFY(!test::Exists(folder / "shxdata.dat"));
     QVERIFY(test::ListFiles(folder / "binary1").empty());
-    QVERIFY(!form->isVisible());
+    QVERIFY(form->isVisible());
+    QVERIFY(form->Action(MenuItem::FileOpenItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::FileDiscardItem)->isEnabled());
 }
 
 void WindowsTest::droppedFileOpens() {
