@@ -5,15 +5,17 @@ JOBS ?= $(shell nproc)
 # Debian packages the build, the tests, the demo, fuzzing and benchmarks use.
 PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev libgmock-dev \
            srecord binutils xvfb xauth time clang libclang-rt-14-dev clang-format \
-           libcli11-dev nlohmann-json3-dev libstb-dev dpkg-dev file \
+           libcli11-dev nlohmann-json3-dev libstb-dev zlib1g-dev dpkg-dev file \
            help2man lintian desktop-file-utils \
            $(WINDOWS_PACKAGES)
 
 # The Windows cross-build and its test run: MinGW-w64 (posix threads), its
-# binutils (windres), GoogleTest's sources to build for the target, Wine, and
-# msitools' wixl and msiinfo for the installer package and its check.
-WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
-                   fonts-wine wixl msitools
+# binutils (windres), zlib built for it (the version of zlib1g-dev, so that
+# both builds write the same PNG bytes), GoogleTest's sources to build for
+# the target, Wine, and msitools' wixl and msiinfo for the installer package
+# and its check.
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
+                   googletest wine wine64 fonts-wine wixl msitools
 
 .PHONY: deps build check test test-asan sweep fuzz-replay windows test-windows test-installer dist \
         dist-deb dist-stage-windows dist-zip dist-msi run screenshots screenshots-windows bench fuzz \

@@ -41,6 +41,14 @@ void AtomicOutput::Commit() {
     FlushFolder(ParentFolder(target_));
 }
 
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    AtomicOutput output(path);
+    BinaryFile file = output.Create();
+    file.Write(bytes);
+    file.Close();
+    output.Commit();
+}
+
 void AtomicOutput::Discard() {
     DeleteFileQuietly(temp_);
     done_ = true;

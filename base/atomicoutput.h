@@ -2,6 +2,8 @@
 // of the temporaries a killed run left.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,10 @@ private:
     bool created_ = false;
     bool done_ = false;
 };
+
+// bytes written as the whole file at path through an AtomicOutput: the file
+// is all of them or what it was. Throws IoError.
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
 // Removes the program's own leftover temporaries directly inside folder
 // (never a folder, never through a link); only those of target's name when

@@ -22,7 +22,9 @@ struct SilentUi final : UiSink {
     }
     void CloseMainWindow() override {}
     // Nobody to ask: nothing is confirmed.
-    bool AskConfirmation(const std::string&, const std::string&) override { return false; }
+    bool AskConfirmation(const std::string&, const std::string&, DefaultAnswer) override {
+        return false;
+    }
 };
 
 SilentUi g_silent;
@@ -70,8 +72,8 @@ std::optional<std::string> AskFolder(const std::string& title) { return g_sink->
 
 void CloseMainWindow() { g_sink->CloseMainWindow(); }
 
-bool AskConfirmation(const std::string& text, const std::string& caption) {
-    return g_sink->AskConfirmation(text, caption);
+bool AskConfirmation(const std::string& text, const std::string& caption, DefaultAnswer answer) {
+    return g_sink->AskConfirmation(text, caption, answer);
 }
 
 bool AskPictureQuestion(PictureQuestion& question) { return g_sink->AskPictureQuestion(question); }

@@ -9,6 +9,10 @@
 
 namespace zantrel {
 
+// The button Enter presses in a question: OK for an action the person has
+// just chosen, Cancel for one that deletes or overwrites their work.
+enum class DefaultAnswer { Ok, Cancel };
+
 // A question that shows a picture: width x height pixels, 0xAARRGGBB, top
 // row first, opaque.
 struct PictureQuestion {
@@ -19,6 +23,10 @@ struct PictureQuestion {
     int height = 0;
     std::string checkBox; // the check box's caption; empty for none
     bool checked = false;
+    // The picture while the check box is ticked (the same size): the
+    // preview follows the box. Empty: the same picture either way.
+    std::vector<std::uint32_t> checkedPixels;
+    DefaultAnswer answer = DefaultAnswer::Ok;
 };
 
 struct UiSink {
@@ -43,12 +51,13 @@ struct UiSink {
     }
     virtual void CloseMainWindow() = 0;
     // A question with OK and Cancel; true for OK.
-    virtual bool AskConfirmation(const std::string& text, const std::string& caption) = 0;
+    virtual bool AskConfirmation(const std::string& text, const std::string& caption,
+                                 DefaultAnswer answer) = 0;
     // The same with a picture above the text and, when it has a caption, a
     // check box under it (its state in and out). A sink that cannot show
     // them asks without them.
     virtual bool AskPictureQuestion(PictureQuestion& question) {
-        return AskConfirmation(question.text, question.caption);
+        return AskConfirmation(question.text, question.caption, question.answer);
     }
 };
 
@@ -69,7 +78,7 @@ std::optional<std::string> AskSaveFile(const std::string& title, const std::stri
                                        const std::string& suggested = {});
 std::optional<std::string> AskFolder(const std::string& title);
 void CloseMainWindow();
-bool AskConfirmation(const std::string& text, const std::string& caption);
+bool AskConfirmation(const std::string& text, const std::string& caption, DefaultAnswer answer);
 bool AskPictureQuestion(PictureQuestion& question);
 
 // Shows the progress bar and a status text for one step of an operation, and

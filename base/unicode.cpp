@@ -11,6 +11,76 @@
 
 namespace zantrel {
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text[at], or 0.
+std::size_t Utf8Length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // overlong
+        if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90; // overlong
+        if (lead == 0xF4)
+            high = 0x8F; // past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
+    return length;
+}
+
+void AppendEscaped(std::string& out, unsigned char c) {
+    static const char digits[] = "0123456789abcdef";
+    out += "\\x";
+    out += digits[c >> 4];
+    out += digits[c & 0xF];
+}
+
+std::string Escaped(std::string_view text, bool keepLineEnds) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        const std::size_t length = Utf8Length(text, at);
+        // C1 controls are U+0080 to U+009F: 0xC2 0x80 to 0xC2 0x9F.
+        const bool control =
+            (c < 0x20 && !(keepLineEnds && c == '\n')) || c == 0x7F ||
+            (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        if (length == 0 || control) {
+            for (std::size_t i = 0; i < std::max<std::size_t>(length, 1); ++i)
+                AppendEscaped(out, static_cast<unsigned char>(text[at + i]));
+            at += std::max<std::size_t>(length, 1);
+        } else {
+            out.append(text, at, length);
+            at += length;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Printable(std::string_view text) { return Escaped(text, false); }
+
+std::string PrintableLines(std::string_view text) { return Escaped(text, true); }
+
 std::filesystem::path PlainPathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(
         std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));

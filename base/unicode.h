@@ -27,6 +27,13 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 // characters there; elsewhere argv is copied.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// Text from files as a terminal or a message box may show it: control
+// characters (C0, DEL, C1) and bytes that are not UTF-8 become "\x1b" and
+// the like, so that a name cannot move the cursor or recolour the terminal;
+// the rest is kept. PrintableLines keeps the line ends of a message.
+std::string Printable(std::string_view text);
+std::string PrintableLines(std::string_view text);
+
 // Console output is UTF-8 bytes with "\n" line ends on every platform.
 void UseUtf8Console();
 

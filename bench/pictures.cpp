@@ -2,9 +2,10 @@
 //
 //   zantrel-bench-pictures prepare DIR      writes DIR/1.raw .. DIR/1000.raw
 //   zantrel-bench-pictures run DIR OUT      RAW -> BMP -> RAW of each into OUT
-//   zantrel-bench-pictures edit DIR OUT     the editing steps: one picture replaced
-//                                           from a PNG, 3,000 exported as PNG and
-//                                           imported back
+//   zantrel-bench-pictures edit DIR OUT     one picture replaced from a PNG
+//   zantrel-bench-pictures drm FILE SEED    writes a raw image whose DRM holds
+//                                           2,999 pictures of 176x220 and an icon,
+//                                           for the console's export and import
 //
 // "run" prints one line: the seconds the 2,000 conversions took and the
 // process's peak resident KiB. Every picture must come back byte for byte;
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -23,6 +25,7 @@
 #endif
 
 #include "base/fileio.h"
+#include "tools/drmbuilder.h"
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
 #include "imaging/fit.h"
@@ -121,20 +124,13 @@ int Run(const std::string& dir, const std::string& out) {
     return 0;
 }
 
-// "edit" prints the milliseconds one replace took (the median of 50), then
-// the seconds of the 3,000 exports and of the 3,000 imports. Every imported
-// raw must equal the one exported.
+// "edit" prints the milliseconds one replace took (the median of 50).
 int Edit(const std::string& dir, const std::string& out) {
-    constexpr int Exports = 3000;
     const Rgb replacer{Red, Green, Blue};
     std::filesystem::create_directories(out);
-    const auto pictureOf = [&](int k) {
-        const std::string raw = RawName(dir, (k - 1) % PictureCount + 1);
-        return Picture{Width, Height, *DecodeRawPicture(raw, Width, Height)};
-    };
     using Clock = std::chrono::steady_clock;
     const std::string png = out + "/source.png";
-    WritePngFile(png, pictureOf(1));
+    WritePngFile(png, Picture{Width, Height, *DecodeRawPicture(RawName(dir, 1), Width, Height)});
     std::vector<double> replaces;
     for (int i = 0; i < 50; ++i) {
         const auto start = Clock::now();
@@ -146,29 +142,43 @@ int Edit(const std::string& dir, const std::string& out) {
         replaces.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     }
     std::sort(replaces.begin(), replaces.end());
+    std::printf("%.2f\n", replaces[replaces.size() / 2] * 1000);
+    return 0;
+}
 
-    auto start = Clock::now();
-    for (int k = 1; k <= Exports; ++k)
-        WritePngFile(out + "/" + std::to_string(k) + ".png", pictureOf(k));
-    const std::chrono::duration<double> exported = Clock::now() - start;
-    start = Clock::now();
-    for (int k = 1; k <= Exports; ++k) {
-        const auto picture = DecodePictureFile(out + "/" + std::to_string(k) + ".png");
-        const auto raw = EncodeRawPicture(Flattened(*picture).pixels, Width, Height, replacer);
-        if (raw != MakePicture((k - 1) % PictureCount + 1)) {
-            std::fprintf(stderr, "zantrel-bench-pictures: picture %d did not come back\n", k);
-            return 1;
+// The largest DRM a phone image may hold: 2,999 pictures of noise (a seed
+// apart for each image), one icon.
+int Drm(const std::string& path, int seed) {
+    constexpr int Pictures = 2999;
+    samples::DrmPlan plan;
+    plan.extended = true;
+    plan.tag = samples::TagVariant::At464;
+    plan.icons = {samples::GifIcon(16, 16, 1)};
+    plan.pictures.reserve(Pictures);
+    for (int k = 1; k <= Pictures; ++k) {
+        const std::vector<std::uint8_t> raw = MakePicture(k + seed);
+        samples::PicturePlan picture;
+        picture.width = Width;
+        picture.height = Height;
+        const std::size_t pixels = static_cast<std::size_t>(Width) * Height;
+        picture.pixels.resize(pixels);
+        picture.transparent.resize(pixels);
+        for (std::size_t p = 0; p < pixels; ++p) {
+            picture.pixels[p] = static_cast<std::uint16_t>(raw[2 * p] << 8 | raw[2 * p + 1]);
+            picture.transparent[p] = (raw[2 * pixels + p / 8] >> (7 - p % 8)) & 1;
         }
+        plan.pictures.push_back(std::move(picture));
     }
-    const std::chrono::duration<double> imported = Clock::now() - start;
-    std::printf("%.2f %.3f %.3f\n", replaces[replaces.size() / 2] * 1000, exported.count(),
-                imported.count());
+    BinaryFile file = BinaryFile::Create(path);
+    samples::WriteDrmCodeGroup(plan,
+                               [&](std::span<const std::uint8_t> bytes) { file.Write(bytes); });
+    file.Close();
     return 0;
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: zantrel-bench-pictures prepare DIR | run DIR OUT | edit DIR OUT\n");
+    std::fprintf(stderr, "usage: zantrel-bench-pictures prepare DIR | run DIR OUT | edit DIR OUT | "
+                         "drm FILE SEED\n");
     return 2;
 }
 
@@ -184,6 +194,8 @@ int main(int argc, char** argv) {
             return Run(argv[2], argv[3]);
         if (argc == 4 && std::strcmp(argv[1], "edit") == 0)
             return Edit(argv[2], argv[3]);
+        if (argc == 4 && std::strcmp(argv[1], "drm") == 0)
+            return Drm(argv[2], std::atoi(argv[3]));
         return Usage();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zantrel-bench-pictures: %s\n", e.what());

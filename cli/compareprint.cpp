@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/unicode.h"
 #include "cli/consoleui.h"
 
 namespace zantrel {

@@ -1,7 +1,7 @@
 // The console's user-interface sink: status texts and message boxes as lines
 // on standard output, progress as a bar on standard error (only when that is
-// a terminal). The commands take their files from the command line, so a
-// file dialog counts as cancelled.
+// a terminal), escaped by PrintableLines (they name files). The commands take
+// their files from the command line, so a file dialog counts as cancelled.
 #pragma once
 
 #include <cstdio>
@@ -13,11 +13,6 @@
 #include "base/uiops.h"
 
 namespace zantrel {
-
-// Text from files as a terminal may show it: control characters (C0, DEL,
-// C1) and bytes that are not UTF-8 become "\x1b" and the like, so that a
-// name cannot move the cursor or recolour the terminal; the rest is kept.
-std::string Printable(std::string_view text);
 
 class ConsoleUi final : public UiSink {
 public:
@@ -36,7 +31,8 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     void CloseMainWindow() override;
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
 
 private:
     void EndBar();

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/primitives.h"
+#include "base/unicode.h"
 
 namespace zantrel {
 
@@ -13,7 +14,7 @@ std::string Hex32(std::int64_t value) { return "0x" + HexWord(static_cast<std::u
 } // namespace
 
 void PrintInfoText(std::FILE* out, const FlashInfo& r) {
-    std::fprintf(out, "File: %s\n", r.file.c_str());
+    std::fprintf(out, "File: %s\n", Printable(r.file).c_str());
     std::fprintf(out, "Kind: %s\n", r.kind.c_str());
     if (r.hasHeader && r.headerBytes < r.wholeHeaderBytes)
         std::fprintf(out, "Header: incomplete (%lld of %d bytes)\n",

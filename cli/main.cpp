@@ -78,8 +78,9 @@ compare's own:
   2  bad usage, or a file that cannot be read or holds no DRM
 )";
 
+// Messages name files given on the command line or found in the work folder.
 void PrintError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
+    std::fprintf(stderr, "%s: %s\n", ProgramName, PrintableLines(message).c_str());
 }
 
 // An I/O failure with the file it concerns, "File not found: /path/x.shx",
@@ -93,7 +94,7 @@ void PrintIoFailure(const std::string& message, const std::string& path, const s
     }
     PrintError(text);
     if (!next.empty())
-        std::fprintf(stderr, "%s\n", next.c_str());
+        std::fprintf(stderr, "%s\n", PrintableLines(next).c_str());
 }
 
 int UsageError(const std::string& message) {
@@ -228,7 +229,7 @@ void PrintSettings() {
     std::printf("ask-second: %s\n", s.askSecondFile ? "on" : "off");
     std::printf("bmp: %s\n", s.rawConversionEnabled ? "on" : "off");
     std::printf("replacer: %u,%u,%u\n", s.replacer.red, s.replacer.green, s.replacer.blue);
-    std::printf("work-folder: %s\n", s.workFolder.c_str());
+    std::printf("work-folder: %s\n", Printable(s.workFolder).c_str());
 }
 
 // The settings options as a change; the usage error's text when one is bad.
@@ -485,6 +486,9 @@ private:
                 ->disable_flag_override();
         if (form.toOption)
             sub->add_option("--to", args_.to, "the item of FLASH to put it in")->type_name("K");
+        if (form.overwriteOption)
+            sub->add_flag("--overwrite", args_.overwrite, "replaces files that exist already")
+                ->disable_flag_override();
         sub->callback([this, &command] { status_ = RunTableCommand(command, args_); });
         if (!form.missing.empty())
             missing_[std::string(form.name)] = std::string(form.missing);

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
 #include "base/paths.h"
 #include "base/worktree.h"
 #include "imaging/bmpraw.h"
+#include "imaging/decode.h"
 
 namespace zantrel {
 
@@ -74,6 +77,22 @@ bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
         return false;
     const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(index)];
     return SameAsRange(path, codeGroup_, icon.offset, icon.size);
+}
+
+std::optional<std::pair<int, int>> DrmOriginals::IconSize(long number) {
+    const long index = number - PictureCount() - 1;
+    if (index < 0 || index >= IconCount())
+        return std::nullopt;
+    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(index)];
+    std::array<std::uint8_t, PictureHeadSize> head{};
+    codeGroup_.Seek(icon.offset);
+    const auto got =
+        static_cast<std::size_t>(std::min<std::int64_t>(codeGroup_.Read(head), icon.size));
+    auto size = PictureSizeOf({head.data(), got}, !icon.bmp);
+    if (!size || size->first <= 0 || size->second == 0 || size->second == INT_MIN)
+        return std::nullopt;
+    size->second = std::abs(size->second);
+    return size;
 }
 
 std::vector<ContentKind> DrmOriginals::IconKinds() {

@@ -44,6 +44,10 @@ public:
     // Writes item number (1 to R + N) as Open wrote it to OriginalPath.
     // Throws IoError.
     void WriteOriginal(long number, BinaryFile& out);
+    // The width and height icon number's original gives in its header (a
+    // GIF's screen, a BMP's size, positive); nullopt for a picture, or an
+    // original that is neither. Throws IoError.
+    std::optional<std::pair<int, int>> IconSize(long number);
     // Whether the file at path holds exactly icon number's original bytes,
     // whatever its name. Throws IoError.
     bool HoldsIcon(long number, const std::string& path);

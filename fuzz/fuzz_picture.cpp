@@ -8,6 +8,7 @@
 #include "imaging/fit.h"
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
+#include "imaging/pictureheader.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;
@@ -34,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (picture->width != probed->first || picture->height != probed->second)
         Fail("the probe and the decoder disagree on the size");
     if (picture->width > MaxDecodedSide || picture->height > MaxDecodedSide ||
+        std::int64_t{picture->width} * picture->height > MaxDecodedPixels ||
         picture->pixels.size() != static_cast<std::size_t>(picture->width) * picture->height)
         Fail("decoded size out of bounds");
 

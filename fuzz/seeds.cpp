@@ -4,6 +4,7 @@
 // fuzz_compile reads its input.
 #include <cstdio>
 #include <exception>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "harness.h"
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
+#include "imaging/stbimage.h"
 #include "shell/state.h"
 #include "base/worktree.h"
 #include "tools/containers.h"
@@ -152,28 +154,39 @@ void PictureSeeds() {
     }
 }
 
-// Small pictures of each kind the import reads, as Zantrel writes them.
+// Small pictures of each kind the import reads: as Zantrel writes them, and
+// a JPEG, a run-length TGA and a top-down BMP as stb_image_write makes them.
 void ImportSeeds() {
     Picture picture = FilledPicture(6, 4, 0xFF2080C0u);
     picture.At(0, 0) = 0;
     picture.At(5, 3) = 0xFFFF00FFu;
-    const std::string png = "seed.png";
-    WritePngFile(png, picture);
-    Bytes bytes;
-    {
-        BinaryFile file = BinaryFile::OpenRead(png);
-        bytes.resize(static_cast<std::size_t>(file.Size()));
-        file.Read(bytes);
-    }
-    std::remove(png.c_str());
     const auto withSize = [](std::uint8_t w, std::uint8_t h, std::uint8_t fit, Bytes file) {
         file.insert(file.begin(), {w, h, fit});
         return file;
     };
-    Seed("fuzz_picture", "png.in", withSize(6, 4, 0, bytes));
+    Seed("fuzz_picture", "png.in", withSize(6, 4, 0, EncodePng(picture)));
     Seed("fuzz_picture", "gif-fill.in", withSize(3, 9, 1, EncodeGif(picture)));
     Seed("fuzz_picture", "bmp-stretch.in",
          withSize(20, 2, 2, EncodeBmp24(picture, Rgb{0xFF, 0x00, 0xFF})));
+    const std::vector<unsigned char> rgba = RgbaBytes(picture);
+    Bytes jpeg, tga;
+    const auto append = [](void* to, void* data, int size) {
+        auto* bytes = static_cast<const std::uint8_t*>(data);
+        static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), bytes, bytes + size);
+    };
+    stbi_write_jpg_to_func(append, &jpeg, 6, 4, 4, rgba.data(), 80);
+    stbi_write_tga_to_func(append, &tga, 6, 4, 4, rgba.data());
+    Seed("fuzz_picture", "jpeg.in", withSize(5, 5, 0, jpeg));
+    Seed("fuzz_picture", "tga.in", withSize(4, 6, 1, tga));
+    // Bottom-up made top-down: the height's sign flipped, the rows reversed.
+    Bytes bmp = EncodeBmp24(picture, Rgb{0xFF, 0x00, 0xFF});
+    const std::size_t row = (bmp.size() - 54) / 4;
+    for (std::size_t y = 0; y < 2; ++y)
+        std::swap_ranges(bmp.begin() + 54 + y * row, bmp.begin() + 54 + (y + 1) * row,
+                         bmp.begin() + 54 + (3 - y) * row);
+    bmp[22] = 0xFC;
+    bmp[23] = bmp[24] = bmp[25] = 0xFF;
+    Seed("fuzz_picture", "bmp-topdown.in", withSize(6, 4, 0, bmp));
 }
 
 void TextSeeds() {

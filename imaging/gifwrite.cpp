@@ -318,12 +318,7 @@ std::vector<std::uint8_t> EncodeGif(const Picture& picture) {
 }
 
 void WriteGifFile(const std::string& path, const Picture& picture) {
-    const std::vector<std::uint8_t> bytes = EncodeGif(picture);
-    AtomicOutput output(path);
-    BinaryFile file = output.Create();
-    file.Write(bytes);
-    file.Close();
-    output.Commit();
+    WriteFileAtomically(path, EncodeGif(picture));
 }
 
 } // namespace zantrel

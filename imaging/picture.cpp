@@ -8,36 +8,52 @@
 #include "base/fileio.h"
 #include "base/primitives.h"
 #include "imaging/bmpraw.h"
+#include "imaging/pictureheader.h"
 #include "imaging/stbimage.h"
 
 namespace zantrel {
 
 namespace {
 
-// stb_image reads through these, so a file is streamed through the file
-// layer's buffer (and its path is the layer's UTF-8, on Windows too).
+// A file as stb_image reads it, through the file layer's buffer (and its
+// path is the layer's UTF-8, on Windows too). Past the end the decoder gets
+// zeros and carries on; ranOut records that it asked, so that a file cut
+// short is refused rather than decoded with its missing pixels made up.
+struct Source {
+    BinaryFile file;
+    bool ranOut = false;
+};
+
+// The size stb_image refills its buffer with; a read of any other size is
+// one of the decoder's own, which a short answer leaves unfinished.
+constexpr int RefillSize = 128;
+
 int ReadSome(void* user, char* data, int size) {
-    auto* file = static_cast<BinaryFile*>(user);
+    auto* source = static_cast<Source*>(user);
     try {
-        return static_cast<int>(file->Read(
-            {reinterpret_cast<std::uint8_t*>(data), static_cast<std::size_t>(std::max(size, 0))}));
+        const std::size_t got = source->file.Read(
+            {reinterpret_cast<std::uint8_t*>(data), static_cast<std::size_t>(std::max(size, 0))});
+        if (size > 0 && (got == 0 || (size != RefillSize && got < static_cast<std::size_t>(size))))
+            source->ranOut = true;
+        return static_cast<int>(got);
     } catch (const IoError&) {
+        source->ranOut = true;
         return 0;
     }
 }
 
 void Skip(void* user, int count) {
-    auto* file = static_cast<BinaryFile*>(user);
+    auto* source = static_cast<Source*>(user);
     try {
-        file->Seek(std::max<std::int64_t>(0, file->Position() + count));
+        source->file.Seek(std::max<std::int64_t>(0, source->file.Position() + count));
     } catch (const IoError&) {
     }
 }
 
 int AtEnd(void* user) {
-    auto* file = static_cast<BinaryFile*>(user);
+    auto* source = static_cast<Source*>(user);
     try {
-        return file->Eof() ? 1 : 0;
+        return source->file.Eof() ? 1 : 0;
     } catch (const IoError&) {
         return 1;
     }
@@ -81,77 +97,59 @@ Picture FilledPicture(int width, int height, std::uint32_t colour) {
 namespace {
 
 // The file opened and its header checked; nullopt with why when refused.
-std::optional<BinaryFile> OpenPicture(const std::string& path, std::string* why, int& width,
-                                      int& height) {
-    const auto fail = [why](std::string text) -> std::optional<BinaryFile> {
+std::optional<BinaryFile> OpenPicture(const std::string& path, std::string* why,
+                                      PictureHeader& header) {
+    const auto fail = [why](std::string_view text) -> std::optional<BinaryFile> {
         if (why)
-            *why = std::move(text);
+            *why = text;
         return std::nullopt;
     };
-    std::optional<BinaryFile> file;
     try {
-        file = BinaryFile::TryOpenRead(path);
-    } catch (const IoError&) {
-    }
-    if (!file)
-        return fail("it cannot be read");
-    int channels = 0;
-    if (!stbi_info_from_callbacks(&Callbacks, &*file, &width, &height, &channels)) {
-        // The decoder refuses a huge size without saying which: the header tells.
-        std::uint8_t head[26] = {};
-        std::size_t got = 0;
-        try {
-            file->Seek(0);
-            got = file->Read(head);
-        } catch (const IoError&) {
-        }
-        std::int64_t w = 0, h = 0;
-        if (got >= 24 && head[0] == 0x89 && head[1] == 'P') {
-            w = LoadBE32(head + 16);
-            h = LoadBE32(head + 20);
-        } else if (got >= 10 && head[0] == 'G' && head[1] == 'I') {
-            w = head[6] | head[7] << 8;
-            h = head[8] | head[9] << 8;
-        } else if (got >= 26 && head[0] == 'B' && head[1] == 'M') {
-            w = static_cast<std::int32_t>(LoadLE32(head + 18));
-            h = std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(LoadLE32(head + 22))));
-        }
-        if (w > MaxDecodedSide || h > MaxDecodedSide)
-            return fail("it is too large (" + std::to_string(w) + " x " + std::to_string(h) +
-                        " pixels)");
-        return fail("it is not a PNG, JPEG, GIF, BMP or TGA picture Zantrel can read");
-    }
-    if (width <= 0 || height <= 0 || width > MaxDecodedSide || height > MaxDecodedSide)
-        return fail("it is too large (" + std::to_string(width) + " x " + std::to_string(height) +
-                    " pixels)");
-    try {
+        std::optional<BinaryFile> file = BinaryFile::TryOpenRead(path);
+        if (!file)
+            return fail("it cannot be read");
+        const Checked<PictureHeader> checked = ReadPictureHeader(*file);
+        if (!checked)
+            return fail(checked.Why());
+        header = *checked;
         file->Seek(0);
+        return file;
     } catch (const IoError&) {
         return fail("it cannot be read");
     }
-    return file;
 }
 
 } // namespace
 
 std::optional<std::pair<int, int>> ProbePictureFile(const std::string& path, std::string* why) {
-    int width = 0, height = 0;
-    if (!OpenPicture(path, why, width, height))
+    PictureHeader header;
+    if (!OpenPicture(path, why, header))
         return std::nullopt;
-    return std::make_pair(width, height);
+    return std::make_pair(header.width, header.height);
 }
 
 std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why) {
-    int width = 0, height = 0, channels = 0;
-    std::optional<BinaryFile> file = OpenPicture(path, why, width, height);
+    PictureHeader header;
+    std::optional<BinaryFile> file = OpenPicture(path, why, header);
     if (!file)
         return std::nullopt;
+    Source source{std::move(*file)};
+    int width = 0, height = 0, channels = 0;
     const std::unique_ptr<unsigned char, void (*)(void*)> rgba(
-        stbi_load_from_callbacks(&Callbacks, &*file, &width, &height, &channels, 4),
+        stbi_load_from_callbacks(&Callbacks, &source, &width, &height, &channels, 4),
         stbi_image_free);
-    if (!rgba) {
+    // The decoder's own words ("outofdata", "expected marker") would mean
+    // nothing to a person.
+    std::string_view refusal;
+    if (source.ranOut)
+        refusal = CutShortText;
+    else if (!rgba && std::string_view(stbi_failure_reason()) == "outofmem")
+        refusal = "there is not enough memory to decode it";
+    else if (!rgba || width != header.width || height != header.height)
+        refusal = "its pixels are damaged";
+    if (!refusal.empty()) {
         if (why)
-            *why = "it is damaged (" + std::string(stbi_failure_reason()) + ")";
+            *why = refusal;
         return std::nullopt;
     }
     return FromRgbaBytes(rgba.get(), width, height);
@@ -190,37 +188,22 @@ Picture ScaleByArea(const Picture& picture, int width, int height) {
     return scaled;
 }
 
-void WritePngFile(const std::string& path, const Picture& picture) {
+std::vector<std::uint8_t> EncodePng(const Picture& picture) {
     const std::vector<unsigned char> rgba = RgbaBytes(picture);
-    // The lowest level stb offers: its deflate is most of an export's time,
-    // and a higher level saves about one per cent.
-    stbi_write_png_compression_level = 5;
-    AtomicOutput output(path);
-    BinaryFile file = output.Create();
-    // stb hands the finished PNG over in pieces; the first failure is kept
-    // and thrown once it is back.
-    struct Sink {
-        BinaryFile* file;
-        std::optional<IoError> failure;
-    } sink{&file, std::nullopt};
-    const auto write = [](void* user, void* data, int size) {
-        auto* to = static_cast<Sink*>(user);
-        if (to->failure)
-            return;
-        try {
-            to->file->Write(
-                {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
-        } catch (const IoError& error) {
-            to->failure = error;
-        }
+    std::vector<std::uint8_t> png;
+    const auto append = [](void* user, void* data, int size) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        static_cast<std::vector<std::uint8_t>*>(user)->insert(
+            static_cast<std::vector<std::uint8_t>*>(user)->end(), bytes, bytes + size);
     };
-    if (!stbi_write_png_to_func(write, &sink, picture.width, picture.height, 4, rgba.data(),
+    if (!stbi_write_png_to_func(append, &png, picture.width, picture.height, 4, rgba.data(),
                                 picture.width * 4))
         throw std::bad_alloc(); // its only failure
-    if (sink.failure)
-        throw *sink.failure;
-    file.Close();
-    output.Commit();
+    return png;
+}
+
+void WritePngFile(const std::string& path, const Picture& picture) {
+    WriteFileAtomically(path, EncodePng(picture));
 }
 
 std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, Rgb replacerColour) {

@@ -31,13 +31,12 @@ Picture FromRgbaBytes(const unsigned char* rgba, int width, int height);
 // A picture of width x height filled with one colour.
 Picture FilledPicture(int width, int height, std::uint32_t colour);
 
-// Larger pictures are refused from their header, before their pixels are
-// decoded: a phone's largest picture is a few hundred pixels wide.
-inline constexpr int MaxDecodedSide = 8192;
-
-// Decodes a PNG, JPEG, GIF (its first frame), BMP of any depth or TGA file,
-// whatever its name says. nullopt when the file cannot be read or decoded;
-// why then says so in words ("not a picture Zantrel can read", ...).
+// Decodes a PNG, JPEG, GIF (its first frame), BMP of any depth stb_image
+// reads (top-down too) or TGA file, whatever its name says, when every one
+// of its pixels decodes: a file cut short is refused, and so is a header
+// the file's bytes could not stand for (ReadPictureHeader), before anything
+// is allocated for it. nullopt when refused; why then says so in a person's
+// words ("the file is cut short", ...).
 std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why = nullptr);
 
 // A picture file's width and height from its header alone, as
@@ -51,6 +50,9 @@ std::optional<std::pair<int, int>> ProbePictureFile(const std::string& path,
 // (a whole-step enlargement stays sharp).
 Picture ScaleByArea(const Picture& picture, int width, int height);
 
+// The picture as a PNG file's bytes (8-bit RGBA), compressed by zlib: the
+// same bytes on every system.
+std::vector<std::uint8_t> EncodePng(const Picture& picture);
 // Writes the picture as a PNG file (8-bit RGBA), atomically: the file is
 // the whole new picture or what it was. Throws IoError.
 void WritePngFile(const std::string& path, const Picture& picture);

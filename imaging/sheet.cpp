@@ -337,8 +337,29 @@ void DrawText(Picture& canvas, int x, int y, std::string_view text, std::uint32_
     }
 }
 
-Picture ContactSheet(const std::string& title, const std::vector<SheetCell>& cells, int columns) {
+namespace {
+
+// title cut to MaxTitleCharacters: a hand-edited name of thousands would
+// make a sheet of gigabytes.
+std::string CutTitle(const std::string& title) {
+    std::size_t at = 0;
+    std::size_t kept = 0; // the bytes of the characters before the "..."
+    for (int count = 0; at < title.size(); ++count) {
+        if (count == MaxTitleCharacters - 3)
+            kept = at;
+        NextCharacter(title, at);
+        if (count + 1 > MaxTitleCharacters)
+            return title.substr(0, kept) + "...";
+    }
+    return title;
+}
+
+} // namespace
+
+Picture ContactSheet(const std::string& fullTitle, const std::vector<SheetCell>& cells,
+                     int columns) {
     constexpr std::string_view NoItems = "No items";
+    const std::string title = CutTitle(fullTitle);
     const auto legend = Legend(cells.size());
     std::string legendText;
     for (const auto& part : legend)

@@ -34,6 +34,9 @@ struct SheetCell {
     bool marked = false; // lettered in red: it will not compile
 };
 
+// A longer title is cut to this many characters, the last three "...".
+inline constexpr int MaxTitleCharacters = 120;
+
 // An opaque white sheet: the title, a legend line, then the cells in a grid
 // of columns, row by row, each square with its caption and detail centred
 // under it. columns 0 picks the count (at most 16) that makes the sheet

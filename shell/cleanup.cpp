@@ -1,6 +1,7 @@
 #include "shell/cleanup.h"
 
 #include <algorithm>
+#include <set>
 #include <filesystem>
 #include <tuple>
 
@@ -10,6 +11,7 @@
 #include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
+#include "drm/drmpack.h"
 
 namespace zantrel {
 
@@ -17,7 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-inline constexpr long HighestPictureNumber = 2999;
+// Pictures are numbered 1 to R, icons after them: the icons folder holds
+// numbers up to twice the most a DRM may list of either.
+inline constexpr long HighestPictureNumber = MaxDrmItems;
+inline constexpr long HighestItemNumber = 2 * MaxDrmItems;
 inline constexpr int HighestCleanedCodeGroup = 18;
 
 fs::file_type EntryType(const std::string& path) {
@@ -53,18 +58,23 @@ void RemoveTemporaries(const std::string& folder) {
         RemoveOwnTemporaries(folder);
 }
 
-void CleanIcons(const std::string& iconsDir) {
-    for (long n = 1; n <= HighestPictureNumber; ++n) {
+// pictures: the raw pictures found, whose BMP copies are missing when
+// conversion was off; only a gap after them ends the loop.
+void CleanIcons(const std::string& iconsDir, long pictures) {
+    for (long n = 1; n <= HighestItemNumber; ++n) {
         if (!RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".gif"))) &&
-            !RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".bmp"))))
+            !RemoveIfPresent(JoinPath(iconsDir, NumberedFileName(n, ".bmp"))) && n > pictures)
             break;
     }
 }
 
-void CleanRaws(const std::string& raws) {
-    for (long n = 1; n <= HighestPictureNumber; ++n)
-        if (!RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
-            break;
+// The number of raw pictures removed.
+long CleanRaws(const std::string& raws) {
+    long n = 1;
+    while (n <= HighestPictureNumber &&
+           RemoveIfPresent(JoinPath(raws, NumberedFileName(n, ".raw"))))
+        ++n;
+    return n - 1;
 }
 
 void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
@@ -72,16 +82,17 @@ void CleanBranch(const std::string& binaryDir, const std::string& drmpackDir,
     if (!Enter(binaryDir))
         return;
     if (Enter(drmpackDir)) {
+        const std::string raws = JoinPath(drmpackDir, RawsFolderName);
+        long pictures = 0;
+        if (Enter(raws)) {
+            pictures = CleanRaws(raws);
+            RemoveTemporaries(raws);
+        }
         if (Enter(iconsDir)) {
-            CleanIcons(iconsDir);
+            CleanIcons(iconsDir, pictures);
             if (firstImage)
                 RemoveIfPresent(JoinPath(iconsDir, ThumbsFileName));
             RemoveTemporaries(iconsDir);
-        }
-        const std::string raws = JoinPath(drmpackDir, RawsFolderName);
-        if (Enter(raws)) {
-            CleanRaws(raws);
-            RemoveTemporaries(raws);
         }
         for (auto name : {StartFileName, OffFileName, TrailFileName, DescrFileName, NewOffFileName,
                           RawOffFileName})
@@ -141,41 +152,33 @@ bool IsNumbered(const std::string& name, std::string_view prefix,
     return false;
 }
 
-// Deletes every file of folder (not a folder) that names accepts; what
-// cannot be deleted is added to failed.
+// Adds every file of folder (not a folder) that names accepts, or that is
+// one of the program's own temporaries, to paths.
 template <class Accept>
-void DeleteListed(const std::string& folder, Accept names, std::vector<std::string>& failed) {
+void ListOwn(const std::string& folder, Accept names, std::vector<std::string>& paths) {
     if (!Enter(folder))
         return;
-    std::vector<std::string> paths;
     for (const std::string& name : FolderEntries(folder).value_or(std::vector<std::string>{}))
         if ((names(name) || IsOwnTemporaryName(name)) &&
             EntryType(JoinPath(folder, name)) != fs::file_type::directory)
             paths.push_back(JoinPath(folder, name));
-    for (const std::string& path : paths) {
-        try {
-            DeleteFileChecked(path);
-        } catch (const IoError&) {
-            failed.push_back(path);
-        }
-    }
 }
 
-void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
-                   const std::string& iconsDir, std::vector<std::string>& failed) {
+void ListOwnBranch(const std::string& binaryDir, const std::string& drmpackDir,
+                   const std::string& iconsDir, std::vector<std::string>& paths) {
     if (!Enter(binaryDir))
         return;
     if (Enter(drmpackDir)) {
-        DeleteListed(
+        ListOwn(
             iconsDir,
             [](const std::string& name) {
                 return name == ThumbsFileName || IsNumbered(name, "", {".gif", ".bmp"});
             },
-            failed);
-        DeleteListed(
+            paths);
+        ListOwn(
             JoinPath(drmpackDir, RawsFolderName),
-            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, failed);
-        DeleteListed(
+            [](const std::string& name) { return IsNumbered(name, "", {".raw"}); }, paths);
+        ListOwn(
             drmpackDir,
             [](const std::string& name) {
                 for (auto known : {StartFileName, OffFileName, TrailFileName, DescrFileName,
@@ -184,15 +187,27 @@ void DiscardBranch(const std::string& binaryDir, const std::string& drmpackDir,
                         return true;
                 return false;
             },
-            failed);
+            paths);
     }
-    DeleteListed(
+    ListOwn(
         binaryDir,
         [](const std::string& name) {
             return name == RamdldFileName || name == HeaderFileName || name == ScratchFileName ||
                    name == FlashPathsFileName || IsNumbered(name, "CG", {".bin"});
         },
-        failed);
+        paths);
+}
+
+// Deletes paths; what cannot be deleted is listed as kept.
+void DeleteAll(const std::vector<std::string>& paths, DiscardResult& result) {
+    for (const std::string& path : paths) {
+        try {
+            DeleteFileChecked(path);
+            ++result.deleted;
+        } catch (const IoError&) {
+            result.kept.push_back(path);
+        }
+    }
 }
 
 // The links directly inside folder (not entered when it is one itself).
@@ -236,8 +251,10 @@ void RemoveHistory() {
     if (s.workFolder.empty() || !IsRealFolder(s.workFolder))
         return;
     const std::string folder = JoinPath(s.workFolder, HistoryFolderName);
-    std::vector<std::string> ignored;
-    DeleteListed(folder, IsHistoryFileName, ignored);
+    std::vector<std::string> paths;
+    ListOwn(folder, IsHistoryFileName, paths);
+    DiscardResult ignored;
+    DeleteAll(paths, ignored);
     RemoveFolderIfEmpty(folder);
 }
 
@@ -251,26 +268,48 @@ void CleanWorkFolder() {
     RemoveIfPresent(JoinPath(s.workFolder, OwnerFileName));
 }
 
-std::vector<std::string> DiscardWorkFiles() {
+DiscardResult DiscardWorkFiles() {
     const SharedState& s = State();
-    std::vector<std::string> failed;
-    if (!s.workFolder.empty() && IsRealFolder(s.workFolder)) {
-        const std::string history = JoinPath(s.workFolder, HistoryFolderName);
-        DeleteListed(history, IsHistoryFileName, failed);
-        RemoveFolderIfEmpty(history);
-    }
-    DiscardBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, failed);
-    DiscardBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, failed);
-    RemoveEmptyTree();
+    DiscardResult result;
+    std::vector<std::string> paths = OwnWorkFiles();
+    // The owner marker last: while it stays, the files are this session's.
     const std::string owner = JoinPath(s.workFolder, OwnerFileName);
-    if (EntryType(owner) == fs::file_type::regular) {
+    const bool marked = !paths.empty() && paths.back() == owner;
+    if (marked)
+        paths.pop_back();
+    DeleteAll(paths, result);
+    RemoveEmptyTree();
+    RemoveFolderIfEmpty(JoinPath(s.workFolder, HistoryFolderName));
+    if (marked) {
         try {
             DeleteFileChecked(owner);
         } catch (const IoError&) {
-            failed.push_back(owner);
+            result.kept.push_back(owner);
         }
     }
-    return failed;
+    return result;
+}
+
+std::vector<std::string> OwnWorkFiles() {
+    const SharedState& s = State();
+    std::vector<std::string> paths;
+    ListOwnBranch(s.binary1Dir, s.drmpack1Dir, s.icons1Dir, paths);
+    ListOwnBranch(s.binary2Dir, s.drmpack2Dir, s.icons2Dir, paths);
+    ListOwn(JoinPath(s.workFolder, HistoryFolderName), IsHistoryFileName, paths);
+    const std::string owner = JoinPath(s.workFolder, OwnerFileName);
+    if (EntryType(owner) == fs::file_type::regular)
+        paths.push_back(owner);
+    return paths;
+}
+
+void RemoveWorkFilesNotIn(const std::vector<std::string>& before) {
+    const std::set<std::string> there(before.begin(), before.end());
+    std::vector<std::string> added;
+    for (const std::string& path : OwnWorkFiles())
+        if (!there.contains(path))
+            added.push_back(path);
+    DiscardResult ignored;
+    DeleteAll(added, ignored);
 }
 
 void RemoveLeftoverTemporaries() {

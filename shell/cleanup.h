@@ -3,6 +3,7 @@
 // itself is removed, nothing behind it is touched.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,19 @@ void CleanWorkFolder();
 
 // Ends a session's files for good: every numbered work file of both
 // branches (gaps in the numbering do not stop it) and the other known work
-// files, then the empty folders. Returns the files that could not be deleted.
-std::vector<std::string> DiscardWorkFiles();
+// files, then the empty folders.
+struct DiscardResult {
+    std::size_t deleted = 0;       // files deleted
+    std::vector<std::string> kept; // files that could not be deleted
+};
+DiscardResult DiscardWorkFiles();
+
+// Every file of the program's own in the work tree now (the work files of
+// both branches, its temporaries there, the work folder's owner marker,
+// last), and the deletion of those that are not among before: what a
+// command that failed part-way wrote, and nothing that was there.
+std::vector<std::string> OwnWorkFiles();
+void RemoveWorkFilesNotIn(const std::vector<std::string>& before);
 
 // Links found in the work tree where its folders or files belong, image 1's
 // branch and, with both, image 2's: the commands read and write only inside

@@ -46,6 +46,11 @@ ReplaceOptions OptionsOf(const ConsoleArguments& a) {
     return options;
 }
 
+// A command typed is not asked: it refuses to replace files unless told.
+Overwrite OverwriteOf(const ConsoleArguments& a) {
+    return a.overwrite ? Overwrite::Replace : Overwrite::Refuse;
+}
+
 // Save As from the console: a second run that does not finish its session
 // keeps it, as Exit does.
 CommandResult SaveAsAndKeep(const ConsoleArguments& a) {
@@ -145,6 +150,7 @@ a second run of a session opened with two files.)",
          .hint = "Discard Session|Delete the pending session and its work files",
          .runs = SecondRuns,
          .whyNotFresh = "discard is not offered: no session is pending",
+         .rereadsView = true, // the run goes on as a fresh one
          .run = FileDiscard1Execute,
          .console = {.name = "discard",
                      .help = R"(Discard Session: ends the pending session without saving it: deletes
@@ -248,12 +254,18 @@ opened with two files.)",
          .rereadsView = true,
          .run = [] { return ExportPictures(std::nullopt); },
          .console = {.name = "export-png",
-                     .help = R"(Writes every picture and icon of the file to edit into the existing
-folder DIR as N.png. Only in a second run.)",
+                     .help =
+                         R"(Writes every picture and icon of the file to edit into the folder DIR
+(made when missing) as N.png, all or none. Files of those names there
+are replaced only with --overwrite. Only in a second run.)",
                      .positionals = {{"DIR"}},
+                     .overwriteOption = true,
                      .missing = "export-png needs one folder",
                      .check = CheckFile,
-                     .run = [](const ConsoleArguments& a) { return ExportPictures(a.first); }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return ExportPictures(a.first, OverwriteOf(a));
+                         }}},
         {.item = FileExportSheetItem,
          .caption = "Export &Contact Sheet...",
          .hint = "Export Contact Sheet|One PNG of every item with its number, size and mark",
@@ -264,11 +276,16 @@ folder DIR as N.png. Only in a second run.)",
          .console = {.name = "sheet",
                      .help =
                          R"(Writes one PNG picture of every item with its number, size and edited
-mark. Only in a second run.)",
+mark. An existing FILE is replaced only with --overwrite. Only in a
+second run.)",
                      .positionals = {{"FILE"}},
+                     .overwriteOption = true,
                      .missing = "sheet needs one file name",
                      .check = CheckFile,
-                     .run = [](const ConsoleArguments& a) { return ExportContactSheet(a.first); }}},
+                     .run =
+                         [](const ConsoleArguments& a) {
+                             return ExportContactSheet(a.first, OverwriteOf(a));
+                         }}},
         {.item = FileImportItem,
          .caption = "&Import Pictures...",
          .hint = "Import Pictures|Replace items from a folder of pictures named by number",
@@ -279,7 +296,8 @@ mark. Only in a second run.)",
          .console = {.name = "import",
                      .help = R"(Replaces the items whose numbers name the pictures in DIR (1.png,
 2.jpg, ...), all in one step; a picture that shows what its item shows
-leaves it untouched. Only in a second run.)",
+leaves it untouched. A file that cannot be used is named with its reason
+and left out. Only in a second run.)",
                      .positionals = {{"DIR"}},
                      .fitOption = true,
                      .missing = "import needs one folder",

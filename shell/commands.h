@@ -83,7 +83,8 @@ struct ConsoleArguments {
     std::string item;                  // replace's and restore's N ("all" for restore)
     std::string fit = "inside";
     bool keepSize = false;
-    std::string to; // take's --to K; empty for none
+    std::string to;         // take's --to K; empty for none
+    bool overwrite = false; // --overwrite: files that exist are replaced, not refused
 };
 
 // A positional argument of a console command and where it goes.
@@ -102,9 +103,10 @@ struct ConsoleForm {
     // The help's description, broken where the help breaks it.
     std::string_view help;
     std::vector<ConsolePositional> positionals;
-    bool fitOption = false;      // --fit inside|fill|stretch
-    bool keepSizeOption = false; // --keep-size
-    bool toOption = false;       // --to K
+    bool fitOption = false;       // --fit inside|fill|stretch
+    bool keepSizeOption = false;  // --keep-size
+    bool toOption = false;        // --to K
+    bool overwriteOption = false; // --overwrite
     // The usage error when a required argument is missing.
     std::string_view missing;
     // Start-up reads the session but changes nothing on disk.

@@ -1,10 +1,11 @@
 #include "shell/edit.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
-#include "base/commit.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "shell/state.h"
 #include "base/unicode.h"
@@ -27,32 +28,46 @@ namespace fs = std::filesystem;
 
 Rgb Replacer() { return State().replacer; }
 
-// Image 1's items and their originals, as one edit sees them.
+// A file's name or path as a message shows it: bytes a terminal or a box
+// would act on, escaped.
+std::string NameOf(const std::string& path) { return Printable(FileNamePart(path)); }
+std::string PathOf(const std::string& path) { return Printable(path); }
+
+std::string SizeText(int width, int height) {
+    return std::to_string(width) + " × " + std::to_string(height) + " pixels";
+}
+
+// Image 1's items and their originals, as one edit sees them. Everything the
+// workers of an export or import read is here, read-only: the originals'
+// file is read before they start.
 struct EditContext {
     WorkView work;
     std::optional<DrmOriginals> originals;
+    std::map<long, std::size_t> index;
+    // The size of the phone's own icon in each slot whose file cannot be read.
+    std::map<long, std::pair<int, int>> iconSlots;
 
     const WorkItem* Find(long number) const {
-        for (const WorkItem& item : work.items)
-            if (item.number == number)
-                return &item;
-        return nullptr;
+        const auto found = index.find(number);
+        return found == index.end() ? nullptr : &work.items[found->second];
     }
 };
 
-// nullopt after a box that says why there is nothing to edit.
-std::optional<EditContext> LoadContext(std::string_view caption) {
-    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession()) {
-        ShowMessage(refused->message, std::string(caption));
-        return std::nullopt;
-    }
+Checked<EditContext> LoadContext() {
+    if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
+        return Checked<EditContext>::Refusal(refused->message);
     EditContext context;
     context.work = ListWorkItems(1);
-    if (!context.work.error.empty() && context.work.items.empty()) {
-        ShowMessage(context.work.error, std::string(caption));
-        return std::nullopt;
-    }
+    if (!context.work.error.empty() && context.work.items.empty())
+        return Checked<EditContext>::Refusal(context.work.error);
     context.originals = DrmOriginals::Load(FoldersOf(1));
+    for (std::size_t i = 0; i < context.work.items.size(); ++i) {
+        const WorkItem& item = context.work.items[i];
+        context.index[item.number] = i;
+        if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0) && context.originals)
+            if (auto size = context.originals->IconSize(item.number))
+                context.iconSlots[item.number] = *size;
+    }
     return context;
 }
 
@@ -78,21 +93,31 @@ std::string TargetOf(const WorkItem& item, const EditContext& context) {
                     NumberedFileName(item.number, item.picture ? ".bmp" : ".gif"));
 }
 
-// The size the item takes a new picture of width x height at.
-std::pair<int, int> SizeFor(const WorkItem& item, int width, int height,
-                            const ReplaceOptions& options) {
+// The size an item takes a new picture of width x height at, and where that
+// size comes from.
+struct SlotSize {
+    int width = 0;
+    int height = 0;
+    enum class From { Slot, IconFile, PhonesIcon, Picture } from = From::Slot;
+};
+
+SlotSize SizeFor(const WorkItem& item, const EditContext& context, int width, int height,
+                 const ReplaceOptions& options) {
     if (item.picture)
-        return {item.slotWidth, item.slotHeight};
-    if (options.iconTakesNewSize || item.fileWidth <= 0 || item.fileHeight <= 0)
-        return {width, height};
-    return {item.fileWidth, std::abs(item.fileHeight)};
+        return {item.slotWidth, item.slotHeight, SlotSize::From::Slot};
+    if (options.iconTakesNewSize)
+        return {width, height, SlotSize::From::Picture};
+    if (item.fileWidth > 0 && item.fileHeight != 0)
+        return {item.fileWidth, std::abs(item.fileHeight), SlotSize::From::IconFile};
+    // The icon's file cannot be read: the phone's own icon says the slot's size.
+    if (const auto found = context.iconSlots.find(item.number); found != context.iconSlots.end())
+        return {found->second.first, found->second.second, SlotSize::From::PhonesIcon};
+    return {width, height, SlotSize::From::Picture};
 }
 
-// picture as item takes it: at its size, transparent where less than half
-// opaque.
-Picture FittedFor(const WorkItem& item, const Picture& picture, const ReplaceOptions& options) {
-    const auto [width, height] = SizeFor(item, picture.width, picture.height, options);
-    return Flattened(FitPicture(picture, width, height, options.fit));
+// picture as item takes it at size: transparent where less than half opaque.
+Picture Fitted(const Picture& picture, const SlotSize& size, Fit fit) {
+    return Flattened(FitPicture(picture, size.width, size.height, fit));
 }
 
 // The new file for item holding fitted, or nullopt when those are the pixels
@@ -129,10 +154,15 @@ std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& contex
     return file;
 }
 
-void Stage(StagedReplacements& staging, const NewFile& file) {
-    BinaryFile out = staging.Stage(file.target);
-    out.Write(file.bytes);
+void Stage(StagedReplacements& staging, const std::string& target,
+           std::span<const std::uint8_t> bytes) {
+    BinaryFile out = staging.Stage(target);
+    out.Write(bytes);
     out.Close();
+}
+
+void Stage(StagedReplacements& staging, const NewFile& file) {
+    Stage(staging, file.target, file.bytes);
     if (!file.stray.empty())
         staging.Remove(file.stray);
 }
@@ -163,27 +193,17 @@ std::optional<std::string> NameMismatch(const std::string& path) {
     const ContentKind kind = KindOfContent({head, got});
     if (kind == named || kind == ContentKind::Unknown || kind == ContentKind::Empty)
         return std::nullopt;
-    return "it is " + ContentKindName(kind) + " named " + ExtensionOf(path);
+    return "it is " + ContentKindName(kind) + " named " + Printable(ExtensionOf(path));
 }
 
-// A source file's size from its header, as the import's plan takes it.
-std::optional<std::pair<int, int>> ProbeSource(const std::string& path, std::string& why) {
-    if (auto mismatch = NameMismatch(path)) {
-        why = *mismatch;
-        return std::nullopt;
-    }
-    return ProbePictureFile(path, &why);
-}
-
-std::optional<Picture> DecodeSource(const std::string& path, std::string_view caption) {
+// A source file's pixels, or why it cannot be used.
+Checked<Picture> DecodeSource(const std::string& path) {
     std::string why;
     if (auto mismatch = NameMismatch(path))
-        why = *mismatch;
-    else if (auto picture = DecodePictureFile(path, &why))
-        return picture;
-    ShowMessage(FileNamePart(path) + " cannot be used: " + why + ".", std::string(caption),
-                path + "\nNothing was changed.");
-    return std::nullopt;
+        return Checked<Picture>::Refusal(*mismatch);
+    if (auto picture = DecodePictureFile(path, &why))
+        return std::move(*picture);
+    return Checked<Picture>::Refusal(why);
 }
 
 // Picture files named by number in folder: "12.png" is item 12's.
@@ -220,19 +240,16 @@ std::vector<FolderEntry> PictureFilesIn(const std::string& folder) {
     return entries;
 }
 
-// folder as given or as the picker answers; the command's end when there is
-// none (cancelled) or it does not exist (refused).
-std::optional<CommandResult> AskForFolder(std::optional<std::string>& folder,
-                                          const std::string& title, std::string_view caption) {
+// A folder given or chosen in the picker; nullopt when the picker was
+// cancelled.
+std::optional<std::string> FolderFor(std::optional<std::string> folder, const std::string& title) {
     if (!folder)
         folder = AskFolder(title);
-    if (!folder)
-        return CommandResult::Completed;
-    if (!FolderExists(*folder)) {
-        ShowMessage("The folder " + *folder + " does not exist.", std::string(caption));
-        return CommandResult::Refused;
-    }
-    return std::nullopt;
+    return folder;
+}
+
+Outcome NoFolder(const std::string& folder) {
+    return Outcome::Refusal("The folder " + PathOf(folder) + " does not exist.");
 }
 
 std::string NumberList(const std::vector<long>& numbers) {
@@ -244,6 +261,15 @@ std::string NumberList(const std::vector<long>& numbers) {
     return text;
 }
 
+std::string NameList(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < 30; ++i)
+        text += (i ? ", " : "") + names[i];
+    if (names.size() > 30)
+        text += ", ... (" + std::to_string(names.size()) + " in all)";
+    return text;
+}
+
 std::string Items(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " item" : " items");
 }
@@ -251,6 +277,53 @@ std::string Items(std::size_t count) {
 std::string Pictures(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " picture" : " pictures");
 }
+
+// Whether files of a person's own may be replaced: existing names the
+// files in folder that an export would replace. Nullopt to go on; an outcome
+// (a refusal, or Done for a no) to stop with.
+std::optional<Outcome> MayReplace(const std::vector<std::string>& existing,
+                                  const std::string& folder, Overwrite overwrite,
+                                  std::string_view caption) {
+    if (existing.empty() || overwrite == Overwrite::Replace)
+        return std::nullopt;
+    const bool one = existing.size() == 1;
+    const std::string them = one ? "it" : "them";
+    const std::string files = (one ? "This file in " : "These files in ") + PathOf(folder) +
+                              (one ? " exists" : " exist") +
+                              " and would be replaced: " + NameList(existing) + ".";
+    if (overwrite == Overwrite::Refuse)
+        return Outcome::Refusal(files + " Nothing was written; --overwrite replaces " + them + ".");
+    if (AskConfirmation(files + " Replace " + them + "?", std::string(caption),
+                        DefaultAnswer::Cancel))
+        return std::nullopt;
+    return Outcome{};
+}
+
+// A folder made for an export, removed again (when still empty) unless the
+// export is done.
+class MadeFolder {
+public:
+    explicit MadeFolder(const std::string& folder) {
+        if (FolderExists(folder))
+            return;
+        std::error_code ec;
+        fs::create_directories(PathFromUtf8(folder), ec);
+        if (ec)
+            throw IoError(IoCodeFromErrorCode(ec), folder, IoError::Subject::Folder);
+        made_ = folder;
+    }
+    MadeFolder(const MadeFolder&) = delete;
+    MadeFolder& operator=(const MadeFolder&) = delete;
+    ~MadeFolder() {
+        std::error_code ignored; // a folder that holds something stays
+        if (!made_.empty())
+            fs::remove(PathFromUtf8(made_), ignored);
+    }
+    void Keep() { made_.clear(); }
+
+private:
+    std::string made_;
+};
 
 } // namespace
 
@@ -273,69 +346,105 @@ std::optional<Picture> ItemPicture(const WorkItem& item) {
     return Flattened(std::move(*picture));
 }
 
-CommandResult ReplaceItem(long number, std::optional<std::string> source,
-                          const ReplaceOptions& options) {
-    constexpr std::string_view Caption = "Replace";
-    auto context = LoadContext(Caption);
-    if (!context)
-        return CommandResult::Refused;
-    const WorkItem* item = context->Find(number);
-    if (!item) {
-        ShowMessage("There is no item " + std::to_string(number) + " in " + FlashFileName(1) + ".",
-                    std::string(Caption));
-        return CommandResult::Refused;
+namespace {
+
+std::string NoItem(long number) {
+    return "There is no item " + std::to_string(number) + " in " + Printable(FlashFileName(1)) +
+           ".";
+}
+
+// What the question says about the size the picture is written at.
+std::string SizeSentence(const Picture& picture, const SlotSize& size) {
+    const bool fitted = picture.width != size.width || picture.height != size.height;
+    const std::string at = SizeText(size.width, size.height);
+    switch (size.from) {
+    case SlotSize::From::PhonesIcon:
+        return std::string(fitted ? " It is fitted to " : " It is written at ") + at +
+               ", the size of the phone's own icon in this slot.";
+    case SlotSize::From::Picture:
+        return " It is written at its own size, " + at + ".";
+    default:
+        return fitted ? " It is fitted to " + at + "."
+                      : " It is written at " + at + ", the item's size.";
     }
+}
+
+Outcome Replace(long number, std::optional<std::string> source, const ReplaceOptions& options) {
+    constexpr std::string_view Caption = "Replace";
+    auto context = LoadContext();
+    if (!context)
+        return Outcome::Refusal(context.Why());
+    const WorkItem* item = context->Find(number);
+    if (!item)
+        return Outcome::Refusal(NoItem(number));
     if (!source)
         source = AskOpenFile("Replace " + std::to_string(number) + " with",
                              std::string(PictureFilter), true);
     if (!source)
-        return CommandResult::Completed;
-    const auto picture = DecodeSource(*source, Caption);
+        return {};
+    const auto picture = DecodeSource(*source);
     if (!picture)
-        return CommandResult::Refused;
+        return Outcome::Refusal(NameOf(*source) + " cannot be used: " + picture.Why() + ".\n" +
+                                PathOf(*source) + "\nNothing was changed.");
     const std::optional<Picture> current = ItemPicture(*item);
-    Picture fitted = FittedFor(*item, *picture, options);
+    SlotSize size = SizeFor(*item, *context, picture->width, picture->height, options);
+    Picture fitted = Fitted(*picture, size, options.fit);
     if (options.askFirst) {
         const Picture shown = SideBySide(current, fitted, 160);
         PictureQuestion question;
         question.caption = std::string(Caption);
-        question.text = "Replace " + FileNamePart(TargetOf(*item, *context)) + " with " +
-                        FileNamePart(*source) + "?";
-        if (picture->width != fitted.width || picture->height != fitted.height) {
-            question.text += " It is fitted to " + std::to_string(fitted.width) + " x " +
-                             std::to_string(fitted.height) + " pixels.";
-            // An icon may take the picture's own size instead.
-            if (!item->picture)
-                question.checkBox = "Keep the picture's own size, " +
-                                    std::to_string(picture->width) + " x " +
-                                    std::to_string(picture->height) + " pixels";
+        question.text = "Replace " + NameOf(TargetOf(*item, *context)) + " with " +
+                        NameOf(*source) + "?" + SizeSentence(*picture, size);
+        // An icon may take the picture's own size instead.
+        if (!item->picture && size.from != SlotSize::From::Picture &&
+            (picture->width != fitted.width || picture->height != fitted.height)) {
+            question.checkBox =
+                "Keep the picture's own size, " + SizeText(picture->width, picture->height);
+            ReplaceOptions ownSize = options;
+            ownSize.iconTakesNewSize = true;
+            const SlotSize own = SizeFor(*item, *context, picture->width, picture->height, ownSize);
+            question.checkedPixels =
+                SideBySide(current, Fitted(*picture, own, options.fit), 160).pixels;
         }
         question.pixels = shown.pixels;
         question.width = shown.width;
         question.height = shown.height;
         if (!AskPictureQuestion(question))
-            return CommandResult::Completed;
-        if (question.checked && !options.iconTakesNewSize) {
-            ReplaceOptions chosen = options;
-            chosen.iconTakesNewSize = true;
-            fitted = FittedFor(*item, *picture, chosen);
+            return {};
+        if (question.checked && !question.checkBox.empty()) {
+            size = {picture->width, picture->height, SlotSize::From::Picture};
+            fitted = Fitted(*picture, size, options.fit);
         }
     }
     const auto file = EncodeFor(*item, *context, fitted, current);
     if (!file) {
-        SetStatusText(FileNamePart(*source) + " shows what item " + std::to_string(number) +
+        SetStatusText(NameOf(*source) + " shows what item " + std::to_string(number) +
                       " already shows: nothing changed");
-        return CommandResult::Completed;
+        return {};
     }
     StagedReplacements staging;
     Stage(staging, *file);
-    CommitStep(staging, "Replace " + FileNamePart(file->target), JournalPath(file->target));
-    SetStatusText("Replaced " + FileNamePart(file->target) + " with " + FileNamePart(*source));
-    return CommandResult::Completed;
+    CommitStep(staging, "Replace " + NameOf(file->target), JournalPath(file->target));
+    SetStatusText("Replaced " + NameOf(file->target) + " with " + NameOf(*source));
+    return {};
+}
+
+} // namespace
+
+CommandResult ReplaceItem(long number, std::optional<std::string> source,
+                          const ReplaceOptions& options) {
+    return ShowRefusal(Replace(number, std::move(source), options), "Replace");
 }
 
 Picture FittedForItem(const WorkItem& item, const Picture& picture, const ReplaceOptions& options) {
-    return FittedFor(item, picture, options);
+    EditContext context;
+    // An icon whose file cannot be read takes the phone's own icon's size.
+    if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0))
+        if (auto originals = DrmOriginals::Load(FoldersOf(1)))
+            if (const auto size = originals->IconSize(item.number))
+                context.iconSlots[item.number] = *size;
+    return Fitted(picture, SizeFor(item, context, picture.width, picture.height, options),
+                  options.fit);
 }
 
 bool StageItemPicture(StagedReplacements& staging, const WorkItem& item, const Picture& fitted) {
@@ -372,8 +481,7 @@ Picture SideBySide(const std::optional<Picture>& now, const Picture& then, int s
 
 namespace {
 
-CommandResult Restore(EditContext& context, const std::vector<long>& numbers,
-                      const std::string& stepName) {
+void Restore(EditContext& context, const std::vector<long>& numbers, const std::string& stepName) {
     StagedReplacements staging;
     for (long number : numbers) {
         const std::string target = context.originals->OriginalPath(number);
@@ -386,227 +494,346 @@ CommandResult Restore(EditContext& context, const std::vector<long>& numbers,
     if (!staging.Empty())
         CommitStep(staging, stepName,
                    JournalPath(context.originals->OriginalPath(numbers.front())));
-    return CommandResult::Completed;
 }
 
-bool NoOriginals(const EditContext& context, std::string_view caption) {
-    if (context.originals)
-        return false;
-    ShowMessage("The originals are not known: " + std::string(CodeGroupFileName(DrmCodeGroup)) +
-                    " is missing from " + FoldersOf(1).binaryDir + " or was changed.",
-                std::string(caption), "Nothing was restored.");
-    return true;
+Checked<EditContext> LoadWithOriginals() {
+    Checked<EditContext> context = LoadContext();
+    if (context && !context->originals)
+        return Checked<EditContext>::Refusal(
+            "The originals are not known: " + std::string(CodeGroupFileName(DrmCodeGroup)) +
+            " is missing from " + PathOf(FoldersOf(1).binaryDir) +
+            " or was changed.\nNothing was restored.");
+    return context;
 }
 
-} // namespace
-
-CommandResult RestoreItem(long number) {
-    constexpr std::string_view Caption = "Restore Original";
-    auto context = LoadContext(Caption);
-    if (!context || NoOriginals(*context, Caption))
-        return CommandResult::Refused;
+Outcome RestoreOne(long number) {
+    auto context = LoadWithOriginals();
+    if (!context)
+        return Outcome::Refusal(context.Why());
     const long items = context->originals->PictureCount() + context->originals->IconCount();
-    if (number < 1 || number > items) {
-        ShowMessage("There is no item " + std::to_string(number) + " in " + FlashFileName(1) + ".",
-                    std::string(Caption));
-        return CommandResult::Refused;
-    }
+    if (number < 1 || number > items)
+        return Outcome::Refusal(NoItem(number));
     if (!context->originals->Edited(number)) {
         SetStatusText("Item " + std::to_string(number) + " is as Open wrote it");
-        return CommandResult::Completed;
+        return {};
     }
-    Restore(*context, {number},
-            "Restore " + FileNamePart(context->originals->OriginalPath(number)));
-    SetStatusText("Restored " + FileNamePart(context->originals->OriginalPath(number)));
-    return CommandResult::Completed;
+    Restore(*context, {number}, "Restore " + NameOf(context->originals->OriginalPath(number)));
+    SetStatusText("Restored " + NameOf(context->originals->OriginalPath(number)));
+    return {};
 }
 
-CommandResult RestoreAllItems() {
+Outcome RestoreAll() {
     constexpr std::string_view Caption = "Restore All Originals";
-    auto context = LoadContext(Caption);
-    if (!context || NoOriginals(*context, Caption))
-        return CommandResult::Refused;
+    auto context = LoadWithOriginals();
+    if (!context)
+        return Outcome::Refusal(context.Why());
     std::vector<long> edited;
     const long items = context->originals->PictureCount() + context->originals->IconCount();
     for (long number = 1; number <= items; ++number)
         if (context->originals->Edited(number))
             edited.push_back(number);
+    const std::string flash = Printable(FlashFileName(1));
     if (edited.empty()) {
-        ShowMessage("No item of " + FlashFileName(1) + " is edited.", std::string(Caption));
-        return CommandResult::Completed;
+        ShowMessage("No item of " + flash + " is edited.", std::string(Caption));
+        return {};
     }
     if (!AskConfirmation(
-            "Put " + Items(edited.size()) + " of " + FlashFileName(1) +
+            "Put " + Items(edited.size()) + " of " + flash +
                 " back as Open wrote them? Their edits are lost: " + NumberList(edited) + ".",
-            std::string(Caption)))
-        return CommandResult::Completed;
+            std::string(Caption), DefaultAnswer::Cancel))
+        return {};
     Restore(*context, edited, "Restore All of " + Items(edited.size()));
     const std::string report = "Restored " + Items(edited.size()) + ".";
     ShowMessage(report, std::string(Caption));
     SetStatusText(report);
-    return CommandResult::Completed;
+    return {};
 }
 
-CommandResult ExportPictures(std::optional<std::string> folder) {
+} // namespace
+
+CommandResult RestoreItem(long number) {
+    return ShowRefusal(RestoreOne(number), "Restore Original");
+}
+
+CommandResult RestoreAllItems() { return ShowRefusal(RestoreAll(), "Restore All Originals"); }
+
+namespace {
+
+std::string PngName(long number) { return std::to_string(number) + ".png"; }
+
+Outcome Export(std::optional<std::string> chosen, Overwrite overwrite) {
     constexpr std::string_view Caption = "Export Pictures";
-    auto context = LoadContext(Caption);
+    auto context = LoadContext();
     if (!context)
-        return CommandResult::Refused;
-    if (const auto refused =
-            AskForFolder(folder, "Export the pictures and icons as PNG files to", Caption))
-        return *refused;
+        return Outcome::Refusal(context.Why());
+    const auto folder = FolderFor(chosen, "Export the pictures and icons as PNG files to");
+    if (!folder)
+        return {};
+    const std::vector<WorkItem>& items = context->work.items;
+    // Only what is there to export can replace anything.
+    std::vector<std::string> existing;
+    for (const WorkItem& item : items)
+        if (!item.path.empty() && FileExists(JoinPath(*folder, PngName(item.number))))
+            existing.push_back(PngName(item.number));
+    if (auto stop = MayReplace(existing, *folder, overwrite, Caption))
+        return *stop;
+    MadeFolder made(*folder);
+
     ProgressScope scope("Exporting pictures");
+    StagedReplacements staging;
     std::vector<long> skipped;
-    std::size_t written = 0;
-    for (const WorkItem& item : context->work.items) {
-        if (const auto picture = ItemPicture(item)) {
-            WritePngFile(JoinPath(*folder, std::to_string(item.number) + ".png"), *picture);
-            ++written;
-        } else {
-            skipped.push_back(item.number);
-        }
-        SetProgress(ProgressPercent(static_cast<double>(written + skipped.size()),
-                                    static_cast<double>(context->work.items.size())));
-    }
-    const std::string report = "Exported " + Items(written) + " as PNG files to " + *folder + ".";
+    // Decoded and compressed on every core, written here in the items' order.
+    ProduceInOrder<std::optional<std::vector<std::uint8_t>>>(
+        items.size(),
+        [&](std::size_t i) -> std::optional<std::vector<std::uint8_t>> {
+            if (const auto picture = ItemPicture(items[i]))
+                return EncodePng(*picture);
+            return std::nullopt;
+        },
+        [&](std::size_t i, std::optional<std::vector<std::uint8_t>>& png) {
+            if (png)
+                Stage(staging, JoinPath(*folder, PngName(items[i].number)), *png);
+            else
+                skipped.push_back(items[i].number);
+            SetProgress(
+                ProgressPercent(static_cast<double>(i + 1), static_cast<double>(items.size())));
+        });
+    const std::size_t written = staging.Size();
+    if (written != 0)
+        staging.Commit(JournalPath(JoinPath(*folder, PngName(items.front().number))));
+    made.Keep();
+    const std::string report =
+        "Exported " + Items(written) + " as PNG files to " + PathOf(*folder) + ".";
     ShowMessage(report, std::string(Caption),
                 skipped.empty() ? "Import Pictures reads them back once edited."
                                 : "Missing or unreadable, not exported: " + NumberList(skipped));
     SetStatusText(report);
-    return CommandResult::Completed;
+    return {};
 }
 
-CommandResult ExportContactSheet(std::optional<std::string> file) {
+// "<flash name>-sheet.png" beside the flash file.
+std::string SuggestedSheetPath() {
+    const std::string& first = State().firstFlashPath;
+    if (first.empty())
+        return {};
+    return first.substr(0, first.size() - ExtensionOf(first).size()) + "-sheet.png";
+}
+
+Outcome Sheet(std::optional<std::string> given, Overwrite overwrite) {
     constexpr std::string_view Caption = "Export Contact Sheet";
-    auto context = LoadContext(Caption);
+    auto context = LoadContext();
     if (!context)
-        return CommandResult::Refused;
-    if (!file)
-        file = AskSaveFile("Export Contact Sheet", std::string(PngFilter));
-    if (!file)
-        return CommandResult::Completed;
-    const std::string target = WithDefaultExtension(*file, ".png");
-    ProgressScope scope("Drawing the contact sheet");
-    std::vector<SheetCell> cells;
-    cells.reserve(context->work.items.size());
-    for (const WorkItem& item : context->work.items) {
-        const Thumbnail thumbnail = ThumbnailOf(item);
-        SheetCell cell;
-        cell.square = ThumbnailPicture(thumbnail, ThumbnailSide);
-        const WorkItemCaption& caption = thumbnail.caption;
-        cell.caption = caption.name;
-        cell.detail = caption.detail;
-        cell.edited = item.edited;
-        cell.marked = caption.marked;
-        cells.push_back(std::move(cell));
-        SetProgress(ProgressPercent(static_cast<double>(cells.size()),
-                                    static_cast<double>(context->work.items.size())));
+        return Outcome::Refusal(context.Why());
+    std::string target;
+    for (std::optional<std::string> chosen;;) {
+        // An answer given beforehand is taken once; declined, it is a cancel.
+        if (given && chosen)
+            return {};
+        chosen = given ? given
+                       : AskSaveFile("Export Contact Sheet", std::string(PngFilter),
+                                     chosen ? *chosen : SuggestedSheetPath());
+        if (!chosen)
+            return {};
+        target = WithDefaultExtension(*chosen, ".png");
+        if (!FileExists(target) || overwrite == Overwrite::Replace)
+            break;
+        const std::string exists = "The file " + PathOf(target) + " exists";
+        if (overwrite == Overwrite::Refuse)
+            return Outcome::Refusal(exists + ". Nothing was written; --overwrite replaces it.");
+        // No, and the dialog comes back.
+        if (AskConfirmation(exists + " and will be replaced.", std::string(Caption),
+                            DefaultAnswer::Cancel))
+            break;
     }
-    WritePngFile(target, ContactSheet(FlashFileName(1), cells));
+    const std::vector<WorkItem>& items = context->work.items;
+    ProgressScope scope("Drawing the contact sheet");
+    std::vector<SheetCell> cells(items.size());
+    ProduceInOrder<SheetCell>(
+        items.size(),
+        [&](std::size_t i) {
+            const WorkItem& item = items[i];
+            SheetCell cell;
+            const Thumbnail thumbnail = ThumbnailOf(item);
+            cell.square = ThumbnailPicture(thumbnail, ThumbnailSide);
+            const WorkItemCaption& caption = thumbnail.caption;
+            cell.caption = caption.name;
+            cell.detail = caption.detail;
+            cell.edited = item.edited;
+            cell.marked = caption.marked;
+            return cell;
+        },
+        [&](std::size_t i, SheetCell& cell) {
+            cells[i] = std::move(cell);
+            SetProgress(
+                ProgressPercent(static_cast<double>(i + 1), static_cast<double>(items.size())));
+        });
+    StagedReplacements staging;
+    Stage(staging, target, EncodePng(ContactSheet(FlashFileName(1), cells)));
+    staging.Commit(JournalPath(target));
     const std::string report =
-        "The contact sheet of " + Items(cells.size()) + " is " + target + ".";
+        "The contact sheet of " + Items(cells.size()) + " is " + PathOf(target) + ".";
     ShowMessage(report, std::string(Caption));
     SetStatusText(report);
-    return CommandResult::Completed;
+    return {};
+}
+
+} // namespace
+
+CommandResult ExportPictures(std::optional<std::string> folder, Overwrite overwrite) {
+    return ShowRefusal(Export(std::move(folder), overwrite), "Export Pictures");
+}
+
+CommandResult ExportContactSheet(std::optional<std::string> file, Overwrite overwrite) {
+    return ShowRefusal(Sheet(std::move(file), overwrite), "Export Contact Sheet");
+}
+
+namespace {
+
+// One file of an import, as a worker finds it.
+struct ImportedFile {
+    std::string refusal; // why it cannot be used; empty when it can
+    ImportPlan::Change change;
+    std::optional<NewFile> file; // nullopt: the item shows it already
+};
+
+ImportedFile ImportOne(const EditContext& context, const WorkItem& item, const FolderEntry& entry,
+                       const ReplaceOptions& options) {
+    ImportedFile out;
+    const auto picture = DecodeSource(entry.path);
+    if (!picture) {
+        out.refusal = NameOf(entry.path) + ": " + picture.Why();
+        return out;
+    }
+    const SlotSize size = SizeFor(item, context, picture->width, picture->height, options);
+    out.change = {
+        item.number, entry.path,  TargetOf(item, context),
+        size.width,  size.height, picture->width != size.width || picture->height != size.height};
+    out.file = EncodeFor(item, context, Fitted(*picture, size, options.fit), ItemPicture(item));
+    return out;
+}
+
+} // namespace
+
+Checked<ImportPlan> PlanImport(const std::string& folder, const ReplaceOptions& options) {
+    auto context = LoadContext();
+    if (!context)
+        return Checked<ImportPlan>::Refusal(context.Why());
+    ImportPlan plan;
+    plan.folder = folder;
+    plan.fit = options.fit;
+    std::vector<FolderEntry> take;
+    std::map<long, int> seen;
+    const std::vector<FolderEntry> entries = PictureFilesIn(folder);
+    for (const FolderEntry& entry : entries)
+        ++seen[entry.number];
+    for (const FolderEntry& entry : entries) {
+        if (!context->Find(entry.number))
+            plan.outside.push_back(entry.number);
+        else if (seen[entry.number] > 1 &&
+                 (plan.doubled.empty() || plan.doubled.back() != entry.number))
+            plan.doubled.push_back(entry.number);
+        else if (seen[entry.number] == 1)
+            take.push_back(entry);
+    }
+    if (take.empty())
+        return Checked<ImportPlan>::Refusal(
+            "No picture in " + PathOf(folder) + " is named by the number of an item of " +
+            Printable(FlashFileName(1)) + " (1.png, 2.jpg, ...).\nNothing was changed.");
+    ProgressScope scope("Reading the pictures");
+    // Decoded, fitted and encoded on every core; staged here in the files'
+    // order, so that the plan is the same however the work was shared.
+    ProduceInOrder<ImportedFile>(
+        take.size(),
+        [&](std::size_t i) {
+            return ImportOne(*context, *context->Find(take[i].number), take[i], options);
+        },
+        [&](std::size_t i, ImportedFile& found) {
+            if (!found.refusal.empty())
+                plan.unusable.push_back(std::move(found.refusal));
+            else if (!found.file)
+                plan.unchanged.push_back(found.change.number);
+            else {
+                Stage(*plan.staged, *found.file);
+                plan.changes.push_back(std::move(found.change));
+            }
+            SetProgress(
+                ProgressPercent(static_cast<double>(i + 1), static_cast<double>(take.size())));
+        });
+    return plan;
+}
+
+std::string ImportPlanText(const ImportPlan& plan) {
+    const std::string flash = Printable(FlashFileName(1));
+    std::string text;
+    if (plan.changes.empty())
+        text = "No picture in " + PathOf(plan.folder) + " changes an item of " + flash + ".";
+    else
+        text = "Replace " + Items(plan.changes.size()) + " of " + flash + " with the pictures in " +
+               PathOf(plan.folder) + "?";
+    std::vector<std::string> fitted;
+    for (const ImportPlan::Change& change : plan.changes)
+        if (change.fitted)
+            fitted.push_back(std::to_string(change.number) + " to " + std::to_string(change.width) +
+                             " × " + std::to_string(change.height));
+    if (!fitted.empty())
+        text += "\n\nFitted (" + std::string(FitName(plan.fit)) +
+                "), their size differs: " + NameList(fitted);
+    if (!plan.unchanged.empty())
+        text +=
+            "\n\nUntouched, they show what the item shows already: " + NumberList(plan.unchanged);
+    if (!plan.unusable.empty()) {
+        text += "\n\nLeft out, they cannot be used:";
+        for (std::size_t i = 0; i < plan.unusable.size() && i < 10; ++i)
+            text += "\n" + plan.unusable[i];
+        if (plan.unusable.size() > 10)
+            text += "\n... and " + std::to_string(plan.unusable.size() - 10) + " more";
+    }
+    if (!plan.doubled.empty())
+        text += "\n\nLeft out, more than one file for: " + NumberList(plan.doubled);
+    if (!plan.outside.empty())
+        text += "\n\nLeft out, no such item: " + NumberList(plan.outside);
+    if (!plan.changes.empty())
+        text += "\n\nThey change together, or none does.";
+    return text;
+}
+
+void ApplyImport(ImportPlan& plan) {
+    if (!plan.changes.empty())
+        CommitStep(*plan.staged, "Import of " + Pictures(plan.changes.size()),
+                   JournalPath(plan.changes.front().target));
 }
 
 CommandResult ImportPictures(std::optional<std::string> folder, const ReplaceOptions& options) {
     constexpr std::string_view Caption = "Import Pictures";
-    auto context = LoadContext(Caption);
-    if (!context)
-        return CommandResult::Refused;
-    if (const auto refused =
-            AskForFolder(folder, "Import the pictures and icons named by number from", Caption))
-        return *refused;
-    // First what each file would do, from its header alone.
-    std::vector<FolderEntry> take;
-    std::vector<long> fitted, outside, doubled;
-    std::vector<std::string> unreadable;
-    std::map<long, int> seen;
-    const std::vector<FolderEntry> entries = PictureFilesIn(*folder);
-    for (const FolderEntry& entry : entries)
-        ++seen[entry.number];
-    for (const FolderEntry& entry : entries) {
-        const WorkItem* item = context->Find(entry.number);
-        if (!item) {
-            outside.push_back(entry.number);
-            continue;
+    const auto import = [&]() -> Outcome {
+        folder = FolderFor(folder, "Import the pictures and icons named by number from");
+        if (!folder)
+            return {};
+        if (!FolderExists(*folder))
+            return NoFolder(*folder);
+        Checked<ImportPlan> plan = PlanImport(*folder, options);
+        if (!plan)
+            return Outcome::Refusal(plan.Why());
+        const std::string text = ImportPlanText(*plan);
+        if (plan->changes.empty()) {
+            ShowMessage(text, std::string(Caption), "Nothing was changed.");
+            return {};
         }
-        if (seen[entry.number] > 1) {
-            if (doubled.empty() || doubled.back() != entry.number)
-                doubled.push_back(entry.number);
-            continue;
-        }
-        std::string why;
-        const auto size = ProbeSource(entry.path, why);
-        if (!size) {
-            unreadable.push_back(FileNamePart(entry.path) + ": " + why);
-            continue;
-        }
-        const auto [width, height] = SizeFor(*item, size->first, size->second, options);
-        if (width != size->first || height != size->second)
-            fitted.push_back(entry.number);
-        take.push_back(entry);
-    }
-    if (take.empty()) {
-        ShowMessage("No picture in " + *folder + " is named by the number of an item of " +
-                        FlashFileName(1) + " (1.png, 2.jpg, ...).",
-                    std::string(Caption), "Nothing was changed.");
-        return CommandResult::Refused;
-    }
-    std::string plan = "Replace up to " + Items(take.size()) + " of " + FlashFileName(1) +
-                       " with the pictures in " + *folder + "?";
-    if (!fitted.empty())
-        plan += "\n\nFitted (" + std::string(FitName(options.fit)) +
-                "), their size differs: " + NumberList(fitted);
-    if (!unreadable.empty()) {
-        plan += "\n\nLeft out, they cannot be read:";
-        for (std::size_t i = 0; i < unreadable.size() && i < 10; ++i)
-            plan += "\n" + unreadable[i];
-        if (unreadable.size() > 10)
-            plan += "\n... and " + std::to_string(unreadable.size() - 10) + " more";
-    }
-    if (!doubled.empty())
-        plan += "\n\nLeft out, more than one file for: " + NumberList(doubled);
-    if (!outside.empty())
-        plan += "\n\nLeft out, no such item: " + NumberList(outside);
-    plan += "\n\nItems whose pixels do not change stay untouched. The rest change together, or "
-            "none does.";
-    if (!AskConfirmation(plan, std::string(Caption)))
-        return CommandResult::Completed;
-
-    // Then each file decoded, encoded and staged in turn; one that fails now
-    // stops the lot before anything is replaced.
-    ProgressScope scope("Importing pictures");
-    StagedReplacements staging;
-    std::size_t changed = 0, same = 0;
-    std::string firstTarget;
-    for (std::size_t i = 0; i < take.size(); ++i) {
-        const auto picture = DecodeSource(take[i].path, Caption);
-        if (!picture)
-            return CommandResult::Refused;
-        const WorkItem& item = *context->Find(take[i].number);
-        if (const auto file =
-                EncodeFor(item, *context, FittedFor(item, *picture, options), ItemPicture(item))) {
-            Stage(staging, *file);
-            if (firstTarget.empty())
-                firstTarget = file->target;
-            ++changed;
-        } else {
-            ++same;
-        }
-        SetProgress(ProgressPercent(static_cast<double>(i + 1), static_cast<double>(take.size())));
-    }
-    if (!staging.Empty())
-        CommitStep(staging, "Import of " + Pictures(changed), JournalPath(firstTarget));
-    const std::string report = "Imported " + Items(changed) + " from " + *folder + "." +
-                               (same ? " " + Items(same) + " showed what they show already." : "");
-    ShowMessage(report, std::string(Caption),
-                unreadable.empty() ? ""
-                                   : std::to_string(unreadable.size()) +
-                                         " files could not be read and were left out.");
-    SetStatusText(report);
-    return CommandResult::Completed;
+        if (!AskConfirmation(text, std::string(Caption), DefaultAnswer::Ok))
+            return {};
+        ApplyImport(*plan);
+        const std::string report =
+            "Imported " + Items(plan->changes.size()) + " from " + PathOf(*folder) + ".";
+        ShowMessage(report, std::string(Caption),
+                    plan->unusable.empty() ? ""
+                    : plan->unusable.size() == 1
+                        ? "1 file could not be used and was left out."
+                        : std::to_string(plan->unusable.size()) +
+                              " files could not be used and were left out.");
+        SetStatusText(report);
+        return {};
+    };
+    return ShowRefusal(import(), Caption);
 }
 
 } // namespace zantrel

@@ -39,8 +39,8 @@ File > Discard Session... ends the pending session on purpose: it deletes the se
 Editing commands
 Replace (a thumbnail's menu, or drop a picture on it): the item from a PNG, JPEG, GIF, BMP or TGA picture, fitted to its slot.
 Restore Original (a thumbnail's menu) and File > Restore All Originals...: items back as Open wrote them.
-File > Export Pictures as PNG...: every item as N.png into a folder.
-File > Import Pictures...: such a folder read back, after saying what it replaces.
+File > Export Pictures as PNG...: every item as N.png into a folder; it asks before replacing files there.
+File > Import Pictures...: such a folder read back, after saying what it replaces, what it fits and which files it leaves out and why.
 File > Export Contact Sheet...: one PNG of every item with its number, size and edited mark.
 
 Settings (only in a first run)

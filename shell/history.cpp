@@ -298,7 +298,7 @@ CommandResult Move(bool undo) {
                                 " the rest of the step. Cancel " + verb + " the whole step, and " +
                                 (changed.size() == 1 ? "that change is" : "those changes are") +
                                 " lost.",
-                            caption))
+                            caption, DefaultAnswer::Ok))
             kept.insert(changed.begin(), changed.end());
     }
     StagedReplacements staging;

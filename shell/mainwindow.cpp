@@ -39,6 +39,12 @@ void MainWindowModel::Start() {
 
 bool MainWindowModel::Offers(MenuItem item) const { return Available(item, CurrentRun()); }
 
+std::string MainWindowModel::Hint(MenuItem item) const {
+    if (item == MenuItem::Port1 && view_.panel.portRefuses)
+        return PortRefusesText() + ".";
+    return LongHint(MainMenuHint(item));
+}
+
 void MainWindowModel::Run(const std::function<void()>& command) {
     runner_.Run(command);
     if (runner_.CloseRequested() && !closed_) {
@@ -199,9 +205,18 @@ void MainWindowModel::OpenFolder(const std::string& folder) {
 }
 
 void MainWindowModel::ActivateItem(const ItemRef& item) {
-    // Where no program is set up for the file's kind, its folder at least.
-    if (!item.path.empty() && !window_.OpenInShell(item.path))
-        OpenFolder(ParentFolder(item.path));
+    if (item.path.empty() || window_.OpenInShell(item.path))
+        return;
+    // Where no program is set up for the file's kind, its folder at least,
+    // and a box that names the file so the person can open it themselves.
+    const std::string folder = ParentFolder(item.path);
+    const std::string name = FileNamePart(item.path);
+    if (window_.OpenInShell(folder))
+        ShowMessage("No program is set up to open " + name + "; its folder was opened instead.",
+                    std::string(NoProgramCaption), item.path);
+    else
+        ShowMessage("No program is set up to open " + name + " or its folder.",
+                    std::string(NoProgramCaption), item.path);
 }
 
 void MainWindowModel::FollowLink(const std::string& folder) {
@@ -210,8 +225,10 @@ void MainWindowModel::FollowLink(const std::string& folder) {
 }
 
 void MainWindowModel::WindowActivated() {
-    if (!Busy() && !State().freshSession)
-        Refresh();
+    if (!away_ || Busy() || State().freshSession)
+        return;
+    away_ = false;
+    Refresh();
 }
 
 void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
@@ -263,6 +280,14 @@ std::string MainWindowModel::ErrorDetails(const std::string& path, const std::st
     if (!next.empty())
         details += (details.empty() ? "" : "\n\n") + next;
     return details;
+}
+
+int WheelRows(int& pending, int delta) {
+    constexpr int Notch = 120;
+    pending += delta;
+    const int rows = pending / Notch;
+    pending -= rows * Notch;
+    return -rows;
 }
 
 void SaySessionPending(const std::string& path) {

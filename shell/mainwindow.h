@@ -32,7 +32,7 @@ struct MainWindowToolkit : UiSink {
     // when none answered.
     virtual bool OpenInShell(const std::string& path) = 0;
     // The error box of a command an I/O failure ended: a stop icon, one OK
-    // button, the program's name as caption, details under the message.
+    // button, MainCaption as its title, details under the message.
     virtual void ShowError(const std::string& message, const std::string& details) = 0;
     // The settings dialog; its state when closed with OK.
     virtual std::optional<SettingsDialogState> RunSettingsDialog() = 0;
@@ -70,6 +70,8 @@ inline constexpr int SettleMilliseconds = 300;
 // where the file manager did not answer.
 inline constexpr std::string_view NoFileManagerText = "No file manager answered. The folder is:";
 inline constexpr std::string_view OpenWorkFolderCaption = "Open Work Folder";
+// A thumbnail's file that no program opened: its folder was, or neither was.
+inline constexpr std::string_view NoProgramCaption = "Open";
 
 class MainWindowModel {
 public:
@@ -89,11 +91,18 @@ public:
     std::string Caption(MenuItem item) const { return CaptionNow(item); }
     // Whether a menu item that is a switch is on (Show Only Differing Items).
     bool Checked(MenuItem item) const;
+    // What the status bar says of item while the menu is on it: its long
+    // hint, and for Port a pair it will refuse says so beforehand.
+    std::string Hint(MenuItem item) const;
     bool Busy() const { return runner_.Busy(); }
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.
     void RequestClose() { runner_.RequestClose(); }
     OpenDialogMemory& OpenDialog() { return openDialog_; }
+    // Where the folder dialog starts: the folder last chosen in it, so that
+    // Import starts where the pictures were just exported.
+    const std::string& LastFolder() const { return lastFolder_; }
+    void RememberFolder(const std::string& folder) { lastFolder_ = folder; }
 
     // A menu item chosen (by the menu, a shortcut or a drop): a greyed item
     // does nothing, nor does a second command while one runs.
@@ -115,6 +124,9 @@ public:
     // The same on several thumbnails of one image at once, as one step
     // where the command takes several (Use in); else on the first.
     void ChooseOnItems(MenuItem command, const std::vector<ItemRef>& items);
+    // Whether item's thumbnail takes a dropped file now (a copy, its target
+    // highlighted while the drag is over it).
+    bool TakesDrop(const ItemRef& item) const { return item.image == 1 && ItemMenuEnabled(item); }
     // A file dropped on item's thumbnail: a picture replaces it after the
     // question (image 1's items, in a second run).
     void DropOnItem(const ItemRef& item, const std::string& path);
@@ -130,9 +142,11 @@ public:
     // The panel's link to a folder: opened, as Open Work Folder, unless a
     // command runs.
     void FollowLink(const std::string& folder);
-    // The window came to the front: files edited in other programs show up,
-    // unless a command runs.
+    // The window came back to the front after the person was elsewhere:
+    // files edited in other programs show up, unless a command runs. Its
+    // first showing does not read the view again: Start just has.
     void WindowActivated();
+    void WindowDeactivated() { away_ = true; }
     // A watched file or folder changed at nowMs (any steady clock).
     void FilesChanged(std::int64_t nowMs);
     // Asked at nowMs after changes: the view is read again once they have
@@ -161,12 +175,19 @@ private:
     MainWindowToolkit& window_;
     CommandRunner runner_;
     OpenDialogMemory openDialog_;
+    std::string lastFolder_;
     MainView view_;
     int shownImage_ = 1;
     bool onlyDiffering_ = false;
     bool closed_ = false;
+    bool away_ = false;
     std::optional<std::int64_t> changedAt_;
 };
+
+// One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails
+// one row; finer wheels add up to a notch in pending. The rows to scroll,
+// down positive.
+int WheelRows(int& pending, int delta);
 
 // The second run's box for a file handed from outside.
 void SaySessionPending(const std::string& path);

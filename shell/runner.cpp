@@ -9,10 +9,16 @@ bool CommandRunner::Run(const std::function<void()>& command) {
     // Commands never nest: one runs to its end before the next starts.
     if (busy_)
         return false;
+    // Released however the command is left: a crash the system swallows
+    // inside one of its dialogs unwinds past every catch here, and a window
+    // still busy afterwards would refuse every command and its own close.
+    struct Release {
+        bool& busy;
+        ~Release() { busy = false; }
+    } release{busy_};
     busy_ = true;
     closeRequested_ = false;
     RunCommand(command);
-    busy_ = false;
     return true;
 }
 

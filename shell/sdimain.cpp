@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cxxabi.h>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -51,14 +52,6 @@ std::optional<Outcome> RefuseLinks(bool both) {
                             "File > Discard Session.... Nothing was written.");
 }
 
-// A refusal's message, shown once, in the box every refusal has.
-CommandResult ShowRefusal(const Outcome& outcome) {
-    if (!outcome.Refused())
-        return CommandResult::Completed;
-    ShowMessage(outcome.message, "Error");
-    return CommandResult::Refused;
-}
-
 void ReportError(const std::string& message, const std::string& path, const std::string& next) {
     if (g_errorReporter)
         g_errorReporter(message, path, next);
@@ -69,6 +62,28 @@ bool IsWithin(const std::string& path, const std::string& folder) {
            IsPathSeparator(path[folder.size()]);
 }
 
+// The work folder itself or its tree: what Settings' choice of work folder
+// can mend (a folder of the person's own inside it cannot be).
+bool InWorkFolder(const std::string& path) {
+    const SharedState& s = State();
+    return path == s.workFolder || path == s.binary1Dir || path == s.binary2Dir ||
+           IsInsideWorkTree(path);
+}
+
+// How another work folder is chosen: in Settings, which a second run
+// offers only once its session has ended.
+std::string ChooseAnotherWorkFolder() {
+    return State().freshSession ? "choose another work folder in Settings"
+                                : "end the session with File > Discard Session... and then "
+                                  "choose another work folder in Settings";
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 // What the person can do about a failure, by where it happened.
 std::string NextStep(const IoError& e) {
     const SharedState& s = State();
@@ -76,16 +91,18 @@ std::string NextStep(const IoError& e) {
     const bool saveTarget =
         !s.savePath.empty() && (path == s.savePath || path == s.compiledImagePath);
     if (e.AboutFolder() && e.Code() == IoFileNotFound) {
-        if (path == s.workFolder || IsWithin(path, s.workFolder))
-            return "Choose another work folder in Settings, or create this one.";
+        if (InWorkFolder(path))
+            return s.freshSession ? Capitalised(ChooseAnotherWorkFolder()) + ", or create this one."
+                                  : "Put the folder back, or " + ChooseAnotherWorkFolder() + ".";
         return "Choose a folder that is there, or create this one, then try again.";
     }
     if (e.AboutFolder()) {
         if (path == s.startFolder)
             return "Zantrel keeps its session and settings files there: check the folder's "
                    "permissions, or start Zantrel in a folder you can write to.";
-        if (path == s.workFolder || IsWithin(path, s.workFolder))
-            return "Choose another work folder in Settings, or check its permissions.";
+        if (InWorkFolder(path))
+            return "Make the folder writable (check its permissions), or " +
+                   ChooseAnotherWorkFolder() + ".";
         return "Choose another folder, or check its permissions.";
     }
     switch (e.Code()) {
@@ -274,7 +291,39 @@ void CheckWorkTreeWritable(bool pair) {
 
 } // namespace
 
+CommandResult ShowRefusal(const Outcome& outcome, std::string_view caption) {
+    if (!outcome.Refused())
+        return CommandResult::Completed;
+    ShowMessage(outcome.message, std::string(caption));
+    return CommandResult::Refused;
+}
+
 namespace {
+
+// What an Open writes into the work tree goes again when a failure (a full
+// disk) stops it: the window stays, and a retry in the same run finds the
+// tree as it was. What was there before, it never touches. (An Open that
+// ends the run, on a file without a DRM, leaves its pieces to the next
+// start's clean-up.)
+class OpenWrites {
+public:
+    OpenWrites() : before_(OwnWorkFiles()), exceptions_(std::uncaught_exceptions()) {}
+    OpenWrites(const OpenWrites&) = delete;
+    OpenWrites& operator=(const OpenWrites&) = delete;
+    ~OpenWrites() {
+        if (std::uncaught_exceptions() == exceptions_)
+            return;
+        try {
+            RemoveWorkFilesNotIn(before_);
+        } catch (const std::exception&) {
+            // What stays is the next fresh start's to clean.
+        }
+    }
+
+private:
+    std::vector<std::string> before_;
+    int exceptions_;
+};
 
 // A Save As's new files, recorded before they are written and put in place
 // together; however the save ends before that, they go (a run killed
@@ -466,6 +515,7 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     s.sessionMode = accepted ? ModePair : ModeSingle;
 
     CheckWorkTreeWritable(s.sessionMode == ModePair);
+    OpenWrites writes;
     // Before any work file: a run ended part-way leaves a tree this start
     // folder's next start may clean, and no other start folder's.
     WriteOwnerMarker();
@@ -510,11 +560,15 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     if (raw)
         s.sessionMode |= ModeRawImage;
     const bool pair = ImageCountOf(s.sessionMode) == ModePair;
+    // A pair Port will refuse is said once, with what is left to do.
+    const bool portable = pair && !PortIncompatible();
     std::string next = "The icons and pictures to edit are in " + EditFolder() +
                        ". Edit them with any picture editor, then start Zantrel again in " +
-                       s.startFolder + " and choose " + (pair ? "Port or Save As." : "Save As.");
-    if (pair && PortIncompatible())
-        next += "\nThe two DRMs have different layouts; Port will refuse them.";
+                       s.startFolder + " and choose " +
+                       (portable ? "Port or Save As." : "Save As.");
+    if (pair && !portable)
+        next += "\n" + PortRefusesText() + "; Save As saves " + FlashFileName(1) +
+                " with your own edits.";
     s.openedRamdldLength = -1;
     if (!raw) {
         // Save As writes the RAMDLD as Open wrote it, whatever the header says.
@@ -575,7 +629,8 @@ CommandResult SaveAs(const std::optional<std::string>& given) {
             if (FileExists(target))
                 existing += "\n" + target;
         if (existing.empty() ||
-            AskConfirmation("These files exist and will be replaced:" + existing, "Save As"))
+            AskConfirmation("These files exist and will be replaced:" + existing, "Save As",
+                            DefaultAnswer::Cancel))
             break;
     }
     if (!chosen) {
@@ -638,7 +693,7 @@ CommandResult Port1Click() {
         const std::string counts = CountIconsAndPictures(plan.icons, plan.pictures);
         if (!AskConfirmation("Replace " + counts + " of " + FlashFileName(1) + " with those of " +
                                  FlashFileName(2) + "?" + EditedFilesPortReplaces(plan),
-                             "Port"))
+                             "Port", DefaultAnswer::Cancel))
             return CommandResult::Completed;
     }
     PortResult port = plan;
@@ -657,7 +712,10 @@ CommandResult Port1Click() {
         return ShowRefusal(Outcome::Refusal(port.message));
     if (port.outcome == PortOutcome::Incompatible) {
         // The run ends with the session still pending, as Exit leaves it.
-        ShowMessage(port.message, "Error");
+        ShowMessage(port.message, "Error",
+                    PortRefusesText() + ", so nothing was copied. The session stays pending: " +
+                        "start Zantrel again in " + s.startFolder + " and choose Save As to save " +
+                        FlashFileName(1) + " with your own edits.");
         CloseMainWindow();
         if (!s.freshSession)
             WriteSessionFile();
@@ -681,6 +739,23 @@ CommandResult FileExit1Execute() {
     return CommandResult::Completed;
 }
 
+namespace {
+
+// The run goes on as a fresh one: no session, Open and Settings offered
+// (Open builds the work tree again).
+void BeginFreshRun() {
+    SharedState& s = State();
+    s.freshSession = true;
+    s.sessionMode = 0;
+    s.firstFlashPath.clear();
+    s.secondFlashPath.clear();
+    s.savePath.clear();
+    s.compiledImagePath.clear();
+    s.openedRamdldLength = -1;
+}
+
+} // namespace
+
 CommandResult FileDiscard1Execute() {
     const SharedState& s = State();
     // Work files that are another session's are not this one's to delete.
@@ -694,7 +769,7 @@ CommandResult FileDiscard1Execute() {
             : "Discard this folder's pending session? Zantrel deletes the session file " +
                   SessionFilePath() + ". The work folder " + s.workFolder +
                   " is not this session's now and is left as it is.";
-    if (!AskConfirmation(question, "Discard Session"))
+    if (!AskConfirmation(question, "Discard Session", DefaultAnswer::Cancel))
         return CommandResult::Completed;
     // The session file first: while it stays, the work files are its own.
     try {
@@ -707,22 +782,27 @@ CommandResult FileDiscard1Execute() {
                         "Discard Session again.");
         return CommandResult::Refused;
     }
-    const std::vector<std::string> kept = own ? DiscardWorkFiles() : std::vector<std::string>{};
+    const DiscardResult discarded = own ? DiscardWorkFiles() : DiscardResult{};
+    std::string said = "Deleted the session file " + SessionFilePath();
+    if (own)
+        said += " and " + Counted(static_cast<long>(discarded.deleted), "work file") + " from " +
+                s.workFolder + ".";
+    else
+        said += "; the work folder " + s.workFolder + " was left as it is.";
+    const std::vector<std::string>& kept = discarded.kept;
     if (!kept.empty()) {
-        std::string list;
+        said += "\n\n" + Counted(static_cast<long>(kept.size()), "work file") +
+                (kept.size() == 1 ? " was" : " were") +
+                " not deleted; delete them yourself (another program may hold them open):";
         for (std::size_t i = 0; i < kept.size() && i < 20; ++i)
-            list += "\n" + kept[i];
+            said += "\n" + kept[i];
         if (kept.size() > 20)
-            list += "\n... and " + std::to_string(kept.size() - 20) + " more";
-        SetStatusText("Session discarded; some work files stay");
-        ShowMessage(
-            "The session was discarded, but " + std::to_string(kept.size()) +
-                (kept.size() == 1 ? " work file" : " work files") + " could not be deleted.",
-            "Discard Session", "Delete them yourself (another program may hold them open):" + list);
-    } else {
-        SetStatusText("Session discarded");
+            said += "\n... and " + std::to_string(kept.size() - 20) + " more";
     }
-    CloseMainWindow();
+    BeginFreshRun();
+    said += "\n\nTo begin again, open a flash file with File > Open.";
+    SetStatusText(kept.empty() ? "Session discarded" : "Session discarded; some work files stay");
+    ShowMessage("Session discarded.", "Discard Session", said);
     return CommandResult::Completed;
 }
 
@@ -743,6 +823,10 @@ CommandResult RunGuarded(const std::function<CommandResult()>& command) {
                                    : e.Code() == IoFileNotFound ? "The folder does not exist. "
                                                                 : "The folder cannot be written. ";
         next = folder + (e.Note().empty() ? NextStep(e) : e.Note() + " " + NextStep(e));
+    } catch (const abi::__forced_unwind&) {
+        // An unwind the system began (a thread ended, a crash it swallowed):
+        // it must go on; the window's state is released by scope.
+        throw;
     } catch (const std::bad_alloc&) {
         message = "Out of memory.";
     } catch (const std::exception& e) {

@@ -58,6 +58,10 @@ CommandResult FileExit1Execute();
 // the session file and every work file, edits included.
 CommandResult FileDiscard1Execute();
 
+// A refusal's message, shown once, in the box every refusal has (captioned
+// "Error", or with the command's name); Refused for it, else Completed.
+CommandResult ShowRefusal(const Outcome& outcome, std::string_view caption = "Error");
+
 // Runs a command (or a step that returns nothing, as Completed); an I/O
 // failure (or any other exception, as a last resort) is caught here and
 // shown through the error reporter.

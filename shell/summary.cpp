@@ -13,12 +13,6 @@ namespace zantrel {
 
 namespace {
 
-std::string Counted(long n, const std::string& noun) {
-    if (n == 0)
-        return "no " + noun + "s";
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 std::string KindText(bool pair) {
     const SharedState& s = State();
     std::string kind;
@@ -63,8 +57,7 @@ SessionLine PortLine() {
         return {"Port", "copies " + CountIconsAndPictures(plan.icons, plan.pictures) + " of " +
                             FlashFileName(2) + " over those of " + FlashFileName(1)};
     case PortOutcome::Incompatible:
-        return {"Port", "the two DRMs have different layouts; Port will refuse them",
-                SessionLine::Role::Warning};
+        return {"Port", PortRefusesText(), SessionLine::Role::Warning};
     case PortOutcome::Refused:
         break;
     }
@@ -72,6 +65,17 @@ SessionLine PortLine() {
 }
 
 } // namespace
+
+std::string PortRefusesText() {
+    return "Port will refuse this pair: the DRMs of " + FlashFileName(1) + " and " +
+           FlashFileName(2) + " have different layouts";
+}
+
+std::string Counted(long n, const std::string& noun) {
+    if (n == 0)
+        return "no " + noun + "s";
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
 
 std::string CountIconsAndPictures(long icons, long pictures) {
     return Counted(icons, "icon") + " and " + Counted(pictures, "picture");
@@ -149,8 +153,10 @@ SessionSummary DescribeSession() {
                                            ? "the compiled code group, as the .bin file you name"
                                            : "a new superfile (.shx) you name, and its compiled "
                                              "code group (.bin) beside it"});
-    if (summary.pair)
+    if (summary.pair) {
         lines.push_back(PortLine());
+        summary.portRefuses = lines.back().value == PortRefusesText();
+    }
     return summary;
 }
 

@@ -22,8 +22,13 @@ struct SessionLine {
 
 struct SessionSummary {
     std::vector<SessionLine> lines;
-    bool pair = false; // image 2 was decompiled too: its thumbnails show what Port brings
+    bool pair = false;        // image 2 was decompiled too: its thumbnails show what Port brings
+    bool portRefuses = false; // a pair whose DRMs' layouts differ: Port will refuse it
 };
+
+// Why Port will refuse this pair, in the words of Open's box, Port's hint
+// and Port's own box.
+std::string PortRefusesText();
 
 // The pending session as start-up left it; empty in a fresh run. Never
 // throws: what cannot be read is said in the line's value.
@@ -40,6 +45,9 @@ std::string NoDrmToShowText(const std::string& error);
 
 // The folder the user edits in: image 1's icons and picture copies.
 std::string EditFolder();
+
+// A count with its noun in the right number: "1 file", "3 files", "no files".
+std::string Counted(long n, const std::string& noun);
 
 // "35 icons and 2 pictures", "1 icon and no pictures".
 std::string CountIconsAndPictures(long icons, long pictures);

@@ -4,6 +4,7 @@
 
 #include "base/paths.h"
 #include "imaging/decode.h"
+#include "shell/state.h"
 
 namespace zantrel {
 
@@ -54,9 +55,14 @@ Picture SquareOf(const std::optional<Picture>& picture, int side) {
     const ThumbnailFit fit = FitThumbnail(picture->width, picture->height, side);
     const Picture fitted = ScaleByArea(*picture, fit.width, fit.height);
     const int left = (side - fit.width) / 2, top = (side - fit.height) / 2;
+    // Transparent pixels show a checkerboard, the same in the thumbnails, the
+    // question's preview and the contact sheet.
+    constexpr std::uint32_t Light = 0xFFFFFFFF, Dark = 0xFFDCDCDC;
+    constexpr int Check = 6;
     for (int y = 0; y < fit.height; ++y)
         for (int x = 0; x < fit.width; ++x)
-            canvas.At(left + x, top + y) = Over(fitted.At(x, y), canvas.At(left + x, top + y));
+            canvas.At(left + x, top + y) =
+                Over(fitted.At(x, y), (x / Check + y / Check) % 2 ? Dark : Light);
     return canvas;
 }
 
@@ -67,8 +73,37 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
             picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
     } else if (!thumbnail.path.empty()) {
         picture = DecodePictureFile(thumbnail.path);
+        // A BMP's transparency is its replacer colour, shown as the question's
+        // preview shows it, not as bars of that colour.
+        if (picture && UpperExtension(thumbnail.path) == ".BMP")
+            MakeTransparent(*picture, State().replacer);
     }
     return SquareOf(picture, side);
+}
+
+ThumbnailSlots::ThumbnailSlots(int side)
+    : capacity_(static_cast<int>(std::max<std::int64_t>(
+          256, KeptThumbnailBytes / (4LL * std::max(1, side) * std::max(1, side))))) {}
+
+ThumbnailSlots::Place ThumbnailSlots::Take(int index) {
+    if (const auto found = where_.find(index); found != where_.end()) {
+        order_.splice(order_.begin(), order_, found->second);
+        return {found->second->second, false};
+    }
+    int slot = static_cast<int>(order_.size());
+    if (slot >= capacity_) {
+        slot = order_.back().second;
+        where_.erase(order_.back().first);
+        order_.pop_back();
+    }
+    order_.emplace_front(index, slot);
+    where_[index] = order_.begin();
+    return {slot, true};
+}
+
+void ThumbnailSlots::Clear() {
+    order_.clear();
+    where_.clear();
 }
 
 } // namespace zantrel

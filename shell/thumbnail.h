@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "imaging/picture.h"
 #include "shell/workview.h"
@@ -52,5 +54,32 @@ Picture SquareOf(const std::optional<Picture>& picture, int side);
 // imaging layer reads) fitted in its middle; the bare square when the file is
 // missing or cannot be decoded.
 Picture ThumbnailPicture(const Thumbnail& thumbnail, int side);
+
+// The drawn thumbnails a window keeps: a thumbnail is decoded when it first
+// comes into view, never all before the first paint, and the least recently
+// shown give their places back, so memory stays bounded whatever the item
+// count (2,999 squares would hold over 100 MB).
+inline constexpr std::int64_t KeptThumbnailBytes = 24LL << 20;
+class ThumbnailSlots {
+public:
+    // As many squares of side as KeptThumbnailBytes holds, at least a full
+    // screen's worth.
+    explicit ThumbnailSlots(int side);
+    int Capacity() const { return capacity_; }
+    struct Place {
+        int slot = 0;       // 0 .. Capacity() - 1
+        bool fresh = false; // the slot held another thumbnail: draw this one into it
+    };
+    // The place of the thumbnail at index, which comes into view now.
+    Place Take(int index);
+    // The view was read again: every kept square may be stale.
+    void Clear();
+
+private:
+    int capacity_;
+    // Most recently shown first: (index, slot).
+    std::list<std::pair<int, int>> order_;
+    std::unordered_map<int, std::list<std::pair<int, int>>::iterator> where_;
+};
 
 } // namespace zantrel

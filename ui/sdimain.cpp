@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -16,9 +15,9 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGridLayout>
+#include <QIconEngine>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -26,12 +25,15 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -58,11 +60,34 @@ QPixmap PixmapOf(const std::vector<std::uint32_t>& pixels, int width, int height
     return QPixmap::fromImage(image);
 }
 
-// The thumbnail square the shell draws.
-QPixmap RenderThumbnail(const Thumbnail& thumbnail) {
-    const Picture square = ThumbnailPicture(thumbnail, ThumbnailSide);
-    return PixmapOf(square.pixels, square.width, square.height);
-}
+// A thumbnail's icon that decodes its picture only when painted: laying out
+// 2,999 items asks every icon its size, but only those in view are drawn.
+class ThumbnailEngine : public QIconEngine {
+public:
+    ThumbnailEngine(TSDIAppForm* form, int image, int index)
+        : form_(form), image_(image), index_(index) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QPixmap pixmap(const QSize&, QIcon::Mode mode, QIcon::State) override {
+        const QPixmap square = form_->ThumbnailSquare(image_, index_);
+        if (mode == QIcon::Normal)
+            return square;
+        QStyleOption option;
+        option.palette = QApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, square, &option);
+    }
+    QSize actualSize(const QSize&, QIcon::Mode, QIcon::State) override {
+        return {ThumbnailSide, ThumbnailSide};
+    }
+    QIconEngine* clone() const override { return new ThumbnailEngine(form_, image_, index_); }
+
+private:
+    TSDIAppForm* form_;
+    int image_;
+    int index_;
+};
 
 // Message boxes size themselves to the message and would cut a longer
 // caption, or break a path over several lines: widen the box to hold both.
@@ -77,14 +102,24 @@ void WidenToFit(QMessageBox& box) {
                       grid->rowCount(), 0, 1, grid->columnCount());
 }
 
+// Messages name files and quote them: never taken for rich text (a name
+// with "<a href=...>" in it would be a link).
+void ShowAsPlainText(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+}
+
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
            const std::string& text, const QString& details,
-           QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+           DefaultAnswer answer = DefaultAnswer::Ok) {
     QMessageBox box(icon, Text(caption), Text(text), buttons, parent);
     if (buttons & QMessageBox::Cancel)
-        box.setDefaultButton(QMessageBox::Cancel);
+        box.setDefaultButton(answer == DefaultAnswer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
     if (!details.isEmpty())
         box.setInformativeText(details);
+    ShowAsPlainText(box);
     WidenToFit(box);
     return RunModal(box);
 }
@@ -99,6 +134,8 @@ QListWidget* MakeThumbnailGrid(QWidget* parent) {
     grid->setWordWrap(true);
     grid->setSpacing(4);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setUniformItemSizes(true);
+    grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid->setTextElideMode(Qt::ElideNone);
     grid->setFrameShape(QFrame::NoFrame);
     return grid;
@@ -145,11 +182,6 @@ std::string ToLocalPath(const QString& path) { return QFile::encodeName(path).to
 
 QString FromLocalPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QString ApplicationTitle() {
-    const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return base.isEmpty() ? QCoreApplication::applicationName() : base;
 }
 
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
@@ -243,6 +275,7 @@ void TSDIAppForm::BuildClientArea() {
             if (auto ref = model_.ItemAt(ImageOf(grid), grid->row(item)))
                 model_.ActivateItem(*ref);
         });
+        grid->viewport()->installEventFilter(this);
         grid->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(grid, &QListWidget::customContextMenuRequested, this,
                 [this, grid](QPoint at) { ShowThumbnailMenu(grid, at); });
@@ -360,10 +393,10 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
 }
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), Text(message), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Critical, Text(MainCaption), Text(message), QMessageBox::Ok, this);
     if (!details.empty())
         box.setInformativeText(Text(details));
+    ShowAsPlainText(box);
     WidenToFit(box);
     RunModal(box);
 }
@@ -399,21 +432,31 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     QMessageBox box(QMessageBox::Question, Text(question.caption), Text(question.text),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Cancel);
-    box.setIconPixmap(PixmapOf(question.pixels, question.width, question.height));
+    box.setDefaultButton(question.answer == DefaultAnswer::Ok ? QMessageBox::Ok
+                                                              : QMessageBox::Cancel);
+    const QPixmap fitted = PixmapOf(question.pixels, question.width, question.height);
+    const QPixmap ownSize = question.checkedPixels.empty()
+                                ? fitted
+                                : PixmapOf(question.checkedPixels, question.width, question.height);
+    box.setIconPixmap(question.checked ? ownSize : fitted);
     if (!question.checkBox.empty()) {
         box.setCheckBox(new QCheckBox(Text(question.checkBox), &box));
         box.checkBox()->setChecked(question.checked);
+        // The preview shows what the box's state would write.
+        connect(box.checkBox(), &QCheckBox::toggled, &box,
+                [&](bool on) { box.setIconPixmap(on ? ownSize : fitted); });
     }
+    ShowAsPlainText(box);
     const bool ok = RunModal(box) == QMessageBox::Ok;
     if (box.checkBox())
         question.checked = box.checkBox()->isChecked();
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     return RunBox(this, QMessageBox::Question, caption, text, {},
-                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                  QMessageBox::Ok | QMessageBox::Cancel, answer) == QMessageBox::Ok;
 }
 
 std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
@@ -467,9 +510,30 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     QFileDialog dialog(this, Text(title));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!model_.LastFolder().empty())
+        dialog.setDirectory(FromLocalPath(model_.LastFolder()));
     if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return ToLocalPath(dialog.selectedFiles().first());
+    const std::string chosen = ToLocalPath(dialog.selectedFiles().first());
+    model_.RememberFolder(chosen);
+    return chosen;
+}
+
+QPixmap TSDIAppForm::ThumbnailSquare(int image, int index) {
+    const Thumbnail* thumbnail = model_.ThumbnailAt(image, index);
+    if (!thumbnail)
+        return {};
+    Squares& squares = squares_[image - 1];
+    const ThumbnailSlots::Place place = squares.places.Take(index);
+    if (static_cast<std::size_t>(place.slot) >= squares.pixmaps.size())
+        squares.pixmaps.resize(static_cast<std::size_t>(place.slot) + 1);
+    if (place.fresh) {
+        const Picture square = ThumbnailPicture(*thumbnail, ThumbnailSide);
+        squares.pixmaps[static_cast<std::size_t>(place.slot)] =
+            PixmapOf(square.pixels, square.width, square.height);
+        ++decoded_;
+    }
+    return squares.pixmaps[static_cast<std::size_t>(place.slot)];
 }
 
 void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
@@ -477,7 +541,12 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
     const int row = grid->currentRow();
     grid->setUpdatesEnabled(false);
     grid->clear();
-    for (const Thumbnail& thumbnail : image.thumbnails) {
+    // The files may have changed: their squares are decoded again when shown.
+    Squares& squares = squares_[ImageOf(grid) - 1];
+    squares.places.Clear();
+    squares.pixmaps.clear();
+    for (std::size_t i = 0; i < image.thumbnails.size(); ++i) {
+        const Thumbnail& thumbnail = image.thumbnails[i];
         auto* item = new QListWidgetItem(Text(thumbnail.Text()));
         if (const Mark mark = MarkOf(thumbnail); mark == Mark::Refused)
             item->setForeground(QColor(0xC0, 0x00, 0x00));
@@ -485,7 +554,7 @@ void TSDIAppForm::FillThumbnails(QListWidget* grid, const ImageView& image) {
             item->setForeground(QColor(0x10, 0x60, 0xD0));
         if (DifferenceMarkOf(thumbnail) == Mark::Differs)
             item->setBackground(QColor(0xFF, 0xEC, 0xB0));
-        item->setIcon(QIcon(RenderThumbnail(thumbnail)));
+        item->setIcon(QIcon(new ThumbnailEngine(this, ImageOf(grid), static_cast<int>(i))));
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
         item->setToolTip(Text(thumbnail.Tip()));
         grid->addItem(item);
@@ -503,6 +572,7 @@ void TSDIAppForm::Draw() {
         action->setText(Text(model_.Caption(item)));
         action->setEnabled(model_.Offers(item));
         action->setChecked(model_.Checked(item));
+        action->setStatusTip(Text(model_.Hint(item)));
     }
     if (!view.sessionPage) {
         HintLabel->setText(Text(view.hint));
@@ -548,6 +618,8 @@ void TSDIAppForm::closeEvent(QCloseEvent* event) {
 bool TSDIAppForm::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate)
         model_.WindowActivated();
+    else if (event->type() == QEvent::WindowDeactivate)
+        model_.WindowDeactivated();
     return QMainWindow::event(event);
 }
 
@@ -576,15 +648,64 @@ std::pair<int, int> RowAt(QWidget* window, QListWidget* one, QListWidget* two, Q
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
-    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy())
-        event->acceptProposedAction();
+    // The person's file stays where it is: a copy, never a move.
+    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void TSDIAppForm::dragMoveEvent(QDragMoveEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
+    const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
+    if (item && model_.TakesDrop(*item))
+        HighlightDropTarget(image == 1 ? Thumbnails : Thumbnails2, row);
+    else
+        HighlightDropTarget(nullptr, -1);
+}
+
+void TSDIAppForm::dragLeaveEvent(QDragLeaveEvent* event) {
+    HighlightDropTarget(nullptr, -1);
+    QMainWindow::dragLeaveEvent(event);
+}
+
+void TSDIAppForm::HighlightDropTarget(QListWidget* grid, int row) {
+    if (grid == dropGrid_ && row == dropRow_)
+        return;
+    if (dropGrid_)
+        if (QListWidgetItem* was = dropGrid_->item(dropRow_))
+            was->setBackground(QBrush());
+    dropGrid_ = grid;
+    dropRow_ = row;
+    if (grid)
+        if (QListWidgetItem* now = grid->item(row))
+            now->setBackground(QColor(0xCC, 0xE4, 0xF7));
+}
+
+bool TSDIAppForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel)
+        return QMainWindow::eventFilter(watched, event);
+    for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
+        if (watched != grid->viewport())
+            continue;
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (const int rows = WheelRows(wheelPending_, wheel->angleDelta().y()))
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() +
+                                                rows * grid->gridSize().height());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TSDIAppForm::dropEvent(QDropEvent* event) {
+    HighlightDropTarget(nullptr, -1);
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return;
-    event->acceptProposedAction();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     // The commands show dialogs; they run after the drop has finished, not inside it.
     const QString path = urls.first().toLocalFile();
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());

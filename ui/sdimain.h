@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 
@@ -41,10 +42,6 @@ QString QtText(std::string_view text);
 std::string ToLocalPath(const QString& path);
 QString FromLocalPath(const std::string& path);
 
-// The application's title for error boxes: the program file's name without
-// its extension.
-QString ApplicationTitle();
-
 class TSDIAppForm : public QMainWindow, public MainWindowToolkit {
     Q_OBJECT
 
@@ -74,6 +71,10 @@ public:
 
     // The view read again and drawn.
     void RefreshThumbnails() { model_.Refresh(); }
+    // The square of image's thumbnail at index, decoded when first shown.
+    QPixmap ThumbnailSquare(int image, int index);
+    // How many thumbnails have been decoded since the window was made.
+    int DecodedThumbnails() const { return decoded_; }
 
     QString StatusText() const;
     bool CloseRequested() const { return model_.CloseRequested(); }
@@ -90,7 +91,8 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { model_.RequestClose(); }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
     QToolBar* ToolBar1 = nullptr;
@@ -107,7 +109,11 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The grids' wheel: one notch, one row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenu();
@@ -117,6 +123,8 @@ private:
     // The thumbnail menu at point of grid, for the item the gesture began on.
     void ShowThumbnailMenu(QListWidget* grid, QPoint at);
     int ImageOf(const QListWidget* grid) const { return grid == Thumbnails ? 1 : 2; }
+    // The thumbnail a drag is over, highlighted; none when row is -1.
+    void HighlightDropTarget(QListWidget* grid, int row);
 
     // MainWindowToolkit
     void Draw() override;
@@ -135,6 +143,16 @@ private:
     QWidget* sessionPage_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
+    // Each image's decoded squares, in the places its slots give out.
+    struct Squares {
+        ThumbnailSlots places{ThumbnailSide};
+        std::vector<QPixmap> pixmaps;
+    };
+    Squares squares_[2];
+    int decoded_ = 0;
+    int wheelPending_ = 0;
+    QListWidget* dropGrid_ = nullptr;
+    int dropRow_ = -1;
     MainWindowModel model_{*this};
 };
 

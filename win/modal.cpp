@@ -169,10 +169,26 @@ void SizeAndCentre(HWND dialog, HWND owner, int width, int height) {
 }
 
 // A question with a picture: a dialog made from an empty template, its
-// controls laid out in pixels around the picture when it starts.
+// controls laid out around the picture when it starts, scaled to the
+// dialog's DPI (the picture by whole pixels, so it stays sharp).
 constexpr int PictureCheckBox = 102;
+constexpr int PictureControl = 100;
+const wchar_t* const PictureFontProperty = L"ZantrelPictureFont";
+// The two previews as shown (scaled copies at a high DPI, the dialog's own).
+const wchar_t* const PictureShownProperty = L"ZantrelPictureShown";
+const wchar_t* const PictureCheckedProperty = L"ZantrelPictureChecked";
 
 INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The preview shows what the check box's state would write.
+    if (message == WM_COMMAND && LOWORD(wParam) == PictureCheckBox &&
+        HIWORD(wParam) == BN_CLICKED) {
+        const bool on = IsDlgButtonChecked(dialog, PictureCheckBox) == BST_CHECKED;
+        if (HANDLE checked = GetPropW(dialog, PictureCheckedProperty))
+            SendDlgItemMessageW(
+                dialog, PictureControl, STM_SETIMAGE, IMAGE_BITMAP,
+                reinterpret_cast<LPARAM>(on ? checked : GetPropW(dialog, PictureShownProperty)));
+        return TRUE;
+    }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         auto* asked = reinterpret_cast<Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
         if (HWND box = GetDlgItem(dialog, PictureCheckBox); asked && box)
@@ -180,12 +196,33 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     }
+    if (message == WM_DESTROY) {
+        // The scaled copies of the pictures are the dialog's own.
+        auto* asked = reinterpret_cast<Modal*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        const auto shown = static_cast<HBITMAP>(RemovePropW(dialog, PictureShownProperty));
+        const auto checked = static_cast<HBITMAP>(RemovePropW(dialog, PictureCheckedProperty));
+        if (shown && asked && shown != asked->picture)
+            DeleteObject(shown);
+        if (checked && asked && checked != asked->checkedPicture)
+            DeleteObject(checked);
+        if (auto font = static_cast<HFONT>(RemovePropW(dialog, PictureFontProperty)))
+            DeleteObject(font);
+        return FALSE;
+    }
     if (message != WM_INITDIALOG)
         return FALSE;
     SetWindowLongPtrW(dialog, DWLP_USER, lParam);
     const Modal& modal = *reinterpret_cast<const Modal*>(lParam);
     SetWindowTextW(dialog, modal.title.c_str());
-    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    const int dpi = std::max(96, static_cast<int>(GetDpiForWindow(dialog)));
+    const auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                               static_cast<UINT>(dpi));
+    HFONT ownFont = CreateFontIndirectW(&metrics.lfMessageFont);
+    SetPropW(dialog, PictureFontProperty, ownFont); // deleted with the dialog
+    const auto font = reinterpret_cast<WPARAM>(ownFont);
     const auto child = [&](const wchar_t* type, const wchar_t* text, DWORD style, int id) {
         HWND control =
             CreateWindowExW(0, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, dialog,
@@ -193,40 +230,69 @@ INT_PTR CALLBACK PictureBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         SendMessageW(control, WM_SETFONT, font, FALSE);
         return control;
     };
-    constexpr int Margin = 12, ButtonWidth = 80, ButtonHeight = 24;
+    const int margin = scaled(12), buttonWidth = scaled(80), buttonHeight = scaled(24);
+    const int zoom = std::max(1, dpi / 96);
+    const int pictureWidth = modal.pictureWidth * zoom, pictureHeight = modal.pictureHeight * zoom;
+    const auto zoomed = [&](HBITMAP original) {
+        if (zoom == 1 || !original)
+            return original;
+        HDC screen = GetDC(dialog);
+        HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+        HBITMAP copy = CreateCompatibleBitmap(screen, pictureWidth, pictureHeight);
+        HGDIOBJ oldFrom = SelectObject(from, original), oldTo = SelectObject(to, copy);
+        SetStretchBltMode(to, COLORONCOLOR);
+        StretchBlt(to, 0, 0, pictureWidth, pictureHeight, from, 0, 0, modal.pictureWidth,
+                   modal.pictureHeight, SRCCOPY);
+        SelectObject(from, oldFrom);
+        SelectObject(to, oldTo);
+        DeleteDC(from);
+        DeleteDC(to);
+        ReleaseDC(dialog, screen);
+        return copy;
+    };
+    HBITMAP shown = zoomed(modal.picture);
+    HBITMAP checked = zoomed(modal.checkedPicture);
+    SetPropW(dialog, PictureShownProperty, shown);
+    if (checked)
+        SetPropW(dialog, PictureCheckedProperty, checked);
     const std::wstring text =
         modal.details.empty() ? modal.text : modal.text + L"\n\n" + modal.details;
-    const int width = std::max(modal.pictureWidth, 320);
+    const int width = std::max(pictureWidth, scaled(320));
     RECT measured{0, 0, width, 0};
     HDC dc = GetDC(dialog);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
+    HGDIOBJ old = SelectObject(dc, ownFont);
     DrawTextW(dc, text.c_str(), -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(dialog, dc);
 
-    HWND picture = child(L"STATIC", nullptr, SS_BITMAP, 100);
-    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(modal.picture));
-    MoveWindow(picture, Margin + (width - modal.pictureWidth) / 2, Margin, modal.pictureWidth,
-               modal.pictureHeight, FALSE);
-    int y = Margin + modal.pictureHeight + Margin;
-    MoveWindow(child(L"STATIC", text.c_str(), SS_NOPREFIX | SS_LEFT, 101), Margin, y, width,
+    HWND picture = child(L"STATIC", nullptr, SS_BITMAP, PictureControl);
+    SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(modal.checked && checked ? checked : shown));
+    MoveWindow(picture, margin + (width - pictureWidth) / 2, margin, pictureWidth, pictureHeight,
+               FALSE);
+    int y = margin + pictureHeight + margin;
+    MoveWindow(child(L"STATIC", text.c_str(), SS_NOPREFIX | SS_LEFT, 101), margin, y, width,
                measured.bottom, FALSE);
-    y += measured.bottom + Margin;
+    y += measured.bottom + margin;
     if (!modal.checkBox.empty()) {
         HWND box =
             child(L"BUTTON", modal.checkBox.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP, PictureCheckBox);
         SendMessageW(box, BM_SETCHECK, modal.checked ? BST_CHECKED : BST_UNCHECKED, 0);
-        MoveWindow(box, Margin, y, width, ButtonHeight, FALSE);
-        y += ButtonHeight + Margin / 2;
+        MoveWindow(box, margin, y, width, buttonHeight, FALSE);
+        y += buttonHeight + margin / 2;
     }
-    MoveWindow(child(L"BUTTON", WideFromUtf8(OkCaption).c_str(), BS_PUSHBUTTON | WS_TABSTOP, IDOK),
-               Margin + width - 2 * ButtonWidth - 8, y, ButtonWidth, ButtonHeight, FALSE);
+    // The default button as the question's style says, as a message box's.
+    const bool cancelFirst = (modal.style & MB_DEFMASK) == MB_DEFBUTTON2;
+    HWND ok = child(L"BUTTON", WideFromUtf8(OkCaption).c_str(),
+                    (cancelFirst ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON) | WS_TABSTOP, IDOK);
+    MoveWindow(ok, margin + width - 2 * buttonWidth - scaled(8), y, buttonWidth, buttonHeight,
+               FALSE);
     HWND cancel = child(L"BUTTON", WideFromUtf8(CancelCaption).c_str(),
-                        BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL);
-    MoveWindow(cancel, Margin + width - ButtonWidth, y, ButtonWidth, ButtonHeight, FALSE);
-    SizeAndCentre(dialog, modal.owner, width + 2 * Margin, y + ButtonHeight + Margin);
-    // As a question box: Cancel is the default.
-    SetFocus(cancel);
+                        (cancelFirst ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, IDCANCEL);
+    MoveWindow(cancel, margin + width - buttonWidth, y, buttonWidth, buttonHeight, FALSE);
+    SizeAndCentre(dialog, modal.owner, width + 2 * margin, y + buttonHeight + margin);
+    SendMessageW(dialog, DM_SETDEFID, cancelFirst ? IDCANCEL : IDOK, 0);
+    SetFocus(cancelFirst ? cancel : ok);
     return FALSE;
 }
 
@@ -291,7 +357,20 @@ int ShowPictureBox(Modal& modal) {
 
 void SetModalRunner(ModalRunner runner) { g_runner = std::move(runner); }
 
-int RunModal(Modal& modal) { return g_runner ? g_runner(modal) : ShowModal(modal); }
+int RunModal(Modal& modal) {
+    // A dialog disables its owner while it shows; however it is left (a
+    // crash the system swallows inside it included), the owner takes input
+    // again, or the window could not even be closed.
+    struct Reenable {
+        HWND owner;
+        bool wasEnabled;
+        ~Reenable() {
+            if (wasEnabled && IsWindow(owner) && !IsWindowEnabled(owner))
+                EnableWindow(owner, TRUE);
+        }
+    } reenable{modal.owner, modal.owner && IsWindowEnabled(modal.owner)};
+    return g_runner ? g_runner(modal) : ShowModal(modal);
+}
 
 int ShowModal(Modal& modal) {
     switch (modal.kind) {
@@ -314,6 +393,9 @@ int ShowModal(Modal& modal) {
     case ModalKind::Settings:
     case ModalKind::About:
         return RunModalWindow(modal.window, modal.owner);
+    case ModalKind::Menu:
+        return TrackPopupMenu(modal.menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, modal.at.x, modal.at.y,
+                              0, modal.owner, nullptr);
     }
     return IDCANCEL;
 }

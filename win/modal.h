@@ -13,7 +13,7 @@
 
 namespace zantrel {
 
-enum class ModalKind { Box, Page, Open, Save, Colour, Folder, Settings, About };
+enum class ModalKind { Box, Page, Open, Save, Colour, Folder, Settings, About, Menu };
 
 // What a dialog is asked, and what it answered.
 struct Modal {
@@ -33,9 +33,11 @@ struct Modal {
     int pictureWidth = 0;
     int pictureHeight = 0;
     // A question with a picture: a check box under the text when it has a
-    // caption; its state in and out.
+    // caption; its state in and out. checkedPicture (the same size, owned by
+    // the caller) is shown while the box is ticked; none: picture either way.
     std::wstring checkBox;
     bool checked = false;
+    HBITMAP checkedPicture = nullptr;
     // Open, Save: (name, pattern) pairs; the chosen entry, from 1, in and out.
     std::vector<std::pair<std::wstring, std::wstring>> filters;
     int filterIndex = 1;
@@ -52,6 +54,10 @@ struct Modal {
     // custom colours, kept by the caller.
     COLORREF colour = 0;
     COLORREF* customColours = nullptr;
+    // Menu: a pop-up menu shown at a screen point; the result is the chosen
+    // item's command identifier, 0 when none was chosen.
+    HMENU menu = nullptr;
+    POINT at{};
     // Folder: told when the dialog has been shown and after each change of
     // its current folder.
     std::function<void()> shown;
@@ -59,7 +65,8 @@ struct Modal {
 };
 
 // Returns IDOK when a file, folder or colour was chosen or a dialog was
-// confirmed, IDCANCEL otherwise; a box returns the button pressed.
+// confirmed, IDCANCEL otherwise; a box returns the button pressed, a menu the
+// command chosen.
 using ModalRunner = std::function<int(Modal& modal)>;
 
 // Replaces how dialogs are run; an empty runner restores the real dialogs.

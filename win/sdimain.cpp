@@ -58,24 +58,12 @@ Modal MakeModal(ModalKind kind, HWND owner, std::string_view title, std::string_
     return modal;
 }
 
-} // namespace
-
-std::wstring ApplicationTitle() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return L"Zantrel";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const std::string file = FileNamePart(Utf8FromWide(path));
-    const std::string name = file.substr(0, file.size() - ExtensionOf(file).size());
-    return name.empty() ? L"Zantrel" : Wide(name);
+// OK is a question's first button, Cancel its second.
+UINT DefaultButton(DefaultAnswer answer) {
+    return answer == DefaultAnswer::Ok ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
 }
+
+} // namespace
 
 namespace {
 
@@ -112,6 +100,16 @@ int TextWidth(HWND window, HFONT font, const std::wstring& text) {
     SelectObject(dc, old);
     ReleaseDC(window, dc);
     return size.cx;
+}
+
+// The thumbnails' list view, for its wheel.
+LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR form) {
+    if (message == WM_MOUSEWHEEL) {
+        reinterpret_cast<TSDIAppForm*>(form)->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -219,6 +217,7 @@ void TSDIAppForm::CreateControls() {
         MakeChild(window_, WC_LISTVIEWW, L"",
                   WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
+    SetWindowSubclass(Thumbnails, ThumbnailsProc, 1, reinterpret_cast<DWORD_PTR>(this));
     UpdateFonts();
 }
 
@@ -350,7 +349,7 @@ void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
     Modal box = MakeModal(ModalKind::Box, window_, {}, message, MB_OK | MB_ICONSTOP);
-    box.title = ApplicationTitle();
+    box.title = Wide(MainCaption);
     box.details = Wide(details);
     RunModal(box);
 }
@@ -385,22 +384,26 @@ void TSDIAppForm::ShowMessage(const std::string& text, const std::string& captio
 
 bool TSDIAppForm::AskPictureQuestion(PictureQuestion& question) {
     Modal box = MakeModal(ModalKind::Box, window_, question.caption, question.text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(question.answer));
     box.picture = BitmapOf(question.pixels, question.width, question.height);
     box.pictureWidth = question.width;
     box.pictureHeight = question.height;
     box.checkBox = Wide(question.checkBox);
     box.checked = question.checked;
+    if (!question.checkedPixels.empty())
+        box.checkedPicture = BitmapOf(question.checkedPixels, question.width, question.height);
     const bool ok = RunModal(box) == IDOK;
     question.checked = box.checked;
-    if (box.picture)
-        DeleteObject(box.picture);
+    for (HBITMAP shown : {box.picture, box.checkedPicture})
+        if (shown)
+            DeleteObject(shown);
     return ok;
 }
 
-bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption) {
+bool TSDIAppForm::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer answer) {
     Modal box = MakeModal(ModalKind::Box, window_, caption, text,
-                          MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+                          MB_OKCANCEL | MB_ICONQUESTION | DefaultButton(answer));
     return RunModal(box) == IDOK;
 }
 
@@ -440,9 +443,12 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
 std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     Modal dialog = MakeModal(ModalKind::Folder, window_, title);
     dialog.options = FOS_PICKFOLDERS | FOS_PATHMUSTEXIST;
+    dialog.folder = Wide(model_.LastFolder());
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
-    return Utf8FromWide(dialog.fileName);
+    const std::string chosen = Utf8FromWide(dialog.fileName);
+    model_.RememberFolder(chosen);
+    return chosen;
 }
 
 void TSDIAppForm::ChooseForThumbnail(MenuItem item, int index) {
@@ -484,7 +490,10 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
                     static_cast<UINT_PTR>(CommandId(entry.item)),
                     Wide(model_.Caption(entry.item)).c_str());
-    const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
+    Modal popup = MakeModal(ModalKind::Menu, window_, {});
+    popup.menu = menu;
+    popup.at = {x, y};
+    const int id = RunModal(popup);
     DestroyMenu(menu);
     if (auto chosen = ItemOf(id))
         model_.ChooseOnItems(*chosen, items);
@@ -579,42 +588,74 @@ void TSDIAppForm::FillThumbnails() {
         return;
     }
     const int selected = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED);
-    POINT origin{};
-    ListView_GetOrigin(Thumbnails, &origin);
+    // Where the grid is scrolled to, in pixels (the origin's sign differs
+    // between systems; the scroll bars' positions do not).
+    const int scrolledX = GetScrollPos(Thumbnails, SB_HORZ);
+    const int scrolledY = GetScrollPos(Thumbnails, SB_VERT);
     const int side = Scaled(ThumbnailSide);
     if (!images_ || side != thumbnailSide_) {
         if (images_)
             ImageList_Destroy(images_);
         thumbnailSide_ = side;
-        images_ = ImageList_Create(side, side, ILC_COLOR32, 16, 16);
+        // A fixed number of places: the thumbnails in view are decoded into
+        // them as the list asks for their pictures.
+        places_.emplace(side);
+        images_ = ImageList_Create(side, side, ILC_COLOR32, places_->Capacity(), 0);
+        ImageList_SetImageCount(images_, static_cast<UINT>(places_->Capacity()));
         ListView_SetImageList(Thumbnails, images_, LVSIL_NORMAL);
         ListView_SetIconSpacing(Thumbnails, side + Scaled(64), side + Scaled(52));
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
-    ImageList_RemoveAll(images_);
+    // The files may have changed: their squares are decoded again when shown.
+    places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
+    ListView_SetItemCount(Thumbnails, static_cast<int>(shown.size()));
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        HBITMAP bitmap = RenderThumbnail(shown[i], side);
         std::wstring text = Wide(shown[i].Text());
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         item.iItem = static_cast<int>(i);
         item.pszText = text.data();
-        item.iImage = bitmap ? ImageList_Add(images_, bitmap, nullptr) : -1;
+        item.iImage = I_IMAGECALLBACK;
         item.lParam = static_cast<LPARAM>(i);
-        if (bitmap)
-            DeleteObject(bitmap);
         ListView_InsertItem(Thumbnails, &item);
     }
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_Scroll(Thumbnails, origin.x, origin.y);
     SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
+    // Back to where the grid was, once it has laid the items out again (with
+    // redrawing off it has no room to scroll yet).
+    ListView_Arrange(Thumbnails, LVA_DEFAULT);
+    ListView_Scroll(Thumbnails, scrolledX - GetScrollPos(Thumbnails, SB_HORZ),
+                    scrolledY - GetScrollPos(Thumbnails, SB_VERT));
     InvalidateRect(Thumbnails, nullptr, TRUE);
     ShowWindow(HintLabel, SW_HIDE);
     ShowWindow(Thumbnails, SW_SHOW);
+}
+
+void TSDIAppForm::WheelOverThumbnails(int delta) {
+    const int rows = WheelRows(wheelPending_, delta);
+    const int rowHeight = HIWORD(ListView_GetItemSpacing(Thumbnails, FALSE));
+    if (rows != 0)
+        ListView_Scroll(Thumbnails, 0, rows * rowHeight);
+}
+
+int TSDIAppForm::ThumbnailImage(int index) {
+    const Thumbnail* thumbnail = model_.ThumbnailAt(ShownImage(), index);
+    if (!thumbnail || !images_)
+        return -1;
+    const ThumbnailSlots::Place place = places_->Take(index);
+    if (place.fresh) {
+        HBITMAP bitmap = RenderThumbnail(*thumbnail, thumbnailSide_);
+        if (!bitmap)
+            return -1;
+        ImageList_Replace(images_, place.slot, bitmap, nullptr);
+        DeleteObject(bitmap);
+        ++decoded_;
+    }
+    return place.slot;
 }
 
 std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
@@ -660,12 +701,12 @@ void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
         SendMessageW(StatusBar1, SB_SIMPLE, FALSE, 0);
         return;
     }
-    std::string_view hint;
+    std::string hint;
     if ((flags & MF_POPUP) && menu == Menu && id < MainMenu().size())
-        hint = MainMenu()[id].hint;
+        hint = LongHint(MainMenu()[id].hint);
     else if (const auto item = ItemOf(static_cast<int>(id)); item && !(flags & MF_POPUP))
-        hint = MainMenuHint(*item);
-    menuHint_ = Wide(LongHint(hint));
+        hint = model_.Hint(*item);
+    menuHint_ = Wide(hint);
     SendMessageW(StatusBar1, SB_SIMPLE, TRUE, 0);
     SendMessageW(StatusBar1, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS,
                  reinterpret_cast<LPARAM>(menuHint_.c_str()));
@@ -687,6 +728,12 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
         case LVN_ITEMACTIVATE:
             OpenThumbnail(indexOf(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem));
             return 0;
+        case LVN_GETDISPINFOW: {
+            auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+            if (info->item.mask & LVIF_IMAGE)
+                info->item.iImage = ThumbnailImage(info->item.iItem);
+            return 0;
+        }
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
             if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), indexOf(tip->iItem)))
@@ -797,6 +844,8 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE)
             model_.WindowActivated();
+        else
+            model_.WindowDeactivated();
         break;
     case WM_TIMER:
         if (wParam == WatchTimer)

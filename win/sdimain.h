@@ -20,10 +20,6 @@ namespace zantrel {
 class TAboutBox1;
 class TAboutBox;
 
-// The caption of the error box: the program file's name without its
-// extension ("zantrel" for zantrel.exe).
-std::wstring ApplicationTitle();
-
 class TSDIAppForm : public MainWindowToolkit {
 public:
     // Builds the window (hidden) and runs the model's start-up.
@@ -64,6 +60,8 @@ public:
 
     // The view read again and drawn.
     void RefreshView() { model_.Refresh(); }
+    // The mouse wheel over the thumbnails: one notch, one row.
+    void WheelOverThumbnails(int delta);
     // Shows image 1's or image 2's thumbnails (image 2 only for a pair).
     void ShowImage(int image);
     int ShownImage() const { return model_.ShownImage(); }
@@ -71,6 +69,8 @@ public:
     std::wstring StatusText() const { return statusText_; }
     // The hint the status bar shows while the menu is open; empty when closed.
     std::wstring MenuHint() const { return menuHint_; }
+    // How many thumbnails have been decoded since the window was made.
+    int DecodedThumbnails() const { return decoded_; }
     // Each thumbnail's text ("name\ndetail") and whether it is marked in red.
     std::vector<std::pair<std::wstring, bool>> ThumbnailTexts() const;
 
@@ -86,7 +86,8 @@ public:
                                            const std::string& suggested) override;
     std::optional<std::string> AskFolder(const std::string& title) override;
     void CloseMainWindow() override { model_.RequestClose(); }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     bool AskPictureQuestion(PictureQuestion& question) override;
 
     HMENU Menu = nullptr;
@@ -119,6 +120,9 @@ private:
     void Layout();
     void BuildPanel();
     void FillThumbnails();
+    // The image list's place of the shown thumbnail at index, decoded into
+    // it when it first comes into view; -1 when none can be drawn.
+    int ThumbnailImage(int index);
     void OpenThumbnail(int index);
     void WatchWorkFolders();
     // The settings dialog and the About box, run modally as the dialogs the
@@ -147,6 +151,9 @@ private:
     HFONT hintFont_ = nullptr;
     HIMAGELIST images_ = nullptr;
     int thumbnailSide_ = 0;
+    std::optional<ThumbnailSlots> places_;
+    int decoded_ = 0;
+    int wheelPending_ = 0;
     std::vector<PanelLine> panel_;
     std::wstring statusText_;
     std::wstring menuHint_;

@@ -136,6 +136,7 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
                 ProgramRun& r = NextRun(run);
                 r.ui.openAnswers = answers;
                 const MenuSnapshot before = SnapMenu();
+                const auto prior = Snapshot(dir / "work");
                 CountingFault fault(kind.op, k, kind.err);
                 CommandResult result;
                 {
@@ -155,6 +156,8 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
                 ++tally.failed;
                 ASSERT_EQ(result, CommandResult::Failed) << fault.firedPath;
                 ExpectStopped(kind, before, FlashFiles);
+                // Only what was there before this Open.
+                EXPECT_EQ(Snapshot(dir / "work"), prior);
                 // The next run starts fresh and opens the same files as if nothing happened.
                 OpenClean(answers);
                 EXPECT_EQ(Snapshot(dir / "work"), reference);
@@ -165,6 +168,45 @@ TEST_F(Faults, OpenStopsCleanlyAtEveryFault) {
         }
     }
     Report("Open", tally);
+}
+
+// Not a sweep: one disk that fills half-way through Open.
+class OpenFaults : public Faults {};
+
+TEST_F(OpenFaults, AFailedOpenLeavesOnlyWhatWasThereSoARetryWorks) {
+    const Answers answers = {dir / "a.shx", dir / "b.sbf"};
+    CountingFault count(Op::Write, 1 << 30, ENOSPC); // a clean Open, its writes counted
+    {
+        FaultScope scope(&count);
+        OpenClean(answers);
+    }
+    const auto reference = Snapshot(dir / "work");
+    std::remove((dir / "shxdata.dat").c_str());
+    NextRun(run);
+    // The person's own files in the tree, and one with a work file's name
+    // from before this Open: none of them is this Open's to remove.
+    WriteText(dir / "work/binary1/notes.txt", "mine");
+    WriteText(dir / "work/binary2/drmpack/icons/7.gif", "kept");
+    WriteText(dir / "work/readme.txt", "mine too");
+    const auto before = Snapshot(dir / "work");
+
+    CountingFault full(Op::Write, count.calls / 2, ENOSPC);
+    run->ui.openAnswers = answers;
+    {
+        FaultScope scope(&full);
+        EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Failed);
+    }
+    ASSERT_TRUE(full.fired);
+    EXPECT_EQ(run->errors, std::vector<std::string>{"Disk full."});
+    EXPECT_EQ(Snapshot(dir / "work"), before);
+    EXPECT_FALSE(Exists(dir / "shxdata.dat"));
+    // Space freed: the same window opens the same files.
+    run->ui.openAnswers = answers;
+    EXPECT_EQ(RunCommand(FileOpen1Execute), CommandResult::Completed);
+    auto expected = reference;
+    for (const auto& [name, bytes] : before)
+        expected.try_emplace(name, bytes);
+    EXPECT_EQ(Snapshot(dir / "work"), expected);
 }
 
 TEST_F(Faults, SaveAsStopsCleanlyAtEveryFault) {

@@ -44,20 +44,6 @@ TEST(PictureFiles, ABottomUp24BitBmpDecodesTopRowFirst) {
               (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}));
 }
 
-TEST(PictureFiles, WhatCannotBeDecodedSaysWhy) {
-    TempFolder dir;
-    std::string why;
-    EXPECT_FALSE(DecodePictureFile(dir / "missing.png", &why).has_value());
-    EXPECT_EQ(why, "it cannot be read");
-    test::WriteAll(dir / "text.gif", {'h', 'e', 'l', 'l', 'o'});
-    EXPECT_FALSE(DecodePictureFile(dir / "text.gif", &why).has_value());
-    EXPECT_NE(why.find("not a PNG, JPEG, GIF, BMP or TGA picture"), std::string::npos);
-    // A GIF header claiming 60000 x 60000 pixels is refused before decoding.
-    test::WriteAll(dir / "huge.gif",
-                   {'G', 'I', 'F', '8', '9', 'a', 0x60, 0xEA, 0x60, 0xEA, 0, 0, 0});
-    EXPECT_FALSE(DecodePictureFile(dir / "huge.gif", &why).has_value());
-}
-
 // The raw a picture is written as is what conversion makes of its BMP; the
 // replacer colour, opaque, stays opaque in both.
 TEST(SlotEncodings, RawEqualsTheConversionOfTheBmp) {

@@ -107,6 +107,9 @@ TEST(ContactSheet, SizeFollowsCellsColumnsAndTitle) {
     // A title wider than the grid widens the sheet.
     sheet = ContactSheet(std::string(100, 'x'), Cells(1, 96), 1);
     EXPECT_EQ(sheet.width, 12 + 599 + 12);
+    // Up to 120 characters; a longer one (a hand-edited name) is cut.
+    EXPECT_EQ(ContactSheet(std::string(120, 'x'), Cells(1, 96), 1).width, 12 + 719 + 12);
+    EXPECT_EQ(ContactSheet(std::string(4000, 'x'), Cells(1, 96), 1).width, 12 + 719 + 12);
     // Chosen columns: 12 cells are nearest 4:3 on 5; many stop at 16.
     EXPECT_EQ(ContactSheet("", Cells(12, 96)).width, 12 + 5 * 108 + 4 * 8 + 12);
     sheet = ContactSheet("", Cells(400, 8)); // "399.gif": 41 inside

@@ -79,16 +79,21 @@ TEST(CleanWorkFolder, NumberedLoopsStopAtAGapAndTryGifFirst) {
     EXPECT_FALSE(Exists(s.drmpack2Dir + "/raws"));
 }
 
-TEST(CleanWorkFolder, PictureNumbersStopAt2999) {
+// Icons are numbered after the pictures, up to twice the most of either a
+// DRM lists; raw pictures up to that most. With conversion off, the
+// pictures' BMP copies are missing before the icons: no gap.
+TEST(CleanWorkFolder, ItemsUpTo5998AreCleanedWhateverTheConversion) {
     TempFolder tmp;
     const std::string work = MakeTree(tmp);
-    for (int n = 1; n <= 3000; ++n) {
+    for (int n = 1; n <= 5999; ++n)
         Touch(State().icons1Dir + "/" + std::to_string(n) + (n % 2 ? ".gif" : ".bmp"));
+    for (int n = 1; n <= 3000; ++n)
         Touch(State().drmpack2Dir + "/raws/" + std::to_string(n) + ".raw");
-    }
+    for (const char* name : {"/4.gif", "/5.bmp"})
+        Touch(State().icons2Dir + name);
     CleanWorkFolder();
     EXPECT_EQ(ListFiles(work),
-              (Files{"binary1/drmpack/icons/3000.bmp", "binary2/drmpack/raws/3000.raw"}));
+              (Files{"binary1/drmpack/icons/5999.gif", "binary2/drmpack/raws/3000.raw"}));
 }
 
 } // namespace

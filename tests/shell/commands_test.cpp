@@ -20,6 +20,7 @@
 #include "shell/sdimain.h"
 #include "shell/workcheck.h"
 #include "shell/state.h"
+#include "shell/summary.h"
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"
@@ -451,18 +452,48 @@ TEST(Port1Click, CopiesIconsAndKeepsTheSessionWhenTheDrmsDiffer) {
     std::unique_ptr<ProgramRun> run;
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "b.bin"}), "2");
     NextRun(run);
+    // A work folder that cannot be written in a second run: advice that can
+    // be followed there (Settings waits until the session has ended).
+    {
+        struct RefuseIcons final : FaultInjector {
+            int Check(Op op, const std::string& path) override {
+                return op == Op::OpenWrite && path.starts_with(State().icons1Dir) ? EACCES : 0;
+            }
+        } refuse;
+        test::FaultScope scope(&refuse);
+        EXPECT_EQ(RunCommand(Port1Click), CommandResult::Failed);
+    }
+    ASSERT_EQ(run->errorNext.size(), 1u);
+    EXPECT_TRUE(run->errorNext[0].ends_with(
+        "Make the folder writable (check its permissions), or end the session with File > "
+        "Discard Session... and then choose another work folder in Settings."));
+    EXPECT_EQ(run->ui.closeCalls, 0);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Completed);
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/1.gif"), samples::GifIcon(6, 6, 9));
     EXPECT_EQ(test::ReadAll(dir / "binary1/drmpack/icons/2.bmp"), samples::BmpIcon(3, 2, 2));
     EXPECT_EQ(run->ui.closeCalls, 0);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2"); // the run stays open for Save As
 
-    // Basic against extended: the port ends the run, the session survives it.
+    // Basic against extended: Open says once that Port will refuse the pair
+    // and offers Save As alone; the panel says it too. Port keeps its ending:
+    // the run ends, the session survives it, nothing was copied.
     EXPECT_EQ(OpenFiles(dir, run, {dir / "a.shx", dir / "c.bin"}), "2");
+    const std::string refuses =
+        "Port will refuse this pair: the DRMs of a.shx and c.bin have different layouts";
+    ASSERT_EQ(run->ui.messages.back().text, "DRM decompiled.");
+    const std::string said = run->ui.messageDetails.back();
+    EXPECT_EQ(said.find(refuses), said.rfind(refuses));
+    EXPECT_NE(said.find(" and choose Save As.\n" + refuses +
+                        "; Save As saves a.shx with your "
+                        "own edits."),
+              std::string::npos);
+    EXPECT_EQ(said.find("Port or Save As"), std::string::npos);
     NextRun(run);
+    EXPECT_TRUE(DescribeSession().portRefuses);
     EXPECT_EQ(RunCommand(Port1Click), CommandResult::Stopped);
     EXPECT_EQ(run->ui.messages,
               (std::vector<RecordingUi::Message>{{"Incompatible DRMs", "Error"}}));
+    EXPECT_EQ(run->ui.messageDetails[0].find(refuses + ", so nothing was copied."), 0u);
     EXPECT_EQ(run->ui.closeCalls, 1);
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "2");
 }
@@ -493,12 +524,24 @@ TEST(Session, OutlivesRunsEndedWithoutACommandAndEndsOnlyByChoice) {
     EXPECT_EQ(ReadText(dir / "shxdata.dat"), "1");
     EXPECT_EQ(Snapshot(dir / "binary1"), work);
 
-    // Confirmed, the session file and the work files go and the run ends.
+    // Confirmed, the session file and the work files go, a box says so, and
+    // the run goes on as a fresh one. Enter never deletes: Cancel is the default.
     run->ui.confirmAnswers = {true};
+    const std::size_t files = work.size();
     EXPECT_EQ(RunCommand(FileDiscard1Execute), CommandResult::Completed);
+    EXPECT_EQ(run->ui.defaultAnswers, std::vector(2, DefaultAnswer::Cancel));
     EXPECT_FALSE(Exists(dir / "shxdata.dat"));
     EXPECT_EQ(ListFiles(dir / "binary1"), std::vector<std::string>{});
-    EXPECT_EQ(run->ui.closeCalls, 1);
+    ASSERT_EQ(run->ui.messages.size(), 1u);
+    EXPECT_EQ(run->ui.messages[0].text, "Session discarded.");
+    EXPECT_EQ(run->ui.messageDetails[0], "Deleted the session file " + (dir / "shxdata.dat") +
+                                             " and " + std::to_string(files) + " work files from " +
+                                             dir.Path() +
+                                             ".\n\nTo begin again, open a flash file with File > "
+                                             "Open.");
+    EXPECT_EQ(run->ui.closeCalls, 0);
+    EXPECT_EQ(CurrentRun(), RunKind::Fresh);
+    EXPECT_TRUE(Offered(MenuItem::FileOpenItem, CurrentRun()));
     NextRun(run);
     EXPECT_TRUE(State().freshSession);
     EXPECT_FALSE(Offered(MenuItem::FileDiscardItem, CurrentRun()));

@@ -8,12 +8,14 @@
 #include "base/worktree.h"
 #include "drm/drmpack.h"
 #include "imaging/decode.h"
+#include "imaging/picture.h"
 #include "base/folderlock.h"
 #include "shell/mainwindow.h"
 #include "shell/windowplace.h"
 #include "shell/workview.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"
+#include "support/unwind.h"
 #include "tools/drmbuilder.h"
 
 namespace zantrel {
@@ -95,7 +97,7 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     EXPECT_EQ(cell(0, 0), 0xFFFF0000u);
     EXPECT_EQ(cell(2, 0), 0xFF0000FFu);
     EXPECT_EQ(cell(1, 1), 0xFF000000u);
-    EXPECT_EQ(cell(2, 1), 0xFFF4F4F4u); // 0x1234 masked out
+    EXPECT_EQ(cell(2, 1), 0xFFDCDCDCu); // 0x1234 masked out: the checkerboard
     EXPECT_EQ(shown.At(0, 0), 0xFFC8C8C8u);
     EXPECT_EQ(shown.At(4, 18), 0xFFF4F4F4u);
     EXPECT_EQ(shown.At(4, 19), 0xFFFF0000u);
@@ -103,6 +105,16 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     raw.width = 4; // too short for 4x2: the bare square
     const Picture bare = ThumbnailPicture(raw, 96);
     EXPECT_EQ(bare.At(48, 48), 0xFFF4F4F4u);
+
+    // A BMP's replacer colour is its transparency, as in the question's
+    // preview: the checkerboard, never bars of that colour.
+    State().replacer = Rgb{255, 0, 255};
+    test::WriteAll(dir / "1.bmp", EncodeBmp24(FilledPicture(2, 2, 0), State().replacer));
+    Thumbnail bmp;
+    bmp.path = dir / "1.bmp";
+    const Picture checked = ThumbnailPicture(bmp, 96);
+    EXPECT_EQ(checked.At(48, 48), 0xFFFFFFFFu);
+    EXPECT_EQ(checked.At(48 + 6, 48), 0xFFDCDCDCu);
 }
 
 TEST(FitThumbnail, SmallGrowByWholeStepsLargeShrink) {
@@ -161,6 +173,10 @@ TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
     bool nested = true;
     EXPECT_TRUE(runner.Run([&] { nested = runner.Run([] {}); }));
     EXPECT_FALSE(nested);
+    // A command left by an unwind no catch may end (a crash the system
+    // swallowed in its dialog): the runner is free again.
+    EXPECT_TRUE(test::RunUntilUnwound([&] { runner.Run([] { test::UnwindFromHere(); }); }));
+    EXPECT_FALSE(runner.Busy());
     EXPECT_TRUE(runner.AllowClose());
     EXPECT_EQ(run->ui.messages, (std::vector<test::RecordingUi::Message>{
                                     {"DRM was not compiled", "Incomplete Operation"}}));
@@ -228,8 +244,9 @@ struct PlainWindow final : MainWindowToolkit {
         ui.CloseMainWindow();
         model.RequestClose();
     }
-    bool AskConfirmation(const std::string& text, const std::string& caption) override {
-        return ui.AskConfirmation(text, caption);
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override {
+        return ui.AskConfirmation(text, caption, answer);
     }
     bool AskPictureQuestion(PictureQuestion& question) override {
         return ui.AskPictureQuestion(question);
@@ -340,7 +357,11 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     window.model.Start();
     ASSERT_EQ(window.draws, 1);
 
-    // Coming to the front rereads the files, unless a command runs.
+    // Coming back to the front rereads the files, unless a command runs; the
+    // first showing does not (the start has just read them).
+    window.model.WindowActivated();
+    EXPECT_EQ(window.draws, 1);
+    window.model.WindowDeactivated();
     window.model.WindowActivated();
     EXPECT_EQ(window.draws, 2);
     // Changes are followed once they have settled, never during a command.
@@ -349,6 +370,7 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     EXPECT_EQ(window.draws, 2);
     window.inAboutBox = [&] {
         EXPECT_EQ(window.model.RefreshDue(1400), SettleMilliseconds);
+        window.model.WindowDeactivated();
         window.model.WindowActivated();
         // The panel's link waits for the command too.
         window.model.FollowLink(dir / "binary1");
@@ -366,10 +388,14 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     EXPECT_EQ(window.opened, std::vector<std::string>{dir / "binary1"});
     ASSERT_EQ(window.ui.messages.size(), 1u);
     EXPECT_EQ(window.ui.messageDetails[0], dir / "binary1");
-    // A thumbnail opens its file, else its folder.
-    window.model.ActivateItem(*window.model.ItemAt(1, 0));
+    // A thumbnail opens its file, else its folder; a box names the file.
+    const ItemRef first = *window.model.ItemAt(1, 0);
+    window.model.ActivateItem(first);
     EXPECT_EQ(window.opened.size(), 3u);
     EXPECT_EQ(window.opened[2], State().icons1Dir);
+    ASSERT_EQ(window.ui.messages.size(), 2u);
+    EXPECT_EQ(window.ui.messages[1].text, "No program is set up to open 1.bmp or its folder.");
+    EXPECT_EQ(window.ui.messageDetails[1], first.path);
 
     EXPECT_EQ(MainWindowModel::ErrorDetails("/w/x.bin", "Try again."), "/w/x.bin\n\nTry again.");
     EXPECT_EQ(MainWindowModel::ErrorDetails("", "Try again."), "Try again.");
@@ -378,3 +404,12 @@ TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
 
 } // namespace
 } // namespace zantrel
+
+TEST(WheelRows, OneNotchScrollsOneRowAndFineWheelsAddUp) {
+    int pending = 0;
+    EXPECT_EQ(zantrel::WheelRows(pending, -120), 1);
+    EXPECT_EQ(zantrel::WheelRows(pending, 240), -2);
+    EXPECT_EQ(zantrel::WheelRows(pending, -60), 0);
+    EXPECT_EQ(zantrel::WheelRows(pending, -60), 1);
+    EXPECT_EQ(pending, 0);
+}

@@ -7,10 +7,12 @@
 namespace zantrel::test {
 
 ProgramRun::ProgramRun() {
-    SetErrorReporter([this](const std::string& m, const std::string& path, const std::string&) {
-        errors.push_back(m);
-        errorPaths.push_back(path);
-    });
+    SetErrorReporter(
+        [this](const std::string& m, const std::string& path, const std::string& next) {
+            errors.push_back(m);
+            errorNext.push_back(next);
+            errorPaths.push_back(path);
+        });
     InitApp();
 }
 

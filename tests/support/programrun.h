@@ -16,6 +16,7 @@ struct ProgramRun {
     RecordingUi ui;
     std::vector<std::string> errors;
     std::vector<std::string> errorPaths; // the file or folder each error names
+    std::vector<std::string> errorNext;  // what each error tells the person to do
     ProgramRun();
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;

@@ -62,11 +62,13 @@ bool RecordingUi::AskPictureQuestion(PictureQuestion& question) {
         checkAnswers.pop_front();
     }
     pictureQuestions.push_back(question);
-    return AskConfirmation(question.text, question.caption);
+    return AskConfirmation(question.text, question.caption, question.answer);
 }
 
-bool RecordingUi::AskConfirmation(const std::string& text, const std::string& caption) {
+bool RecordingUi::AskConfirmation(const std::string& text, const std::string& caption,
+                                  DefaultAnswer byDefault) {
     questions.push_back({text, caption});
+    defaultAnswers.push_back(byDefault);
     log.push_back("question: " + text);
     if (confirmAnswers.empty())
         return true;

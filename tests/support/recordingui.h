@@ -46,6 +46,7 @@ public:
     std::vector<Message> messages;
     std::vector<std::string> messageDetails; // one per message, "" for none
     std::vector<Message> questions;
+    std::vector<DefaultAnswer> defaultAnswers; // one per question
     std::vector<Dialog> openDialogs;
     std::vector<Dialog> saveDialogs;
     int closeCalls = 0;
@@ -62,7 +63,8 @@ public:
     std::optional<std::string> AskSaveFile(const std::string& title, const std::string& filter,
                                            const std::string& suggested) override;
     void CloseMainWindow() override;
-    bool AskConfirmation(const std::string& text, const std::string& caption) override;
+    bool AskConfirmation(const std::string& text, const std::string& caption,
+                         DefaultAnswer answer) override;
     // Recorded in pictureQuestions, then answered as a question.
     bool AskPictureQuestion(PictureQuestion& question) override;
     std::vector<PictureQuestion> pictureQuestions;

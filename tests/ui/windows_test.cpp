@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
@@ -56,6 +57,7 @@ struct Seen {
     QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QSize picture; // a box's picture, when it shows one
     QStringList filters;
     QString defaultSuffix;
@@ -85,6 +87,8 @@ struct Script {
             s.informative = box->informativeText();
             s.icon = box->icon();
             s.buttons = static_cast<int>(box->buttons().size());
+            if (box->defaultButton())
+                s.defaultButton = box->standardButton(box->defaultButton());
             s.picture = box->iconPixmap().size();
             seen.push_back(s);
             return QMessageBox::Ok;
@@ -372,10 +376,13 @@ void WindowsTest::openThenSaveAs() {
     QTRY_COMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
     // Coming back to the window shows a change at once.
     QImage(41, 30, QImage::Format_RGB888).save(QString::fromStdString(picture), "BMP");
+    QEvent deactivated(QEvent::WindowDeactivate);
     QEvent activated(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &deactivated);
     QApplication::sendEvent(form.get(), &activated);
     QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\nsize changed: was 40x30"));
     test::WriteAll(picture, original);
+    QApplication::sendEvent(form.get(), &deactivated);
     QApplication::sendEvent(form.get(), &activated);
     QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 
@@ -389,13 +396,22 @@ void WindowsTest::openThenSaveAs() {
     green.fill(QColor(0, 0xC0, 0));
     green.save(QString::fromStdString(folder / "green.png"));
     script.Choose(folder / "green.png");
+    // The grid keeps its place: small enough to scroll, scrolled to its end.
+    form->resize(form->minimumSize());
+    QApplication::processEvents();
+    QScrollBar* bar = form->Thumbnails->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    const int place = bar->value();
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(script.seen.at(script.seen.size() - 2).filters.first(),
              QString("Pictures (*.png *.jpg *.jpeg *.gif *.bmp *.tga)"));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     QCOMPARE(form->Thumbnails->item(2)->foreground().color(), QColor(0x10, 0x60, 0xD0));
     QVERIFY(form->SessionPanel->text().contains("1 of 5 edited"));
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    QCOMPARE(bar->value(), place);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     // Edit > Undo names the step and takes it back; the grid follows.
     QAction* undo = form->Action(MenuItem::EditUndoItem);
@@ -409,7 +425,9 @@ void WindowsTest::openThenSaveAs() {
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
     form->DropOnRow(QString::fromStdString(folder / "green.png"), 1, 2);
-    QCOMPARE(script.seen.back().text, QString("Replace 3.gif with green.png?"));
+    QCOMPARE(script.seen.back().text,
+             QString("Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the "
+                     "item's size."));
     QCOMPARE(script.seen.back().picture, QSize(356, 197));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     // The thumbnail's menu acts on the item it opened on, even when the grid
@@ -433,6 +451,35 @@ void WindowsTest::openThenSaveAs() {
         form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
     QVERIFY(refreshedUnderTheMenu);
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
+    // Replace, while another program saves a work file and the refresh runs
+    // under the open menu: the question names the item clicked.
+    const std::string other = State().icons1Dir + "/5.gif";
+    const Bytes otherBytes = test::ReadAll(other);
+    script.Choose(folder / "green.png");
+    refreshedUnderTheMenu = false;
+    QTimer::singleShot(100, form.get(), [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        test::CopyFileOver(State().icons1Dir + "/3.gif", other);
+        form->RefreshThumbnails();
+        refreshedUnderTheMenu = true;
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    emit form->Thumbnails->customContextMenuRequested(
+        form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
+    QVERIFY(refreshedUnderTheMenu);
+    QCOMPARE(script.seen.back().text,
+             QString("Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the "
+                     "item's size."));
+    QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 1, 2);
+    test::WriteAll(other, otherBytes);
     script.seen.clear();
 
     script.Choose(folder / "out.shx");
@@ -572,6 +619,11 @@ void WindowsTest::portAndIncompatibleDrms() {
         test::WriteAll(State().drmpack2Dir + "/descr.dat", descr);
     }
     const Bytes before = test::ReadAll(State().icons1Dir + "/4.bmp");
+    // Port's hint says so beforehand.
+    form->RefreshThumbnails();
+    QCOMPARE(form->Action(MenuItem::Port1)->statusTip(),
+             QString("Port will refuse this pair: the DRMs of a.shx and b.shx have different "
+                     "layouts."));
     form->Action(MenuItem::Port1)->trigger();
     QCOMPARE(script.Boxes().size(), std::size_t(3));
     QCOMPARE(script.Boxes()[2].text, QString("Incompatible DRMs"));
@@ -598,7 +650,7 @@ void WindowsTest::ioFailureKeepsTheWindow() {
     QCOMPARE(script.seen.size(), std::size_t(1));
     QCOMPARE(script.seen[0].kind, QString("box"));
     QCOMPARE(script.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(script.seen[0].title, QString("ui_test"));
+    QCOMPARE(script.seen[0].title, QString("Zantrel"));
     QCOMPARE(script.seen[0].text, QString("File not found."));
     // The file first, then what to do about it.
     QVERIFY(script.seen[0].informative.startsWith(
@@ -650,15 +702,20 @@ void WindowsTest::closingASecondRunKeepsTheSession() {
     QCOMPARE(test::ReadText(folder / "shxdata.dat"), std::string("1"));
     QVERIFY(test::Snapshot(folder / "binary1") == work);
 
-    // Discard asks, then ends the session with its work files.
+    // Discard asks, ends the session with its work files, says so, and the
+    // window is a fresh run's.
     Script script;
     auto form = StartRun();
     form->Action(MenuItem::FileDiscardItem)->trigger();
-    QCOMPARE(script.seen.size(), std::size_t(1));
+    QCOMPARE(script.seen.size(), std::size_t(2));
     QCOMPARE(script.seen[0].icon, QMessageBox::Question);
+    QCOMPARE(script.seen[0].defaultButton, QMessageBox::Cancel);
+    QCOMPARE(script.seen[1].text, QString("Session discarded."));
     QVERIFY(!test::Exists(folder / "shxdata.dat"));
     QVERIFY(test::ListFiles(folder / "binary1").empty());
-    QVERIFY(!form->isVisible());
+    QVERIFY(form->isVisible());
+    QVERIFY(form->Action(MenuItem::FileOpenItem)->isEnabled());
+    QVERIFY(!form->Action(MenuItem::FileDiscardItem)->isEnabled());
 }
 
 void WindowsTest::droppedFileOpens() {

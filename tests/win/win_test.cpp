@@ -17,6 +17,7 @@
 #include "base/unicode.h"
 #include "shell/help.h"
 #include "support/tempfolder.h"
+#include "support/unwind.h"
 #include "tools/drmbuilder.h"
 #include "win/about.h"
 #include "win/about1.h"
@@ -328,6 +329,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
               std::make_pair(std::wstring(L"2.bmp\nsize changed: was 40x30"), true));
     // Coming back to the window shows the change undone at once.
     test::WriteAll(picture, original);
+    SendMessageW(form->Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
     SendMessageW(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_EQ(form->ThumbnailTexts()[1], std::make_pair(std::wstring(L"2.bmp\n40x30"), false));
     // The least size, scaled as the window is.
@@ -342,21 +344,56 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     // it; the view follows at once.
     WritePngFile(folder / "green.png", FilledPicture(12, 10, 0xFF00C000u));
     script.Choose(folder / "green.png");
+    // The grid keeps its place: narrow enough to scroll, scrolled to its end.
+    SetWindowPos(form->Handle(), nullptr, 0, 0, MulDiv(MinimumWindowWidth, scale, 96),
+                 MulDiv(540, scale, 96), SWP_NOMOVE | SWP_NOZORDER);
+    const auto place = [&] { return GetScrollPos(form->Thumbnails, SB_VERT); };
+    ListView_Scroll(form->Thumbnails, 0, 10000);
+    const int scrolled = place();
+    EXPECT_GT(scrolled, 0);
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 2);
+    EXPECT_EQ(place(), scrolled);
     ASSERT_FALSE(script.seen.empty());
     ASSERT_GE(script.seen.size(), 2u); // the open dialog, then the question
     EXPECT_EQ(script.seen[script.seen.size() - 2].filters[0].second,
               L"*.png;*.jpg;*.jpeg;*.gif;*.bmp;*.tga");
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    EXPECT_EQ(place(), scrolled);
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10");
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
     form->DropOnThumbnailAt(WideFromUtf8(folder / "green.png"), 2);
-    EXPECT_EQ(script.seen.back().text, L"Replace 3.gif with green.png?");
+    EXPECT_EQ(
+        script.seen.back().text,
+        L"Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the item's size.");
     EXPECT_EQ(script.seen.back().pictureWidth, 356);
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
     form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    // The thumbnail's menu acts on the item it opened on: while it is open,
+    // another program saves a work file and the view is read again; Replace
+    // then asks about the clicked item.
+    const std::string other = State().icons1Dir + "\\5.gif";
+    const auto otherBytes = test::ReadAll(other);
+    script.answers.push_back([&](Modal& menu) {
+        EXPECT_EQ(menu.kind, ModalKind::Menu);
+        test::CopyFileOver(State().icons1Dir + "\\3.gif", other);
+        form->RefreshView();
+        return CommandId(MenuItem::ItemReplaceItem);
+    });
+    script.Choose(folder / "green.png");
+    RECT third{};
+    ListView_GetItemRect(form->Thumbnails, 2, &third, LVIR_ICON);
+    POINT at{(third.left + third.right) / 2, (third.top + third.bottom) / 2};
+    ClientToScreen(form->Thumbnails, &at);
+    SendMessageW(form->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form->Thumbnails),
+                 MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(
+        script.seen.back().text,
+        L"Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the item's size.");
+    EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10, edited");
+    form->ChooseForThumbnail(MenuItem::ItemRestoreItem, 2);
+    test::WriteAll(other, otherBytes);
     script.seen.clear();
 
     script.Choose(folder / "out");
@@ -462,15 +499,21 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
         EXPECT_EQ(script.seen[0].text, L"DRM was not compiled");
         EXPECT_EQ(test::ReadText(folder / "shxdata.dat"), "2");
     }
-    // Discard asks, then ends the session with its work files.
+    // Discard asks, ends the session with its work files, says so, and the
+    // window is a fresh run's.
     Script script;
     auto form = StartRun();
     Choose(*form, MenuItem::FileDiscardItem);
-    ASSERT_EQ(script.seen.size(), 1u);
+    ASSERT_EQ(script.seen.size(), 2u);
     EXPECT_EQ(script.seen[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+    EXPECT_EQ(script.seen[0].style & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_EQ(script.seen[1].text, L"Session discarded.");
     EXPECT_FALSE(test::Exists(folder / "shxdata.dat"));
     EXPECT_TRUE(test::ListFiles(folder / "binary1").empty());
-    EXPECT_FALSE(form->IsOpen());
+    EXPECT_TRUE(form->IsOpen());
+    EXPECT_EQ(EnabledItems(*form),
+              (std::vector<MenuItem>{MenuItem::FileOpenItem, MenuItem::FileExitItem,
+                                     MenuItem::Settings1, MenuItem::HelpAboutItem}));
 }
 
 TEST(WinWindow, IoFailureKeepsTheWindow) {
@@ -489,13 +532,22 @@ TEST(WinWindow, IoFailureKeepsTheWindow) {
     Choose(*form, MenuItem::FileSaveAsItem);
     ASSERT_FALSE(script.Boxes().empty());
     const Modal error = script.Boxes().back();
-    // The program file's name: this test program's.
-    EXPECT_EQ(error.title, L"win_test");
+    EXPECT_EQ(error.title, L"Zantrel");
     EXPECT_EQ(error.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_NE(error.details.find(L"missing"), std::wstring::npos);
     EXPECT_TRUE(form->IsOpen());
     EXPECT_EQ(EnabledItems(*form), before);
     EXPECT_FALSE(test::Exists(folder / "missing"));
+
+    // The save dialog crashes and the system swallows the crash: an unwind
+    // the window did not throw. The window takes input again and answers.
+    script.answers.push_back([](Modal& modal) -> int {
+        EnableWindow(modal.owner, FALSE); // as a system dialog does while it shows
+        test::UnwindFromHere();
+    });
+    EXPECT_TRUE(test::RunUntilUnwound([&] { form->Choose(MenuItem::FileSaveAsItem); }));
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_EQ(EnabledItems(*form), before);
 
     // Exit still keeps the pending work.
     Choose(*form, MenuItem::FileExitItem);

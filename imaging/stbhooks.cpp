@@ -1,0 +1,190 @@
+// What the stb libraries call back: memory for the decoder, and zlib, which
+// inflates the PNG files the decoder reads and deflates those the writer
+// writes.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "imaging/pictureheader.h"
+#include "imaging/stbimage.h"
+
+namespace zantrel {
+
+namespace {
+
+// The largest block the decoder needs for the largest picture it is given:
+// four bytes a pixel, and a little for its tables. A larger request is a
+// header the checks before it missed, refused here as out of memory.
+constexpr std::size_t MaxDecoderBlock = 4 * static_cast<std::size_t>(MaxDecodedPixels) + (1 << 20);
+
+// Each block carries its size in front, for a reallocation's copy; through
+// operator new, so that what a picture costs is counted like the rest.
+constexpr std::size_t Front = alignof(std::max_align_t);
+
+std::size_t& SizeOf(void* block) {
+    return *reinterpret_cast<std::size_t*>(static_cast<unsigned char*>(block) - Front);
+}
+
+} // namespace
+
+void* DecoderAllocate(std::size_t size) {
+    if (size > MaxDecoderBlock)
+        return nullptr;
+    auto* raw = static_cast<unsigned char*>(::operator new(size + Front, std::nothrow));
+    if (!raw)
+        return nullptr;
+    *reinterpret_cast<std::size_t*>(raw) = size;
+    return raw + Front;
+}
+
+void* DecoderReallocate(void* block, std::size_t size) {
+    if (!block)
+        return DecoderAllocate(size);
+    void* grown = DecoderAllocate(size);
+    if (!grown)
+        return nullptr; // the old block stays the caller's
+    std::memcpy(grown, block, std::min(SizeOf(block), size));
+    DecoderFree(block);
+    return grown;
+}
+
+void DecoderFree(void* block) {
+    if (block)
+        ::operator delete(static_cast<unsigned char*>(block) - Front);
+}
+
+// Every row filtered by its difference from the row above: as good as
+// trying all five filters on the pictures a phone shows, in a fifth of the
+// time. Set once, before any thread writes a PNG.
+const bool UpFilterChosen = (stbi_write_force_png_filter = 2, true);
+
+namespace {
+
+// A thread's zlib stream, made once and reset for every picture: its quarter
+// megabyte of tables is not allocated and cleared again each time.
+class ThreadStream {
+public:
+    enum Kind { Inflating, DeflatingRuns, DeflatingFully };
+    explicit ThreadStream(Kind kind) : deflating_(kind != Inflating) {
+        // Inflating: the raw data after the zlib header, which is checked by hand.
+        if (kind == Inflating)
+            ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+        else if (kind == DeflatingRuns)
+            ready_ = deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_RLE) == Z_OK;
+        else
+            ready_ = deflateInit(&stream_, Z_DEFAULT_COMPRESSION) == Z_OK;
+    }
+    ~ThreadStream() {
+        if (ready_)
+            deflating_ ? deflateEnd(&stream_) : inflateEnd(&stream_);
+    }
+    ThreadStream(const ThreadStream&) = delete;
+    ThreadStream& operator=(const ThreadStream&) = delete;
+    z_stream* Reset() {
+        if (!ready_)
+            return nullptr;
+        return (deflating_ ? deflateReset(&stream_) : inflateReset(&stream_)) == Z_OK ? &stream_
+                                                                                      : nullptr;
+    }
+
+private:
+    z_stream stream_{};
+    bool deflating_;
+    bool ready_ = false;
+};
+
+} // namespace
+
+// Below this many bytes a picture is an icon or a small picture: a full
+// search for matches costs little there and keeps its PNG several times
+// smaller than runs alone would.
+constexpr int FullySearchedBelow = 64 * 1024;
+
+unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int /*quality*/) {
+    // A large picture: runs of repeated bytes only, as fast on a noisy
+    // picture as on flat colour, where a full search for matches takes
+    // several times longer for files a quarter smaller. stb frees the result
+    // with free().
+    thread_local ThreadStream runs(ThreadStream::DeflatingRuns);
+    thread_local ThreadStream full(ThreadStream::DeflatingFully);
+    z_stream* stream = (size < FullySearchedBelow ? full : runs).Reset();
+    if (!stream)
+        return nullptr;
+    const uLong bound = deflateBound(stream, static_cast<uLong>(size));
+    auto* out = static_cast<unsigned char*>(std::malloc(bound));
+    if (!out)
+        return nullptr;
+    stream->next_in = data;
+    stream->avail_in = static_cast<uInt>(size);
+    stream->next_out = out;
+    stream->avail_out = static_cast<uInt>(bound);
+    if (deflate(stream, Z_FINISH) != Z_STREAM_END) {
+        std::free(out);
+        return nullptr;
+    }
+    *written = static_cast<int>(stream->total_out);
+    return out;
+}
+
+unsigned int ChecksumForPng(unsigned char* data, int size) {
+    return static_cast<unsigned int>(crc32(0, data, static_cast<uInt>(std::max(size, 0))));
+}
+
+} // namespace zantrel
+
+// stb_image's PNG decoder hands its image data here. As stb's own inflater:
+// the zlib header is checked (unless parseHeader is 0), its checksum is not,
+// and the block is grown as the data needs it. Data past twice the size
+// the image takes (expected) is not inflated: the decoder would drop it.
+extern "C" char* stbi_zlib_decode_malloc_guesssize_headerflag(const char* buffer, int length,
+                                                              int expected, int* written,
+                                                              int parseHeader) {
+    using namespace zantrel;
+    auto input = reinterpret_cast<const unsigned char*>(buffer);
+    if (parseHeader) {
+        if (length < 2 || (input[0] * 256 + input[1]) % 31 != 0 || (input[1] & 0x20) != 0 ||
+            (input[0] & 0x0F) != Z_DEFLATED)
+            return nullptr;
+        input += 2;
+        length -= 2;
+    }
+    thread_local ThreadStream inflater(ThreadStream::Inflating);
+    z_stream* stream = inflater.Reset();
+    if (!stream || length < 0)
+        return nullptr;
+    const std::size_t limit = 2 * static_cast<std::size_t>(std::max(expected, 0)) + 65536;
+    std::size_t capacity = std::clamp<std::size_t>(static_cast<std::size_t>(expected), 1, limit);
+    auto* out = static_cast<unsigned char*>(DecoderAllocate(capacity));
+    if (!out)
+        return nullptr;
+    stream->next_in = const_cast<unsigned char*>(input);
+    stream->avail_in = static_cast<uInt>(length);
+    std::size_t produced = 0;
+    for (;;) {
+        stream->next_out = out + produced;
+        stream->avail_out = static_cast<uInt>(capacity - produced);
+        const int result = inflate(stream, Z_NO_FLUSH);
+        produced = capacity - stream->avail_out;
+        if (result == Z_STREAM_END || (stream->avail_out == 0 && capacity == limit))
+            break;
+        // Damaged, or room left for more and the data ends before the stream.
+        if ((result != Z_OK && result != Z_BUF_ERROR) || stream->avail_out != 0) {
+            DecoderFree(out);
+            return nullptr;
+        }
+        capacity = std::min(2 * capacity, limit);
+        auto* grown = static_cast<unsigned char*>(DecoderReallocate(out, capacity));
+        if (!grown) {
+            DecoderFree(out);
+            return nullptr;
+        }
+        out = grown;
+    }
+    if (written)
+        *written = static_cast<int>(produced);
+    return reinterpret_cast<char*>(out);
+}
