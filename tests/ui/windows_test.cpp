@@ -1,6 +1,7 @@
 // The window program driven through its menu, with every modal dialog
 // answered through the modal seam instead of a real modal loop.
 #include <QtTest>
+#include <functional>
 
 #include <QAction>
 #include <QApplication>
@@ -431,49 +432,40 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(script.seen.back().picture, QSize(356, 197));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10, edited"));
     // The thumbnail's menu acts on the item it opened on, even when the grid
-    // is rebuilt while it is open (the watcher's refresh): Restore Original.
-    bool refreshedUnderTheMenu = false;
-    QTimer::singleShot(100, form.get(), [&] {
-        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!popup)
-            return;
-        form->RefreshThumbnails();
-        refreshedUnderTheMenu = true;
-        QTest::keyClick(popup, Qt::Key_Down);
-        QTest::keyClick(popup, Qt::Key_Down);
-        QTest::keyClick(popup, Qt::Key_Return);
-    });
-    QTimer::singleShot(3000, [] {
-        if (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-    });
-    emit form->Thumbnails->customContextMenuRequested(
-        form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
-    QVERIFY(refreshedUnderTheMenu);
+    // is rebuilt while it is open (the watcher's refresh): the menu of item 3
+    // opened, change() run and the grid refreshed under it, then its entry
+    // downs below the top chosen.
+    const auto chooseUnderRefresh = [&](int downs, const std::function<void()>& change) {
+        bool refreshed = false;
+        QTimer::singleShot(100, form.get(), [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!popup)
+                return;
+            change();
+            form->RefreshThumbnails();
+            refreshed = true;
+            for (int i = 0; i < downs; ++i)
+                QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(popup, Qt::Key_Return);
+        });
+        QTimer::singleShot(3000, [] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        emit form->Thumbnails->customContextMenuRequested(
+            form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
+        return refreshed;
+    };
+    // Restore Original.
+    QVERIFY(chooseUnderRefresh(2, [] {}));
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
-    // Replace, while another program saves a work file and the refresh runs
-    // under the open menu: the question names the item clicked.
+    // Replace, while another program saves a work file: the question names
+    // the item clicked.
     const std::string other = State().icons1Dir + "/5.gif";
     const Bytes otherBytes = test::ReadAll(other);
     script.Choose(folder / "green.png");
-    refreshedUnderTheMenu = false;
-    QTimer::singleShot(100, form.get(), [&] {
-        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!popup)
-            return;
-        test::CopyFileOver(State().icons1Dir + "/3.gif", other);
-        form->RefreshThumbnails();
-        refreshedUnderTheMenu = true;
-        QTest::keyClick(popup, Qt::Key_Down);
-        QTest::keyClick(popup, Qt::Key_Return);
-    });
-    QTimer::singleShot(3000, [] {
-        if (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-    });
-    emit form->Thumbnails->customContextMenuRequested(
-        form->Thumbnails->visualItemRect(form->Thumbnails->item(2)).center());
-    QVERIFY(refreshedUnderTheMenu);
+    QVERIFY(
+        chooseUnderRefresh(1, [&] { test::CopyFileOver(State().icons1Dir + "/3.gif", other); }));
     QCOMPARE(script.seen.back().text,
              QString("Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the "
                      "item's size."));
