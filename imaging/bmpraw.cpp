@@ -7,12 +7,14 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/primitives.h"
+#include "base/reused.h"
 #include "imaging/decode.h"
 
 namespace zantrel {
@@ -106,9 +108,14 @@ inline void PutColour(std::uint8_t* out, const std::uint8_t* in) {
 
 // Working buffers kept from picture to picture (each at most 195 KB, for
 // 255 x 255): fresh ones would be faulted in and handed back every time.
-std::vector<std::uint8_t>& WorkBuffer(int which) {
-    thread_local std::vector<std::uint8_t> buffers[2];
-    return buffers[which];
+struct WorkBuffers {
+    std::vector<std::uint8_t> first, second;
+};
+
+auto TakeWorkBuffers() {
+    static Reused<WorkBuffers, std::unique_ptr<WorkBuffers> (*)()> pool(
+        [] { return std::make_unique<WorkBuffers>(); });
+    return pool.Take();
 }
 
 } // namespace
@@ -244,10 +251,11 @@ void RawToBmp(const std::string& rawPath, int width, int height, const std::stri
     BinaryFile bmp = output.Create();
     // The raw picture and the BMP are bounded by 255 x 255, so both are held
     // whole: one read, one pass, one write.
-    std::vector<std::uint8_t>& source = WorkBuffer(0);
+    const auto buffers = TakeWorkBuffers();
+    std::vector<std::uint8_t>& source = buffers->first;
     source.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
     ReadOrZero(raw, source);
-    std::vector<std::uint8_t>& picture = WorkBuffer(1);
+    std::vector<std::uint8_t>& picture = buffers->second;
     RawBytesToBmp(source, width, height, replacer, picture);
     bmp.Write(picture);
     raw.Close();
@@ -269,11 +277,12 @@ void BmpToRaw(const std::string& bmpPath, const std::string& rawPath, Rgb replac
     if (width > 0 && height > 0) {
         const std::int64_t rowSize = BmpRowSize(width);
         const std::size_t pixelBytes = 2 * static_cast<std::size_t>(width) * height;
-        std::vector<std::uint8_t>& bmpRow = WorkBuffer(0);
+        const auto buffers = TakeWorkBuffers();
+        std::vector<std::uint8_t>& bmpRow = buffers->first;
         // The whole raw picture (at most 255 x 255, so bounded), pixels then
         // mask, written in one piece: seeking per row would cost a system
         // call each.
-        std::vector<std::uint8_t>& picture = WorkBuffer(1);
+        std::vector<std::uint8_t>& picture = buffers->second;
         picture.resize(static_cast<std::size_t>(RawPictureSize(width, height)));
         // Every pixel byte is written below; mask bytes are ORed into.
         std::uint8_t* mask = picture.data() + pixelBytes;

@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "base/reused.h"
 #include "imaging/pictureheader.h"
 #include "imaging/stbimage.h"
 
@@ -64,12 +66,12 @@ const bool UpFilterChosen = (stbi_write_force_png_filter = 2, true);
 
 namespace {
 
-// A thread's zlib stream, made once and reset for every picture: its quarter
-// megabyte of tables is not allocated and cleared again each time.
-class ThreadStream {
+// A zlib stream, made once and reset for every picture: its quarter megabyte
+// of tables is not allocated and cleared again each time.
+class ZStream {
 public:
     enum Kind { Inflating, DeflatingRuns, DeflatingFully };
-    explicit ThreadStream(Kind kind) : deflating_(kind != Inflating) {
+    explicit ZStream(Kind kind) : deflating_(kind != Inflating) {
         // Inflating: the raw data after the zlib header, which is checked by hand.
         if (kind == Inflating)
             ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
@@ -78,12 +80,12 @@ public:
         else
             ready_ = deflateInit(&stream_, Z_DEFAULT_COMPRESSION) == Z_OK;
     }
-    ~ThreadStream() {
+    ~ZStream() {
         if (ready_)
             deflating_ ? deflateEnd(&stream_) : inflateEnd(&stream_);
     }
-    ThreadStream(const ThreadStream&) = delete;
-    ThreadStream& operator=(const ThreadStream&) = delete;
+    ZStream(const ZStream&) = delete;
+    ZStream& operator=(const ZStream&) = delete;
     z_stream* Reset() {
         if (!ready_)
             return nullptr;
@@ -97,6 +99,20 @@ private:
     bool ready_ = false;
 };
 
+template <ZStream::Kind kind> std::unique_ptr<ZStream> MakeStream() {
+    return std::make_unique<ZStream>(kind);
+}
+
+using StreamPool = Reused<ZStream, std::unique_ptr<ZStream> (*)()>;
+
+// The streams of one kind, lent to whichever thread writes or reads a PNG.
+StreamPool& Streams(ZStream::Kind kind) {
+    static StreamPool inflating(MakeStream<ZStream::Inflating>);
+    static StreamPool runs(MakeStream<ZStream::DeflatingRuns>);
+    static StreamPool full(MakeStream<ZStream::DeflatingFully>);
+    return kind == ZStream::Inflating ? inflating : kind == ZStream::DeflatingRuns ? runs : full;
+}
+
 } // namespace
 
 // Below this many bytes a picture is an icon or a small picture: a full
@@ -109,9 +125,10 @@ unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int /*
     // picture as on flat colour, where a full search for matches takes
     // several times longer for files a quarter smaller. stb frees the result
     // with free().
-    thread_local ThreadStream runs(ThreadStream::DeflatingRuns);
-    thread_local ThreadStream full(ThreadStream::DeflatingFully);
-    z_stream* stream = (size < FullySearchedBelow ? full : runs).Reset();
+    const auto lease =
+        Streams(size < FullySearchedBelow ? ZStream::DeflatingFully : ZStream::DeflatingRuns)
+            .Take();
+    z_stream* stream = lease->Reset();
     if (!stream)
         return nullptr;
     const uLong bound = deflateBound(stream, static_cast<uLong>(size));
@@ -152,8 +169,8 @@ extern "C" char* stbi_zlib_decode_malloc_guesssize_headerflag(const char* buffer
         input += 2;
         length -= 2;
     }
-    thread_local ThreadStream inflater(ThreadStream::Inflating);
-    z_stream* stream = inflater.Reset();
+    const auto lease = Streams(ZStream::Inflating).Take();
+    z_stream* stream = lease->Reset();
     if (!stream || length < 0)
         return nullptr;
     const std::size_t limit = 2 * static_cast<std::size_t>(std::max(expected, 0)) + 65536;
