@@ -14,8 +14,7 @@ namespace zantrel {
 // Take() lends an object made by make() when none is free; it returns when
 // the lease ends. The pool holds at most as many as were ever lent at once
 // (one a worker thread).
-template <class T, class Make>
-class Reused {
+template <class T, class Make> class Reused {
 public:
     explicit Reused(Make make) : make_(std::move(make)) {}
     Reused(const Reused&) = delete;
@@ -23,8 +22,7 @@ public:
 
     class Lease {
     public:
-        Lease(Reused& pool, std::unique_ptr<T> object)
-            : pool_(pool), object_(std::move(object)) {}
+        Lease(Reused& pool, std::unique_ptr<T> object) : pool_(pool), object_(std::move(object)) {}
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
         ~Lease() { pool_.Give(std::move(object_)); }
