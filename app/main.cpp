@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstring>
 

@@ -10,12 +10,6 @@
 // --drop-question the question a picture dropped on the sixth thumbnail (an icon)
 // asks, and --import-summary Import's question for the folder; both are
 // answered Cancel.
-#include <cstdio>
-#include <cstring>
-#include <map>
-#include <memory>
-#include <string>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -25,6 +19,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "ui/about.h"
 #include "ui/about1.h"

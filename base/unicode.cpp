@@ -1,9 +1,9 @@
 #include "base/unicode.h"
 
 #ifdef _WIN32
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
 #endif
 #include <algorithm>

@@ -25,11 +25,13 @@
 #endif
 
 #include "base/fileio.h"
-#include "tools/drmbuilder.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
 #include "imaging/fit.h"
 #include "imaging/picture.h"
+
+#include "tools/drmbuilder.h"
 
 namespace {
 

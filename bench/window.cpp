@@ -13,6 +13,12 @@
 // through them all, and the process's peak resident KiB. It fails (exit 1)
 // when the window shows no thumbnails, so a blank window never shows up as a
 // fast one.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScrollBar>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,17 +28,12 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-
-#include <QApplication>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QScrollBar>
-
 #include "base/fileio.h"
-#include "tools/drmbuilder.h"
+
 #include "ui/modal.h"
 #include "ui/sdimain.h"
+
+#include "tools/drmbuilder.h"
 
 namespace {
 

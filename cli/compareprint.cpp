@@ -1,11 +1,11 @@
 #include "cli/compareprint.h"
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "base/unicode.h"
+
 #include "cli/consoleui.h"
 
 namespace zantrel {

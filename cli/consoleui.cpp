@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/unicode.h"
+
 #include "shell/state.h"
 
 namespace zantrel {

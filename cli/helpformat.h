@@ -3,9 +3,8 @@
 // help and version options, and the footer (the notes).
 #pragma once
 
-#include <string>
-
 #include <CLI/CLI.hpp>
+#include <string>
 
 namespace zantrel {
 

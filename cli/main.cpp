@@ -1,29 +1,31 @@
 // zantrel-cli: the console front end. Each invocation is one run of the
 // program in the current folder: start-up, one menu command, the end of the
 // run. "info" alone reads a flash file without touching the start folder.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
-#include "shell/state.h"
 #include "base/unicode.h"
-#include "cli/consoleui.h"
-#include "cli/compareprint.h"
-#include "cli/helpformat.h"
-#include "cli/infoprint.h"
+
 #include "shell/about1.h"
 #include "shell/commands.h"
 #include "shell/compare.h"
 #include "shell/info.h"
 #include "shell/sdimain.h"
+#include "shell/state.h"
 #include "shell/summary.h"
+
+#include "cli/compareprint.h"
+#include "cli/consoleui.h"
+#include "cli/helpformat.h"
+#include "cli/infoprint.h"
 
 namespace zantrel {
 namespace {

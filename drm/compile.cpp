@@ -1,17 +1,19 @@
 // Compilation: an image's work files put back together into a code group,
 // with a rebuilt icon table, the trail moved behind it and the directory
 // words corrected to match.
+#include "drm/compile.h"
+
 #include <array>
 #include <limits>
 #include <unordered_set>
 
-#include "drm/compile.h"
 #include "base/folders.h"
-#include "base/primitives.h"
-#include "imaging/bmpraw.h"
-#include "base/uiops.h"
 #include "base/paths.h"
+#include "base/primitives.h"
+#include "base/uiops.h"
 #include "base/worktree.h"
+
+#include "imaging/bmpraw.h"
 
 namespace zantrel {
 

@@ -1,14 +1,16 @@
 // Decompilation: code group 15 split into the plain files of the image's
 // drmpack folder, with "descr.dat" written last.
+#include "drm/decompile.h"
+
 #include <filesystem>
 
-#include "drm/decompile.h"
-#include "base/primitives.h"
-#include "imaging/bmpraw.h"
-#include "base/uiops.h"
 #include "base/paths.h"
-#include "base/worktree.h"
+#include "base/primitives.h"
+#include "base/uiops.h"
 #include "base/unicode.h"
+#include "base/worktree.h"
+
+#include "imaging/bmpraw.h"
 
 namespace zantrel {
 

@@ -15,6 +15,7 @@
 
 #include "base/bytecompare.h"
 #include "base/fileio.h"
+
 #include "drm/drmpack.h"
 
 namespace zantrel {

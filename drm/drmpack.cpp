@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "base/primitives.h"
 #include "base/paths.h"
+#include "base/primitives.h"
 #include "base/worktree.h"
 
 namespace zantrel {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/fileio.h"
-#include "base/primitives.h"
 #include "base/outcome.h"
+#include "base/primitives.h"
 #include "base/worktree.h"
 
 namespace zantrel {

@@ -9,6 +9,7 @@
 
 #include "base/paths.h"
 #include "base/worktree.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
 

@@ -12,8 +12,10 @@
 
 #include "base/fileio.h"
 #include "base/worktree.h"
-#include "drm/drmpack.h"
+
 #include "imaging/decode.h"
+
+#include "drm/drmpack.h"
 
 namespace zantrel {
 

@@ -1,11 +1,13 @@
 // The port: one image's icon and picture files copied over another's, slot
 // by slot, for a later compilation of the other.
-#include <algorithm>
 #include "drm/port.h"
+
+#include <algorithm>
+
 #include "base/commit.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 #include "base/uiops.h"
-#include "base/paths.h"
 #include "base/worktree.h"
 
 namespace zantrel {

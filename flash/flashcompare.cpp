@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/primitives.h"
+
 #include "flash/flashformat.h"
 #include "flash/superfile.h"
 

@@ -7,14 +7,15 @@
 #include <filesystem>
 #include <vector>
 
-#include "base/outcome.h"
 #include "base/fileio.h"
-#include "flash/flashformat.h"
-#include "flash/srecord.h"
+#include "base/outcome.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 #include "base/uiops.h"
-#include "base/paths.h"
 #include "base/worktree.h"
+
+#include "flash/flashformat.h"
+#include "flash/srecord.h"
 
 namespace zantrel {
 

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "base/fileio.h"
-#include "flash/flashformat.h"
-#include "flash/srecord.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 #include "base/uiops.h"
-#include "base/paths.h"
 #include "base/worktree.h"
+
+#include "flash/flashformat.h"
+#include "flash/srecord.h"
 
 namespace zantrel {
 

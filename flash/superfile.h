@@ -11,6 +11,7 @@
 #include "base/fileio.h"
 #include "base/outcome.h"
 #include "base/worktree.h"
+
 #include "flash/flashformat.h"
 
 namespace zantrel {

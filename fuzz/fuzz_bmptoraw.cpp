@@ -4,9 +4,12 @@
 #include <filesystem>
 
 #include "base/fileio.h"
-#include "harness.h"
+
 #include "imaging/bmpraw.h"
+
 #include "shell/state.h"
+
+#include "harness.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -7,12 +7,15 @@
 // a refused or failed one must leave no output behind.
 #include <filesystem>
 
-#include "drm/drmpack.h"
-#include "drm/compile.h"
 #include "base/fileio.h"
-#include "harness.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
+#include "drm/compile.h"
+#include "drm/drmpack.h"
+
+#include "shell/state.h"
+
+#include "harness.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -3,12 +3,14 @@
 // the decoded size stay in bounds, and every encoding of the fitted picture
 // have exactly the size its slot needs; the GIF must decode to that size.
 #include "base/fileio.h"
-#include "harness.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/fit.h"
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
 #include "imaging/pictureheader.h"
+
+#include "harness.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -6,9 +6,12 @@
 #include <filesystem>
 
 #include "base/fileio.h"
-#include "harness.h"
+
 #include "imaging/bmpraw.h"
+
 #include "shell/state.h"
+
+#include "harness.h"
 
 namespace {
 

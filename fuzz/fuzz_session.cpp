@@ -3,9 +3,11 @@
 // save or a discard), and the mode read must survive being written and read
 // again.
 #include "base/fileio.h"
-#include "harness.h"
+
 #include "shell/session.h"
 #include "shell/state.h"
+
+#include "harness.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

@@ -1,9 +1,11 @@
 // The input is the settings file "zantrel.ini" read at start-up. Whatever
 // it holds, the settings read must be written back and read again unchanged.
 #include "base/fileio.h"
-#include "harness.h"
+
 #include "shell/settings.h"
 #include "shell/state.h"
+
+#include "harness.h"
 
 using namespace zantrel;
 using namespace zantrel::fuzz;

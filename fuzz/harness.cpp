@@ -1,19 +1,22 @@
 #include "harness.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
-#include "drm/drmpack.h"
-#include "drm/compile.h"
 #include "base/fileio.h"
-#include "shell/settings.h"
-#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
+
+#include "drm/compile.h"
+#include "drm/drmpack.h"
+
+#include "shell/settings.h"
+#include "shell/state.h"
 
 namespace zantrel::fuzz {
 

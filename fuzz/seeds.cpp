@@ -2,23 +2,28 @@
 // OUTDIR/<harness>/. Every flash file and DRM comes from the sample builders;
 // the compile seeds are real decompilations of them, packed the way
 // fuzz_compile reads its input.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "drm/drmpack.h"
-#include "drm/decompile.h"
-#include "flash/flashformat.h"
 #include "base/fileio.h"
-#include "harness.h"
+#include "base/worktree.h"
+
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
 #include "imaging/stbimage.h"
+
+#include "flash/flashformat.h"
+
+#include "drm/decompile.h"
+#include "drm/drmpack.h"
+
 #include "shell/state.h"
-#include "base/worktree.h"
+
+#include "harness.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

@@ -15,6 +15,7 @@
 #include "base/paths.h"
 #include "base/primitives.h"
 #include "base/reused.h"
+
 #include "imaging/decode.h"
 
 namespace zantrel {

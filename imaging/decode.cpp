@@ -5,6 +5,7 @@
 
 #include "base/fileio.h"
 #include "base/primitives.h"
+
 #include "imaging/bmpraw.h"
 
 namespace zantrel {

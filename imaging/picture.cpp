@@ -7,6 +7,7 @@
 
 #include "base/fileio.h"
 #include "base/primitives.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/pictureheader.h"
 #include "imaging/stbimage.h"

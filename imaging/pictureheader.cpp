@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/primitives.h"
+
 #include "imaging/decode.h"
 
 namespace zantrel {

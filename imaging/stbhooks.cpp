@@ -11,6 +11,7 @@
 #include <new>
 
 #include "base/reused.h"
+
 #include "imaging/pictureheader.h"
 #include "imaging/stbimage.h"
 

@@ -36,6 +36,5 @@ unsigned int ChecksumForPng(unsigned char* data, int size);
 #define STBI_WRITE_NO_STDIO
 #define STBIW_ZLIB_COMPRESS zantrel::DeflateForPng
 #define STBIW_CRC32 zantrel::ChecksumForPng
-#include <stb_image_write.h>
-
 #include <stb_image_resize.h>
+#include <stb_image_write.h>

@@ -1,9 +1,10 @@
 #include "shell/about1.h"
 
 #include "base/fileio.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "shell/settings.h"
+#include "shell/state.h"
 #include "shell/workclaim.h"
 
 namespace zantrel {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/rgb.h"
+
 #include "shell/help.h"
 
 namespace zantrel {

@@ -1,17 +1,19 @@
 #include "shell/cleanup.h"
 
 #include <algorithm>
-#include <set>
 #include <filesystem>
+#include <set>
 #include <tuple>
 
 #include "base/fileio.h"
 #include "base/folders.h"
-#include "shell/history.h"
-#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
+
 #include "drm/drmpack.h"
+
+#include "shell/history.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

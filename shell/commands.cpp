@@ -1,10 +1,12 @@
 #include "shell/commands.h"
 
 #include "base/fileio.h"
-#include "shell/state.h"
+
 #include "drm/drmpack.h"
+
 #include "shell/edit.h"
 #include "shell/history.h"
+#include "shell/state.h"
 #include "shell/summary.h"
 #include "shell/take.h"
 

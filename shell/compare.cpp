@@ -2,9 +2,10 @@
 
 #include "base/paths.h"
 #include "base/scratch.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "shell/open.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

@@ -6,8 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "drm/drmcompare.h"
 #include "flash/flashcompare.h"
+
+#include "drm/drmcompare.h"
+
 #include "shell/info.h"
 
 namespace zantrel {

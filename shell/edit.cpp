@@ -7,17 +7,20 @@
 
 #include "base/parallel.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
-#include "drm/originals.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
 #include "imaging/gifwrite.h"
 #include "imaging/sheet.h"
+
+#include "drm/originals.h"
+
 #include "shell/history.h"
-#include "shell/thumbnail.h"
+#include "shell/state.h"
 #include "shell/summary.h"
+#include "shell/thumbnail.h"
 #include "shell/workclaim.h"
 
 namespace zantrel {

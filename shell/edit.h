@@ -12,8 +12,10 @@
 
 #include "base/commit.h"
 #include "base/outcome.h"
+
 #include "imaging/fit.h"
 #include "imaging/picture.h"
+
 #include "shell/sdimain.h"
 #include "shell/workview.h"
 

@@ -10,6 +10,7 @@
 #include "base/uiops.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
+
 #include "shell/state.h"
 #include "shell/workclaim.h"
 

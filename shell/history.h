@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/commit.h"
+
 #include "shell/sdimain.h"
 
 namespace zantrel {

@@ -5,11 +5,13 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/scratch.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "flash/flashformat.h"
 #include "flash/readers.h"
+
 #include "shell/open.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

@@ -9,6 +9,7 @@
 
 #include "base/fileio.h"
 #include "base/worktree.h"
+
 #include "drm/drmpack.h"
 
 namespace zantrel {

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "shell/take.h"
-
 #include "shell/state.h"
+#include "shell/take.h"
 
 namespace zantrel {
 

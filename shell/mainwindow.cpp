@@ -2,10 +2,11 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "shell/edit.h"
 #include "shell/help.h"
+#include "shell/state.h"
 #include "shell/summary.h"
 
 namespace zantrel {

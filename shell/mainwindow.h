@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/uiops.h"
+
 #include "shell/about1.h"
 #include "shell/commands.h"
 #include "shell/mainview.h"

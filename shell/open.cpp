@@ -2,9 +2,11 @@
 
 #include "base/paths.h"
 #include "base/uiops.h"
-#include "drm/drmpack.h"
-#include "drm/decompile.h"
+
 #include "flash/readers.h"
+
+#include "drm/decompile.h"
+#include "drm/drmpack.h"
 
 namespace zantrel {
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/outcome.h"
+
 #include "shell/state.h"
 
 namespace zantrel {

@@ -1,7 +1,7 @@
 #include "shell/runner.h"
 
-#include "shell/state.h"
 #include "shell/sdimain.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

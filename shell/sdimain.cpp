@@ -1,32 +1,36 @@
 #include "shell/sdimain.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <cctype>
-#include <cxxabi.h>
 #include <exception>
 #include <filesystem>
 #include <new>
 #include <vector>
 
-#include "drm/drmpack.h"
-#include "drm/compile.h"
-#include "drm/port.h"
-#include "drm/originals.h"
 #include "base/commit.h"
 #include "base/fileio.h"
 #include "base/folderlock.h"
+#include "base/unicode.h"
+#include "base/worktree.h"
+
 #include "flash/superfile.h"
+
+#include "drm/compile.h"
+#include "drm/drmpack.h"
+#include "drm/originals.h"
+#include "drm/port.h"
+
 #include "shell/cleanup.h"
 #include "shell/history.h"
 #include "shell/open.h"
 #include "shell/session.h"
 #include "shell/settings.h"
+#include "shell/state.h"
 #include "shell/summary.h"
 #include "shell/workcheck.h"
 #include "shell/workclaim.h"
-#include "shell/state.h"
-#include "base/worktree.h"
-#include "base/unicode.h"
 
 namespace zantrel {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 #include <optional>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 
 #include "base/outcome.h"
 #include "base/uiops.h"

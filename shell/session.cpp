@@ -5,8 +5,9 @@
 
 #include "base/fileio.h"
 #include "base/unicode.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
+#include "shell/state.h"
 
 namespace zantrel {
 

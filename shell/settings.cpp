@@ -1,6 +1,7 @@
 #include "shell/settings.h"
 
 #include "base/fileio.h"
+
 #include "shell/state.h"
 
 namespace zantrel {

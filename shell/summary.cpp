@@ -2,12 +2,14 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "drm/drmpack.h"
 #include "drm/port.h"
+
 #include "shell/open.h"
 #include "shell/session.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

@@ -7,8 +7,11 @@
 #include "base/paths.h"
 #include "base/primitives.h"
 #include "base/uiops.h"
-#include "drm/drmpack.h"
+
 #include "imaging/picture.h"
+
+#include "drm/drmpack.h"
+
 #include "shell/edit.h"
 #include "shell/history.h"
 #include "shell/state.h"

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "base/paths.h"
+
 #include "imaging/decode.h"
+
 #include "shell/state.h"
 
 namespace zantrel {

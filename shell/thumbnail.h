@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "imaging/picture.h"
+
 #include "shell/workview.h"
 
 namespace zantrel {

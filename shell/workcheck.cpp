@@ -1,7 +1,5 @@
 #include "shell/workcheck.h"
 
-#include "shell/cleanup.h"
-
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -9,14 +7,19 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
-#include "drm/drmpack.h"
-#include "drm/originals.h"
-#include "flash/superfile.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
+
+#include "flash/superfile.h"
+
+#include "drm/drmpack.h"
+#include "drm/originals.h"
+
+#include "shell/cleanup.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

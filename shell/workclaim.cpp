@@ -2,9 +2,10 @@
 
 #include "base/fileio.h"
 #include "base/folderlock.h"
-#include "shell/state.h"
 #include "base/worktree.h"
+
 #include "shell/session.h"
+#include "shell/state.h"
 
 namespace zantrel {
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "base/fileio.h"
-#include "shell/state.h"
-#include "drm/originals.h"
 #include "base/paths.h"
+
+#include "drm/originals.h"
+
+#include "shell/state.h"
 #include "shell/workcheck.h"
 
 namespace zantrel {

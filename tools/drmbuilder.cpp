@@ -1,9 +1,9 @@
 #include "tools/drmbuilder.h"
 
-#include "tools/containers.h"
-
 #include <algorithm>
 #include <stdexcept>
+
+#include "tools/containers.h"
 
 namespace zantrel::samples {
 

@@ -10,6 +10,7 @@
 
 #include "base/fileio.h"
 #include "base/unicode.h"
+
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

@@ -1,12 +1,13 @@
 #include "ui/about.h"
 
-#include "shell/about1.h"
-#include "ui/sdimain.h"
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "shell/about1.h"
+
+#include "ui/sdimain.h"
 
 namespace zantrel {
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "shell/about1.h"
+
 #include "ui/opendir.h"
 
 class QCheckBox;

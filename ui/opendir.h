@@ -3,9 +3,8 @@
 // the folder that was accepted.
 #pragma once
 
-#include <functional>
-
 #include <QString>
+#include <functional>
 
 class QFileDialog;
 class QWidget;

@@ -1,11 +1,10 @@
 #include "ui/place.h"
 
-#include <vector>
-
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
+#include <vector>
 
 #include "shell/windowplace.h"
 

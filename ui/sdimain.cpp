@@ -1,8 +1,5 @@
 #include "ui/sdimain.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -39,8 +36,11 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
 
 #include "base/paths.h"
+
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"

@@ -3,14 +3,13 @@
 // the person's actions to the model.
 #pragma once
 
-#include <map>
-#include <memory>
-#include <optional>
-
 #include <QMainWindow>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
+#include <map>
+#include <memory>
+#include <optional>
 
 #include "shell/mainwindow.h"
 

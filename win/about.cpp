@@ -1,6 +1,7 @@
 #include "win/about.h"
 
 #include "base/unicode.h"
+
 #include "shell/about1.h"
 
 #include "win/modal.h"

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/unicode.h"
+
 #include "win/modal.h"
 #include "win/resource.h"
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "shell/about1.h"
+
 #include "win/opendir.h"
 
 namespace zantrel {

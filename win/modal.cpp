@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/unicode.h"
+
 #include "shell/about1.h"
 
 namespace zantrel {

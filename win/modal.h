@@ -4,12 +4,12 @@
 // modal loop.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <windows.h>
 
 namespace zantrel {
 

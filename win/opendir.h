@@ -3,10 +3,10 @@
 // that was accepted.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
-
-#include <windows.h>
 
 namespace zantrel {
 

@@ -10,7 +10,9 @@
 
 #include "base/paths.h"
 #include "base/unicode.h"
+
 #include "shell/about1.h"
+
 #include "win/about.h"
 #include "win/about1.h"
 #include "win/modal.h"

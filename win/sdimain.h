@@ -3,16 +3,16 @@
 // user-interface operations, and passes the person's actions back.
 #pragma once
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <windows.h>
-
-#include <commctrl.h>
-
 #include "shell/mainwindow.h"
+
 #include "win/modal.h"
 
 namespace zantrel {

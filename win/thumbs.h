@@ -1,10 +1,10 @@
 // The thumbnails as Windows bitmaps: the square the shell draws.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <windows.h>
 
 #include "shell/thumbnail.h"
 

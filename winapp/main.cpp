@@ -6,14 +6,15 @@
 // current folder. The window's size and place are kept per user in the
 // registry, not in the start folder.
 #include <windows.h>
-
 #include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "base/unicode.h"
+
 #include "shell/session.h"
+
 #include "win/place.h"
 #include "win/sdimain.h"
 

@@ -8,7 +8,6 @@
 // Import's summary for FOLDER (both questions are answered Cancel), and
 // the help page.
 #include <windows.h>
-
 #include <commctrl.h>
 #include <objbase.h>
 #include <wincodec.h>

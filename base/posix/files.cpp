@@ -1,11 +1,12 @@
 // The file layer's system calls on POSIX systems.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/fileops.h"
 #include "base/paths.h"

@@ -1,11 +1,12 @@
 // Folder locks and scratch-folder locks on POSIX systems: flock, which the
 // system lets go of when the process ends, however it ends.
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include "base/folders.h"
 #include "base/ioerror.h"

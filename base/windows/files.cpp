@@ -1,12 +1,13 @@
 // The file layer's system calls on Windows.
-#include <chrono>
-#include <cstring>
+#include <windows.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <sys/stat.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <thread>
-#include <windows.h>
 
 #include "base/fileops.h"
 #include "base/paths.h"

@@ -1,8 +1,9 @@
 // Folder locks and scratch-folder locks on Windows: named objects and files
 // held open without delete sharing, which the system lets go of when the
 // process ends, however it ends.
-#include <cwchar>
 #include <windows.h>
+
+#include <cwchar>
 
 #include "base/folders.h"
 #include "base/ioerror.h"

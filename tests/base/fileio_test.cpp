@@ -1,13 +1,13 @@
 // The file layer against the system: replacing, read-only targets, non-ASCII
 // names and large offsets, on Linux and under Windows alike.
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/unicode.h"
+
 #include "support/tempfolder.h"
 
 #ifdef _WIN32

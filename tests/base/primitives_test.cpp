@@ -1,12 +1,13 @@
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include "base/fileio.h"
 #include "base/primitives.h"
+
 #include "support/tempfolder.h"
 
 namespace zantrel {

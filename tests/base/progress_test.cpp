@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/uiops.h"
+
 #include "support/recordingui.h"
 
 namespace zantrel {

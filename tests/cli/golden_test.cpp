@@ -3,20 +3,20 @@
 // writes the transcript anew (each run's output and status, then every file
 // the start folder holds); the case passes when that is the file's own text.
 // ZANTREL_UPDATE_GOLDEN=1 writes it into the file instead (cases/README.md).
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <optional>
 #include <regex>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/unicode.h"
+
 #include "support/process.h"
 #include "support/tempfolder.h"
 

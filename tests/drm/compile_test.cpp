@@ -1,15 +1,17 @@
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
 
-#include "drm/drmpack.h"
-#include "drm/compile.h"
-#include "drm/decompile.h"
-#include "drmfixture.h"
 #include "base/fileio.h"
 #include "base/paths.h"
+
 #include "imaging/bmpraw.h"
+
+#include "drm/compile.h"
+#include "drm/decompile.h"
+#include "drm/drmpack.h"
+
+#include "drmfixture.h"
 #include "support/recordingui.h"
 
 namespace zantrel::test {

@@ -1,12 +1,14 @@
+#include <cstring>
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "drm/drmpack.h"
-#include "drm/decompile.h"
-#include "drmfixture.h"
 #include "base/fileio.h"
+
 #include "imaging/bmpraw.h"
+
+#include "drm/decompile.h"
+#include "drm/drmpack.h"
+
+#include "drmfixture.h"
 #include "support/recordingui.h"
 
 namespace zantrel::test {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "imaging/bmpraw.h"
+
 #include "drm/compile.h"
 #include "drm/decompile.h"
 #include "drm/drmcompare.h"
+
 #include "drmfixture.h"
-#include "imaging/bmpraw.h"
 
 namespace zantrel::test {
 namespace {

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/state.h"
 #include "base/worktree.h"
+
+#include "shell/state.h"
+
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 #include "tools/drmbuilder.h"

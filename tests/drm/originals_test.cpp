@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #include "drm/decompile.h"
 #include "drm/originals.h"
+
 #include "drmfixture.h"
 
 namespace zantrel::test {

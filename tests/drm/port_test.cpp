@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
-
 #include <map>
 
-#include "drm/drmpack.h"
+#include "base/fileio.h"
+
 #include "drm/compile.h"
 #include "drm/decompile.h"
+#include "drm/drmpack.h"
 #include "drm/port.h"
+
 #include "drmfixture.h"
-#include "base/fileio.h"
 #include "support/recordingui.h"
 
 namespace zantrel::test {

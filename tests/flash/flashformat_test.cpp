@@ -1,12 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 
 #include "base/fileio.h"
 #include "base/paths.h"
+
 #include "flash/flashformat.h"
+
 #include "shell/state.h"
+
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 

@@ -1,15 +1,18 @@
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include "base/fileio.h"
+#include "base/worktree.h"
+
 #include "flash/readers.h"
+
 #include "shell/open.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
-#include "base/worktree.h"
+
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"

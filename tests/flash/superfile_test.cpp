@@ -1,21 +1,23 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <regex>
 
 #include "base/fileio.h"
+#include "base/worktree.h"
+
 #include "flash/flashcompare.h"
 #include "flash/readers.h"
+#include "flash/superfile.h"
+
 #include "shell/open.h"
 #include "shell/sdimain.h"
-#include "flash/superfile.h"
 #include "shell/state.h"
-#include "base/worktree.h"
-#include "support/recordingui.h"
+
 #include "support/bytes.h"
+#include "support/recordingui.h"
 #include "support/tempfolder.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"

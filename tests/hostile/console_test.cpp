@@ -1,15 +1,16 @@
 // An I/O failure in the middle of a command, as the console shows it: the
 // progress bar's line is ended and nothing of the command is left showing
 // before the error.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
+
+#include "shell/sdimain.h"
+#include "shell/state.h"
 
 #include "cli/consoleui.h"
+
 #include "hostile.h"
-#include "shell/state.h"
-#include "shell/sdimain.h"
 
 namespace zantrel::hostile {
 namespace {

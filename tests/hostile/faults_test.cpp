@@ -2,16 +2,16 @@
 // made to fail in turn. Each time the command must stop with the right box,
 // leave the menu as it was, put nothing half-written at a target (an earlier
 // file there stays), and a later run must still finish the work.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <deque>
+#include <gtest/gtest.h>
 #include <optional>
 
-#include "hostile.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
+
+#include "hostile.h"
 
 namespace zantrel::hostile {
 namespace {

@@ -7,10 +7,12 @@
 #include <unistd.h>
 #endif
 
-#include "shell/sdimain.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/unicode.h"
+
+#include "shell/sdimain.h"
+#include "shell/state.h"
+
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

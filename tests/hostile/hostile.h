@@ -10,7 +10,9 @@
 
 #include "base/fileio.h"
 #include "base/uiops.h"
+
 #include "shell/commands.h"
+
 #include "support/programrun.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"

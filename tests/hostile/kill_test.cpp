@@ -7,25 +7,26 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
 #include <thread>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "hostile.h"
 #include "shell/edit.h"
 #include "shell/history.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
+
+#include "hostile.h"
 #include "support/process.h"
 
 extern char** environ;

@@ -1,15 +1,15 @@
 // Named malformed inputs: piece counts, SBF lengths, S-record lines,
 // "descr.dat" record counts and edited picture BMPs. Each is refused with a
 // message that says what is wrong, and nothing half-made is left.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
+
+#include "shell/sdimain.h"
 
 #include "hostile.h"
 #include "support/bytes.h"
-#include "shell/sdimain.h"
 #include "tools/containers.h"
 #include "tools/drmbuilder.h"
 

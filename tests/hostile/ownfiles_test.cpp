@@ -2,16 +2,17 @@
 // its own temporaries, Save As targets are compared as the file system sees
 // them, two start folders never save each other's DRM, and a session nobody
 // edited always saves.
+#include <filesystem>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "base/fileio.h"
-#include "shell/state.h"
-#include "tools/containers.h"
-#include "hostile.h"
+
 #include "shell/sdimain.h"
+#include "shell/state.h"
+
+#include "hostile.h"
 #include "support/process.h"
+#include "tools/containers.h"
 
 namespace zantrel::hostile {
 namespace {

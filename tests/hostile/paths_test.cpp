@@ -1,14 +1,15 @@
 // The two-run workflow with spaces and non-ASCII characters in the start
 // folder, the work folder and every file name.
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/unicode.h"
-#include "hostile.h"
+
 #include "shell/sdimain.h"
+
+#include "hostile.h"
 #include "tools/drmbuilder.h"
 
 namespace zantrel::hostile {

@@ -2,18 +2,19 @@
 // and three flips of every byte (to 0x00, to 0xFF, xor 0x80), each opened in
 // turn in one process. Each must end in a decompiled DRM or a clear refusal,
 // never a crash, and write nothing outside the work tree.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 
-#include "hostile.h"
+#include "base/worktree.h"
+
 #include "shell/sdimain.h"
 #include "shell/state.h"
-#include "base/worktree.h"
+
+#include "hostile.h"
 
 namespace zantrel::hostile {
 namespace {

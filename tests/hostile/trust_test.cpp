@@ -1,30 +1,32 @@
 // What a person must be able to trust: one Zantrel per start folder, no
 // path through a link out of the work tree, a pair of outputs replaced
 // together or not at all, honest endings when a file cannot be deleted.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "base/folderlock.h"
-#include "shell/state.h"
 #include "base/unicode.h"
-#include "hostile.h"
+
+#include "shell/about1.h"
 #include "shell/cleanup.h"
 #include "shell/sdimain.h"
-#include "shell/about1.h"
 #include "shell/settings.h"
+#include "shell/state.h"
 #include "shell/summary.h"
 #include "shell/workcheck.h"
+
+#include "hostile.h"
 #include "support/process.h"
 
 namespace zantrel::hostile {

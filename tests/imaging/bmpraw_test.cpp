@@ -1,12 +1,13 @@
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "base/fileio.h"
+
 #include "imaging/bmpraw.h"
 #include "imaging/decode.h"
+
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 

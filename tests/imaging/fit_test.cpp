@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "imaging/fit.h"

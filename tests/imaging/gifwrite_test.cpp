@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
+
 #include "support/tempfolder.h"
 
 namespace zantrel {

@@ -2,10 +2,9 @@
 // whole or refused in plain words, and a header that claims more pixels than
 // its file could hold refused before anything large is allocated (this
 // program's own allocation counter, below, measures it).
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "imaging/gifwrite.h"
 #include "imaging/picture.h"
 #include "imaging/stbimage.h"
+
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 

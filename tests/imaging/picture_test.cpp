@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "imaging/bmpraw.h"
 #include "imaging/picture.h"
+
 #include "support/bytes.h"
 #include "support/tempfolder.h"
 

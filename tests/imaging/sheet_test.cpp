@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <utility>

@@ -1,19 +1,22 @@
 // A directory pointer below the base address made the header's subtraction
 // overflow a signed 32-bit word (found by fuzz_rawimage under UBSan). The
 // difference wraps as the addresses do, and the directory is then refused.
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-#include "drm/drmpack.h"
 #include "base/fileio.h"
+#include "base/worktree.h"
+
 #include "flash/readers.h"
+
+#include "drm/drmpack.h"
+
 #include "shell/open.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
-#include "base/worktree.h"
+
 #include "support/bytes.h"
 #include "support/recordingui.h"
 #include "support/tempfolder.h"

@@ -1,11 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+
+#include "base/worktree.h"
 
 #include "shell/cleanup.h"
 #include "shell/state.h"
-#include "base/worktree.h"
+
 #include "support/tempfolder.h"
 
 namespace zantrel {

@@ -1,11 +1,10 @@
 // The main window's commands and the settings dialog's logic, driven through
 // RecordingUi in a fresh start folder.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -14,13 +13,15 @@
 #include "base/paths.h"
 #include "base/scratch.h"
 #include "base/unicode.h"
-#include "shell/info.h"
+
 #include "shell/about1.h"
 #include "shell/commands.h"
+#include "shell/info.h"
 #include "shell/sdimain.h"
-#include "shell/workcheck.h"
 #include "shell/state.h"
 #include "shell/summary.h"
+#include "shell/workcheck.h"
+
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/recordingui.h"

@@ -1,7 +1,6 @@
 // The command table and what is read from it: the menu, the runs that
 // offer each command, what choosing it does and the console's forms.
 #include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 

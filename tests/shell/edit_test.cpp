@@ -1,16 +1,18 @@
 // Editing inside Zantrel on a decompiled raw image: what replace writes,
 // byte for byte; restore's and export-then-import's round trips; import as
 // one step.
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <map>
 
 #include "base/paths.h"
+
 #include "imaging/picture.h"
+
 #include "shell/edit.h"
 #include "shell/sdimain.h"
 #include "shell/workview.h"
+
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"

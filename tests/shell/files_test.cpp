@@ -1,14 +1,15 @@
 // The settings file and the session file as the shell reads and writes them.
+#include <filesystem>
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include "base/uiops.h"
+#include "base/unicode.h"
+#include "base/worktree.h"
 
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/state.h"
-#include "base/uiops.h"
-#include "base/unicode.h"
-#include "base/worktree.h"
+
 #include "support/recordingui.h"
 #include "support/tempfolder.h"
 

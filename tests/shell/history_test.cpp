@@ -4,19 +4,21 @@
 // oldest steps only; the history ends with the session. Taking single
 // items of the other phone, and a slot that cannot take one; the marks of
 // the items that differ between the two.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 
 #include "base/commit.h"
+
 #include "imaging/picture.h"
+
 #include "shell/edit.h"
 #include "shell/history.h"
 #include "shell/mainview.h"
 #include "shell/sdimain.h"
 #include "shell/state.h"
 #include "shell/take.h"
+
 #include "support/bytes.h"
 #include "support/programrun.h"
 #include "support/tempfolder.h"

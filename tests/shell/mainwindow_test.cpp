@@ -4,15 +4,19 @@
 // windows' own tests only check that they are wired to this.
 #include <gtest/gtest.h>
 
-#include "shell/state.h"
+#include "base/folderlock.h"
 #include "base/worktree.h"
-#include "drm/drmpack.h"
+
 #include "imaging/decode.h"
 #include "imaging/picture.h"
-#include "base/folderlock.h"
+
+#include "drm/drmpack.h"
+
 #include "shell/mainwindow.h"
+#include "shell/state.h"
 #include "shell/windowplace.h"
 #include "shell/workview.h"
+
 #include "support/programrun.h"
 #include "support/tempfolder.h"
 #include "support/unwind.h"

@@ -7,6 +7,7 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/unicode.h"
+
 #include "support/tempfolder.h"
 
 #ifdef _WIN32

@@ -1,8 +1,9 @@
 #include "support/programrun.h"
 
 #include "base/folderlock.h"
-#include "shell/state.h"
+
 #include "shell/sdimain.h"
+#include "shell/state.h"
 
 namespace zantrel::test {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/fileio.h"
+
 #include "support/recordingui.h"
 
 namespace zantrel::test {

@@ -10,9 +10,10 @@
 #include "base/fileio.h"
 #include "base/folders.h"
 #include "base/paths.h"
-#include "shell/state.h"
 #include "base/uiops.h"
 #include "base/unicode.h"
+
+#include "shell/state.h"
 
 namespace zantrel::test {
 

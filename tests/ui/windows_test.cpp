@@ -1,49 +1,50 @@
 // The window program driven through its menu, with every modal dialog
 // answered through the modal seam instead of a real modal loop.
-#include <QtTest>
-#include <functional>
-
 #include <QAction>
 #include <QApplication>
-#include <QTimer>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
-#include <QMenu>
-#include <QScreen>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QToolBar>
-
+#include <QtTest>
 #include <deque>
 #include <filesystem>
 #include <functional>
 
-#include "shell/state.h"
 #include "base/worktree.h"
-#include "drm/drmpack.h"
-#include "drm/decompile.h"
+
 #include "imaging/decode.h"
+
+#include "drm/decompile.h"
+#include "drm/drmpack.h"
+
 #include "shell/help.h"
+#include "shell/state.h"
 #include "shell/workview.h"
-#include "support/tempfolder.h"
-#include "tools/drmbuilder.h"
+
 #include "ui/about.h"
 #include "ui/about1.h"
 #include "ui/modal.h"
-#include "ui/place.h"
 #include "ui/opendir.h"
+#include "ui/place.h"
 #include "ui/sdimain.h"
+
+#include "support/tempfolder.h"
+#include "tools/drmbuilder.h"
 
 using namespace zantrel;
 using Bytes = std::vector<std::uint8_t>;

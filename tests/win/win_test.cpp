@@ -1,30 +1,32 @@
 // The Windows window program driven through its menu, with every modal
 // dialog answered through the modal seam instead of a real modal loop.
-#include <gtest/gtest.h>
-
 #include <windows.h>
-
 #include <commctrl.h>
 #include <shobjidl.h>
 
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
-#include "shell/state.h"
-#include "imaging/picture.h"
 #include "base/unicode.h"
+
+#include "imaging/picture.h"
+
 #include "shell/help.h"
-#include "support/tempfolder.h"
-#include "support/unwind.h"
-#include "tools/drmbuilder.h"
+#include "shell/state.h"
+
 #include "win/about.h"
 #include "win/about1.h"
 #include "win/modal.h"
 #include "win/place.h"
 #include "win/resource.h"
 #include "win/sdimain.h"
+
+#include "support/tempfolder.h"
+#include "support/unwind.h"
+#include "tools/drmbuilder.h"
 
 using namespace zantrel;
 
