@@ -15,6 +15,7 @@
 
 #include "win/about.h"
 #include "win/about1.h"
+#include "win/droptarget.h"
 #include "win/modal.h"
 #include "win/resource.h"
 #include "win/thumbs.h"
@@ -121,7 +122,8 @@ void InitWindowProgram() {
     if (done)
         return;
     done = true;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // OLE too: the window is a drop target.
+    OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
                                                        ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES |
                                                        ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
@@ -153,6 +155,13 @@ TSDIAppForm::TSDIAppForm() {
     SetWindowPos(window_, nullptr, 0, 0, Scaled(760), Scaled(560),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CreateControls();
+    // Where the system has no OLE drop target for it, the window takes files
+    // dropped the older way (WM_DROPFILES), without a highlight.
+    dropTarget_ = new FileDropTarget(
+        {[this](POINT at) { DragFileOver(at); }, [this] { HighlightDropTarget(-1); },
+         [this](const std::wstring& path, POINT at) { TakeDroppedFile(path, at); }});
+    if (window_ && SUCCEEDED(RegisterDragDrop(window_, dropTarget_)))
+        DragAcceptFiles(window_, FALSE);
     model_.Start();
     // Another Zantrel in this folder: the box has said so, the run ends.
     if (window_)
@@ -171,6 +180,7 @@ TSDIAppForm::~TSDIAppForm() {
             DeleteObject(font);
     if (images_)
         ImageList_Destroy(images_);
+    dropTarget_->Release();
 }
 
 void TSDIAppForm::BuildMenu() {
@@ -343,6 +353,41 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
 }
 
 void TSDIAppForm::OpenDropped(const std::wstring& path) { model_.DropBeside(Utf8FromWide(path)); }
+
+int TSDIAppForm::ThumbnailRowAt(POINT screen) const {
+    if (!(GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE))
+        return -1;
+    LVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(Thumbnails, &hit.pt);
+    return ListView_HitTest(Thumbnails, &hit);
+}
+
+void TSDIAppForm::DragFileOver(POINT screen) {
+    const int row = ThumbnailRowAt(screen);
+    const std::optional<ItemRef> item = model_.ItemAt(ShownImage(), row);
+    HighlightDropTarget(item && model_.TakesDrop(*item) ? row : -1);
+}
+
+void TSDIAppForm::HighlightDropTarget(int row) {
+    if (row == dropRow_)
+        return;
+    if (dropRow_ >= 0)
+        ListView_SetItemState(Thumbnails, dropRow_, 0, LVIS_DROPHILITED);
+    dropRow_ = row;
+    if (row >= 0)
+        ListView_SetItemState(Thumbnails, row, LVIS_DROPHILITED, LVIS_DROPHILITED);
+}
+
+void TSDIAppForm::TakeDroppedFile(const std::wstring& path, POINT screen) {
+    pendingDrop_ = path;
+    // Over a thumbnail, the drop is for that item, taken now.
+    const int row = ThumbnailRowAt(screen);
+    pendingOnItem_ = row >= 0;
+    pendingItem_ = model_.ItemAt(ShownImage(), row);
+    // Open shows dialogs; they run after the drop has finished, not inside it.
+    PostMessageW(window_, DroppedMessage, 0, 0);
+}
 
 void TSDIAppForm::DropOnThumbnailAt(const std::wstring& path, int index) {
     if (auto item = model_.ItemAt(ShownImage(), index))
@@ -860,20 +905,10 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             std::wstring path(length + 1, L'\0');
             DragQueryFileW(drop, 0, path.data(), length + 1);
             path.resize(length);
-            pendingDrop_ = path;
-            // Over a thumbnail, the drop is for that item, taken now.
             POINT at{};
             DragQueryPoint(drop, &at);
-            MapWindowPoints(window_, Thumbnails, &at, 1);
-            LVHITTESTINFO hit{};
-            hit.pt = at;
-            const int row = (GetWindowLongW(Thumbnails, GWL_STYLE) & WS_VISIBLE)
-                                ? ListView_HitTest(Thumbnails, &hit)
-                                : -1;
-            pendingOnItem_ = row >= 0;
-            pendingItem_ = model_.ItemAt(ShownImage(), row);
-            // Open shows dialogs; they run after the drop has finished, not inside it.
-            PostMessageW(window_, DroppedMessage, 0, 0);
+            ClientToScreen(window_, &at);
+            TakeDroppedFile(path, at);
         }
         DragFinish(drop);
         return 0;
@@ -892,6 +927,7 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DestroyWindow(window_);
         return 0;
     case WM_DESTROY:
+        RevokeDragDrop(window_);
         KillTimer(window_, WatchTimer);
         for (HANDLE watch : watches_)
             FindCloseChangeNotification(watch);

@@ -17,6 +17,8 @@
 
 namespace zantrel {
 
+class FileDropTarget;
+
 class TAboutBox1;
 class TAboutBox;
 
@@ -57,6 +59,9 @@ public:
     // A file dropped on the shown image's thumbnail at index (a picture
     // replaces the item).
     void DropOnThumbnailAt(const std::wstring& path, int index);
+    // A dragged file over point (screen coordinates): the thumbnail there
+    // highlighted when it takes the file.
+    void DragFileOver(POINT screen);
 
     // The view read again and drawn.
     void RefreshView() { model_.Refresh(); }
@@ -112,6 +117,11 @@ private:
     LRESULT OnNotify(NMHDR* header);
     void OnMenuSelect(UINT id, UINT flags, HMENU menu);
     void OnTimer();
+    // The shown thumbnail's row at point (screen coordinates); -1 for none.
+    int ThumbnailRowAt(POINT screen) const;
+    void HighlightDropTarget(int row);
+    // A file dropped at point: Open's answer, or the thumbnail's there.
+    void TakeDroppedFile(const std::wstring& path, POINT screen);
     // The thumbnail menu at screen point (x, y); -1, -1 from the keyboard.
     void OnContextMenu(int x, int y);
     void BuildMenu();
@@ -157,6 +167,8 @@ private:
     std::vector<PanelLine> panel_;
     std::wstring statusText_;
     std::wstring menuHint_;
+    FileDropTarget* dropTarget_ = nullptr;
+    int dropRow_ = -1;
     // A drop, handled once the drop itself has finished: the file, and the
     // thumbnail under it as the drop took it (none: beside the thumbnails).
     std::wstring pendingDrop_;

@@ -388,6 +388,11 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     ListView_GetItemRect(form->Thumbnails, 2, &third, LVIR_ICON);
     POINT at{(third.left + third.right) / 2, (third.top + third.bottom) / 2};
     ClientToScreen(form->Thumbnails, &at);
+    // A file dragged over a thumbnail that takes it highlights it while over it.
+    form->DragFileOver(at);
+    EXPECT_TRUE(ListView_GetItemState(form->Thumbnails, 2, LVIS_DROPHILITED));
+    form->DragFileOver({-10000, -10000});
+    EXPECT_FALSE(ListView_GetItemState(form->Thumbnails, 2, LVIS_DROPHILITED));
     SendMessageW(form->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form->Thumbnails),
                  MAKELPARAM(at.x, at.y));
     EXPECT_EQ(
