@@ -2,7 +2,10 @@
 # make bench: times zantrel-cli against srec_cat and objcopy on the same
 # bytes, as whole processes, and prints one table (also BUILD/bench.md).
 #
-#   bash bench/run.sh BUILD        BENCH_RUNS=n sets the runs per row (5)
+#   bash bench/run.sh BUILD [WIN_BUILD]    BENCH_RUNS=n sets the runs per row (5)
+#
+# With WIN_BUILD (the cross-build, its zantrel-bench-winwindow.exe made), the
+# Windows window is timed too, under Wine on a display of its own.
 #
 # Every row is the median of its runs; the runs of the program and of its
 # peers are interleaved, so that a busy machine slows them alike and the
@@ -11,6 +14,7 @@
 set -euo pipefail
 
 BUILD=${1:-build}
+WIN_BUILD=${2:-}
 RUNS=${BENCH_RUNS:-5}
 BIN=$(cd "$BUILD/bin" && pwd)
 OUT_MD="$(cd "$BUILD" && pwd)/bench.md"
@@ -77,6 +81,16 @@ if [ -x "$BIN/zantrel-bench-window" ]; then
     "$BIN/zantrel-bench-window" prepare "$WINDOW/largest.bin"
     (cd "$WINDOW/session" && "$CLI" open "$WINDOW/largest.bin" >/dev/null)
 fi
+# The Windows window's, opened by the Windows console program.
+WINWINDOW=""
+if [ -n "$WIN_BUILD" ] && [ -f "$WIN_BUILD/bin/zantrel-bench-winwindow.exe" ]; then
+    source "$(dirname "$0")/../tools/wine-env.sh" "$WIN_BUILD"
+    WINBIN=$(cd "$WIN_BUILD/bin" && pwd)
+    WINWINDOW="$WORK/winwindow"
+    mkdir -p "$WINWINDOW/session"
+    (cd "$WINWINDOW" && "$WINE" "$WINBIN/zantrel-bench-winwindow.exe" prepare largest.bin &&
+        cd session && "$WINE" "$WINBIN/zantrel-cli.exe" open ../largest.bin) >/dev/null
+fi
 
 echo "Timing $RUNS runs of each ..."
 for i in $(seq 1 "$RUNS"); do
@@ -111,6 +125,13 @@ for i in $(seq 1 "$RUNS"); do
         (cd "$WINDOW/session" && ZANTREL_BENCH_START=$EPOCHREALTIME QT_QPA_PLATFORM=offscreen \
             "$BIN/zantrel-bench-window" run 2>"$WORK/log") >>"$RES/window" ||
             { echo "bench: the window failed:" >&2; cat "$WORK/log" >&2; exit 1; }
+    fi
+    if [ -n "$WINWINDOW" ]; then
+        # From the program's own start: Wine's start-up is not the window's.
+        (cd "$WINWINDOW/session" && xvfb-run -a -s "-screen 0 1280x1024x24" \
+            "$WINE" "$WINBIN/zantrel-bench-winwindow.exe" run 2>"$WORK/log") |
+            grep -E '^[0-9.]+ [0-9.]+ [0-9]+$' >>"$RES/winwindow" ||
+            { echo "bench: the Windows window failed:" >&2; cat "$WORK/log" >&2; exit 1; }
     fi
 done
 
@@ -188,6 +209,14 @@ TABLE="$WORK/table.md"
         printf '| window, second run: all thumbnails shown (scrolled through) | 2999 items | | %.3f | | %s | | |\n' \
             "$(col 2)" "$(mib "$wpeak")"
     fi
+    if [ -n "$WINWINDOW" ]; then
+        wcol() { sort -n -k"$1" "$RES/winwindow" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'; }
+        wwpeak=$(awk '$3 > m { m = $3 } END { print m }' "$RES/winwindow")
+        printf '| Windows window under Wine: first thumbnails shown | 2999 items | | %.3f | | %s | | |\n' \
+            "$(wcol 1)" "$(mib "$wwpeak")"
+        printf '| Windows window under Wine: all thumbnails shown (scrolled through) | 2999 items | | %.3f | | %s | | |\n' \
+            "$(wcol 2)" "$(mib "$wwpeak")"
+    fi
 } >"$TABLE"
 
 # ---- The targets ----
@@ -221,6 +250,10 @@ NOTES="$WORK/notes.md"
     if [ -n "$WINDOW" ]; then
         echo "- window of 2,999 items: first thumbnails $(col 1) s (0.3 s: $(met "$(col 1)" 0.3 "<=")), all" \
              "$(col 2) s (1 s: $(met "$(col 2)" 1 "<=")), peak $(mib "$wpeak") MiB (100 MB: $(met "$wpeak" 97656 "<="))"
+    fi
+    if [ -n "$WINWINDOW" ]; then
+        echo "- the Windows window under Wine (every file call a round trip to its server, so not"
+        echo "  Windows's own speed): first thumbnails $(wcol 1) s, all $(wcol 2) s, peak $(mib "$wwpeak") MiB"
     fi
 }  >"$NOTES"
 

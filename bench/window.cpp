@@ -20,68 +20,21 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
-#include "base/fileio.h"
-
 #include "ui/modal.h"
 #include "ui/sdimain.h"
 
-#include "tools/drmbuilder.h"
+#include "largest.h"
 
 namespace {
 
 using namespace zantrel;
-using namespace zantrel::samples;
-using Clock = std::chrono::steady_clock;
-
-// From the process's start: bench/run.sh passes the time it started it
-// (seconds since the epoch) in ZANTREL_BENCH_START, so loading counts too.
-double Seconds() {
-    static const Clock::time_point started = Clock::now();
-    static const double before = [] {
-        const char* given = std::getenv("ZANTREL_BENCH_START");
-        if (!given)
-            return 0.0;
-        const double now =
-            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-                .count();
-        return std::max(0.0, now - std::atof(given));
-    }();
-    return before + std::chrono::duration<double>(Clock::now() - started).count();
-}
-
-constexpr int Pictures = 999;
-constexpr int Icons = 2000;
-
-void Prepare(const std::string& path) {
-    DrmPlan plan;
-    plan.extended = true;
-    plan.prefix = true;
-    plan.tag = TagVariant::At464;
-    // One picture in eight a full screen, the rest the size of a menu's art.
-    for (int k = 0; k < Pictures; ++k) {
-        const auto seed = static_cast<std::uint8_t>(k);
-        plan.pictures.push_back(k % 8 == 0
-                                    ? SamplePicture(176, 220, seed, true, 0)
-                                    : SamplePicture(48 + k % 40, 40 + k % 24, seed, k % 2 == 0, 0));
-    }
-    for (int i = 0; i < Icons; ++i) {
-        const auto seed = static_cast<std::uint8_t>(i);
-        const int side = 8 + (i * 5) % 33;
-        plan.icons.push_back(i % 3 == 2 ? BmpIcon(side + 1, side, seed)
-                                        : GifIcon(side, side + 2, seed));
-    }
-    BinaryFile file = BinaryFile::Create(path);
-    WriteDrmCodeGroup(plan, [&](std::span<const std::uint8_t> bytes) { file.Write(bytes); });
-    file.Close();
-}
+using namespace zantrel::bench;
 
 // Events handled until the grid's viewport has painted.
 void PaintNow(QListWidget* grid) {
@@ -135,7 +88,7 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         if (argc == 3 && std::strcmp(argv[1], "prepare") == 0) {
-            Prepare(argv[2]);
+            PrepareLargest(argv[2]);
             return 0;
         }
         if (argc == 2 && std::strcmp(argv[1], "run") == 0)

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                             std::istreambuf_iterator<char>());
+                                              std::istreambuf_iterator<char>());
         std::fprintf(stderr, "Running: %s\n", input.c_str());
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }
