@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "base/fileio.h"
@@ -103,21 +104,33 @@ std::optional<std::optional<FileIdentity>> ParseIdentity(std::string_view text) 
 // A path as the journal keeps it: its folder resolved, so that recovery, in
 // another run and from any folder, acts on the same file, and can tell a
 // journal of its own from one that leads through a link.
-std::string Journaled(const std::string& path) {
-    if (path.empty())
-        return path;
-    const std::optional<std::string> folder = ResolvedFolder(ParentFolder(path));
-    return folder ? JoinPath(*folder, FileNamePart(path)) : path;
-}
+// Paths as a journal records them, with their folders resolved: once a
+// folder, as a step's thousands of files share a few.
+class JournalPaths {
+public:
+    std::string operator()(const std::string& path) {
+        if (path.empty())
+            return path;
+        const std::string parent = ParentFolder(path);
+        auto found = folders_.find(parent);
+        if (found == folders_.end())
+            found = folders_.emplace(parent, ResolvedFolder(parent)).first;
+        return found->second ? JoinPath(*found->second, FileNamePart(path)) : path;
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> folders_;
+};
 
 void WriteJournal(const std::string& path, std::string_view phase,
                   const std::vector<Entry>& entries) {
     AtomicOutput output(path);
     BinaryFile out = output.Create();
     std::string text = std::string(JournalHead) + "\n" + std::string(phase) + "\n";
+    JournalPaths journaled;
     for (const Entry& e : entries) {
-        text += Escape(Journaled(e.target)) + "\t" + Escape(Journaled(e.temp)) + "\t" +
-                Escape(Journaled(e.aside)) + "\t" + IdentityText(e.placed) + "\n";
+        text += Escape(journaled(e.target)) + "\t" + Escape(journaled(e.temp)) + "\t" +
+                Escape(journaled(e.aside)) + "\t" + IdentityText(e.placed) + "\n";
         if (text.size() >= 64 * 1024) {
             out.Write(text);
             text.clear();
