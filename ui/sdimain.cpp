@@ -268,8 +268,8 @@ void TSDIAppForm::BuildClientArea() {
     ImageTabs->addTab(Thumbnails, "Image 1");
     // Image 2's tab is there for a pair only.
     Thumbnails2 = MakeThumbnailGrid(ImageTabs);
-    // Several of image 2's items can be taken at once; one is dragged onto
-    // image 1's, a copy, over the tab that shows them.
+    // Several of image 2's items can be taken at once, and one dragged onto
+    // image 1's (a copy; the tab under the drag comes to the front).
     Thumbnails2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Thumbnails2->setDragDropMode(QAbstractItemView::DragOnly);
     Thumbnails2->setDefaultDropAction(Qt::CopyAction);
@@ -681,7 +681,7 @@ void TSDIAppForm::dragMoveEvent(QDragMoveEvent* event) {
     const auto from = thumbnail ? model_.ItemAt(2, Thumbnails2->currentRow()) : std::nullopt;
     const bool target =
         item && (thumbnail ? from && model_.TakesItemDrop(*from, *item) : model_.TakesDrop(*item));
-    HighlightDropTarget(target ? (image == 1 ? Thumbnails : Thumbnails2) : nullptr, target ? row : -1);
+    HighlightDropTarget(target ? Thumbnails : nullptr, target ? row : -1);
     event->setDropAction(Qt::CopyAction);
     event->setAccepted(target || !thumbnail);
 }
@@ -732,8 +732,8 @@ void TSDIAppForm::dropEvent(QDropEvent* event) {
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
     // The items are taken now: the grid may be rebuilt before the command runs.
     const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
-    const auto from = thumbnail ? ItemsUnder(Thumbnails2, Thumbnails2->currentItem())
-                                : std::vector<ItemRef>();
+    const auto from =
+        thumbnail ? ItemsUnder(Thumbnails2, Thumbnails2->currentItem()) : std::vector<ItemRef>();
     QTimer::singleShot(0, this, [this, path, onItem = image != 0, item, thumbnail, from] {
         if (!onItem && !thumbnail)
             OpenDropped(path);
