@@ -650,6 +650,7 @@ void TSDIAppForm::FillThumbnails() {
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
+    dropRow_ = -1; // a drag under way highlights its target again
     // The files may have changed: their squares are decoded again when shown.
     places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
