@@ -1,5 +1,7 @@
 #include "shell/mainwindow.h"
 
+#include <algorithm>
+
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/worktree.h"
@@ -8,6 +10,7 @@
 #include "shell/help.h"
 #include "shell/state.h"
 #include "shell/summary.h"
+#include "shell/take.h"
 
 namespace zantrel {
 
@@ -186,6 +189,22 @@ void MainWindowModel::DropOnItem(const ItemRef& item, const std::string& path) {
         options.askFirst = true;
         ReplaceItem(item.number, path, options);
     });
+    Refresh();
+}
+
+bool MainWindowModel::TakesItemDrop(const ItemRef& from, const ItemRef& to) const {
+    return from.image == 2 && from.number > 0 && Offered(MenuItem::ItemTakeItem, CurrentRun()) &&
+           TakesDrop(to) && !closed_;
+}
+
+void MainWindowModel::DropItemsOnItem(const std::vector<ItemRef>& from, const ItemRef& to) {
+    if (from.empty() ||
+        !std::ranges::all_of(from, [&](const ItemRef& one) { return TakesItemDrop(one, to); }))
+        return;
+    std::vector<long> numbers;
+    for (const ItemRef& item : from)
+        numbers.push_back(item.number);
+    Run([&] { TakeItems(numbers, to.number); });
     Refresh();
 }
 

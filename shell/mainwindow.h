@@ -131,6 +131,14 @@ public:
     // A file dropped on item's thumbnail: a picture replaces it after the
     // question (image 1's items, in a second run).
     void DropOnItem(const ItemRef& item, const std::string& path);
+    // Whether image 1's thumbnail to takes image 2's from dragged onto it now
+    // (in a pair, no command running; its target highlighted). Whether its
+    // slot fits is said on the drop, as Take says it.
+    bool TakesItemDrop(const ItemRef& from, const ItemRef& to) const;
+    // Image 2's thumbnails dropped on image 1's to: the one taken into to's
+    // number after Take's question, as one step. Several are refused, as
+    // Take refuses them into one number: which one was meant is not known.
+    void DropItemsOnItem(const std::vector<ItemRef>& from, const ItemRef& to);
     // A flash file handed to the window from outside: its command line, or a
     // drop beside the thumbnails. A fresh run takes it as Open's first answer
     // (the second question and the rest as usual); a second run says that a

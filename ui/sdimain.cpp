@@ -31,6 +31,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -267,8 +268,13 @@ void TSDIAppForm::BuildClientArea() {
     ImageTabs->addTab(Thumbnails, "Image 1");
     // Image 2's tab is there for a pair only.
     Thumbnails2 = MakeThumbnailGrid(ImageTabs);
-    // Several of image 2's items can be taken at once.
+    // Several of image 2's items can be taken at once, and one dragged onto
+    // image 1's (a copy; the tab under the drag comes to the front).
     Thumbnails2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Thumbnails2->setDragDropMode(QAbstractItemView::DragOnly);
+    Thumbnails2->setDefaultDropAction(Qt::CopyAction);
+    ImageTabs->tabBar()->setChangeCurrentOnDrag(true);
+    ImageTabs->tabBar()->setAcceptDrops(true);
     Thumbnails2->hide();
     for (QListWidget* grid : {Thumbnails, Thumbnails2}) {
         connect(grid, &QListWidget::itemActivated, this, [this, grid](QListWidgetItem* item) {
@@ -367,20 +373,26 @@ void TSDIAppForm::ShowThumbnailMenu(QListWidget* grid, QPoint at) {
     // From the keyboard (the menu key, Shift+F10): the current thumbnail.
     if (!under && (under = grid->currentItem()))
         at = grid->visualItemRect(under).center();
-    // The item is taken now: a refresh while the menu is open rebuilds the grid.
-    const auto item = under ? model_.ItemAt(ImageOf(grid), grid->row(under)) : std::nullopt;
-    if (!item)
+    // The items are taken now: a refresh while the menu is open rebuilds the grid.
+    const std::vector<ItemRef> items = ItemsUnder(grid, under);
+    if (items.empty())
         return;
-    // A selection of several under the pointer is taken whole.
-    std::vector<ItemRef> items{*item};
-    if (under->isSelected())
-        for (QListWidgetItem* selected : grid->selectedItems())
-            if (selected != under)
-                if (auto ref = model_.ItemAt(item->image, grid->row(selected)))
-                    items.push_back(*ref);
-    std::unique_ptr<QMenu> menu(ThumbnailMenu(item->image, grid->row(under)));
+    std::unique_ptr<QMenu> menu(ThumbnailMenu(items.front().image, grid->row(under)));
     if (QAction* chosen = menu->exec(grid->viewport()->mapToGlobal(at)))
         model_.ChooseOnItems(static_cast<MenuItem>(chosen->data().toInt()), items);
+}
+
+std::vector<ItemRef> TSDIAppForm::ItemsUnder(QListWidget* grid, QListWidgetItem* under) const {
+    std::vector<ItemRef> items;
+    if (auto item = under ? model_.ItemAt(ImageOf(grid), grid->row(under)) : std::nullopt)
+        items.push_back(*item);
+    // A selection of several under the pointer is taken whole.
+    if (!items.empty() && under->isSelected())
+        for (QListWidgetItem* selected : grid->selectedItems())
+            if (selected != under)
+                if (auto ref = model_.ItemAt(ImageOf(grid), grid->row(selected)))
+                    items.push_back(*ref);
+    return items;
 }
 
 void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
@@ -628,6 +640,11 @@ void TSDIAppForm::DropOnRow(const QString& path, int image, int row) {
         model_.DropOnItem(*item, ToLocalPath(path));
 }
 
+void TSDIAppForm::DropThumbnailsOnRow(int row) {
+    if (auto item = model_.ItemAt(1, row))
+        model_.DropItemsOnItem(ItemsUnder(Thumbnails2, Thumbnails2->currentItem()), *item);
+}
+
 namespace {
 
 // The grid and row under a drop at point (in the window's coordinates).
@@ -649,21 +666,24 @@ void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // Every run answers a drop: Open, a thumbnail's Replace, or why neither.
     // The person's file stays where it is: a copy, never a move.
-    if (urls.size() == 1 && urls.first().isLocalFile() && !model_.Busy()) {
+    // Image 2's thumbnails are known by their grid, whatever the drag carries.
+    const bool file = urls.size() == 1 && urls.first().isLocalFile();
+    if ((file || event->source() == Thumbnails2) && !model_.Busy()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
 }
 
 void TSDIAppForm::dragMoveEvent(QDragMoveEvent* event) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
     const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
-    if (item && model_.TakesDrop(*item))
-        HighlightDropTarget(image == 1 ? Thumbnails : Thumbnails2, row);
-    else
-        HighlightDropTarget(nullptr, -1);
+    const bool thumbnail = event->source() == Thumbnails2;
+    const auto from = thumbnail ? model_.ItemAt(2, Thumbnails2->currentRow()) : std::nullopt;
+    const bool target =
+        item && (thumbnail ? from && model_.TakesItemDrop(*from, *item) : model_.TakesDrop(*item));
+    HighlightDropTarget(target ? Thumbnails : nullptr, target ? row : -1);
+    event->setDropAction(Qt::CopyAction);
+    event->setAccepted(target || !thumbnail);
 }
 
 void TSDIAppForm::dragLeaveEvent(QDragLeaveEvent* event) {
@@ -702,18 +722,23 @@ bool TSDIAppForm::eventFilter(QObject* watched, QEvent* event) {
 void TSDIAppForm::dropEvent(QDropEvent* event) {
     HighlightDropTarget(nullptr, -1);
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
+    const bool thumbnail = event->source() == Thumbnails2;
+    if (!thumbnail && (urls.size() != 1 || !urls.first().isLocalFile()))
         return;
     event->setDropAction(Qt::CopyAction);
     event->accept();
     // The commands show dialogs; they run after the drop has finished, not inside it.
-    const QString path = urls.first().toLocalFile();
+    const QString path = thumbnail ? QString() : urls.first().toLocalFile();
     const auto [image, row] = RowAt(this, Thumbnails, Thumbnails2, event->position().toPoint());
-    // The item is taken now: the grid may be rebuilt before the command runs.
+    // The items are taken now: the grid may be rebuilt before the command runs.
     const auto item = image ? model_.ItemAt(image, row) : std::nullopt;
-    QTimer::singleShot(0, this, [this, path, onItem = image != 0, item] {
-        if (!onItem)
+    const auto from =
+        thumbnail ? ItemsUnder(Thumbnails2, Thumbnails2->currentItem()) : std::vector<ItemRef>();
+    QTimer::singleShot(0, this, [this, path, onItem = image != 0, item, thumbnail, from] {
+        if (!onItem && !thumbnail)
             OpenDropped(path);
+        else if (item && thumbnail)
+            model_.DropItemsOnItem(from, *item);
         else if (item)
             model_.DropOnItem(*item, ToLocalPath(path));
     });

@@ -17,6 +17,7 @@ class QAction;
 class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QStackedWidget;
@@ -67,6 +68,9 @@ public:
     void OpenDropped(const QString& path) { model_.DropBeside(ToLocalPath(path)); }
     // A file dropped on row of image's grid (a picture replaces the item).
     void DropOnRow(const QString& path, int image, int row);
+    // Image 2's current thumbnail (with the selection it is in) dropped on
+    // row of image 1's grid.
+    void DropThumbnailsOnRow(int row);
 
     // The view read again and drawn.
     void RefreshThumbnails() { model_.Refresh(); }
@@ -122,6 +126,8 @@ private:
     // The thumbnail menu at point of grid, for the item the gesture began on.
     void ShowThumbnailMenu(QListWidget* grid, QPoint at);
     int ImageOf(const QListWidget* grid) const { return grid == Thumbnails ? 1 : 2; }
+    // The item under a gesture, then the rest of the selection it is in.
+    std::vector<ItemRef> ItemsUnder(QListWidget* grid, QListWidgetItem* under) const;
     // The thumbnail a drag is over, highlighted; none when row is -1.
     void HighlightDropTarget(QListWidget* grid, int row);
 

@@ -519,21 +519,13 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
         x = at.x;
         y = at.y;
     }
-    // The item is taken now: a refresh while the menu is open rebuilds the view.
-    const auto item = model_.ItemAt(ShownImage(), row);
-    if (!item)
+    // The items are taken now: a refresh while the menu is open rebuilds the view.
+    const std::vector<ItemRef> items = ItemsUnder(row);
+    if (items.empty())
         return;
-    // A selection of several under the pointer is taken whole.
-    std::vector<ItemRef> items{*item};
-    if (ListView_GetItemState(Thumbnails, row, LVIS_SELECTED) & LVIS_SELECTED)
-        for (int i = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED); i >= 0;
-             i = ListView_GetNextItem(Thumbnails, i, LVNI_SELECTED))
-            if (i != row)
-                if (auto ref = model_.ItemAt(item->image, i))
-                    items.push_back(*ref);
-    const bool applies = model_.ItemMenuEnabled(*item);
+    const bool applies = model_.ItemMenuEnabled(items.front());
     HMENU menu = CreatePopupMenu();
-    for (const MenuEntry& entry : MainWindowModel::ItemMenuOf(item->image))
+    for (const MenuEntry& entry : MainWindowModel::ItemMenuOf(items.front().image))
         AppendMenuW(menu, MF_STRING | (applies ? MF_ENABLED : MF_GRAYED),
                     static_cast<UINT_PTR>(CommandId(entry.item)),
                     Wide(model_.Caption(entry.item)).c_str());
@@ -544,6 +536,55 @@ void TSDIAppForm::OnContextMenu(int x, int y) {
     DestroyMenu(menu);
     if (auto chosen = ItemOf(id))
         model_.ChooseOnItems(*chosen, items);
+}
+
+std::vector<ItemRef> TSDIAppForm::ItemsUnder(int row) const {
+    std::vector<ItemRef> items;
+    if (auto item = model_.ItemAt(ShownImage(), row))
+        items.push_back(*item);
+    // A selection of several under the pointer is taken whole.
+    if (!items.empty() && (ListView_GetItemState(Thumbnails, row, LVIS_SELECTED) & LVIS_SELECTED))
+        for (int i = ListView_GetNextItem(Thumbnails, -1, LVNI_SELECTED); i >= 0;
+             i = ListView_GetNextItem(Thumbnails, i, LVNI_SELECTED))
+            if (i != row)
+                if (auto ref = model_.ItemAt(ShownImage(), i))
+                    items.push_back(*ref);
+    return items;
+}
+
+void TSDIAppForm::DragOver(POINT at) {
+    // Over a tab, its image is shown.
+    TCHITTESTINFO tab{at, 0};
+    MapWindowPoints(window_, Tabs, &tab.pt, 1);
+    if (const int index = TabCtrl_HitTest(Tabs, &tab); index >= 0 && index + 1 != ShownImage())
+        ShowImage(index + 1);
+    LVHITTESTINFO hit{};
+    hit.pt = at;
+    MapWindowPoints(window_, Thumbnails, &hit.pt, 1);
+    const int row = ListView_HitTest(Thumbnails, &hit);
+    const auto to = model_.ItemAt(ShownImage(), row);
+    const int target = to && model_.TakesItemDrop(dragged_.front(), *to) ? row : -1;
+    if (target != dropRow_) {
+        ListView_SetItemState(Thumbnails, -1, 0, LVIS_DROPHILITED);
+        if (target >= 0)
+            ListView_SetItemState(Thumbnails, target, LVIS_DROPHILITED, LVIS_DROPHILITED);
+        dropRow_ = target;
+    }
+    SetCursor(target >= 0 ? copyCursor_ : LoadCursorW(nullptr, IDC_NO));
+}
+
+void TSDIAppForm::EndDrag(bool drop) {
+    const std::vector<ItemRef> from = std::move(dragged_);
+    dragged_.clear();
+    const auto to = drop && dropRow_ >= 0 ? model_.ItemAt(ShownImage(), dropRow_) : std::nullopt;
+    ListView_SetItemState(Thumbnails, -1, 0, LVIS_DROPHILITED);
+    dropRow_ = -1;
+    ReleaseCapture();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    DestroyCursor(copyCursor_);
+    copyCursor_ = nullptr;
+    if (to)
+        model_.DropItemsOnItem(from, *to);
 }
 
 void TSDIAppForm::BuildPanel() {
@@ -654,6 +695,7 @@ void TSDIAppForm::FillThumbnails() {
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
+    dropRow_ = -1; // a drag under way highlights its target again
     // The files may have changed: their squares are decoded again when shown.
     places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
@@ -774,6 +816,15 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
         switch (header->code) {
         case LVN_ITEMACTIVATE:
             OpenThumbnail(indexOf(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem));
+            return 0;
+        case LVN_BEGINDRAG:
+            // Image 2's thumbnails are dragged onto image 1's, with the mouse captured.
+            if (ShownImage() == 2 && !model_.Busy())
+                dragged_ = ItemsUnder(indexOf(reinterpret_cast<NMLISTVIEW*>(header)->iItem));
+            if (!dragged_.empty()) {
+                copyCursor_ = MakeCopyCursor();
+                SetCapture(window_);
+            }
             return 0;
         case LVN_GETDISPINFOW: {
             auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
@@ -922,6 +973,18 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             model_.DropOnItem(*pendingItem_, Utf8FromWide(path));
         return 0;
     }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        if (dragged_.empty())
+            break;
+        DragOver({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (message == WM_LBUTTONUP)
+            EndDrag(true);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (!dragged_.empty())
+            EndDrag(false);
+        return 0;
     case WM_CLOSE:
         if (model_.CloseButton())
             DestroyWindow(window_);
@@ -961,6 +1024,10 @@ bool TSDIAppForm::HandleKey(UINT key, bool control, bool shift) {
             return false;
         ShowImage(ShownImage() == 1 ? 2 : 1);
         SetFocus(Thumbnails);
+        return true;
+    }
+    if (key == VK_ESCAPE && !dragged_.empty()) {
+        EndDrag(false);
         return true;
     }
     if (key == VK_RETURN && GetFocus() == Thumbnails) {

@@ -134,6 +134,13 @@ private:
     // it when it first comes into view; -1 when none can be drawn.
     int ThumbnailImage(int index);
     void OpenThumbnail(int index);
+    // The shown image's item at row, then the rest of the selection it is in.
+    std::vector<ItemRef> ItemsUnder(int row) const;
+    // A drag of image 2's thumbnails at a point of the window: the tab under
+    // it shown, image 1's thumbnail that takes them highlighted.
+    void DragOver(POINT at);
+    // The drag over: dropped on the highlighted thumbnail, or cancelled.
+    void EndDrag(bool drop);
     void WatchWorkFolders();
     // The settings dialog and the About box, run modally as the dialogs the
     // window made at start.
@@ -174,6 +181,10 @@ private:
     std::wstring pendingDrop_;
     bool pendingOnItem_ = false;
     std::optional<ItemRef> pendingItem_;
+    // Image 2's thumbnails being dragged, and the row highlighted under them.
+    std::vector<ItemRef> dragged_;
+    int dropRow_ = -1;
+    HCURSOR copyCursor_ = nullptr;
     // Changes in the watched folders, seen by the timer.
     std::vector<HANDLE> watches_;
     MainWindowModel model_{*this};

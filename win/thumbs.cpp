@@ -1,6 +1,7 @@
 #include "win/thumbs.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace zantrel {
 
@@ -26,6 +27,50 @@ HBITMAP BitmapOf(const std::vector<std::uint32_t>& pixels, int width, int height
 HBITMAP RenderThumbnail(const Thumbnail& thumbnail, int side) {
     const Picture square = ThumbnailPicture(thumbnail, side);
     return BitmapOf(square.pixels, square.width, square.height);
+}
+
+HCURSOR MakeCopyCursor() {
+    // X black, . white, blank transparent.
+    static constexpr std::string_view Art[] = {
+        "X",
+        "XX",
+        "X.X",
+        "X..X",
+        "X...X",
+        "X....X",
+        "X.....X",
+        "X......X",
+        "X.......X",
+        "X........X",
+        "X.....XXXXX",
+        "X..X..X",
+        "X.X X..X    XXXXXXXXXXX",
+        "XX  X..X    X.........X",
+        "X    X..X   X....X....X",
+        "     X..X   X....X....X",
+        "      XX    X....X....X",
+        "            X.XXXXXXX.X",
+        "            X....X....X",
+        "            X....X....X",
+        "            X....X....X",
+        "            X.........X",
+        "            XXXXXXXXXXX",
+    };
+    constexpr int Side = 32;
+    std::vector<std::uint32_t> pixels(Side * Side, 0);
+    std::vector<std::uint8_t> mask(Side * Side / 8, 0xFF);
+    for (std::size_t y = 0; y < std::size(Art); ++y)
+        for (std::size_t x = 0; x < Art[y].size(); ++x)
+            if (Art[y][x] != ' ') {
+                pixels[y * Side + x] = Art[y][x] == 'X' ? 0xFF000000u : 0xFFFFFFFFu;
+                mask[(y * Side + x) / 8] &= static_cast<std::uint8_t>(~(0x80 >> (x % 8)));
+            }
+    ICONINFO info{FALSE, 0, 0, CreateBitmap(Side, Side, 1, 1, mask.data()),
+                  BitmapOf(pixels, Side, Side)};
+    HCURSOR cursor = CreateIconIndirect(&info);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    return cursor;
 }
 
 } // namespace zantrel

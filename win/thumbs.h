@@ -14,5 +14,7 @@ namespace zantrel {
 HBITMAP RenderThumbnail(const Thumbnail& thumbnail, int side);
 // A 32-bit bitmap of width x height pixels (0xAARRGGBB, top row first).
 HBITMAP BitmapOf(const std::vector<std::uint32_t>& pixels, int width, int height);
+// The arrow with a plus in a box: a drag that copies.
+HCURSOR MakeCopyCursor();
 
 } // namespace zantrel

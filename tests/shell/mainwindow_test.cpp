@@ -354,6 +354,65 @@ TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
     EXPECT_EQ(test::ReadAll(icon), original);
 }
 
+// Image 2's thumbnail dropped on one of image 1's: taken into that number
+// after Take's question, as one step; a slot that does not fit it, or
+// several dropped on one, refused with nothing changed.
+TEST(MainWindowModel, AThumbnailOfImage2DroppedOnOneOfImage1IsTakenIntoIt) {
+    TempFolder dir;
+    OpenSession(dir, true);
+    PlainWindow window;
+    window.model.Start();
+    // Items 1 and 2 are pictures (3 x 2, 40 x 30), 3 to 5 icons.
+    const auto item = [&](int image, long number) {
+        return *window.model.ItemAt(image, static_cast<int>(number - 1));
+    };
+    const std::string icon = State().icons1Dir + "/3.gif";
+    const Bytes original = test::ReadAll(icon);
+    const Bytes five = test::ReadAll(State().icons1Dir + "/5.gif");
+    EXPECT_TRUE(window.model.TakesItemDrop(item(2, 5), item(1, 3)));
+    EXPECT_FALSE(window.model.TakesItemDrop(item(1, 5), item(1, 3)));
+    EXPECT_FALSE(window.model.TakesItemDrop(item(2, 5), item(2, 3)));
+    // Nothing is taken from image 1, nor onto image 2.
+    window.model.DropItemsOnItem({item(1, 5)}, item(1, 3));
+    window.model.DropItemsOnItem({item(2, 5)}, item(2, 3));
+    EXPECT_TRUE(window.ui.pictureQuestions.empty());
+
+    window.ui.confirmAnswers = {false};
+    window.model.DropItemsOnItem({item(2, 5)}, item(1, 3));
+    ASSERT_EQ(window.ui.pictureQuestions.size(), 1u);
+    EXPECT_EQ(window.ui.pictureQuestions[0].text,
+              "Use item 5 of b.shx as 3.gif of a.shx? Fitted to the icon's size: 3. Everything "
+              "else stays as it is.");
+    EXPECT_EQ(test::ReadAll(icon), original);
+    window.model.DropItemsOnItem({item(2, 5)}, item(1, 3));
+    EXPECT_NE(test::ReadAll(icon), original);
+    EXPECT_EQ(PictureSizeOf(test::ReadAll(icon), true), std::make_pair(12, 10)); // item 3's size
+    EXPECT_EQ(test::ReadAll(State().icons1Dir + "/5.gif"), five);
+    EXPECT_EQ(window.model.Caption(MenuItem::EditUndoItem), "&Undo Take 3.gif");
+    window.model.Choose(MenuItem::EditUndoItem);
+    EXPECT_EQ(test::ReadAll(icon), original);
+
+    const std::vector<std::string> before = test::ListFiles(State().icons1Dir);
+    const Bytes picture = test::ReadAll(State().icons1Dir + "/1.bmp");
+    window.model.DropItemsOnItem({item(2, 5)}, item(1, 1));
+    window.model.DropItemsOnItem({item(2, 2)}, item(1, 1));
+    window.model.DropItemsOnItem({item(2, 5), item(2, 4)}, item(1, 3));
+    EXPECT_EQ(window.ui.messages,
+              (std::vector<test::RecordingUi::Message>{
+                  {"That item cannot be taken.", "Take"},
+                  {"That item cannot be taken.", "Take"},
+                  {"Only one item can be taken into another number.", "Take"}}));
+    ASSERT_EQ(window.ui.messageDetails.size(), 3u);
+    EXPECT_EQ(window.ui.messageDetails[0],
+              "item 5 of b.shx is an icon, item 1 of a.shx a picture\nNothing was changed.");
+    EXPECT_EQ(window.ui.messageDetails[1],
+              "item 2 of b.shx is 40 x 30 pixels, item 1 of a.shx 3 x 2\nNothing was changed.");
+    EXPECT_EQ(window.ui.pictureQuestions.size(), 2u);
+    EXPECT_EQ(test::ListFiles(State().icons1Dir), before);
+    EXPECT_EQ(test::ReadAll(State().icons1Dir + "/1.bmp"), picture);
+    EXPECT_EQ(test::ReadAll(icon), original);
+}
+
 TEST(MainWindowModel, TheWindowsRulesForActivationChangesLinksAndFiles) {
     TempFolder dir;
     OpenSession(dir, false);

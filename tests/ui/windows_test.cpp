@@ -585,6 +585,17 @@ void WindowsTest::portAndIncompatibleDrms() {
     const std::string icon1 = State().icons1Dir + "/3.gif";
     const Bytes exported = test::ReadAll(State().icons2Dir + "/3.gif");
     QVERIFY(test::ReadAll(icon1) != exported);
+    // Image 2's thumbnail dropped on one of image 1's is taken into it, asked first.
+    const Bytes original = test::ReadAll(icon1);
+    form->Thumbnails2->setCurrentRow(4);
+    form->DropThumbnailsOnRow(2);
+    QCOMPARE(script.Boxes().back().text,
+             QString("Use item 5 of b.shx as 3.gif of a.shx? Fitted to the icon's size: 3. "
+                     "Everything else stays as it is."));
+    QVERIFY(test::ReadAll(icon1) != original);
+    form->Action(MenuItem::EditUndoItem)->trigger();
+    QCOMPARE(test::ReadAll(icon1), original);
+    script.seen.clear();
     form->Action(MenuItem::Port1)->trigger();
     QVERIFY(form->isVisible());
     QVERIFY(!form->CloseRequested());

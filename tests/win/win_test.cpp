@@ -489,6 +489,36 @@ TEST(WinWindow, PairPortCloseAndDiscard) {
             EXPECT_NE(GetObjectW(before[i].second, sizeof font, &font), 0);
         }
 
+        // Image 2's thumbnail dragged over image 1's tab and dropped on one of
+        // its thumbnails is taken into it, asked first.
+        const std::string icon = State().icons1Dir + "\\3.gif";
+        const auto original = test::ReadAll(icon);
+        const auto centre = [&](HWND control, RECT box) {
+            POINT at{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+            MapWindowPoints(control, form->Handle(), &at, 1);
+            return MAKELPARAM(at.x, at.y);
+        };
+        form->ShowImage(2);
+        NMLISTVIEW begin{};
+        begin.hdr = {form->Thumbnails, 0, LVN_BEGINDRAG};
+        begin.iItem = 4;
+        SendMessageW(form->Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&begin));
+        RECT box{};
+        TabCtrl_GetItemRect(form->Tabs, 0, &box);
+        SendMessageW(form->Handle(), WM_MOUSEMOVE, 0, centre(form->Tabs, box));
+        EXPECT_EQ(form->ShownImage(), 1);
+        ListView_GetItemRect(form->Thumbnails, 2, &box, LVIR_ICON);
+        SendMessageW(form->Handle(), WM_MOUSEMOVE, 0, centre(form->Thumbnails, box));
+        EXPECT_TRUE(ListView_GetItemState(form->Thumbnails, 2, LVIS_DROPHILITED));
+        SendMessageW(form->Handle(), WM_LBUTTONUP, 0, centre(form->Thumbnails, box));
+        ASSERT_FALSE(script.seen.empty());
+        EXPECT_EQ(script.seen.back().text, L"Use item 5 of b.shx as 3.gif of a.shx? Fitted to the "
+                                           L"icon's size: 3. Everything else stays as it is.");
+        EXPECT_NE(test::ReadAll(icon), original);
+        Choose(*form, MenuItem::EditUndoItem);
+        EXPECT_EQ(test::ReadAll(icon), original);
+        script.seen.clear();
+
         // Port asks, copies image 2's files over image 1's and keeps the window.
         Choose(*form, MenuItem::Port1);
         ASSERT_GE(script.seen.size(), 2u);
