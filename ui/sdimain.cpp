@@ -51,9 +51,6 @@ namespace {
 
 QString Text(std::string_view text) { return QtText(text); }
 
-// How long the window waits for xdg-open to say whether a program opened a file.
-constexpr int OpenerWaitMilliseconds = 3000;
-
 // The thumbnail square the shell draws.
 QPixmap PixmapOf(const std::vector<std::uint32_t>& pixels, int width, int height) {
     QImage image(width, height, QImage::Format_ARGB32);
@@ -393,8 +390,8 @@ void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
 
 bool TSDIAppForm::OpenInShell(const std::string& path) {
     // xdg-open's exit status says whether a program took the file (the
-    // desktop services report success either way). Still running after a
-    // short wait, it has found one: it is left to finish, and goes then.
+    // desktop services report success either way). Still running after three
+    // seconds, it has found one: it is left to finish, and goes then.
     auto* opener = new QProcess;
     opener->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
@@ -403,7 +400,7 @@ bool TSDIAppForm::OpenInShell(const std::string& path) {
         delete opener;
         return false;
     }
-    if (!opener->waitForFinished(OpenerWaitMilliseconds))
+    if (!opener->waitForFinished(3000))
         return true;
     return opener->exitStatus() == QProcess::NormalExit && opener->exitCode() == 0;
 }
