@@ -1,12 +1,12 @@
 #include "base/scratch.h"
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 
-#include "base/fileio.h"
+#include "base/fileops.h"
 #include "base/folders.h"
+#include "base/ioerror.h"
 #include "base/paths.h"
 #include "base/sysfile.h"
 #include "base/unicode.h"

@@ -56,6 +56,13 @@ struct EditContext {
     }
 };
 
+// An icon whose file cannot be read takes the phone's own icon's size.
+void NoteIconSlot(EditContext& context, const WorkItem& item) {
+    if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0) && context.originals)
+        if (auto size = context.originals->IconSize(item.number))
+            context.iconSlots[item.number] = *size;
+}
+
 Checked<EditContext> LoadContext() {
     if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
         return Checked<EditContext>::Refusal(refused->message);
@@ -67,9 +74,7 @@ Checked<EditContext> LoadContext() {
     for (std::size_t i = 0; i < context.work.items.size(); ++i) {
         const WorkItem& item = context.work.items[i];
         context.index[item.number] = i;
-        if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0) && context.originals)
-            if (auto size = context.originals->IconSize(item.number))
-                context.iconSlots[item.number] = *size;
+        NoteIconSlot(context, item);
     }
     return context;
 }
@@ -441,11 +446,10 @@ CommandResult ReplaceItem(long number, std::optional<std::string> source,
 
 Picture FittedForItem(const WorkItem& item, const Picture& picture, const ReplaceOptions& options) {
     EditContext context;
-    // An icon whose file cannot be read takes the phone's own icon's size.
-    if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0))
-        if (auto originals = DrmOriginals::Load(FoldersOf(1)))
-            if (const auto size = originals->IconSize(item.number))
-                context.iconSlots[item.number] = *size;
+    if (!item.picture && (item.fileWidth <= 0 || item.fileHeight == 0)) {
+        context.originals = DrmOriginals::Load(FoldersOf(1));
+        NoteIconSlot(context, item);
+    }
     return Fitted(picture, SizeFor(item, context, picture.width, picture.height, options),
                   options.fit);
 }
