@@ -5,6 +5,7 @@
 
 #include "shell/settings.h"
 #include "shell/state.h"
+#include "shell/summary.h"
 #include "shell/workclaim.h"
 
 namespace zantrel {
@@ -41,6 +42,10 @@ const std::string& CurrentWorkFolder() { return State().workFolder; }
 
 std::string ShownWorkFolder(const SettingsDialogState& dialog) {
     return dialog.checkBox3 && !dialog.directory.empty() ? dialog.directory : CurrentWorkFolder();
+}
+
+std::string ShortWorkFolder(const SettingsDialogState& dialog) {
+    return ShortenMiddle(ShownWorkFolder(dialog), WorkFolderLabelChars);
 }
 
 void CheckBox3Click(SettingsDialogState& dialog, std::optional<std::string> picked) {

@@ -3,6 +3,7 @@
 // carry the clicks here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +63,10 @@ const std::string& CurrentWorkFolder();
 // The work folder OK keeps: the folder picked in this showing, else the
 // current one; the dialog shows it under the folder box.
 std::string ShownWorkFolder(const SettingsDialogState& dialog);
+// The same in the label's fixed width, shortened in the middle; the whole
+// path is the label's tooltip.
+inline constexpr std::size_t WorkFolderLabelChars = 48;
+std::string ShortWorkFolder(const SettingsDialogState& dialog);
 // The dialog was closed with OK: flags into the shared state, the settings
 // file rewritten, the new work tree built; as ChangeSettings. Throws IoError.
 void ApplySettings(const SettingsDialogState& dialog);

@@ -99,11 +99,9 @@ public:
     bool CloseRequested() const { return runner_.CloseRequested(); }
     // The logic's CloseMainWindow: the window closes once the command returns.
     void RequestClose() { runner_.RequestClose(); }
+    // What the file and folder dialogs keep: each starts where the last one
+    // ended (Import where the pictures were just exported).
     OpenDialogMemory& OpenDialog() { return openDialog_; }
-    // Where the folder dialog starts: the folder last chosen in it, so that
-    // Import starts where the pictures were just exported.
-    const std::string& LastFolder() const { return lastFolder_; }
-    void RememberFolder(const std::string& folder) { lastFolder_ = folder; }
 
     // A menu item chosen (by the menu, a shortcut or a drop): a greyed item
     // does nothing, nor does a second command while one runs.
@@ -184,7 +182,6 @@ private:
     MainWindowToolkit& window_;
     CommandRunner runner_;
     OpenDialogMemory openDialog_;
-    std::string lastFolder_;
     MainView view_;
     int shownImage_ = 1;
     bool onlyDiffering_ = false;

@@ -3,6 +3,7 @@
 #include "base/paths.h"
 #include "base/uiops.h"
 
+#include "flash/flashformat.h"
 #include "flash/readers.h"
 
 #include "drm/decompile.h"
@@ -27,6 +28,13 @@ FlashKind FlashKindOf(std::string_view path) {
     if (ext == ".SHX")
         return FlashKind::Superfile;
     return FlashKind::RawImage;
+}
+
+bool HoldsDrm(const std::string& path) {
+    BinaryFile flash = BinaryFile::OpenRead(path);
+    if (FlashKindOf(path) == FlashKind::RawImage)
+        return FindDrmTag(flash).found;
+    return ParseFlashHeader(flash, {}).listsDrm;
 }
 
 Outcome OpenSuperfile(const ImageFolders& image) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/fileio.h"
 #include "base/paths.h"
 
 namespace zantrel {
@@ -24,6 +25,12 @@ void OpenDialogMemory::Remember(const std::string& path, int filterIndex) {
     lastFile_ = path;
     folder_ = ParentFolder(path);
     filterIndex_ = filterIndex;
+}
+
+std::string OpenDialogMemory::StartFolder(const std::string& suggested) const {
+    if (!folder_.empty() && FolderExists(folder_))
+        return folder_;
+    return suggested.empty() ? std::string() : ParentFolder(suggested);
 }
 
 int OpenDialogMemory::FilterIndexIn(std::string_view filter) const {

@@ -488,6 +488,25 @@ CommandResult InitAppReadOnly() {
     return CommandResult::Completed;
 }
 
+namespace {
+
+// Open's first file refused or without a DRM: one box for it, and the run ends.
+CommandResult EndRunOnFirstFile(const Outcome& outcome) {
+    ShowRefusal(outcome);
+    SetStatusText(outcome.Refused() ? "The file was refused. Shutting down."
+                                    : "No DRM found. Shutting down.");
+    if (outcome.kind == Outcome::Kind::NoDrm)
+        ShowMessage("No DRM found", "Error",
+                    State().firstFlashPath +
+                        " holds no DRM that Zantrel can take apart. Start Zantrel again and "
+                        "open another flash file.");
+    DeleteSessionFile();
+    CloseMainWindow();
+    return outcome.Refused() ? CommandResult::Refused : CommandResult::Stopped;
+}
+
+} // namespace
+
 CommandResult FileOpen1Execute() { return OpenFlashFiles({}); }
 
 CommandResult FileSave1Execute() { return SaveAs(std::nullopt); }
@@ -506,6 +525,10 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
         return CommandResult::Completed;
     }
     s.firstFlashPath = *first;
+    // A first file Open could not take apart (one handed from outside is
+    // never seen in the dialog) is said before the second question.
+    if (s.askSecondFile && !given.first && !HoldsDrm(s.firstFlashPath))
+        return EndRunOnFirstFile(Outcome::NoDrmFound());
 
     bool accepted = false;
     if (s.askSecondFile) {
@@ -529,20 +552,8 @@ CommandResult OpenFlashFiles(const OpenAnswers& given) {
     SetStatusText("Decompiling source file 1");
     const bool raw = FlashKindOf(s.firstFlashPath) == FlashKind::RawImage;
     Outcome outcome = OpenFlashFile(FoldersOf(1));
-    if (!outcome.Done()) {
-        // One box per file: a refusal's own message, or "No DRM found".
-        ShowRefusal(outcome);
-        SetStatusText(outcome.Refused() ? "The file was refused. Shutting down."
-                                        : "No DRM found. Shutting down.");
-        if (outcome.kind == Outcome::Kind::NoDrm)
-            ShowMessage("No DRM found", "Error",
-                        s.firstFlashPath +
-                            " holds no DRM that Zantrel can take apart. Start Zantrel again and "
-                            "open another flash file.");
-        DeleteSessionFile();
-        CloseMainWindow();
-        return outcome.Refused() ? CommandResult::Refused : CommandResult::Stopped;
-    }
+    if (!outcome.Done())
+        return EndRunOnFirstFile(outcome);
 
     CommandResult result = CommandResult::Completed;
     if (s.sessionMode == ModePair) {

@@ -1,5 +1,7 @@
 #include "shell/summary.h"
 
+#include <algorithm>
+
 #include "base/fileio.h"
 #include "base/paths.h"
 #include "base/worktree.h"
@@ -14,6 +16,39 @@
 namespace zantrel {
 
 namespace {
+
+constexpr std::string_view Ellipsis = "\xE2\x80\xA6"; // "…"
+
+bool IsCharStart(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
+std::size_t CharCount(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsCharStart));
+}
+
+// The bytes of text's first n characters.
+std::size_t BytesOfFirst(std::string_view text, std::size_t n) {
+    std::size_t at = 0;
+    for (std::size_t chars = 0; at < text.size(); ++at)
+        if (IsCharStart(text[at]) && chars++ == n)
+            break;
+    return at;
+}
+
+// The length of path's root: "/", "C:\", "\\server\share\"; 0 when relative.
+std::size_t RootLength(std::string_view path) {
+    if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+        std::size_t at = 2;
+        for (int part = 0; part < 2 && at < path.size(); ++part) {
+            while (at < path.size() && !IsPathSeparator(path[at]))
+                ++at;
+            at += at < path.size();
+        }
+        return at;
+    }
+    if (path.size() >= 2 && path[1] == ':')
+        return path.size() > 2 && IsPathSeparator(path[2]) ? 3 : 2;
+    return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
+}
 
 std::string KindText(bool pair) {
     const SharedState& s = State();
@@ -129,6 +164,36 @@ std::string NoDrmToShowText(const std::string& error) {
     return text;
 }
 
+std::string ShortenMiddle(std::string_view path, std::size_t maxChars) {
+    if (CharCount(path) <= maxChars)
+        return std::string(path);
+    const std::string_view root = path.substr(0, RootLength(path));
+    // Whole folders back from the name, as many as fit after the root.
+    std::size_t kept = path.size();
+    for (std::size_t at = path.size(); at-- > root.size();) {
+        if (!IsPathSeparator(path[at]))
+            continue;
+        if (CharCount(root) + 1 + CharCount(path.substr(at)) > maxChars)
+            break;
+        kept = at;
+    }
+    if (kept < path.size())
+        return std::string(root) + std::string(Ellipsis) + std::string(path.substr(kept));
+    if (maxChars == 0)
+        return {};
+    // No room for the name whole: its end (the extension) matters most.
+    const std::size_t front = (maxChars - 1) / 3;
+    const std::size_t back = maxChars - 1 - front;
+    return std::string(path.substr(0, BytesOfFirst(path, front))) + std::string(Ellipsis) +
+           std::string(path.substr(BytesOfFirst(path, CharCount(path) - back)));
+}
+
+std::string ShownValue(const SessionLine& line) {
+    const bool path =
+        line.role == SessionLine::Role::Folder || line.role == SessionLine::Role::Path;
+    return path ? ShortenMiddle(line.value, PanelPathChars) : line.value;
+}
+
 SessionSummary DescribeSession() {
     const SharedState& s = State();
     SessionSummary summary;
@@ -143,9 +208,11 @@ SessionSummary DescribeSession() {
             {"Session",
              "cannot be used: " + *problem + ". Choose File > Discard Session... to end it.",
              SessionLine::Role::Warning});
-    lines.push_back({"Flash file", s.firstFlashPath.empty() ? unknown : s.firstFlashPath});
+    lines.push_back({"Flash file", s.firstFlashPath.empty() ? unknown : s.firstFlashPath,
+                     SessionLine::Role::Path});
     if (summary.pair)
-        lines.push_back({"Port source", s.secondFlashPath.empty() ? unknown : s.secondFlashPath});
+        lines.push_back({"Port source", s.secondFlashPath.empty() ? unknown : s.secondFlashPath,
+                         SessionLine::Role::Path});
     lines.push_back({"Kind", KindText(summary.pair)});
     lines.push_back({"Work folder", EditFolder(), SessionLine::Role::Folder});
     lines.push_back(ImageLine(1));

@@ -2,8 +2,10 @@
 // thumbnails: the same facts, in the same words, in every front end.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zantrel {
@@ -13,6 +15,7 @@ struct SessionLine {
         Text,
         Folder,  // a folder the front end offers to open in the file manager
         Warning, // drawn so that it is not missed
+        Path,    // a file's path
     };
     std::string label; // "Flash file", "Kind", "Work folder", ...
     std::string value;
@@ -25,6 +28,17 @@ struct SessionSummary {
     bool pair = false;        // image 2 was decompiled too: its thumbnails show what Port brings
     bool portRefuses = false; // a pair whose DRMs' layouts differ: Port will refuse it
 };
+
+// Where a window shows a path in a narrow place: at most maxChars
+// characters, the start (drive or root) and the file name kept, "…" for
+// what is left out between them. A name too long by itself keeps its start
+// and its end. Never for a text the person must be able to copy whole.
+std::string ShortenMiddle(std::string_view path, std::size_t maxChars);
+
+// A panel line's value as the windows draw it: a path shortened to
+// PanelPathChars (the link still leads to the whole folder).
+inline constexpr std::size_t PanelPathChars = 64;
+std::string ShownValue(const SessionLine& line);
 
 // Why Port will refuse this pair, in the words of Open's box, Port's hint
 // and Port's own box.

@@ -136,13 +136,16 @@ void TAboutBox1::ShowState() {
     palette.setColor(QPalette::Disabled, QPalette::Window, colour);
     Shape1->setPalette(palette);
 
-    const QString path = QDir::toNativeSeparators(QString::fromStdString(ShownWorkFolder(state_)));
-    WorkFolderLabel->setToolTip(path);
+    WorkFolderLabel->setToolTip(QDir::toNativeSeparators(Text(ShownWorkFolder(state_))));
     WorkFolderLabel->setText(Text(WorkFolderCaption) + " " +
-                             WorkFolderLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, 320));
+                             QDir::toNativeSeparators(Text(ShortWorkFolder(state_))));
 }
 
 bool TAboutBox1::eventFilter(QObject* watched, QEvent* event) {
+    // The swatch's focus ring: a thicker frame while it has the keyboard.
+    if (watched == Shape1 &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        Shape1->setLineWidth(event->type() == QEvent::FocusIn ? 2 : 1);
     const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
     const bool chosen = event->type() == QEvent::MouseButtonRelease ||
                         (key && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||

@@ -50,7 +50,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // A click on the swatch is a tick of "Select transparency replacer color".
+    // A click on the swatch, or Space or Enter on it, is a tick of "Select
+    // transparency replacer color"; its frame thickens while it has the keyboard.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

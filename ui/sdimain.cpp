@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -24,6 +23,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QShortcut>
@@ -146,7 +146,7 @@ QListWidget* MakeThumbnailGrid(QWidget* parent) {
 QString SessionPanelText(const SessionSummary& summary) {
     QString rows;
     for (const SessionLine& line : summary.lines) {
-        const QString value = Text(line.value).toHtmlEscaped();
+        const QString value = Text(ShownValue(line)).toHtmlEscaped();
         QString cell = value;
         if (line.role == SessionLine::Role::Folder)
             cell =
@@ -401,7 +401,20 @@ void TSDIAppForm::ChooseForThumbnail(MenuItem item, int image, int row) {
 }
 
 bool TSDIAppForm::OpenInShell(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(FromLocalPath(path)));
+    // xdg-open's exit status says whether a program took the file (the
+    // desktop services report success either way). Still running after three
+    // seconds, it has found one: it is left to finish, and goes then.
+    auto* opener = new QProcess;
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    connect(opener, &QProcess::finished, opener, &QObject::deleteLater);
+    opener->start("xdg-open", {FromLocalPath(path)});
+    if (!opener->waitForStarted()) {
+        delete opener;
+        return false;
+    }
+    if (!opener->waitForFinished(3000))
+        return true;
+    return opener->exitStatus() == QProcess::NormalExit && opener->exitCode() == 0;
 }
 
 void TSDIAppForm::ShowError(const std::string& message, const std::string& details) {
@@ -482,10 +495,10 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     const QStringList filters = QtNameFilters(filter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(memory.FilterIndexIn(filter) - 1));
-    if (!memory.Folder().empty())
-        dialog.setDirectory(FromLocalPath(memory.Folder()));
+    if (const std::string folder = memory.StartFolder(); !folder.empty())
+        dialog.setDirectory(FromLocalPath(folder));
     if (!memory.FileName().empty())
-        dialog.selectFile(FromLocalPath(memory.FileName()));
+        dialog.selectFile(FromLocalPath(FileNamePart(memory.FileName())));
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
@@ -504,10 +517,11 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(filter));
     dialog.setDefaultSuffix(Text(DefaultExtensionOf(filter)));
-    if (!suggested.empty()) {
-        dialog.setDirectory(FromLocalPath(ParentFolder(suggested)));
-        dialog.selectFile(FromLocalPath(suggested));
-    }
+    OpenDialogMemory& memory = model_.OpenDialog();
+    if (const std::string folder = memory.StartFolder(suggested); !folder.empty())
+        dialog.setDirectory(FromLocalPath(folder));
+    if (!suggested.empty())
+        dialog.selectFile(FromLocalPath(FileNamePart(suggested)));
     // Save As asks itself, naming every file it replaces, not only this one.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (RunModal(dialog) != QDialog::Accepted)
@@ -515,6 +529,7 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty())
         return std::nullopt;
+    memory.RememberFolder(ParentFolder(ToLocalPath(files.first())));
     return ToLocalPath(files.first());
 }
 
@@ -522,12 +537,12 @@ std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     QFileDialog dialog(this, Text(title));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    if (!model_.LastFolder().empty())
-        dialog.setDirectory(FromLocalPath(model_.LastFolder()));
+    if (const std::string folder = model_.OpenDialog().StartFolder(); !folder.empty())
+        dialog.setDirectory(FromLocalPath(folder));
     if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const std::string chosen = ToLocalPath(dialog.selectedFiles().first());
-    model_.RememberFolder(chosen);
+    model_.OpenDialog().RememberFolder(chosen);
     return chosen;
 }
 

@@ -107,7 +107,7 @@ void TAboutBox1::ShowState() {
     InvalidateRect(Shape1, nullptr, TRUE);
 
     tip_ = WideFromUtf8(ShownWorkFolder(state_));
-    SetWindowTextW(WorkFolderLabel, tip_.c_str());
+    SetWindowTextW(WorkFolderLabel, WideFromUtf8(ShortWorkFolder(state_)).c_str());
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = window_;
@@ -164,14 +164,25 @@ INT_PTR CALLBACK TAboutBox1::DialogProc(HWND window, UINT message, WPARAM wParam
 
 INT_PTR TAboutBox1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CTLCOLORSTATIC:
-        // A disabled swatch keeps its colour; only the box beside it shows the state.
-        if (reinterpret_cast<HWND>(lParam) == Shape1)
-            return reinterpret_cast<INT_PTR>(swatch_);
-        return FALSE;
+    case WM_DRAWITEM: {
+        // The swatch: its colour in a frame, disabled or not (the box beside
+        // it shows the state), and the focus ring inside while it has the keyboard.
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        RECT inside = item->rcItem;
+        FrameRect(item->hDC, &inside, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&inside, -1, -1);
+        FillRect(item->hDC, &inside, swatch_);
+        InflateRect(&inside, -1, -1);
+        if (item->itemState & ODS_FOCUS)
+            DrawFocusRect(item->hDC, &inside);
+        return TRUE;
+    }
     case WM_COMMAND: {
-        const int id = LOWORD(wParam);
+        int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
+        // Enter goes to the default button: on the swatch it is the swatch's, as Space is.
+        if (id == IDOK && GetFocus() == Shape1)
+            id = IDC_SHAPE1;
         if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL)) {
             EndModalWindow(window_, id);
             return TRUE;
@@ -182,7 +193,7 @@ INT_PTR TAboutBox1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             CheckBox4Click();
         else if (code == BN_CLICKED && id == IDC_CHECKBOX5)
             CheckBox5Click();
-        else if (code == STN_CLICKED && id == IDC_SHAPE1 && IsWindowEnabled(CheckBox5)) {
+        else if (code == BN_CLICKED && id == IDC_SHAPE1 && IsWindowEnabled(CheckBox5)) {
             // A click on the swatch is a tick of the colour box.
             Tick(CheckBox5, true);
             CheckBox5Click();

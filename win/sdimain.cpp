@@ -462,7 +462,7 @@ std::optional<std::string> TSDIAppForm::AskOpenFile(const std::string& title,
     Modal dialog = MakeModal(ModalKind::Open, window_, title, {}, 0, filter);
     dialog.filterIndex = memory.FilterIndexIn(filter);
     dialog.options = FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
-    dialog.folder = Wide(memory.Folder());
+    dialog.folder = Wide(memory.StartFolder());
     dialog.fileName = Wide(FileNamePart(memory.FileName()));
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
@@ -476,25 +476,24 @@ std::optional<std::string> TSDIAppForm::AskSaveFile(const std::string& title,
                                                     const std::string& suggested) {
     Modal dialog = MakeModal(ModalKind::Save, window_, title, {}, 0, filter);
     dialog.defaultExtension = Wide(DefaultExtensionOf(filter));
-    if (!suggested.empty()) {
-        dialog.folder = Wide(ParentFolder(suggested));
-        dialog.fileName = Wide(FileNamePart(suggested));
-    }
+    dialog.folder = Wide(model_.OpenDialog().StartFolder(suggested));
+    dialog.fileName = Wide(FileNamePart(suggested));
     // No overwrite prompt: Save As asks itself, naming every file it replaces.
     dialog.options = FOS_PATHMUSTEXIST;
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
+    model_.OpenDialog().RememberFolder(ParentFolder(Utf8FromWide(dialog.fileName)));
     return Utf8FromWide(dialog.fileName);
 }
 
 std::optional<std::string> TSDIAppForm::AskFolder(const std::string& title) {
     Modal dialog = MakeModal(ModalKind::Folder, window_, title);
     dialog.options = FOS_PICKFOLDERS | FOS_PATHMUSTEXIST;
-    dialog.folder = Wide(model_.LastFolder());
+    dialog.folder = Wide(model_.OpenDialog().StartFolder());
     if (RunModal(dialog) != IDOK || dialog.fileName.empty())
         return std::nullopt;
     const std::string chosen = Utf8FromWide(dialog.fileName);
-    model_.RememberFolder(chosen);
+    model_.OpenDialog().RememberFolder(chosen);
     return chosen;
 }
 
@@ -618,7 +617,8 @@ void TSDIAppForm::BuildPanel() {
         }
         p.line = line;
         SetWindowTextW(p.label, Wide(line.label).c_str());
-        const std::wstring value = link ? L"<a>" + Wide(line.value) + L"</a>" : Wide(line.value);
+        const std::wstring value =
+            link ? L"<a>" + Wide(ShownValue(line)) + L"</a>" : Wide(ShownValue(line));
         SetWindowTextW(p.value, value.c_str());
     }
 }

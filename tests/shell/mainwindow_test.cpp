@@ -2,9 +2,12 @@
 // thumbnails, the fit of a thumbnail, the open dialog's memory, the command
 // runner, and the model's rules for what the person's actions do. The
 // windows' own tests only check that they are wired to this.
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "base/folderlock.h"
+#include "base/paths.h"
+#include "base/unicode.h"
 #include "base/worktree.h"
 
 #include "imaging/decode.h"
@@ -14,6 +17,7 @@
 
 #include "shell/mainwindow.h"
 #include "shell/state.h"
+#include "shell/summary.h"
 #include "shell/windowplace.h"
 #include "shell/workview.h"
 
@@ -163,6 +167,40 @@ TEST(OpenDialogMemory, KeepsNameFilterAndFolderAndTakesADroppedFile) {
     EXPECT_EQ(
         FilterEntries("SHX files|*.shx|All|*.*"),
         (std::vector<std::pair<std::string, std::string>>{{"SHX files", "*.shx"}, {"All", "*.*"}}));
+}
+
+// Paths in narrow places keep their root and name; every file and folder
+// dialog starts where the last one ended, while that folder is there.
+TEST(ShortenMiddle, KeepsRootAndNameAndDialogsStartWhereTheLastEnded) {
+    EXPECT_EQ(ShortenMiddle("/a/b/c.shx", 10), "/a/b/c.shx");
+    EXPECT_EQ(ShortenMiddle("/home/person/phones/flash/phone.shx", 20), "/\u2026/flash/phone.shx");
+    EXPECT_EQ(ShortenMiddle("C:/Users/person/Documents/phones/phone.shx", 24),
+              "C:/\u2026/phones/phone.shx");
+    EXPECT_EQ(ShortenMiddle("//server/share/a/b/name.png", 26), "//server/share/\u2026/name.png");
+    // A name too long by itself keeps its end; characters, not bytes, count.
+    EXPECT_EQ(ShortenMiddle("/x/abcdefghijklmnopqrstuvwxyz.png", 10), "/x/\u2026yz.png");
+    EXPECT_EQ(ShortenMiddle("/gr\u00F6\u00DFe/\u00E4\u00F6\u00FC.png", 14),
+              "/gr\u00F6\u00DFe/\u00E4\u00F6\u00FC.png");
+    EXPECT_EQ(ShortenMiddle("/gr\u00F6\u00DFe/m\u00E4nner/\u00E4\u00F6\u00FC.png", 14),
+              "/\u2026/\u00E4\u00F6\u00FC.png");
+    EXPECT_EQ(ShortenMiddle("\u00E4\u00E4\u00E4\u00E4\u00E4\u00E4\u00E4\u00E4.png", 7),
+              "\u00E4\u00E4\u2026.png");
+
+    TempFolder dir;
+    const std::string pictures = dir / "pictures", out = dir / "out";
+    std::filesystem::create_directory(PathFromUtf8(pictures));
+    std::filesystem::create_directory(PathFromUtf8(out));
+    OpenDialogMemory memory;
+    EXPECT_EQ(memory.StartFolder(), "");
+    EXPECT_EQ(memory.StartFolder(dir / "a-new.shx"), dir.Path()); // a save dialog's own choice
+    memory.RememberFolder(out); // Export's folder: Import starts there, and so does Save As
+    EXPECT_EQ(memory.StartFolder(), out);
+    EXPECT_EQ(memory.StartFolder(dir / "a-new.shx"), out);
+    memory.Remember(JoinPath(pictures, "green.png"), 1); // Replace's picture
+    EXPECT_EQ(memory.StartFolder(), pictures);
+    std::filesystem::remove(PathFromUtf8(pictures));
+    EXPECT_EQ(memory.StartFolder(), "");
+    EXPECT_EQ(memory.StartFolder(dir / "a-new.shx"), dir.Path());
 }
 
 TEST(CommandRunner, OneAtATimeAndTheCloseButtonOfASecondRunKeepsTheSession) {
@@ -315,6 +353,37 @@ TEST(MainWindowModel, AFreshRunOpensADroppedFileASecondRunSaysWhatIsPending) {
     // Both images' folders followed, with their files.
     EXPECT_EQ(window.model.Watched(false).size(), 5u);
     EXPECT_EQ(window.model.Watched(true).size(), 15u);
+}
+
+// A file handed from outside that Open could not take apart is said before
+// the second question: missing (the error box), or without a DRM Open can
+// find (the run ends as Open's would).
+TEST(MainWindowModel, AFileHandedFromOutsideIsCheckedBeforeTheSecondQuestion) {
+    TempFolder dir;
+    test::WriteAll(dir / "notes.shx", Bytes(9000, 'x'));
+    test::WriteAll(dir / "cg15", Bytes(600, 0));
+    {
+        ResetState();
+        PlainWindow window;
+        window.model.Start();
+        window.model.DropBeside(dir / "missing.shx");
+        EXPECT_TRUE(window.ui.openDialogs.empty());
+        EXPECT_EQ(window.errors.size(), 1u);
+        EXPECT_FALSE(window.closed);
+    }
+    for (const std::string name : {"notes.shx", "cg15"}) {
+        ResetState();
+        PlainWindow window;
+        window.model.Start();
+        window.model.DropBeside(dir / name);
+        EXPECT_TRUE(window.ui.openDialogs.empty()) << name;
+        ASSERT_EQ(window.ui.messages.size(), 1u) << name;
+        EXPECT_EQ(window.ui.messages[0].text, "No DRM found");
+        EXPECT_EQ(window.ui.messageDetails[0],
+                  (dir / name) + " holds no DRM that Zantrel can take apart. Start Zantrel again "
+                                 "and open another flash file.");
+        EXPECT_TRUE(window.closed);
+    }
 }
 
 TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {

@@ -388,6 +388,25 @@ void WindowsTest::openThenSaveAs() {
     QApplication::sendEvent(form.get(), &activated);
     QCOMPARE(form->Thumbnails->item(1)->text(), QString("2.bmp\n40x30"));
 
+    // A thumbnail no program opens is named in a box: xdg-open's failure is
+    // seen; it was asked for the file, then for its folder.
+    std::filesystem::create_directory(folder / "bin");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(folder / "bin") + ":" + path);
+    for (const char* status : {"4", "0"}) {
+        test::WriteText(folder / "bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"$0.asked\"\nexit " +
+                                                     std::string(status) + "\n");
+        std::filesystem::permissions(folder / "bin/xdg-open", std::filesystem::perms::owner_all);
+        emit form->Thumbnails->itemActivated(form->Thumbnails->item(0));
+    }
+    qputenv("PATH", path);
+    QCOMPARE(script.Boxes().size(), std::size_t(1));
+    QCOMPARE(script.Boxes()[0].text, QString("No program is set up to open 1.bmp or its folder."));
+    const std::string first = State().icons1Dir + "/1.bmp\n";
+    QCOMPARE(test::ReadText(folder / "bin/xdg-open.asked"),
+             first + State().icons1Dir + "\n" + first);
+    script.seen.clear();
+
     // A thumbnail's own menu replaces it from a picture file and restores
     // it; the grid follows at once.
     std::unique_ptr<QMenu> menu(form->ThumbnailMenu(1, 2));
@@ -396,8 +415,9 @@ void WindowsTest::openThenSaveAs() {
     QVERIFY(menu->actions()[0]->isEnabled());
     QImage green(12, 10, QImage::Format_ARGB32);
     green.fill(QColor(0, 0xC0, 0));
-    green.save(QString::fromStdString(folder / "green.png"));
-    script.Choose(folder / "green.png");
+    std::filesystem::create_directory(folder / "pictures");
+    green.save(QString::fromStdString(folder / "pictures/green.png"));
+    script.Choose(folder / "pictures/green.png");
     // The grid keeps its place: small enough to scroll, scrolled to its end.
     form->resize(form->minimumSize());
     QApplication::processEvents();
@@ -426,7 +446,7 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(form->Thumbnails->item(2)->text(), QString("3.gif\n12x10"));
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
-    form->DropOnRow(QString::fromStdString(folder / "green.png"), 1, 2);
+    form->DropOnRow(QString::fromStdString(folder / "pictures/green.png"), 1, 2);
     QCOMPARE(script.seen.back().text,
              QString("Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the "
                      "item's size."));
@@ -464,7 +484,7 @@ void WindowsTest::openThenSaveAs() {
     // the item clicked.
     const std::string other = State().icons1Dir + "/5.gif";
     const Bytes otherBytes = test::ReadAll(other);
-    script.Choose(folder / "green.png");
+    script.Choose(folder / "pictures/green.png");
     QVERIFY(
         chooseUnderRefresh(1, [&] { test::CopyFileOver(State().icons1Dir + "/3.gif", other); }));
     QCOMPARE(script.seen.back().text,
@@ -481,8 +501,9 @@ void WindowsTest::openThenSaveAs() {
     QCOMPARE(script.seen[0].title, QString("Select a file to save DRM reflash"));
     QCOMPARE(script.seen[0].filters, QStringList({"SHX files (*.shx)"}));
     QCOMPARE(script.seen[0].defaultSuffix, QString("shx"));
+    // It starts where the last dialog ended, Replace's in the pictures' folder.
     QCOMPARE(script.seen[0].selectedFiles,
-             QStringList({QString::fromStdString(folder / "phone-new.shx")}));
+             QStringList({QString::fromStdString(folder / "pictures/phone-new.shx")}));
     QCOMPARE(script.Boxes().size(), std::size_t(1));
     QCOMPARE(script.Boxes()[0].text, QString("Operation Complete"));
     QCOMPARE(script.Boxes()[0].title, QString("Zantrel"));
@@ -816,6 +837,14 @@ void WindowsTest::settingsDialog() {
     QCOMPARE(script.seen.back().kind, QString("colour"));
     QVERIFY(settings.CheckBox5->isChecked());
     QCOMPARE(settings.Shape1Colour(), QColor(255, 128, 0));
+    // So does Space on it; its frame thickens while it has the keyboard.
+    script.PickColour(QColor(255, 128, 0));
+    QTest::keyClick(settings.Shape1, Qt::Key_Space);
+    QCOMPARE(script.seen.size(), dialogs + 2);
+    QCOMPARE(script.seen.back().kind, QString("colour"));
+    QFocusEvent focused(QEvent::FocusIn);
+    QApplication::sendEvent(settings.Shape1, &focused);
+    QCOMPARE(settings.Shape1->lineWidth(), 2);
 
     // The folder picker opens in the work folder; cancel clears the box.
     const std::string workFolder = State().workFolder;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#include "base/paths.h"
 #include "base/unicode.h"
 
 #include "imaging/picture.h"
@@ -312,7 +313,8 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
 
     // The session panel and image 1's thumbnails, without tabs for one image.
     ASSERT_FALSE(form->Panel().empty());
-    EXPECT_EQ(TextOf(form->Panel()[0].value), WideFromUtf8(folder / "phone.shx"));
+    EXPECT_EQ(TextOf(form->Panel()[0].value),
+              WideFromUtf8(ShortenMiddle(folder / "phone.shx", PanelPathChars)));
     EXPECT_FALSE(Shown(form->Tabs));
     EXPECT_TRUE(Shown(form->Thumbnails));
     using Texts = std::vector<std::pair<std::wstring, bool>>;
@@ -344,8 +346,10 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
 
     // A thumbnail's own menu replaces it from a picture file and restores
     // it; the view follows at once.
-    WritePngFile(folder / "green.png", FilledPicture(12, 10, 0xFF00C000u));
-    script.Choose(folder / "green.png");
+    const std::string pictures = folder / "pictures", green = JoinPath(pictures, "green.png");
+    std::filesystem::create_directory(PathFromUtf8(pictures));
+    WritePngFile(green, FilledPicture(12, 10, 0xFF00C000u));
+    script.Choose(green);
     // The grid keeps its place: narrow enough to scroll, scrolled to its end.
     SetWindowPos(form->Handle(), nullptr, 0, 0, MulDiv(MinimumWindowWidth, scale, 96),
                  MulDiv(540, scale, 96), SWP_NOMOVE | SWP_NOZORDER);
@@ -365,7 +369,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     EXPECT_EQ(form->ThumbnailTexts()[2].first, L"3.gif\n12x10");
     // Dropped on a thumbnail, a picture replaces it after a question that
     // shows the item now and as it would be, side by side.
-    form->DropOnThumbnailAt(WideFromUtf8(folder / "green.png"), 2);
+    form->DropOnThumbnailAt(WideFromUtf8(green), 2);
     EXPECT_EQ(
         script.seen.back().text,
         L"Replace 3.gif with green.png? It is written at 12 \u00D7 10 pixels, the item's size.");
@@ -383,7 +387,7 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
         form->RefreshView();
         return CommandId(MenuItem::ItemReplaceItem);
     });
-    script.Choose(folder / "green.png");
+    script.Choose(green);
     RECT third{};
     ListView_GetItemRect(form->Thumbnails, 2, &third, LVIR_ICON);
     POINT at{(third.left + third.right) / 2, (third.top + third.bottom) / 2};
@@ -412,8 +416,9 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     ASSERT_EQ(save.filters.size(), 1u);
     EXPECT_EQ(save.filters[0].second, L"*.shx");
     EXPECT_EQ(save.defaultExtension, L"shx");
+    // It starts where the last dialog ended, Replace's in the pictures' folder.
     EXPECT_EQ(save.fileName, L"phone-new.shx");
-    EXPECT_EQ(save.folder, WideFromUtf8(folder.Path()));
+    EXPECT_EQ(save.folder, WideFromUtf8(pictures));
     EXPECT_FALSE(save.options & FOS_OVERWRITEPROMPT);
     ASSERT_EQ(script.Boxes().size(), 1u);
     EXPECT_EQ(script.Boxes()[0].text, L"Operation Complete");
@@ -636,10 +641,25 @@ TEST(WinWindow, SettingsDialog) {
     EXPECT_EQ(script.seen.back().colour, RGB(255, 128, 0));
     EXPECT_FALSE(Ticked(settings.CheckBox5));
     EXPECT_EQ(settings.Shape1Colour(), RGB(255, 128, 0));
+    // The swatch is a Tab stop; a click or Space on it, or Enter while it has
+    // the keyboard, ticks the colour box as a click on the box does.
+    EXPECT_TRUE(GetWindowLongW(settings.Shape1, GWL_STYLE) & WS_TABSTOP);
+    script.PickColour(RGB(255, 128, 0));
+    SendMessageW(settings.Shape1, BM_CLICK, 0, 0);
+    ASSERT_EQ(script.seen.back().kind, ModalKind::Colour);
+    EXPECT_TRUE(Ticked(settings.CheckBox5));
+    const std::size_t dialogs = script.seen.size();
+    script.PickColour(RGB(255, 128, 0));
+    EXPECT_EQ(GetFocus(), settings.Shape1);
+    SendMessageW(settings.Handle(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(script.seen.size(), dialogs + 1);
+    EXPECT_TRUE(Ticked(settings.CheckBox5));
 
     // The folder picker opens in the work folder; cancel clears the box.
     const std::string workFolder = State().workFolder;
-    EXPECT_EQ(TextOf(settings.WorkFolderLabel), WideFromUtf8(workFolder));
+    // Shortened in the middle to the label's width.
+    EXPECT_EQ(TextOf(settings.WorkFolderLabel),
+              WideFromUtf8(ShortenMiddle(workFolder, WorkFolderLabelChars)));
     SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
     ASSERT_EQ(script.seen.back().kind, ModalKind::Folder);
     EXPECT_EQ(script.seen.back().title, L"Select a folder");
@@ -660,7 +680,8 @@ TEST(WinWindow, SettingsDialog) {
     script.Choose(folder / "elsewhere");
     SendMessageW(settings.CheckBox3, BM_CLICK, 0, 0);
     EXPECT_TRUE(Ticked(settings.CheckBox3));
-    EXPECT_EQ(TextOf(settings.WorkFolderLabel), WideFromUtf8(folder / "elsewhere"));
+    EXPECT_EQ(TextOf(settings.WorkFolderLabel),
+              WideFromUtf8(ShortenMiddle(folder / "elsewhere", WorkFolderLabelChars)));
     script.Answer(IDOK);
     Choose(*form, MenuItem::Settings1);
     EXPECT_EQ(test::ReadText(folder / "zantrel.ini"),
