@@ -10,7 +10,6 @@
 // last screen after scrolling through them all, and the peak working set in
 // KiB; it fails when the window shows no thumbnails.
 #include <windows.h>
-
 #include <commctrl.h>
 #include <psapi.h>
 
