@@ -557,18 +557,11 @@ void TSDIAppForm::DragOver(POINT at) {
     MapWindowPoints(window_, Tabs, &tab.pt, 1);
     if (const int index = TabCtrl_HitTest(Tabs, &tab); index >= 0 && index + 1 != ShownImage())
         ShowImage(index + 1);
-    LVHITTESTINFO hit{};
-    hit.pt = at;
-    MapWindowPoints(window_, Thumbnails, &hit.pt, 1);
-    const int row = ListView_HitTest(Thumbnails, &hit);
+    ClientToScreen(window_, &at);
+    const int row = ThumbnailRowAt(at);
     const auto to = model_.ItemAt(ShownImage(), row);
     const int target = to && model_.TakesItemDrop(dragged_.front(), *to) ? row : -1;
-    if (target != dropRow_) {
-        ListView_SetItemState(Thumbnails, -1, 0, LVIS_DROPHILITED);
-        if (target >= 0)
-            ListView_SetItemState(Thumbnails, target, LVIS_DROPHILITED, LVIS_DROPHILITED);
-        dropRow_ = target;
-    }
+    HighlightDropTarget(target);
     SetCursor(target >= 0 ? copyCursor_ : LoadCursorW(nullptr, IDC_NO));
 }
 
@@ -576,8 +569,7 @@ void TSDIAppForm::EndDrag(bool drop) {
     const std::vector<ItemRef> from = std::move(dragged_);
     dragged_.clear();
     const auto to = drop && dropRow_ >= 0 ? model_.ItemAt(ShownImage(), dropRow_) : std::nullopt;
-    ListView_SetItemState(Thumbnails, -1, 0, LVIS_DROPHILITED);
-    dropRow_ = -1;
+    HighlightDropTarget(-1);
     ReleaseCapture();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     DestroyCursor(copyCursor_);

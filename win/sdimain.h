@@ -175,13 +175,12 @@ private:
     std::wstring statusText_;
     std::wstring menuHint_;
     FileDropTarget* dropTarget_ = nullptr;
-    int dropRow_ = -1;
     // A drop, handled once the drop itself has finished: the file, and the
     // thumbnail under it as the drop took it (none: beside the thumbnails).
     std::wstring pendingDrop_;
     bool pendingOnItem_ = false;
     std::optional<ItemRef> pendingItem_;
-    // Image 2's thumbnails being dragged, and the row highlighted under them.
+    // Image 2's thumbnails being dragged; the row highlighted under a drag.
     std::vector<ItemRef> dragged_;
     int dropRow_ = -1;
     HCURSOR copyCursor_ = nullptr;
