@@ -215,6 +215,7 @@ screenshots-windows: windows
 # $(BUILD)/bench.md. BENCH_RUNS=n sets the runs per row (default 5). With the
 # cross-build configured (make windows), the Windows window too, under Wine.
 bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target zantrel_bench
 	@if [ -f $(WIN_BUILD)/build.ninja ]; then \
 	  cmake --build $(WIN_BUILD) -j $(JOBS) --target zantrel-bench-winwindow && \
 	  bash bench/run.sh $(BUILD) $(WIN_BUILD); \

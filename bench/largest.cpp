@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 
 #include "base/fileio.h"
 
@@ -49,6 +52,22 @@ double Seconds() {
         return std::max(0.0, now - std::atof(given));
     }();
     return before + std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+int WindowBenchMain(int argc, char** argv, const char* name, const std::function<int()>& run) {
+    try {
+        if (argc == 3 && std::strcmp(argv[1], "prepare") == 0) {
+            PrepareLargest(argv[2]);
+            return 0;
+        }
+        if (argc == 2 && std::strcmp(argv[1], "run") == 0)
+            return run();
+        std::fprintf(stderr, "usage: %s prepare FILE | run\n", name);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+        return 1;
+    }
 }
 
 } // namespace zantrel::bench

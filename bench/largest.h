@@ -2,6 +2,7 @@
 // and the clock they report against.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zantrel::bench {
@@ -16,5 +17,10 @@ void PrepareLargest(const std::string& path);
 // Seconds from the process's start: bench/run.sh passes the time it started
 // it (seconds since the epoch) in ZANTREL_BENCH_START, so loading counts too.
 double Seconds();
+
+// A window benchmark's command line: "prepare FILE" writes the largest DRM,
+// "run" times the window (run's exit status); 2 for any other, 1 for an
+// exception, said on the standard error under name.
+int WindowBenchMain(int argc, char** argv, const char* name, const std::function<int()>& run);
 
 } // namespace zantrel::bench

@@ -21,8 +21,6 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -86,17 +84,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        if (argc == 3 && std::strcmp(argv[1], "prepare") == 0) {
-            PrepareLargest(argv[2]);
-            return 0;
-        }
-        if (argc == 2 && std::strcmp(argv[1], "run") == 0)
-            return Run(argc, argv);
-        std::fprintf(stderr, "usage: zantrel-bench-window prepare FILE | run\n");
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zantrel-bench-window: %s\n", e.what());
-        return 1;
-    }
+    return WindowBenchMain(argc, argv, "zantrel-bench-window", [&] { return Run(argc, argv); });
 }

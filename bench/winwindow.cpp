@@ -14,8 +14,6 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <cstring>
-#include <exception>
 
 #include "win/modal.h"
 #include "win/sdimain.h"
@@ -88,17 +86,5 @@ int Run() {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        if (argc == 3 && std::strcmp(argv[1], "prepare") == 0) {
-            PrepareLargest(argv[2]);
-            return 0;
-        }
-        if (argc == 2 && std::strcmp(argv[1], "run") == 0)
-            return Run();
-        std::fprintf(stderr, "usage: zantrel-bench-winwindow prepare FILE | run\n");
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zantrel-bench-winwindow: %s\n", e.what());
-        return 1;
-    }
+    return WindowBenchMain(argc, argv, "zantrel-bench-winwindow", [&] { return Run(); });
 }

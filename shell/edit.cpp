@@ -63,11 +63,11 @@ void NoteIconSlot(EditContext& context, const WorkItem& item) {
             context.iconSlots[item.number] = *size;
 }
 
-Checked<EditContext> LoadContext() {
+Checked<EditContext> LoadContext(EditedMarks marks = EditedMarks::Read) {
     if (const std::optional<Outcome> refused = RefuseWorkFolderForSession())
         return Checked<EditContext>::Refusal(refused->message);
     EditContext context;
-    context.work = ListWorkItems(1);
+    context.work = ListWorkItems(1, marks);
     if (!context.work.error.empty() && context.work.items.empty())
         return Checked<EditContext>::Refusal(context.work.error);
     context.originals = DrmOriginals::Load(FoldersOf(1));
@@ -570,7 +570,7 @@ std::string PngName(long number) { return std::to_string(number) + ".png"; }
 
 Outcome Export(std::optional<std::string> chosen, Overwrite overwrite) {
     constexpr std::string_view Caption = "Export Pictures";
-    auto context = LoadContext();
+    auto context = LoadContext(EditedMarks::Skipped);
     if (!context)
         return Outcome::Refusal(context.Why());
     const auto folder = FolderFor(chosen, "Export the pictures and icons as PNG files to");
@@ -722,7 +722,7 @@ ImportedFile ImportOne(const EditContext& context, const WorkItem& item, const F
 } // namespace
 
 Checked<ImportPlan> PlanImport(const std::string& folder, const ReplaceOptions& options) {
-    auto context = LoadContext();
+    auto context = LoadContext(EditedMarks::Skipped);
     if (!context)
         return Checked<ImportPlan>::Refusal(context.Why());
     ImportPlan plan;

@@ -12,13 +12,15 @@
 
 namespace zantrel {
 
-WorkView ListWorkItems(int image) {
+WorkView ListWorkItems(int image, EditedMarks marks) {
     WorkView view;
     try {
         WorkScan scan = ScanWorkFiles(image, false);
         view.items = std::move(scan.items);
         if (view.items.empty() && !scan.problems.empty() && scan.problems[0].number == 0)
             view.error = scan.problems[0].text;
+        if (marks == EditedMarks::Skipped)
+            return view;
         if (auto originals = DrmOriginals::Load(FoldersOf(image))) {
             view.originalsKnown = true;
             for (WorkItem& item : view.items) {
