@@ -128,8 +128,10 @@ for i in $(seq 1 "$RUNS"); do
     fi
     if [ -n "$WINWINDOW" ]; then
         # From the program's own start: Wine's start-up is not the window's.
+        # A Wine server started without a display must end first.
+        wine_wait
         (cd "$WINWINDOW/session" && xvfb-run -a -s "-screen 0 1280x1024x24" \
-            "$WINE" "$WINBIN/zantrel-bench-winwindow.exe" run 2>"$WORK/log") |
+            "$WINE" "$WINBIN/zantrel-bench-winwindow.exe" run 2>"$WORK/log") | tr -d '\r' |
             grep -E '^[0-9.]+ [0-9.]+ [0-9]+$' >>"$RES/winwindow" ||
             { echo "bench: the Windows window failed:" >&2; cat "$WORK/log" >&2; exit 1; }
     fi
@@ -156,6 +158,16 @@ measure import-changed "$big/a" "$CLI" import "$big/png-b"
 rm -rf "$big"
 
 # ---- The table ----
+# A window's results (RESULTS): the median of column c, the largest peak,
+# and its two rows under LABEL.
+wcol() { sort -n -k"$2" "$RES/$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'; }
+wpeak() { awk '$3 > m { m = $3 } END { print m }' "$RES/$1"; }
+window_rows() {
+    printf '| %s: first thumbnails shown | 2999 items | | %.3f | | %s | | |\n' \
+        "$2" "$(wcol "$1" 1)" "$(mib "$(wpeak "$1")")"
+    printf '| %s: all thumbnails shown (scrolled through) | 2999 items | | %.3f | | %s | | |\n' \
+        "$2" "$(wcol "$1" 2)" "$(mib "$(wpeak "$1")")"
+}
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 rate() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.0f", b / 1048576 / s }'; }
 ratio() { awk -v p="$1" -v s="$2" 'BEGIN { printf "%.1fx", p / s }'; }
@@ -200,23 +212,8 @@ TABLE="$WORK/table.md"
         "$(median import-same)" "$(mib "$(peak import-same)")"
     printf '| zantrel-cli import, every picture changes | the other image'"'"'s export | | %.3f | | %s | | |\n' \
         "$(median import-changed)" "$(mib "$(peak import-changed)")"
-    if [ -n "$WINDOW" ]; then
-        # The median of column 1 or 2, and the largest peak.
-        col() { sort -n -k"$1" "$RES/window" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'; }
-        wpeak=$(awk '$3 > m { m = $3 } END { print m }' "$RES/window")
-        printf '| window, second run: first thumbnails shown | 2999 items | | %.3f | | %s | | |\n' \
-            "$(col 1)" "$(mib "$wpeak")"
-        printf '| window, second run: all thumbnails shown (scrolled through) | 2999 items | | %.3f | | %s | | |\n' \
-            "$(col 2)" "$(mib "$wpeak")"
-    fi
-    if [ -n "$WINWINDOW" ]; then
-        wcol() { sort -n -k"$1" "$RES/winwindow" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'; }
-        wwpeak=$(awk '$3 > m { m = $3 } END { print m }' "$RES/winwindow")
-        printf '| Windows window under Wine: first thumbnails shown | 2999 items | | %.3f | | %s | | |\n' \
-            "$(wcol 1)" "$(mib "$wwpeak")"
-        printf '| Windows window under Wine: all thumbnails shown (scrolled through) | 2999 items | | %.3f | | %s | | |\n' \
-            "$(wcol 2)" "$(mib "$wwpeak")"
-    fi
+    if [ -n "$WINDOW" ]; then window_rows window "window, second run"; fi
+    if [ -n "$WINWINDOW" ]; then window_rows winwindow "Windows window under Wine"; fi
 } >"$TABLE"
 
 # ---- The targets ----
@@ -248,12 +245,14 @@ NOTES="$WORK/notes.md"
          "imported back: $(median import-same) s (2 s: $(met "$(median import-same)" 2 "<="))," \
          "imported changed: $(median import-changed) s"
     if [ -n "$WINDOW" ]; then
-        echo "- window of 2,999 items: first thumbnails $(col 1) s (0.3 s: $(met "$(col 1)" 0.3 "<=")), all" \
-             "$(col 2) s (1 s: $(met "$(col 2)" 1 "<=")), peak $(mib "$wpeak") MiB (100 MB: $(met "$wpeak" 97656 "<="))"
+        echo "- window of 2,999 items: first thumbnails $(wcol window 1) s (0.3 s: $(met "$(wcol window 1)" 0.3 "<=")), all" \
+             "$(wcol window 2) s (1 s: $(met "$(wcol window 2)" 1 "<=")), peak $(mib "$(wpeak window)") MiB" \
+             "(100 MB: $(met "$(wpeak window)" 97656 "<="))"
     fi
     if [ -n "$WINWINDOW" ]; then
         echo "- the Windows window under Wine (every file call a round trip to its server, so not"
-        echo "  Windows's own speed): first thumbnails $(wcol 1) s, all $(wcol 2) s, peak $(mib "$wwpeak") MiB"
+        echo "  Windows's own speed): first thumbnails $(wcol winwindow 1) s, all $(wcol winwindow 2) s," \
+             "peak $(mib "$(wpeak winwindow)") MiB"
     fi
 }  >"$NOTES"
 
