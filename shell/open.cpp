@@ -19,6 +19,12 @@ Outcome DecompileAfter(const Outcome& read, const ImageFolders& image) {
     return read.Done() ? DrmDecompile(image) : read;
 }
 
+// A raw code-group image holds a DRM where it carries the DRM's tag.
+bool RawImageHoldsDrm(const std::string& path) {
+    BinaryFile flash = BinaryFile::OpenRead(path);
+    return FindDrmTag(flash).found;
+}
+
 } // namespace
 
 FlashKind FlashKindOf(std::string_view path) {
@@ -31,9 +37,9 @@ FlashKind FlashKindOf(std::string_view path) {
 }
 
 bool HoldsDrm(const std::string& path) {
-    BinaryFile flash = BinaryFile::OpenRead(path);
     if (FlashKindOf(path) == FlashKind::RawImage)
-        return FindDrmTag(flash).found;
+        return RawImageHoldsDrm(path);
+    BinaryFile flash = BinaryFile::OpenRead(path);
     return ParseFlashHeader(flash, {}).listsDrm;
 }
 
@@ -44,11 +50,8 @@ Outcome OpenSuperfile(const ImageFolders& image) {
 Outcome OpenSbf(const ImageFolders& image) { return DecompileAfter(ReadSbf(image), image); }
 
 Outcome OpenRawImage(const ImageFolders& image) {
-    {
-        BinaryFile flash = BinaryFile::OpenRead(image.flashPath);
-        if (!FindDrmTag(flash).found)
-            return Outcome::NoDrmFound();
-    }
+    if (!RawImageHoldsDrm(image.flashPath))
+        return Outcome::NoDrmFound();
     ReadRawImage(image);
     return DrmDecompile(image);
 }
