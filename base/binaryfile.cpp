@@ -254,6 +254,12 @@ void BinaryFile::Flush() {
         Fail(errno);
 }
 
+void BinaryFile::StartWriteback() {
+    Flush();
+    if (writable_)
+        sys::StartWriteback(file_);
+}
+
 void BinaryFile::Close() {
     if (!file_)
         return;

@@ -457,6 +457,13 @@ BinaryFile StagedReplacements::Stage(const std::string& target) {
     return BinaryFile::CreateNew(set_.back().temp);
 }
 
+void StagedReplacements::Stage(const std::string& target, std::span<const std::uint8_t> bytes) {
+    BinaryFile out = Stage(target);
+    out.Write(bytes);
+    out.StartWriteback();
+    out.Close();
+}
+
 void StagedReplacements::Remove(const std::string& target) {
     if (Exists(target))
         set_.push_back({target, {}});

@@ -3,6 +3,7 @@
 // recovery leaves every target as it was before or every target new.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,9 @@ public:
     ~StagedReplacements();
     // A new file for target's new content, beside it, open for writing.
     BinaryFile Stage(const std::string& target);
+    // bytes as target's new content, written and already on their way to
+    // the disk, so that the flush before Commit's journal waits less.
+    void Stage(const std::string& target, std::span<const std::uint8_t> bytes);
     // target goes with the rest, when there is anything at its name.
     void Remove(const std::string& target);
     bool Empty() const { return set_.empty(); }

@@ -19,6 +19,9 @@ std::int64_t StreamSize(std::FILE* f, bool* folder = nullptr);
 // which must fail as a read past the end, not as a bad seek.
 int SeekTo(std::FILE* f, std::int64_t offset, int whence);
 std::int64_t TellPosition(std::FILE* f);
+// Starts writing an open stream's file to the disk without waiting for it
+// (where the system can); a later flush then finds most of the work done.
+void StartWriteback(std::FILE* f);
 
 // fopen of a UTF-8 path; nullptr and the program's error code in code when
 // it fails.

@@ -396,6 +396,38 @@ std::string PictureBmpProblem(const std::string& name, const std::vector<std::st
            std::to_string(height) + " pixels.";
 }
 
+std::optional<Picture> DecodePlainBmp(const std::string& bmpPath, Rgb replacer) {
+    BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
+    std::array<std::uint8_t, BmpHeaderSize> header{};
+    const std::size_t got = bmp.Read(header);
+    if (got < header.size())
+        return std::nullopt;
+    const std::uint32_t width = LoadLE32(header.data() + 18);
+    const std::uint32_t height = LoadLE32(header.data() + 22);
+    if (width == 0 || width > MaxPictureSide || height == 0 || height > MaxPictureSide)
+        return std::nullopt;
+    Picture picture = FilledPicture(static_cast<int>(width), static_cast<int>(height), 0);
+    if (!PictureBmpFaults(header, bmp.Size(), picture.width, picture.height).empty())
+        return std::nullopt;
+    const std::size_t rowSize = static_cast<std::size_t>(BmpRowSize(picture.width));
+    const auto buffers = TakeWorkBuffers();
+    std::vector<std::uint8_t>& rows = buffers->first;
+    rows.resize(rowSize * height);
+    bmp.ReadExact(rows);
+    const std::uint32_t key = replacer.Pixel() & 0xFFFFFF;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        // Bottom row first in the file.
+        const std::uint8_t* in = rows.data() + (height - 1 - y) * rowSize;
+        std::uint32_t* out = picture.pixels.data() + y * width;
+        for (std::uint32_t x = 0; x < width; ++x, in += 3) {
+            const std::uint32_t colour =
+                std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
+            out[x] = colour == key ? 0u : colour | 0xFF000000u;
+        }
+    }
+    return picture;
+}
+
 std::optional<std::string> CheckPictureBmp(const std::string& bmpPath, int width, int height) {
     BinaryFile bmp = BinaryFile::OpenRead(bmpPath);
     const std::int64_t fileSize = bmp.Size();

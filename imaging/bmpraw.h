@@ -10,6 +10,8 @@
 
 #include "base/rgb.h"
 
+#include "imaging/picture.h"
+
 namespace zantrel {
 
 inline constexpr int BmpHeaderSize = 54;
@@ -55,6 +57,12 @@ std::uint32_t AvoidReplacer(std::uint32_t colour, std::uint32_t replacer);
 // uncompressed, bottom-up, pixels at 54, that size, and long enough.
 std::vector<std::string> PictureBmpFaults(std::span<const std::uint8_t> head, std::int64_t fileSize,
                                           int width, int height);
+// A plain picture BMP (24-bit, uncompressed, bottom-up, pixels at 54, sides
+// of at most 255, the size that makes) read in one pass: opaque pixels, and
+// transparent (0) ones where exactly the replacer colour, as a general
+// decoder and MakeTransparent would make them. nullopt when the file is
+// anything else. Throws IoError when it cannot be read.
+std::optional<Picture> DecodePlainBmp(const std::string& bmpPath, Rgb replacer);
 // "5.bmp: 32-bit colour; it must be a plain 24-bit BMP of 176 x 220 pixels."
 std::string PictureBmpProblem(const std::string& name, const std::vector<std::string>& faults,
                               int width, int height);

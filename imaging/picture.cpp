@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/fileio.h"
+#include "base/paths.h"
 #include "base/primitives.h"
 
 #include "imaging/bmpraw.h"
@@ -62,6 +63,15 @@ int AtEnd(void* user) {
 
 constexpr stbi_io_callbacks Callbacks{ReadSome, Skip, AtEnd};
 
+// Pixels of exactly the replacer colour made transparent: a BMP as the
+// program's copies mean it.
+void MakeTransparent(Picture& picture, Rgb replacer) {
+    const std::uint32_t colour = replacer.Pixel();
+    for (std::uint32_t& p : picture.pixels)
+        if ((p & 0xFFFFFF) == (colour & 0xFFFFFF))
+            p = 0;
+}
+
 } // namespace
 
 std::vector<unsigned char> RgbaBytes(const Picture& picture) {
@@ -78,10 +88,13 @@ std::vector<unsigned char> RgbaBytes(const Picture& picture) {
 
 Picture FromRgbaBytes(const unsigned char* rgba, int width, int height) {
     Picture picture = FilledPicture(width, height, 0);
+    // A pixel fully transparent has no colour: the same picture however
+    // the file stored it (an alpha channel, or one colour named transparent).
     for (std::uint32_t& pixel : picture.pixels) {
-        pixel = static_cast<std::uint32_t>(rgba[3]) << 24 |
-                static_cast<std::uint32_t>(rgba[0]) << 16 |
-                static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
+        pixel = rgba[3] == 0 ? 0u
+                             : static_cast<std::uint32_t>(rgba[3]) << 24 |
+                                   static_cast<std::uint32_t>(rgba[0]) << 16 |
+                                   static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
         rgba += 4;
     }
     return picture;
@@ -156,6 +169,21 @@ std::optional<Picture> DecodePictureFile(const std::string& path, std::string* w
     return FromRgbaBytes(rgba.get(), width, height);
 }
 
+std::optional<Picture> DecodeWorkPicture(const std::string& path, Rgb replacer) {
+    if (UpperExtension(path) != ".BMP")
+        return DecodePictureFile(path);
+    try {
+        if (auto plain = DecodePlainBmp(path, replacer))
+            return plain;
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+    auto picture = DecodePictureFile(path);
+    if (picture)
+        MakeTransparent(*picture, replacer);
+    return picture;
+}
+
 Picture ScaleByArea(const Picture& picture, int width, int height) {
     Picture scaled = FilledPicture(width, height, 0);
     if (picture.Empty() || scaled.Empty())
@@ -187,20 +215,6 @@ Picture ScaleByArea(const Picture& picture, int width, int height) {
         }
     }
     return scaled;
-}
-
-std::vector<std::uint8_t> EncodePng(const Picture& picture) {
-    const std::vector<unsigned char> rgba = RgbaBytes(picture);
-    std::vector<std::uint8_t> png;
-    const auto append = [](void* user, void* data, int size) {
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        static_cast<std::vector<std::uint8_t>*>(user)->insert(
-            static_cast<std::vector<std::uint8_t>*>(user)->end(), bytes, bytes + size);
-    };
-    if (!stbi_write_png_to_func(append, &png, picture.width, picture.height, 4, rgba.data(),
-                                picture.width * 4))
-        throw std::bad_alloc(); // its only failure
-    return png;
 }
 
 void WritePngFile(const std::string& path, const Picture& picture) {
@@ -248,13 +262,6 @@ Picture Flattened(Picture picture) {
     for (std::uint32_t& p : picture.pixels)
         p = (p >> 24) < 128 ? 0u : (p | 0xFF000000u);
     return picture;
-}
-
-void MakeTransparent(Picture& picture, Rgb replacer) {
-    const std::uint32_t colour = replacer.Pixel();
-    for (std::uint32_t& p : picture.pixels)
-        if ((p & 0xFFFFFF) == (colour & 0xFFFFFF))
-            p = 0;
 }
 
 std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {

@@ -39,6 +39,11 @@ Picture FilledPicture(int width, int height, std::uint32_t colour);
 // words ("the file is cut short", ...).
 std::optional<Picture> DecodePictureFile(const std::string& path, std::string* why = nullptr);
 
+// A work file's picture: a BMP (by its name) with its pixels of exactly the
+// replacer colour transparent, the program's own plain BMP copies read in
+// one pass; any other file as DecodePictureFile.
+std::optional<Picture> DecodeWorkPicture(const std::string& path, Rgb replacer);
+
 // A picture file's width and height from its header alone, as
 // DecodePictureFile would take it; nullopt (why saying so) as it would refuse
 // it, though a file damaged past its header is found only by decoding.
@@ -50,10 +55,12 @@ std::optional<std::pair<int, int>> ProbePictureFile(const std::string& path,
 // (a whole-step enlargement stays sharp).
 Picture ScaleByArea(const Picture& picture, int width, int height);
 
-// The picture as a PNG file's bytes (8-bit RGBA), compressed by zlib: the
-// same bytes on every system.
+// The picture as a PNG file's bytes, compressed by zlib: the same bytes on
+// every system. 8-bit RGB when every pixel is opaque or fully transparent
+// (the transparent ones in one colour no other pixel has, named so), RGBA
+// otherwise.
 std::vector<std::uint8_t> EncodePng(const Picture& picture);
-// Writes the picture as a PNG file (8-bit RGBA), atomically: the file is
+// Writes the picture as a PNG file (as EncodePng), atomically: the file is
 // the whole new picture or what it was. Throws IoError.
 void WritePngFile(const std::string& path, const Picture& picture);
 
@@ -66,9 +73,6 @@ std::vector<std::uint8_t> EncodeBmp24(const Picture& picture, Rgb replacer);
 // The picture as the phone shows it: alpha below half fully transparent (0),
 // the rest opaque; transparent is what the item's files can hold.
 Picture Flattened(Picture picture);
-// Pixels of exactly colour made transparent: a BMP read with its replacer
-// colour.
-void MakeTransparent(Picture& picture, Rgb colour);
 
 // top laid over an opaque bottom, by top's alpha; the result is opaque.
 std::uint32_t Over(std::uint32_t top, std::uint32_t bottom);

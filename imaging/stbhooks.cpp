@@ -1,17 +1,19 @@
-// What the stb libraries call back: memory for the decoder, and zlib, which
-// inflates the PNG files the decoder reads and deflates those the writer
-// writes.
+// What stb_image calls back: memory for the decoder, and zlib, which
+// inflates the PNG files the decoder reads; and zlib's deflate for the PNG
+// files this program writes (pngencode.cpp), on the same kept streams.
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "base/reused.h"
 
+#include "imaging/deflate.h"
 #include "imaging/pictureheader.h"
 #include "imaging/stbimage.h"
 
@@ -59,11 +61,6 @@ void DecoderFree(void* block) {
     if (block)
         ::operator delete(static_cast<unsigned char*>(block) - Front);
 }
-
-// Every row filtered by its difference from the row above: as good as
-// trying all five filters on the pictures a phone shows, in a fifth of the
-// time. Set once, before any thread writes a PNG.
-const bool UpFilterChosen = (stbi_write_force_png_filter = 2, true);
 
 namespace {
 
@@ -121,31 +118,31 @@ StreamPool& Streams(ZStream::Kind kind) {
 // smaller than runs alone would.
 constexpr int FullySearchedBelow = 64 * 1024;
 
-unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int /*quality*/) {
+std::size_t AppendDeflated(const std::uint8_t* data, std::size_t size,
+                           std::vector<std::uint8_t>& out) {
     // A large picture: runs of repeated bytes only, as fast on a noisy
     // picture as on flat colour, where a full search for matches takes
-    // several times longer for files a quarter smaller. stb frees the result
-    // with free().
+    // several times longer for files a quarter smaller.
     const auto lease =
         Streams(size < FullySearchedBelow ? ZStream::DeflatingFully : ZStream::DeflatingRuns)
             .Take();
     z_stream* stream = lease->Reset();
-    if (!stream)
-        return nullptr;
-    const uLong bound = deflateBound(stream, static_cast<uLong>(size));
-    auto* out = static_cast<unsigned char*>(std::malloc(bound));
-    if (!out)
-        return nullptr;
-    stream->next_in = data;
+    if (!stream || size > std::numeric_limits<uInt>::max())
+        throw std::bad_alloc(); // zlib's only failures here: its memory, or a size past its reach
+    const std::size_t start = out.size();
+    out.resize(start + deflateBound(stream, static_cast<uLong>(size)));
+    stream->next_in = const_cast<std::uint8_t*>(data);
     stream->avail_in = static_cast<uInt>(size);
-    stream->next_out = out;
-    stream->avail_out = static_cast<uInt>(bound);
-    if (deflate(stream, Z_FINISH) != Z_STREAM_END) {
-        std::free(out);
-        return nullptr;
-    }
-    *written = static_cast<int>(stream->total_out);
-    return out;
+    stream->next_out = out.data() + start;
+    stream->avail_out = static_cast<uInt>(out.size() - start);
+    if (deflate(stream, Z_FINISH) != Z_STREAM_END)
+        throw std::bad_alloc();
+    out.resize(start + stream->total_out);
+    return stream->total_out;
+}
+
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+    return static_cast<std::uint32_t>(crc32_z(crc, data, size));
 }
 
 unsigned int ChecksumForPng(unsigned char* data, int size) {

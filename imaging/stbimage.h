@@ -3,9 +3,11 @@
 // layer streams the bytes), and no SIMD paths, so that the Linux and the
 // Windows builds decode and scale every picture to the same bytes. The
 // decoder allocates through DecoderAllocate, which refuses any block larger
-// than the largest picture it may decode needs. PNG data is inflated and
-// deflated by Debian's zlib, the same version on both systems, a few times
-// faster than stb's own: the decoder's zlib client is stbhooks.cpp's.
+// than the largest picture it may decode needs. PNG data is inflated by
+// Debian's zlib, the same version on both systems, a few times faster than
+// stb's own: the decoder's zlib client is stbhooks.cpp's. The program's own
+// PNG files are written by pngencode.cpp; stb_image_write makes only test
+// pictures.
 #pragma once
 
 #include <cstddef>
@@ -14,8 +16,6 @@ namespace zantrel {
 void* DecoderAllocate(std::size_t size);
 void* DecoderReallocate(void* block, std::size_t size);
 void DecoderFree(void* block);
-unsigned char* DeflateForPng(unsigned char* data, int size, int* written, int quality);
-unsigned int ChecksumForPng(unsigned char* data, int size);
 } // namespace zantrel
 
 #define STBI_NO_STDIO
@@ -34,7 +34,5 @@ unsigned int ChecksumForPng(unsigned char* data, int size);
 #include <stb_image.h>
 
 #define STBI_WRITE_NO_STDIO
-#define STBIW_ZLIB_COMPRESS zantrel::DeflateForPng
-#define STBIW_CRC32 zantrel::ChecksumForPng
 #include <stb_image_resize.h>
 #include <stb_image_write.h>

@@ -162,15 +162,8 @@ std::optional<NewFile> EncodeFor(const WorkItem& item, const EditContext& contex
     return file;
 }
 
-void Stage(StagedReplacements& staging, const std::string& target,
-           std::span<const std::uint8_t> bytes) {
-    BinaryFile out = staging.Stage(target);
-    out.Write(bytes);
-    out.Close();
-}
-
 void Stage(StagedReplacements& staging, const NewFile& file) {
-    Stage(staging, file.target, file.bytes);
+    staging.Stage(file.target, file.bytes);
     if (!file.stray.empty())
         staging.Remove(file.stray);
 }
@@ -344,10 +337,8 @@ std::optional<Picture> ItemPicture(const WorkItem& item) {
         if (auto pixels = DecodeRawPicture(item.path, item.slotWidth, item.slotHeight))
             picture = Picture{item.slotWidth, item.slotHeight, std::move(*pixels)};
     } else {
-        picture = DecodePictureFile(item.path);
         // A BMP's transparency is its replacer colour.
-        if (picture && kind == ".BMP")
-            MakeTransparent(*picture, Replacer());
+        picture = DecodeWorkPicture(item.path, Replacer());
     }
     if (!picture)
         return std::nullopt;
@@ -599,7 +590,7 @@ Outcome Export(std::optional<std::string> chosen, Overwrite overwrite) {
         },
         [&](std::size_t i, std::optional<std::vector<std::uint8_t>>& png) {
             if (png)
-                Stage(staging, JoinPath(*folder, PngName(items[i].number)), *png);
+                staging.Stage(JoinPath(*folder, PngName(items[i].number)), *png);
             else
                 skipped.push_back(items[i].number);
             SetProgress(
@@ -675,7 +666,7 @@ Outcome Sheet(std::optional<std::string> given, Overwrite overwrite) {
                 ProgressPercent(static_cast<double>(i + 1), static_cast<double>(items.size())));
         });
     StagedReplacements staging;
-    Stage(staging, target, EncodePng(ContactSheet(FlashFileName(1), cells)));
+    staging.Stage(target, EncodePng(ContactSheet(FlashFileName(1), cells)));
     staging.Commit(JournalPath(target));
     const std::string report =
         "The contact sheet of " + Items(cells.size()) + " is " + PathOf(target) + ".";

@@ -74,11 +74,9 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
         if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
             picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
     } else if (!thumbnail.path.empty()) {
-        picture = DecodePictureFile(thumbnail.path);
         // A BMP's transparency is its replacer colour, shown as the question's
         // preview shows it, not as bars of that colour.
-        if (picture && UpperExtension(thumbnail.path) == ".BMP")
-            MakeTransparent(*picture, State().replacer);
+        picture = DecodeWorkPicture(thumbnail.path, State().replacer);
     }
     return SquareOf(picture, side);
 }

@@ -66,6 +66,9 @@ int SeekTo(std::FILE* f, std::int64_t offset, int whence) { return _fseeki64(f, 
 
 std::int64_t TellPosition(std::FILE* f) { return _ftelli64(f); }
 
+// Windows starts no write early on request; FlushFileBuffers at the end does it all.
+void StartWriteback(std::FILE*) {}
+
 std::FILE* OpenStream(const std::string& path, const char* mode, int& code) {
     const std::wstring wideMode(mode, mode + std::strlen(mode));
     // The system's own error says more than errno ("Invalid filename" is not

@@ -28,6 +28,56 @@ TEST(PictureFiles, PngRoundTripKeepsEveryPixelAndAlpha) {
     EXPECT_EQ(back->pixels, picture.pixels);
 }
 
+// A picture whose pixels are opaque or fully transparent is written as
+// 8-bit RGB, its transparent pixels in a colour no opaque one has, named by
+// tRNS; it reads back pixel for pixel.
+TEST(PictureFiles, PngOfOpaqueAndTransparentPixelsIsRgbWithAKeyColour) {
+    TempFolder dir;
+    const auto colourType = [](const std::vector<std::uint8_t>& png) { return png[25]; };
+    const auto key = [](const std::vector<std::uint8_t>& png) -> std::uint32_t {
+        if (png.size() < 49 || std::string(png.begin() + 37, png.begin() + 41) != "tRNS")
+            return 0xFFFFFFFF;
+        return std::uint32_t{png[42]} << 16 | std::uint32_t{png[44]} << 8 | png[46];
+    };
+    Picture picture = FilledPicture(5, 3, 0xFF102030u);
+    EXPECT_EQ(colourType(EncodePng(picture)), 2);
+    EXPECT_EQ(key(EncodePng(picture)), 0xFFFFFFFFu);
+    picture.At(1, 1) = 0;
+    picture.At(4, 2) = 0;
+    EXPECT_EQ(key(EncodePng(picture)), 0xFF00FFu);
+    // An opaque pixel of the first key moves the key on.
+    picture.At(0, 0) = 0xFFFF00FFu;
+    const std::vector<std::uint8_t> png = EncodePng(picture);
+    EXPECT_EQ(colourType(png), 2);
+    EXPECT_EQ(key(png), 0xFF00FEu);
+    test::WriteAll(dir / "k.png", png);
+    const auto back = DecodePictureFile(dir / "k.png");
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->pixels, picture.pixels);
+}
+
+// The one-pass reading of the program's own BMP copies gives what the
+// general decoder gives with the replacer colour made transparent; any
+// other BMP goes to the general decoder.
+TEST(PictureFiles, PlainBmpCopiesReadAsTheGeneralDecoderReadsThem) {
+    TempFolder dir;
+    const Rgb replacer{0xFF, 0x00, 0xFF};
+    Picture picture = FilledPicture(7, 3, 0xFF123456u); // rows padded to 24 bytes
+    picture.At(0, 0) = 0;
+    picture.At(6, 2) = 0xFF00FF00u;
+    picture.At(3, 1) = 0xFFABCDEFu;
+    test::WriteAll(dir / "p.bmp", EncodeBmp24(picture, replacer));
+    const auto fast = DecodePlainBmp(dir / "p.bmp", replacer);
+    ASSERT_TRUE(fast.has_value());
+    EXPECT_EQ(fast->pixels, picture.pixels);
+    EXPECT_EQ(DecodeWorkPicture(dir / "p.bmp", replacer)->pixels, picture.pixels);
+    std::vector<std::uint8_t> cut = EncodeBmp24(picture, replacer);
+    cut.resize(cut.size() - 10); // into the top row's pixels
+    test::WriteAll(dir / "cut.bmp", cut);
+    EXPECT_FALSE(DecodePlainBmp(dir / "cut.bmp", replacer).has_value());
+    EXPECT_FALSE(DecodeWorkPicture(dir / "cut.bmp", replacer).has_value());
+}
+
 TEST(PictureFiles, ABottomUp24BitBmpDecodesTopRowFirst) {
     TempFolder dir;
     // 2 x 2, bottom row (blue, white) stored first, rows padded to 4 bytes.
