@@ -91,10 +91,11 @@ Picture FromRgbaBytes(const unsigned char* rgba, int width, int height) {
     // A pixel fully transparent has no colour: the same picture however
     // the file stored it (an alpha channel, or one colour named transparent).
     for (std::uint32_t& pixel : picture.pixels) {
-        pixel = rgba[3] == 0 ? 0u
-                             : static_cast<std::uint32_t>(rgba[3]) << 24 |
-                                   static_cast<std::uint32_t>(rgba[0]) << 16 |
-                                   static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
+        const std::uint32_t value = static_cast<std::uint32_t>(rgba[3]) << 24 |
+                                    static_cast<std::uint32_t>(rgba[0]) << 16 |
+                                    static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
+        // Without a branch: on a noisy picture it would be guessed wrong often.
+        pixel = value & (0u - static_cast<std::uint32_t>(rgba[3] != 0));
         rgba += 4;
     }
     return picture;

@@ -38,10 +38,13 @@ Layout LayoutOf(const Picture& picture) {
     std::array<std::uint8_t, 256> keyUsed{};
     for (const std::uint32_t p : picture.pixels) {
         const std::uint32_t alpha = p >> 24;
-        const std::uint32_t clear = alpha == 0, opaque = alpha == 0xFF;
+        // 1 or 0 by arithmetic, not by comparison: alpha 0 alone wraps below
+        // zero, alpha 255 alone carries into bit 8.
+        const std::uint32_t clear = ((alpha - 1) >> 8) & 1, opaque = (alpha + 1) >> 8;
+        const std::uint32_t keyColour = (((p & 0xFFFF00) ^ KeyBase) - 1) >> 31;
         transparent |= clear;
         partial |= ~(clear | opaque) & 1;
-        keyUsed[p & 0xFF] |= static_cast<std::uint8_t>(opaque & ((p & 0xFFFF00) == KeyBase));
+        keyUsed[p & 0xFF] |= static_cast<std::uint8_t>(opaque & keyColour);
     }
     if (partial)
         return {}; // the alpha channel it is
