@@ -7,6 +7,7 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
+#include "base/primitives.h"
 #include "base/unicode.h"
 
 namespace zantrel {
@@ -460,6 +461,13 @@ BinaryFile StagedReplacements::Stage(const std::string& target) {
 void StagedReplacements::Stage(const std::string& target, std::span<const std::uint8_t> bytes) {
     BinaryFile out = Stage(target);
     out.Write(bytes);
+    out.StartWriteback();
+    out.Close();
+}
+
+void StagedReplacements::Stage(const std::string& target, BinaryFile& source) {
+    BinaryFile out = Stage(target);
+    CopyFileRange(source, 0, 0, out, false);
     out.StartWriteback();
     out.Close();
 }

@@ -77,6 +77,8 @@ public:
     // bytes as target's new content, written and already on their way to
     // the disk, so that the flush before Commit's journal waits less.
     void Stage(const std::string& target, std::span<const std::uint8_t> bytes);
+    // source's bytes, whole, as target's new content, on their way likewise.
+    void Stage(const std::string& target, BinaryFile& source);
     // target goes with the rest, when there is anything at its name.
     void Remove(const std::string& target);
     bool Empty() const { return set_.empty(); }

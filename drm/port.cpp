@@ -6,7 +6,6 @@
 
 #include "base/commit.h"
 #include "base/paths.h"
-#include "base/primitives.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
 
@@ -16,9 +15,7 @@ namespace {
 
 // source's bytes staged whole for destination.
 void StageCopy(StagedReplacements& staging, BinaryFile source, const std::string& destination) {
-    BinaryFile target = staging.Stage(destination);
-    CopyFileRange(source, 0, 0, target, false);
-    target.Close();
+    staging.Stage(destination, source);
     source.Close();
 }
 

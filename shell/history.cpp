@@ -6,7 +6,6 @@
 
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/primitives.h"
 #include "base/uiops.h"
 #include "base/unicode.h"
 #include "base/worktree.h"
@@ -205,9 +204,7 @@ std::string IndexText(const History& history) {
 
 void StageCopy(StagedReplacements& staging, const std::string& source, const std::string& target) {
     BinaryFile in = BinaryFile::OpenRead(source);
-    BinaryFile out = staging.Stage(target);
-    CopyFileRange(in, 0, 0, out, false);
-    out.Close();
+    staging.Stage(target, in);
 }
 
 void StageIndex(StagedReplacements& staging, const History& history) {

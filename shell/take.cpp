@@ -5,7 +5,6 @@
 #include "base/commit.h"
 #include "base/fileio.h"
 #include "base/paths.h"
-#include "base/primitives.h"
 #include "base/uiops.h"
 
 #include "imaging/picture.h"
@@ -238,9 +237,7 @@ CommandResult TakeItems(const std::vector<long>& numbers, std::optional<long> to
         if (take.copy) {
             if (!SameBytes(take.from->path, take.into->path)) {
                 BinaryFile source = BinaryFile::OpenRead(take.from->path);
-                BinaryFile out = staging.Stage(take.into->path);
-                CopyFileRange(source, 0, 0, out, false);
-                out.Close();
+                staging.Stage(take.into->path, source);
             }
         } else {
             StageItemPicture(staging, *take.into, take.after);
