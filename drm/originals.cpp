@@ -171,7 +171,8 @@ void DrmOriginals::WriteOriginal(long number, BinaryFile& out) {
 }
 
 bool DrmOriginals::Edited(long number) {
-    return Edited(number, [](const std::string& path) { return FileExists(path); }, nullptr);
+    return Edited(
+        number, [](const std::string& path) { return FileExists(path); }, nullptr);
 }
 
 bool DrmOriginals::Edited(long number, const std::function<bool(const std::string&)>& exists,
