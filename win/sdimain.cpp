@@ -758,8 +758,10 @@ int TSDIAppForm::FindThumbnail(const NMLVFINDITEMW& find) const {
         return -1;
     const std::wstring wanted = find.lvfi.psz;
     const int count = ListView_GetItemCount(Thumbnails);
-    for (int step = 0; step < count; ++step) {
-        const int index = (std::max(find.iStart, 0) + step) % count;
+    const int start = std::clamp(find.iStart, 0, count);
+    const int steps = (find.lvfi.flags & LVFI_WRAP) ? count : count - start;
+    for (int step = 0; step < steps; ++step) {
+        const int index = (start + step) % count;
         const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), index);
         if (!shown)
             continue;

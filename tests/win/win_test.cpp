@@ -330,6 +330,8 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
     find.psz = L"5.G";
     EXPECT_EQ(ListView_FindItem(form->Thumbnails, -1, &find), 4);
     find.psz = L"1.bmp";
+    EXPECT_EQ(ListView_FindItem(form->Thumbnails, 1, &find), -1);
+    find.flags |= LVFI_WRAP;
     EXPECT_EQ(ListView_FindItem(form->Thumbnails, 1, &find), 0);
     find.psz = L"6.";
     EXPECT_EQ(ListView_FindItem(form->Thumbnails, -1, &find), -1);
