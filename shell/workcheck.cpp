@@ -100,10 +100,9 @@ private:
     // Whether a file is at path, as FileExists says; a name its folder's
     // listing lacks is not looked up.
     bool Exists(const std::string& path) {
-        auto listed = listings_.find(FolderPart(path));
-        if (listed == listings_.end())
-            listed = listings_.try_emplace(FolderPart(path), FolderPart(path)).first;
-        return listed->second.MayHold(FileNamePart(path)) && FileExists(path);
+        const std::string folder = FolderPart(path);
+        const FolderNames& names = listings_.try_emplace(folder, folder).first->second;
+        return names.MayHold(FileNamePart(path)) && FileExists(path);
     }
 
     void Whole(std::vector<std::string> files, std::string text) {
