@@ -82,4 +82,28 @@ void RemoveFolderTree(const std::string& folder) {
 
 #endif
 
+namespace {
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+FolderNames::FolderNames(const std::string& folder) {
+    auto entries = FolderEntries(folder);
+    if (!entries)
+        return;
+    lower_.emplace();
+    for (std::string& name : *entries)
+        lower_->insert(LowerAscii(std::move(name)));
+}
+
+bool FolderNames::MayHold(std::string_view name) const {
+    return !lower_ || lower_->contains(LowerAscii(std::string(name)));
+}
+
 } // namespace zantrel

@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace zantrel {
@@ -11,6 +13,20 @@ namespace zantrel {
 // The names in a folder ("." and ".." left out), unsorted; nullopt when it
 // cannot be listed.
 std::optional<std::vector<std::string>> FolderEntries(const std::string& folder);
+
+// A folder's names, listed once: a name it does not hold under any spelling
+// of its ASCII letters (a file system that ignores case opens "5.GIF" as
+// "5.gif") is not there, told without a failed look-up, which where case is
+// ignored costs a search of the whole folder.
+class FolderNames {
+public:
+    explicit FolderNames(const std::string& folder);
+    // False only when the folder was listed and holds no such name.
+    bool MayHold(std::string_view name) const;
+
+private:
+    std::optional<std::unordered_set<std::string>> lower_;
+};
 
 // Removes a folder and everything in it, read-only files included. A symbolic
 // link (or a junction) is removed itself, never followed. Failures are ignored.

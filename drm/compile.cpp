@@ -5,7 +5,6 @@
 
 #include <array>
 #include <limits>
-#include <unordered_set>
 
 #include "base/folders.h"
 #include "base/paths.h"
@@ -20,22 +19,6 @@ namespace zantrel {
 namespace {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
-
-// The names in a folder, in lower case (a file system that ignores case
-// would open "5.GIF" as "5.gif"); nullopt when it cannot be listed.
-std::optional<std::unordered_set<std::string>> ListFolderLower(const std::string& folder) {
-    auto entries = FolderEntries(folder);
-    if (!entries)
-        return std::nullopt;
-    std::unordered_set<std::string> names;
-    for (std::string& name : *entries) {
-        for (char& c : name)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        names.insert(std::move(name));
-    }
-    return names;
-}
 
 Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     const PictureSettings& pictures = image.pictures;
@@ -95,11 +78,11 @@ Outcome Compile(const ImageFolders& image, AtomicOutput& output) {
     WriteBE32(newOff, 0);
     // An icon is its ".gif" when that opens, else its ".bmp". A ".gif" the
     // listing does not hold is not tried: no failing open per ".bmp" icon.
-    const auto iconNames = ListFolderLower(icons);
+    const FolderNames iconNames(icons);
     std::int64_t sum = 0;
     for (std::int32_t k = 1; k <= n; ++k) {
         const long number = static_cast<long>(r) + k;
-        const bool listedGif = !iconNames || iconNames->contains(NumberedFileName(number, ".gif"));
+        const bool listedGif = iconNames.MayHold(NumberedFileName(number, ".gif"));
         BinaryFile icon = OpenIconFile(icons, number, listedGif).file;
         sum += icon.Size();
         if (startSize + sum > std::numeric_limits<std::int32_t>::max())

@@ -35,10 +35,8 @@ template <class Next> bool SameBytes(BinaryFile& file, std::int64_t length, Next
     return true;
 }
 
-// Whether the file at path holds the length bytes of source at offset.
-bool SameAsRange(const std::string& path, BinaryFile& source, std::int64_t offset,
-                 std::int64_t length) {
-    BinaryFile file = BinaryFile::OpenRead(path);
+// Whether file holds the length bytes of source at offset.
+bool SameAsRange(BinaryFile& file, BinaryFile& source, std::int64_t offset, std::int64_t length) {
     std::array<std::uint8_t, CopyBufferSize> theirs{};
     source.Seek(offset);
     return SameBytes(file, length, [&](std::span<const std::uint8_t> chunk) {
@@ -48,8 +46,7 @@ bool SameAsRange(const std::string& path, BinaryFile& source, std::int64_t offse
     });
 }
 
-bool SameAsBytes(const std::string& path, std::span<const std::uint8_t> expected) {
-    BinaryFile file = BinaryFile::OpenRead(path);
+bool SameAsBytes(BinaryFile& file, std::span<const std::uint8_t> expected) {
     std::size_t at = 0;
     return SameBytes(
         file, static_cast<std::int64_t>(expected.size()), [&](std::span<const std::uint8_t> chunk) {
@@ -76,8 +73,16 @@ bool DrmOriginals::HoldsIcon(long number, const std::string& path) {
     const long index = number - PictureCount() - 1;
     if (index < 0 || index >= IconCount())
         return false;
+    BinaryFile file = BinaryFile::OpenRead(path);
+    return HoldsIcon(number, file);
+}
+
+bool DrmOriginals::HoldsIcon(long number, BinaryFile& file) {
+    const long index = number - PictureCount() - 1;
+    if (index < 0 || index >= IconCount())
+        return false;
     const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(index)];
-    return SameAsRange(path, codeGroup_, icon.offset, icon.size);
+    return SameAsRange(file, codeGroup_, icon.offset, icon.size);
 }
 
 std::optional<std::pair<int, int>> DrmOriginals::IconSize(long number) {
@@ -111,15 +116,13 @@ std::vector<ContentKind> DrmOriginals::IconKinds() {
     return kinds;
 }
 
-bool DrmOriginals::PictureEdited(long number) {
+bool DrmOriginals::Holds(long number, BinaryFile& file) {
+    if (number > PictureCount())
+        return HoldsIcon(number, file);
     const PictureSlot& p = drm_.pictures[static_cast<std::size_t>(number - 1)];
-    if (!folders_.pictures.bmp) {
-        const std::string raw = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
-                                         NumberedFileName(number, ".raw"));
-        return !FileExists(raw) || !SameAsRange(raw, codeGroup_, p.offset, p.size);
-    }
-    const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
-    return !FileExists(bmp) || !SameAsBytes(bmp, OriginalPictureBmp(p));
+    if (!folders_.pictures.bmp)
+        return SameAsRange(file, codeGroup_, p.offset, p.size);
+    return SameAsBytes(file, OriginalPictureBmp(p));
 }
 
 std::vector<std::uint8_t> DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
@@ -168,16 +171,24 @@ void DrmOriginals::WriteOriginal(long number, BinaryFile& out) {
 }
 
 bool DrmOriginals::Edited(long number) {
+    return Edited(
+        number, [](const std::string& path) { return FileExists(path); }, nullptr);
+}
+
+bool DrmOriginals::Edited(long number, const std::function<bool(const std::string&)>& exists,
+                          BinaryFile* open) {
     if (number < 1 || number > PictureCount() + IconCount())
         return true;
-    if (number <= PictureCount())
-        return PictureEdited(number);
-    const DrmIcon& icon = drm_.icons[static_cast<std::size_t>(number - PictureCount() - 1)];
-    const std::string gif = JoinPath(folders_.iconsDir, NumberedFileName(number, ".gif"));
-    const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(number, ".bmp"));
-    const std::string& original = icon.bmp ? bmp : gif;
-    const std::string& other = icon.bmp ? gif : bmp;
-    return FileExists(other) || !FileExists(original) || !HoldsIcon(number, original);
+    // An icon's file of the other kind is one compilation or a restore passes over.
+    if (number > PictureCount() && exists(OtherIconPath(number)))
+        return true;
+    const std::string original = OriginalPath(number);
+    if (open && open->Path() == original)
+        return !Holds(number, *open);
+    if (!exists(original))
+        return true;
+    BinaryFile file = BinaryFile::OpenRead(original);
+    return !Holds(number, file);
 }
 
 std::optional<std::vector<long>> EditedItems(const ImageFolders& image) {

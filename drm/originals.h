@@ -6,6 +6,7 @@
 // from its original is edited.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ public:
     // pass over). A number outside the DRM is edited. Throws IoError when a
     // file that is there cannot be read.
     bool Edited(long number);
+    // The same from what a caller that reads the work files already has:
+    // exists(path) as FileExists would answer it (a folder's listing saves a
+    // failed look-up per missing name), and open, when given, a work file it
+    // holds open, compared in place of a second open when it is the one to
+    // compare.
+    bool Edited(long number, const std::function<bool(const std::string&)>& exists,
+                BinaryFile* open);
     // The file compilation takes for item number, at the name Open gave it
     // (k.bmp with conversion on, else k.raw; n.gif, or n.bmp for an icon
     // whose bytes start with "BM"); the other, for an icon: the file of the
@@ -53,6 +61,7 @@ public:
     // Whether the file at path holds exactly icon number's original bytes,
     // whatever its name. Throws IoError.
     bool HoldsIcon(long number, const std::string& path);
+    bool HoldsIcon(long number, BinaryFile& file);
     // The kinds of content the DRM's own icons hold (GIF and BMP, and any
     // other some DRMs use), each once. Throws IoError.
     std::vector<ContentKind> IconKinds();
@@ -60,7 +69,8 @@ public:
 private:
     DrmOriginals(ImageFolders folders, BinaryFile codeGroup, DrmSummary drm)
         : folders_(std::move(folders)), codeGroup_(std::move(codeGroup)), drm_(std::move(drm)) {}
-    bool PictureEdited(long number);
+    // Whether file holds item number's original, picture or icon.
+    bool Holds(long number, BinaryFile& file);
     std::vector<std::uint8_t> OriginalPictureBmp(const PictureSlot& slot);
 
     ImageFolders folders_;

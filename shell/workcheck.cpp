@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <map>
 #include <optional>
 
 #include "base/fileio.h"
+#include "base/folders.h"
 #include "base/paths.h"
 #include "base/uiops.h"
 #include "base/worktree.h"
@@ -49,12 +51,22 @@ std::string PutBack(bool two = false) {
                  "open the flash file again.";
 }
 
-// One pass over an image's work files.
+// One pass over an image's work files: each item's file is opened once, for
+// its check and, with the marks, its comparison with what Open wrote.
 class Scanner {
 public:
-    Scanner(int image, bool strict) : image_(image), strict_(strict), folders_(FoldersOf(image)) {}
+    Scanner(int image, bool strict, EditedMarks marks)
+        : image_(image), strict_(strict), marks_(marks == EditedMarks::Read),
+          folders_(FoldersOf(image)) {}
 
     WorkScan Run() {
+        Examine();
+        LoadMarks();
+        return std::move(scan_);
+    }
+
+private:
+    void Examine() {
         // Nothing is read through a link out of the tree, so nothing more is
         // looked at while there is one.
         if (image_ == 1) {
@@ -63,20 +75,36 @@ public:
                                   ": a link to elsewhere; Zantrel reads only files inside the "
                                   "work folder. Put the file or folder itself in its place.");
             if (!scan_.problems.empty())
-                return std::move(scan_);
+                return;
         }
         if (!ReadLayout())
-            return std::move(scan_);
+            return;
         if (image_ == 1 && (State().sessionMode & ModeRawImage) == 0)
             CheckFlashPieces();
+        LoadMarks();
         for (long k = 1; k <= static_cast<long>(slots_.size()); ++k)
             Item(k, [&](WorkItem& item) { Picture(item); });
         for (long k = 1; k <= records_.iconCount; ++k)
             Item(static_cast<long>(slots_.size()) + k, [&](WorkItem& item) { Icon(item); });
-        return std::move(scan_);
     }
 
-private:
+    // The originals the edited marks are told from, once: a code group that
+    // cannot be read fails the whole listing (IoError).
+    void LoadMarks() {
+        if (!marks_ || own_)
+            return;
+        own_.emplace(DrmOriginals::Load(FoldersOf(image_)));
+        scan_.originalsKnown = own_->has_value();
+    }
+
+    // Whether a file is at path, as FileExists says; a name its folder's
+    // listing lacks is not looked up.
+    bool Exists(const std::string& path) {
+        const std::string folder = FolderPart(path);
+        const FolderNames& names = listings_.try_emplace(folder, folder).first->second;
+        return names.MayHold(FileNamePart(path)) && FileExists(path);
+    }
+
     void Whole(std::vector<std::string> files, std::string text) {
         scan_.problems.push_back({0, std::move(files), std::move(text)});
     }
@@ -140,6 +168,7 @@ private:
         item.number = number;
         item.bytes = -1;
         files_.clear();
+        open_.reset();
         try {
             examine(item);
         } catch (const IoError& e) {
@@ -148,7 +177,18 @@ private:
             item.fault = WorkFault::Unreadable;
             item.problem =
                 FileNamePart(e.Path()) + ": cannot be read (" + IoErrorText(e.Code()) + ").";
+            open_.reset();
         }
+        if (marks_ && own_->has_value()) {
+            try {
+                item.edited = own_->value().Edited(
+                    number, [&](const std::string& path) { return Exists(path); },
+                    open_ ? &*open_ : nullptr);
+            } catch (const IoError&) {
+                item.edited = true; // its file cannot be read: not Open's
+            }
+        }
+        open_.reset();
         if (item.fault != WorkFault::None) {
             if (files_.empty())
                 files_.push_back(item.path);
@@ -163,13 +203,14 @@ private:
         files_ = std::move(files);
     }
 
-    // The file's size and first bytes, from one open.
+    // The file's size and first bytes, from one open, which stays open for
+    // the item's edited mark.
     std::vector<std::uint8_t> Head(WorkItem& item, const std::string& path) {
         item.path = path;
-        BinaryFile file = BinaryFile::OpenRead(path);
-        item.bytes = file.Size();
+        open_ = BinaryFile::OpenRead(path);
+        item.bytes = open_->Size();
         std::vector<std::uint8_t> head(BmpHeaderSize);
-        head.resize(file.Read(head));
+        head.resize(open_->Read(head));
         return head;
     }
 
@@ -184,12 +225,15 @@ private:
         if (!State().rawConversionEnabled) {
             const std::string name = NumberedFileName(k, ".raw");
             const std::string path = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName), name);
-            if (!FileExists(path))
+            if (!Exists(path))
                 return Missing(item, {path},
                                name + ": missing; put picture " + Num(k) +
                                    " back as a raw picture of " + Num(slot.size) + " bytes.");
             item.path = path;
-            item.bytes = FileSizeOf(path);
+            // Opened only for the mark; the size does not need it.
+            if (marks_)
+                open_ = BinaryFile::TryOpenRead(path);
+            item.bytes = open_ ? open_->Size() : FileSizeOf(path);
             // A shorter one would leave the rest of the slot holding the old picture's bytes.
             if (item.bytes != slot.size) {
                 item.fault = WorkFault::LengthChanged;
@@ -201,7 +245,7 @@ private:
         }
         const std::string name = NumberedFileName(k, ".bmp");
         const std::string path = JoinPath(folders_.iconsDir, name);
-        if (!FileExists(path))
+        if (!Exists(path))
             return Missing(item, {path},
                            name + ": missing; put picture " + Num(k) +
                                " back as a plain 24-bit BMP of " + size + " pixels.");
@@ -230,8 +274,8 @@ private:
         const std::string gif = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
         const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
         // Compilation takes the ".gif" when both are present.
-        const bool namedGif = FileExists(gif);
-        if (!namedGif && !FileExists(bmp))
+        const bool namedGif = Exists(gif);
+        if (!namedGif && !Exists(bmp))
             return Missing(item, {gif, bmp},
                            NumberedFileName(n, ".gif") + ", " + NumberedFileName(n, ".bmp") +
                                ": both missing; put icon " + Num(n) +
@@ -248,7 +292,7 @@ private:
         // Some DRMs hold icons of other kinds: such an icon, and an edited
         // one of a kind the DRM's own icons use, is compiled as it is.
         const std::vector<ContentKind>& kinds = IconKinds();
-        if (Original(n, path) || std::find(kinds.begin(), kinds.end(), kind) != kinds.end()) {
+        if (Original(n) || std::find(kinds.begin(), kinds.end(), kind) != kinds.end()) {
             item.unusual = true;
             return;
         }
@@ -313,15 +357,15 @@ private:
         return list;
     }
 
-    // Whether icon n's file holds what Open wrote for it: image 1's own
+    // Whether icon n's open file holds what Open wrote for it: image 1's own
     // icon, or in a pair session image 2's icon that Port brings to it.
-    bool Original(long n, const std::string& path) {
-        if (Originals(image_, own_) && own_->value().HoldsIcon(n, path))
+    bool Original(long n) {
+        if (Originals(image_, own_) && own_->value().HoldsIcon(n, *open_))
             return true;
         if (image_ != 1 || ImageCountOf(State().sessionMode) != ModePair || !Originals(2, ported_))
             return false;
         const long k = n - static_cast<long>(slots_.size());
-        return ported_->value().HoldsIcon(ported_->value().PictureCount() + k, path);
+        return ported_->value().HoldsIcon(ported_->value().PictureCount() + k, *open_);
     }
 
     // Loads an image's originals once; false when none are known.
@@ -340,7 +384,10 @@ private:
 
     int image_;
     bool strict_;
+    bool marks_;
     ImageFolders folders_;
+    std::map<std::string, FolderNames> listings_; // by folder, listed once
+    std::optional<BinaryFile> open_;              // the item's file, when one was opened
     DrmRecords records_;
     std::vector<PictureSlot> slots_;
     std::vector<std::string> files_; // the files the item's problem names, when not its path
@@ -352,7 +399,9 @@ private:
 
 } // namespace
 
-WorkScan ScanWorkFiles(int image, bool strict) { return Scanner(image, strict).Run(); }
+WorkScan ScanWorkFiles(int image, bool strict, EditedMarks marks) {
+    return Scanner(image, strict, marks).Run();
+}
 
 std::vector<WorkProblem> CheckWorkFiles() { return ScanWorkFiles(1, true).problems; }
 

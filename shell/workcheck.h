@@ -30,11 +30,14 @@ void ShowWorkProblems(const std::vector<WorkProblem>& problems);
 // The pass behind both: image's items, each with its problem, and every
 // problem in order (the files of the whole DRM first, number 0, then the
 // items'). strict: a file that cannot be read throws IoError; otherwise its
-// item gets that as its problem.
+// item gets that as its problem. marks: each item's edited mark is told in
+// the same pass (a code group that cannot be read throws IoError).
 struct WorkScan {
     std::vector<WorkItem> items;
     std::vector<WorkProblem> problems;
+    // With the marks: the originals are known.
+    bool originalsKnown = false;
 };
-WorkScan ScanWorkFiles(int image, bool strict);
+WorkScan ScanWorkFiles(int image, bool strict, EditedMarks marks = EditedMarks::Skipped);
 
 } // namespace zantrel

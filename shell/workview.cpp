@@ -5,9 +5,6 @@
 #include "base/fileio.h"
 #include "base/paths.h"
 
-#include "drm/originals.h"
-
-#include "shell/state.h"
 #include "shell/workcheck.h"
 
 namespace zantrel {
@@ -15,22 +12,11 @@ namespace zantrel {
 WorkView ListWorkItems(int image, EditedMarks marks) {
     WorkView view;
     try {
-        WorkScan scan = ScanWorkFiles(image, false);
+        WorkScan scan = ScanWorkFiles(image, false, marks);
         view.items = std::move(scan.items);
+        view.originalsKnown = scan.originalsKnown;
         if (view.items.empty() && !scan.problems.empty() && scan.problems[0].number == 0)
             view.error = scan.problems[0].text;
-        if (marks == EditedMarks::Skipped)
-            return view;
-        if (auto originals = DrmOriginals::Load(FoldersOf(image))) {
-            view.originalsKnown = true;
-            for (WorkItem& item : view.items) {
-                try {
-                    item.edited = originals->Edited(item.number);
-                } catch (const IoError&) {
-                    item.edited = true; // its file cannot be read: not Open's
-                }
-            }
-        }
     } catch (const IoError& e) {
         view.items.clear();
         view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";

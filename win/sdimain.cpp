@@ -225,10 +225,15 @@ void TSDIAppForm::CreateControls() {
 
     HintLabel = MakeChild(window_, WC_STATICW, Wide(FreshRunHint).c_str(), SS_CENTER | SS_NOPREFIX);
     Tabs = MakeChild(window_, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP);
+    // The model holds the items: the list asks for what it shows, so that
+    // thousands are neither inserted one by one nor placed one by one.
     Thumbnails =
         MakeChild(window_, WC_LISTVIEWW, L"",
-                  WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, WS_EX_CLIENTEDGE);
+                  WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE | LVS_OWNERDATA,
+                  WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
+    // A list of the model's items keeps only their selection and focus.
+    ListView_SetCallbackMask(Thumbnails, LVIS_DROPHILITED);
     SetWindowSubclass(Thumbnails, ThumbnailsProc, 1, reinterpret_cast<DWORD_PTR>(this));
     UpdateFonts();
 }
@@ -307,12 +312,28 @@ void TSDIAppForm::Layout() {
         MoveWindow(Tabs, 0, y, width, height, TRUE);
         RECT inside{0, 0, width, height};
         TabCtrl_AdjustRect(Tabs, FALSE, &inside);
-        MoveWindow(Thumbnails, inside.left, y + inside.top, inside.right - inside.left,
-                   inside.bottom - inside.top, TRUE);
+        MoveThumbnails(inside.left, y + inside.top, inside.right - inside.left,
+                       inside.bottom - inside.top);
         SetWindowPos(Thumbnails, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     } else {
-        MoveWindow(Thumbnails, 0, y, width, height, TRUE);
+        MoveThumbnails(0, y, width, height);
     }
+}
+
+void TSDIAppForm::MoveThumbnails(int x, int y, int width, int height) {
+    RECT now{};
+    GetWindowRect(Thumbnails, &now);
+    MapWindowPoints(nullptr, GetParent(Thumbnails), reinterpret_cast<POINT*>(&now), 2);
+    if (now.left == x && now.top == y && now.right - now.left == width &&
+        now.bottom - now.top == height)
+        return;
+    // Placed anew with redrawing off: with it on, each thumbnail that moves
+    // is invalidated on its own (under Wine a round trip to its server each).
+    SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
+    MoveWindow(Thumbnails, x, y, width, height, TRUE);
+    ListView_Arrange(Thumbnails, LVA_DEFAULT);
+    SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Thumbnails, nullptr, TRUE);
 }
 
 void TSDIAppForm::SetDialogs(std::unique_ptr<TAboutBox1> settings,
@@ -372,11 +393,12 @@ void TSDIAppForm::DragFileOver(POINT screen) {
 void TSDIAppForm::HighlightDropTarget(int row) {
     if (row == dropRow_)
         return;
-    if (dropRow_ >= 0)
-        ListView_SetItemState(Thumbnails, dropRow_, 0, LVIS_DROPHILITED);
+    // The list asks for the highlight (its callback mask) and draws it anew.
+    const int was = dropRow_;
     dropRow_ = row;
-    if (row >= 0)
-        ListView_SetItemState(Thumbnails, row, LVIS_DROPHILITED, LVIS_DROPHILITED);
+    for (int changed : {was, row})
+        if (changed >= 0)
+            ListView_RedrawItems(Thumbnails, changed, changed);
 }
 
 void TSDIAppForm::TakeDroppedFile(const std::wstring& path, POINT screen) {
@@ -691,24 +713,15 @@ void TSDIAppForm::FillThumbnails() {
     // The files may have changed: their squares are decoded again when shown.
     places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
-    ListView_SetItemCount(Thumbnails, static_cast<int>(shown.size()));
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        std::wstring text = Wide(shown[i].Text());
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = static_cast<int>(i);
-        item.pszText = text.data();
-        item.iImage = I_IMAGECALLBACK;
-        item.lParam = static_cast<LPARAM>(i);
-        ListView_InsertItem(Thumbnails, &item);
-    }
+    ListView_SetItemCountEx(Thumbnails, static_cast<int>(shown.size()), 0);
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
-    SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
-    // Back to where the grid was, once it has laid the items out again (with
-    // redrawing off it has no room to scroll yet).
+    // Laid out before redrawing is on again, as in MoveThumbnails.
     ListView_Arrange(Thumbnails, LVA_DEFAULT);
+    SendMessageW(Thumbnails, WM_SETREDRAW, TRUE, 0);
+    // Back to where the grid was (with redrawing off it has no room to
+    // scroll yet).
     ListView_Scroll(Thumbnails, scrolledX - GetScrollPos(Thumbnails, SB_HORZ),
                     scrolledY - GetScrollPos(Thumbnails, SB_VERT));
     InvalidateRect(Thumbnails, nullptr, TRUE);
@@ -737,6 +750,29 @@ int TSDIAppForm::ThumbnailImage(int index) {
         ++decoded_;
     }
     return place.slot;
+}
+
+int TSDIAppForm::FindThumbnail(const NMLVFINDITEMW& find) const {
+    // Typing a name's start moves to the next thumbnail whose text starts so.
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz)
+        return -1;
+    const std::wstring wanted = find.lvfi.psz;
+    const int count = ListView_GetItemCount(Thumbnails);
+    const int start = std::clamp(find.iStart, 0, count);
+    const int steps = (find.lvfi.flags & LVFI_WRAP) ? count : count - start;
+    for (int step = 0; step < steps; ++step) {
+        const int index = (start + step) % count;
+        const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), index);
+        if (!shown)
+            continue;
+        const std::wstring text = Wide(shown->Text());
+        if (text.size() >= wanted.size() &&
+            CompareStringOrdinal(text.c_str(), static_cast<int>(wanted.size()), wanted.c_str(),
+                                 static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL &&
+            ((find.lvfi.flags & LVFI_PARTIAL) || text.size() == wanted.size()))
+            return index;
+    }
+    return -1;
 }
 
 std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
@@ -799,20 +835,14 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
         return 0;
     }
     if (header->hwndFrom == Thumbnails) {
-        const auto indexOf = [this](int row) {
-            LVITEMW item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = row;
-            return ListView_GetItem(Thumbnails, &item) ? static_cast<int>(item.lParam) : -1;
-        };
         switch (header->code) {
         case LVN_ITEMACTIVATE:
-            OpenThumbnail(indexOf(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem));
+            OpenThumbnail(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem);
             return 0;
         case LVN_BEGINDRAG:
             // Image 2's thumbnails are dragged onto image 1's, with the mouse captured.
             if (ShownImage() == 2 && !model_.Busy())
-                dragged_ = ItemsUnder(indexOf(reinterpret_cast<NMLISTVIEW*>(header)->iItem));
+                dragged_ = ItemsUnder(reinterpret_cast<NMLISTVIEW*>(header)->iItem);
             if (!dragged_.empty()) {
                 copyCursor_ = MakeCopyCursor();
                 SetCapture(window_);
@@ -820,13 +850,22 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
             return 0;
         case LVN_GETDISPINFOW: {
             auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+            const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), info->item.iItem);
+            if ((info->item.mask & LVIF_TEXT) && info->item.cchTextMax > 0)
+                lstrcpynW(info->item.pszText, shown ? Wide(shown->Text()).c_str() : L"",
+                          info->item.cchTextMax);
             if (info->item.mask & LVIF_IMAGE)
                 info->item.iImage = ThumbnailImage(info->item.iItem);
+            if ((info->item.mask & LVIF_STATE) && (info->item.stateMask & LVIS_DROPHILITED))
+                info->item.state = (info->item.state & ~LVIS_DROPHILITED) |
+                                   (info->item.iItem == dropRow_ ? LVIS_DROPHILITED : 0);
             return 0;
         }
+        case LVN_ODFINDITEMW:
+            return FindThumbnail(*reinterpret_cast<NMLVFINDITEMW*>(header));
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
-            if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), indexOf(tip->iItem)))
+            if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), tip->iItem))
                 lstrcpynW(tip->pszText, Wide(shown->Tip()).c_str(), tip->cchTextMax);
             return 0;
         }
@@ -835,7 +874,7 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
             if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
                 return CDRF_NOTIFYITEMDRAW;
             const Thumbnail* shown =
-                model_.ThumbnailAt(ShownImage(), static_cast<int>(draw->nmcd.lItemlParam));
+                model_.ThumbnailAt(ShownImage(), static_cast<int>(draw->nmcd.dwItemSpec));
             const Mark mark = shown ? MarkOf(*shown) : Mark::None;
             if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && mark == Mark::Refused)
                 draw->clrText = RGB(0xC0, 0x00, 0x00);

@@ -133,6 +133,10 @@ private:
     // The image list's place of the shown thumbnail at index, decoded into
     // it when it first comes into view; -1 when none can be drawn.
     int ThumbnailImage(int index);
+    // Moves and sizes the thumbnails' list (client coordinates of the window).
+    void MoveThumbnails(int x, int y, int width, int height);
+    // The thumbnail a typed name's start finds (LVN_ODFINDITEM); -1 for none.
+    int FindThumbnail(const NMLVFINDITEMW& find) const;
     void OpenThumbnail(int index);
     // The shown image's item at row, then the rest of the selection it is in.
     std::vector<ItemRef> ItemsUnder(int row) const;

@@ -323,6 +323,18 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
                                              {L"3.gif\n12x10", false},
                                              {L"4.bmp\n9x8", false},
                                              {L"5.gif\n16x16", false}}));
+    // Typing a name's start finds the next thumbnail that starts so: the
+    // list holds no texts of its own to search.
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING | LVFI_PARTIAL;
+    find.psz = L"5.G";
+    EXPECT_EQ(ListView_FindItem(form->Thumbnails, -1, &find), 4);
+    find.psz = L"1.bmp";
+    EXPECT_EQ(ListView_FindItem(form->Thumbnails, 1, &find), -1);
+    find.flags |= LVFI_WRAP;
+    EXPECT_EQ(ListView_FindItem(form->Thumbnails, 1, &find), 0);
+    find.psz = L"6.";
+    EXPECT_EQ(ListView_FindItem(form->Thumbnails, -1, &find), -1);
     // A picture saved at another size is marked once the view is refreshed.
     const std::string picture = State().icons1Dir + "\\2.bmp";
     const auto original = test::ReadAll(picture);
