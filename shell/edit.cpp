@@ -584,7 +584,8 @@ Outcome Export(std::optional<std::string> chosen, Overwrite overwrite) {
     ProduceInOrder<std::optional<std::vector<std::uint8_t>>>(
         items.size(),
         [&](std::size_t i) -> std::optional<std::vector<std::uint8_t>> {
-            if (const auto picture = ItemPicture(items[i]))
+            // A slot of no pixels has no PNG a program could open.
+            if (const auto picture = ItemPicture(items[i]); picture && !picture->Empty())
                 return EncodePng(*picture);
             return std::nullopt;
         },
