@@ -51,13 +51,6 @@ void CheckReplaceable(const std::string& path) {
     sys::CheckNotHeld(path);
 }
 
-std::string sys::UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     const std::optional<FileIdentity> one = IdentityOf(a);
     const std::optional<FileIdentity> other = IdentityOf(b);
@@ -73,7 +66,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     const std::string nameB = FileNamePart(b);
     if (nameA == nameB)
         return true;
-    return sys::UpperAscii(nameA) == sys::UpperAscii(nameB) && sys::FolderIgnoresCase(folderA);
+    return UpperAscii(nameA) == UpperAscii(nameB) && sys::FolderIgnoresCase(folderA);
 }
 
 std::int64_t FileSizeOf(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/paths.h"
 #include "base/unicode.h"
 
 #ifdef _WIN32
@@ -82,28 +83,17 @@ void RemoveFolderTree(const std::string& folder) {
 
 #endif
 
-namespace {
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-} // namespace
-
 FolderNames::FolderNames(const std::string& folder) {
     auto entries = FolderEntries(folder);
     if (!entries)
         return;
-    lower_.emplace();
+    folded_.emplace();
     for (std::string& name : *entries)
-        lower_->insert(LowerAscii(std::move(name)));
+        folded_->insert(UpperAscii(std::move(name)));
 }
 
 bool FolderNames::MayHold(std::string_view name) const {
-    return !lower_ || lower_->contains(LowerAscii(std::string(name)));
+    return !folded_ || folded_->contains(UpperAscii(std::string(name)));
 }
 
 } // namespace zantrel

@@ -25,7 +25,7 @@ public:
     bool MayHold(std::string_view name) const;
 
 private:
-    std::optional<std::unordered_set<std::string>> lower_;
+    std::optional<std::unordered_set<std::string>> folded_; // by UpperAscii
 };
 
 // Removes a folder and everything in it, read-only files included. A symbolic

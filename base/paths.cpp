@@ -1,7 +1,5 @@
 #include "base/paths.h"
 
-#include <cctype>
-
 namespace zantrel {
 
 namespace {
@@ -40,11 +38,13 @@ std::string ExtensionOf(std::string_view path) {
     return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
 }
 
-std::string UpperExtension(std::string_view path) {
-    std::string ext = ExtensionOf(path);
-    for (char& c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
+std::string UpperExtension(std::string_view path) { return UpperAscii(ExtensionOf(path)); }
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
 }
 
 } // namespace zantrel

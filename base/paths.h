@@ -34,5 +34,8 @@ std::string ParentFolder(std::string_view path);
 std::string ExtensionOf(std::string_view path);
 // The same, upper-cased (".SHX").
 std::string UpperExtension(std::string_view path);
+// text with its ASCII letters upper-cased: the letters every file system
+// that ignores case folds alike.
+std::string UpperAscii(std::string text);
 
 } // namespace zantrel

@@ -38,8 +38,8 @@ std::FILE* CreateStream(const std::string& path, bool exclusive, int& code);
 void CheckNotHeld(const std::string& path);
 
 // Whether the folder's file system takes two spellings of a name for one file.
-// Only ASCII letters count: those are the ones every system folds alike.
-std::string UpperAscii(std::string text);
+// Only ASCII letters count (UpperAscii): those are the ones every system
+// folds alike.
 bool FolderIgnoresCase(const std::string& folder);
 
 // A folder's lock for the life of the process (the folder's own flock on
