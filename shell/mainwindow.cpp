@@ -123,6 +123,24 @@ const Thumbnail* MainWindowModel::ThumbnailAt(int image, int index) const {
                                                           : nullptr;
 }
 
+int MainWindowModel::FindThumbnail(int image, std::string_view start, int from, bool wrap,
+                                   bool whole) const {
+    if (image < 1 || image > static_cast<int>(view_.images.size()))
+        return -1;
+    const auto& shown = view_.images[static_cast<std::size_t>(image - 1)].thumbnails;
+    const int count = static_cast<int>(shown.size());
+    from = std::clamp(from, 0, count);
+    const std::string wanted = UpperAscii(std::string(start));
+    for (int step = 0, steps = wrap ? count : count - from; step < steps; ++step) {
+        const int index = (from + step) % count;
+        const std::string text = shown[static_cast<std::size_t>(index)].Text();
+        if (UpperAscii(text.substr(0, wanted.size())) == wanted &&
+            (!whole || text.size() == wanted.size()))
+            return index;
+    }
+    return -1;
+}
+
 std::optional<ItemRef> MainWindowModel::ItemAt(int image, int index) const {
     const Thumbnail* thumbnail = ThumbnailAt(image, index);
     if (!thumbnail)

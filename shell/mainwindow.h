@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/uiops.h"
@@ -112,6 +113,11 @@ public:
     // The thumbnail of image (1 or 2) at index in its list; nullptr when none.
     const Thumbnail* ThumbnailAt(int image, int index) const;
     std::optional<ItemRef> ItemAt(int image, int index) const;
+    // The thumbnail of image a typed name's start finds: the first from
+    // index from on whose text starts so, ASCII letters in either case
+    // (whole: the text is no more than that), past the last on to the first
+    // when wrap; -1 for none.
+    int FindThumbnail(int image, std::string_view start, int from, bool wrap, bool whole) const;
     // Whether item's own menu can be chosen now: image 1's items, in a
     // second run; image 2's, in a pair, where image 1's slot takes it; no
     // command running.

@@ -752,29 +752,6 @@ int TSDIAppForm::ThumbnailImage(int index) {
     return place.slot;
 }
 
-int TSDIAppForm::FindThumbnail(const NMLVFINDITEMW& find) const {
-    // Typing a name's start moves to the next thumbnail whose text starts so.
-    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz)
-        return -1;
-    const std::wstring wanted = find.lvfi.psz;
-    const int count = ListView_GetItemCount(Thumbnails);
-    const int start = std::clamp(find.iStart, 0, count);
-    const int steps = (find.lvfi.flags & LVFI_WRAP) ? count : count - start;
-    for (int step = 0; step < steps; ++step) {
-        const int index = (start + step) % count;
-        const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), index);
-        if (!shown)
-            continue;
-        const std::wstring text = Wide(shown->Text());
-        if (text.size() >= wanted.size() &&
-            CompareStringOrdinal(text.c_str(), static_cast<int>(wanted.size()), wanted.c_str(),
-                                 static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL &&
-            ((find.lvfi.flags & LVFI_PARTIAL) || text.size() == wanted.size()))
-            return index;
-    }
-    return -1;
-}
-
 std::vector<std::pair<std::wstring, bool>> TSDIAppForm::ThumbnailTexts() const {
     std::vector<std::pair<std::wstring, bool>> texts;
     for (int i = 0; i < ListView_GetItemCount(Thumbnails); ++i) {
@@ -861,8 +838,16 @@ LRESULT TSDIAppForm::OnNotify(NMHDR* header) {
                                    (info->item.iItem == dropRow_ ? LVIS_DROPHILITED : 0);
             return 0;
         }
-        case LVN_ODFINDITEMW:
-            return FindThumbnail(*reinterpret_cast<NMLVFINDITEMW*>(header));
+        case LVN_ODFINDITEMW: {
+            // Typing a name's start: the list holds no texts of its own to search.
+            const auto& asked = *reinterpret_cast<NMLVFINDITEMW*>(header);
+            const LVFINDINFOW& find = asked.lvfi;
+            if (!(find.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.psz)
+                return -1;
+            return model_.FindThumbnail(ShownImage(), Utf8FromWide(find.psz), asked.iStart,
+                                        (find.flags & LVFI_WRAP) != 0,
+                                        (find.flags & LVFI_PARTIAL) == 0);
+        }
         case LVN_GETINFOTIPW: {
             auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(header);
             if (const Thumbnail* shown = model_.ThumbnailAt(ShownImage(), tip->iItem))

@@ -135,8 +135,6 @@ private:
     int ThumbnailImage(int index);
     // Moves and sizes the thumbnails' list (client coordinates of the window).
     void MoveThumbnails(int x, int y, int width, int height);
-    // The thumbnail a typed name's start finds (LVN_ODFINDITEM); -1 for none.
-    int FindThumbnail(const NMLVFINDITEMW& find) const;
     void OpenThumbnail(int index);
     // The shown image's item at row, then the rest of the selection it is in.
     std::vector<ItemRef> ItemsUnder(int row) const;

@@ -399,6 +399,10 @@ TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
     EXPECT_EQ(item->number, 3);
     EXPECT_FALSE(window.model.ItemAt(1, 5));
     EXPECT_FALSE(window.model.ItemAt(3, 0));
+    // Typing a name's start finds its thumbnail, in either case, from where asked.
+    EXPECT_EQ(window.model.FindThumbnail(1, "3.G", 0, false, false), 2);
+    EXPECT_EQ(window.model.FindThumbnail(1, "1.", 1, false, false), -1);
+    EXPECT_EQ(window.model.FindThumbnail(1, "1.", 1, true, false), 0);
     EXPECT_TRUE(window.model.ItemMenuEnabled(*item));
     // Image 2's items take their own menu (Use in), but no Replace and no drop.
     const auto other = window.model.ItemAt(2, 2);
