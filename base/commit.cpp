@@ -102,11 +102,10 @@ std::optional<std::optional<FileIdentity>> ParseIdentity(std::string_view text) 
         FileIdentity{static_cast<std::uint64_t>(*device), static_cast<std::uint64_t>(*file)});
 }
 
-// A path as the journal keeps it: its folder resolved, so that recovery, in
+// Paths as a journal keeps them: each folder resolved, so that recovery, in
 // another run and from any folder, acts on the same file, and can tell a
-// journal of its own from one that leads through a link.
-// Paths as a journal records them, with their folders resolved: once a
-// folder, as a step's thousands of files share a few.
+// journal of its own from one that leads through a link. Once a folder, as
+// a step's thousands of files share a few.
 class JournalPaths {
 public:
     std::string operator()(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/primitives.h"
 #include "base/reused.h"
 
 #include "imaging/deflate.h"
@@ -57,15 +58,13 @@ Layout LayoutOf(const Picture& picture) {
 }
 
 void PutBE32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    out.resize(out.size() + 4);
+    StoreBE32(out.data() + out.size() - 4, value);
 }
 
 // A chunk's length, type and CRC around data already appended from start.
 void CloseChunk(std::vector<std::uint8_t>& out, std::size_t start) {
-    const std::size_t length = out.size() - start - 8;
-    for (int i = 0; i < 4; ++i)
-        out[start + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    StoreBE32(out.data() + start, static_cast<std::uint32_t>(out.size() - start - 8));
     PutBE32(out, Crc32(0, out.data() + start + 4, out.size() - start - 4));
 }
 

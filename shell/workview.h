@@ -68,8 +68,8 @@ WorkItemCaption CaptionOf(const WorkItem& item);
 // Lists image 1's or 2's pictures and icons from its drmpack folder, each
 // examined as Save As's check examines it (shell/workcheck.h) and, unless
 // the caller has no use for the edited marks, compared with what Open wrote
-// (which reads every file once more). Never throws: a missing or unreadable
-// work file is reported in the result.
+// in the same pass. Never throws: a missing or unreadable work file is
+// reported in the result.
 enum class EditedMarks { Read, Skipped };
 WorkView ListWorkItems(int image, EditedMarks marks = EditedMarks::Read);
 
