@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 
 #include "base/paths.h"
 #include "base/unicode.h"
@@ -16,7 +17,8 @@ namespace zantrel {
 
 namespace {
 
-// path in the extended form. Calls fn with each name in the folder.
+// path in the extended form. Calls fn with each name in the folder (and,
+// where fn takes them, its attributes).
 template <typename Fn> bool ForEachEntry(const std::wstring& path, Fn fn) {
     WIN32_FIND_DATAW entry;
     const HANDLE find = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry,
@@ -26,7 +28,11 @@ template <typename Fn> bool ForEachEntry(const std::wstring& path, Fn fn) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::wstring_view name = entry.cFileName;
-        if (name != L"." && name != L"..")
+        if (name == L"." || name == L"..")
+            continue;
+        if constexpr (std::is_invocable_v<Fn, std::wstring_view, DWORD>)
+            fn(name, entry.dwFileAttributes);
+        else
             fn(name);
     } while (FindNextFileW(find, &entry));
     FindClose(find);
@@ -60,6 +66,15 @@ std::optional<std::vector<std::string>> FolderEntries(const std::string& folder)
     return names;
 }
 
+std::vector<std::string> LinksInFolder(const std::string& folder) {
+    std::vector<std::string> links;
+    ForEachEntry(SystemPathFromUtf8(folder), [&](std::wstring_view name, DWORD attributes) {
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            links.push_back(Utf8FromWide(name));
+    });
+    return links;
+}
+
 void RemoveFolderTree(const std::string& folder) { RemoveTree(SystemPathFromUtf8(folder)); }
 
 #else
@@ -73,6 +88,18 @@ std::optional<std::vector<std::string>> FolderEntries(const std::string& folder)
     if (ec)
         return std::nullopt;
     return names;
+}
+
+std::vector<std::string> LinksInFolder(const std::string& folder) {
+    std::error_code ec;
+    std::vector<std::string> links;
+    std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::error_code unknown;
+        if (it->is_symlink(unknown))
+            links.push_back(Utf8FromPath(it->path().filename()));
+    }
+    return links;
 }
 
 // Links are removed, not followed; a file's own permission does not matter here.

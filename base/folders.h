@@ -13,6 +13,9 @@ namespace zantrel {
 // The names in a folder ("." and ".." left out), unsorted; nullopt when it
 // cannot be listed.
 std::optional<std::vector<std::string>> FolderEntries(const std::string& folder);
+// The names in a folder that are links (or junctions), told from the listing
+// itself rather than by a look-up per name; none when it cannot be listed.
+std::vector<std::string> LinksInFolder(const std::string& folder);
 
 // A folder's names, listed once: a name it does not hold under any spelling
 // of its ASCII letters (a file system that ignores case opens "5.GIF" as

@@ -218,9 +218,8 @@ void AddLinks(const std::string& folder, std::vector<std::string>& links) {
         links.push_back(folder);
         return;
     }
-    for (const std::string& name : FolderEntries(folder).value_or(std::vector<std::string>{}))
-        if (IsLink(JoinPath(folder, name)))
-            links.push_back(JoinPath(folder, name));
+    for (const std::string& name : LinksInFolder(folder))
+        links.push_back(JoinPath(folder, name));
 }
 
 } // namespace

@@ -18,22 +18,20 @@ std::string MainWindowTitle() {
     return names + " \xE2\x80\x94 " + std::string(MainCaption);
 }
 
-MainView DescribeMainWindow() {
+namespace {
+
+// The view of a session from its images' listings (second empty unless a
+// pair); items not yet checked are told neither to differ nor to be taken.
+MainView Described(SessionSummary panel, const WorkView& first, const WorkView& second) {
     MainView view;
     view.title = MainWindowTitle();
-    if (State().freshSession) {
-        view.hint = FreshRunHint;
-        return view;
-    }
-    view.panel = DescribeSession();
-    const bool pair = view.panel.pair;
-    const WorkView first = ListWorkItems(1);
+    view.panel = std::move(panel);
     // Without image 1's files there is nothing to show but why.
     if (!first.error.empty() && first.items.empty()) {
         view.hint = NoDrmToShowText(first.error);
         return view;
     }
-    const WorkView second = pair ? ListWorkItems(2) : WorkView{};
+    const bool pair = view.panel.pair;
     const auto find = [](const WorkView& work, long number) -> const WorkItem* {
         const auto it = std::find_if(work.items.begin(), work.items.end(),
                                      [&](const WorkItem& item) { return item.number == number; });
@@ -43,6 +41,7 @@ MainView DescribeMainWindow() {
     if (const std::string edited = EditedCountText(first); !edited.empty())
         view.panel.lines.push_back({"Edited", edited});
     std::size_t differing = 0;
+    bool checked = true;
     for (int image = 1; image <= (pair ? 2 : 1); ++image) {
         const WorkView& work = image == 1 ? first : second;
         ImageView shown{ImageTitle(image), {}};
@@ -50,23 +49,63 @@ MainView DescribeMainWindow() {
             Thumbnail thumbnail = ThumbnailOf(item);
             if (pair) {
                 const WorkItem* other = find(image == 1 ? second : first, item.number);
-                thumbnail.differs = ItemsDiffer(item, other);
-                if (image == 1 && thumbnail.differs)
-                    ++differing;
-                if (image == 2)
-                    thumbnail.takes = !WhyNotTaken(item, other);
+                if (!item.checked || (other && !other->checked)) {
+                    checked = false;
+                } else {
+                    thumbnail.differs = ItemsDiffer(item, other);
+                    if (image == 1 && thumbnail.differs)
+                        ++differing;
+                    if (image == 2)
+                        thumbnail.takes = !WhyNotTaken(item, other);
+                }
             }
             shown.thumbnails.push_back(std::move(thumbnail));
         }
         view.images.push_back(std::move(shown));
     }
-    // The pair's differing items, counted in the panel.
-    if (pair)
+    // The pair's differing items, counted in the panel once told.
+    if (pair && checked)
         view.panel.lines.push_back({"Differing", std::to_string(differing) + " of " +
                                                      std::to_string(first.items.size()) +
                                                      " differ from " + FlashFileName(2)});
     view.sessionPage = true;
     return view;
+}
+
+} // namespace
+
+MainView DescribeMainWindow() {
+    if (State().freshSession) {
+        MainView view;
+        view.title = MainWindowTitle();
+        view.hint = FreshRunHint;
+        return view;
+    }
+    SessionSummary panel = DescribeSession();
+    const WorkView first = ListWorkItems(1);
+    // Image 2 is not listed when image 1 cannot be.
+    const WorkView second = panel.pair && !(first.items.empty() && !first.error.empty())
+                                ? ListWorkItems(2)
+                                : WorkView{};
+    return Described(std::move(panel), first, second);
+}
+
+MainViewSteps::MainViewSteps() : panel_(DescribeSession()), first_(1) {
+    if (panel_.pair)
+        second_.emplace(2);
+}
+
+MainView MainViewSteps::Listed() const {
+    return Described(panel_, first_.Listed(), second_ ? second_->Listed() : WorkView{});
+}
+
+bool MainViewSteps::Step(std::size_t count) {
+    return first_.Step(count) && (!second_ || second_->Step(count));
+}
+
+MainView MainViewSteps::View() {
+    const WorkView first = first_.View();
+    return Described(panel_, first, second_ ? second_->View() : WorkView{});
 }
 
 } // namespace zantrel

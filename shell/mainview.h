@@ -3,12 +3,15 @@
 // as the shell describes it here.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "shell/summary.h"
 #include "shell/thumbnail.h"
+#include "shell/workview.h"
 
 namespace zantrel {
 
@@ -32,6 +35,23 @@ struct MainView {
     std::vector<ImageView> images; // image 1, and image 2 for a pair
 };
 MainView DescribeMainWindow();
+
+// The same in steps, for a window that shows a large DRM at once (a session
+// only): Listed describes it from the folders' listings alone, no file read,
+// no item marked; Step checks up to count more items of each image; once it
+// says done, View is what DescribeMainWindow gives.
+class MainViewSteps {
+public:
+    MainViewSteps();
+    MainView Listed() const;
+    bool Step(std::size_t count);
+    MainView View();
+
+private:
+    SessionSummary panel_;
+    WorkListing first_;
+    std::optional<WorkListing> second_;
+};
 // "phone.shx — Zantrel"; for a pair "phone.shx ← other.shx — Zantrel"
 // (UTF-8); "Zantrel" in a fresh run or when the files are not known.
 std::string MainWindowTitle();

@@ -38,7 +38,7 @@ void MainWindowModel::Start() {
         });
     Run([] { InitApp(); });
     // Another Zantrel in this folder: the box has said so, the run ends.
-    Refresh();
+    Read(true);
 }
 
 bool MainWindowModel::Offers(MenuItem item) const { return Available(item, CurrentRun()); }
@@ -50,7 +50,12 @@ std::string MainWindowModel::Hint(MenuItem item) const {
 }
 
 void MainWindowModel::Run(const std::function<void()>& command) {
+    // What the checks under way have read may change: they start again.
+    const bool checking = steps_.has_value();
+    steps_.reset();
     runner_.Run(command);
+    if (checking && !closed_ && !State().freshSession)
+        steps_.emplace();
     if (runner_.CloseRequested() && !closed_) {
         closed_ = true;
         window_.Close();
@@ -61,10 +66,26 @@ bool MainWindowModel::Checked(MenuItem item) const {
     return item == MenuItem::ViewOnlyDifferingItem && onlyDiffering_;
 }
 
-void MainWindowModel::Refresh() {
+void MainWindowModel::Refresh() { Read(false); }
+
+void MainWindowModel::Read(bool listedFirst) {
     if (closed_)
         return;
-    view_ = DescribeMainWindow();
+    steps_.reset();
+    if (listedFirst && !State().freshSession) {
+        MainView listed = steps_.emplace().Listed();
+        std::size_t items = 0;
+        for (const ImageView& image : listed.images)
+            items += image.thumbnails.size();
+        if (items > listFirstAbove_)
+            return Show(std::move(listed));
+        steps_.reset();
+    }
+    Show(DescribeMainWindow());
+}
+
+void MainWindowModel::Show(MainView view) {
+    view_ = std::move(view);
     // Image 2's tab shows only what differs from image 1, when asked.
     if (onlyDiffering_ && view_.images.size() > 1)
         std::erase_if(view_.images[1].thumbnails,
@@ -272,6 +293,15 @@ void MainWindowModel::WindowActivated() {
 void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
 
 int MainWindowModel::RefreshDue(std::int64_t nowMs) {
+    if (steps_ && !closed_) {
+        if (Busy())
+            return SettleMilliseconds;
+        if (!steps_->Step(CheckSlice))
+            return 0;
+        MainView checked = steps_->View();
+        steps_.reset();
+        Show(std::move(checked));
+    }
     if (!changedAt_)
         return -1;
     // A command's own changes are followed by its own refresh.

@@ -3,6 +3,7 @@
 // hit-testing only, and a rule is written (and tested) once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -67,6 +68,13 @@ inline constexpr std::size_t MaxWatchedPaths = 2000;
 // An editor's save is several changes in a row: the view is reread once
 // none has come for this long.
 inline constexpr int SettleMilliseconds = 300;
+
+// A DRM of more items than this shows from its folders' listings first, and
+// its files are checked after the first paint, CheckSlice items at a time
+// between the window's events: the window never waits for thousands of files
+// before it shows, nor stops answering while they are read.
+inline constexpr std::size_t ListedFirstAbove = 600;
+inline constexpr std::size_t CheckSlice = 200;
 
 // The work folder's link and the menu's Open Work Folder: shows the folder
 // where the file manager did not answer.
@@ -162,10 +170,15 @@ public:
     void WindowDeactivated() { away_ = true; }
     // A watched file or folder changed at nowMs (any steady clock).
     void FilesChanged(std::int64_t nowMs);
-    // Asked at nowMs after changes: the view is read again once they have
-    // settled and no command runs. The milliseconds to wait before asking
-    // again; -1 when nothing waits.
+    // Asked at nowMs after Start and after changes: the items listed first
+    // are checked, a slice at a time; the view is read again once changes
+    // have settled. Neither while a command runs. The milliseconds to wait
+    // before asking again; -1 when nothing waits.
     int RefreshDue(std::int64_t nowMs);
+    // Whether the view shows items listed but not yet checked.
+    bool Checking() const { return steps_.has_value(); }
+    // For tests: the item count above which Start lists first.
+    void ListFirstAbove(std::size_t items) { listFirstAbove_ = items; }
     // The window's close button: false while a command runs; a second run
     // keeps its session as Exit does.
     bool CloseButton();
@@ -184,6 +197,9 @@ public:
 private:
     void Run(const std::function<void()>& command);
     void OpenFolder(const std::string& folder);
+    // The view read again, a large one listed first when listedFirst.
+    void Read(bool listedFirst);
+    void Show(MainView view);
 
     MainWindowToolkit& window_;
     CommandRunner runner_;
@@ -194,6 +210,8 @@ private:
     bool closed_ = false;
     bool away_ = false;
     std::optional<std::int64_t> changedAt_;
+    std::size_t listFirstAbove_ = ListedFirstAbove;
+    std::optional<MainViewSteps> steps_; // the listed view's checks under way
 };
 
 // One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails

@@ -13,7 +13,9 @@ namespace zantrel {
 std::string Thumbnail::Text() const { return caption.name + "\n" + caption.detail; }
 
 std::string Thumbnail::Tip() const {
-    std::string tip = path.empty() ? caption.name : path + "\n" + std::to_string(bytes) + " bytes";
+    std::string tip = path.empty() ? caption.name
+                      : bytes < 0  ? path
+                                   : path + "\n" + std::to_string(bytes) + " bytes";
     if (!caption.tip.empty())
         tip += "\n" + caption.tip;
     return tip;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "base/fileio.h"
@@ -60,32 +62,88 @@ public:
           folders_(FoldersOf(image)) {}
 
     WorkScan Run() {
-        Examine();
+        while (!Step(SIZE_MAX)) {
+        }
+        return Done();
+    }
+
+    // Examines up to count more items; true once every item is.
+    bool Step(std::size_t count) {
+        if (!begun_) {
+            begun_ = true;
+            if (!Begin())
+                next_ = ItemCount() + 1;
+        }
+        for (; count > 0 && next_ <= ItemCount(); --count, ++next_) {
+            if (next_ <= static_cast<long>(slots_.size()))
+                Item(next_, [&](WorkItem& item) { Picture(item); });
+            else
+                Item(next_, [&](WorkItem& item) { Icon(item); });
+        }
+        return next_ > ItemCount();
+    }
+
+    WorkScan Done() {
         LoadMarks();
         return std::move(scan_);
     }
 
+    // The items as their folders' listings name them, no file opened: each
+    // with its slot and the file compilation would take, unchecked.
+    WorkScan Listed() {
+        if (!Unlinked() || !ReadLayout())
+            return std::move(scan_);
+        for (long n = 1; n <= ItemCount(); ++n) {
+            WorkItem item;
+            item.number = n;
+            item.bytes = -1;
+            item.checked = false;
+            if (n <= static_cast<long>(slots_.size())) {
+                const PictureSlot& slot = slots_[static_cast<std::size_t>(n - 1)];
+                item.picture = true;
+                item.slotWidth = slot.width;
+                item.slotHeight = slot.height;
+                item.slotBytes = slot.size;
+                item.path = State().rawConversionEnabled
+                                ? JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"))
+                                : JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
+                                           NumberedFileName(n, ".raw"));
+                if (!Listed(item.path))
+                    item.path.clear();
+            } else {
+                item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
+                if (!Listed(item.path))
+                    item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
+                if (!Listed(item.path))
+                    item.path.clear();
+            }
+            scan_.items.push_back(std::move(item));
+        }
+        return std::move(scan_);
+    }
+
 private:
-    void Examine() {
-        // Nothing is read through a link out of the tree, so nothing more is
-        // looked at while there is one.
-        if (image_ == 1) {
+    long ItemCount() const { return static_cast<long>(slots_.size()) + records_.iconCount; }
+
+    // What comes before the items; false when they cannot be examined.
+    bool Begin() {
+        if (!Unlinked() || !ReadLayout())
+            return false;
+        if (image_ == 1 && (State().sessionMode & ModeRawImage) == 0)
+            CheckFlashPieces();
+        LoadMarks();
+        return true;
+    }
+
+    // Nothing is read through a link out of the tree, so nothing more is
+    // looked at while there is one.
+    bool Unlinked() {
+        if (image_ == 1)
             for (const std::string& link : LinksInWorkTree(false))
                 Whole({link}, FileNamePart(link) +
                                   ": a link to elsewhere; Zantrel reads only files inside the "
                                   "work folder. Put the file or folder itself in its place.");
-            if (!scan_.problems.empty())
-                return;
-        }
-        if (!ReadLayout())
-            return;
-        if (image_ == 1 && (State().sessionMode & ModeRawImage) == 0)
-            CheckFlashPieces();
-        LoadMarks();
-        for (long k = 1; k <= static_cast<long>(slots_.size()); ++k)
-            Item(k, [&](WorkItem& item) { Picture(item); });
-        for (long k = 1; k <= records_.iconCount; ++k)
-            Item(static_cast<long>(slots_.size()) + k, [&](WorkItem& item) { Icon(item); });
+        return scan_.problems.empty();
     }
 
     // The originals the edited marks are told from, once: a code group that
@@ -99,10 +157,12 @@ private:
 
     // Whether a file is at path, as FileExists says; a name its folder's
     // listing lacks is not looked up.
-    bool Exists(const std::string& path) {
+    bool Exists(const std::string& path) { return Listed(path) && FileExists(path); }
+
+    // Whether its folder's listing may hold path's name (in any case).
+    bool Listed(const std::string& path) {
         const std::string folder = FolderPart(path);
-        const FolderNames& names = listings_.try_emplace(folder, folder).first->second;
-        return names.MayHold(FileNamePart(path)) && FileExists(path);
+        return listings_.try_emplace(folder, folder).first->second.MayHold(FileNamePart(path));
     }
 
     void Whole(std::vector<std::string> files, std::string text) {
@@ -394,6 +454,8 @@ private:
     std::optional<std::optional<DrmOriginals>> own_;
     std::optional<std::optional<DrmOriginals>> ported_;
     std::optional<std::vector<ContentKind>> kinds_;
+    bool begun_ = false;
+    long next_ = 1; // the next item to examine
     WorkScan scan_;
 };
 
@@ -402,6 +464,18 @@ private:
 WorkScan ScanWorkFiles(int image, bool strict, EditedMarks marks) {
     return Scanner(image, strict, marks).Run();
 }
+
+WorkScan ListWorkNames(int image) { return Scanner(image, false, EditedMarks::Skipped).Listed(); }
+
+class WorkScanner::Pass : public Scanner {
+    using Scanner::Scanner;
+};
+
+WorkScanner::WorkScanner(int image, EditedMarks marks)
+    : pass_(std::make_unique<Pass>(image, false, marks)) {}
+WorkScanner::~WorkScanner() = default;
+bool WorkScanner::Step(std::size_t count) { return pass_->Step(count); }
+WorkScan WorkScanner::Done() { return pass_->Done(); }
 
 std::vector<WorkProblem> CheckWorkFiles() { return ScanWorkFiles(1, true).problems; }
 

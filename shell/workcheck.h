@@ -3,6 +3,8 @@
 // item by item, through ListWorkItems.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,5 +41,29 @@ struct WorkScan {
     bool originalsKnown = false;
 };
 WorkScan ScanWorkFiles(int image, bool strict, EditedMarks marks = EditedMarks::Skipped);
+
+// The same pass (never strict) in steps, for a window that shows a large DRM
+// before all its files are read.
+class WorkScanner {
+public:
+    WorkScanner(int image, EditedMarks marks);
+    ~WorkScanner();
+    WorkScanner(const WorkScanner&) = delete;
+    WorkScanner& operator=(const WorkScanner&) = delete;
+    // Examines up to count more items; true once every item is.
+    bool Step(std::size_t count);
+    // The scan, once Step has said so.
+    WorkScan Done();
+
+private:
+    class Pass;
+    std::unique_ptr<Pass> pass_;
+};
+
+// image's items as its folders' listings name them, no file opened, so quick
+// at any count: each with its slot and the file compilation would take, not
+// yet checked (WorkItem::checked false); the whole DRM's problems only where
+// its layout cannot be read.
+WorkScan ListWorkNames(int image);
 
 } // namespace zantrel

@@ -9,19 +9,59 @@
 
 namespace zantrel {
 
-WorkView ListWorkItems(int image, EditedMarks marks) {
+namespace {
+
+WorkView FailedView(const IoError& e) {
     WorkView view;
-    try {
-        WorkScan scan = ScanWorkFiles(image, false, marks);
-        view.items = std::move(scan.items);
-        view.originalsKnown = scan.originalsKnown;
-        if (view.items.empty() && !scan.problems.empty() && scan.problems[0].number == 0)
-            view.error = scan.problems[0].text;
-    } catch (const IoError& e) {
-        view.items.clear();
-        view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";
-    }
+    view.error = IoErrorMessage(e.Code()) + " (" + e.Path() + ")";
     return view;
+}
+
+// scan's result as a view: its items, or why there are none.
+template <class Scan> WorkView ViewOf(Scan scan) {
+    try {
+        WorkScan done = scan();
+        WorkView view;
+        view.items = std::move(done.items);
+        view.originalsKnown = done.originalsKnown;
+        if (view.items.empty() && !done.problems.empty() && done.problems[0].number == 0)
+            view.error = done.problems[0].text;
+        return view;
+    } catch (const IoError& e) {
+        return FailedView(e);
+    }
+}
+
+} // namespace
+
+WorkView ListWorkItems(int image, EditedMarks marks) {
+    return ViewOf([&] { return ScanWorkFiles(image, false, marks); });
+}
+
+WorkListing::WorkListing(int image)
+    : image_(image), scanner_(std::make_unique<WorkScanner>(image, EditedMarks::Read)) {}
+
+WorkListing::~WorkListing() = default;
+
+WorkView WorkListing::Listed() const {
+    return ViewOf([&] { return ListWorkNames(image_); });
+}
+
+bool WorkListing::Step(std::size_t count) {
+    if (failed_)
+        return true;
+    try {
+        return scanner_->Step(count);
+    } catch (const IoError& e) {
+        failed_ = FailedView(e);
+        return true;
+    }
+}
+
+WorkView WorkListing::View() {
+    if (failed_)
+        return *failed_;
+    return ViewOf([&] { return scanner_->Done(); });
 }
 
 std::string EditedCountText(const WorkView& view) {
@@ -71,6 +111,8 @@ WorkItemCaption CaptionOf(const WorkItem& item) {
             caption.detail = size(item.slotWidth, item.slotHeight);
         } else if (item.fileWidth > 0 && item.fileHeight > 0) {
             caption.detail = size(item.fileWidth, item.fileHeight);
+        } else if (!item.checked) {
+            caption.detail.clear(); // told once the file is read
         } else {
             caption.detail = std::to_string(item.bytes) + " bytes";
         }

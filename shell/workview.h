@@ -3,7 +3,10 @@
 // marked where Save As would refuse it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,9 @@ struct WorkItem {
     bool unusual = false;
     // The file differs from what Open wrote (known when the originals are).
     bool edited = false;
+    // False while the item is only listed by name (ListWorkNames): its file
+    // not yet examined, so no fault, file size or mark is known.
+    bool checked = true;
 };
 
 struct WorkView {
@@ -72,5 +78,26 @@ WorkItemCaption CaptionOf(const WorkItem& item);
 // reported in the result.
 enum class EditedMarks { Read, Skipped };
 WorkView ListWorkItems(int image, EditedMarks marks = EditedMarks::Read);
+
+// ListWorkItems in steps, for a window that shows a large DRM before all its
+// files are read: Listed at once (every item unchecked), then Step until it
+// says done, then View, which is what ListWorkItems gives.
+class WorkScanner;
+class WorkListing {
+public:
+    explicit WorkListing(int image);
+    ~WorkListing();
+    WorkListing(const WorkListing&) = delete;
+    WorkListing& operator=(const WorkListing&) = delete;
+    WorkView Listed() const;
+    // Examines up to count more items; true once every item is.
+    bool Step(std::size_t count);
+    WorkView View();
+
+private:
+    int image_;
+    std::unique_ptr<WorkScanner> scanner_;
+    std::optional<WorkView> failed_; // a code group that could not be read
+};
 
 } // namespace zantrel

@@ -205,6 +205,9 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
     statusBar()->addPermanentWidget(ProgressBar1);
     resize(720, 520);
     model_.Start();
+    // The items listed first are checked once the window has painted.
+    if (model_.Checking())
+        refreshTimer_->start(0);
 }
 
 TSDIAppForm::~TSDIAppForm() = default;

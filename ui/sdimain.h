@@ -78,6 +78,8 @@ public:
     QPixmap ThumbnailSquare(int image, int index);
     // How many thumbnails have been decoded since the window was made.
     int DecodedThumbnails() const { return decoded_; }
+    // Whether items are shown listed but not yet checked.
+    bool Checking() const { return model_.Checking(); }
 
     QString StatusText() const;
     bool CloseRequested() const { return model_.CloseRequested(); }

@@ -26,6 +26,7 @@ namespace {
 
 const wchar_t* const WindowClassName = L"ZantrelMainWindow";
 constexpr UINT WatchTimer = 1;
+constexpr UINT RefreshTimer = 2;    // when the model asks to be asked again
 constexpr UINT WatchInterval = 100; // ms between looks at the change notifications
 constexpr UINT DroppedMessage = WM_APP + 1;
 constexpr int ProgressWidth = 200;
@@ -164,8 +165,12 @@ TSDIAppForm::TSDIAppForm() {
         DragAcceptFiles(window_, FALSE);
     model_.Start();
     // Another Zantrel in this folder: the box has said so, the run ends.
-    if (window_)
+    if (window_) {
         WatchWorkFolders();
+        // The items listed first are checked once the window has painted.
+        if (model_.Checking())
+            SetTimer(window_, RefreshTimer, USER_TIMER_MINIMUM, nullptr);
+    }
 }
 
 TSDIAppForm::~TSDIAppForm() {
@@ -786,7 +791,18 @@ void TSDIAppForm::OnTimer() {
             FindNextChangeNotification(watch);
             model_.FilesChanged(static_cast<std::int64_t>(GetTickCount64()));
         }
-    model_.RefreshDue(static_cast<std::int64_t>(GetTickCount64()));
+    AskRefresh();
+}
+
+void TSDIAppForm::AskRefresh() {
+    const int wait = model_.RefreshDue(static_cast<std::int64_t>(GetTickCount64()));
+    if (!window_)
+        return;
+    if (wait >= 0)
+        SetTimer(window_, RefreshTimer, std::max<UINT>(static_cast<UINT>(wait), USER_TIMER_MINIMUM),
+                 nullptr);
+    else
+        KillTimer(window_, RefreshTimer);
 }
 
 void TSDIAppForm::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
@@ -964,6 +980,8 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == WatchTimer)
             OnTimer();
+        else if (wParam == RefreshTimer)
+            AskRefresh();
         return 0;
     case WM_DROPFILES: {
         auto drop = reinterpret_cast<HDROP>(wParam);
@@ -1008,6 +1026,7 @@ LRESULT TSDIAppForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         RevokeDragDrop(window_);
         KillTimer(window_, WatchTimer);
+        KillTimer(window_, RefreshTimer);
         for (HANDLE watch : watches_)
             FindCloseChangeNotification(watch);
         watches_.clear();

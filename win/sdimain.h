@@ -76,6 +76,8 @@ public:
     std::wstring MenuHint() const { return menuHint_; }
     // How many thumbnails have been decoded since the window was made.
     int DecodedThumbnails() const { return decoded_; }
+    // Whether items are shown listed but not yet checked.
+    bool Checking() const { return model_.Checking(); }
     // Each thumbnail's text ("name\ndetail") and whether it is marked in red.
     std::vector<std::pair<std::wstring, bool>> ThumbnailTexts() const;
 
@@ -117,6 +119,8 @@ private:
     LRESULT OnNotify(NMHDR* header);
     void OnMenuSelect(UINT id, UINT flags, HMENU menu);
     void OnTimer();
+    // The model asked again when it said to (RefreshDue).
+    void AskRefresh();
     // The shown thumbnail's row at point (screen coordinates); -1 for none.
     int ThumbnailRowAt(POINT screen) const;
     void HighlightDropTarget(int row);

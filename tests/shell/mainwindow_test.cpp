@@ -427,6 +427,63 @@ TEST(MainWindowModel, AGestureActsOnTheItemItBeganOnWhateverARefreshDid) {
     EXPECT_EQ(test::ReadAll(icon), original);
 }
 
+// A large DRM shows from its folders' listings at once, then is checked a
+// slice at a time as the window asks; what it shows then is the full view.
+TEST(MainWindowModel, ALargeDrmIsListedFirstAndCheckedAfter) {
+    TempFolder dir;
+    OpenSession(dir, true);
+    test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    PlainWindow window;
+    window.model.ListFirstAbove(0);
+    window.model.Start();
+    ASSERT_TRUE(window.model.Checking());
+    const MainView& listed = window.model.View();
+    ASSERT_EQ(listed.images.size(), 2u);
+    ASSERT_EQ(listed.images[0].thumbnails.size(), 5u);
+    // Nothing read yet: the slot's size of a picture, no mark, no counts.
+    EXPECT_EQ(listed.images[0].thumbnails[0].Text(), "1.bmp\n3x2");
+    const Thumbnail& png = listed.images[0].thumbnails[2];
+    EXPECT_EQ(png.Text(), "3.gif\n");
+    EXPECT_EQ(png.Tip(), JoinPath(State().icons1Dir, "3.gif"));
+    EXPECT_EQ(MarkOf(png), Mark::None);
+    EXPECT_EQ(listed.panel.lines, DescribeSession().lines);
+    const MainView full = DescribeMainWindow();
+    // Image 2's items are taken only once checked.
+    EXPECT_FALSE(window.model.ItemMenuEnabled(*window.model.ItemAt(2, 2)));
+    EXPECT_TRUE(window.model.ItemMenuEnabled(*window.model.ItemAt(1, 2)));
+    // Not while a command runs; a command starts the checks again.
+    window.inAboutBox = [&] {
+        window.model.RefreshDue(0);
+        EXPECT_EQ(window.model.View().images[0].thumbnails[2].Text(), "3.gif\n");
+    };
+    window.model.Choose(MenuItem::HelpAboutItem);
+    ASSERT_TRUE(window.model.Checking());
+    const int draws = window.draws;
+    while (window.model.RefreshDue(0) == 0) {
+    }
+    EXPECT_FALSE(window.model.Checking());
+    EXPECT_EQ(window.draws, draws + 1);
+    const MainView& checked = window.model.View();
+    EXPECT_EQ(checked.panel.lines, full.panel.lines);
+    for (std::size_t image = 0; image < 2; ++image) {
+        ASSERT_EQ(checked.images[image].thumbnails.size(), full.images[image].thumbnails.size());
+        for (std::size_t i = 0; i < full.images[image].thumbnails.size(); ++i) {
+            const Thumbnail& a = checked.images[image].thumbnails[i];
+            const Thumbnail& b = full.images[image].thumbnails[i];
+            EXPECT_EQ(a.Tip(), b.Tip());
+            EXPECT_EQ(a.Text(), b.Text());
+            EXPECT_EQ(MarkOf(a), MarkOf(b));
+            EXPECT_EQ(a.differs, b.differs);
+            EXPECT_EQ(a.takes, b.takes);
+        }
+    }
+    EXPECT_TRUE(window.model.ItemMenuEnabled(*window.model.ItemAt(2, 2)));
+    // A refresh reads the whole view at once, ending the checks under way.
+    window.model.ListFirstAbove(0);
+    window.model.Refresh();
+    EXPECT_FALSE(window.model.Checking());
+}
+
 // Image 2's thumbnail dropped on one of image 1's: taken into that number
 // after Take's question, as one step; a slot that does not fit it, or
 // several dropped on one, refused with nothing changed.
