@@ -108,13 +108,13 @@ public:
                                 ? JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"))
                                 : JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
                                            NumberedFileName(n, ".raw"));
-                if (!Listed(item.path))
+                if (!InListing(item.path))
                     item.path.clear();
             } else {
                 item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
-                if (!Listed(item.path))
+                if (!InListing(item.path))
                     item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
-                if (!Listed(item.path))
+                if (!InListing(item.path))
                     item.path.clear();
             }
             scan_.items.push_back(std::move(item));
@@ -157,10 +157,10 @@ private:
 
     // Whether a file is at path, as FileExists says; a name its folder's
     // listing lacks is not looked up.
-    bool Exists(const std::string& path) { return Listed(path) && FileExists(path); }
+    bool Exists(const std::string& path) { return InListing(path) && FileExists(path); }
 
     // Whether its folder's listing may hold path's name (in any case).
-    bool Listed(const std::string& path) {
+    bool InListing(const std::string& path) {
         const std::string folder = FolderPart(path);
         return listings_.try_emplace(folder, folder).first->second.MayHold(FileNamePart(path));
     }
