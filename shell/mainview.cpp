@@ -37,11 +37,15 @@ MainView Described(SessionSummary panel, const WorkView& first, const WorkView& 
                                      [&](const WorkItem& item) { return item.number == number; });
         return it == work.items.end() ? nullptr : &*it;
     };
-    // Image 1's edits, counted in the panel.
-    if (const std::string edited = EditedCountText(first); !edited.empty())
+    // Image 1's edits, counted in the panel (the line held while the files
+    // are read, so the thumbnails do not move when it comes).
+    const bool checked = std::ranges::all_of(first.items, &WorkItem::checked) &&
+                         std::ranges::all_of(second.items, &WorkItem::checked);
+    if (!checked)
+        view.panel.lines.push_back({"Edited", std::string(ReadingFilesText)});
+    else if (const std::string edited = EditedCountText(first); !edited.empty())
         view.panel.lines.push_back({"Edited", edited});
     std::size_t differing = 0;
-    bool checked = true;
     for (int image = 1; image <= (pair ? 2 : 1); ++image) {
         const WorkView& work = image == 1 ? first : second;
         ImageView shown{ImageTitle(image), {}};
@@ -49,9 +53,7 @@ MainView Described(SessionSummary panel, const WorkView& first, const WorkView& 
             Thumbnail thumbnail = ThumbnailOf(item);
             if (pair) {
                 const WorkItem* other = find(image == 1 ? second : first, item.number);
-                if (!item.checked || (other && !other->checked)) {
-                    checked = false;
-                } else {
+                if (checked) {
                     thumbnail.differs = ItemsDiffer(item, other);
                     if (image == 1 && thumbnail.differs)
                         ++differing;
@@ -63,11 +65,12 @@ MainView Described(SessionSummary panel, const WorkView& first, const WorkView& 
         }
         view.images.push_back(std::move(shown));
     }
-    // The pair's differing items, counted in the panel once told.
-    if (pair && checked)
-        view.panel.lines.push_back({"Differing", std::to_string(differing) + " of " +
-                                                     std::to_string(first.items.size()) +
-                                                     " differ from " + FlashFileName(2)});
+    // The pair's differing items, counted in the panel.
+    if (pair)
+        view.panel.lines.push_back({"Differing", checked ? std::to_string(differing) + " of " +
+                                                               std::to_string(first.items.size()) +
+                                                               " differ from " + FlashFileName(2)
+                                                         : std::string(ReadingFilesText)});
     view.sessionPage = true;
     return view;
 }

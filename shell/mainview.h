@@ -38,8 +38,10 @@ MainView DescribeMainWindow();
 
 // The same in steps, for a window that shows a large DRM at once (a session
 // only): Listed describes it from the folders' listings alone, no file read,
-// no item marked; Step checks up to count more items of each image; once it
-// says done, View is what DescribeMainWindow gives.
+// no item marked, the panel's counts saying ReadingFilesText; Step checks up
+// to count more items of each image; once it says done, View is what
+// DescribeMainWindow gives.
+inline constexpr std::string_view ReadingFilesText = "reading the files...";
 class MainViewSteps {
 public:
     MainViewSteps();
