@@ -695,24 +695,24 @@ void TSDIAppForm::FillThumbnails() {
     const int scrolledX = GetScrollPos(Thumbnails, SB_HORZ);
     const int scrolledY = GetScrollPos(Thumbnails, SB_VERT);
     const int side = Scaled(ThumbnailSide);
-    if (!images_ || side != thumbnailSide_) {
+    if (!images_ || !squares_ || side != squares_->Side()) {
         if (images_)
             ImageList_Destroy(images_);
-        thumbnailSide_ = side;
         // A fixed number of places: the thumbnails in view are decoded into
         // them as the list asks for their pictures.
-        places_.emplace(side);
-        images_ = ImageList_Create(side, side, ILC_COLOR32, places_->Capacity(), 0);
-        ImageList_SetImageCount(images_, static_cast<UINT>(places_->Capacity()));
+        squares_.emplace(side);
+        canvas_.emplace(side);
+        images_ = ImageList_Create(side, side, ILC_COLOR32, squares_->Capacity(), 0);
+        ImageList_SetImageCount(images_, static_cast<UINT>(squares_->Capacity()));
         ListView_SetImageList(Thumbnails, images_, LVSIL_NORMAL);
         ListView_SetIconSpacing(Thumbnails, side + Scaled(64), side + Scaled(52));
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
     dropRow_ = -1; // a drag under way highlights its target again
-    // The files may have changed: their squares are decoded again when shown.
-    places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
+    // The files may have changed: their squares are decoded again when shown.
+    squares_->Show(shown);
     ListView_SetItemCountEx(Thumbnails, static_cast<int>(shown.size()), 0);
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
@@ -740,13 +740,10 @@ int TSDIAppForm::ThumbnailImage(int index) {
     const Thumbnail* thumbnail = model_.ThumbnailAt(ShownImage(), index);
     if (!thumbnail || !images_)
         return -1;
-    const ThumbnailSlots::Place place = places_->Take(index);
-    if (place.fresh) {
-        HBITMAP bitmap = RenderThumbnail(*thumbnail, thumbnailSide_);
-        if (!bitmap)
+    const ThumbnailSquares::Place place = squares_->Take(index);
+    if (place.square) {
+        if (!canvas_->Put(images_, place.slot, *place.square))
             return -1;
-        ImageList_Replace(images_, place.slot, bitmap, nullptr);
-        DeleteObject(bitmap);
         ++decoded_;
     }
     return place.slot;
