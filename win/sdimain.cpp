@@ -105,14 +105,19 @@ int TextWidth(HWND window, HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
-// The thumbnails' list view, for its wheel.
-LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR form) {
-    if (message == WM_MOUSEWHEEL) {
-        reinterpret_cast<TSDIAppForm*>(form)->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
+// The list views' own procedure, which the thumbnails' list passes on to.
+WNDPROC listViewProc = nullptr;
+
+// The thumbnails' list view, for its wheel; its form in GWLP_USERDATA. Not
+// SetWindowSubclass: under Wine that looks up a window property, a round
+// trip to its server, for every message the list gets while it scrolls.
+LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* form = reinterpret_cast<TSDIAppForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_MOUSEWHEEL && form) {
+        form->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return CallWindowProcW(listViewProc, window, message, wParam, lParam);
 }
 
 } // namespace
@@ -234,7 +239,9 @@ void TSDIAppForm::CreateControls() {
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     // A list of the model's items keeps only their selection and focus.
     ListView_SetCallbackMask(Thumbnails, LVIS_DROPHILITED);
-    SetWindowSubclass(Thumbnails, ThumbnailsProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowLongPtrW(Thumbnails, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listViewProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(Thumbnails, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ThumbnailsProc)));
     UpdateFonts();
 }
 
