@@ -71,6 +71,10 @@ Picture SquareOf(const std::optional<Picture>& picture, int side) {
 }
 
 Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
+    return ThumbnailPicture(thumbnail, side, State().replacer);
+}
+
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side, Rgb replacer) {
     std::optional<Picture> picture;
     if (thumbnail.raw) {
         if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
@@ -78,7 +82,7 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
     } else if (!thumbnail.path.empty()) {
         // A BMP's transparency is its replacer colour, shown as the question's
         // preview shows it, not as bars of that colour.
-        picture = DecodeWorkPicture(thumbnail.path, State().replacer);
+        picture = DecodeWorkPicture(thumbnail.path, replacer);
     }
     return SquareOf(picture, side);
 }
@@ -106,6 +110,117 @@ ThumbnailSlots::Place ThumbnailSlots::Take(int index) {
 void ThumbnailSlots::Clear() {
     order_.clear();
     where_.clear();
+}
+
+ThumbnailSquares::ThumbnailSquares(int side)
+    : side_(side), slots_(side), worker_([this] { Work(); }) {}
+
+ThumbnailSquares::~ThumbnailSquares() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void ThumbnailSquares::Show(const std::vector<Thumbnail>& thumbnails) {
+    std::vector<Thumbnail> shown(thumbnails.size());
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        shown[i].path = thumbnails[i].path;
+        shown[i].raw = thumbnails[i].raw;
+        shown[i].width = thumbnails[i].width;
+        shown[i].height = thumbnails[i].height;
+    }
+    slots_.Clear();
+    std::lock_guard lock(mutex_);
+    shown_ = std::move(shown);
+    replacer_ = State().replacer;
+    ++shows_;
+    wanted_.clear();
+    ready_.clear();
+    busy_ = -1;
+}
+
+ThumbnailSquares::Place ThumbnailSquares::Take(int index) {
+    // Only this thread changes shown_: read here without the lock.
+    if (index < 0 || static_cast<std::size_t>(index) >= shown_.size())
+        return {};
+    const ThumbnailSlots::Place place = slots_.Take(index);
+    if (!place.fresh)
+        return {place.slot, std::nullopt};
+    Place taken{place.slot, Square(index)};
+    Plan(index);
+    return taken;
+}
+
+Picture ThumbnailSquares::Square(int index) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return busy_ != index; });
+    if (const auto found = ready_.find(index); found != ready_.end()) {
+        Picture square = std::move(found->second);
+        ready_.erase(found);
+        return square;
+    }
+    std::erase(wanted_, index);
+    const Thumbnail source = shown_[static_cast<std::size_t>(index)];
+    const Rgb replacer = replacer_;
+    lock.unlock();
+    return ThumbnailPicture(source, side_, replacer);
+}
+
+void ThumbnailSquares::Plan(int index) {
+    // Nearest first on both sides: the list may ask for a screen's
+    // thumbnails in either order, and the view may move either way; those
+    // behind it mostly have their slots still.
+    const int count = static_cast<int>(shown_.size());
+    std::vector<int> plan;
+    for (int distance = 1;
+         distance <= 2 * ThumbnailsAhead && static_cast<int>(plan.size()) < ThumbnailsAhead;
+         ++distance)
+        for (const int i : {index + distance, index - distance})
+            if (i >= 0 && i < count && !slots_.Holds(i))
+                plan.push_back(i);
+    std::unique_lock lock(mutex_);
+    std::unordered_map<int, Picture> kept;
+    wanted_.clear();
+    for (const int i : plan) {
+        if (const auto found = ready_.find(i); found != ready_.end())
+            kept.insert(ready_.extract(found));
+        else if (i != busy_)
+            wanted_.push_back(i);
+    }
+    ready_ = std::move(kept);
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void ThumbnailSquares::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || !wanted_.empty(); });
+        if (stop_)
+            return;
+        const int index = wanted_.front();
+        wanted_.pop_front();
+        const Thumbnail source = shown_[static_cast<std::size_t>(index)];
+        const Rgb replacer = replacer_;
+        const std::uint64_t show = shows_;
+        busy_ = index;
+        lock.unlock();
+        std::optional<Picture> square;
+        try {
+            square = ThumbnailPicture(source, side_, replacer);
+        } catch (...) {
+            // Left to the window's own thread, which decodes it again when shown.
+        }
+        lock.lock();
+        if (square && show == shows_)
+            ready_.insert_or_assign(index, std::move(*square));
+        if (show == shows_)
+            busy_ = -1;
+        changed_.notify_all();
+    }
 }
 
 } // namespace zantrel

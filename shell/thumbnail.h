@@ -2,11 +2,16 @@
 // what it says, and its picture fitted in a bordered square.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "imaging/picture.h"
 
@@ -55,6 +60,9 @@ Picture SquareOf(const std::optional<Picture>& picture, int side);
 // imaging layer reads) fitted in its middle; the bare square when the file is
 // missing or cannot be decoded.
 Picture ThumbnailPicture(const Thumbnail& thumbnail, int side);
+// The same with the replacer colour given: touches no shared state, so any
+// thread may call it.
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side, Rgb replacer);
 
 // The drawn thumbnails a window keeps: a thumbnail is decoded when it first
 // comes into view, never all before the first paint, and the least recently
@@ -67,6 +75,8 @@ public:
     // screen's worth.
     explicit ThumbnailSlots(int side);
     int Capacity() const { return capacity_; }
+    // Whether the thumbnail at index has a slot now.
+    bool Holds(int index) const { return where_.contains(index); }
     struct Place {
         int slot = 0;       // 0 .. Capacity() - 1
         bool fresh = false; // the slot held another thumbnail: draw this one into it
@@ -81,6 +91,54 @@ private:
     // Most recently shown first: (index, slot).
     std::list<std::pair<int, int>> order_;
     std::unordered_map<int, std::list<std::pair<int, int>>::iterator> where_;
+};
+
+// The squares of the thumbnails a window shows, in ThumbnailSlots, decoded
+// on a thread of their own just ahead of the view: paging through thousands,
+// the window finds the next squares done and only draws them. At most
+// ThumbnailsAhead squares wait beyond the slots.
+inline constexpr int ThumbnailsAhead = 64;
+class ThumbnailSquares {
+public:
+    explicit ThumbnailSquares(int side);
+    ~ThumbnailSquares();
+    ThumbnailSquares(const ThumbnailSquares&) = delete;
+    ThumbnailSquares& operator=(const ThumbnailSquares&) = delete;
+    int Side() const { return side_; }
+    int Capacity() const { return slots_.Capacity(); }
+    // The thumbnails shown from now on. Their files may have changed: no
+    // square decoded before is handed out again.
+    void Show(const std::vector<Thumbnail>& thumbnails);
+    struct Place {
+        int slot = -1; // -1: no such thumbnail
+        // The slot held another thumbnail: draw this square into it.
+        std::optional<Picture> square;
+    };
+    // The place of the thumbnail at index, which comes into view now. The
+    // nearest ones without a slot are decoded ahead.
+    Place Take(int index);
+
+private:
+    // The square of index: decoded ahead, being decoded, or decoded here.
+    Picture Square(int index);
+    // What to decode ahead once index came into view.
+    void Plan(int index);
+    void Work();
+
+    int side_;
+    ThumbnailSlots slots_;
+    // Shared with the thread, under mutex_. shown_ holds only what decoding
+    // reads; shows_ counts Show, so that a square of an earlier one is dropped.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Thumbnail> shown_;
+    Rgb replacer_;
+    std::uint64_t shows_ = 0;
+    std::deque<int> wanted_;
+    std::unordered_map<int, Picture> ready_;
+    int busy_ = -1; // the index being decoded
+    bool stop_ = false;
+    std::thread worker_;
 };
 
 } // namespace zantrel

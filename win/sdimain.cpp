@@ -106,14 +106,19 @@ int TextWidth(HWND window, HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
-// The thumbnails' list view, for its wheel.
-LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR form) {
-    if (message == WM_MOUSEWHEEL) {
-        reinterpret_cast<TSDIAppForm*>(form)->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
+// The list views' own procedure, which the thumbnails' list passes on to.
+WNDPROC listViewProc = nullptr;
+
+// The thumbnails' list view, for its wheel; its form in GWLP_USERDATA. Not
+// SetWindowSubclass: under Wine that looks up a window property, a round
+// trip to its server, for every message the list gets while it scrolls.
+LRESULT CALLBACK ThumbnailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* form = reinterpret_cast<TSDIAppForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_MOUSEWHEEL && form) {
+        form->WheelOverThumbnails(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return CallWindowProcW(listViewProc, window, message, wParam, lParam);
 }
 
 } // namespace
@@ -239,7 +244,9 @@ void TSDIAppForm::CreateControls() {
     ListView_SetExtendedListViewStyle(Thumbnails, LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     // A list of the model's items keeps only their selection and focus.
     ListView_SetCallbackMask(Thumbnails, LVIS_DROPHILITED);
-    SetWindowSubclass(Thumbnails, ThumbnailsProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowLongPtrW(Thumbnails, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listViewProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(Thumbnails, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ThumbnailsProc)));
     UpdateFonts();
 }
 
@@ -700,24 +707,24 @@ void TSDIAppForm::FillThumbnails() {
     const int scrolledX = GetScrollPos(Thumbnails, SB_HORZ);
     const int scrolledY = GetScrollPos(Thumbnails, SB_VERT);
     const int side = Scaled(ThumbnailSide);
-    if (!images_ || side != thumbnailSide_) {
+    if (!images_ || !squares_ || side != squares_->Side()) {
         if (images_)
             ImageList_Destroy(images_);
-        thumbnailSide_ = side;
         // A fixed number of places: the thumbnails in view are decoded into
         // them as the list asks for their pictures.
-        places_.emplace(side);
-        images_ = ImageList_Create(side, side, ILC_COLOR32, places_->Capacity(), 0);
-        ImageList_SetImageCount(images_, static_cast<UINT>(places_->Capacity()));
+        squares_.emplace(side);
+        canvas_.emplace(side);
+        images_ = ImageList_Create(side, side, ILC_COLOR32, squares_->Capacity(), 0);
+        ImageList_SetImageCount(images_, static_cast<UINT>(squares_->Capacity()));
         ListView_SetImageList(Thumbnails, images_, LVSIL_NORMAL);
         ListView_SetIconSpacing(Thumbnails, side + Scaled(64), side + Scaled(52));
     }
     SendMessageW(Thumbnails, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Thumbnails);
     dropRow_ = -1; // a drag under way highlights its target again
-    // The files may have changed: their squares are decoded again when shown.
-    places_->Clear();
     const auto& shown = view.images[static_cast<std::size_t>(ShownImage() - 1)].thumbnails;
+    // The files may have changed: their squares are decoded again when shown.
+    squares_->Show(shown);
     ListView_SetItemCountEx(Thumbnails, static_cast<int>(shown.size()), 0);
     if (selected >= 0 && selected < static_cast<int>(shown.size()))
         ListView_SetItemState(Thumbnails, selected, LVIS_SELECTED | LVIS_FOCUSED,
@@ -745,13 +752,10 @@ int TSDIAppForm::ThumbnailImage(int index) {
     const Thumbnail* thumbnail = model_.ThumbnailAt(ShownImage(), index);
     if (!thumbnail || !images_)
         return -1;
-    const ThumbnailSlots::Place place = places_->Take(index);
-    if (place.fresh) {
-        HBITMAP bitmap = RenderThumbnail(*thumbnail, thumbnailSide_);
-        if (!bitmap)
+    const ThumbnailSquares::Place place = squares_->Take(index);
+    if (place.square) {
+        if (!canvas_->Put(images_, place.slot, *place.square))
             return -1;
-        ImageList_Replace(images_, place.slot, bitmap, nullptr);
-        DeleteObject(bitmap);
         ++decoded_;
     }
     return place.slot;

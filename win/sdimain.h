@@ -14,6 +14,7 @@
 #include "shell/mainwindow.h"
 
 #include "win/modal.h"
+#include "win/thumbs.h"
 
 namespace zantrel {
 
@@ -173,8 +174,8 @@ private:
     HFONT boldFont_ = nullptr;
     HFONT hintFont_ = nullptr;
     HIMAGELIST images_ = nullptr;
-    int thumbnailSide_ = 0;
-    std::optional<ThumbnailSlots> places_;
+    std::optional<ThumbnailSquares> squares_;
+    std::optional<SquareCanvas> canvas_;
     int decoded_ = 0;
     int wheelPending_ = 0;
     std::vector<PanelLine> panel_;

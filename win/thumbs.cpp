@@ -5,10 +5,10 @@
 
 namespace zantrel {
 
-HBITMAP BitmapOf(const std::vector<std::uint32_t>& pixels, int width, int height) {
-    if (width <= 0 || height <= 0 ||
-        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
-        return nullptr;
+namespace {
+
+// A width x height 32-bit DIB section, top row first; bits receives its pixels.
+HBITMAP MakeBitmap(int width, int height, void*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -16,17 +16,41 @@ HBITMAP BitmapOf(const std::vector<std::uint32_t>& pixels, int width, int height
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+} // namespace
+
+HBITMAP BitmapOf(const std::vector<std::uint32_t>& pixels, int width, int height) {
+    if (width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        return nullptr;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = MakeBitmap(width, height, bits);
     // 0xAARRGGBB words are a DIB's BGRA bytes on a little-endian machine.
     if (bitmap)
         std::memcpy(bits, pixels.data(), pixels.size() * 4);
     return bitmap;
 }
 
-HBITMAP RenderThumbnail(const Thumbnail& thumbnail, int side) {
-    const Picture square = ThumbnailPicture(thumbnail, side);
-    return BitmapOf(square.pixels, square.width, square.height);
+SquareCanvas::SquareCanvas(int side) : side_(side) {
+    if (side > 0)
+        bitmap_ = MakeBitmap(side, side, bits_);
+}
+
+SquareCanvas::~SquareCanvas() {
+    if (bitmap_)
+        DeleteObject(bitmap_);
+}
+
+bool SquareCanvas::Put(HIMAGELIST images, int slot, const Picture& square) {
+    if (!bitmap_ || square.width != side_ || square.height != side_ ||
+        square.pixels.size() != static_cast<std::size_t>(side_) * static_cast<std::size_t>(side_))
+        return false;
+    // The last copy out of the bitmap is done before its pixels change.
+    GdiFlush();
+    std::memcpy(bits_, square.pixels.data(), square.pixels.size() * 4);
+    return ImageList_Replace(images, slot, bitmap_, nullptr) != FALSE;
 }
 
 HCURSOR MakeCopyCursor() {

@@ -367,8 +367,14 @@ TEST(WinWindow, DroppedFileThenSaveAs) {
                  MulDiv(540, scale, 96), SWP_NOMOVE | SWP_NOZORDER);
     const auto place = [&] { return GetScrollPos(form->Thumbnails, SB_VERT); };
     ListView_Scroll(form->Thumbnails, 0, 10000);
+    EXPECT_GT(place(), 0);
+    // A notch of the wheel over the list scrolls one row, the window's rule.
+    const int row = HIWORD(ListView_GetItemSpacing(form->Thumbnails, FALSE));
+    const int end = place();
+    SendMessageW(form->Thumbnails, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_EQ(place(), std::max(0, end - row));
+    ListView_Scroll(form->Thumbnails, 0, 10000);
     const int scrolled = place();
-    EXPECT_GT(scrolled, 0);
     form->ChooseForThumbnail(MenuItem::ItemReplaceItem, 2);
     EXPECT_EQ(place(), scrolled);
     ASSERT_FALSE(script.seen.empty());
