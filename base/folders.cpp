@@ -13,9 +13,12 @@
 
 namespace zantrel {
 
-#ifdef _WIN32
-
 namespace {
+
+// What a folder's entry is, as its listing tells it.
+enum class EntryKind { PlainFile, Link, Other };
+
+#ifdef _WIN32
 
 // path in the extended form. Calls fn with each name in the folder (and,
 // where fn takes them, its attributes).
@@ -56,67 +59,76 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
-} // namespace
-
-std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (!ForEachEntry(SystemPathFromUtf8(folder),
-                      [&](std::wstring_view name) { names.push_back(Utf8FromWide(name)); }))
-        return std::nullopt;
-    return names;
-}
-
-std::vector<std::string> LinksInFolder(const std::string& folder) {
-    std::vector<std::string> links;
-    ForEachEntry(SystemPathFromUtf8(folder), [&](std::wstring_view name, DWORD attributes) {
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            links.push_back(Utf8FromWide(name));
+// Calls fn with each name in folder and its kind as the listing tells it;
+// false when it cannot be listed.
+template <typename Fn> bool ListFolder(const std::string& folder, Fn fn) {
+    return ForEachEntry(SystemPathFromUtf8(folder), [&](std::wstring_view name, DWORD attributes) {
+        fn(Utf8FromWide(name), (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Link
+                               : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::Other
+                                                                           : EntryKind::PlainFile);
     });
-    return links;
 }
-
-void RemoveFolderTree(const std::string& folder) { RemoveTree(SystemPathFromUtf8(folder)); }
 
 #else
 
-std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+// The kinds come from the listing's own entry types where the file system
+// gives them, else from a look-up.
+template <typename Fn> bool ListFolder(const std::string& folder, Fn fn) {
     std::error_code ec;
-    std::vector<std::string> names;
-    std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
-        names.push_back(Utf8FromPath(it->path().filename()));
-    if (ec)
-        return std::nullopt;
-    return names;
-}
-
-std::vector<std::string> LinksInFolder(const std::string& folder) {
-    std::error_code ec;
-    std::vector<std::string> links;
     std::filesystem::directory_iterator it(PathFromUtf8(folder), ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         std::error_code unknown;
-        if (it->is_symlink(unknown))
-            links.push_back(Utf8FromPath(it->path().filename()));
+        fn(Utf8FromPath(it->path().filename()), it->is_symlink(unknown) ? EntryKind::Link
+                                                : it->is_regular_file(unknown)
+                                                    ? EntryKind::PlainFile
+                                                    : EntryKind::Other);
     }
-    return links;
+    return !ec;
 }
 
+#endif
+
+} // namespace
+
+#ifdef _WIN32
+void RemoveFolderTree(const std::string& folder) { RemoveTree(SystemPathFromUtf8(folder)); }
+#else
 // Links are removed, not followed; a file's own permission does not matter here.
 void RemoveFolderTree(const std::string& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(PathFromUtf8(folder), ignored);
 }
-
 #endif
 
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (!ListFolder(folder, [&](std::string name, EntryKind) { names.push_back(std::move(name)); }))
+        return std::nullopt;
+    return names;
+}
+
+std::vector<std::string> LinksInFolder(const std::string& folder) {
+    std::vector<std::string> links;
+    ListFolder(folder, [&](std::string name, EntryKind kind) {
+        if (kind == EntryKind::Link)
+            links.push_back(std::move(name));
+    });
+    return links;
+}
+
 FolderNames::FolderNames(const std::string& folder) {
-    auto entries = FolderEntries(folder);
-    if (!entries)
+    std::unordered_set<std::string> folded;
+    if (!ListFolder(folder, [&](std::string name, EntryKind kind) {
+            if (kind == EntryKind::PlainFile)
+                files_.insert(name);
+            folded.insert(UpperAscii(std::move(name)));
+        }))
         return;
-    folded_.emplace();
-    for (std::string& name : *entries)
-        folded_->insert(UpperAscii(std::move(name)));
+    folded_ = std::move(folded);
+}
+
+bool FolderNames::HoldsFile(std::string_view name) const {
+    return files_.contains(std::string(name));
 }
 
 bool FolderNames::MayHold(std::string_view name) const {

@@ -26,9 +26,13 @@ public:
     explicit FolderNames(const std::string& folder);
     // False only when the folder was listed and holds no such name.
     bool MayHold(std::string_view name) const;
+    // True when the listing showed name, spelled so, as a plain file (not a
+    // link, not a folder): FileExists would say so, told without a look-up.
+    bool HoldsFile(std::string_view name) const;
 
 private:
     std::optional<std::unordered_set<std::string>> folded_; // by UpperAscii
+    std::unordered_set<std::string> files_;
 };
 
 // Removes a folder and everything in it, read-only files included. A symbolic

@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "base/fileio.h"
 #include "base/paths.h"
@@ -296,7 +297,13 @@ int MainWindowModel::RefreshDue(std::int64_t nowMs) {
     if (steps_ && !closed_) {
         if (Busy())
             return SettleMilliseconds;
-        if (!steps_->Step(CheckSlice))
+        // The clock is looked at every few items: one is a few file calls.
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(CheckSliceMilliseconds);
+        bool done = false;
+        while (!(done = steps_->Step(16)) && std::chrono::steady_clock::now() < until) {
+        }
+        if (!done)
             return 0;
         MainView checked = steps_->View();
         steps_.reset();

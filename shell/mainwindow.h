@@ -70,11 +70,11 @@ inline constexpr std::size_t MaxWatchedPaths = 2000;
 inline constexpr int SettleMilliseconds = 300;
 
 // A DRM of more items than this shows from its folders' listings first, and
-// its files are checked after the first paint, CheckSlice items at a time
-// between the window's events: the window never waits for thousands of files
-// before it shows, nor stops answering while they are read.
+// its files are checked after the first paint, for CheckSliceMilliseconds at
+// a time between the window's events: the window never waits for thousands
+// of files before it shows, nor stops answering while they are read.
 inline constexpr std::size_t ListedFirstAbove = 600;
-inline constexpr std::size_t CheckSlice = 200;
+inline constexpr int CheckSliceMilliseconds = 60;
 
 // The work folder's link and the menu's Open Work Folder: shows the folder
 // where the file manager did not answer.

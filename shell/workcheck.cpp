@@ -156,13 +156,20 @@ private:
     }
 
     // Whether a file is at path, as FileExists says; a name its folder's
-    // listing lacks is not looked up.
-    bool Exists(const std::string& path) { return InListing(path) && FileExists(path); }
+    // listing lacks is not looked up, nor, outside Save As's own check, one
+    // it shows as a plain file (a file gone since reads as unreadable).
+    bool Exists(const std::string& path) {
+        const FolderNames& names = Listing(path);
+        const std::string name = FileNamePart(path);
+        return names.MayHold(name) && ((!strict_ && names.HoldsFile(name)) || FileExists(path));
+    }
 
     // Whether its folder's listing may hold path's name (in any case).
-    bool InListing(const std::string& path) {
+    bool InListing(const std::string& path) { return Listing(path).MayHold(FileNamePart(path)); }
+
+    const FolderNames& Listing(const std::string& path) {
         const std::string folder = FolderPart(path);
-        return listings_.try_emplace(folder, folder).first->second.MayHold(FileNamePart(path));
+        return listings_.try_emplace(folder, folder).first->second;
     }
 
     void Whole(std::vector<std::string> files, std::string text) {

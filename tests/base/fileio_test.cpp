@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/fileio.h"
+#include "base/folders.h"
 #include "base/paths.h"
 #include "base/unicode.h"
 
@@ -86,6 +87,31 @@ TEST(FileLayer, NonAsciiNamesRoundTrip) {
         EXPECT_EQ(e.Code(), IoFileNotFound);
         EXPECT_EQ(e.what(), "File not found: " + file);
     }
+}
+
+// A folder's listing tells plain files, folders and links apart as a look-up
+// would: a link never passes for a file, nor another spelling for the name.
+TEST(FolderNames, TellFilesFromFoldersAndLinksByTheListingAlone) {
+    TempFolder tmp;
+    const std::string folder = tmp / "icons";
+    ASSERT_TRUE(fs::create_directory(PathFromUtf8(folder)));
+    WriteThrough(JoinPath(folder, "3.gif"), "GIF89a");
+    ASSERT_TRUE(fs::create_directory(PathFromUtf8(JoinPath(folder, "4.gif"))));
+    std::error_code unsupported;
+    fs::create_symlink(PathFromUtf8(JoinPath(folder, "3.gif")),
+                       PathFromUtf8(JoinPath(folder, "5.gif")), unsupported);
+    const FolderNames names(folder);
+    EXPECT_TRUE(names.HoldsFile("3.gif"));
+    EXPECT_FALSE(names.HoldsFile("3.GIF"));
+    EXPECT_TRUE(names.MayHold("3.GIF"));
+    EXPECT_FALSE(names.HoldsFile("4.gif"));
+    EXPECT_FALSE(names.MayHold("6.gif"));
+    if (!unsupported) {
+        EXPECT_FALSE(names.HoldsFile("5.gif"));
+        EXPECT_EQ(LinksInFolder(folder), std::vector<std::string>{"5.gif"});
+    }
+    EXPECT_FALSE(FolderNames(tmp / "none").HoldsFile("3.gif"));
+    EXPECT_TRUE(FolderNames(tmp / "none").MayHold("3.gif"));
 }
 
 // Damaged pointers make offsets past 2 GiB: the read there ends the file,
