@@ -70,8 +70,20 @@ int Run(const std::string& folder, const std::string& exe, const std::vector<std
     PROCESS_INFORMATION process{};
     const std::wstring wideExe = WideFromUtf8(exe);
     const std::wstring wideFolder = WideFromUtf8(folder);
-    const bool started = CreateProcessW(wideExe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, wideFolder.c_str(), &startup, &process);
+    // Under Wine a start can fail for a moment while many programs start at
+    // once: tried again before it counts, and then said in the error output.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        started = CreateProcessW(wideExe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, wideFolder.c_str(), &startup, &process);
+    }
+    if (!started) {
+        const std::string why = "CreateProcess failed: " + std::to_string(GetLastError()) + "\n";
+        DWORD written = 0;
+        WriteFile(err, why.data(), static_cast<DWORD>(why.size()), &written, nullptr);
+    }
     CloseHandle(out);
     CloseHandle(err);
     if (!started)
