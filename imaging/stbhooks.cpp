@@ -145,10 +145,6 @@ std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t siz
     return static_cast<std::uint32_t>(crc32_z(crc, data, size));
 }
 
-unsigned int ChecksumForPng(unsigned char* data, int size) {
-    return static_cast<unsigned int>(crc32(0, data, static_cast<uInt>(std::max(size, 0))));
-}
-
 } // namespace zantrel
 
 // stb_image's PNG decoder hands its image data here. As stb's own inflater:
