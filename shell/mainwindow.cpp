@@ -294,9 +294,8 @@ void MainWindowModel::WindowActivated() {
 void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
 
 int MainWindowModel::RefreshDue(std::int64_t nowMs) {
+    // No command runs while checks are under way: Run ends them first.
     if (steps_ && !closed_) {
-        if (Busy())
-            return SettleMilliseconds;
         // The clock is looked at every few items: one is a few file calls.
         const auto until =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(CheckSliceMilliseconds);
