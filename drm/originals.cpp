@@ -125,16 +125,15 @@ bool DrmOriginals::Holds(long number, BinaryFile& file) {
     return SameAsBytes(file, OriginalPictureBmp(p));
 }
 
-std::vector<std::uint8_t> DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
+const std::vector<std::uint8_t>& DrmOriginals::OriginalPictureBmp(const PictureSlot& slot) {
     // What decompilation's RawToBmp wrote: at most 255 x 255 pixels, so
     // both forms are small enough to hold.
-    std::vector<std::uint8_t> raw(static_cast<std::size_t>(
+    raw_.resize(static_cast<std::size_t>(
         std::min<std::int64_t>(slot.size, RawPictureSize(slot.width, slot.height))));
     codeGroup_.Seek(slot.offset);
-    raw.resize(codeGroup_.Read(raw));
-    std::vector<std::uint8_t> bmp;
-    RawBytesToBmp(raw, slot.width, slot.height, folders_.pictures.replacer, bmp);
-    return bmp;
+    raw_.resize(codeGroup_.Read(raw_));
+    RawBytesToBmp(raw_, slot.width, slot.height, folders_.pictures.replacer, bmp_);
+    return bmp_;
 }
 
 std::string DrmOriginals::OriginalPath(long number) const {

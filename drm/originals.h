@@ -71,11 +71,16 @@ private:
         : folders_(std::move(folders)), codeGroup_(std::move(codeGroup)), drm_(std::move(drm)) {}
     // Whether file holds item number's original, picture or icon.
     bool Holds(long number, BinaryFile& file);
-    std::vector<std::uint8_t> OriginalPictureBmp(const PictureSlot& slot);
+    // Valid until the next call.
+    const std::vector<std::uint8_t>& OriginalPictureBmp(const PictureSlot& slot);
 
     ImageFolders folders_;
     BinaryFile codeGroup_;
     DrmSummary drm_;
+    // Kept from picture to picture: a window's check compares thousands, and
+    // under Wine a picture-sized allocation costs more than its comparison.
+    std::vector<std::uint8_t> raw_;
+    std::vector<std::uint8_t> bmp_;
 };
 
 // The numbers of the image's edited items (1 to R + N of its code group's DRM),
