@@ -93,22 +93,49 @@ MainView DescribeMainWindow() {
     return Described(std::move(panel), first, second);
 }
 
-MainViewSteps::MainViewSteps() : panel_(DescribeSession()), first_(1) {
+MainViewChecks::MainViewChecks() : panel_(DescribeSession()), first_(1) {
     if (panel_.pair)
         second_.emplace(2);
 }
 
-MainView MainViewSteps::Listed() const {
-    return Described(panel_, first_.Listed(), second_ ? second_->Listed() : WorkView{});
+MainViewChecks::~MainViewChecks() {
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
 }
 
-bool MainViewSteps::Step(std::size_t count) {
-    return first_.Step(count) && (!second_ || second_->Step(count));
+MainView MainViewChecks::Listed() {
+    WorkView first = first_.Listed();
+    return Described(panel_, first, second_ ? second_->Listed() : WorkView{});
 }
 
-MainView MainViewSteps::View() {
-    const WorkView first = first_.View();
-    return Described(panel_, first, second_ ? second_->View() : WorkView{});
+void MainViewChecks::Start() {
+    if (!thread_.joinable() && !Done())
+        thread_ = std::thread([this] { Check(); });
+}
+
+void MainViewChecks::Check() {
+    try {
+        // A few items at a time: an end asked for waits no longer.
+        while (!stop_ && !(first_.Step(4) && (!second_ || second_->Step(4)))) {
+        }
+        // Described here too, so the window only draws it.
+        if (!stop_) {
+            const WorkView first = first_.View();
+            view_ = Described(panel_, first, second_ ? second_->View() : WorkView{});
+        }
+    } catch (...) {
+        failure_ = std::current_exception();
+    }
+    done_.store(true, std::memory_order_release);
+}
+
+MainView MainViewChecks::View() {
+    if (thread_.joinable())
+        thread_.join();
+    if (failure_)
+        std::rethrow_exception(failure_);
+    return std::move(view_);
 }
 
 } // namespace zantrel

@@ -3,10 +3,13 @@
 // as the shell describes it here.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "shell/summary.h"
@@ -36,23 +39,38 @@ struct MainView {
 };
 MainView DescribeMainWindow();
 
-// The same in steps, for a window that shows a large DRM at once (a session
-// only): Listed describes it from the folders' listings alone, no file read,
-// no item marked, the panel's counts saying ReadingFilesText; Step checks up
-// to count more items of each image; once it says done, View is what
-// DescribeMainWindow gives.
+// The same in two steps, for a window that shows a large DRM at once (a
+// session only): Listed, once, describes it from the folders' listings
+// alone, no file read, no item marked, the panel's counts saying
+// ReadingFilesText; Start then checks the items on a thread of its own (going
+// on from what Listed read), so that the window answers all along; once
+// Done, View is what DescribeMainWindow gives. Nothing may change the
+// session while the checks run: a command ends them first by destroying
+// this, which waits at most for the few items in hand.
 inline constexpr std::string_view ReadingFilesText = "reading the files...";
-class MainViewSteps {
+class MainViewChecks {
 public:
-    MainViewSteps();
-    MainView Listed() const;
-    bool Step(std::size_t count);
+    MainViewChecks();
+    ~MainViewChecks();
+    MainViewChecks(const MainViewChecks&) = delete;
+    MainViewChecks& operator=(const MainViewChecks&) = delete;
+    MainView Listed();
+    void Start();
+    bool Done() const { return done_.load(std::memory_order_acquire); }
+    // Rethrows what the checks threw.
     MainView View();
 
 private:
+    void Check();
+
     SessionSummary panel_;
     WorkListing first_;
     std::optional<WorkListing> second_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> done_{false};
+    MainView view_;
+    std::exception_ptr failure_;
+    std::thread thread_;
 };
 // "phone.shx — Zantrel"; for a pair "phone.shx ← other.shx — Zantrel"
 // (UTF-8); "Zantrel" in a fresh run or when the files are not known.

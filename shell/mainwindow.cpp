@@ -1,7 +1,6 @@
 #include "shell/mainwindow.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "base/fileio.h"
 #include "base/paths.h"
@@ -56,7 +55,7 @@ void MainWindowModel::Run(const std::function<void()>& command) {
     steps_.reset();
     runner_.Run(command);
     if (checking && !closed_ && !State().freshSession)
-        steps_.emplace();
+        steps_.emplace().Start();
     if (runner_.CloseRequested() && !closed_) {
         closed_ = true;
         window_.Close();
@@ -296,14 +295,10 @@ void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
 int MainWindowModel::RefreshDue(std::int64_t nowMs) {
     // No command runs while checks are under way: Run ends them first.
     if (steps_ && !closed_) {
-        // The clock is looked at every few items: one is a few file calls.
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(CheckSliceMilliseconds);
-        bool done = false;
-        while (!(done = steps_->Step(16)) && std::chrono::steady_clock::now() < until) {
-        }
-        if (!done)
-            return 0;
+        // The first time once the window has painted what was listed.
+        steps_->Start();
+        if (!steps_->Done())
+            return CheckPollMilliseconds;
         MainView checked = steps_->View();
         steps_.reset();
         Show(std::move(checked));

@@ -70,11 +70,12 @@ inline constexpr std::size_t MaxWatchedPaths = 2000;
 inline constexpr int SettleMilliseconds = 300;
 
 // A DRM of more items than this shows from its folders' listings first, and
-// its files are checked after the first paint, for CheckSliceMilliseconds at
-// a time between the window's events: the window never waits for thousands
-// of files before it shows, nor stops answering while they are read.
+// its files are checked after the first paint on a thread of their own: the
+// window never waits for thousands of files before it shows, nor stops
+// answering while they are read. It asks every CheckPollMilliseconds
+// whether they are done.
 inline constexpr std::size_t ListedFirstAbove = 600;
-inline constexpr int CheckSliceMilliseconds = 60;
+inline constexpr int CheckPollMilliseconds = 10;
 
 // The work folder's link and the menu's Open Work Folder: shows the folder
 // where the file manager did not answer.
@@ -171,8 +172,8 @@ public:
     // A watched file or folder changed at nowMs (any steady clock).
     void FilesChanged(std::int64_t nowMs);
     // Asked at nowMs after Start and after changes: the items listed first
-    // are checked, a slice at a time; the view is read again once changes
-    // have settled. Neither while a command runs. The milliseconds to wait
+    // are shown checked once their checks are done; the view is read again
+    // once changes have settled. Neither while a command runs. The milliseconds to wait
     // before asking again; -1 when nothing waits.
     int RefreshDue(std::int64_t nowMs);
     // Whether the view shows items listed but not yet checked.
@@ -211,7 +212,7 @@ private:
     bool away_ = false;
     std::optional<std::int64_t> changedAt_;
     std::size_t listFirstAbove_ = ListedFirstAbove;
-    std::optional<MainViewSteps> steps_; // the listed view's checks under way
+    std::optional<MainViewChecks> steps_; // the listed view's checks under way
 };
 
 // One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails

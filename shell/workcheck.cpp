@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "base/fileio.h"
 #include "base/folders.h"
@@ -89,10 +90,12 @@ public:
     }
 
     // The items as their folders' listings name them, no file opened: each
-    // with its slot and the file compilation would take, unchecked.
+    // with its slot and the file compilation would take, unchecked. Once,
+    // before Step: what it read, Step takes as it is rather than again.
     WorkScan Listed() {
-        if (!Unlinked() || !ReadLayout())
-            return std::move(scan_);
+        listed_ = Unlinked() && ReadLayout();
+        if (!listed_)
+            return std::exchange(scan_, {});
         for (long n = 1; n <= ItemCount(); ++n) {
             WorkItem item;
             item.number = n;
@@ -119,7 +122,10 @@ public:
             }
             scan_.items.push_back(std::move(item));
         }
-        return std::move(scan_);
+        // The problems of the whole DRM found so far stand for Step too.
+        WorkScan listed = scan_;
+        scan_.items.clear();
+        return listed;
     }
 
 private:
@@ -127,7 +133,7 @@ private:
 
     // What comes before the items; false when they cannot be examined.
     bool Begin() {
-        if (!Unlinked() || !ReadLayout())
+        if (!listed_ && (!Unlinked() || !ReadLayout()))
             return false;
         if (image_ == 1 && (State().sessionMode & ModeRawImage) == 0)
             CheckFlashPieces();
@@ -461,6 +467,7 @@ private:
     std::optional<std::optional<DrmOriginals>> own_;
     std::optional<std::optional<DrmOriginals>> ported_;
     std::optional<std::vector<ContentKind>> kinds_;
+    bool listed_ = false; // Listed read the links and the layout
     bool begun_ = false;
     long next_ = 1; // the next item to examine
     WorkScan scan_;
@@ -472,8 +479,6 @@ WorkScan ScanWorkFiles(int image, bool strict, EditedMarks marks) {
     return Scanner(image, strict, marks).Run();
 }
 
-WorkScan ListWorkNames(int image) { return Scanner(image, false, EditedMarks::Skipped).Listed(); }
-
 class WorkScanner::Pass : public Scanner {
     using Scanner::Scanner;
 };
@@ -481,6 +486,7 @@ class WorkScanner::Pass : public Scanner {
 WorkScanner::WorkScanner(int image, EditedMarks marks)
     : pass_(std::make_unique<Pass>(image, false, marks)) {}
 WorkScanner::~WorkScanner() = default;
+WorkScan WorkScanner::Listed() { return pass_->Listed(); }
 bool WorkScanner::Step(std::size_t count) { return pass_->Step(count); }
 WorkScan WorkScanner::Done() { return pass_->Done(); }
 

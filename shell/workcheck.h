@@ -50,6 +50,12 @@ public:
     ~WorkScanner();
     WorkScanner(const WorkScanner&) = delete;
     WorkScanner& operator=(const WorkScanner&) = delete;
+    // image's items as its folders' listings name them, no file opened, so
+    // quick at any count: each with its slot and the file compilation would
+    // take, not yet checked (WorkItem::checked false); the whole DRM's
+    // problems only where its layout cannot be read. Once, before Step,
+    // which goes on from what it read.
+    WorkScan Listed();
     // Examines up to count more items; true once every item is.
     bool Step(std::size_t count);
     // The scan, once Step has said so.
@@ -59,11 +65,5 @@ private:
     class Pass;
     std::unique_ptr<Pass> pass_;
 };
-
-// image's items as its folders' listings name them, no file opened, so quick
-// at any count: each with its slot and the file compilation would take, not
-// yet checked (WorkItem::checked false); the whole DRM's problems only where
-// its layout cannot be read.
-WorkScan ListWorkNames(int image);
 
 } // namespace zantrel

@@ -39,12 +39,12 @@ WorkView ListWorkItems(int image, EditedMarks marks) {
 }
 
 WorkListing::WorkListing(int image)
-    : image_(image), scanner_(std::make_unique<WorkScanner>(image, EditedMarks::Read)) {}
+    : scanner_(std::make_unique<WorkScanner>(image, EditedMarks::Read)) {}
 
 WorkListing::~WorkListing() = default;
 
-WorkView WorkListing::Listed() const {
-    return ViewOf([&] { return ListWorkNames(image_); });
+WorkView WorkListing::Listed() {
+    return ViewOf([&] { return scanner_->Listed(); });
 }
 
 bool WorkListing::Step(std::size_t count) {

@@ -40,7 +40,7 @@ struct WorkItem {
     bool unusual = false;
     // The file differs from what Open wrote (known when the originals are).
     bool edited = false;
-    // False while the item is only listed by name (ListWorkNames): its file
+    // False while the item is only listed by name (WorkScanner::Listed): its file
     // not yet examined, so no fault, file size or mark is known.
     bool checked = true;
 };
@@ -80,8 +80,8 @@ enum class EditedMarks { Read, Skipped };
 WorkView ListWorkItems(int image, EditedMarks marks = EditedMarks::Read);
 
 // ListWorkItems in steps, for a window that shows a large DRM before all its
-// files are read: Listed at once (every item unchecked), then Step until it
-// says done, then View, which is what ListWorkItems gives.
+// files are read: Listed once, at once (every item unchecked), then Step
+// until it says done, then View, which is what ListWorkItems gives.
 class WorkScanner;
 class WorkListing {
 public:
@@ -89,13 +89,12 @@ public:
     ~WorkListing();
     WorkListing(const WorkListing&) = delete;
     WorkListing& operator=(const WorkListing&) = delete;
-    WorkView Listed() const;
+    WorkView Listed();
     // Examines up to count more items; true once every item is.
     bool Step(std::size_t count);
     WorkView View();
 
 private:
-    int image_;
     std::unique_ptr<WorkScanner> scanner_;
     std::optional<WorkView> failed_; // a code group that could not be read
 };
