@@ -435,6 +435,13 @@ TEST(MainWindowModel, ALargeDrmIsListedFirstAndCheckedAfter) {
     TempFolder dir;
     OpenSession(dir, true);
     test::WriteAll(State().icons1Dir + "/3.gif", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    // A window closed while its checks run waits for them to stop.
+    {
+        PlainWindow early;
+        early.model.ListFirstAbove(0);
+        early.model.Start();
+        ASSERT_TRUE(early.model.Checking());
+    }
     PlainWindow window;
     window.model.ListFirstAbove(0);
     window.model.Start();
