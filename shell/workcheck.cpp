@@ -93,6 +93,18 @@ public:
     // with its slot and the file compilation would take, unchecked. Once,
     // before Step: what it read, Step takes as it is rather than again.
     WorkScan Listed() {
+        try {
+            return List();
+        } catch (...) {
+            // Step then reads it all itself.
+            listed_ = false;
+            scan_ = {};
+            throw;
+        }
+    }
+
+private:
+    WorkScan List() {
         listed_ = Unlinked() && ReadLayout();
         if (!listed_)
             return std::exchange(scan_, {});
@@ -128,7 +140,6 @@ public:
         return listed;
     }
 
-private:
     long ItemCount() const { return static_cast<long>(slots_.size()) + records_.iconCount; }
 
     // What comes before the items; false when they cannot be examined.
