@@ -121,6 +121,8 @@ FolderNames::FolderNames(const std::string& folder) {
     if (!ListFolder(folder, [&](std::string name, EntryKind kind) {
             if (kind == EntryKind::PlainFile)
                 files_.insert(name);
+            else if (kind == EntryKind::Link)
+                links_.push_back(name);
             folded.insert(UpperAscii(std::move(name)));
         }))
         return;

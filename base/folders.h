@@ -29,10 +29,13 @@ public:
     // True when the listing showed name, spelled so, as a plain file (not a
     // link, not a folder): FileExists would say so, told without a look-up.
     bool HoldsFile(std::string_view name) const;
+    // The names that are links (or junctions), as LinksInFolder gives them.
+    const std::vector<std::string>& Links() const { return links_; }
 
 private:
     std::optional<std::unordered_set<std::string>> folded_; // by UpperAscii
     std::unordered_set<std::string> files_;
+    std::vector<std::string> links_;
 };
 
 // Removes a folder and everything in it, read-only files included. A symbolic

@@ -213,18 +213,20 @@ void DeleteAll(const std::vector<std::string>& paths, DiscardResult& result) {
 }
 
 // The links directly inside folder (not entered when it is one itself).
-void AddLinks(const std::string& folder, std::vector<std::string>& links) {
+void AddLinks(const std::string& folder, std::vector<std::string>& links,
+              const std::function<const FolderNames&(const std::string&)>& listing) {
     if (IsLink(folder)) {
         links.push_back(folder);
         return;
     }
-    for (const std::string& name : LinksInFolder(folder))
+    for (const std::string& name : listing ? listing(folder).Links() : LinksInFolder(folder))
         links.push_back(JoinPath(folder, name));
 }
 
 } // namespace
 
-std::vector<std::string> LinksInWorkTree(bool both) {
+std::vector<std::string>
+LinksInWorkTree(bool both, const std::function<const FolderNames&(const std::string&)>& listing) {
     const SharedState& s = State();
     std::vector<std::string> links;
     for (const auto& [binaryDir, drmpackDir, iconsDir] :
@@ -232,14 +234,14 @@ std::vector<std::string> LinksInWorkTree(bool both) {
           std::tuple{s.binary2Dir, s.drmpack2Dir, s.icons2Dir}}) {
         if (binaryDir == s.binary2Dir && !both)
             break;
-        AddLinks(binaryDir, links);
+        AddLinks(binaryDir, links, listing);
         if (IsLink(binaryDir))
             continue;
-        AddLinks(drmpackDir, links);
+        AddLinks(drmpackDir, links, listing);
         if (IsLink(drmpackDir))
             continue;
-        AddLinks(iconsDir, links);
-        AddLinks(JoinPath(drmpackDir, RawsFolderName), links);
+        AddLinks(iconsDir, links, listing);
+        AddLinks(JoinPath(drmpackDir, RawsFolderName), links, listing);
     }
     // A folder that is a link shows up once, from the folder above it.
     std::sort(links.begin(), links.end());

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace zantrel {
+
+class FolderNames;
 
 // Never reports anything; the work folder itself is never removed.
 void CleanWorkFolder();
@@ -30,8 +33,11 @@ void RemoveWorkFilesNotIn(const std::vector<std::string>& before);
 
 // Links found in the work tree where its folders or files belong, image 1's
 // branch and, with both, image 2's: the commands read and write only inside
-// the tree, never through one.
-std::vector<std::string> LinksInWorkTree(bool both);
+// the tree, never through one. With listing, each folder's links are taken
+// from the listing it gives for that folder, so one listing serves both.
+std::vector<std::string>
+LinksInWorkTree(bool both,
+                const std::function<const FolderNames&(const std::string&)>& listing = {});
 
 // The undo history's files and folder, as a session ends. Never reports
 // anything.

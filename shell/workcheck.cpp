@@ -156,7 +156,10 @@ private:
     // looked at while there is one.
     bool Unlinked() {
         if (image_ == 1)
-            for (const std::string& link : LinksInWorkTree(false))
+            for (const std::string& link :
+                 LinksInWorkTree(false, [&](const std::string& folder) -> const FolderNames& {
+                     return ListingOf(folder);
+                 }))
                 Whole({link}, FileNamePart(link) +
                                   ": a link to elsewhere; Zantrel reads only files inside the "
                                   "work folder. Put the file or folder itself in its place.");
@@ -184,8 +187,9 @@ private:
     // Whether its folder's listing may hold path's name (in any case).
     bool InListing(const std::string& path) { return Listing(path).MayHold(FileNamePart(path)); }
 
-    const FolderNames& Listing(const std::string& path) {
-        const std::string folder = FolderPart(path);
+    const FolderNames& Listing(const std::string& path) { return ListingOf(FolderPart(path)); }
+
+    const FolderNames& ListingOf(const std::string& folder) {
         return listings_.try_emplace(folder, folder).first->second;
     }
 

@@ -109,6 +109,7 @@ TEST(FolderNames, TellFilesFromFoldersAndLinksByTheListingAlone) {
     if (!unsupported) {
         EXPECT_FALSE(names.HoldsFile("5.gif"));
         EXPECT_EQ(LinksInFolder(folder), std::vector<std::string>{"5.gif"});
+        EXPECT_EQ(names.Links(), LinksInFolder(folder));
     }
     EXPECT_FALSE(FolderNames(tmp / "none").HoldsFile("3.gif"));
     EXPECT_TRUE(FolderNames(tmp / "none").MayHold("3.gif"));
