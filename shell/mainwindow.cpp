@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/fileio.h"
 #include "base/paths.h"
@@ -51,10 +52,10 @@ std::string MainWindowModel::Hint(MenuItem item) const {
 
 void MainWindowModel::Run(const std::function<void()>& command) {
     // What the checks under way have read may change: they start again.
-    const bool checking = steps_.has_value();
+    checksAfterCommand_ = steps_.has_value();
     steps_.reset();
     runner_.Run(command);
-    if (checking && !closed_ && !State().freshSession)
+    if (std::exchange(checksAfterCommand_, false) && !closed_ && !State().freshSession)
         steps_.emplace().Start();
     if (runner_.CloseRequested() && !closed_) {
         closed_ = true;
@@ -293,7 +294,10 @@ void MainWindowModel::WindowActivated() {
 void MainWindowModel::FilesChanged(std::int64_t nowMs) { changedAt_ = nowMs; }
 
 int MainWindowModel::RefreshDue(std::int64_t nowMs) {
-    // No command runs while checks are under way: Run ends them first.
+    // No command runs while checks are under way: Run ends them first, and
+    // the window keeps asking so that it sees them done after.
+    if (checksAfterCommand_)
+        return CheckPollMilliseconds;
     if (steps_ && !closed_) {
         // The first time once the window has painted what was listed.
         steps_->Start();

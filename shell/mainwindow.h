@@ -213,6 +213,7 @@ private:
     std::optional<std::int64_t> changedAt_;
     std::size_t listFirstAbove_ = ListedFirstAbove;
     std::optional<MainViewChecks> steps_; // the listed view's checks under way
+    bool checksAfterCommand_ = false;     // ended for the command that runs
 };
 
 // One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails

@@ -465,7 +465,8 @@ TEST(MainWindowModel, ALargeDrmIsListedFirstAndCheckedAfter) {
     EXPECT_TRUE(window.model.ItemMenuEnabled(*window.model.ItemAt(1, 2)));
     // Not while a command runs; a command starts the checks again.
     window.inAboutBox = [&] {
-        window.model.RefreshDue(0);
+        // Asked again, to see the checks that start after the command.
+        EXPECT_EQ(window.model.RefreshDue(0), CheckPollMilliseconds);
         EXPECT_EQ(window.model.View().images[0].thumbnails[2].Text(), "3.gif\n");
     };
     window.model.Choose(MenuItem::HelpAboutItem);
