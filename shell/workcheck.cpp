@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "base/fileio.h"
@@ -114,29 +115,22 @@ private:
             item.bytes = -1;
             item.checked = false;
             if (n <= static_cast<long>(slots_.size())) {
-                const PictureSlot& slot = slots_[static_cast<std::size_t>(n - 1)];
-                item.picture = true;
-                item.slotWidth = slot.width;
-                item.slotHeight = slot.height;
-                item.slotBytes = slot.size;
-                item.path = State().rawConversionEnabled
-                                ? JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"))
-                                : JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
-                                           NumberedFileName(n, ".raw"));
-                if (!InListing(item.path))
-                    item.path.clear();
+                SlotOf(item);
+                item.path = PicturePath(n);
             } else {
-                item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
+                // Compilation takes the ".gif" when both are present.
+                item.path = IconPath(n, ".gif");
                 if (!InListing(item.path))
-                    item.path = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
-                if (!InListing(item.path))
-                    item.path.clear();
+                    item.path = IconPath(n, ".bmp");
             }
+            if (!InListing(item.path))
+                item.path.clear();
             scan_.items.push_back(std::move(item));
         }
         // The problems of the whole DRM found so far stand for Step too.
-        WorkScan listed = scan_;
-        scan_.items.clear();
+        WorkScan listed = std::move(scan_);
+        scan_ = {};
+        scan_.problems = listed.problems;
         return listed;
     }
 
@@ -302,17 +296,36 @@ private:
         return head;
     }
 
-    void Picture(WorkItem& item) {
-        const long k = item.number;
-        const PictureSlot& slot = slots_[static_cast<std::size_t>(k - 1)];
+    // Picture item's slot, told in item.
+    const PictureSlot& SlotOf(WorkItem& item) const {
+        const PictureSlot& slot = slots_[static_cast<std::size_t>(item.number - 1)];
         item.picture = true;
         item.slotWidth = slot.width;
         item.slotHeight = slot.height;
         item.slotBytes = slot.size;
+        return slot;
+    }
+
+    // The file compilation takes for picture k: its BMP, or without the
+    // conversion its raw picture.
+    std::string PicturePath(long k) const {
+        return State().rawConversionEnabled
+                   ? JoinPath(folders_.iconsDir, NumberedFileName(k, ".bmp"))
+                   : JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName),
+                              NumberedFileName(k, ".raw"));
+    }
+
+    std::string IconPath(long n, std::string_view extension) const {
+        return JoinPath(folders_.iconsDir, NumberedFileName(n, extension));
+    }
+
+    void Picture(WorkItem& item) {
+        const long k = item.number;
+        const PictureSlot& slot = SlotOf(item);
         const std::string size = Num(slot.width) + " x " + Num(slot.height);
+        const std::string path = PicturePath(k);
+        const std::string name = FileNamePart(path);
         if (!State().rawConversionEnabled) {
-            const std::string name = NumberedFileName(k, ".raw");
-            const std::string path = JoinPath(JoinPath(folders_.drmpackDir, RawsFolderName), name);
             if (!Exists(path))
                 return Missing(item, {path},
                                name + ": missing; put picture " + Num(k) +
@@ -331,8 +344,6 @@ private:
             }
             return;
         }
-        const std::string name = NumberedFileName(k, ".bmp");
-        const std::string path = JoinPath(folders_.iconsDir, name);
         if (!Exists(path))
             return Missing(item, {path},
                            name + ": missing; put picture " + Num(k) +
@@ -359,8 +370,8 @@ private:
 
     void Icon(WorkItem& item) {
         const long n = item.number;
-        const std::string gif = JoinPath(folders_.iconsDir, NumberedFileName(n, ".gif"));
-        const std::string bmp = JoinPath(folders_.iconsDir, NumberedFileName(n, ".bmp"));
+        const std::string gif = IconPath(n, ".gif");
+        const std::string bmp = IconPath(n, ".bmp");
         // Compilation takes the ".gif" when both are present.
         const bool namedGif = Exists(gif);
         if (!namedGif && !Exists(bmp))
@@ -418,8 +429,7 @@ private:
         for (long k = 1; k <= records_.iconCount; ++k) {
             const long n = static_cast<long>(slots_.size()) + k;
             for (std::string_view extension : {".gif", ".bmp"}) {
-                auto file = BinaryFile::TryOpenRead(
-                    JoinPath(folders_.iconsDir, NumberedFileName(n, extension)));
+                auto file = BinaryFile::TryOpenRead(IconPath(n, extension));
                 if (!file)
                     continue;
                 std::array<std::uint8_t, PictureHeadSize> head{};
