@@ -52,11 +52,11 @@ std::string MainWindowModel::Hint(MenuItem item) const {
 
 void MainWindowModel::Run(const std::function<void()>& command) {
     // What the checks under way have read may change: they start again.
-    checksAfterCommand_ = steps_.has_value();
-    steps_.reset();
+    checksAfterCommand_ = checks_.has_value();
+    checks_.reset();
     runner_.Run(command);
     if (std::exchange(checksAfterCommand_, false) && !closed_ && !State().freshSession)
-        steps_.emplace().Start();
+        checks_.emplace().Start();
     if (runner_.CloseRequested() && !closed_) {
         closed_ = true;
         window_.Close();
@@ -72,15 +72,15 @@ void MainWindowModel::Refresh() { Read(false); }
 void MainWindowModel::Read(bool listedFirst) {
     if (closed_)
         return;
-    steps_.reset();
+    checks_.reset();
     if (listedFirst && !State().freshSession) {
-        MainView listed = steps_.emplace().Listed();
+        MainView listed = checks_.emplace().Listed();
         std::size_t items = 0;
         for (const ImageView& image : listed.images)
             items += image.thumbnails.size();
         if (items > listFirstAbove_)
             return Show(std::move(listed));
-        steps_.reset();
+        checks_.reset();
     }
     Show(DescribeMainWindow());
 }
@@ -298,13 +298,13 @@ int MainWindowModel::RefreshDue(std::int64_t nowMs) {
     // the window keeps asking so that it sees them done after.
     if (checksAfterCommand_)
         return CheckPollMilliseconds;
-    if (steps_ && !closed_) {
+    if (checks_ && !closed_) {
         // The first time once the window has painted what was listed.
-        steps_->Start();
-        if (!steps_->Done())
+        checks_->Start();
+        if (!checks_->Done())
             return CheckPollMilliseconds;
-        MainView checked = steps_->View();
-        steps_.reset();
+        MainView checked = checks_->View();
+        checks_.reset();
         Show(std::move(checked));
     }
     if (!changedAt_)

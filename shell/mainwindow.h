@@ -177,7 +177,7 @@ public:
     // before asking again; -1 when nothing waits.
     int RefreshDue(std::int64_t nowMs);
     // Whether the view shows items listed but not yet checked.
-    bool Checking() const { return steps_.has_value(); }
+    bool Checking() const { return checks_.has_value(); }
     // For tests: the item count above which Start lists first.
     void ListFirstAbove(std::size_t items) { listFirstAbove_ = items; }
     // The window's close button: false while a command runs; a second run
@@ -212,8 +212,8 @@ private:
     bool away_ = false;
     std::optional<std::int64_t> changedAt_;
     std::size_t listFirstAbove_ = ListedFirstAbove;
-    std::optional<MainViewChecks> steps_; // the listed view's checks under way
-    bool checksAfterCommand_ = false;     // ended for the command that runs
+    std::optional<MainViewChecks> checks_; // the listed view's checks under way
+    bool checksAfterCommand_ = false;      // ended for the command that runs
 };
 
 // One notch of a mouse wheel (delta 120, up positive) scrolls the thumbnails
