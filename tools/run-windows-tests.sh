@@ -7,6 +7,7 @@
 set -u
 build="${1:-build-win}"
 source "$(dirname "$0")/wine-env.sh" "$build"
+wine_hold
 bin="$wine_build/bin"
 export ZANTREL_BIN="$(windows_path "$bin")"
 # The deterministic sweeps take every n-th case here: each case is a few
@@ -26,10 +27,11 @@ run() {
     shards=(env GTEST_SHARD_INDEX="$shard" GTEST_TOTAL_SHARDS="$total")
   fi
   work=$(mktemp -d)
-  # The window program's test makes windows: Wine needs an X display for them.
+  # The window program's test makes windows: Wine needs an X display for
+  # them, and a server started on it (the held one has none).
   if [ "$name" = win_test ]; then
     display=(xvfb-run -a -s "-screen 0 1280x1024x24")
-    wine_wait
+    wine_release
   fi
   ( cd "$work" && timeout 600 "${shards[@]}" "${display[@]}" "$WINE" "$exe" ) >"$log/$name.txt" 2>&1
   echo $? >"$log/$name.status"

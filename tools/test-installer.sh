@@ -54,7 +54,8 @@ cp -al "$WINEPREFIX" "$prefix"
 for f in system.reg user.reg userdef.reg; do cp --remove-destination "$WINEPREFIX/$f" "$prefix/$f"; done
 rm -rf "$prefix/drive_c/users" && cp -a "$WINEPREFIX/drive_c/users" "$prefix/drive_c/"
 export WINEPREFIX="$prefix" DISPLAY="$display"
-trap '(wineserver -k || /usr/lib/wine/wineserver64 -k) 2>/dev/null; rm -rf "$prefix"' EXIT
+trap 'wine_release; rm -rf "$prefix"' EXIT
+wine_server -p
 home=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 for link in "$home"/*; do
   if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi

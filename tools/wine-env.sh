@@ -12,7 +12,20 @@ WINE="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
 # Waits until the prefix's Wine processes and its server have ended. Wine's
 # desktop process keeps the display of the program that started the server,
 # so a program that makes windows on another display starts after this.
-wine_wait() { wineserver -w 2>/dev/null || /usr/lib/wine/wineserver64 -w 2>/dev/null || true; }
+wine_server() { wineserver "$@" 2>/dev/null || /usr/lib/wine/wineserver64 "$@" 2>/dev/null; }
+wine_wait() { wine_server -w || true; }
+# Holds one server (and Wine's own system processes) for the whole script:
+# started and ended with each program, the server now and then resets a
+# program that starts while the last one's processes shut down ("wine client
+# error: recvmsg: Connection reset by peer", about one start in fifty here),
+# and the restart costs a third of a second per program. Ended on exit; a
+# script that waits for the server to end (wine_wait) ends it first itself.
+wine_hold() {
+  wine_wait
+  wine_server -p
+  trap wine_release EXIT
+}
+wine_release() { wine_server -k; wine_wait; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Making the Wine prefix $WINEPREFIX"
   "$WINE" wineboot --init >/dev/null 2>&1 || true
