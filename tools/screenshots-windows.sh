@@ -32,9 +32,11 @@ wine_wait
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+trap 'wine_release; kill "$xvfb" 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 sleep 1
+# One server, on this display, for every program below.
+wine_server -p
 
 wine_run() { "$WINE" "$@" 2>/dev/null | tr -d '\r'; }
 w() { windows_path "$1"; }
