@@ -17,8 +17,17 @@ rm -rf "$root"
 mkdir -p "$root/samples"
 "$linux_bin/zantrel-samplegen" "$root/samples" >/dev/null || exit 1
 
-failures=0 compared=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+failures=0 compared=0 last_log=""
+# A failed run's own last words follow it: the logs' tails at the end are
+# those of the runs after it.
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+  if [ -n "$last_log" ]; then
+    tail -n 8 "$last_log" | sed 's/^/  | /'
+    last_log=""
+  fi
+}
 
 # cli SIDE FOLDER ARGS...: one run of the side's console program in FOLDER;
 # its output goes to FOLDER/../SIDE-log.txt (standard output to $cli_out
@@ -27,6 +36,7 @@ cli() {
   local side=$1 folder=$2; shift 2
   local log="$folder/../$side-log.txt"
   local out="${cli_out:-$log}"
+  last_log=$log
   if [ "$side" = linux ]; then
     (cd "$folder" && "$linux_bin/zantrel-cli" "$@") >>"$out" 2>>"$log"
   else
@@ -102,6 +112,7 @@ same() {
 
 compare() {
   local name=$1 a="$root/linux/$1" b="$root/windows/$1"
+  last_log=""
   local la lb
   la=$(cd "$a" && find . -type f ! -name '*-log.txt' | LC_ALL=C sort)
   lb=$(cd "$b" && find . -type f ! -name '*-log.txt' | LC_ALL=C sort)
