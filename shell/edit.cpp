@@ -329,17 +329,8 @@ private:
 } // namespace
 
 std::optional<Picture> ItemPicture(const WorkItem& item) {
-    if (item.path.empty())
-        return std::nullopt;
-    std::optional<Picture> picture;
-    const std::string kind = UpperExtension(item.path);
-    if (kind == ".RAW") {
-        if (auto pixels = DecodeRawPicture(item.path, item.slotWidth, item.slotHeight))
-            picture = Picture{item.slotWidth, item.slotHeight, std::move(*pixels)};
-    } else {
-        // A BMP's transparency is its replacer colour.
-        picture = DecodeWorkPicture(item.path, Replacer());
-    }
+    std::optional<Picture> picture = DecodeItemFile(item.path, UpperExtension(item.path) == ".RAW",
+                                                    item.slotWidth, item.slotHeight, Replacer());
     if (!picture)
         return std::nullopt;
     return Flattened(std::move(*picture));

@@ -27,7 +27,7 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     t.path = work.path;
     t.bytes = work.bytes;
     t.number = work.number;
-    t.raw = ExtensionOf(work.path) == ".raw";
+    t.raw = UpperExtension(work.path) == ".RAW";
     t.width = work.slotWidth;
     t.height = work.slotHeight;
     return t;
@@ -74,17 +74,24 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
     return ThumbnailPicture(thumbnail, side, State().replacer);
 }
 
-Picture ThumbnailPicture(const Thumbnail& thumbnail, int side, Rgb replacer) {
-    std::optional<Picture> picture;
-    if (thumbnail.raw) {
-        if (auto pixels = DecodeRawPicture(thumbnail.path, thumbnail.width, thumbnail.height))
-            picture = Picture{thumbnail.width, thumbnail.height, std::move(*pixels)};
-    } else if (!thumbnail.path.empty()) {
-        // A BMP's transparency is its replacer colour, shown as the question's
-        // preview shows it, not as bars of that colour.
-        picture = DecodeWorkPicture(thumbnail.path, replacer);
+std::optional<Picture> DecodeItemFile(const std::string& path, bool raw, int width, int height,
+                                      Rgb replacer) {
+    if (path.empty())
+        return std::nullopt;
+    if (raw) {
+        if (auto pixels = DecodeRawPicture(path, width, height))
+            return Picture{width, height, std::move(*pixels)};
+        return std::nullopt;
     }
-    return SquareOf(picture, side);
+    return DecodeWorkPicture(path, replacer);
+}
+
+Picture ThumbnailPicture(const Thumbnail& thumbnail, int side, Rgb replacer) {
+    // A BMP's transparency shows as the question's preview shows it, not as
+    // bars of the replacer colour.
+    return SquareOf(
+        DecodeItemFile(thumbnail.path, thumbnail.raw, thumbnail.width, thumbnail.height, replacer),
+        side);
 }
 
 ThumbnailSlots::ThumbnailSlots(int side)

@@ -42,6 +42,13 @@ struct Thumbnail {
 
 Thumbnail ThumbnailOf(const WorkItem& item);
 
+// A work item's file decoded: a raw picture (raw) at its slot's width x
+// height, any other kind by its content, a BMP's replacer colour transparent;
+// nullopt when path is empty or the file cannot be decoded. Touches no shared
+// state.
+std::optional<Picture> DecodeItemFile(const std::string& path, bool raw, int width, int height,
+                                      Rgb replacer);
+
 // How a picture of width x height sits in a thumbnail square of side: small
 // icons grow by whole steps so their pixels stay sharp; large pictures
 // shrink, keeping their shape.
