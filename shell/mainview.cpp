@@ -20,6 +20,9 @@ std::string MainWindowTitle() {
 
 namespace {
 
+// An image whose DRM could not be listed at all.
+bool Unlisted(const WorkView& work) { return work.items.empty() && !work.error.empty(); }
+
 // The view of a session from its images' listings (second empty unless a
 // pair); items not yet checked are told neither to differ nor to be taken.
 MainView Described(SessionSummary panel, const WorkView& first, const WorkView& second) {
@@ -27,7 +30,7 @@ MainView Described(SessionSummary panel, const WorkView& first, const WorkView& 
     view.title = MainWindowTitle();
     view.panel = std::move(panel);
     // Without image 1's files there is nothing to show but why.
-    if (!first.error.empty() && first.items.empty()) {
+    if (Unlisted(first)) {
         view.hint = NoDrmToShowText(first.error);
         return view;
     }
@@ -87,9 +90,7 @@ MainView DescribeMainWindow() {
     SessionSummary panel = DescribeSession();
     const WorkView first = ListWorkItems(1);
     // Image 2 is not listed when image 1 cannot be.
-    const WorkView second = panel.pair && !(first.items.empty() && !first.error.empty())
-                                ? ListWorkItems(2)
-                                : WorkView{};
+    const WorkView second = panel.pair && !Unlisted(first) ? ListWorkItems(2) : WorkView{};
     return Described(std::move(panel), first, second);
 }
 
@@ -117,12 +118,17 @@ void MainViewChecks::Start() {
 void MainViewChecks::Check() {
     try {
         // A few items at a time: an end asked for waits no longer.
-        while (!stop_ && !(first_.Step(4) && (!second_ || second_->Step(4)))) {
+        while (!stop_ && !first_.Step(4)) {
         }
-        // Described here too, so the window only draws it.
         if (!stop_) {
             const WorkView first = first_.View();
-            view_ = Described(panel_, first, second_ ? second_->View() : WorkView{});
+            // Image 2 is not shown, so not read, when image 1 cannot be listed.
+            const bool second = second_ && !Unlisted(first);
+            while (second && !stop_ && !second_->Step(4)) {
+            }
+            // Described here too, so the window only draws it.
+            if (!stop_)
+                view_ = Described(panel_, first, second ? second_->View() : WorkView{});
         }
     } catch (...) {
         failure_ = std::current_exception();
