@@ -17,9 +17,10 @@ wine_wait() { wine_server -w || true; }
 # Holds one server (and Wine's own system processes) for the whole script:
 # started and ended with each program, the server now and then resets a
 # program that starts while the last one's processes shut down ("wine client
-# error: recvmsg: Connection reset by peer", about one start in fifty here),
+# error: recvmsg: Connection reset by peer", up to one start in fifty here),
 # and the restart costs a third of a second per program. Ended on exit; a
-# script that waits for the server to end (wine_wait) ends it first itself.
+# script that needs it gone sooner calls wine_release (wine_wait alone would
+# wait for ever).
 wine_hold() {
   wine_wait
   wine_server -p
