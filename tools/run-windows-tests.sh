@@ -41,14 +41,16 @@ run() {
 start=$(date +%s)
 rm -f "$log"/*.txt "$log"/*.status
 # The hostile-input tests, the longest by far, in four parts (each sweep in
-# its own, so that no part comes near its time limit) beside the others one
-# after another; the window test last and alone.
+# its own, so that no part comes near its time limit), and the console's,
+# next longest, beside the others one after another; the window test last and
+# alone.
 hostile_parts=4
 for ((i = 0; i < hostile_parts; i++)); do
   run "$bin/hostile_test.exe" "$i" "$hostile_parts" &
 done
+[ -f "$bin/cli_test.exe" ] && run "$bin/cli_test.exe" &
 for exe in "$bin"/*_test.exe; do
-  case "$(basename "$exe")" in hostile_test.exe | win_test.exe) ;; *) run "$exe" ;; esac
+  case "$(basename "$exe")" in hostile_test.exe | cli_test.exe | win_test.exe) ;; *) run "$exe" ;; esac
 done
 wait
 [ -f "$bin/win_test.exe" ] && run "$bin/win_test.exe"

@@ -30,10 +30,17 @@ struct SweepFigures {
     std::vector<std::string> faults; // what went wrong, for the first few
 };
 
+// A sweep's taken cases (every SweepEvery()-th), or the part-th of parts
+// shares of them: a long sweep in parts balances parallel runs.
+struct SweepPart {
+    std::size_t part = 0;
+    std::size_t parts = 1;
+};
+
 class Sweep {
 public:
-    Sweep(const TempFolder& dir, std::string name)
-        : dir_(dir), path_(dir / name), name_(std::move(name)) {
+    Sweep(const TempFolder& dir, std::string name, SweepPart share = {})
+        : dir_(dir), path_(dir / name), name_(std::move(name)), share_(share) {
         // Edit-only mode: one dialog per Open.
         test::WriteText(dir / "zantrel.ini",
                         "1\r\n0\r\n1\r\n255\r\n0\r\n255\r\n" + (dir / "work") + "\r\n");
@@ -42,7 +49,8 @@ public:
     }
 
     void Case(const Bytes& bytes, const std::string& label, SweepFigures& fig) {
-        if (calls_++ % SweepEvery() != 0)
+        const std::size_t call = calls_++;
+        if (call % SweepEvery() != 0 || call / SweepEvery() % share_.parts != share_.part)
             return;
         test::WriteAll(path_, bytes);
         // The work tree is emptied of files; its folders stay.
@@ -107,6 +115,7 @@ private:
     const TempFolder& dir_;
     std::string path_;
     std::string name_;
+    SweepPart share_;
     std::size_t calls_ = 0;
     test::RecordingUi ui_;
     std::vector<std::string> errors_;
@@ -129,11 +138,13 @@ constexpr std::size_t ReadHeaderTo = 1648;
 constexpr std::size_t FlashHeaderBytes = 8172;
 
 void SweepFile(const std::string& name, const Bytes& sample, SweepFigures& fig,
-               bool flashHeader = false) {
+               bool flashHeader = false, SweepPart share = {}) {
     TempFolder dir;
-    Sweep sweep(dir, name);
-    sweep.Case(sample, "as built", fig);
-    EXPECT_EQ(fig.outcomes[Outcome::Decompiled], 1) << name << " does not open as built";
+    Sweep sweep(dir, name, share);
+    sweep.Case(sample, "as built", fig); // the first part's first case
+    if (share.part == 0) {
+        EXPECT_EQ(fig.outcomes[Outcome::Decompiled], 1) << name << " does not open as built";
+    }
     // A flash file cut inside its header is one case however it is cut.
     for (std::size_t n = 0; n < sample.size(); ++n)
         if (!flashHeader || n >= FlashHeaderBytes || n % HeaderStride == 0)
@@ -181,10 +192,17 @@ TEST(Sweep, SbfFile) {
     Check("SBF file", fig);
 }
 
+// The longest sweep, in two halves of its cases.
 TEST(Sweep, Superfile) {
     SweepFigures fig;
-    SweepFile("small.shx", SmallSuperfile(SmallExtendedDrm()), fig, true);
-    Check("superfile", fig);
+    SweepFile("small.shx", SmallSuperfile(SmallExtendedDrm()), fig, true, {0, 2});
+    Check("superfile, first half", fig);
+}
+
+TEST(Sweep, SuperfileSecondHalf) {
+    SweepFigures fig;
+    SweepFile("small.shx", SmallSuperfile(SmallExtendedDrm()), fig, true, {1, 2});
+    Check("superfile, second half", fig);
 }
 
 } // namespace
