@@ -329,8 +329,8 @@ private:
 } // namespace
 
 std::optional<Picture> ItemPicture(const WorkItem& item) {
-    std::optional<Picture> picture = DecodeItemFile(item.path, UpperExtension(item.path) == ".RAW",
-                                                    item.slotWidth, item.slotHeight, Replacer());
+    std::optional<Picture> picture =
+        DecodeItemFile(item.path, item.slotWidth, item.slotHeight, Replacer());
     if (!picture)
         return std::nullopt;
     return Flattened(std::move(*picture));

@@ -27,7 +27,6 @@ Thumbnail ThumbnailOf(const WorkItem& work) {
     t.path = work.path;
     t.bytes = work.bytes;
     t.number = work.number;
-    t.raw = UpperExtension(work.path) == ".RAW";
     t.width = work.slotWidth;
     t.height = work.slotHeight;
     return t;
@@ -74,11 +73,11 @@ Picture ThumbnailPicture(const Thumbnail& thumbnail, int side) {
     return ThumbnailPicture(thumbnail, side, State().replacer);
 }
 
-std::optional<Picture> DecodeItemFile(const std::string& path, bool raw, int width, int height,
+std::optional<Picture> DecodeItemFile(const std::string& path, int width, int height,
                                       Rgb replacer) {
     if (path.empty())
         return std::nullopt;
-    if (raw) {
+    if (UpperExtension(path) == ".RAW") {
         if (auto pixels = DecodeRawPicture(path, width, height))
             return Picture{width, height, std::move(*pixels)};
         return std::nullopt;
@@ -89,9 +88,8 @@ std::optional<Picture> DecodeItemFile(const std::string& path, bool raw, int wid
 Picture ThumbnailPicture(const Thumbnail& thumbnail, int side, Rgb replacer) {
     // A BMP's transparency shows as the question's preview shows it, not as
     // bars of the replacer colour.
-    return SquareOf(
-        DecodeItemFile(thumbnail.path, thumbnail.raw, thumbnail.width, thumbnail.height, replacer),
-        side);
+    return SquareOf(DecodeItemFile(thumbnail.path, thumbnail.width, thumbnail.height, replacer),
+                    side);
 }
 
 ThumbnailSlots::ThumbnailSlots(int side)
@@ -135,7 +133,6 @@ void ThumbnailSquares::Show(const std::vector<Thumbnail>& thumbnails) {
     std::vector<Thumbnail> shown(thumbnails.size());
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
         shown[i].path = thumbnails[i].path;
-        shown[i].raw = thumbnails[i].raw;
         shown[i].width = thumbnails[i].width;
         shown[i].height = thumbnails[i].height;
     }

@@ -25,8 +25,7 @@ struct Thumbnail {
     std::string path;       // the file to draw and to open; empty when missing
     std::int64_t bytes = 0; // the file's size
     long number = 0;        // the item's number, for the commands of its menu
-    // A raw picture, which only the shell decodes: its slot's size.
-    bool raw = false;
+    // The slot's size: a raw picture's file does not say it.
     int width = 0;
     int height = 0;
     // Image 2's, in a pair: image 1's item of its number can take it.
@@ -42,12 +41,11 @@ struct Thumbnail {
 
 Thumbnail ThumbnailOf(const WorkItem& item);
 
-// A work item's file decoded: a raw picture (raw) at its slot's width x
+// A work item's file decoded: a raw picture (".raw") at its slot's width x
 // height, any other kind by its content, a BMP's replacer colour transparent;
 // nullopt when path is empty or the file cannot be decoded. Touches no shared
 // state.
-std::optional<Picture> DecodeItemFile(const std::string& path, bool raw, int width, int height,
-                                      Rgb replacer);
+std::optional<Picture> DecodeItemFile(const std::string& path, int width, int height, Rgb replacer);
 
 // How a picture of width x height sits in a thumbnail square of side: small
 // icons grow by whole steps so their pixels stay sharp; large pictures

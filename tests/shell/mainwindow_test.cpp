@@ -67,7 +67,8 @@ TEST(DescribeMainWindow, PagesAndThumbnailsOfEachRun) {
     ASSERT_EQ(view.images[0].thumbnails.size(), 5u);
     const Thumbnail& picture = view.images[0].thumbnails[0];
     EXPECT_EQ(picture.Text(), "1.bmp\n3x2");
-    EXPECT_FALSE(picture.raw); // conversion on: the BMP copy is drawn
+    // Conversion on: the BMP copy is drawn.
+    EXPECT_EQ(picture.path, JoinPath(State().icons1Dir, "1.bmp"));
     const Thumbnail& png = view.images[0].thumbnails[2];
     EXPECT_EQ(png.Text(), "3.gif\nnot a GIF or BMP");
     EXPECT_EQ(MarkOf(png), Mark::Refused); // refused outweighs edited
@@ -95,7 +96,6 @@ TEST(WorkView, RawPicturesDecodeAndMissingRecordsSayWhy) {
     test::WriteAll(dir / "raw3x2.raw", {0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F, 0xFF, 0xFF, 0x00, 0x00,
                                         0x12, 0x34, 0x04, 0x00});
     Thumbnail raw;
-    raw.raw = true;
     raw.path = dir / "raw3x2.raw";
     raw.width = 3;
     raw.height = 2;

@@ -22,7 +22,6 @@ TEST(ThumbnailSquares, EachThumbnailGetsTheSquareOfItsFileAsItIsNow) {
     constexpr int Count = 300;
     std::vector<Thumbnail> shown(Count);
     for (int i = 0; i < Count; ++i) {
-        shown[i].raw = true;
         shown[i].width = 2;
         shown[i].height = 1;
         shown[i].path = dir / (std::to_string(i) + ".raw");
