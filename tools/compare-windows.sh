@@ -11,6 +11,7 @@ set -u
 linux_bin="$(cd "${1:-build}/bin" && pwd)"
 source "$(dirname "$0")/wine-env.sh" "${2:-build-win}"
 wine_hold
+trap wine_release EXIT
 win_bin="$wine_build/bin"
 root="$wine_build/compare"
 rm -rf "$root"

@@ -8,6 +8,7 @@ set -u
 build="${1:-build-win}"
 source "$(dirname "$0")/wine-env.sh" "$build"
 wine_hold
+trap wine_release EXIT
 bin="$wine_build/bin"
 export ZANTREL_BIN="$(windows_path "$bin")"
 # The deterministic sweeps take every n-th case here: each case is a few

@@ -36,7 +36,7 @@ trap 'wine_release; kill "$xvfb" 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 sleep 1
 # One server, on this display, for every program below.
-wine_server -p
+wine_hold
 
 wine_run() { "$WINE" "$@" 2>/dev/null | tr -d '\r'; }
 w() { windows_path "$1"; }

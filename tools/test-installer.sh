@@ -55,7 +55,7 @@ for f in system.reg user.reg userdef.reg; do cp --remove-destination "$WINEPREFI
 rm -rf "$prefix/drive_c/users" && cp -a "$WINEPREFIX/drive_c/users" "$prefix/drive_c/"
 export WINEPREFIX="$prefix" DISPLAY="$display"
 trap 'wine_release; rm -rf "$prefix"' EXIT
-wine_server -p
+wine_hold
 home=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 for link in "$home"/*; do
   if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi

@@ -18,13 +18,12 @@ wine_wait() { wine_server -w || true; }
 # started and ended with each program, the server now and then resets a
 # program that starts while the last one's processes shut down ("wine client
 # error: recvmsg: Connection reset by peer", up to one start in fifty here),
-# and the restart costs a third of a second per program. Ended on exit; a
-# script that needs it gone sooner calls wine_release (wine_wait alone would
-# wait for ever).
+# and the restart costs a third of a second per program. Started on the
+# display in DISPLAY, if any. The script ends it with wine_release, on exit
+# and before it needs it gone (wine_wait alone would wait for ever).
 wine_hold() {
   wine_wait
   wine_server -p
-  trap wine_release EXIT
 }
 wine_release() { wine_server -k; wine_wait; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
